@@ -1,0 +1,54 @@
+#include "input/stop_words.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "run/console.h"
+
+namespace indicizza {
+namespace {
+
+constexpr const char* kOpenFailedMessage = "File noused.txt indefinito";
+constexpr const char* kReadFailedMessage = "Errore durante la lettura di noused.txt";
+
+constexpr char kEndOfInput = 26;  // Ctrl-Z
+constexpr char kLineFeed = '\n';
+constexpr char kCarriageReturn = '\r';
+
+}  // namespace
+
+StopWordSet parseStopWords(std::string_view content) {
+  content = content.substr(0, content.find(kEndOfInput));
+  StopWordSet set;
+  for (;;) {
+    const std::size_t lineEnd = content.find(kLineFeed);
+    std::string_view line = content.substr(0, lineEnd);
+    if (lineEnd != std::string_view::npos && line.ends_with(kCarriageReturn)) {
+      line.remove_suffix(1);
+    }
+    set.insert(line.substr(0, line.find('\0')));
+    if (lineEnd == std::string_view::npos) break;
+    content.remove_prefix(lineEnd + 1);
+  }
+  return set;
+}
+
+StopWordSet loadStopWords(const std::filesystem::path& path) {
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                             &std::fclose);
+  if (!file) fatalStop(kOpenFailedMessage);
+  struct stat info;
+  if (fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
+    fatalStop(kOpenFailedMessage);
+  }
+  std::string content;
+  char chunk[1 << 16];
+  std::size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) content.append(chunk, n);
+  if (std::ferror(file.get())) fatalStop(kReadFailedMessage);
+  return parseStopWords(content);
+}
+
+}  // namespace indicizza

@@ -1,0 +1,43 @@
+// The stop-word list: words that are never indexed, one per line of
+// noused.txt.
+#pragma once
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace indicizza {
+
+inline constexpr const char* kStopWordFileName = "noused.txt";
+
+// An ordered set of byte strings (unsigned byte order); duplicates collapse.
+// Membership is exact byte equality. May hold the empty string, which
+// matches no term.
+class StopWordSet {
+ public:
+  void insert(std::string_view word) { words_.emplace(word); }
+  bool contains(std::string_view word) const { return words_.find(word) != words_.end(); }
+  const std::set<std::string, std::less<>>& words() const { return words_; }
+
+ private:
+  std::set<std::string, std::less<>> words_;
+};
+
+// Applies the line rules to the whole content of a stop-word file:
+// - a byte 26 (Ctrl-Z) ends the input; nothing after it is read;
+// - lines end with a line feed; a carriage return right before it belongs to
+//   the line end, anywhere else it is part of the word;
+// - a line is taken whole, however long (no trimming, no case change), up to
+//   its first zero byte;
+// - every line feed starts a further line, so a final line feed adds the
+//   empty string, and empty content gives just the empty string.
+StopWordSet parseStopWords(std::string_view content);
+
+// Reads `path` (noused.txt of the working directory by default) in binary and
+// parses it. Fatal stop "File noused.txt indefinito" when it can't be opened
+// (or is a directory), "Errore durante la lettura di noused.txt" on a read
+// error.
+StopWordSet loadStopWords(const std::filesystem::path& path = kStopWordFileName);
+
+}  // namespace indicizza

@@ -1,0 +1,26 @@
+#include "run/console.h"
+
+#include <cstdio>
+
+namespace indicizza {
+
+void reportLine(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void fatalStop(std::string_view text) {
+  reportLine(text);
+  throw FatalStop{};
+}
+
+void ProgressCounter::tick() {
+  if (++count_ == threshold_) {
+    count_ = 0;
+    std::fputc('.', stdout);
+    std::fflush(stdout);
+  }
+}
+
+}  // namespace indicizza
