@@ -1,0 +1,73 @@
+#include "input/stop_words.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "run/console.h"
+#include "support/scratch_dir.h"
+
+namespace indicizza {
+namespace {
+
+using Words = std::set<std::string, std::less<>>;
+
+struct LineRuleCase {
+  const char* name;
+  std::string content;
+  Words expected;
+  friend void PrintTo(const LineRuleCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class LineRules : public ::testing::TestWithParam<LineRuleCase> {};
+
+TEST_P(LineRules, GiveTheExpectedSet) {
+  EXPECT_EQ(parseStopWords(GetParam().content).words(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StopWords, LineRules,
+    ::testing::Values(
+        LineRuleCase{"FinalLineFeedAddsEmpty", "IL\nLA\nDI\n", {"", "DI", "IL", "LA"}},
+        LineRuleCase{"NoFinalLineFeed", "IL\nLA", {"IL", "LA"}},
+        LineRuleCase{"EmptyFileGivesEmptyString", "", {""}},
+        LineRuleCase{"CrLfSameAsLf", "IL\r\nLA\r\nDI\r\n", {"", "DI", "IL", "LA"}},
+        LineRuleCase{"LoneCrIsPartOfWord", "A\rB\nC\r", {"A\rB", "C\r"}},
+        LineRuleCase{"CrCrLfKeepsOneCr", "IL\r\r\n", {"IL\r", ""}},
+        LineRuleCase{"BlanksKept", "DI \n DI\n", {"DI ", " DI", ""}},
+        LineRuleCase{"CaseKept", "il\nIL", {"il", "IL"}},
+        LineRuleCase{"DuplicatesCollapse", "IL\nIL\nIL", {"IL"}},
+        LineRuleCase{"CtrlZEndsInput", "IL\nLA\x1A" "DI\nXX\n", {"IL", "LA"}},
+        LineRuleCase{"CtrlZRightAfterLineFeed", "IL\n\x1A", {"IL", ""}},
+        LineRuleCase{"ZeroByteEndsWord", std::string("AB\0CD\nEF", 8), {"AB", "EF"}},
+        LineRuleCase{"ZeroByteFirstGivesEmpty", std::string("\0X\nEF", 5), {"", "EF"}},
+        LineRuleCase{"EmptyLinesGiveEmptyString", "\n\nA", {"", "A"}},
+        LineRuleCase{"HighBytesKept", "PERCH\xC9\n", {"PERCH\xC9", ""}},
+        LineRuleCase{"LongLineTakenWhole", std::string(300, 'X') + "\nY",
+                     {std::string(300, 'X'), "Y"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(StopWordSet, ComparesExactBytes) {
+  const StopWordSet set = parseStopWords("DI\nPERCH\xC9");
+  EXPECT_TRUE(set.contains("DI"));
+  EXPECT_FALSE(set.contains("DI "));
+  EXPECT_FALSE(set.contains("di"));
+  EXPECT_TRUE(set.contains("PERCH\xC9"));
+  EXPECT_FALSE(set.contains("PERCH\xE9"));
+}
+
+TEST(LoadStopWords, ReadsTheFileInBinary) {
+  testing::ScratchDir dir;
+  testing::writeFile(dir / "noused.txt", std::string("IL\r\nL\0A\r\nDI\x1AZZ", 14));
+  EXPECT_EQ(loadStopWords(dir / "noused.txt").words(), (Words{"IL", "L", "DI"}));
+}
+
+TEST(LoadStopWords, MissingFileOrDirectoryIsFatal) {
+  testing::ScratchDir dir;
+  EXPECT_THROW(loadStopWords(dir / "noused.txt"), FatalStop);
+  EXPECT_THROW(loadStopWords(dir.path()), FatalStop);
+}
+
+}  // namespace
+}  // namespace indicizza

@@ -1,0 +1,59 @@
+#include "support/program_run.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+namespace indicizza::testing {
+
+ProgramRun runProgram(const std::filesystem::path& program, const std::filesystem::path& directory,
+                      const std::vector<std::string>& arguments) {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) throw std::runtime_error("pipe failed");
+
+  std::vector<std::string> argvStrings{program.string()};
+  argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& s : argvStrings) argv.push_back(s.data());
+  argv.push_back(nullptr);
+
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    const int devNull = open("/dev/null", O_RDONLY);
+    if (devNull < 0 || dup2(devNull, STDIN_FILENO) < 0 || dup2(pipeFds[1], STDOUT_FILENO) < 0 ||
+        chdir(directory.c_str()) != 0) {
+      _exit(126);
+    }
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(pipeFds[1]);
+  ProgramRun run{"", -1};
+  char chunk[4096];
+  ssize_t n;
+  while ((n = read(pipeFds[0], chunk, sizeof chunk)) != 0) {
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    run.output.append(chunk, static_cast<std::size_t>(n));
+  }
+  close(pipeFds[0]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  if (run.exitStatus == 127) throw std::runtime_error("cannot start " + program.string());
+  return run;
+}
+
+ProgramRun runIndexer(const std::filesystem::path& directory) {
+  return runProgram(INDICIZZA_EXECUTABLE, directory);
+}
+
+}  // namespace indicizza::testing
