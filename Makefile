@@ -1,0 +1,23 @@
+# The two commands of the README: `make demo` and `make test`.
+# Both install whatever Debian packages are missing, then build.
+JOBS ?= $(shell nproc)
+
+.PHONY: demo test deps build build-asan
+
+demo: build
+	scripts/demo.sh
+
+test: build build-asan
+	ctest --test-dir build --output-on-failure -j $(JOBS)
+	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+deps:
+	scripts/install-deps.sh build
+
+build: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build -j $(JOBS)
+
+build-asan: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DINDICIZZA_SANITIZE=ON
+	cmake --build build-asan -j $(JOBS)
