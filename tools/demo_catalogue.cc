@@ -2,7 +2,8 @@
 //
 // Turns the sample list of works (UTF-8, tab-separated, with a header line
 // composer/title/opus/instrument/style/date/source/license) into a record
-// file DIRECTORY/opere.cry scrambled with this build's key. Records are
+// file DIRECTORY/opere.cry scrambled with this build's key, and creates the
+// empty data database DIRECTORY/opere.ddb when it is missing. Records are
 // numbered 1..N in file order. Mapping onto the layout:
 //   text 1 composer, text 2 instrument, text 3 style, text 4 title,
 //   text 5 date, texts 6-7 source; code 1 the opus with blanks and full stops
@@ -10,6 +11,7 @@
 //   date; the kind code from the instrument; a few flag combinations that
 //   lower-case the kind code. Text is converted to Latin-1.
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -18,6 +20,7 @@
 
 #include "common/latin1.h"
 #include "input/plain_record.h"
+#include "records/data_database.h"
 
 namespace indicizza::tools {
 namespace {
@@ -133,5 +136,17 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::cout << records.size() << " record scritti in " << path << "\n";
+
+  const std::string databasePath = std::string(argv[2]) + "/" + kDataDatabaseFileName;
+  bdb::Database database;
+  if (!std::filesystem::exists(databasePath)) {
+    if (database.create() != 0 ||
+        database.open(databasePath.c_str(), bdb::OpenMode::kCreateNew, kDatabaseFileMode) != 0 ||
+        database.close() != 0) {
+      std::cerr << "impossibile creare " << databasePath << "\n";
+      return 1;
+    }
+    std::cout << "creato il db vuoto " << databasePath << "\n";
+  }
   return 0;
 }

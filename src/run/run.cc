@@ -3,6 +3,9 @@
 #include "input/record_file.h"
 #include "input/scramble_key.h"
 #include "input/stop_words.h"
+#include "records/data_database.h"
+#include "records/load_records.h"
+#include "records/scan_records.h"
 #include "run/console.h"
 
 namespace indicizza {
@@ -13,8 +16,13 @@ int runIndexer() {
   RecordFile recordFile = openRecordFile();
   reportLine("Inizio scansione");
 
-  (void)key;
+  DataDatabase dataDatabase = openDataDatabase();
+  loadRecords(recordFile, dataDatabase, key);
+  scanRecords(dataDatabase, key, nullptr);
   (void)stopWords;
+  // The data database is closed before the index database gets its own
+  // handle: a handle is never opened twice.
+  closeDataDatabase(dataDatabase);
 
   reportLine("Fine scansione");
   return 0;

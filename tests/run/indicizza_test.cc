@@ -27,14 +27,5 @@ TEST(Indicizza, WithoutRecordFileStopsBeforeTheScan) {
   EXPECT_EQ(run.exitStatus, 1);
 }
 
-TEST(Indicizza, FrameRunsFromStartToEnd) {
-  testing::ScratchDir dir;
-  writeFile(dir / "noused.txt", "IL\n");
-  writeFile(dir / "opere.cry", recordFileContent({PlainRecord().recordNumber(1)}, buildScrambleKey()));
-  const auto run = runIndexer(dir.path());
-  EXPECT_EQ(run.output, "Inizio scansione\nFine scansione\n");
-  EXPECT_EQ(run.exitStatus, 0);
-}
-
 }  // namespace
 }  // namespace indicizza

@@ -1,0 +1,100 @@
+// The one thin layer over the Berkeley DB C API. Nothing else in the program
+// calls the library: both databases go through these handle types.
+#pragma once
+
+#include <db.h>
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace indicizza::bdb {
+
+// The library's result for a missing key or the end of a cursor walk.
+inline constexpr int kNotFound = DB_NOTFOUND;
+
+// The library's text for a result code (its own codes and errno values).
+std::string errorText(int code);
+
+// A key or data item as the library returns it: the bytes belong to the
+// library and stay valid only until the next call on the same cursor.
+struct Item {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+  std::span<const std::uint8_t> bytes() const { return {data, size}; }
+};
+
+// How open() treats the file.
+enum class OpenMode {
+  kExisting,   // the file must exist (open flags 0)
+  kCreate,     // created when missing, opened with its contents otherwise
+  kCreateNew,  // created; fails if the file exists
+};
+
+class Cursor;
+
+// A database handle: made by create(), opened at most once, closed once.
+// Owns the library handle; destroying a handle that is still open closes it
+// without looking at the result (the fatal-stop path), so the checked close()
+// is the one to call when the run goes on. Not copyable.
+class Database {
+ public:
+  Database() = default;
+  ~Database();
+  Database(Database&& other) noexcept : db_(other.db_), opened_(other.opened_) { other.db_ = nullptr; }
+  Database& operator=(Database&&) = delete;
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  // db_create with no environment and no flags. Returns the library's result.
+  int create();
+
+  // DB->open of the B-tree at `path`, no transaction, no sub-database. A
+  // handle is opened once only: the library accepts a second open on an open
+  // handle and leaves it broken, so a second call throws std::logic_error.
+  // After a failed open the handle can only be closed.
+  int open(const char* path, OpenMode mode, int fileMode);
+
+  // DB->put with no transaction and flags 0: a key already present gets the
+  // new data.
+  int put(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data);
+
+  // DB->cursor with no transaction; on success `cursor` holds the new cursor.
+  int openCursor(Cursor& cursor);
+
+  // DB->close with flags 0; the handle is gone whatever the result. A nonzero
+  // result after writes means cached pages may not have reached the file.
+  int close();
+
+  bool isOpen() const { return db_ != nullptr; }
+
+ private:
+  DB* db_ = nullptr;
+  bool opened_ = false;
+};
+
+// A cursor on an open Database; must be closed (or destroyed) before the
+// database is. Not copyable.
+class Cursor {
+ public:
+  Cursor() = default;
+  ~Cursor();
+  Cursor(const Cursor&) = delete;
+  Cursor& operator=(const Cursor&) = delete;
+
+  // DBC->get with DB_FIRST or DB_NEXT into zeroed DBTs, so `key` and `data`
+  // point into the library's memory (see Item).
+  int first(Item& key, Item& data) { return get(key, data, DB_FIRST); }
+  int next(Item& key, Item& data) { return get(key, data, DB_NEXT); }
+
+  // DBC->close; the cursor is gone whatever the result.
+  int close();
+
+ private:
+  friend class Database;
+  int get(Item& key, Item& data, std::uint32_t flags);
+
+  DBC* cursor_ = nullptr;
+};
+
+}  // namespace indicizza::bdb

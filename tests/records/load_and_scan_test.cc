@@ -1,0 +1,162 @@
+// The load and scan phases, end to end: transcript, exit status and the data
+// database as the stock utilities read it.
+#include <gtest/gtest.h>
+
+#include "support/catalogue_dir.h"
+
+namespace indicizza {
+namespace {
+
+using testing::CatalogueDir;
+using testing::numberedRecords;
+using testing::recordKey;
+using testing::StoredItem;
+using testing::storedItemOf;
+
+std::string transcript(const std::string& loadDots, const std::string& scanDots) {
+  return "Inizio scansione\n" + loadDots + "\n" + scanDots + "\nFine scansione\n";
+}
+
+struct DotCase {
+  int records;
+  std::string loadDots;
+  std::string scanDots;
+  friend void PrintTo(const DotCase& c, std::ostream* os) { *os << c.records << " records"; }
+};
+
+class Dots : public ::testing::TestWithParam<DotCase> {};
+
+TEST_P(Dots, FollowEveryTwoHundredPutsAndEveryHundredRecords) {
+  CatalogueDir dir;
+  dir.prepare(numberedRecords(1, GetParam().records));
+  const auto run = dir.run();
+  EXPECT_EQ(run.output, transcript(GetParam().loadDots, GetParam().scanDots));
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(dir.dataItems().size(), static_cast<std::size_t>(GetParam().records));
+  EXPECT_TRUE(testing::verifyDatabase(dir / "opere.ddb"));
+}
+
+INSTANTIATE_TEST_SUITE_P(LoadAndScan, Dots,
+                         ::testing::Values(DotCase{1, "", ""}, DotCase{99, "", ""},
+                                           DotCase{100, "", "."}, DotCase{199, "", "."},
+                                           DotCase{200, ".", ".."}, DotCase{450, "..", "...."}));
+
+TEST(LoadAndScan, StoresTheScrambledRecordUnderItsLittleEndianNumber) {
+  CatalogueDir dir;
+  const std::vector<PlainRecord> records = {
+      PlainRecord().recordNumber(300).textField(1, "TRECENTO").kindCode("AB"),
+      PlainRecord().recordNumber(-42).textField(2, "NEGATIVO"),
+      PlainRecord().recordNumberText("  7   ").textField(3, "SETTE"),
+      PlainRecord().recordNumberText("ABCDEF"),  // no digits: number 0
+  };
+  dir.prepare(records);
+  ASSERT_EQ(dir.run().exitStatus, 0);
+
+  std::vector<StoredItem> expected;
+  for (const auto& record : records) expected.push_back(storedItemOf(record));
+  std::sort(expected.begin(), expected.end());  // unsigned byte order of the keys
+  EXPECT_EQ(expected[0].first, recordKey(0));
+  EXPECT_EQ(dir.dataItems(), expected);
+  EXPECT_EQ(recordKey(300), std::string("\x2C\x01\x00\x00", 4));
+}
+
+TEST(LoadAndScan, EqualNumbersCountTwiceButTheLaterRecordWins) {
+  CatalogueDir dir;
+  std::vector<PlainRecord> records = numberedRecords(1, 199);
+  records[4].textField(1, "PRIMO");
+  const PlainRecord later = PlainRecord().recordNumber(5).textField(1, "SECONDO");
+  records.push_back(later);
+  dir.prepare(records);
+
+  const auto run = dir.run();
+  EXPECT_EQ(run.output, transcript(".", "."));  // 200 puts, 199 stored records
+  const auto items = dir.dataItems();
+  ASSERT_EQ(items.size(), 199u);
+  EXPECT_NE(std::find(items.begin(), items.end(), storedItemOf(later)), items.end());
+}
+
+TEST(LoadAndScan, ShortFinalRecordIsReportedAndDropped) {
+  CatalogueDir dir;
+  dir.prepare({});
+  const auto content = recordFileContent(numberedRecords(1, 2), buildScrambleKey()) + "X";
+  testing::writeFile(dir / "opere.cry", content);  // 1051 bytes
+
+  const auto run = dir.run();
+  EXPECT_EQ(run.output,
+            "Inizio scansione\nRecord con lunghezza diversa da quella stabilita\n\n\nFine scansione\n");
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(dir.dataItems().size(), 2u);
+}
+
+TEST(LoadAndScan, RecordsOfEarlierRunsAreKeptAndScanned) {
+  CatalogueDir dir;
+  std::vector<StoredItem> earlier;
+  for (const auto& record : numberedRecords(1000, 150)) earlier.push_back(storedItemOf(record));
+  dir.stopWords("");
+  dir.dataDatabase(earlier);
+  dir.records(numberedRecords(1, 50));
+
+  const auto run = dir.run();
+  EXPECT_EQ(run.output, transcript("", ".."));  // 50 puts, 200 records scanned
+  EXPECT_EQ(dir.dataItems().size(), 200u);
+}
+
+TEST(LoadAndScan, ItemsOfAnotherSizeAreReportedAndSkipped) {
+  CatalogueDir dir;
+  std::vector<StoredItem> items = {{recordKey(7), std::string(100, 'x')},
+                                   {std::string("\x01\x02", 2), std::string(10, 'y')},
+                                   {recordKey(9), std::string(525, 'z')}};
+  for (const auto& record : numberedRecords(101, 100)) items.push_back(storedItemOf(record));
+  dir.stopWords("");
+  dir.dataDatabase(items);
+  dir.records({});
+
+  const auto run = dir.run();
+  EXPECT_EQ(run.exitStatus, 0);
+  // In key order the odd items (keys 01 02, 07.., 09..) come before records
+  // 101-200 (keys 65.. to C8..).
+  const std::string skipped7 = "Record di lunghezza errata in opere.ddb, chiave 7: ignorato\n";
+  const std::string skipped9 = "Record di lunghezza errata in opere.ddb, chiave 9: ignorato\n";
+  const std::string skippedShortKey =
+      "Record di lunghezza errata in opere.ddb, chiave 0x0102: ignorato\n";
+  EXPECT_EQ(run.output, "Inizio scansione\n\n" + skippedShortKey + skipped7 + skipped9 +
+                            ".\nFine scansione\n");
+}
+
+struct FatalCase {
+  const char* name;
+  const char* dataDatabase;  // "empty", "missing", "hash", "text", "directory"
+  std::string expected;
+  friend void PrintTo(const FatalCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class DataDatabaseFailures : public ::testing::TestWithParam<FatalCase> {};
+
+TEST_P(DataDatabaseFailures, StopWithTheirMessage) {
+  CatalogueDir dir;
+  dir.stopWords("");
+  dir.records({});
+  const std::string kind = GetParam().dataDatabase;
+  if (kind == "empty") dir.dataDatabase();
+  if (kind == "hash") testing::loadDatabase(dir / "opere.ddb", {{"k", "v"}}, "hash");
+  if (kind == "text") testing::writeFile(dir / "opere.ddb", std::string(8192, 'x'));
+  if (kind == "directory") std::filesystem::create_directory(dir / "opere.ddb");
+
+  const auto run = dir.run();
+  EXPECT_EQ(run.output, GetParam().expected);
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "opere.idb"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LoadAndScan, DataDatabaseFailures,
+    ::testing::Values(
+        FatalCase{"Empty", "empty", "Inizio scansione\nErrore costruzione DB\n"},
+        FatalCase{"Missing", "missing", "Inizio scansione\nopere.ddb open error\n"},
+        FatalCase{"HashDatabase", "hash", "Inizio scansione\nopere.ddb open error\n"},
+        FatalCase{"NotADatabase", "text", "Inizio scansione\nopere.ddb open error\n"},
+        FatalCase{"Directory", "directory", "Inizio scansione\nopere.ddb open error\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace indicizza
