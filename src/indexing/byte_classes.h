@@ -1,0 +1,43 @@
+// What each of the 256 byte values is to term extraction, as tables indexed
+// by the byte. No locale is involved: bytes 128-255 are word bytes with no
+// case.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace indicizza {
+
+// The 19 bytes at which text is cut into tokens: blank, tab, " , . ; : - + !
+// % & / ? ( ) [ ] and the apostrophe. Every other byte belongs to words.
+inline constexpr std::string_view kSeparatorBytes = " \t\",.;:-+!%&/?()[]'";
+
+enum ByteClass : std::uint8_t {
+  kWordByte = 0,
+  kSeparator = 1 << 0,
+  kDigit = 1 << 1,  // 0-9: a word byte that makes a token a code, never a word
+};
+
+inline constexpr std::array<std::uint8_t, 256> kByteClasses = [] {
+  std::array<std::uint8_t, 256> classes{};
+  for (char c : kSeparatorBytes) classes[static_cast<std::uint8_t>(c)] |= kSeparator;
+  for (char c = '0'; c <= '9'; ++c) classes[static_cast<std::uint8_t>(c)] |= kDigit;
+  return classes;
+}();
+
+inline bool isSeparator(char c) { return kByteClasses[static_cast<std::uint8_t>(c)] & kSeparator; }
+inline bool isDigit(char c) { return kByteClasses[static_cast<std::uint8_t>(c)] & kDigit; }
+
+// ASCII a-z to A-Z; every other byte maps to itself.
+inline constexpr std::array<char, 256> kUpperCase = [] {
+  std::array<char, 256> upper{};
+  for (int b = 0; b < 256; ++b) {
+    upper[static_cast<std::size_t>(b)] = static_cast<char>(b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b);
+  }
+  return upper;
+}();
+
+inline char asciiUpper(char c) { return kUpperCase[static_cast<std::uint8_t>(c)]; }
+
+}  // namespace indicizza

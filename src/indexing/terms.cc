@@ -1,0 +1,59 @@
+#include "indexing/terms.h"
+
+#include <algorithm>
+#include <array>
+
+#include "indexing/byte_classes.h"
+#include "indexing/tokens.h"
+
+namespace indicizza {
+namespace {
+
+// The longest token is a whole text field.
+constexpr std::size_t kLongestToken =
+    std::max_element(kTextFields.begin(), kTextFields.end(), [](FieldSpan a, FieldSpan b) {
+      return a.length < b.length;
+    })->length;
+
+bool holdsDigit(std::string_view s) { return std::any_of(s.begin(), s.end(), isDigit); }
+
+}  // namespace
+
+bool TermList::contains(std::string_view term) const {
+  for (std::size_t i = 0; i < size(); ++i) {
+    if ((*this)[i] == term) return true;
+  }
+  return false;
+}
+
+void extractTerms(const DecodedRecord& record, const StopWordSet& stopWords, TermList& terms) {
+  terms.clear();
+
+  // The word source is the seven text fields joined by single blanks. A blank
+  // is a separator, so no token spans two fields and each field can be cut on
+  // its own with the same result.
+  std::array<char, kLongestToken> upper;
+  for (int field = 1; field <= static_cast<int>(kTextFieldCount); ++field) {
+    forEachToken(textField(record, field), [&](std::string_view token) {
+      if (holdsDigit(token)) return;
+      std::transform(token.begin(), token.end(), upper.begin(), asciiUpper);
+      const std::string_view word(upper.data(), token.size());
+      if (stopWords.contains(word)) return;
+      // Words come first in the list, so the words kept so far are the
+      // record's word set.
+      if (terms.contains(word)) return;
+      terms.append(word);
+    });
+  }
+
+  for (int field = 1; field <= static_cast<int>(kCodeFieldCount); ++field) {
+    std::string_view code = codeField(record, field);
+    const auto separator = std::find_if(code.begin(), code.end(), isSeparator);
+    if (separator != code.begin() && separator != code.end()) {
+      code = code.substr(0, static_cast<std::size_t>(separator - code.begin()));
+    }
+    if (holdsDigit(code)) terms.append(code);
+  }
+}
+
+}  // namespace indicizza
