@@ -1,5 +1,7 @@
 #include "run/run.h"
 
+#include "index_store/index_database.h"
+#include "indexing/word_index.h"
 #include "input/record_file.h"
 #include "input/scramble_key.h"
 #include "input/stop_words.h"
@@ -18,11 +20,14 @@ int runIndexer() {
 
   DataDatabase dataDatabase = openDataDatabase();
   loadRecords(recordFile, dataDatabase, key);
-  scanRecords(dataDatabase, key, nullptr);
-  (void)stopWords;
+  WordIndex wordIndex;
+  scanRecords(dataDatabase, key, [&](const DecodedRecord& record) {
+    indexRecord(record, stopWords, wordIndex);
+  });
   // The data database is closed before the index database gets its own
   // handle: a handle is never opened twice.
   closeDataDatabase(dataDatabase);
+  writeIndex(wordIndex);
 
   reportLine("Fine scansione");
   return 0;

@@ -1,0 +1,47 @@
+#include "index_store/index_database.h"
+
+#include <vector>
+
+#include "records/berkeley_db.h"
+#include "records/data_database.h"
+#include "run/console.h"
+
+namespace indicizza {
+
+StoredEntry storedEntryOf(const IndexEntry& entry) {
+  // The record number's little-endian bytes are those of its data key.
+  const RecordKey number = recordKeyOf(entry.recordNumber);
+  StoredEntry stored{};
+  std::copy(number.begin(), number.end(), stored.begin());
+  stored[kStoredKindCodeOffset] = entry.kindCode.bytes[0];
+  stored[kStoredKindCodeOffset + 1] = entry.kindCode.bytes[1];
+  return stored;
+}
+
+void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
+  reportLine("Creazione db indice");
+  bdb::Database database;
+  if (database.create() != 0) fatalStop("db_create error");
+  if (database.open(path.c_str(), bdb::OpenMode::kCreate, kDatabaseFileMode) != 0) {
+    fatalStop("Open error");
+  }
+
+  ProgressCounter dots(kWriteDotEvery);
+  std::vector<std::uint8_t> data;
+  index.forEachTerm([&](std::string_view term, std::span<const IndexEntry> entries) {
+    data.clear();
+    for (const IndexEntry& entry : entries) {
+      const StoredEntry stored = storedEntryOf(entry);
+      data.insert(data.end(), stored.begin(), stored.end());
+    }
+    const std::span<const std::uint8_t> key(reinterpret_cast<const std::uint8_t*>(term.data()),
+                                            term.size());
+    if (database.put(key, data) != 0) fatalStop("put error");
+    dots.tick();
+  });
+
+  if (database.close() != 0) fatalStop("Errore chiusura opere.idb");
+  reportLine("");
+}
+
+}  // namespace indicizza

@@ -1,0 +1,120 @@
+// The whole run, end to end, with the index database read back by the stock
+// utilities and compared with an index written out by hand.
+#include <gtest/gtest.h>
+
+#include "index_store/index_database.h"
+#include "support/catalogue_dir.h"
+
+namespace indicizza {
+namespace {
+
+using testing::CatalogueDir;
+using testing::StoredItem;
+
+// One stored entry: number (little-endian) and kind code, then two zeros.
+std::string entry(std::string numberLE, const char* kind) {
+  return numberLE + kind + std::string(2, '\0');
+}
+const std::string kOne("\x01\x00\x00\x00", 4);
+const std::string kThree("\x03\x00\x00\x00", 4);
+const std::string kThreeHundred("\x2C\x01\x00\x00", 4);
+
+std::vector<PlainRecord> smallCatalogue() {
+  return {
+      PlainRecord().recordNumber(3).kindCode("AB").textField(1, "Sonata in re").codeField(1, "331-A"),
+      PlainRecord().recordNumber(300).kindCode("AB").flags('1', '2').textField(1, "Sonata").textField(
+          4, "L'amore e il tempo"),
+      PlainRecord().recordNumber(1).kindCode("CH").textField(2, "Perch\xE9 no?").codeField(2, "1999"),
+  };
+}
+
+// Scan order is 1, 3, 300 (keys 01.., 03.., 2C 01..).
+const std::vector<StoredItem> kSmallIndex = {
+    {"1999", entry(kOne, "CH")},
+    {"331", entry(kThree, "AB")},
+    {"AMORE", entry(kThreeHundred, "aB")},
+    {"IN", entry(kThree, "AB")},
+    {"L", entry(kThreeHundred, "aB")},
+    {"PERCH\xE9", entry(kOne, "CH")},
+    {"RE", entry(kThree, "AB")},
+    {"SONATA", entry(kThree, "AB") + entry(kThreeHundred, "aB")},
+    {"TEMPO", entry(kThreeHundred, "aB")},
+};
+
+const char* const kSmallTranscript =
+    "Inizio scansione\n\n\nCreazione db indice\n\nFine scansione\n";
+
+TEST(WriteIndex, SmallCatalogueGivesTheIndexWrittenByHand) {
+  CatalogueDir dir;
+  dir.prepare(smallCatalogue(), "IL\nE\nNO\n");
+  const auto run = dir.run();
+  EXPECT_EQ(run.output, kSmallTranscript);
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(dir.indexItems(), kSmallIndex);
+  EXPECT_EQ(kSmallIndex[7].second,
+            std::string("\x03\x00\x00\x00\x41\x42\x00\x00\x2C\x01\x00\x00\x61\x42\x00\x00", 16));
+  EXPECT_TRUE(testing::verifyDatabase(dir / "opere.idb"));
+}
+
+TEST(WriteIndex, SecondRunOverTheFirstRunsFilesLeavesTheSameFiles) {
+  CatalogueDir dir;
+  dir.prepare(smallCatalogue(), "IL\nE\nNO\n");
+  ASSERT_EQ(dir.run().exitStatus, 0);
+  const auto data = dir.dataItems();
+  const auto run = dir.run();
+  EXPECT_EQ(run.output, kSmallTranscript);
+  EXPECT_EQ(dir.indexItems(), kSmallIndex);
+  EXPECT_EQ(dir.dataItems(), data);
+}
+
+TEST(WriteIndex, TermsOfEarlierRunsStayAndProducedTermsAreReplaced) {
+  CatalogueDir dir;
+  dir.prepare(smallCatalogue(), "IL\nE\nNO\n");
+  testing::loadDatabase(dir / "opere.idb",
+                        {{"SONATA", entry(kOne, "XX")}, {"ZZZ", entry(kOne, "YY")}});
+  ASSERT_EQ(dir.run().exitStatus, 0);
+  std::vector<StoredItem> expected = kSmallIndex;
+  expected.push_back({"ZZZ", entry(kOne, "YY")});
+  EXPECT_EQ(dir.indexItems(), expected);
+}
+
+TEST(WriteIndex, EmptyWordIndexStillCreatesTheIndexFile) {
+  CatalogueDir dir;
+  dir.prepare(testing::numberedRecords(1, 3));
+  const auto run = dir.run();
+  EXPECT_EQ(run.output, kSmallTranscript);
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_TRUE(dir.indexItems().empty());
+}
+
+TEST(WriteIndex, WritesADotEveryHundredTerms) {
+  CatalogueDir dir;
+  std::vector<PlainRecord> records;
+  for (int i = 0; i < 250; ++i) {
+    const std::string word = {'W', static_cast<char>('A' + i / 26), static_cast<char>('A' + i % 26)};
+    records.push_back(PlainRecord().recordNumber(i + 1).textField(1, word));
+  }
+  dir.prepare(records);
+  const auto run = dir.run();
+  EXPECT_EQ(run.output, "Inizio scansione\n.\n..\nCreazione db indice\n..\nFine scansione\n");
+  EXPECT_EQ(dir.indexItems().size(), 250u);
+}
+
+TEST(WriteIndex, IndexFileThatIsNotABtreeStopsTheRun) {
+  CatalogueDir dir;
+  dir.prepare(smallCatalogue());
+  testing::loadDatabase(dir / "opere.idb", {{"k", "v"}}, "hash");
+  const auto run = dir.run();
+  EXPECT_EQ(run.output, "Inizio scansione\n\n\nCreazione db indice\nOpen error\n");
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(dir.dataItems().size(), 3u);  // the data database was closed first
+}
+
+TEST(StoredEntry, IsNumberLittleEndianThenKindCodeThenTwoZeros) {
+  EXPECT_EQ(storedEntryOf({-2, {{'a', 'B'}}}),
+            (StoredEntry{0xFE, 0xFF, 0xFF, 0xFF, 'a', 'B', 0, 0}));
+  EXPECT_EQ(storedEntryOf({300, {{0, 0}}}), (StoredEntry{0x2C, 0x01, 0, 0, 0, 0, 0, 0}));
+}
+
+}  // namespace
+}  // namespace indicizza
