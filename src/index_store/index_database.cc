@@ -7,6 +7,13 @@
 #include "run/console.h"
 
 namespace indicizza {
+namespace {
+
+// Size of one bulk put of terms and their arrays; a longer array gets a put
+// of its own.
+constexpr std::size_t kBulkPutBytes = std::size_t{2} << 20;
+
+}  // namespace
 
 StoredEntry storedEntryOf(const IndexEntry& entry) {
   // The record number's little-endian bytes are those of its data key.
@@ -26,7 +33,15 @@ void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
     fatalStop("Open error");
   }
 
+  // Terms are put in bulk, in term order; their write dots follow each put.
   ProgressCounter dots(kWriteDotEvery);
+  bdb::BulkPairs pairs(kBulkPutBytes);
+  std::size_t termsPending = 0;
+  const auto flush = [&] {
+    if (database.putBulk(pairs) != 0) fatalStop("put error");
+    pairs.clear();
+    for (; termsPending > 0; --termsPending) dots.tick();
+  };
   std::vector<std::uint8_t> data;
   index.forEachTerm([&](std::string_view term, std::span<const IndexEntry> entries) {
     data.clear();
@@ -36,9 +51,13 @@ void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
     }
     const std::span<const std::uint8_t> key(reinterpret_cast<const std::uint8_t*>(term.data()),
                                             term.size());
-    if (database.put(key, data) != 0) fatalStop("put error");
-    dots.tick();
+    if (!pairs.add(key, data)) {
+      flush();
+      pairs.add(key, data);
+    }
+    ++termsPending;
   });
+  flush();
 
   if (database.close() != 0) fatalStop("Errore chiusura opere.idb");
   reportLine("");

@@ -15,13 +15,16 @@ constexpr std::size_t kLongestToken =
       return a.length < b.length;
     })->length;
 
-bool holdsDigit(std::string_view s) { return std::any_of(s.begin(), s.end(), isDigit); }
+bool holdsDigit(std::string_view s) {
+  return std::any_of(s.begin(), s.end(), [](char c) { return isDigit(c); });
+}
 
 }  // namespace
 
 bool TermList::contains(std::string_view term) const {
+  const std::uint32_t signature = signatureOf(term);
   for (std::size_t i = 0; i < size(); ++i) {
-    if ((*this)[i] == term) return true;
+    if (signatures_[i] == signature && (*this)[i] == term) return true;
   }
   return false;
 }
@@ -48,7 +51,7 @@ void extractTerms(const DecodedRecord& record, const StopWordSet& stopWords, Ter
 
   for (int field = 1; field <= static_cast<int>(kCodeFieldCount); ++field) {
     std::string_view code = codeField(record, field);
-    const auto separator = std::find_if(code.begin(), code.end(), isSeparator);
+    const auto separator = std::find_if(code.begin(), code.end(), [](char c) { return isSeparator(c); });
     if (separator != code.begin() && separator != code.end()) {
       code = code.substr(0, static_cast<std::size_t>(separator - code.begin()));
     }

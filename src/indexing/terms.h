@@ -23,22 +23,35 @@ class TermList {
   void clear() {
     bytes_.clear();
     ends_.clear();
+    signatures_.clear();
   }
   void append(std::string_view term) {
     bytes_.append(term);
     ends_.push_back(static_cast<std::uint32_t>(bytes_.size()));
+    signatures_.push_back(signatureOf(term));
   }
   std::size_t size() const { return ends_.size(); }
   std::string_view operator[](std::size_t i) const {
     const std::uint32_t begin = i == 0 ? 0 : ends_[i - 1];
     return std::string_view(bytes_).substr(begin, ends_[i] - begin);
   }
-  // Whether the list holds `term` (a linear search: records hold few terms).
+  // Whether the list holds `term` (a linear search: records hold few terms;
+  // the bytes are compared only where the signatures agree).
   bool contains(std::string_view term) const;
 
  private:
+  // Length, first and last byte of a term, packed: equal terms have equal
+  // signatures.
+  static std::uint32_t signatureOf(std::string_view term) {
+    if (term.empty()) return 0;
+    return static_cast<std::uint32_t>(term.size()) << 16 |
+           std::uint32_t{static_cast<std::uint8_t>(term.front())} << 8 |
+           static_cast<std::uint8_t>(term.back());
+  }
+
   std::string bytes_;
   std::vector<std::uint32_t> ends_;
+  std::vector<std::uint32_t> signatures_;
 };
 
 // Replaces the content of `terms` with the terms of `record`:

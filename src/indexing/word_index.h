@@ -2,15 +2,17 @@
 // records that carry it, held in memory until the index is written.
 #pragma once
 
-#include <map>
+#include <cstdint>
+#include <functional>
 #include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
+#include "indexing/term_table.h"
 #include "indexing/terms.h"
 #include "input/decoded_record.h"
 #include "input/stop_words.h"
+#include "run/large_memory.h"
 
 namespace indicizza {
 
@@ -28,26 +30,37 @@ IndexEntry makeIndexEntry(const DecodedRecord& record);
 // Map from term to its entries. Terms are iterated in unsigned byte order, a
 // prefix before its extensions; a term's entries stay in the order they were
 // added. A term's array is never empty. Owns its terms and arrays.
+//
+// Built for millions of records: each distinct term is stored once (see
+// TermTable); each distinct entry once, in the order of arrival; an addition
+// costs one 4-byte term id. The per-term arrays and the term order are made
+// only when the index is walked.
 class WordIndex {
  public:
   // Appends `entry` to the array of `term`, making the term's array when it
-  // is new.
+  // is new. Throws std::bad_alloc or std::length_error when memory or the
+  // index's counters run out.
   void add(std::string_view term, const IndexEntry& entry);
 
   std::size_t termCount() const { return terms_.size(); }
 
-  // Calls `visit(term, entries)` for every term in term order, with
-  // std::string_view and std::span<const IndexEntry> valid for the call.
-  template <typename Visit>
-  void forEachTerm(Visit&& visit) const {
-    for (const auto& [term, entries] : terms_) {
-      visit(std::string_view(term), std::span<const IndexEntry>(entries));
-    }
-  }
+  using TermVisitor = std::function<void(std::string_view term, std::span<const IndexEntry> entries)>;
+
+  // Calls `visit(term, entries)` for every term in term order; both views are
+  // valid for the call only.
+  void forEachTerm(const TermVisitor& visit) const;
 
  private:
-  // std::string compares as unsigned bytes (char_traits<char> is memcmp-based).
-  std::map<std::string, std::vector<IndexEntry>, std::less<>> terms_;
+  TermTable terms_;
+  template <typename T>
+  using LargeVector = std::vector<T, LargeAllocator<T>>;
+
+  LargeVector<std::uint32_t> termEntryCounts_;  // by term id
+  // The entries in order of arrival (equal neighbours stored once), and for
+  // each the index in additionTerms_ of its first addition.
+  LargeVector<IndexEntry> entries_;
+  LargeVector<std::size_t> entryFirstAddition_;
+  LargeVector<TermTable::TermId> additionTerms_;  // the term of every add()
 };
 
 // The scan phase's record handler: adds the record's entry under each of its

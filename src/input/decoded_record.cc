@@ -53,22 +53,40 @@ void DecodedRecord::measureText() {
   textLength_ = zero ? static_cast<std::size_t>(zero - bytes_.data()) : size_;
 }
 
-RecordNumber recordNumberOf(const DecodedRecord& record) {
-  const std::size_t end = kRecordNumberField.offset + kRecordNumberField.length;
-  std::size_t i = kRecordNumberField.offset;
+namespace {
+
+// Reads the number field's bytes as atoi reads text (see recordNumberOf).
+RecordNumber parseRecordNumber(const RecordNumberBytes& field) {
+  std::size_t i = 0;
   // A zero byte (also one past the record's end) ends the number's text.
-  while (i < end && isCSpace(byteAt(record, i))) ++i;
+  while (i < field.size() && isCSpace(field[i])) ++i;
   bool negative = false;
-  if (i < end && (byteAt(record, i) == '+' || byteAt(record, i) == '-')) {
-    negative = byteAt(record, i) == '-';
+  if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
+    negative = field[i] == '-';
     ++i;
   }
   // Six bytes hold at most six digits, so the value always fits.
   RecordNumber value = 0;
-  for (; i < end && isDigit(byteAt(record, i)); ++i) {
-    value = value * 10 + (byteAt(record, i) - '0');
-  }
+  for (; i < field.size() && isDigit(field[i]); ++i) value = value * 10 + (field[i] - '0');
   return negative ? -value : value;
+}
+
+}  // namespace
+
+RecordNumber recordNumberOf(const DecodedRecord& record) {
+  RecordNumberBytes field;
+  for (std::size_t i = 0; i < field.size(); ++i) field[i] = byteAt(record, kRecordNumberField.offset + i);
+  return parseRecordNumber(field);
+}
+
+RecordNumber scrambledRecordNumberOf(std::span<const std::uint8_t, kRecordSize> scrambled,
+                                     const ScrambleKey& key) {
+  RecordNumberBytes field;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    const std::size_t offset = kRecordNumberField.offset + i;
+    field[i] = scrambled[offset] ^ key.bytes[offset % kScrambleKeyLength];
+  }
+  return parseRecordNumber(field);
 }
 
 KindCode kindCodeOf(const DecodedRecord& record) {

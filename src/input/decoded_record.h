@@ -20,6 +20,9 @@ namespace indicizza {
 // The number a record carries; the key of the data database.
 using RecordNumber = std::int32_t;
 
+// The six bytes of the record number field.
+using RecordNumberBytes = std::array<std::uint8_t, kRecordNumberField.length>;
+
 // Two bytes that classify a record's kind; byte 1 is zero when byte 0 is
 // followed by a zero byte, both are zero when the first one is.
 struct KindCode {
@@ -50,7 +53,8 @@ class DecodedRecord {
   DecodedRecord() = default;
   void measureText();
 
-  std::array<std::uint8_t, kRecordSize> bytes_{};
+  // Only the first size_ bytes are ever set or read.
+  std::array<std::uint8_t, kRecordSize> bytes_;
   std::size_t size_ = 0;
   std::size_t textLength_ = 0;
 };
@@ -60,6 +64,12 @@ class DecodedRecord {
 // one optional sign; then decimal digits up to the first non-digit. No
 // digits give 0.
 RecordNumber recordNumberOf(const DecodedRecord& record);
+
+// The record number of a whole scrambled record, the same as
+// recordNumberOf(DecodedRecord::fromScrambled(scrambled, key)) but
+// descrambling only the number's six bytes.
+RecordNumber scrambledRecordNumberOf(std::span<const std::uint8_t, kRecordSize> scrambled,
+                                     const ScrambleKey& key);
 
 // The kind code at offset 266: copied up to a zero byte (the rest filled with
 // zeros); its byte 0 is made lower case (ASCII letters only) when flag A is

@@ -8,7 +8,6 @@ namespace indicizza {
 namespace {
 
 constexpr const char* kOpenFailedMessage = "Errore lettura opere.cry";
-constexpr const char* kReadFailedMessage = "Errore durante la lettura di opere.cry";
 
 // Records are read through a larger stream buffer than stdio's default: the
 // file is read once, front to back.
@@ -30,18 +29,25 @@ RecordFile openRecordFile(const std::filesystem::path& path) {
   return recordFile;
 }
 
-ReadOutcome readRecord(RecordFile& file, std::span<std::uint8_t, kRecordSize> buffer) {
-  std::size_t got = 0;
-  while (got < buffer.size()) {
-    const std::size_t n = std::fread(buffer.data() + got, 1, buffer.size() - got, file.stream());
-    got += n;
+RecordBytesRead readRecords(RecordFile& file, std::span<std::uint8_t> buffer) {
+  RecordBytesRead read;
+  while (read.size < buffer.size()) {
+    const std::size_t n =
+        std::fread(buffer.data() + read.size, 1, buffer.size() - read.size, file.stream());
+    read.size += n;
     if (n == 0) {
-      if (std::ferror(file.stream())) fatalStop(kReadFailedMessage);
+      read.failed = std::ferror(file.stream()) != 0;
       break;
     }
   }
-  if (got == buffer.size()) return ReadOutcome::kWholeRecord;
-  return got == 0 ? ReadOutcome::kEnd : ReadOutcome::kShortRecord;
+  return read;
+}
+
+ReadOutcome readRecord(RecordFile& file, std::span<std::uint8_t, kRecordSize> buffer) {
+  const RecordBytesRead read = readRecords(file, buffer);
+  if (read.failed) fatalStop(kRecordFileReadFailed);
+  if (read.size == buffer.size()) return ReadOutcome::kWholeRecord;
+  return read.size == 0 ? ReadOutcome::kEnd : ReadOutcome::kShortRecord;
 }
 
 }  // namespace indicizza

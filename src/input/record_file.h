@@ -42,6 +42,23 @@ enum class ReadOutcome {
   kShortRecord,  // 1 to 524 bytes were left; the buffer holds them first
 };
 
+// The outcome of readRecords: how many bytes were read into the buffer, and
+// whether the reading stopped on a read error rather than at the end of the
+// file or of the buffer.
+struct RecordBytesRead {
+  std::size_t size = 0;
+  bool failed = false;
+};
+
+// The fatal message of a read error on the record file.
+inline constexpr const char* kRecordFileReadFailed = "Errore durante la lettura di opere.cry";
+
+// Reads the file's next bytes into `buffer` until it is full, the file ends
+// or a read fails. The caller decides what a failure stops (see
+// kRecordFileReadFailed), so that the whole records read before it can be
+// kept first.
+RecordBytesRead readRecords(RecordFile& file, std::span<std::uint8_t> buffer);
+
 // Reads the next record into `buffer`. A read error (not the end of the file)
 // is a fatal stop "Errore durante la lettura di opere.cry".
 ReadOutcome readRecord(RecordFile& file, std::span<std::uint8_t, kRecordSize> buffer);

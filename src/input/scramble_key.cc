@@ -1,5 +1,7 @@
 #include "input/scramble_key.h"
 
+#include <cstring>
+
 #include "input/scramble_key_constants.h"
 
 namespace indicizza {
@@ -18,9 +20,18 @@ ScrambleKey buildScrambleKey() {
 }
 
 void descramble(std::span<std::uint8_t> bytes, const ScrambleKey& key) {
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    bytes[i] ^= key.bytes[i % kScrambleKeyLength];
+  // Eight bytes at a time: the key repeats every eight positions.
+  std::uint64_t keyWord;
+  static_assert(sizeof keyWord == kScrambleKeyLength);
+  std::memcpy(&keyWord, key.bytes.data(), sizeof keyWord);
+  std::size_t i = 0;
+  for (; i + sizeof keyWord <= bytes.size(); i += sizeof keyWord) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes.data() + i, sizeof word);
+    word ^= keyWord;
+    std::memcpy(bytes.data() + i, &word, sizeof word);
   }
+  for (; i < bytes.size(); ++i) bytes[i] ^= key.bytes[i % kScrambleKeyLength];
 }
 
 }  // namespace indicizza

@@ -3,25 +3,34 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 namespace indicizza {
 
 inline constexpr const char* kStopWordFileName = "noused.txt";
 
-// An ordered set of byte strings (unsigned byte order); duplicates collapse.
-// Membership is exact byte equality. May hold the empty string, which
-// matches no term.
+// A set of byte strings; duplicates collapse. Membership is exact byte
+// equality, looked up by hash (it is asked about every word of every
+// record). May hold the empty string, which matches no term.
 class StopWordSet {
  public:
   void insert(std::string_view word) { words_.emplace(word); }
   bool contains(std::string_view word) const { return words_.find(word) != words_.end(); }
-  const std::set<std::string, std::less<>>& words() const { return words_; }
+
+  // The words in unsigned byte order, for inspection.
+  std::set<std::string, std::less<>> words() const { return {words_.begin(), words_.end()}; }
 
  private:
-  std::set<std::string, std::less<>> words_;
+  // Hashes std::string and std::string_view alike, so lookups need no copy.
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view word) const { return std::hash<std::string_view>{}(word); }
+  };
+  std::unordered_set<std::string, Hash, std::equal_to<>> words_;
 };
 
 // Applies the line rules to the whole content of a stop-word file:

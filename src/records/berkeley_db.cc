@@ -1,5 +1,6 @@
 #include "records/berkeley_db.h"
 
+#include <cstring>
 #include <stdexcept>
 
 namespace indicizza::bdb {
@@ -22,7 +23,67 @@ std::uint32_t openFlags(OpenMode mode) {
   return 0;
 }
 
+constexpr std::size_t kWordSize = sizeof(std::uint32_t);
+// A bulk get buffer's size must be a multiple of this.
+constexpr std::size_t kBulkGetGranule = 1024;
+
+// Points `dbt` at `buffer` as user memory of its whole size.
+void attachBuffer(DBT& dbt, std::vector<std::uint32_t>& buffer, std::uint32_t extraFlags) {
+  dbt = DBT{};
+  dbt.data = buffer.data();
+  dbt.ulen = static_cast<std::uint32_t>(buffer.size() * kWordSize);
+  dbt.flags = DB_DBT_USERMEM | extraFlags;
+}
+
+std::size_t wordsFor(std::size_t bytes, std::size_t granule) {
+  const std::size_t rounded = (bytes + granule - 1) / granule * granule;
+  return rounded / kWordSize;
+}
+
 }  // namespace
+
+BulkPairs::BulkPairs(std::size_t capacity) : buffer_(wordsFor(capacity, kWordSize)) { clear(); }
+
+void BulkPairs::clear() {
+  attachBuffer(dbt_, buffer_, 0);
+  DB_MULTIPLE_WRITE_INIT(writePointer_, &dbt_);
+  count_ = 0;
+}
+
+bool BulkPairs::add(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data) {
+  void* pointer = writePointer_;
+  DB_MULTIPLE_KEY_WRITE_NEXT(pointer, &dbt_, key.data(), key.size(), data.data(), data.size());
+  if (pointer == nullptr) {
+    if (count_ != 0) return false;
+    // Room for the pair, its four offset words and the end marker.
+    const std::size_t needed = key.size() + data.size() + 6 * kWordSize;
+    buffer_.assign(wordsFor(needed, kWordSize), 0);
+    clear();
+    pointer = writePointer_;
+    DB_MULTIPLE_KEY_WRITE_NEXT(pointer, &dbt_, key.data(), key.size(), data.data(), data.size());
+    if (pointer == nullptr) throw std::logic_error("bulk put buffer sized too small");
+  }
+  writePointer_ = pointer;
+  ++count_;
+  return true;
+}
+
+BulkItems::BulkItems(std::size_t capacity) : buffer_(wordsFor(capacity, kBulkGetGranule)) {
+  attachBuffer(dbt_, buffer_, 0);
+}
+
+bool BulkItems::next(Item& key, Item& data) {
+  if (readPointer_ == nullptr) return false;
+  std::uint8_t* keyBytes = nullptr;
+  std::uint8_t* dataBytes = nullptr;
+  std::uint32_t keySize = 0;
+  std::uint32_t dataSize = 0;
+  DB_MULTIPLE_KEY_NEXT(readPointer_, &dbt_, keyBytes, keySize, dataBytes, dataSize);
+  if (readPointer_ == nullptr) return false;
+  key = {keyBytes, keySize};
+  data = {dataBytes, dataSize};
+  return true;
+}
 
 std::string errorText(int code) { return db_strerror(code); }
 
@@ -47,6 +108,12 @@ int Database::put(std::span<const std::uint8_t> key, std::span<const std::uint8_
   return db_->put(db_, nullptr, &keyDbt, &dataDbt, 0);
 }
 
+int Database::putBulk(BulkPairs& pairs) {
+  if (pairs.count() == 0) return 0;
+  DBT unused{};
+  return db_->put(db_, nullptr, &pairs.dbt_, &unused, DB_MULTIPLE_KEY);
+}
+
 int Database::openCursor(Cursor& cursor) {
   if (cursor.cursor_) throw std::logic_error("cursor opened twice");
   return db_->cursor(db_, nullptr, &cursor.cursor_, 0);
@@ -69,6 +136,21 @@ int Cursor::get(Item& key, Item& data, std::uint32_t flags) {
     data = {static_cast<const std::uint8_t*>(dataDbt.data), dataDbt.size};
   }
   return result;
+}
+
+int Cursor::getBulk(BulkItems& items, std::uint32_t flags) {
+  items.readPointer_ = nullptr;
+  DBT keyDbt{};
+  for (;;) {
+    const int result = cursor_->get(cursor_, &keyDbt, &items.dbt_, flags | DB_MULTIPLE_KEY);
+    if (result == DB_BUFFER_SMALL && items.dbt_.size > items.dbt_.ulen) {
+      items.buffer_.assign(wordsFor(items.dbt_.size, kBulkGetGranule), 0);
+      attachBuffer(items.dbt_, items.buffer_, 0);
+      continue;
+    }
+    if (result == 0) DB_MULTIPLE_INIT(items.readPointer_, &items.dbt_);
+    return result;
+  }
 }
 
 int Cursor::close() {

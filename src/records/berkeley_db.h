@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace indicizza::bdb {
 
@@ -33,6 +34,52 @@ enum class OpenMode {
 
 class Cursor;
 
+// Key/data pairs gathered for one bulk put (a DB_MULTIPLE_KEY buffer). Copies
+// the bytes it is given; cleared for reuse after each put. Not copyable.
+class BulkPairs {
+ public:
+  // `capacity` is the size in bytes the buffer starts with.
+  explicit BulkPairs(std::size_t capacity);
+  BulkPairs(const BulkPairs&) = delete;
+  BulkPairs& operator=(const BulkPairs&) = delete;
+
+  // Appends a pair. Returns false, leaving the batch as it was, when the pair
+  // does not fit beside those already in it; a pair that does not fit an
+  // empty batch makes the buffer grow, so it is always taken.
+  bool add(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data);
+
+  std::size_t count() const { return count_; }
+  void clear();
+
+ private:
+  friend class Database;
+  std::vector<std::uint32_t> buffer_;  // 32-bit words: the offsets need that alignment
+  DBT dbt_{};
+  void* writePointer_ = nullptr;
+  std::size_t count_ = 0;
+};
+
+// Receives many key/data pairs per cursor step (DB_MULTIPLE_KEY). The items
+// it hands out point into its buffer and stay valid until the next bulk step
+// into it. Not copyable.
+class BulkItems {
+ public:
+  // `capacity` is the size in bytes the buffer starts with; it grows when a
+  // single pair needs more.
+  explicit BulkItems(std::size_t capacity);
+  BulkItems(const BulkItems&) = delete;
+  BulkItems& operator=(const BulkItems&) = delete;
+
+  // The next pair of the last step; false when they are all read.
+  bool next(Item& key, Item& data);
+
+ private:
+  friend class Cursor;
+  std::vector<std::uint32_t> buffer_;
+  DBT dbt_{};
+  void* readPointer_ = nullptr;
+};
+
 // A database handle: made by create(), opened at most once, closed once.
 // Owns the library handle; destroying a handle that is still open closes it
 // without looking at the result (the fatal-stop path), so the checked close()
@@ -58,6 +105,11 @@ class Database {
   // DB->put with no transaction and flags 0: a key already present gets the
   // new data.
   int put(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data);
+
+  // DB->put of every pair of `pairs` in one call (DB_MULTIPLE_KEY): the same
+  // as one put per pair, in their order. On failure, some of the pairs may
+  // have been stored.
+  int putBulk(BulkPairs& pairs);
 
   // DB->cursor with no transaction; on success `cursor` holds the new cursor.
   int openCursor(Cursor& cursor);
@@ -87,12 +139,20 @@ class Cursor {
   int first(Item& key, Item& data) { return get(key, data, DB_FIRST); }
   int next(Item& key, Item& data) { return get(key, data, DB_NEXT); }
 
+  // DBC->get with DB_FIRST or DB_NEXT and DB_MULTIPLE_KEY: the pairs from
+  // the cursor's next position on, as many as fit `items`, which is grown
+  // (and the step retried) when even one pair does not fit. Returns kNotFound
+  // past the last pair.
+  int firstBulk(BulkItems& items) { return getBulk(items, DB_FIRST); }
+  int nextBulk(BulkItems& items) { return getBulk(items, DB_NEXT); }
+
   // DBC->close; the cursor is gone whatever the result.
   int close();
 
  private:
   friend class Database;
   int get(Item& key, Item& data, std::uint32_t flags);
+  int getBulk(BulkItems& items, std::uint32_t flags);
 
   DBC* cursor_ = nullptr;
 };

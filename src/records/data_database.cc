@@ -20,10 +20,9 @@ DataDatabase openDataDatabase(const std::filesystem::path& path) {
   return database;
 }
 
-void store(DataDatabase& database, RecordNumber number,
-           std::span<const std::uint8_t, kRecordSize> scrambled) {
-  const RecordKey key = recordKeyOf(number);
-  if (database.handle.put(key, scrambled.first(kStoredRecordSize)) != 0) fatalStop("put error");
+void storeRecords(DataDatabase& database, bdb::BulkPairs& records) {
+  if (database.handle.putBulk(records) != 0) fatalStop("put error");
+  records.clear();
 }
 
 void closeDataDatabase(DataDatabase& database) {

@@ -37,10 +37,16 @@ struct DataDatabase {
 // library can open.
 DataDatabase openDataDatabase(const std::filesystem::path& path = kDataDatabaseFileName);
 
-// Puts the first 524 bytes of `scrambled` under `number`, replacing what the
-// number held. Fatal stop "put error" on failure.
-void store(DataDatabase& database, RecordNumber number,
-           std::span<const std::uint8_t, kRecordSize> scrambled);
+// The data item of a record: its first 524 scrambled bytes.
+inline std::span<const std::uint8_t, kStoredRecordSize> storedRecordBytes(
+    std::span<const std::uint8_t, kRecordSize> scrambled) {
+  return scrambled.first<kStoredRecordSize>();
+}
+
+// Puts every pair of `records` (key from recordKeyOf, data from storedItemOf)
+// in one bulk put, replacing what their numbers held, then clears `records`.
+// Fatal stop "put error" on failure.
+void storeRecords(DataDatabase& database, bdb::BulkPairs& records);
 
 // Closes the data database, flushing its cache to the file. A failed close
 // (a full disk shows up here) is a fatal stop "Errore chiusura opere.ddb".

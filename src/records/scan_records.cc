@@ -8,6 +8,9 @@
 namespace indicizza {
 namespace {
 
+// Size of the buffer that receives the records of one cursor step.
+constexpr std::size_t kBulkGetBytes = std::size_t{4} << 20;
+
 // "42" for a 4-byte key (its record number), hex bytes for any other key.
 std::string describeKey(const bdb::Item& key) {
   if (key.size == kRecordKeySize) {
@@ -30,23 +33,26 @@ void scanRecords(DataDatabase& database, const ScrambleKey& key, const RecordHan
   bdb::Cursor cursor;
   if (database.handle.openCursor(cursor) != 0) fatalStop("Errore nella creazione del cursore");
 
-  bdb::Item itemKey;
-  bdb::Item item;
-  if (cursor.first(itemKey, item) != 0) fatalStop("Errore costruzione DB");
+  bdb::BulkItems items(kBulkGetBytes);
+  if (cursor.firstBulk(items) != 0) fatalStop("Errore costruzione DB");
   reportLine("");
 
   ProgressCounter dots(kScanDotEvery);
   int result = 0;
   do {
-    if (item.size != kStoredRecordSize) {
-      reportLine("Record di lunghezza errata in opere.ddb, chiave " + describeKey(itemKey) +
-                 ": ignorato");
-      continue;
+    bdb::Item itemKey;
+    bdb::Item item;
+    while (items.next(itemKey, item)) {
+      if (item.size != kStoredRecordSize) {
+        reportLine("Record di lunghezza errata in opere.ddb, chiave " + describeKey(itemKey) +
+                   ": ignorato");
+        continue;
+      }
+      const DecodedRecord record = DecodedRecord::fromScrambled(item.bytes(), key);
+      if (handler) handler(record);
+      dots.tick();
     }
-    const DecodedRecord record = DecodedRecord::fromScrambled(item.bytes(), key);
-    if (handler) handler(record);
-    dots.tick();
-  } while ((result = cursor.next(itemKey, item)) == 0);
+  } while ((result = cursor.nextBulk(items)) == 0);
 
   if (result != bdb::kNotFound) fatalStop("Errore lettura opere.ddb");
   cursor.close();
