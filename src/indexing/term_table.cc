@@ -10,8 +10,9 @@ namespace {
 constexpr std::size_t kInitialSlotCount = 1 << 12;
 constexpr std::uint64_t kEmptySlot = 0;
 constexpr int kHashShift = 32;
-constexpr std::uint64_t kIdMask = 0xFFFF'FFFFu;
-constexpr std::size_t kMaxTerms = std::numeric_limits<TermTable::TermId>::max() - 1;
+constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kHashShift) - 1;
+// Arena offsets are stored plus one in 32 bits.
+constexpr std::size_t kMaxArenaSize = std::numeric_limits<std::uint32_t>::max() - 1;
 
 // A fast 32-bit hash of a short byte string, eight bytes at a time. Only
 // spreads terms over slots: equality is always checked on the bytes.
@@ -33,13 +34,28 @@ std::uint32_t hashOf(std::string_view term) {
   return static_cast<std::uint32_t>(hash >> kHashShift);
 }
 
-std::uint64_t slotOf(std::uint32_t hash, TermTable::TermId id) {
-  return (std::uint64_t{hash} << kHashShift) | (std::uint64_t{id} + 1);
+std::uint64_t slotOf(std::uint32_t hash, std::uint32_t offset) {
+  return (std::uint64_t{hash} << kHashShift) | (std::uint64_t{offset} + 1);
+}
+
+std::uint32_t offsetOf(std::uint64_t slot) { return static_cast<std::uint32_t>((slot & kOffsetMask) - 1); }
+
+std::uint32_t load32(const char* p) {
+  std::uint32_t value;
+  std::memcpy(&value, p, sizeof value);
+  return value;
 }
 
 }  // namespace
 
 TermTable::TermTable() : slots_(kInitialSlotCount, kEmptySlot) {}
+
+std::string_view TermTable::textAt(std::uint32_t offset) const {
+  const char* header = arena_.data() + offset;
+  return {header + kHeaderBytes, load32(header + kIdBytes)};
+}
+
+TermTable::TermId TermTable::idAt(std::uint32_t offset) const { return load32(arena_.data() + offset); }
 
 TermTable::TermId TermTable::intern(std::string_view term) {
   const std::uint32_t hash = hashOf(term);
@@ -48,18 +64,21 @@ TermTable::TermId TermTable::intern(std::string_view term) {
   for (;; i = (i + 1) & mask) {
     const std::uint64_t slot = slots_[i];
     if (slot == kEmptySlot) break;
-    if ((slot >> kHashShift) == hash) {
-      const auto id = static_cast<TermId>((slot & kIdMask) - 1);
-      if (text(id) == term) return id;
-    }
+    if ((slot >> kHashShift) == hash && textAt(offsetOf(slot)) == term) return idAt(offsetOf(slot));
   }
 
-  if (ends_.size() >= kMaxTerms) throw std::length_error("too many distinct terms");
-  const auto id = static_cast<TermId>(ends_.size());
-  bytes_.append(term);
-  ends_.push_back(bytes_.size());
-  slots_[i] = slotOf(hash, id);
-  if (ends_.size() * 2 > slots_.size()) grow();
+  if (arena_.size() + kHeaderBytes + term.size() > kMaxArenaSize) {
+    throw std::length_error("terms too long in all");
+  }
+  const auto id = static_cast<TermId>(offsets_.size());
+  const auto offset = static_cast<std::uint32_t>(arena_.size());
+  const auto length = static_cast<std::uint32_t>(term.size());
+  arena_.append(reinterpret_cast<const char*>(&id), kIdBytes);
+  arena_.append(reinterpret_cast<const char*>(&length), kLengthBytes);
+  arena_.append(term);
+  offsets_.push_back(offset);
+  slots_[i] = slotOf(hash, offset);
+  if (offsets_.size() * 2 > slots_.size()) grow();
   return id;
 }
 

@@ -21,26 +21,30 @@ class TermTable {
   TermTable();
 
   // The id of `term`, interning a copy of it when it is new. Throws
-  // std::length_error when the table would hold more terms than a TermId
-  // can number.
+  // std::length_error when the terms' bytes pass 4 GiB.
   TermId intern(std::string_view term);
 
   // The bytes of term `id` (< size()). Valid until the next intern().
-  std::string_view text(TermId id) const {
-    const std::size_t begin = id == 0 ? 0 : ends_[id - 1];
-    return std::string_view(bytes_).substr(begin, ends_[id] - begin);
-  }
+  std::string_view text(TermId id) const { return textAt(offsets_[id]); }
 
-  std::size_t size() const { return ends_.size(); }
+  std::size_t size() const { return offsets_.size(); }
 
  private:
+  // Each term is kept in the arena as its id and its length (4 bytes each,
+  // native order) followed by its bytes, so a probe that finds its hash
+  // reads one place of the arena to settle.
+  static constexpr std::size_t kIdBytes = 4;
+  static constexpr std::size_t kLengthBytes = 4;
+  static constexpr std::size_t kHeaderBytes = kIdBytes + kLengthBytes;
+
+  std::string_view textAt(std::uint32_t offset) const;
+  TermId idAt(std::uint32_t offset) const;
   void grow();
 
-  std::string bytes_;               // every term's bytes, back to back
-  std::vector<std::size_t, LargeAllocator<std::size_t>> ends_;  // ends_[id]: one past the last byte of term id
-  // A slot is 0 when empty, else (hash of the term) << 32 | (id + 1); the
-  // hash is kept so most probes settle without touching the arena. At most
-  // half of the slots are used.
+  std::string arena_;
+  std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> offsets_;  // by id
+  // A slot is 0 when empty, else (hash of the term) << 32 | (arena offset +
+  // 1). At most half of the slots are used.
   std::vector<std::uint64_t, LargeAllocator<std::uint64_t>> slots_;
 };
 

@@ -38,8 +38,13 @@ void extractTerms(const DecodedRecord& record, const StopWordSet& stopWords, Ter
   std::array<char, kLongestToken> upper;
   for (int field = 1; field <= static_cast<int>(kTextFieldCount); ++field) {
     forEachToken(textField(record, field), [&](std::string_view token) {
-      if (holdsDigit(token)) return;
-      std::transform(token.begin(), token.end(), upper.begin(), asciiUpper);
+      // One pass: upper-case the token and see whether it holds a digit.
+      std::uint8_t classes = 0;
+      for (std::size_t i = 0; i < token.size(); ++i) {
+        classes |= kByteClasses[static_cast<std::uint8_t>(token[i])];
+        upper[i] = asciiUpper(token[i]);
+      }
+      if (classes & kDigit) return;
       const std::string_view word(upper.data(), token.size());
       if (stopWords.contains(word)) return;
       // Words come first in the list, so the words kept so far are the

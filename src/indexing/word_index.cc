@@ -66,11 +66,16 @@ void WordIndex::forEachTerm(const TermVisitor& visit) const {
   }
 }
 
-void indexRecord(const DecodedRecord& record, const StopWordSet& stopWords, WordIndex& index) {
-  TermList terms;
+void indexRecord(const DecodedRecord& record, const StopWordSet& stopWords, WordIndex& index,
+                 TermList& terms) {
   extractTerms(record, stopWords, terms);
   const IndexEntry entry = makeIndexEntry(record);
   for (std::size_t i = 0; i < terms.size(); ++i) index.add(terms[i], entry);
+}
+
+void indexRecord(const DecodedRecord& record, const StopWordSet& stopWords, WordIndex& index) {
+  TermList terms;
+  indexRecord(record, stopWords, index, terms);
 }
 
 }  // namespace indicizza

@@ -64,7 +64,12 @@ class WordIndex {
 };
 
 // The scan phase's record handler: adds the record's entry under each of its
-// terms (extractTerms), in the order they are returned.
+// terms (extractTerms), in the order they are returned. `terms` is working
+// space, overwritten; one list can serve a whole scan.
+void indexRecord(const DecodedRecord& record, const StopWordSet& stopWords, WordIndex& index,
+                 TermList& terms);
+
+// The same with a list of its own, for a single record.
 void indexRecord(const DecodedRecord& record, const StopWordSet& stopWords, WordIndex& index);
 
 }  // namespace indicizza

@@ -1,5 +1,6 @@
 #include "records/berkeley_db.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -24,8 +25,10 @@ std::uint32_t openFlags(OpenMode mode) {
 }
 
 constexpr std::size_t kWordSize = sizeof(std::uint32_t);
-// A bulk get buffer's size must be a multiple of this.
+// A bulk get buffer's size must be a multiple of this, and no smaller than
+// the database's page size, of which this is the largest the library allows.
 constexpr std::size_t kBulkGetGranule = 1024;
+constexpr std::size_t kLargestPageSize = 64 * 1024;
 
 // Points `dbt` at `buffer` as user memory of its whole size.
 void attachBuffer(DBT& dbt, std::vector<std::uint32_t>& buffer, std::uint32_t extraFlags) {
@@ -68,7 +71,8 @@ bool BulkPairs::add(std::span<const std::uint8_t> key, std::span<const std::uint
   return true;
 }
 
-BulkItems::BulkItems(std::size_t capacity) : buffer_(wordsFor(capacity, kBulkGetGranule)) {
+BulkItems::BulkItems(std::size_t capacity)
+    : buffer_(wordsFor(std::max(capacity, kLargestPageSize), kBulkGetGranule)) {
   attachBuffer(dbt_, buffer_, 0);
 }
 

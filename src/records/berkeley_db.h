@@ -64,8 +64,8 @@ class BulkPairs {
 // into it. Not copyable.
 class BulkItems {
  public:
-  // `capacity` is the size in bytes the buffer starts with; it grows when a
-  // single pair needs more.
+  // `capacity` is the size in bytes the buffer starts with (at least 64 KiB,
+  // the largest page size); it grows when a single pair needs more.
   explicit BulkItems(std::size_t capacity);
   BulkItems(const BulkItems&) = delete;
   BulkItems& operator=(const BulkItems&) = delete;

@@ -21,8 +21,9 @@ int runIndexer() {
   DataDatabase dataDatabase = openDataDatabase();
   loadRecords(recordFile, dataDatabase, key);
   WordIndex wordIndex;
+  TermList terms;
   scanRecords(dataDatabase, key, [&](const DecodedRecord& record) {
-    indexRecord(record, stopWords, wordIndex);
+    indexRecord(record, stopWords, wordIndex, terms);
   });
   // The data database is closed before the index database gets its own
   // handle: a handle is never opened twice.
