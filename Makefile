@@ -2,7 +2,7 @@
 # Both install whatever Debian packages are missing, then build.
 JOBS ?= $(shell nproc)
 
-.PHONY: demo test deps build build-asan
+.PHONY: demo test bench deps build build-asan
 
 demo: build
 	scripts/demo.sh
@@ -10,6 +10,11 @@ demo: build
 test: build build-asan
 	ctest --test-dir build --output-on-failure -j $(JOBS)
 	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+# Not one of the README's two commands: times the indexer at growing sizes.
+bench: build
+	scripts/install-deps.sh bench
+	scripts/bench.sh
 
 deps:
 	scripts/install-deps.sh build
