@@ -1,6 +1,8 @@
 #include "support/program_run.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,7 +11,7 @@
 namespace indicizza::testing {
 
 ProgramRun runProgram(const std::filesystem::path& program, const std::filesystem::path& directory,
-                      const std::vector<std::string>& arguments) {
+                      const std::vector<std::string>& arguments, std::chrono::seconds timeLimit) {
   int pipeFds[2];
   if (pipe(pipeFds) != 0) throw std::runtime_error("pipe failed");
 
@@ -34,9 +36,22 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::filesyste
   }
   close(pipeFds[1]);
   ProgramRun run{"", -1};
+  const auto deadline = std::chrono::steady_clock::now() + timeLimit;
   char chunk[4096];
   ssize_t n;
-  while ((n = read(pipeFds[0], chunk, sizeof chunk)) != 0) {
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd readable{pipeFds[0], POLLIN, 0};
+    const int ready = left.count() > 0 ? poll(&readable, 1, static_cast<int>(left.count())) : 0;
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready == 0) {
+      kill(pid, SIGKILL);
+      run.timedOut = true;
+      break;
+    }
+    n = read(pipeFds[0], chunk, sizeof chunk);
+    if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
       break;

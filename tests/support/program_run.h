@@ -2,6 +2,7 @@
 // output together with its exit status.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -9,15 +10,22 @@
 namespace indicizza::testing {
 
 struct ProgramRun {
-  std::string output;  // standard output, byte for byte
-  int exitStatus;      // the status passed to exit, or 128 + signal number
+  std::string output;     // standard output, byte for byte
+  int exitStatus;         // the status passed to exit, or 128 + signal number
+  bool timedOut = false;  // killed (SIGKILL) after running past its time limit
 };
 
+// How long a run may take before it is taken for hung and killed. Generous:
+// the sanitizer builds are slow.
+inline constexpr std::chrono::seconds kRunTimeLimit{120};
+
 // Runs `program` with `arguments` in `directory`; standard input is
-// /dev/null, standard error is inherited. Throws std::runtime_error if the
-// program can't be started.
+// /dev/null, standard error is inherited. A program still running after
+// `timeLimit` is killed and reported with timedOut. Throws
+// std::runtime_error if the program can't be started.
 ProgramRun runProgram(const std::filesystem::path& program, const std::filesystem::path& directory,
-                      const std::vector<std::string>& arguments = {});
+                      const std::vector<std::string>& arguments = {},
+                      std::chrono::seconds timeLimit = kRunTimeLimit);
 
 // Runs the indexer built with these tests (build/indicizza) in `directory`.
 ProgramRun runIndexer(const std::filesystem::path& directory);

@@ -1,0 +1,273 @@
+// Hostile input files, end to end: each case damages or replaces one file of
+// an otherwise good catalogue, runs the real indexer and checks the whole
+// transcript, the exit status and, where it matters, what the files hold.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "support/catalogue_dir.h"
+
+namespace indicizza {
+namespace {
+
+using testing::CatalogueDir;
+using testing::numberedRecords;
+using testing::recordKey;
+using testing::StoredItem;
+using testing::storedItemOf;
+using testing::writeFile;
+
+const std::string kShortRecord = "Record con lunghezza diversa da quella stabilita\n";
+const std::string kEmptyRunEnd = "\n\n\nCreazione db indice\n\nFine scansione\n";
+const std::string kWritePhaseOpenError = "Creazione db indice\nOpen error\n";
+
+// A catalogue of one record with the words SONATA, AAAB, ZZZZ, IL and A.
+PlainRecord wordRecord() {
+  return PlainRecord().recordNumber(1).kindCode("AB").textField(1, "A IL SONATA").textField(
+      2, "AAAB ZZZZ");
+}
+
+// The terms of the index database, in key order.
+std::vector<std::string> indexTerms(const CatalogueDir& dir) {
+  std::vector<std::string> terms;
+  for (const auto& [term, data] : dir.indexItems()) terms.push_back(term);
+  return terms;
+}
+
+// Four-letter upper-case word number `n`: AAAA, AAAB, ..., ZZZZ.
+std::string fourLetterWord(int n) {
+  std::string word(4, 'A');
+  for (int i = 3; i >= 0; --i, n /= 26) word[static_cast<std::size_t>(i)] = static_cast<char>('A' + n % 26);
+  return word;
+}
+
+// A data database of 300 records (about fifty leaf pages), cut to the size
+// `cut` gives for its full size, the way a copy interrupted by a full disk or
+// a crash leaves it.
+constexpr std::uintmax_t kPageSize = 4096;  // the library's default
+void cutDataDatabase(const CatalogueDir& dir, std::uintmax_t (*cut)(std::uintmax_t)) {
+  std::vector<StoredItem> items;
+  for (const auto& record : numberedRecords(1, 300)) items.push_back(storedItemOf(record));
+  testing::loadDatabase(dir / "opere.ddb", items);
+  const auto path = dir / "opere.ddb";
+  std::filesystem::resize_file(path, cut(std::filesystem::file_size(path)));
+}
+
+// Half its pages, cut at a page boundary: the library still opens the file.
+std::uintmax_t halfItsPages(std::uintmax_t size) { return size / 2 / kPageSize * kPageSize; }
+std::uintmax_t onlyTheMetadataPage(std::uintmax_t) { return kPageSize; }
+std::uintmax_t insideTheFourthPage(std::uintmax_t) { return kPageSize * 3 + 100; }
+
+// A single stored record whose 525 file bytes are all `byte`: the record
+// reads as the key itself (or its complement); it is stored and indexed like
+// any other, under whatever number and kind code those bytes spell.
+void checkSingleRecordOfBytes(const CatalogueDir& dir, char byte) {
+  const auto data = dir.dataItems();
+  ASSERT_EQ(data.size(), 1u);
+  EXPECT_EQ(data[0].second, std::string(kStoredRecordSize, byte));
+  EXPECT_TRUE(testing::verifyDatabase(dir / "opere.idb"));
+  const auto index = dir.indexItems();
+  EXPECT_FALSE(index.empty());
+  for (const auto& [term, entry] : index) {
+    ASSERT_EQ(entry.size(), 8u);
+    EXPECT_EQ(entry.substr(0, 4), data[0].first) << "the entry carries the record's own key";
+    EXPECT_EQ(entry.substr(6), std::string(2, '\0'));
+  }
+}
+
+struct HostileCase {
+  const char* name;
+  // Damages a catalogue that holds wordRecord(), no stop word and an empty
+  // data database.
+  std::function<void(CatalogueDir&)> damage;
+  std::string expected;
+  int exitStatus;
+  std::function<void(const CatalogueDir&)> check = nullptr;
+  friend void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class HostileFiles : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileFiles, GetTheirMessageAndStatus) {
+  CatalogueDir dir;
+  dir.prepare({wordRecord()});
+  GetParam().damage(dir);
+  const auto run = dir.run();
+  EXPECT_EQ(run.output, GetParam().expected);
+  EXPECT_EQ(run.exitStatus, GetParam().exitStatus);
+  if (GetParam().check) GetParam().check(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RecordFile, HostileFiles,
+    ::testing::Values(
+        HostileCase{"OneByte", [](CatalogueDir& d) { writeFile(d / "opere.cry", "X"); },
+                    "Inizio scansione\n" + kShortRecord + "Errore costruzione DB\n", 1,
+                    [](const CatalogueDir& d) {
+                      EXPECT_TRUE(d.dataItems().empty());
+                      EXPECT_FALSE(std::filesystem::exists(d / "opere.idb"));
+                    }},
+        HostileCase{"OneByteShortOfARecord",
+                    [](CatalogueDir& d) {
+                      writeFile(d / "opere.cry", std::string(kRecordSize - 1, 'X'));
+                    },
+                    "Inizio scansione\n" + kShortRecord + "Errore costruzione DB\n", 1,
+                    [](const CatalogueDir& d) { EXPECT_TRUE(d.dataItems().empty()); }},
+        HostileCase{"OneRecordOfZeroBytes",
+                    [](CatalogueDir& d) { writeFile(d / "opere.cry", std::string(kRecordSize, '\0')); },
+                    "Inizio scansione" + kEmptyRunEnd, 0,
+                    [](const CatalogueDir& d) { checkSingleRecordOfBytes(d, '\0'); }},
+        HostileCase{"OneRecordOfFFBytes",
+                    [](CatalogueDir& d) {
+                      writeFile(d / "opere.cry", std::string(kRecordSize, '\xFF'));
+                    },
+                    "Inizio scansione" + kEmptyRunEnd, 0,
+                    [](const CatalogueDir& d) { checkSingleRecordOfBytes(d, '\xFF'); }},
+        HostileCase{"Directory",
+                    [](CatalogueDir& d) {
+                      std::filesystem::remove(d / "opere.cry");
+                      std::filesystem::create_directory(d / "opere.cry");
+                    },
+                    "Errore lettura opere.cry\n", 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    StopWordFile, HostileFiles,
+    ::testing::Values(
+        // AAAA to FRYD: AAAB stops its word, ZZZZ is not in the list.
+        HostileCase{"HundredThousandLines",
+                    [](CatalogueDir& d) {
+                      std::string words;
+                      for (int n = 0; n < 100000; ++n) words += fourLetterWord(n) + "\n";
+                      d.stopWords(words);
+                    },
+                    "Inizio scansione" + kEmptyRunEnd, 0,
+                    [](const CatalogueDir& d) {
+                      EXPECT_EQ(indexTerms(d),
+                                (std::vector<std::string>{"A", "IL", "SONATA", "ZZZZ"}));
+                    }},
+        // A line far beyond any word is taken whole and stops nothing; the
+        // line after it still counts.
+        HostileCase{"OneMegabyteLine",
+                    [](CatalogueDir& d) { d.stopWords(std::string(1 << 20, 'A') + "\nIL\n"); },
+                    "Inizio scansione" + kEmptyRunEnd, 0,
+                    [](const CatalogueDir& d) {
+                      EXPECT_EQ(indexTerms(d),
+                                (std::vector<std::string>{"A", "AAAB", "SONATA", "ZZZZ"}));
+                    }},
+        HostileCase{"ZeroBytesOnly", [](CatalogueDir& d) { d.stopWords(std::string(4096, '\0')); },
+                    "Inizio scansione" + kEmptyRunEnd, 0,
+                    [](const CatalogueDir& d) {
+                      EXPECT_EQ(indexTerms(d), (std::vector<std::string>{"A", "AAAB", "IL",
+                                                                         "SONATA", "ZZZZ"}));
+                    }},
+        HostileCase{"Directory",
+                    [](CatalogueDir& d) {
+                      std::filesystem::remove(d / "noused.txt");
+                      std::filesystem::create_directory(d / "noused.txt");
+                    },
+                    "File noused.txt indefinito\n", 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    DataDatabase, HostileFiles,
+    ::testing::Values(
+        HostileCase{"HalfItsPagesAndNoRecordToLoad",
+                    [](CatalogueDir& d) {
+                      cutDataDatabase(d, halfItsPages);
+                      d.records({});
+                    },
+                    "Inizio scansione\n\nErrore lettura opere.ddb\n", 1},
+        // Storing the same 300 records again reaches the missing pages.
+        HostileCase{"HalfItsPagesAndItsRecordsToLoad",
+                    [](CatalogueDir& d) {
+                      cutDataDatabase(d, halfItsPages);
+                      d.records(numberedRecords(1, 300));
+                    },
+                    "Inizio scansione\nput error\n", 1},
+        HostileCase{"OnlyItsMetadataPage",
+                    [](CatalogueDir& d) {
+                      cutDataDatabase(d, onlyTheMetadataPage);
+                      d.records({});
+                    },
+                    "Inizio scansione\nErrore costruzione DB\n", 1},
+        HostileCase{"CutInsideAPage",
+                    [](CatalogueDir& d) { cutDataDatabase(d, insideTheFourthPage); },
+                    "Inizio scansione\nopere.ddb open error\n", 1},
+        // Zero-length keys and data are legal B-tree items; neither is a
+        // record.
+        HostileCase{"ItemsOfZeroBytes",
+                    [](CatalogueDir& d) {
+                      d.dataDatabase({{"", ""}, {recordKey(5), ""}});
+                      d.records({PlainRecord().recordNumber(3).textField(1, "SONATA")});
+                    },
+                    "Inizio scansione\n\n"
+                    "Record di lunghezza errata in opere.ddb, chiave 0x: ignorato\n"
+                    "Record di lunghezza errata in opere.ddb, chiave 5: ignorato\n"
+                    "\nCreazione db indice\n\nFine scansione\n",
+                    0,
+                    [](const CatalogueDir& d) {
+                      EXPECT_EQ(indexTerms(d), std::vector<std::string>{"SONATA"});
+                    }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    IndexDatabase, HostileFiles,
+    ::testing::Values(
+        HostileCase{"PlainText",
+                    [](CatalogueDir& d) { writeFile(d / "opere.idb", std::string(8192, 'x')); },
+                    "Inizio scansione\n\n\n" + kWritePhaseOpenError, 1,
+                    [](const CatalogueDir& d) {
+                      // The data database was closed before the write phase.
+                      EXPECT_EQ(d.dataItems(), std::vector<StoredItem>{storedItemOf(wordRecord())});
+                    }},
+        HostileCase{"Directory",
+                    [](CatalogueDir& d) { std::filesystem::create_directory(d / "opere.idb"); },
+                    "Inizio scansione\n\n\n" + kWritePhaseOpenError, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Files the run may not read or write. Root reads and writes every file
+// whatever its mode, so these cases only mean something for other users.
+struct PermissionCase {
+  const char* name;
+  const char* file;
+  std::filesystem::perms mode;
+  std::string expected;
+  friend void PrintTo(const PermissionCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class UnreadableFiles : public ::testing::TestWithParam<PermissionCase> {};
+
+TEST_P(UnreadableFiles, StopWithTheOpenMessage) {
+  if (geteuid() == 0) {
+    GTEST_SKIP() << "running as root, which reads and writes files whatever their mode: "
+                    "run the tests as another user to check unreadable files";
+  }
+  CatalogueDir dir;
+  dir.prepare({wordRecord()});
+  testing::loadDatabase(dir / "opere.idb", {});
+  std::filesystem::permissions(dir / GetParam().file, GetParam().mode);
+  const auto run = dir.run();
+  EXPECT_EQ(run.output, GetParam().expected);
+  EXPECT_EQ(run.exitStatus, 1);
+}
+
+using std::filesystem::perms;
+INSTANTIATE_TEST_SUITE_P(
+    HostileFiles, UnreadableFiles,
+    ::testing::Values(
+        PermissionCase{"StopWords", "noused.txt", perms::none, "File noused.txt indefinito\n"},
+        PermissionCase{"Records", "opere.cry", perms::none, "Errore lettura opere.cry\n"},
+        PermissionCase{"DataDatabase", "opere.ddb", perms::none,
+                       "Inizio scansione\nopere.ddb open error\n"},
+        PermissionCase{"ReadOnlyDataDatabase", "opere.ddb", perms::owner_read,
+                       "Inizio scansione\nopere.ddb open error\n"},
+        PermissionCase{"ReadOnlyIndexDatabase", "opere.idb", perms::owner_read,
+                       "Inizio scansione\n\n\n" + kWritePhaseOpenError}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace indicizza
