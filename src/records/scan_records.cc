@@ -33,27 +33,56 @@ void scanRecords(DataDatabase& database, const ScrambleKey& key, const RecordHan
   bdb::Cursor cursor;
   if (database.handle.openCursor(cursor) != 0) fatalStop("Errore nella creazione del cursore");
 
-  bdb::BulkItems items(kBulkGetBytes);
-  if (cursor.firstBulk(items) != 0) fatalStop("Errore costruzione DB");
-  reportLine("");
-
   ProgressCounter dots(kScanDotEvery);
+  bool started = false;  // whether the first item has been read
+  const auto handle = [&](const bdb::Item& itemKey, const bdb::Item& item) {
+    if (!started) {
+      reportLine("");  // ends the line of load dots
+      started = true;
+    }
+    if (item.size != kStoredRecordSize) {
+      reportLine("Record di lunghezza errata in opere.ddb, chiave " + describeKey(itemKey) +
+                 ": ignorato");
+      return;
+    }
+    const DecodedRecord record = DecodedRecord::fromScrambled(item.bytes(), key);
+    if (handler) handler(record);
+    dots.tick();
+  };
+
+  // Items are read many per step. A failed step leaves the cursor where it
+  // was, so after a failure the walk goes on one item per step: every item
+  // before the one that can't be read is handled, and the failure comes at
+  // the same place, with the same dots, as in a walk of single steps.
+  bdb::BulkItems items(kBulkGetBytes);
+  bool bulk = true;
   int result = 0;
-  do {
-    bdb::Item itemKey;
-    bdb::Item item;
-    while (items.next(itemKey, item)) {
-      if (item.size != kStoredRecordSize) {
-        reportLine("Record di lunghezza errata in opere.ddb, chiave " + describeKey(itemKey) +
-                   ": ignorato");
+  for (;;) {
+    if (bulk) {
+      result = started ? cursor.nextBulk(items) : cursor.firstBulk(items);
+      if (result == 0) {
+        bdb::Item itemKey;
+        bdb::Item item;
+        while (items.next(itemKey, item)) handle(itemKey, item);
         continue;
       }
-      const DecodedRecord record = DecodedRecord::fromScrambled(item.bytes(), key);
-      if (handler) handler(record);
-      dots.tick();
+      if (result != bdb::kNotFound) {
+        bulk = false;
+        continue;
+      }
+    } else {
+      bdb::Item itemKey;
+      bdb::Item item;
+      result = started ? cursor.next(itemKey, item) : cursor.first(itemKey, item);
+      if (result == 0) {
+        handle(itemKey, item);
+        continue;
+      }
     }
-  } while ((result = cursor.nextBulk(items)) == 0);
+    break;
+  }
 
+  if (!started) fatalStop("Errore costruzione DB");
   if (result != bdb::kNotFound) fatalStop("Errore lettura opere.ddb");
   cursor.close();
   reportLine("");

@@ -6,7 +6,9 @@
 // fatal message and status 1, never report "Fine scansione", never hang.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
+#include <vector>
 
 #include "bench/catalogue_generator.h"
 #include "support/catalogue_dir.h"
@@ -22,7 +24,9 @@ struct FullDiskCase {
   const char* name;
   int records;         // generated catalogue records
   int diskKilobytes;   // size of the tmpfs holding the databases
-  const char* output;  // the whole transcript; a '*' stands for any number of dots
+  // The whole transcript; a '*' stands for any number of dots. Where the
+  // library may fail either a put or the close, both endings are listed.
+  std::vector<const char*> outputs;
   bool dataDatabaseWhole;  // whether opere.ddb must hold every record afterwards
   friend void PrintTo(const FullDiskCase& c, std::ostream* os) { *os << c.name; }
 };
@@ -82,7 +86,9 @@ TEST_P(FullDisk, StopsWithAFatalMessage) {
 
     const auto run = testing::runIndexer(disk.path());
     EXPECT_FALSE(run.timedOut);
-    EXPECT_TRUE(matchesWithDots(run.output, c.output)) << run.output;
+    EXPECT_TRUE(std::any_of(c.outputs.begin(), c.outputs.end(),
+                            [&](const char* pattern) { return matchesWithDots(run.output, pattern); }))
+        << run.output;
     EXPECT_EQ(run.exitStatus, 1);
     copyOff(disk, after, "opere.ddb");
     copyOff(disk, after, "opere.idb");
@@ -103,16 +109,18 @@ TEST_P(FullDisk, StopsWithAFatalMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Run, FullDisk,
     ::testing::Values(
-        FullDiskCase{"WhileLoadingBeyondTheCache", 2000, 256, "Inizio scansione\n*put error\n",
+        FullDiskCase{"WhileLoadingBeyondTheCache", 2000, 256, {"Inizio scansione\n*put error\n"},
                      false},
         FullDiskCase{"WhenClosingTheDataDatabase", 300, 150,
-                     "Inizio scansione\n.\n..\nErrore chiusura opere.ddb\n", false},
+                     {"Inizio scansione\n.\n..\nErrore chiusura opere.ddb\n"}, false},
         FullDiskCase{"WhileWritingTheIndexBeyondTheCache", 2000, 1800,
-                     "Inizio scansione\n..........\n...................\nCreazione db indice\n"
-                     "*put error\n",
+                     {"Inizio scansione\n..........\n...................\nCreazione db indice\n"
+                      "*put error\n",
+                      "Inizio scansione\n..........\n...................\nCreazione db indice\n"
+                      "*Errore chiusura opere.idb\n"},
                      true},
         FullDiskCase{"WhenClosingTheIndexDatabase", 300, 300,
-                     "Inizio scansione\n.\n..\nCreazione db indice\n*Errore chiusura opere.idb\n",
+                     {"Inizio scansione\n.\n..\nCreazione db indice\n*Errore chiusura opere.idb\n"},
                      true}),
     [](const auto& info) { return std::string(info.param.name); });
 
