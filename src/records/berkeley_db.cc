@@ -18,6 +18,7 @@ std::uint32_t openFlags(OpenMode mode) {
     case OpenMode::kExisting: return 0;
     case OpenMode::kCreate: return DB_CREATE;
     case OpenMode::kCreateNew: return DB_CREATE | DB_EXCL;
+    case OpenMode::kReadOnly: return DB_RDONLY;
   }
   return 0;
 }
@@ -45,6 +46,14 @@ int Database::put(std::span<const std::uint8_t> key, std::span<const std::uint8_
   DBT keyDbt = makeDbt(key);
   DBT dataDbt = makeDbt(data);
   return db_->put(db_, nullptr, &keyDbt, &dataDbt, 0);
+}
+
+int Database::get(std::span<const std::uint8_t> key, Item& data) {
+  DBT keyDbt = makeDbt(key);
+  DBT dataDbt{};
+  const int result = db_->get(db_, nullptr, &keyDbt, &dataDbt, 0);
+  if (result == 0) data = {static_cast<const std::uint8_t*>(dataDbt.data), dataDbt.size};
+  return result;
 }
 
 int Database::openCursor(Cursor& cursor) {
