@@ -15,8 +15,6 @@ constexpr std::size_t kLongestToken =
       return a.length < b.length;
     })->length;
 
-bool holdsDigit(std::string_view s) { return std::any_of(s.begin(), s.end(), isDigit); }
-
 }  // namespace
 
 bool TermList::contains(std::string_view term) const {
