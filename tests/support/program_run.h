@@ -1,5 +1,5 @@
 // Runs a program in a directory and captures what it writes to standard
-// output together with its exit status.
+// output and standard error together with its exit status.
 #pragma once
 
 #include <filesystem>
@@ -9,12 +9,13 @@
 namespace indicizza::testing {
 
 struct ProgramRun {
-  std::string output;  // standard output, byte for byte
-  int exitStatus;      // the status passed to exit, or 128 + signal number
+  std::string output;       // standard output, byte for byte
+  int exitStatus;           // the status passed to exit, or 128 + signal number
+  std::string errorOutput;  // standard error, byte for byte
 };
 
 // Runs `program` with `arguments` in `directory`; standard input is
-// /dev/null, standard error is inherited. Throws std::runtime_error if the
+// /dev/null. Throws std::runtime_error if the
 // program can't be started.
 ProgramRun runProgram(const std::filesystem::path& program, const std::filesystem::path& directory,
                       const std::vector<std::string>& arguments = {});

@@ -29,7 +29,9 @@ using namespace indicizza::catalogo;
 // follows it as the detail.
 std::string usageFailure(const CLI::App* app, const CLI::Error& error) {
   std::string text;
-  if (dynamic_cast<const CLI::RequiredError*>(&error)) {
+  if (dynamic_cast<const CLI::RequiredError*>(&error) && app->get_subcommands().empty()) {
+    text = "Comando mancante o sconosciuto";
+  } else if (dynamic_cast<const CLI::RequiredError*>(&error)) {
     text = "Argomento mancante";
   } else if (dynamic_cast<const CLI::ExtrasError*>(&error)) {
     text = "Argomenti in più";

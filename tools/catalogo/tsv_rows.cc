@@ -69,7 +69,8 @@ std::optional<PlainRecord> recordOfRow(std::string_view line, std::size_t lineNu
   const std::vector<std::string_view> values = splitTabs(line);
   if (values.size() != columns.size()) {
     errors.push_back(rowPlace(lineNumber) + ": " + std::to_string(values.size()) +
-                     " valori invece di " + std::to_string(columns.size()));
+                     (values.size() == 1 ? " valore" : " valori") + " invece di " +
+                     std::to_string(columns.size()));
     return std::nullopt;
   }
   PlainRecord record;
