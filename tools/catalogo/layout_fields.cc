@@ -7,16 +7,18 @@ namespace indicizza::catalogo {
 const std::vector<LayoutField>& layoutFields() {
   static const std::vector<LayoutField> fields = [] {
     std::vector<LayoutField> list = {
-        {"RecordNumber", kRecordNumberField},
-        {"KindCode", kKindCodeField},
-        {"FlagA", {kFlagAOffset, kFlagLength}},
-        {"FlagB", {kFlagBOffset, kFlagLength}},
+        {"RecordNumber", kRecordNumberField, FieldKind::kBytes, 0},
+        {"KindCode", kKindCodeField, FieldKind::kBytes, 0},
+        {"FlagA", {kFlagAOffset, kFlagLength}, FieldKind::kBytes, 0},
+        {"FlagB", {kFlagBOffset, kFlagLength}, FieldKind::kBytes, 0},
     };
     for (std::size_t i = 0; i < kTextFieldCount; ++i) {
-      list.push_back({"T" + std::to_string(i + 1), kTextFields[i]});
+      const int number = static_cast<int>(i + 1);
+      list.push_back({"T" + std::to_string(number), kTextFields[i], FieldKind::kText, number});
     }
     for (std::size_t i = 0; i < kCodeFieldCount; ++i) {
-      list.push_back({"C" + std::to_string(i + 1), kCodeFields[i]});
+      const int number = static_cast<int>(i + 1);
+      list.push_back({"C" + std::to_string(number), kCodeFields[i], FieldKind::kCode, number});
     }
     return list;
   }();

@@ -20,9 +20,15 @@ inline constexpr char kFieldPadding = ' ';
 // Each flag is one byte.
 inline constexpr std::size_t kFlagLength = 1;
 
+// What a field is to the indexer: a text field and a code field are read as
+// text (cut where the record text ends); the others are read as bytes.
+enum class FieldKind { kText, kCode, kBytes };
+
 struct LayoutField {
   std::string name;  // RecordNumber, KindCode, FlagA, FlagB, T1..T7, C1..C5
   FieldSpan span;
+  FieldKind kind;
+  int number;  // 1-7 for a text field, 1-5 for a code field, 0 otherwise
 };
 
 // Every named field, in column order: RecordNumber, KindCode, FlagA, FlagB,

@@ -16,12 +16,8 @@ constexpr std::size_t kNameWidth = 14;
 // The bytes of `field` as the indexer reads them: text and code fields are
 // cut where the record text ends; the other fields are taken whole.
 std::string_view readingOf(const DecodedRecord& record, const LayoutField& field) {
-  for (std::size_t i = 0; i < kTextFieldCount; ++i) {
-    if (kTextFields[i].offset == field.span.offset) return textField(record, static_cast<int>(i + 1));
-  }
-  for (std::size_t i = 0; i < kCodeFieldCount; ++i) {
-    if (kCodeFields[i].offset == field.span.offset) return codeField(record, static_cast<int>(i + 1));
-  }
+  if (field.kind == FieldKind::kText) return textField(record, field.number);
+  if (field.kind == FieldKind::kCode) return codeField(record, field.number);
   const auto bytes = record.bytes();
   if (field.span.offset >= bytes.size()) return {};
   return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())

@@ -8,6 +8,7 @@
 #include "catalogo/record_display.h"
 #include "catalogo/tool_failure.h"
 #include "records/data_database.h"
+#include "run/console.h"
 
 namespace indicizza::catalogo {
 
@@ -29,10 +30,12 @@ int runShow(const std::string& text) {
   const std::optional<DecodedRecord> record = fetchRecord(data, number, buildScrambleKey());
   const std::string name = "Record " + std::to_string(number);
   if (!record) {
-    std::printf("%s non trovato\n", name.c_str());
+    reportLine(name + " non trovato");
     return kExitNotFound;
   }
-  std::printf("%s\n%s", name.c_str(), fieldListing(*record).c_str());
+  reportLine(name);
+  const std::string listing = fieldListing(*record);  // may hold zero bytes
+  std::fwrite(listing.data(), 1, listing.size(), stdout);
   return kExitFound;
 }
 

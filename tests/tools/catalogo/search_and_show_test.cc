@@ -138,6 +138,24 @@ TEST(Catalogo, ShowListsTheFieldsAndTheIndexReadings) {
             "Tipo indice   pF\n");
 }
 
+TEST(Catalogo, ShowReadsTextFieldsAsTheIndexerDoes) {
+  CatalogueDir dir;
+  // A zero byte ends the record text: T1 is cut there and the later text
+  // and code fields are empty, while the byte fields are still read.
+  dir.dataDatabase({testing::storedItemOf(PlainRecord()
+                                              .recordNumber(5)
+                                              .textField(1, std::string("ab\0cd", 5))
+                                              .textField(2, "lost")
+                                              .codeField(1, "X1")
+                                              .kindCode("VO"))});
+  const auto run = runCatalogo(dir.path(), {"mostra", "5"});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.output,
+            "Record 5\nRecordNumber  000005\nKindCode      VO\nFlagA\nFlagB\n"
+            "T1            ab\nT2\nT3\nT4\nT5\nT6\nT7\nC1\nC2\nC3\nC4\nC5\n"
+            "Numero        5\nTipo indice   VO\n");
+}
+
 TEST(Catalogo, ShowOfAnAbsentNumberSaysSo) {
   CatalogueDir dir;
   testing::indexSmallCatalogue(dir);
