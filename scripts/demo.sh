@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds a demonstration catalogue from samples/works.tsv in build/demo/,
-# runs the indexer there and shows what it did.
+# runs the indexer there and shows what it did, then looks a few things up
+# with catalogo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 demo=build/demo
@@ -14,3 +15,32 @@ echo "== indicizza in $demo =="
 status=0
 (cd "$demo" && ../indicizza) || status=$?
 echo "== exit status: $status =="
+
+# A few lookups with catalogo, so the index can be seen at work.
+catalogo=../tools/catalogo/catalogo
+show() {
+  echo
+  echo "\$ catalogo $*"
+  (cd "$demo" && "$catalogo" "$@") || echo "(exit status: $?)"
+}
+# Long answers: their first lines and the count.
+show_head() {
+  echo
+  echo "\$ catalogo $*"
+  local output status=0
+  output=$(cd "$demo" && "$catalogo" "$@") || status=$?
+  if [ "$(printf '%s\n' "$output" | wc -l)" -gt 6 ]; then
+    printf '%s\n' "$output" | head -n 5
+    echo "   ..."
+  fi
+  printf '%s\n' "$output" | tail -n 1
+  [ "$status" -eq 0 ] || echo "(exit status: $status)"
+}
+show_head cerca bach
+show_head cerca sonata
+show cerca BWV1009
+show cerca BWV1011
+show cerca bach sonata
+show cerca chopin OP10
+show mostra 43
+show verifica

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=()
 for group in "$@"; do
   case "$group" in
-    build) packages+=(g++ cmake make libdb5.3-dev db5.3-util libgtest-dev) ;;
+    build) packages+=(g++ cmake make libdb5.3-dev db5.3-util libgtest-dev libcli11-dev) ;;
     bench) packages+=(libbenchmark-dev time gnuplot-nox) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/empty_data_database.h"
 #include "common/latin1.h"
 #include "input/plain_record.h"
 #include "records/data_database.h"
@@ -138,12 +139,10 @@ int main(int argc, char** argv) {
   std::cout << records.size() << " record scritti in " << path << "\n";
 
   const std::string databasePath = std::string(argv[2]) + "/" + kDataDatabaseFileName;
-  bdb::Database database;
   if (!std::filesystem::exists(databasePath)) {
-    if (database.create() != 0 ||
-        database.open(databasePath.c_str(), bdb::OpenMode::kCreateNew, kDatabaseFileMode) != 0 ||
-        database.close() != 0) {
-      std::cerr << "impossibile creare " << databasePath << "\n";
+    const std::string failure = createEmptyDataDatabase(databasePath);
+    if (!failure.empty()) {
+      std::cerr << "impossibile creare " << databasePath << ": " << failure << "\n";
       return 1;
     }
     std::cout << "creato il db vuoto " << databasePath << "\n";

@@ -25,6 +25,15 @@ StoredEntry storedEntryOf(const IndexEntry& entry) {
   return stored;
 }
 
+IndexEntry indexEntryOf(std::span<const std::uint8_t, kStoredEntrySize> stored) {
+  std::uint32_t bits = 0;
+  for (std::size_t i = 0; i < kRecordKeySize; ++i) bits |= std::uint32_t{stored[i]} << (8 * i);
+  IndexEntry entry{static_cast<RecordNumber>(bits), {}};
+  entry.kindCode.bytes[0] = stored[kStoredKindCodeOffset];
+  entry.kindCode.bytes[1] = stored[kStoredKindCodeOffset + 1];
+  return entry;
+}
+
 void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
   reportLine("Creazione db indice");
   bdb::Database database;

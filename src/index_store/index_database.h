@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 
 #include "indexing/word_index.h"
 
@@ -19,6 +20,9 @@ inline constexpr std::size_t kStoredEntrySize = 8;
 inline constexpr std::size_t kStoredKindCodeOffset = 4;
 using StoredEntry = std::array<std::uint8_t, kStoredEntrySize>;
 StoredEntry storedEntryOf(const IndexEntry& entry);
+// The IndexEntry a stored entry holds (the inverse of storedEntryOf; the two
+// trailing bytes are not read).
+IndexEntry indexEntryOf(std::span<const std::uint8_t, kStoredEntrySize> stored);
 
 // The write phase: reports "Creazione db indice", opens `path` (opere.idb of
 // the working directory by default) on a handle of its own, creating it with

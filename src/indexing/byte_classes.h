@@ -29,6 +29,14 @@ inline constexpr std::array<std::uint8_t, 256> kByteClasses = [] {
 inline bool isSeparator(char c) { return kByteClasses[static_cast<std::uint8_t>(c)] & kSeparator; }
 inline bool isDigit(char c) { return kByteClasses[static_cast<std::uint8_t>(c)] & kDigit; }
 
+// Whether `s` holds a digit: what makes a token a code rather than a word.
+inline bool holdsDigit(std::string_view s) {
+  for (char c : s) {
+    if (isDigit(c)) return true;
+  }
+  return false;
+}
+
 // ASCII a-z to A-Z; every other byte maps to itself.
 inline constexpr std::array<char, 256> kUpperCase = [] {
   std::array<char, 256> upper{};

@@ -15,10 +15,6 @@ constexpr std::size_t kLongestToken =
       return a.length < b.length;
     })->length;
 
-bool holdsDigit(std::string_view s) {
-  return std::any_of(s.begin(), s.end(), [](char c) { return isDigit(c); });
-}
-
 }  // namespace
 
 bool TermList::contains(std::string_view term) const {

@@ -31,6 +31,9 @@ class PlainRecord {
   // Writes the six record-number bytes as given (blank-padded).
   PlainRecord& recordNumberText(std::string_view text);
   PlainRecord& flags(char flagA, char flagB);
+  // Writes `value` into any field of the layout, left-aligned and
+  // blank-padded; throws std::length_error when it is longer than the field.
+  PlainRecord& field(const FieldSpan& span, std::string_view value) { return fill(span, value); }
   // Overwrites raw bytes from `offset`; throws std::out_of_range past the end.
   PlainRecord& bytesAt(std::size_t offset, std::string_view value);
 

@@ -35,20 +35,32 @@ StopWordSet parseStopWords(std::string_view content) {
   return set;
 }
 
-StopWordSet loadStopWords(const std::filesystem::path& path) {
+StopWordSet readStopWords(const std::filesystem::path& path, StopWordFileFailure& failure) {
+  failure = StopWordFileFailure::kNone;
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                              &std::fclose);
-  if (!file) fatalStop(kOpenFailedMessage);
   struct stat info;
-  if (fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
-    fatalStop(kOpenFailedMessage);
+  if (!file || fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
+    failure = StopWordFileFailure::kCannotOpen;
+    return {};
   }
   std::string content;
   char chunk[1 << 16];
   std::size_t n;
   while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) content.append(chunk, n);
-  if (std::ferror(file.get())) fatalStop(kReadFailedMessage);
+  if (std::ferror(file.get())) {
+    failure = StopWordFileFailure::kReadError;
+    return {};
+  }
   return parseStopWords(content);
+}
+
+StopWordSet loadStopWords(const std::filesystem::path& path) {
+  StopWordFileFailure failure;
+  StopWordSet set = readStopWords(path, failure);
+  if (failure == StopWordFileFailure::kCannotOpen) fatalStop(kOpenFailedMessage);
+  if (failure == StopWordFileFailure::kReadError) fatalStop(kReadFailedMessage);
+  return set;
 }
 
 }  // namespace indicizza

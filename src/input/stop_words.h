@@ -43,6 +43,18 @@ class StopWordSet {
 //   empty string, and empty content gives just the empty string.
 StopWordSet parseStopWords(std::string_view content);
 
+// Why a stop-word file could not be read.
+enum class StopWordFileFailure {
+  kNone,        // read and parsed
+  kCannotOpen,  // missing, unreadable, or a directory
+  kReadError,   // reading failed after the file opened
+};
+
+// Reads `path` in binary and parses it, reporting a failure instead of
+// stopping: on failure sets `failure` and returns an empty set. For callers
+// that handle the failure themselves; the indexer uses loadStopWords.
+StopWordSet readStopWords(const std::filesystem::path& path, StopWordFileFailure& failure);
+
 // Reads `path` (noused.txt of the working directory by default) in binary and
 // parses it. Fatal stop "File noused.txt indefinito" when it can't be opened
 // (or is a directory), "Errore durante la lettura di noused.txt" on a read

@@ -20,6 +20,7 @@ std::uint32_t openFlags(OpenMode mode) {
     case OpenMode::kExisting: return 0;
     case OpenMode::kCreate: return DB_CREATE;
     case OpenMode::kCreateNew: return DB_CREATE | DB_EXCL;
+    case OpenMode::kReadOnly: return DB_RDONLY;
   }
   return 0;
 }
@@ -116,6 +117,14 @@ int Database::putBulk(BulkPairs& pairs) {
   if (pairs.count() == 0) return 0;
   DBT unused{};
   return db_->put(db_, nullptr, &pairs.dbt_, &unused, DB_MULTIPLE_KEY);
+}
+
+int Database::get(std::span<const std::uint8_t> key, Item& data) {
+  DBT keyDbt = makeDbt(key);
+  DBT dataDbt{};
+  const int result = db_->get(db_, nullptr, &keyDbt, &dataDbt, 0);
+  if (result == 0) data = {static_cast<const std::uint8_t*>(dataDbt.data), dataDbt.size};
+  return result;
 }
 
 int Database::openCursor(Cursor& cursor) {

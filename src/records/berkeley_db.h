@@ -30,6 +30,7 @@ enum class OpenMode {
   kExisting,   // the file must exist (open flags 0)
   kCreate,     // created when missing, opened with its contents otherwise
   kCreateNew,  // created; fails if the file exists
+  kReadOnly,   // the file must exist; opened for reading only (DB_RDONLY)
 };
 
 class Cursor;
@@ -110,6 +111,11 @@ class Database {
   // as one put per pair, in their order. On failure, some of the pairs may
   // have been stored.
   int putBulk(BulkPairs& pairs);
+
+  // DB->get of `key` with no transaction and flags 0, into a zeroed data
+  // DBT: on success `data` points into memory the handle owns, valid until the
+  // next call on this handle. Returns kNotFound when the key is absent.
+  int get(std::span<const std::uint8_t> key, Item& data);
 
   // DB->cursor with no transaction; on success `cursor` holds the new cursor.
   int openCursor(Cursor& cursor);

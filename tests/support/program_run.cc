@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace indicizza::testing {
@@ -14,6 +15,10 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::filesyste
                       const std::vector<std::string>& arguments, std::chrono::seconds timeLimit) {
   int pipeFds[2];
   if (pipe(pipeFds) != 0) throw std::runtime_error("pipe failed");
+  // Standard error goes to an unnamed file read after the program ends, so
+  // the two outputs never have to be drained together.
+  std::FILE* errorFile = std::tmpfile();
+  if (!errorFile) throw std::runtime_error("tmpfile failed");
 
   std::vector<std::string> argvStrings{program.string()};
   argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
@@ -22,10 +27,14 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::filesyste
   argv.push_back(nullptr);
 
   const pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid < 0) {
+    std::fclose(errorFile);
+    throw std::runtime_error("fork failed");
+  }
   if (pid == 0) {
     const int devNull = open("/dev/null", O_RDONLY);
     if (devNull < 0 || dup2(devNull, STDIN_FILENO) < 0 || dup2(pipeFds[1], STDOUT_FILENO) < 0 ||
+        dup2(fileno(errorFile), STDERR_FILENO) < 0 ||
         chdir(directory.c_str()) != 0) {
       _exit(126);
     }
@@ -35,7 +44,7 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::filesyste
     _exit(127);
   }
   close(pipeFds[1]);
-  ProgramRun run{"", -1};
+  ProgramRun run{"", -1, ""};
   const auto deadline = std::chrono::steady_clock::now() + timeLimit;
   char chunk[4096];
   ssize_t n;
@@ -63,6 +72,11 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::filesyste
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  std::rewind(errorFile);
+  while ((n = static_cast<ssize_t>(std::fread(chunk, 1, sizeof chunk, errorFile))) > 0) {
+    run.errorOutput.append(chunk, static_cast<std::size_t>(n));
+  }
+  std::fclose(errorFile);
   if (run.exitStatus == 127) throw std::runtime_error("cannot start " + program.string());
   return run;
 }

@@ -1,5 +1,5 @@
 // Runs a program in a directory and captures what it writes to standard
-// output together with its exit status.
+// output and standard error together with its exit status.
 #pragma once
 
 #include <chrono>
@@ -10,9 +10,10 @@
 namespace indicizza::testing {
 
 struct ProgramRun {
-  std::string output;     // standard output, byte for byte
-  int exitStatus;         // the status passed to exit, or 128 + signal number
-  bool timedOut = false;  // killed (SIGKILL) after running past its time limit
+  std::string output;        // standard output, byte for byte
+  int exitStatus;            // the status passed to exit, or 128 + signal number
+  std::string errorOutput;   // standard error, byte for byte
+  bool timedOut = false;     // killed (SIGKILL) after running past its time limit
 };
 
 // How long a run may take before it is taken for hung and killed. Generous:
@@ -20,9 +21,9 @@ struct ProgramRun {
 inline constexpr std::chrono::seconds kRunTimeLimit{120};
 
 // Runs `program` with `arguments` in `directory`; standard input is
-// /dev/null, standard error is inherited. A program still running after
-// `timeLimit` is killed and reported with timedOut. Throws
-// std::runtime_error if the program can't be started.
+// /dev/null. A program still running after `timeLimit` is killed and
+// reported with timedOut. Throws std::runtime_error if the program can't be
+// started.
 ProgramRun runProgram(const std::filesystem::path& program, const std::filesystem::path& directory,
                       const std::vector<std::string>& arguments = {},
                       std::chrono::seconds timeLimit = kRunTimeLimit);

@@ -1,9 +1,18 @@
 #include "common/latin1.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace indicizza::tools {
 namespace {
+
+constexpr char32_t kLatin1Last = 0xFF;
+// UTF-8 of code points 0x80-0xFF: a lead byte 110xxxxx and one 10xxxxxx.
+constexpr std::uint8_t kFirstMultiByte = 0x80;
+constexpr std::uint8_t kTwoByteLead = 0xC0;
+constexpr std::uint8_t kContinuation = 0x80;
+constexpr std::uint8_t kContinuationMask = 0x3F;
+constexpr int kContinuationBits = 6;
 
 // Decodes the UTF-8 sequence at `pos` into `codePoint` and advances `pos`;
 // false on a malformed or overlong sequence.
@@ -57,10 +66,49 @@ std::string utf8ToLatin1Approximate(std::string_view utf8) {
     if (!decodeOne(utf8, pos, c)) {
       out += '?';
       ++pos;
-    } else if (c > 0xFF) {
+    } else if (c > kLatin1Last) {
       out += asciiLookAlike(c);
     } else {
       out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+Latin1Conversion utf8ToLatin1(std::string_view utf8) {
+  Latin1Conversion result;
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    const std::size_t start = pos;
+    char32_t c;
+    char text[96];
+    if (!decodeOne(utf8, pos, c)) {
+      std::snprintf(text, sizeof text, "sequenza UTF-8 non valida al byte %zu (0x%02X)", start + 1,
+                    static_cast<unsigned>(static_cast<std::uint8_t>(utf8[start])));
+      result.error = text;
+      return result;
+    }
+    if (c > kLatin1Last) {
+      std::snprintf(text, sizeof text, "carattere U+%04X non rappresentabile in Latin-1",
+                    static_cast<unsigned>(c));
+      result.error = text;
+      return result;
+    }
+    result.latin1 += static_cast<char>(c);
+  }
+  return result;
+}
+
+std::string latin1ToUtf8(std::string_view latin1) {
+  std::string out;
+  out.reserve(latin1.size());
+  for (char byte : latin1) {
+    const auto c = static_cast<std::uint8_t>(byte);
+    if (c < kFirstMultiByte) {
+      out += byte;
+    } else {
+      out += static_cast<char>(kTwoByteLead | (c >> kContinuationBits));
+      out += static_cast<char>(kContinuation | (c & kContinuationMask));
     }
   }
   return out;

@@ -1,0 +1,30 @@
+#include "tools/catalogo/catalogo_run.h"
+
+#include <stdexcept>
+
+namespace indicizza::testing {
+
+ProgramRun runCatalogo(const std::filesystem::path& directory,
+                       const std::vector<std::string>& arguments) {
+  return runProgram(CATALOGO_EXECUTABLE, directory, arguments);
+}
+
+std::vector<PlainRecord> smallCatalogue() {
+  return {
+      PlainRecord().recordNumber(1).textField(1, "J. S. Bach").textField(4, "Sonata in G")
+          .codeField(1, "BWV1001").kindCode("AR"),
+      PlainRecord().recordNumber(2).textField(1, "J. S. Bach").textField(4, "Partita")
+          .kindCode("PF").flags('1', '2'),
+      PlainRecord().recordNumber(3).textField(1, "W. A. Mozart").textField(4, "Sonata facile")
+          .codeField(1, "K545").kindCode("PF"),
+      PlainRecord().recordNumber(4).textField(1, "A. Adam").textField(4, "Minuit Chr\xE9tiens")
+          .kindCode("VO"),
+  };
+}
+
+void indexSmallCatalogue(CatalogueDir& dir) {
+  dir.prepare(smallCatalogue(), kSmallCatalogueStopWords);
+  if (dir.run().exitStatus != 0) throw std::runtime_error("the indexer failed");
+}
+
+}  // namespace indicizza::testing

@@ -1,0 +1,27 @@
+// Runs the catalogo executable built with these tests, and the small
+// catalogue the catalogo tests share.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "input/plain_record.h"
+#include "support/catalogue_dir.h"
+
+namespace indicizza::testing {
+
+// Runs build/tools/catalogo/catalogo with `arguments` in `directory`.
+ProgramRun runCatalogo(const std::filesystem::path& directory,
+                       const std::vector<std::string>& arguments);
+
+// Four records: 1 Bach sonata (AR, code BWV1001), 2 Bach partita (PF with
+// the flags that make it pF), 3 Mozart sonata (PF, code K545), 4 a Latin-1
+// title "Minuit Chrétiens" (VO). Stop word: IN.
+std::vector<PlainRecord> smallCatalogue();
+inline constexpr const char* kSmallCatalogueStopWords = "IN\n";
+
+// `dir` prepared with smallCatalogue() and indexed by the indexer; throws
+// std::runtime_error when the indexer fails.
+void indexSmallCatalogue(CatalogueDir& dir);
+
+}  // namespace indicizza::testing

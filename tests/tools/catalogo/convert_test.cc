@@ -1,0 +1,193 @@
+// catalogo cifra and catalogo decifra: the tab-separated form of opere.cry.
+#include <gtest/gtest.h>
+
+#include "input/decoded_record.h"
+#include "input/scramble_key.h"
+#include "tools/catalogo/catalogo_run.h"
+
+namespace indicizza {
+namespace {
+
+using testing::CatalogueDir;
+using testing::readFile;
+using testing::runCatalogo;
+using testing::writeFile;
+
+const std::string kHeader =
+    "RecordNumber\tKindCode\tFlagA\tFlagB\tT1\tT2\tT3\tT4\tT5\tT6\tT7\tC1\tC2\tC3\tC4\tC5\n";
+
+// The files of `dir`, to show that a refused conversion leaves nothing behind.
+std::vector<std::string> fileNames(const CatalogueDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(Catalogo, GeneratedTsvRoundTripsByteForByte) {
+  CatalogueDir dir;
+  const std::string tsv =
+      kHeader +
+      // Accented UTF-8 text, a value filling its field, a code with leading blanks.
+      "000001\tAR\t1\t2\tJ. S. Bach\tViolino\tBarocco\tSonata n. 1 in sol minore\t1720\t"
+      "Città di Lipsia\tÉdition française\t BWV 1001\t  1720\tABCDEFGHIJKLM\t\t\n" +
+      "-00042\taR\t\t\t" + std::string(30, 'x') + "\t\t\t" + std::string(77, 'y') +
+      "\t\t" + std::string(43, 'z') + "\t\t\t\t\t\t\n" +
+      "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n";  // an all-blank record
+  writeFile(dir / "in.tsv", tsv);
+
+  const auto encode = runCatalogo(dir.path(), {"cifra", "in.tsv"});
+  EXPECT_EQ(encode.output, "3 record scritti in opere.cry\n");
+  ASSERT_EQ(encode.exitStatus, 0) << encode.errorOutput;
+  const std::string records = readFile(dir / "opere.cry");
+  ASSERT_EQ(records.size(), 3 * kRecordSize);
+
+  // The indexer's own readings see what the line said, in Latin-1.
+  const auto first = DecodedRecord::fromScrambled(
+      {reinterpret_cast<const std::uint8_t*>(records.data()), kRecordSize}, buildScrambleKey());
+  EXPECT_EQ(recordNumberOf(first), 1);
+  EXPECT_EQ(textField(first, 6).substr(0, 15), "Citt\xE0 di Lipsia");
+  EXPECT_EQ(codeField(first, 1), " BWV 1001    ");
+
+  const auto decode = runCatalogo(dir.path(), {"decifra"});
+  EXPECT_EQ(decode.exitStatus, 0) << decode.errorOutput;
+  EXPECT_EQ(decode.output, tsv);
+}
+
+TEST(Catalogo, Latin1FilesRoundTripWithTheFlag) {
+  CatalogueDir dir;
+  const std::string tsv = "T1\tRecordNumber\nMinuit Chr\xE9tiens\t7\n";
+  writeFile(dir / "in.tsv", tsv);
+  ASSERT_EQ(runCatalogo(dir.path(), {"cifra", "--latin1", "in.tsv"}).exitStatus, 0);
+  const auto decode = runCatalogo(dir.path(), {"decifra", "--latin1"});
+  EXPECT_EQ(decode.exitStatus, 0);
+  // A subset of the fields in any order comes back as the full header.
+  EXPECT_EQ(decode.output, kHeader + "7\t\t\t\tMinuit Chr\xE9tiens\t\t\t\t\t\t\t\t\t\t\t\n");
+}
+
+TEST(Catalogo, SampleCatalogueSurvivesDecodeAndEncode) {
+  CatalogueDir dir;
+  const auto made = testing::runProgram(DEMO_CATALOGUE_EXECUTABLE, dir.path(),
+                                        {SAMPLE_WORKS_TSV, dir.path().string()});
+  ASSERT_EQ(made.exitStatus, 0);
+  const std::string original = readFile(dir / "opere.cry");
+
+  const auto decode = runCatalogo(dir.path(), {"decifra"});
+  ASSERT_EQ(decode.exitStatus, 0) << decode.errorOutput;
+  writeFile(dir / "opere.tsv", decode.output);
+  std::filesystem::remove(dir / "opere.cry");
+  ASSERT_EQ(runCatalogo(dir.path(), {"cifra", "opere.tsv"}).exitStatus, 0);
+  EXPECT_TRUE(readFile(dir / "opere.cry") == original);
+}
+
+struct BadRowCase {
+  const char* name;
+  std::string row;
+  std::string message;
+};
+
+class BadRows : public ::testing::TestWithParam<BadRowCase> {};
+
+TEST_P(BadRows, AreNamedByLineAndFieldAndNothingIsWritten) {
+  CatalogueDir dir;
+  writeFile(dir / "opere.cry", "earlier content");
+  writeFile(dir / "in.tsv", "RecordNumber\tT1\tC1\n1\tgood\tX1\n" + GetParam().row + "\n");
+  const auto run = runCatalogo(dir.path(), {"cifra", "in.tsv"});
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_NE(run.errorOutput.find(GetParam().message + "\n"), std::string::npos) << run.errorOutput;
+  EXPECT_NE(run.errorOutput.find("opere.cry non modificato"), std::string::npos);
+  EXPECT_EQ(readFile(dir / "opere.cry"), "earlier content");
+  EXPECT_EQ(fileNames(dir), (std::vector<std::string>{"in.tsv", "opere.cry"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, BadRows,
+    ::testing::Values(
+        BadRowCase{"TooLong", "2\t" + std::string(31, 'a') + "\tX",
+                   "riga 3, campo T1: 31 byte, al massimo 30"},
+        BadRowCase{"AccentsCountAsOneByte", "2\t" + std::string(29, 'a') + "éé\tX",
+                   "riga 3, campo T1: 31 byte, al massimo 30"},
+        BadRowCase{"NumberTooLong", "1234567\ta\tX", "riga 3, campo RecordNumber: 7 byte, al massimo 6"},
+        BadRowCase{"MissingValue", "2\ta", "riga 3: 2 valori invece di 3"},
+        BadRowCase{"ExtraValue", "2\ta\tb\tc", "riga 3: 4 valori invece di 3"},
+        BadRowCase{"NotLatin1", "2\tprezzo 5 €\tX",
+                   "riga 3, campo T1: carattere U+20AC non rappresentabile in Latin-1"},
+        BadRowCase{"MalformedUtf8", "2\tChr\xE9tiens\tX",
+                   "riga 3, campo T1: sequenza UTF-8 non valida al byte 4 (0xE9)"},
+        BadRowCase{"CarriageReturnInside", "2\ta\rb\tX", "riga 3, campo T1: byte 0x0D non ammesso"},
+        BadRowCase{"ZeroByte", std::string("2\ta\0b\tX", 7), "riga 3, campo T1: byte 0x00 non ammesso"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Catalogo, EveryBadLineIsReportedNotJustTheFirst) {
+  CatalogueDir dir;
+  writeFile(dir / "in.tsv", "T1\tC1\r\nok\t1\r\n" + std::string(31, 'a') + "\t1\r\nok\t1\r\nok\r\n");
+  const auto run = runCatalogo(dir.path(), {"cifra", "in.tsv"});
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.errorOutput,
+            "riga 3, campo T1: 31 byte, al massimo 30\n"
+            "riga 5: 1 valore invece di 2\n"
+            "2 righe con errori (2 errori): opere.cry non modificato\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "opere.cry"));
+}
+
+struct BadInputCase {
+  const char* name;
+  const char* content;  // of in.tsv; nullptr: no file
+  std::string message;
+};
+
+class BadInputs : public ::testing::TestWithParam<BadInputCase> {};
+
+TEST_P(BadInputs, AreRefused) {
+  CatalogueDir dir;
+  if (GetParam().content) writeFile(dir / "in.tsv", GetParam().content);
+  const auto run = runCatalogo(dir.path(), {"cifra", "in.tsv"});
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_NE(run.errorOutput.find(GetParam().message), std::string::npos) << run.errorOutput;
+  EXPECT_FALSE(std::filesystem::exists(dir / "opere.cry"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, BadInputs,
+    ::testing::Values(
+        BadInputCase{"MissingFile", nullptr, "Errore lettura in.tsv"},
+        BadInputCase{"EmptyFile", "", "manca la riga di intestazione"},
+        BadInputCase{"UnknownField", "T1\tTitolo\n", "intestazione, colonna 2: campo sconosciuto 'Titolo'"},
+        BadInputCase{"RepeatedField", "C1\tT1\tC1\n", "intestazione, colonna 3: campo ripetuto C1"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Catalogo, DecodeLeavesOutWhatTheTsvFormCannotCarry) {
+  CatalogueDir dir;
+  const std::vector<PlainRecord> records = {
+      PlainRecord().recordNumber(1).textField(1, "uno"),
+      PlainRecord().recordNumber(2).bytesAt(170, "X"),          // between the fields
+      PlainRecord().recordNumber(3).textField(2, "a\tb"),       // a tab in a value
+      PlainRecord().recordNumber(4).textField(1, std::string("a\0b", 3)),
+      PlainRecord().recordNumber(5).textField(1, "cinque"),
+  };
+  writeFile(dir / "opere.cry", recordFileContent(records, buildScrambleKey()) + "0123456789");
+
+  const auto run = runCatalogo(dir.path(), {"decifra"});
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.output, kHeader + "000001\t\t\t\tuno\t\t\t\t\t\t\t\t\t\t\t\n" +
+                            "000005\t\t\t\tcinque\t\t\t\t\t\t\t\t\t\t\t\n");
+  EXPECT_EQ(run.errorOutput,
+            "record 2: byte 0x58 fuori dai campi (posizione 170)\n"
+            "record 3, campo T2: byte 0x09 non rappresentabile\n"
+            "record 4, campo T1: byte 0x00 non rappresentabile\n"
+            "record 6: incompleto (10 byte)\n"
+            "4 record non convertiti su 6\n");
+}
+
+TEST(Catalogo, DecodeWithoutRecordFileFails) {
+  CatalogueDir dir;
+  const auto run = runCatalogo(dir.path(), {"decifra"});
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.output, "");
+  EXPECT_EQ(run.errorOutput, "Errore lettura opere.cry\n");
+}
+
+}  // namespace
+}  // namespace indicizza

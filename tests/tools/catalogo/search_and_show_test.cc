@@ -1,0 +1,168 @@
+// catalogo cerca and catalogo mostra on a small indexed catalogue.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "index_store/index_database.h"
+#include "tools/catalogo/catalogo_run.h"
+
+namespace indicizza {
+namespace {
+
+using testing::CatalogueDir;
+using testing::runCatalogo;
+
+// The record numbers at the head of cerca's result lines, in order.
+std::vector<int> listedNumbers(const std::string& output) {
+  std::vector<int> numbers;
+  std::istringstream lines(output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.find("record trovat") != std::string::npos) continue;
+    numbers.push_back(std::stoi(line));
+  }
+  return numbers;
+}
+
+struct SearchCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  std::vector<int> numbers;
+};
+
+class Search : public ::testing::TestWithParam<SearchCase> {};
+
+TEST_P(Search, ListsTheRecordsCarryingEveryTerm) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  const auto run = runCatalogo(dir.path(), [&] {
+    std::vector<std::string> arguments{"cerca"};
+    arguments.insert(arguments.end(), GetParam().arguments.begin(), GetParam().arguments.end());
+    return arguments;
+  }());
+  if (GetParam().numbers.empty()) {
+    EXPECT_EQ(run.output, "Nessun record trovato\n");
+    EXPECT_EQ(run.exitStatus, 1);
+  } else {
+    EXPECT_EQ(listedNumbers(run.output), GetParam().numbers);
+    EXPECT_EQ(run.exitStatus, 0);
+  }
+  EXPECT_EQ(run.errorOutput, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, Search,
+    ::testing::Values(
+        SearchCase{"OneWordAnyCase", {"bach"}, {1, 2}},
+        SearchCase{"TwoWordsIntersect", {"BACH", "sonata"}, {1}},
+        SearchCase{"WordsOfOneArgumentIntersect", {"w.a. mozart"}, {3}},
+        SearchCase{"CodeAsGiven", {"BWV1001"}, {1}},
+        SearchCase{"CodeIsNotUpperCased", {"bwv1001"}, {}},
+        SearchCase{"CodeAndWord", {"K545", "sonata"}, {3}},
+        SearchCase{"Utf8ArgumentFindsLatin1Word", {"chrétiens"}, {4}},
+        SearchCase{"NoCommonRecord", {"mozart", "partita"}, {}},
+        SearchCase{"StopWordIsNotIndexed", {"in"}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Catalogo, SearchShowsNumberIndexKindCodeAndTextFields) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  EXPECT_EQ(runCatalogo(dir.path(), {"cerca", "partita"}).output,
+            "     2  pF  J. S. Bach | Partita\n1 record trovato\n");
+  EXPECT_EQ(runCatalogo(dir.path(), {"cerca", "adam"}).output,
+            "     4  VO  A. Adam | Minuit Chrétiens\n1 record trovato\n");
+}
+
+TEST(Catalogo, SearchNotesAnEntryWhoseRecordIsNotStored) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  const auto entry = storedEntryOf({77, {{'A', 'L'}}});
+  std::filesystem::remove(dir / "opere.idb");
+  testing::loadDatabase(dir / "opere.idb",
+                        {{"ORFANO", std::string(entry.begin(), entry.end())}});
+  const auto run = runCatalogo(dir.path(), {"cerca", "orfano"});
+  EXPECT_EQ(run.output, "    77  AL  (record assente da opere.ddb)\n1 record trovato\n");
+  EXPECT_EQ(run.exitStatus, 0);
+}
+
+struct FailureCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  const char* removed;  // a file taken away first, or ""
+  std::string message;
+};
+
+class Failures : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(Failures, ExitWithStatusTwoAndSayWhy) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  if (*GetParam().removed) std::filesystem::remove(dir / GetParam().removed);
+  const auto run = runCatalogo(dir.path(), GetParam().arguments);
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_NE(run.errorOutput.find(GetParam().message), std::string::npos) << run.errorOutput;
+  EXPECT_EQ(run.output, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, Failures,
+    ::testing::Values(
+        FailureCase{"SearchWithoutIndex", {"cerca", "bach"}, "opere.idb", "File opere.idb indefinito"},
+        FailureCase{"SearchWithoutData", {"cerca", "bach"}, "opere.ddb", "File opere.ddb indefinito"},
+        FailureCase{"SearchForSeparatorsOnly", {"cerca", "..."}, "", "Parola senza termini"},
+        FailureCase{"SearchWithoutWords", {"cerca"}, "", "Argomento mancante"},
+        FailureCase{"ShowWithoutData", {"mostra", "1"}, "opere.ddb", "File opere.ddb indefinito"},
+        FailureCase{"ShowLetters", {"mostra", "abc"}, "", "Numero di record non valido: 'abc'"},
+        FailureCase{"ShowTrailingJunk", {"mostra", "12x"}, "", "Numero di record non valido"},
+        FailureCase{"ShowBeyond32Bits", {"mostra", "99999999999"}, "", "Numero di record non valido"},
+        FailureCase{"UnknownCommand", {"elenca"}, "", "Comando mancante o sconosciuto"},
+        FailureCase{"ExtraArgument", {"mostra", "1", "2"}, "", "Argomenti in più"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Catalogo, ShowListsTheFieldsAndTheIndexReadings) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  const auto run = runCatalogo(dir.path(), {"mostra", "+2"});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.output,
+            "Record 2\n"
+            "RecordNumber  000002\n"
+            "KindCode      PF\n"
+            "FlagA         1\n"
+            "FlagB         2\n"
+            "T1            J. S. Bach\n"
+            "T2\nT3\n"
+            "T4            Partita\n"
+            "T5\nT6\nT7\nC1\nC2\nC3\nC4\nC5\n"
+            "Numero        2\n"
+            "Tipo indice   pF\n");
+}
+
+TEST(Catalogo, ShowReadsTextFieldsAsTheIndexerDoes) {
+  CatalogueDir dir;
+  // A zero byte ends the record text: T1 is cut there and the later text
+  // and code fields are empty, while the byte fields are still read.
+  dir.dataDatabase({testing::storedItemOf(PlainRecord()
+                                              .recordNumber(5)
+                                              .textField(1, std::string("ab\0cd", 5))
+                                              .textField(2, "lost")
+                                              .codeField(1, "X1")
+                                              .kindCode("VO"))});
+  const auto run = runCatalogo(dir.path(), {"mostra", "5"});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.output,
+            "Record 5\nRecordNumber  000005\nKindCode      VO\nFlagA\nFlagB\n"
+            "T1            ab\nT2\nT3\nT4\nT5\nT6\nT7\nC1\nC2\nC3\nC4\nC5\n"
+            "Numero        5\nTipo indice   VO\n");
+}
+
+TEST(Catalogo, ShowOfAnAbsentNumberSaysSo) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  const auto run = runCatalogo(dir.path(), {"mostra", "-9"});
+  EXPECT_EQ(run.output, "Record -9 non trovato\n");
+  EXPECT_EQ(run.exitStatus, 1);
+}
+
+}  // namespace
+}  // namespace indicizza

@@ -1,0 +1,184 @@
+// catalogo verifica and catalogo crea-db.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "index_store/index_database.h"
+#include "tools/catalogo/catalogo_run.h"
+
+namespace indicizza {
+namespace {
+
+using testing::CatalogueDir;
+using testing::readFile;
+using testing::runCatalogo;
+using testing::StoredItem;
+
+std::string storedEntries(const std::vector<IndexEntry>& entries) {
+  std::string data;
+  for (const IndexEntry& entry : entries) {
+    const StoredEntry stored = storedEntryOf(entry);
+    data.append(stored.begin(), stored.end());
+  }
+  return data;
+}
+
+// Rewrites opere.idb of `dir` after `change` has edited its items.
+template <typename Change>
+void editIndex(const CatalogueDir& dir, Change change) {
+  std::vector<StoredItem> items = dir.indexItems();
+  change(items);
+  std::filesystem::remove(dir / "opere.idb");
+  testing::loadDatabase(dir / "opere.idb", items);
+}
+
+std::string& dataOf(std::vector<StoredItem>& items, const std::string& term) {
+  for (auto& item : items) {
+    if (item.first == term) return item.second;
+  }
+  throw std::runtime_error("no term " + term);
+}
+
+TEST(Catalogo, VerifyPassesOnAFreshIndexAndTouchesNoFile) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  const std::string data = readFile(dir / "opere.ddb");
+  const std::string index = readFile(dir / "opere.idb");
+  const auto run = runCatalogo(dir.path(), {"verifica"});
+  // Words: J S BACH SONATA G PARTITA W A MOZART FACILE ADAM MINUIT CHRéTIENS;
+  // codes BWV1001 K545; 13 + 2 terms and 2+2+2+2+1+1+1+2+1+1+1+1+1 + 1+1 entries.
+  EXPECT_EQ(run.output, "Record: 4, termini: 15, voci: 20, discordanze: 0\n");
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_TRUE(readFile(dir / "opere.ddb") == data);
+  EXPECT_TRUE(readFile(dir / "opere.idb") == index);
+}
+
+TEST(Catalogo, VerifyFindsTheEntryLeftByAReplacedRecord) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  // Record 3 is now by another composer: W, MOZART and FACILE are no longer
+  // produced, so the second run leaves their old arrays in the index (A and
+  // SONATA are rewritten with the record's new entries).
+  std::vector<PlainRecord> records = testing::smallCatalogue();
+  records[2].textField(1, "A. Vivaldi").textField(4, "Sonata");
+  dir.records(records);
+  ASSERT_EQ(dir.run().exitStatus, 0);
+
+  const auto run = runCatalogo(dir.path(), {"verifica"});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.output,
+            "Voce superata: FACILE -> 3 (il record non contiene il termine)\n"
+            "Voce superata: MOZART -> 3 (il record non contiene il termine)\n"
+            "Voce superata: W -> 3 (il record non contiene il termine)\n"
+            "Record: 4, termini: 16, voci: 21, discordanze: 3\n");
+}
+
+TEST(Catalogo, VerifyNamesEntriesOfWordsSinceMadeStopWords) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  dir.stopWords("IN\nPARTITA\n");
+  const auto run = runCatalogo(dir.path(), {"verifica"});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_NE(run.output.find("Voce di una parola di noused.txt: PARTITA -> 2\n"), std::string::npos)
+      << run.output;
+}
+
+struct PlantedCase {
+  const char* name;
+  void (*plant)(std::vector<StoredItem>&);
+  std::string report;
+};
+
+class PlantedFaults : public ::testing::TestWithParam<PlantedCase> {};
+
+TEST_P(PlantedFaults, AreReportedWithTheTotals) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  editIndex(dir, GetParam().plant);
+  const auto run = runCatalogo(dir.path(), {"verifica"});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.output.substr(0, run.output.find('\n') + 1), GetParam().report + "\n");
+  EXPECT_NE(run.output.find("discordanze: 1\n"), std::string::npos) << run.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, PlantedFaults,
+    ::testing::Values(
+        PlantedCase{"EntryOfAnAbsentRecord",
+                    [](auto& items) {
+                      dataOf(items, "PARTITA") += storedEntries({{77, {{'A', 'L'}}}});
+                    },
+                    "Voce senza record: PARTITA -> 77"},
+        PlantedCase{"MissingEntry",
+                    [](auto& items) { dataOf(items, "BACH") = storedEntries({{1, {{'A', 'R'}}}}); },
+                    "Voce mancante: BACH -> 2"},
+        PlantedCase{"MissingTerm",
+                    [](auto& items) {
+                      std::erase_if(items, [](const auto& item) { return item.first == "K545"; });
+                    },
+                    "Voce mancante: K545 -> 3"},
+        PlantedCase{"WrongKindCode",
+                    [](auto& items) { dataOf(items, "PARTITA") = storedEntries({{2, {{'P', 'F'}}}}); },
+                    "Tipo errato: PARTITA -> 2 (PF, nel record pF)"},
+        PlantedCase{"TermNoRecordCarries",
+                    [](auto& items) { items.push_back({"ZEFIRO", storedEntries({{1, {{'A', 'R'}}}})}); },
+                    "Voce superata: ZEFIRO -> 1 (il record non contiene il termine)"},
+        PlantedCase{"DataNotWholeEntries",
+                    [](auto& items) { dataOf(items, "ADAM") += "xyz"; },
+                    "Dati di lunghezza errata: ADAM (11 byte)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Catalogo, VerifyWithoutStopWordFileFails) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  std::filesystem::remove(dir / "noused.txt");
+  const auto run = runCatalogo(dir.path(), {"verifica"});
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.output, "");
+  EXPECT_EQ(run.errorOutput, "File noused.txt indefinito\n");
+}
+
+TEST(Catalogo, CreatedDataDatabaseIsAnEmptyBtreeTheIndexerTakes) {
+  CatalogueDir dir;
+  const auto run = runCatalogo(dir.path(), {"crea-db"});
+  EXPECT_EQ(run.output, "Creato opere.ddb vuoto\n");
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_TRUE(testing::verifyDatabase(dir / "opere.ddb"));
+  EXPECT_TRUE(dir.dataItems().empty());
+  const mode_t mask = umask(0);
+  umask(mask);
+  EXPECT_EQ(std::filesystem::status(dir / "opere.ddb").permissions(),
+            static_cast<std::filesystem::perms>(0664 & ~mask));
+
+  dir.stopWords("");
+  dir.records(testing::smallCatalogue());
+  EXPECT_EQ(dir.run().exitStatus, 0);
+}
+
+class ExistingDataDatabase : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ExistingDataDatabase, IsLeftAlone) {
+  CatalogueDir dir;
+  const std::string kind = GetParam();
+  if (kind == "file") testing::writeFile(dir / "opere.ddb", "not a database");
+  if (kind == "directory") std::filesystem::create_directory(dir / "opere.ddb");
+  if (kind == "dangling-link") std::filesystem::create_symlink("nowhere", dir / "opere.ddb");
+  const auto run = runCatalogo(dir.path(), {"crea-db"});
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.errorOutput, "opere.ddb esiste già: non modificato\n");
+  if (kind == "file") {
+    EXPECT_EQ(readFile(dir / "opere.ddb"), "not a database");
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "nowhere"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogo, ExistingDataDatabase,
+                         ::testing::Values("file", "directory", "dangling-link"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           std::erase(name, '-');
+                           return name;
+                         });
+
+}  // namespace
+}  // namespace indicizza

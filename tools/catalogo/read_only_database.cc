@@ -1,0 +1,74 @@
+#include "catalogo/read_only_database.h"
+
+#include <filesystem>
+
+#include "catalogo/record_display.h"
+#include "catalogo/tool_failure.h"
+#include "index_store/index_database.h"
+#include "records/data_database.h"
+
+namespace indicizza::catalogo {
+namespace {
+
+std::span<const std::uint8_t> bytesOf(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+[[noreturn]] void readFailed(const ReadOnlyDatabase& database, int result) {
+  throw ToolFailure("Errore lettura " + database.fileName + ": " + bdb::errorText(result));
+}
+
+}  // namespace
+
+ReadOnlyDatabase openReadOnly(const std::string& fileName) {
+  ReadOnlyDatabase database{bdb::Database(), fileName};
+  std::error_code ignored;
+  if (!std::filesystem::exists(fileName, ignored)) throw ToolFailure("File " + fileName + " indefinito");
+  int result = database.handle.create();
+  if (result == 0) {
+    result = database.handle.open(fileName.c_str(), bdb::OpenMode::kReadOnly, kDatabaseFileMode);
+  }
+  if (result != 0) {
+    throw ToolFailure("Errore apertura " + fileName + ": " + bdb::errorText(result));
+  }
+  return database;
+}
+
+std::optional<DecodedRecord> fetchRecord(ReadOnlyDatabase& data, RecordNumber number,
+                                         const ScrambleKey& key) {
+  const RecordKey recordKey = recordKeyOf(number);
+  bdb::Item item;
+  const int result = data.handle.get(recordKey, item);
+  if (result == bdb::kNotFound) return std::nullopt;
+  if (result != 0) readFailed(data, result);
+  if (item.size != kStoredRecordSize) {
+    throw ToolFailure("Record di lunghezza errata in " + data.fileName + ", chiave " +
+                      std::to_string(number));
+  }
+  return DecodedRecord::fromScrambled(item.bytes(), key);
+}
+
+std::optional<std::vector<IndexEntry>> entriesOf(std::span<const std::uint8_t> stored) {
+  if (stored.size() % kStoredEntrySize != 0) return std::nullopt;
+  std::vector<IndexEntry> entries;
+  entries.reserve(stored.size() / kStoredEntrySize);
+  for (std::size_t at = 0; at < stored.size(); at += kStoredEntrySize) {
+    entries.push_back(indexEntryOf(stored.subspan(at).first<kStoredEntrySize>()));
+  }
+  return entries;
+}
+
+std::vector<IndexEntry> fetchEntries(ReadOnlyDatabase& index, std::string_view term) {
+  bdb::Item item;
+  const int result = index.handle.get(bytesOf(term), item);
+  if (result == bdb::kNotFound) return {};
+  if (result != 0) readFailed(index, result);
+  auto entries = entriesOf(item.bytes());
+  if (!entries) {
+    throw ToolFailure("Dati di lunghezza errata in " + index.fileName + " per il termine " +
+                      displayText(term));
+  }
+  return std::move(*entries);
+}
+
+}  // namespace indicizza::catalogo

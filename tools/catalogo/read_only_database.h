@@ -1,0 +1,44 @@
+// The catalogue's two databases opened for reading only, and the lookups the
+// catalogo commands make in them. Nothing here writes to either file.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "indexing/word_index.h"
+#include "input/decoded_record.h"
+#include "input/scramble_key.h"
+#include "records/berkeley_db.h"
+
+namespace indicizza::catalogo {
+
+// A database of the current folder open read-only, with the file name its
+// messages use. Owns the handle; not copyable.
+struct ReadOnlyDatabase {
+  bdb::Database handle;
+  std::string fileName;
+};
+
+// Opens `fileName` (opere.ddb or opere.idb) read-only as a B-tree. Throws
+// ToolFailure "File NAME indefinito" when it doesn't exist, "Errore apertura
+// NAME: REASON" when the library can't open it.
+ReadOnlyDatabase openReadOnly(const std::string& fileName);
+
+// The record stored under `number` in the data database, descrambled; nothing
+// when the key is absent. Throws ToolFailure when the item is not 524 bytes
+// long or the read fails.
+std::optional<DecodedRecord> fetchRecord(ReadOnlyDatabase& data, RecordNumber number,
+                                         const ScrambleKey& key);
+
+// The entries of stored index data, in stored order; nothing when its size is
+// not a multiple of the stored entry size.
+std::optional<std::vector<IndexEntry>> entriesOf(std::span<const std::uint8_t> stored);
+
+// The entries stored under `term` in the index database; empty when the term
+// is absent. Throws ToolFailure when the data is malformed or the read fails.
+std::vector<IndexEntry> fetchEntries(ReadOnlyDatabase& index, std::string_view term);
+
+}  // namespace indicizza::catalogo

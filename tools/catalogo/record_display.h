@@ -1,0 +1,28 @@
+// How the catalogue tools show records and terms on the terminal: catalogue
+// bytes are Latin-1 and are written out as UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "input/decoded_record.h"
+
+namespace indicizza::catalogo {
+
+// Latin-1 bytes of the catalogue (a term, a field) as UTF-8 text.
+std::string displayText(std::string_view latin1);
+
+// The kind code's bytes up to its first zero byte ("AR", "a", or "").
+std::string kindCodeText(const KindCode& code);
+
+// One line for a found record: its number right-aligned in six places, its
+// kind code `kindCode` (as the index has it) in two, and its non-empty text
+// fields T1..T7 without their padding, joined by " | ".
+std::string summaryLine(const DecodedRecord& record, const KindCode& kindCode);
+
+// The record field by field, one "NAME  VALUE" line each in layout column
+// order (text and code fields as the indexer reads them, without padding),
+// then the record number and kind code the indexer takes from it.
+std::string fieldListing(const DecodedRecord& record);
+
+}  // namespace indicizza::catalogo
