@@ -5,6 +5,7 @@
 #include "records/berkeley_db.h"
 #include "records/data_database.h"
 #include "run/console.h"
+#include "run/interruption.h"
 
 namespace indicizza {
 namespace {
@@ -53,6 +54,7 @@ void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
   };
   std::vector<std::uint8_t> data;
   index.forEachTerm([&](std::string_view term, std::span<const IndexEntry> entries) {
+    stopIfInterrupted();
     data.clear();
     for (const IndexEntry& entry : entries) {
       const StoredEntry stored = storedEntryOf(entry);

@@ -29,6 +29,13 @@ RecordFile openRecordFile(const std::filesystem::path& path) {
   return recordFile;
 }
 
+std::uintmax_t remainingBytes(RecordFile& file) {
+  struct stat info;
+  const long position = std::ftell(file.stream());
+  if (fstat(fileno(file.stream()), &info) != 0 || position < 0 || info.st_size < position) return 0;
+  return static_cast<std::uintmax_t>(info.st_size - position);
+}
+
 RecordBytesRead readRecords(RecordFile& file, std::span<std::uint8_t> buffer) {
   RecordBytesRead read;
   while (read.size < buffer.size()) {

@@ -42,6 +42,10 @@ enum class ReadOutcome {
   kShortRecord,  // 1 to 524 bytes were left; the buffer holds them first
 };
 
+// How many bytes the file holds past the current position, as far as can be
+// told now (0 when it can't): a size hint, not a promise.
+std::uintmax_t remainingBytes(RecordFile& file);
+
 // The outcome of readRecords: how many bytes were read into the buffer, and
 // whether the reading stopped on a read error rather than at the end of the
 // file or of the buffer.

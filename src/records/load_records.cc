@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "run/console.h"
+#include "run/interruption.h"
 #include "run/large_memory.h"
 
 namespace indicizza {
@@ -63,6 +64,7 @@ void storeBatch(DataDatabase& database, const std::uint8_t* batch, std::size_t c
   };
   std::size_t runBegin = 0;  // the first of the records with the current key
   for (std::size_t i = 0; i < count; ++i) {
+    stopIfInterrupted();
     // Of equal keys only the last read is put.
     if (i + 1 < count && keyBytesOf(order[i + 1]) == keyBytesOf(order[i])) continue;
     const RecordKey recordKey = keyOfPutOrder(order[i]);
@@ -82,8 +84,11 @@ void storeBatch(DataDatabase& database, const std::uint8_t* batch, std::size_t c
 void loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key) {
   ProgressCounter dots(kLoadDotEvery);
   bdb::BulkPairs pairs(kBulkPutBytes);
-  // Only the pages the file fills are ever touched.
-  const LargeBuffer batch(kLoadBatchRecords * kRecordSize);
+  // Room for the whole file when it is smaller than a batch; only the pages
+  // the file fills are ever touched.
+  const std::size_t batchRecords =
+      std::min(kLoadBatchRecords, remainingBytes(file) / kRecordSize + 1);
+  const LargeBuffer batch(batchRecords * kRecordSize);
   for (;;) {
     const RecordBytesRead read = readRecords(file, std::span(batch.data(), batch.size()));
     storeBatch(database, batch.data(), read.size / kRecordSize, key, pairs, dots);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "run/console.h"
+#include "run/interruption.h"
 
 namespace indicizza {
 namespace {
@@ -36,6 +37,7 @@ void scanRecords(DataDatabase& database, const ScrambleKey& key, const RecordHan
   ProgressCounter dots(kScanDotEvery);
   bool started = false;  // whether the first item has been read
   const auto handle = [&](const bdb::Item& itemKey, const bdb::Item& item) {
+    stopIfInterrupted();
     if (!started) {
       reportLine("");  // ends the line of load dots
       started = true;

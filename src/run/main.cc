@@ -1,13 +1,33 @@
 // Entry point of the indexer. Takes no arguments (any given are ignored) and
 // works on the fixed files of the current directory.
+#include <new>
+#include <stdexcept>
+
 #include "run/console.h"
+#include "run/interruption.h"
 #include "run/run.h"
 
+namespace {
+
+// The fatal message of a run that ran out of memory (or of room in the word
+// index's counters, which only memory on that scale could fill).
+constexpr const char* kOutOfMemoryMessage = "Memoria insufficiente";
+
+}  // namespace
+
 int main() {
+  indicizza::catchInterruptions();
   try {
     return indicizza::runIndexer();
   } catch (const indicizza::FatalStop&) {
     // The message is out and every handle of the run has been closed.
+    return 1;
+  } catch (const std::bad_alloc&) {
+    // Every handle of the run was closed on the way here.
+    indicizza::reportLine(kOutOfMemoryMessage);
+    return 1;
+  } catch (const std::length_error&) {
+    indicizza::reportLine(kOutOfMemoryMessage);
     return 1;
   }
 }

@@ -12,7 +12,8 @@
 namespace indicizza::testing {
 
 ProgramRun runProgram(const std::filesystem::path& program, const std::filesystem::path& directory,
-                      const std::vector<std::string>& arguments, std::chrono::seconds timeLimit) {
+                      const std::vector<std::string>& arguments, std::chrono::seconds timeLimit,
+                      const SignalOnOutput& signalOnOutput) {
   int pipeFds[2];
   if (pipe(pipeFds) != 0) throw std::runtime_error("pipe failed");
   // Standard error goes to an unnamed file read after the program ends, so
@@ -46,6 +47,7 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::filesyste
   close(pipeFds[1]);
   ProgramRun run{"", -1, ""};
   const auto deadline = std::chrono::steady_clock::now() + timeLimit;
+  bool signalSent = signalOnOutput.signal == 0;
   char chunk[4096];
   ssize_t n;
   for (;;) {
@@ -66,6 +68,10 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::filesyste
       break;
     }
     run.output.append(chunk, static_cast<std::size_t>(n));
+    if (!signalSent && run.output.find(signalOnOutput.marker) != std::string::npos) {
+      kill(pid, signalOnOutput.signal);
+      signalSent = true;
+    }
   }
   close(pipeFds[0]);
   int status = 0;
@@ -81,8 +87,10 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::filesyste
   return run;
 }
 
-ProgramRun runIndexer(const std::filesystem::path& directory) {
-  return runProgram(INDICIZZA_EXECUTABLE, directory);
+std::filesystem::path indexerExecutable() { return INDICIZZA_EXECUTABLE; }
+
+ProgramRun runIndexer(const std::filesystem::path& directory, const SignalOnOutput& signalOnOutput) {
+  return runProgram(INDICIZZA_EXECUTABLE, directory, {}, kRunTimeLimit, signalOnOutput);
 }
 
 }  // namespace indicizza::testing

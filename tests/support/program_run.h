@@ -20,15 +20,27 @@ struct ProgramRun {
 // the sanitizer builds are slow.
 inline constexpr std::chrono::seconds kRunTimeLimit{120};
 
+// A signal to send a running program as soon as its standard output holds
+// `marker` (none when `signal` is 0).
+struct SignalOnOutput {
+  int signal = 0;
+  std::string marker;
+};
+
 // Runs `program` with `arguments` in `directory`; standard input is
 // /dev/null. A program still running after `timeLimit` is killed and
 // reported with timedOut. Throws std::runtime_error if the program can't be
 // started.
 ProgramRun runProgram(const std::filesystem::path& program, const std::filesystem::path& directory,
                       const std::vector<std::string>& arguments = {},
-                      std::chrono::seconds timeLimit = kRunTimeLimit);
+                      std::chrono::seconds timeLimit = kRunTimeLimit,
+                      const SignalOnOutput& signalOnOutput = {});
+
+// The indexer built with these tests (build/indicizza).
+std::filesystem::path indexerExecutable();
 
 // Runs the indexer built with these tests (build/indicizza) in `directory`.
-ProgramRun runIndexer(const std::filesystem::path& directory);
+ProgramRun runIndexer(const std::filesystem::path& directory,
+                      const SignalOnOutput& signalOnOutput = {});
 
 }  // namespace indicizza::testing
