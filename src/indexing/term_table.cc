@@ -14,26 +14,6 @@ constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kHashShift) - 1;
 // Arena offsets are stored plus one in 32 bits.
 constexpr std::size_t kMaxArenaSize = std::numeric_limits<std::uint32_t>::max() - 1;
 
-// A fast 32-bit hash of a short byte string, eight bytes at a time. Only
-// spreads terms over slots: equality is always checked on the bytes.
-std::uint32_t hashOf(std::string_view term) {
-  constexpr std::uint64_t kMultiplier = 0x9E37'79B9'7F4A'7C15u;
-  std::uint64_t hash = term.size() * kMultiplier;
-  const char* p = term.data();
-  std::size_t left = term.size();
-  while (left > 0) {
-    std::uint64_t chunk = 0;
-    const std::size_t n = left < sizeof chunk ? left : sizeof chunk;
-    std::memcpy(&chunk, p, n);
-    hash = (hash ^ chunk) * kMultiplier;
-    hash ^= hash >> 29;
-    p += n;
-    left -= n;
-  }
-  hash *= kMultiplier;
-  return static_cast<std::uint32_t>(hash >> kHashShift);
-}
-
 std::uint64_t slotOf(std::uint32_t hash, std::uint32_t offset) {
   return (std::uint64_t{hash} << kHashShift) | (std::uint64_t{offset} + 1);
 }
@@ -57,8 +37,7 @@ std::string_view TermTable::textAt(std::uint32_t offset) const {
 
 TermTable::TermId TermTable::idAt(std::uint32_t offset) const { return load32(arena_.data() + offset); }
 
-TermTable::TermId TermTable::intern(std::string_view term) {
-  const std::uint32_t hash = hashOf(term);
+TermTable::TermId TermTable::intern(std::string_view term, std::uint32_t hash) {
   const std::size_t mask = slots_.size() - 1;
   std::size_t i = hash & mask;
   for (;; i = (i + 1) & mask) {

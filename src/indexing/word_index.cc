@@ -16,19 +16,37 @@ IndexEntry makeIndexEntry(const DecodedRecord& record) {
   return {recordNumberOf(record), kindCodeOf(record)};
 }
 
-void WordIndex::add(std::string_view term, const IndexEntry& entry) {
+void WordIndex::noteEntry(const IndexEntry& entry) {
   if (entries_.empty() || !(entries_.back() == entry)) {
     if (entries_.size() >= kMaxEntries) throw std::length_error("too many index entries");
     entries_.push_back(entry);
     entryFirstAddition_.push_back(additionTerms_.size());
   }
-  const TermTable::TermId id = terms_.intern(term);
+}
+
+void WordIndex::addInterned(TermTable::TermId id) {
   if (id == termEntryCounts_.size()) termEntryCounts_.push_back(0);
   if (termEntryCounts_[id] == std::numeric_limits<std::uint32_t>::max()) {
     throw std::length_error("too many entries for one term");
   }
   ++termEntryCounts_[id];
   additionTerms_.push_back(id);
+}
+
+void WordIndex::add(std::string_view term, const IndexEntry& entry) {
+  noteEntry(entry);
+  addInterned(terms_.intern(term));
+}
+
+void WordIndex::add(const TermList& terms, const IndexEntry& entry) {
+  if (terms.size() == 0) return;
+  noteEntry(entry);
+  hashes_.resize(terms.size());
+  for (std::size_t i = 0; i < terms.size(); ++i) {
+    hashes_[i] = TermTable::hashOf(terms[i]);
+    terms_.prefetch(hashes_[i]);
+  }
+  for (std::size_t i = 0; i < terms.size(); ++i) addInterned(terms_.intern(terms[i], hashes_[i]));
 }
 
 void WordIndex::forEachTerm(const TermVisitor& visit) const {
@@ -69,8 +87,7 @@ void WordIndex::forEachTerm(const TermVisitor& visit) const {
 void indexRecord(const DecodedRecord& record, const StopWordSet& stopWords, WordIndex& index,
                  TermList& terms) {
   extractTerms(record, stopWords, terms);
-  const IndexEntry entry = makeIndexEntry(record);
-  for (std::size_t i = 0; i < terms.size(); ++i) index.add(terms[i], entry);
+  index.add(terms, makeIndexEntry(record));
 }
 
 void indexRecord(const DecodedRecord& record, const StopWordSet& stopWords, WordIndex& index) {

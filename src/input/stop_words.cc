@@ -2,9 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
+#include "input/byte_hash.h"
 #include "run/console.h"
 
 namespace indicizza {
@@ -17,7 +19,33 @@ constexpr char kEndOfInput = 26;  // Ctrl-Z
 constexpr char kLineFeed = '\n';
 constexpr char kCarriageReturn = '\r';
 
+constexpr std::size_t kFirstSlotCount = 16;
+
 }  // namespace
+
+std::size_t StopWordSet::slotOf(std::string_view word) const {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t i = hashBytes(word) & mask;
+  while (slots_[i] != 0 && words_[slots_[i] - 1] != word) i = (i + 1) & mask;
+  return i;
+}
+
+bool StopWordSet::contains(std::string_view word) const {
+  return !slots_.empty() && slots_[slotOf(word)] != 0;
+}
+
+void StopWordSet::insert(std::string_view word) {
+  if (contains(word)) return;
+  words_.emplace_back(word);
+  if (words_.size() * 2 > slots_.size()) {
+    slots_.assign(std::max(kFirstSlotCount, slots_.size() * 2), 0);
+    for (std::size_t w = 0; w < words_.size(); ++w) {
+      slots_[slotOf(words_[w])] = static_cast<std::uint32_t>(w + 1);
+    }
+  } else {
+    slots_[slotOf(word)] = static_cast<std::uint32_t>(words_.size());
+  }
+}
 
 StopWordSet parseStopWords(std::string_view content) {
   content = content.substr(0, content.find(kEndOfInput));

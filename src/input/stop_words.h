@@ -3,34 +3,36 @@
 #pragma once
 
 #include <filesystem>
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <vector>
 
 namespace indicizza {
 
 inline constexpr const char* kStopWordFileName = "noused.txt";
 
 // A set of byte strings; duplicates collapse. Membership is exact byte
-// equality, looked up by hash (it is asked about every word of every
-// record). May hold the empty string, which matches no term.
+// equality, looked up in a small flat hash table (it is asked about every
+// word of every record). May hold the empty string, which matches no term.
 class StopWordSet {
  public:
-  void insert(std::string_view word) { words_.emplace(word); }
-  bool contains(std::string_view word) const { return words_.find(word) != words_.end(); }
+  void insert(std::string_view word);
+  bool contains(std::string_view word) const;
 
   // The words in unsigned byte order, for inspection.
   std::set<std::string, std::less<>> words() const { return {words_.begin(), words_.end()}; }
 
  private:
-  // Hashes std::string and std::string_view alike, so lookups need no copy.
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view word) const { return std::hash<std::string_view>{}(word); }
-  };
-  std::unordered_set<std::string, Hash, std::equal_to<>> words_;
+  // The slot where `word` is, or the empty slot where it would go.
+  std::size_t slotOf(std::string_view word) const;
+
+  std::vector<std::string> words_;
+  // 0 for an empty slot, else the word's index in words_ plus one. A power
+  // of two in size (or empty), at most half used.
+  std::vector<std::uint32_t> slots_;
 };
 
 // Applies the line rules to the whole content of a stop-word file:
