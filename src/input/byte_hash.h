@@ -16,14 +16,21 @@ inline std::uint32_t hashBytes(std::string_view bytes) {
   std::uint64_t hash = bytes.size() * kMultiplier;
   const char* p = bytes.data();
   std::size_t left = bytes.size();
-  while (left > 0) {
-    std::uint64_t chunk = 0;
-    const std::size_t n = left < sizeof chunk ? left : sizeof chunk;
-    std::memcpy(&chunk, p, n);
+  const auto mix = [&](std::uint64_t chunk) {
     hash = (hash ^ chunk) * kMultiplier;
     hash ^= hash >> kMixShift;
-    p += n;
-    left -= n;
+  };
+  for (; left >= sizeof(std::uint64_t); left -= sizeof(std::uint64_t), p += sizeof(std::uint64_t)) {
+    std::uint64_t chunk;
+    std::memcpy(&chunk, p, sizeof chunk);
+    mix(chunk);
+  }
+  if (left > 0) {
+    // The last 1-7 bytes, byte by byte: a copy of variable length would be a
+    // library call.
+    std::uint64_t chunk = 0;
+    for (std::size_t i = 0; i < left; ++i) chunk |= std::uint64_t{static_cast<std::uint8_t>(p[i])} << (8 * i);
+    mix(chunk);
   }
   hash *= kMultiplier;
   return static_cast<std::uint32_t>(hash >> kResultShift);

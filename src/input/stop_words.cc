@@ -20,6 +20,7 @@ constexpr char kLineFeed = '\n';
 constexpr char kCarriageReturn = '\r';
 
 constexpr std::size_t kFirstSlotCount = 16;
+constexpr std::size_t kSlotsPerWord = 4;
 
 }  // namespace
 
@@ -37,7 +38,7 @@ bool StopWordSet::contains(std::string_view word) const {
 void StopWordSet::insert(std::string_view word) {
   if (contains(word)) return;
   words_.emplace_back(word);
-  if (words_.size() * 2 > slots_.size()) {
+  if (words_.size() * kSlotsPerWord > slots_.size()) {
     slots_.assign(std::max(kFirstSlotCount, slots_.size() * 2), 0);
     for (std::size_t w = 0; w < words_.size(); ++w) {
       slots_[slotOf(words_[w])] = static_cast<std::uint32_t>(w + 1);

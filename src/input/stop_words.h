@@ -31,7 +31,8 @@ class StopWordSet {
 
   std::vector<std::string> words_;
   // 0 for an empty slot, else the word's index in words_ plus one. A power
-  // of two in size (or empty), at most half used.
+  // of two in size (or empty), at most a quarter used, so that the misses
+  // (most words) settle at once.
   std::vector<std::uint32_t> slots_;
 };
 
