@@ -107,12 +107,6 @@ int Database::open(const char* path, OpenMode mode, int fileMode) {
   return db_->open(db_, nullptr, path, nullptr, DB_BTREE, openFlags(mode), fileMode);
 }
 
-int Database::put(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data) {
-  DBT keyDbt = makeDbt(key);
-  DBT dataDbt = makeDbt(data);
-  return db_->put(db_, nullptr, &keyDbt, &dataDbt, 0);
-}
-
 int Database::putBulk(BulkPairs& pairs) {
   if (pairs.count() == 0) return 0;
   DBT unused{};

@@ -103,12 +103,10 @@ class Database {
   // After a failed open the handle can only be closed.
   int open(const char* path, OpenMode mode, int fileMode);
 
-  // DB->put with no transaction and flags 0: a key already present gets the
-  // new data.
-  int put(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data);
 
-  // DB->put of every pair of `pairs` in one call (DB_MULTIPLE_KEY): the same
-  // as one put per pair, in their order. On failure, some of the pairs may
+  // DB->put of every pair of `pairs` in one call (DB_MULTIPLE_KEY), with no
+  // transaction: the same as one put per pair, in their order, a key already
+  // present getting the new data. On failure, some of the pairs may
   // have been stored.
   int putBulk(BulkPairs& pairs);
 
