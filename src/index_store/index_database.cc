@@ -14,6 +14,10 @@ namespace {
 // of its own.
 constexpr std::size_t kBulkPutBytes = std::size_t{2} << 20;
 
+// The file's pages are sent to the disk each time about this much more has
+// been put, so that the disk works while the next terms are gathered.
+constexpr std::size_t kWritebackEveryBytes = std::size_t{32} << 20;
+
 }  // namespace
 
 StoredEntry storedEntryOf(const IndexEntry& entry) {
@@ -47,9 +51,14 @@ void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
   ProgressCounter dots(kWriteDotEvery);
   bdb::BulkPairs pairs(kBulkPutBytes);
   std::size_t termsPending = 0;
+  std::size_t bytesSinceWriteback = 0;
   const auto flush = [&] {
     if (database.putBulk(pairs) != 0) fatalStop("put error");
     pairs.clear();
+    if (bytesSinceWriteback >= kWritebackEveryBytes) {
+      database.startWriteback();
+      bytesSinceWriteback = 0;
+    }
     for (; termsPending > 0; --termsPending) dots.tick();
   };
   std::vector<std::uint8_t> data;
@@ -67,6 +76,7 @@ void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
       pairs.add(key, data);
     }
     ++termsPending;
+    bytesSinceWriteback += key.size() + data.size();
   });
   flush();
 

@@ -1,5 +1,7 @@
 #include "records/berkeley_db.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -119,6 +121,11 @@ int Database::get(std::span<const std::uint8_t> key, Item& data) {
   const int result = db_->get(db_, nullptr, &keyDbt, &dataDbt, 0);
   if (result == 0) data = {static_cast<const std::uint8_t*>(dataDbt.data), dataDbt.size};
   return result;
+}
+
+void Database::startWriteback() {
+  int fd = -1;
+  if (db_->fd(db_, &fd) == 0) sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 int Database::openCursor(Cursor& cursor) {

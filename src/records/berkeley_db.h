@@ -115,6 +115,13 @@ class Database {
   // next call on this handle. Returns kNotFound when the key is absent.
   int get(std::span<const std::uint8_t> key, Item& data);
 
+  // Asks the kernel to start writing the file's dirty pages to the disk now,
+  // without waiting (DB->fd, then sync_file_range), so that the disk works
+  // while the program goes on and the close that follows waits less. Only
+  // advice: what reaches the disk is still made sure of by close(), which
+  // is why a failure here is not reported.
+  void startWriteback();
+
   // DB->cursor with no transaction; on success `cursor` holds the new cursor.
   int openCursor(Cursor& cursor);
 

@@ -92,6 +92,10 @@ void loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& ke
   for (;;) {
     const RecordBytesRead read = readRecords(file, std::span(batch.data(), batch.size()));
     storeBatch(database, batch.data(), read.size / kRecordSize, key, pairs, dots);
+    // The scan that follows only reads: the disk can take the new pages
+    // meanwhile, and the close after the scan then has little left to wait
+    // for.
+    database.handle.startWriteback();
     if (read.failed) fatalStop(kRecordFileReadFailed);
     if (read.size < batch.size()) {
       if (read.size % kRecordSize != 0) reportLine("Record con lunghezza diversa da quella stabilita");
