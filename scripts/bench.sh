@@ -48,8 +48,9 @@ for n in $sizes; do
   ddb=$(awk -v b="$(stat -c %s "$dir/opere.ddb")" 'BEGIN { printf "%.0f", b / 1048576 }')
   idb=$(awk -v b="$(stat -c %s "$dir/opere.idb")" 'BEGIN { printf "%.0f", b / 1048576 }')
   rate=$(awk -v n="$n" -v t="$total" 'BEGIN { printf "%.0f", n / t }')
+  totals=$(printf '%s\n' "${lines[@]}" | sed -E 's/.*total=([0-9.]+).*/\1/' | sort -g | paste -sd/ -)
   printf '%-9s %8s %8s %8s %8s %10s %9s %9s %9s\n' "$n" "$total" "$load" "$scan" "$write" "$rate" "$rss" "$ddb" "$idb"
-  echo "$n $total $load $scan $write $rate $rss $ddb $idb" >>"$table"
+  echo "$n $total $load $scan $write $rate $rss $ddb $idb $totals" >>"$table"
 done
 
 {
@@ -60,10 +61,10 @@ done
   echo "total time out of $runs, from an empty opere.ddb. Times in seconds; RSS is the peak"
   echo "resident set size; file sizes after the run."
   echo
-  echo "| records | total | load | scan | write | records/s | peak RSS MiB | opere.ddb MiB | opere.idb MiB |"
-  echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
-  while read -r n total load scan write rate rss ddb idb; do
-    echo "| $n | $total | $load | $scan | $write | $rate | $rss | $ddb | $idb |"
+  echo "| records | total | load | scan | write | records/s | peak RSS MiB | opere.ddb MiB | opere.idb MiB | all totals |"
+  echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|"
+  while read -r n total load scan write rate rss ddb idb totals; do
+    echo "| $n | $total | $load | $scan | $write | $rate | $rss | $ddb | $idb | $totals |"
   done <"$table"
   echo
   echo "![time per phase against records](phases.png)"
