@@ -27,12 +27,13 @@ IndexEntry indexEntryOf(std::span<const std::uint8_t, kStoredEntrySize> stored);
 // The write phase: reports "Creazione db indice", opens `path` (opere.idb of
 // the working directory by default) on a handle of its own, creating it with
 // mode 0664 when missing, puts every term of `index` in term order (key: the
-// term's bytes; data: its stored entries, in array order), writing a dot
-// every 100 terms, closes the database and ends the line of dots.
+// term's bytes; data: its stored entries, in array order) in bulk, writing
+// a dot every 100 terms as the puts succeed, closes the database and ends
+// the line of dots.
 //
-// Fatal stops: "db_create error", "Open error", "put error", and
+// Fatal stops: "db_create error", "Open error", "put error",
 // "Errore chiusura opere.idb" when the close (which flushes the cache to the
-// file) fails.
+// file) fails, and an interruption (see interruption.h).
 void writeIndex(const WordIndex& index, const std::filesystem::path& path = kIndexDatabaseFileName);
 
 }  // namespace indicizza
