@@ -23,12 +23,11 @@ class TermTable {
 
   // The id of `term`, interning a copy of it when it is new. Throws
   // std::length_error when the terms' bytes pass 4 GiB.
-  TermId intern(std::string_view term) { return intern(term, hashOf(term)); }
+  TermId intern(std::string_view term) { return intern(term, hashBytes(term)); }
 
-  // The same with the term's hash already computed (hashOf). Looking up many
-  // terms is faster when their slots are first fetched into the cache
+  // The same with the term's hash already computed (hashBytes). Looking up
+  // many terms is faster when their slots are first fetched into the cache
   // (prefetch) and then interned one by one.
-  static std::uint32_t hashOf(std::string_view term) { return hashBytes(term); }
   void prefetch(std::uint32_t hash) const { __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]); }
   TermId intern(std::string_view term, std::uint32_t hash);
 

@@ -17,10 +17,30 @@ constexpr std::size_t kLongestToken =
 
 }  // namespace
 
-bool TermList::contains(std::string_view term) const {
-  const std::uint32_t signature = signatureOf(term);
-  for (std::size_t i = 0; i < size(); ++i) {
-    if (signatures_[i] == signature && (*this)[i] == term) return true;
+void TermList::clear() {
+  bytes_.clear();
+  ends_.clear();
+  hashes_.clear();
+  slots_.fill(0);
+}
+
+void TermList::append(std::string_view term, std::uint32_t hash) {
+  bytes_.append(term);
+  ends_.push_back(static_cast<std::uint32_t>(bytes_.size()));
+  hashes_.push_back(hash);
+  if (size() > kIndexedTerms) return;
+  std::size_t slot = hash & (kSlotCount - 1);
+  while (slots_[slot] != 0) slot = (slot + 1) & (kSlotCount - 1);
+  slots_[slot] = static_cast<std::uint16_t>(size());
+}
+
+bool TermList::contains(std::string_view term, std::uint32_t hash) const {
+  for (std::size_t slot = hash & (kSlotCount - 1); slots_[slot] != 0; slot = (slot + 1) & (kSlotCount - 1)) {
+    const std::size_t i = slots_[slot] - 1u;
+    if (hashes_[i] == hash && (*this)[i] == term) return true;
+  }
+  for (std::size_t i = kIndexedTerms; i < size(); ++i) {
+    if (hashes_[i] == hash && (*this)[i] == term) return true;
   }
   return false;
 }
@@ -42,11 +62,12 @@ void extractTerms(const DecodedRecord& record, const StopWordSet& stopWords, Ter
       }
       if (classes & kDigit) return;
       const std::string_view word(upper.data(), token.size());
-      if (stopWords.contains(word)) return;
+      const std::uint32_t hash = hashBytes(word);
+      if (stopWords.contains(word, hash)) return;
       // Words come first in the list, so the words kept so far are the
       // record's word set.
-      if (terms.contains(word)) return;
-      terms.append(word);
+      if (terms.contains(word, hash)) return;
+      terms.append(word, hash);
     });
   }
 

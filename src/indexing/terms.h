@@ -2,11 +2,13 @@
 // fields, then the codes of its five code fields.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "input/byte_hash.h"
 #include "input/decoded_record.h"
 #include "input/stop_words.h"
 
@@ -16,42 +18,38 @@ namespace indicizza {
 // code (always holds one), so words and codes never share a key.
 using Term = std::string;
 
-// The terms of one record, in order, packed in one buffer. Clearing keeps
+// The terms of one record, in order, packed in one buffer, each with its
+// hash (hashBytes), which the record's later lookups reuse. Clearing keeps
 // the capacity, so one list can serve every record of a scan.
 class TermList {
  public:
-  void clear() {
-    bytes_.clear();
-    ends_.clear();
-    signatures_.clear();
-  }
-  void append(std::string_view term) {
-    bytes_.append(term);
-    ends_.push_back(static_cast<std::uint32_t>(bytes_.size()));
-    signatures_.push_back(signatureOf(term));
-  }
+  void clear();
+  // Appends `term`, whose hash is `hash` (hashBytes(term)).
+  void append(std::string_view term, std::uint32_t hash);
+  void append(std::string_view term) { append(term, hashBytes(term)); }
+
   std::size_t size() const { return ends_.size(); }
   std::string_view operator[](std::size_t i) const {
     const std::uint32_t begin = i == 0 ? 0 : ends_[i - 1];
     return std::string_view(bytes_).substr(begin, ends_[i] - begin);
   }
-  // Whether the list holds `term` (a linear search: records hold few terms;
-  // the bytes are compared only where the signatures agree).
-  bool contains(std::string_view term) const;
+  std::uint32_t hash(std::size_t i) const { return hashes_[i]; }
+
+  // Whether the list holds `term`, whose hash is `hash`.
+  bool contains(std::string_view term, std::uint32_t hash) const;
 
  private:
-  // Length, first and last byte of a term, packed: equal terms have equal
-  // signatures.
-  static std::uint32_t signatureOf(std::string_view term) {
-    if (term.empty()) return 0;
-    return static_cast<std::uint32_t>(term.size()) << 16 |
-           std::uint32_t{static_cast<std::uint8_t>(term.front())} << 8 |
-           static_cast<std::uint8_t>(term.back());
-  }
+  // The first kIndexedTerms terms are also found through a small hash
+  // table (a record has at most about 150 terms); any beyond, by a linear
+  // search.
+  static constexpr std::size_t kSlotCount = 512;
+  static constexpr std::size_t kIndexedTerms = kSlotCount / 2;
 
   std::string bytes_;
   std::vector<std::uint32_t> ends_;
-  std::vector<std::uint32_t> signatures_;
+  std::vector<std::uint32_t> hashes_;
+  // 0 for an empty slot, else the index of a term plus one.
+  std::array<std::uint16_t, kSlotCount> slots_{};
 };
 
 // Replaces the content of `terms` with the terms of `record`:

@@ -41,12 +41,8 @@ void WordIndex::add(std::string_view term, const IndexEntry& entry) {
 void WordIndex::add(const TermList& terms, const IndexEntry& entry) {
   if (terms.size() == 0) return;
   noteEntry(entry);
-  hashes_.resize(terms.size());
-  for (std::size_t i = 0; i < terms.size(); ++i) {
-    hashes_[i] = TermTable::hashOf(terms[i]);
-    terms_.prefetch(hashes_[i]);
-  }
-  for (std::size_t i = 0; i < terms.size(); ++i) addInterned(terms_.intern(terms[i], hashes_[i]));
+  for (std::size_t i = 0; i < terms.size(); ++i) terms_.prefetch(terms.hash(i));
+  for (std::size_t i = 0; i < terms.size(); ++i) addInterned(terms_.intern(terms[i], terms.hash(i)));
 }
 
 void WordIndex::forEachTerm(const TermVisitor& visit) const {

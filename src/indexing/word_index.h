@@ -68,7 +68,6 @@ class WordIndex {
   LargeVector<IndexEntry> entries_;
   LargeVector<std::size_t> entryFirstAddition_;
   LargeVector<TermTable::TermId> additionTerms_;  // the term of every add()
-  std::vector<std::uint32_t> hashes_;  // working space of add(TermList)
 };
 
 // The scan phase's record handler: adds the record's entry under each of its

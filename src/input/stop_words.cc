@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "input/byte_hash.h"
 #include "run/console.h"
 
 namespace indicizza {
@@ -24,15 +23,15 @@ constexpr std::size_t kSlotsPerWord = 4;
 
 }  // namespace
 
-std::size_t StopWordSet::slotOf(std::string_view word) const {
+std::size_t StopWordSet::slotOf(std::string_view word, std::uint32_t hash) const {
   const std::size_t mask = slots_.size() - 1;
-  std::size_t i = hashBytes(word) & mask;
+  std::size_t i = hash & mask;
   while (slots_[i] != 0 && words_[slots_[i] - 1] != word) i = (i + 1) & mask;
   return i;
 }
 
-bool StopWordSet::contains(std::string_view word) const {
-  return !slots_.empty() && slots_[slotOf(word)] != 0;
+bool StopWordSet::contains(std::string_view word, std::uint32_t hash) const {
+  return !slots_.empty() && slots_[slotOf(word, hash)] != 0;
 }
 
 void StopWordSet::insert(std::string_view word) {
@@ -41,10 +40,10 @@ void StopWordSet::insert(std::string_view word) {
   if (words_.size() * kSlotsPerWord > slots_.size()) {
     slots_.assign(std::max(kFirstSlotCount, slots_.size() * 2), 0);
     for (std::size_t w = 0; w < words_.size(); ++w) {
-      slots_[slotOf(words_[w])] = static_cast<std::uint32_t>(w + 1);
+      slots_[slotOf(words_[w], hashBytes(words_[w]))] = static_cast<std::uint32_t>(w + 1);
     }
   } else {
-    slots_[slotOf(word)] = static_cast<std::uint32_t>(words_.size());
+    slots_[slotOf(word, hashBytes(word))] = static_cast<std::uint32_t>(words_.size());
   }
 }
 

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "input/byte_hash.h"
+
 namespace indicizza {
 
 inline constexpr const char* kStopWordFileName = "noused.txt";
@@ -20,14 +22,17 @@ inline constexpr const char* kStopWordFileName = "noused.txt";
 class StopWordSet {
  public:
   void insert(std::string_view word);
-  bool contains(std::string_view word) const;
+  bool contains(std::string_view word) const { return contains(word, hashBytes(word)); }
+  // The same with the word's hash already computed (hashBytes).
+  bool contains(std::string_view word, std::uint32_t hash) const;
 
   // The words in unsigned byte order, for inspection.
   std::set<std::string, std::less<>> words() const { return {words_.begin(), words_.end()}; }
 
  private:
-  // The slot where `word` is, or the empty slot where it would go.
-  std::size_t slotOf(std::string_view word) const;
+  // The slot where `word` (of hash `hash`) is, or the empty slot where it
+  // would go.
+  std::size_t slotOf(std::string_view word, std::uint32_t hash) const;
 
   std::vector<std::string> words_;
   // 0 for an empty slot, else the word's index in words_ plus one. A power
