@@ -31,9 +31,8 @@ StoredEntry storedEntryOf(const IndexEntry& entry) {
 }
 
 IndexEntry indexEntryOf(std::span<const std::uint8_t, kStoredEntrySize> stored) {
-  std::uint32_t bits = 0;
-  for (std::size_t i = 0; i < kRecordKeySize; ++i) bits |= std::uint32_t{stored[i]} << (8 * i);
-  IndexEntry entry{static_cast<RecordNumber>(bits), {}};
+  // The record number's little-endian bytes are those of its data key.
+  IndexEntry entry{recordNumberOfKey(stored.first<kRecordKeySize>()), {}};
   entry.kindCode.bytes[0] = stored[kStoredKindCodeOffset];
   entry.kindCode.bytes[1] = stored[kStoredKindCodeOffset + 1];
   return entry;

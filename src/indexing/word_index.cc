@@ -52,7 +52,6 @@ void WordIndex::forEachTerm(const TermVisitor& visit) const {
   // entry numbers dealt out to their terms in order of arrival.
   LargeVector<std::size_t> next(termCount);
   std::exclusive_scan(termEntryCounts_.begin(), termEntryCounts_.end(), next.begin(), std::size_t{0});
-  const LargeVector<std::size_t> begins = next;
   LargeVector<std::uint32_t> entryNumbers(additionTerms_.size());
   for (std::size_t e = 0; e < entries_.size(); ++e) {
     const std::size_t end =
@@ -73,7 +72,8 @@ void WordIndex::forEachTerm(const TermVisitor& visit) const {
   std::vector<IndexEntry> array;
   for (const TermTable::TermId id : order) {
     array.clear();
-    for (std::size_t i = begins[id]; i < begins[id] + termEntryCounts_[id]; ++i) {
+    // Dealing the entry numbers out left next[id] at the end of the array.
+    for (std::size_t i = next[id] - termEntryCounts_[id]; i < next[id]; ++i) {
       array.push_back(entries_[entryNumbers[i]]);
     }
     visit(terms_.text(id), array);
@@ -84,11 +84,6 @@ void indexRecord(const DecodedRecord& record, const StopWordSet& stopWords, Word
                  TermList& terms) {
   extractTerms(record, stopWords, terms);
   index.add(terms, makeIndexEntry(record));
-}
-
-void indexRecord(const DecodedRecord& record, const StopWordSet& stopWords, WordIndex& index) {
-  TermList terms;
-  indexRecord(record, stopWords, index, terms);
 }
 
 }  // namespace indicizza

@@ -76,7 +76,4 @@ class WordIndex {
 void indexRecord(const DecodedRecord& record, const StopWordSet& stopWords, WordIndex& index,
                  TermList& terms);
 
-// The same with a list of its own, for a single record.
-void indexRecord(const DecodedRecord& record, const StopWordSet& stopWords, WordIndex& index);
-
 }  // namespace indicizza

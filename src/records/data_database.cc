@@ -11,6 +11,12 @@ RecordKey recordKeyOf(RecordNumber number) {
   return key;
 }
 
+RecordNumber recordNumberOfKey(std::span<const std::uint8_t, kRecordKeySize> key) {
+  std::uint32_t bits = 0;
+  for (std::size_t i = 0; i < kRecordKeySize; ++i) bits |= std::uint32_t{key[i]} << (8 * i);
+  return static_cast<RecordNumber>(bits);
+}
+
 DataDatabase openDataDatabase(const std::filesystem::path& path) {
   DataDatabase database;
   if (database.handle.create() != 0) fatalStop("db_create error");

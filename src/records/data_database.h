@@ -25,6 +25,9 @@ inline constexpr std::size_t kRecordKeySize = 4;
 using RecordKey = std::array<std::uint8_t, kRecordKeySize>;
 RecordKey recordKeyOf(RecordNumber number);
 
+// The record number a key holds: the inverse of recordKeyOf.
+RecordNumber recordNumberOfKey(std::span<const std::uint8_t, kRecordKeySize> key);
+
 // The open data database: the handle on which opere.ddb is open, from before
 // the load phase to the end of the scan phase.
 struct DataDatabase {

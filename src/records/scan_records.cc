@@ -15,9 +15,7 @@ constexpr std::size_t kBulkGetBytes = std::size_t{4} << 20;
 // "42" for a 4-byte key (its record number), hex bytes for any other key.
 std::string describeKey(const bdb::Item& key) {
   if (key.size == kRecordKeySize) {
-    std::uint32_t bits = 0;
-    for (std::size_t i = 0; i < kRecordKeySize; ++i) bits |= std::uint32_t{key.data[i]} << (8 * i);
-    return std::to_string(static_cast<RecordNumber>(bits));
+    return std::to_string(recordNumberOfKey(key.bytes().first<kRecordKeySize>()));
   }
   std::string hex = "0x";
   for (std::uint8_t byte : key.bytes()) {

@@ -50,8 +50,9 @@ TEST(WordIndex, KeepsEntriesInTheOrderAdded) {
 TEST(IndexRecord, AddsTheRecordEntryUnderEachTerm) {
   WordIndex index;
   const StopWordSet stopWords = parseStopWords("IL\n");
+  TermList terms;  // one list for every record, as in a scan
   const auto add = [&](const PlainRecord& record) {
-    indexRecord(DecodedRecord::fromPlain(record.bytes()), stopWords, index);
+    indexRecord(DecodedRecord::fromPlain(record.bytes()), stopWords, index, terms);
   };
   add(PlainRecord().recordNumber(5).kindCode("AB").flags('1', '2').textField(1, "il Tema tema")
           .codeField(1, "K7").codeField(4, "K7"));

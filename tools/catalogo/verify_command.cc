@@ -35,6 +35,7 @@ ExpectedIndex indexStoredRecords(ReadOnlyDatabase& data, const StopWordSet& stop
   if (result != 0) throw ToolFailure("Errore nella creazione del cursore su " + data.fileName);
   bdb::Item itemKey;
   bdb::Item item;
+  TermList terms;  // one list for every record, as in the indexer's scan
   for (result = cursor.first(itemKey, item); result == 0; result = cursor.next(itemKey, item)) {
     if (item.size != kStoredRecordSize) {
       ++expected.skippedItems;
@@ -42,7 +43,7 @@ ExpectedIndex indexStoredRecords(ReadOnlyDatabase& data, const StopWordSet& stop
     }
     const DecodedRecord record = DecodedRecord::fromScrambled(item.bytes(), key);
     expected.storedNumbers.insert(recordNumberOf(record));
-    indexRecord(record, stopWords, expected.index);
+    indexRecord(record, stopWords, expected.index, terms);
   }
   if (result != bdb::kNotFound) {
     throw ToolFailure("Errore lettura " + data.fileName + ": " + bdb::errorText(result));
