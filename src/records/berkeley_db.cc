@@ -1,10 +1,12 @@
 #include "records/berkeley_db.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace indicizza::bdb {
 namespace {
@@ -95,7 +97,16 @@ bool BulkItems::next(Item& key, Item& data) {
 std::string errorText(int code) { return db_strerror(code); }
 
 Database::~Database() {
-  if (db_) db_->close(db_, 0);
+  if (db_) db_->close(db_, DB_NOSYNC);
+}
+
+Database& Database::operator=(Database&& other) noexcept {
+  if (this != &other) {
+    if (db_) db_->close(db_, DB_NOSYNC);
+    db_ = std::exchange(other.db_, nullptr);
+    opened_ = other.opened_;
+  }
+  return *this;
 }
 
 int Database::create() {
@@ -137,6 +148,13 @@ int Database::close() {
   DB* db = db_;
   db_ = nullptr;
   return db ? db->close(db, 0) : 0;
+}
+
+std::uint64_t Database::fileSize() const {
+  int fd = -1;
+  struct stat info;
+  if (!db_ || db_->fd(db_, &fd) != 0 || fstat(fd, &info) != 0) return 0;
+  return static_cast<std::uint64_t>(info.st_size);
 }
 
 Cursor::~Cursor() { close(); }

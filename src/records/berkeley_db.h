@@ -82,15 +82,18 @@ class BulkItems {
 };
 
 // A database handle: made by create(), opened at most once, closed once.
-// Owns the library handle; destroying a handle that is still open closes it
-// without looking at the result (the fatal-stop path), so the checked close()
-// is the one to call when the run goes on. Not copyable.
+// Owns the library handle. Destroying a handle that is still open closes it
+// without writing its cache to the file and without looking at the result
+// (the fatal-stop path, whose working copies are thrown away), so the checked
+// close() is the one to call when what was put must reach the file. Not
+// copyable.
 class Database {
  public:
   Database() = default;
   ~Database();
   Database(Database&& other) noexcept : db_(other.db_), opened_(other.opened_) { other.db_ = nullptr; }
-  Database& operator=(Database&&) = delete;
+  // Discards the handle held (as the destructor does), then takes `other`'s.
+  Database& operator=(Database&& other) noexcept;
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
@@ -129,6 +132,10 @@ class Database {
   // result after writes means cached pages may not have reached the file.
   int close();
 
+  // The length in bytes of the open file (DB->fd, then fstat); 0 when it
+  // can't be told.
+  std::uint64_t fileSize() const;
+
   bool isOpen() const { return db_ != nullptr; }
 
  private:
@@ -149,6 +156,9 @@ class Cursor {
   // point into the library's memory (see Item).
   int first(Item& key, Item& data) { return get(key, data, DB_FIRST); }
   int next(Item& key, Item& data) { return get(key, data, DB_NEXT); }
+  // DBC->get with DB_LAST: the pair with the greatest key, found by a descent
+  // from the root rather than a walk.
+  int last(Item& key, Item& data) { return get(key, data, DB_LAST); }
 
   // DBC->get with DB_FIRST or DB_NEXT and DB_MULTIPLE_KEY: the pairs from
   // the cursor's next position on, as many as fit `items`, which is grown

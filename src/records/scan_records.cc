@@ -3,14 +3,12 @@
 #include <cstdio>
 #include <string>
 
+#include "records/item_walk.h"
 #include "run/console.h"
 #include "run/interruption.h"
 
 namespace indicizza {
 namespace {
-
-// Size of the buffer that receives the records of one cursor step.
-constexpr std::size_t kBulkGetBytes = std::size_t{4} << 20;
 
 // "42" for a 4-byte key (its record number), hex bytes for any other key.
 std::string describeKey(const bdb::Item& key) {
@@ -29,12 +27,9 @@ std::string describeKey(const bdb::Item& key) {
 }  // namespace
 
 void scanRecords(DataDatabase& database, const ScrambleKey& key, const RecordHandler& handler) {
-  bdb::Cursor cursor;
-  if (database.handle.openCursor(cursor) != 0) fatalStop("Errore nella creazione del cursore");
-
   ProgressCounter dots(kScanDotEvery);
   bool started = false;  // whether the first item has been read
-  const auto handle = [&](const bdb::Item& itemKey, const bdb::Item& item) {
+  const WalkEnd end = walkItems(database.handle, [&](const bdb::Item& itemKey, const bdb::Item& item) {
     stopIfInterrupted();
     if (!started) {
       reportLine("");  // ends the line of load dots
@@ -48,43 +43,13 @@ void scanRecords(DataDatabase& database, const ScrambleKey& key, const RecordHan
     const DecodedRecord record = DecodedRecord::fromScrambled(item.bytes(), key);
     if (handler) handler(record);
     dots.tick();
-  };
-
-  // Items are read many per step. A failed step leaves the cursor where it
-  // was, so after a failure the walk goes on one item per step: every item
-  // before the one that can't be read is handled, and the failure comes at
-  // the same place, with the same dots, as in a walk of single steps.
-  bdb::BulkItems items(kBulkGetBytes);
-  bool bulk = true;
-  int result = 0;
-  for (;;) {
-    if (bulk) {
-      result = started ? cursor.nextBulk(items) : cursor.firstBulk(items);
-      if (result == 0) {
-        bdb::Item itemKey;
-        bdb::Item item;
-        while (items.next(itemKey, item)) handle(itemKey, item);
-        continue;
-      }
-      if (result != bdb::kNotFound) {
-        bulk = false;
-        continue;
-      }
-    } else {
-      bdb::Item itemKey;
-      bdb::Item item;
-      result = started ? cursor.next(itemKey, item) : cursor.first(itemKey, item);
-      if (result == 0) {
-        handle(itemKey, item);
-        continue;
-      }
-    }
-    break;
+  });
+  switch (end) {
+    case WalkEnd::kComplete: break;
+    case WalkEnd::kNoCursor: fatalStop("Errore nella creazione del cursore");
+    case WalkEnd::kNoFirstItem: fatalStop("Errore costruzione DB");
+    case WalkEnd::kBroken: fatalStop("Errore lettura opere.ddb");
   }
-
-  if (!started) fatalStop("Errore costruzione DB");
-  if (result != bdb::kNotFound) fatalStop("Errore lettura opere.ddb");
-  cursor.close();
   reportLine("");
 }
 

@@ -22,10 +22,10 @@ using RecordHandler = std::function<void(const DecodedRecord&)>;
 // Fatal stops: "Errore nella creazione del cursore" when no cursor can be
 // made; "Errore costruzione DB" when there is no first item (an empty
 // database included); "Errore lettura opere.ddb" when a later step fails
-// with anything but the end of the data; an interruption (see
-// interruption.h). The line of load dots is ended once the first item is
-// read; the line of scan dots at the end. Items are read in bulk, which
-// changes none of this.
+// with anything but the end of the data, or the walk finds the file damaged
+// (see item_walk.h); an interruption (see interruption.h). The line of load
+// dots is ended once the first item is read; the line of scan dots at the
+// end. Items are read in bulk, which changes none of this.
 void scanRecords(DataDatabase& database, const ScrambleKey& key, const RecordHandler& handler);
 
 }  // namespace indicizza

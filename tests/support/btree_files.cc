@@ -68,8 +68,8 @@ std::vector<StoredItem> dumpDatabase(const std::filesystem::path& path) {
 }
 
 void loadDatabase(const std::filesystem::path& path, const std::vector<StoredItem>& items,
-                  const std::string& type) {
-  std::string input = "VERSION=3\nformat=bytevalue\ntype=" + type + "\nHEADER=END\n";
+                  const std::string& type, const std::string& header) {
+  std::string input = "VERSION=3\nformat=bytevalue\ntype=" + type + "\n" + header + "HEADER=END\n";
   for (const auto& [key, data] : items) input += " " + hexBytes(key) + "\n " + hexBytes(data) + "\n";
   input += "DATA=END\n";
   const std::filesystem::path inputPath = path.string() + ".load-input";

@@ -18,10 +18,11 @@ using StoredItem = std::pair<std::string, std::string>;
 std::vector<StoredItem> dumpDatabase(const std::filesystem::path& path);
 
 // Creates the database at `path` (access method `type`: "btree" or "hash")
-// holding `items`; an empty list makes an empty database. Throws
+// holding `items`; an empty list makes an empty database. `header` adds
+// lines to the load's header ("db_pagesize=512\n", "duplicates=1\n"). Throws
 // std::runtime_error if db5.3_load fails.
 void loadDatabase(const std::filesystem::path& path, const std::vector<StoredItem>& items,
-                  const std::string& type = "btree");
+                  const std::string& type = "btree", const std::string& header = "");
 
 // Runs db5.3_verify on `path`; true when the file verifies.
 bool verifyDatabase(const std::filesystem::path& path);

@@ -13,7 +13,9 @@
 #include "index_store/index_database.h"
 #include "indexing/word_index.h"
 #include "input/stop_words.h"
+#include "records/btree_pages.h"
 #include "records/data_database.h"
+#include "records/item_walk.h"
 #include "run/console.h"
 
 namespace indicizza::catalogo {
@@ -30,25 +32,34 @@ struct ExpectedIndex {
 ExpectedIndex indexStoredRecords(ReadOnlyDatabase& data, const StopWordSet& stopWords) {
   const ScrambleKey key = buildScrambleKey();
   ExpectedIndex expected;
-  bdb::Cursor cursor;
-  int result = data.handle.openCursor(cursor);
-  if (result != 0) throw ToolFailure("Errore nella creazione del cursore su " + data.fileName);
-  bdb::Item itemKey;
-  bdb::Item item;
   TermList terms;  // one list for every record, as in the indexer's scan
-  for (result = cursor.first(itemKey, item); result == 0; result = cursor.next(itemKey, item)) {
+  const WalkEnd end = walkItems(data.handle, [&](const bdb::Item&, const bdb::Item& item) {
     if (item.size != kStoredRecordSize) {
       ++expected.skippedItems;
-      continue;
+      return;
     }
     const DecodedRecord record = DecodedRecord::fromScrambled(item.bytes(), key);
     expected.storedNumbers.insert(recordNumberOf(record));
     indexRecord(record, stopWords, expected.index, terms);
-  }
-  if (result != bdb::kNotFound) {
-    throw ToolFailure("Errore lettura " + data.fileName + ": " + bdb::errorText(result));
+  });
+  switch (end) {
+    case WalkEnd::kComplete:
+    case WalkEnd::kNoFirstItem: break;  // an empty database is checked like any other
+    case WalkEnd::kNoCursor: throw ToolFailure("Errore nella creazione del cursore su " + data.fileName);
+    case WalkEnd::kBroken: throw ToolFailure("Errore lettura " + data.fileName + ": file danneggiato");
   }
   return expected;
+}
+
+// Refuses a database whose pages are damaged (a walk over it could end
+// early or never end) or that is not of the indexer's kind.
+void checkPages(const std::string& fileName) {
+  const auto state = checkBtreeFile(fileName);
+  if (!state) throw ToolFailure("Errore lettura " + fileName);
+  if (*state == BtreeFileState::kForeign) {
+    throw ToolFailure(fileName + " non è un database dell'indicizzatore (chiavi doppie, sotto-database o altro formato)");
+  }
+  if (*state == BtreeFileState::kDamaged) throw ToolFailure("Errore lettura " + fileName + ": file danneggiato");
 }
 
 // Compares one term's stored entries with the expected ones and reports each
@@ -139,6 +150,8 @@ int runVerify() {
   }
   ReadOnlyDatabase index = openReadOnly(kIndexDatabaseFileName);
   ReadOnlyDatabase data = openReadOnly(kDataDatabaseFileName);
+  checkPages(kIndexDatabaseFileName);
+  checkPages(kDataDatabaseFileName);
   const ExpectedIndex expected = indexStoredRecords(data, stopWords);
 
   // Both sides are in unsigned byte order of the terms: walk them together.
@@ -149,22 +162,32 @@ int runVerify() {
   bdb::Item key;
   bdb::Item item;
   result = cursor.first(key, item);
+  // The terms of a sound file ascend; a step back is damage the page check
+  // could not see.
+  std::string previousTerm;
+  bool ascending = true;
+  const auto step = [&] {
+    previousTerm = termOf(key);
+    result = cursor.next(key, item);
+    if (result == 0 && termOf(key) <= previousTerm) ascending = false;
+  };
   expected.index.forEachTerm([&](std::string_view term, std::span<const IndexEntry> entries) {
-    while (result == 0 && termOf(key) < term) {
+    while (result == 0 && ascending && termOf(key) < term) {
       comparison.storedTerm(termOf(key), item.bytes(), {});
-      result = cursor.next(key, item);
+      step();
     }
-    if (result == 0 && termOf(key) == term) {
+    if (result == 0 && ascending && termOf(key) == term) {
       comparison.storedTerm(term, item.bytes(), entries);
-      result = cursor.next(key, item);
+      step();
     } else {
       comparison.absentTerm(term, entries);
     }
   });
-  while (result == 0) {
+  while (result == 0 && ascending) {
     comparison.storedTerm(termOf(key), item.bytes(), {});
-    result = cursor.next(key, item);
+    step();
   }
+  if (!ascending) throw ToolFailure("Errore lettura " + index.fileName + ": file danneggiato");
   if (result != bdb::kNotFound) {
     throw ToolFailure("Errore lettura " + index.fileName + ": " + bdb::errorText(result));
   }

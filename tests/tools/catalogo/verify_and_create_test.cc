@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "index_store/index_database.h"
+#include "support/btree_damage.h"
 #include "tools/catalogo/catalogo_run.h"
 
 namespace indicizza {
@@ -52,6 +53,52 @@ TEST(Catalogo, VerifyPassesOnAFreshIndexAndTouchesNoFile) {
   EXPECT_TRUE(readFile(dir / "opere.ddb") == data);
   EXPECT_TRUE(readFile(dir / "opere.idb") == index);
 }
+
+// A damaged or foreign data database is refused: a walk over it could end
+// early (and the check pass over half the catalogue) or never end.
+struct RefusedDataCase {
+  const char* name;
+  void (*damage)(const std::filesystem::path&);
+  const char* message;
+  friend void PrintTo(const RefusedDataCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class VerifyRefuses : public ::testing::TestWithParam<RefusedDataCase> {};
+
+TEST_P(VerifyRefuses, ADataDatabaseItCannotTrust) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  std::vector<StoredItem> items;
+  for (const auto& record : testing::numberedRecords(1, 3000)) items.push_back(testing::storedItemOf(record));
+  std::filesystem::remove(dir / "opere.ddb");
+  testing::loadDatabase(dir / "opere.ddb", items, "btree", GetParam().damage ? "" : "duplicates=1\n");
+  if (GetParam().damage) GetParam().damage(dir / "opere.ddb");
+  const auto run = runCatalogo(dir.path(), {"verifica"});
+  EXPECT_EQ(run.errorOutput, std::string(GetParam().message) + "\n");
+  EXPECT_EQ(run.exitStatus, 2);
+}
+
+const char* const kDamaged = "Errore lettura opere.ddb: file danneggiato";
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, VerifyRefuses,
+    ::testing::Values(
+        RefusedDataCase{"LeafLinkedToItself",
+                        [](const std::filesystem::path& p) {
+                          const auto leaf = testing::leafChain(p).at(5);
+                          testing::setLinks(p, leaf, leaf, leaf);
+                        },
+                        kDamaged},
+        RefusedDataCase{"ChainCutShort",
+                        [](const std::filesystem::path& p) {
+                          const auto chain = testing::leafChain(p);
+                          testing::setLinks(p, chain[10], chain[9], 0);
+                          testing::setLinks(p, chain[11], 0, chain[12]);
+                        },
+                        kDamaged},
+        RefusedDataCase{"DuplicateKeys", nullptr,
+                        "opere.ddb non è un database dell'indicizzatore (chiavi doppie, "
+                        "sotto-database o altro formato)"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Catalogo, VerifyFindsTheEntryLeftByAReplacedRecord) {
   CatalogueDir dir;

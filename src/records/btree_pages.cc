@@ -1,0 +1,250 @@
+#include "records/btree_pages.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <vector>
+
+namespace indicizza {
+
+using namespace btree_layout;
+
+std::uint32_t BtreePageCheck::load32(std::span<const std::uint8_t> page, std::size_t offset) const {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    value |= std::uint32_t{page[offset + (bigEndian_ ? 3 - i : i)]} << (8 * i);
+  }
+  return value;
+}
+
+std::uint16_t BtreePageCheck::load16(std::span<const std::uint8_t> page, std::size_t offset) const {
+  const std::uint8_t low = page[offset + (bigEndian_ ? 1 : 0)];
+  const std::uint8_t high = page[offset + (bigEndian_ ? 0 : 1)];
+  return static_cast<std::uint16_t>(low | (high << 8));
+}
+
+void BtreePageCheck::feed(std::span<const std::uint8_t> bytes) {
+  bytesFed_ += bytes.size();
+  while (!bytes.empty() && state_ == BtreeFileState::kSound) {
+    if (skipping_ > 0) {
+      const std::size_t n = std::min(skipping_, bytes.size());
+      bytes = bytes.subspan(n);
+      skipping_ -= n;
+      continue;
+    }
+    // Until the metadata is read, the smallest page size: the metadata's
+    // fields all lie within it.
+    const std::size_t want = haveMetadata_ ? pageSize_ : kSmallestPageSize;
+    std::span<const std::uint8_t> page;
+    if (partial_.empty() && bytes.size() >= want) {
+      page = bytes.first(want);
+      bytes = bytes.subspan(want);
+    } else {
+      const std::size_t take = std::min(want - partial_.size(), bytes.size());
+      partial_.insert(partial_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(take));
+      bytes = bytes.subspan(take);
+      if (partial_.size() < want) return;
+      page = partial_;
+    }
+    if (!haveMetadata_) {
+      readMetadata(page);
+      skipping_ = pageSize_ - kSmallestPageSize;  // the rest of page 0
+      pagesSeen_ = 1;
+    } else {
+      if (pagesSeen_ <= lastPage_) checkPage(pagesSeen_, page);
+      ++pagesSeen_;
+    }
+    partial_.clear();
+  }
+}
+
+void BtreePageCheck::readMetadata(std::span<const std::uint8_t> page) {
+  haveMetadata_ = true;
+  pageSize_ = kSmallestPageSize;
+  // The magic number tells the byte order of the machine that made the file.
+  std::uint32_t magic = load32(page, kMagicOffset);
+  if (magic != kBtreeMagic) {
+    bigEndian_ = true;
+    magic = load32(page, kMagicOffset);
+  }
+  const std::uint32_t pageSize = load32(page, kPageSizeOffset);
+  if (magic != kBtreeMagic || load32(page, kPageNumberOffset) != 0 ||
+      load32(page, kVersionOffset) != kBtreeVersion || page[kTypeOffset] != kMetadataPage ||
+      page[kEncryptionOffset] != 0 || page[kMetaFlagsOffset] != 0 ||
+      (load32(page, kTreeFlagsOffset) & kForeignTreeFlags) != 0 || !std::has_single_bit(pageSize) ||
+      pageSize < kSmallestPageSize || pageSize > kLargestPageSize) {
+    state_ = BtreeFileState::kForeign;
+    return;
+  }
+  pageSize_ = pageSize;
+  if (fileSize_ % pageSize_ != 0) {
+    state_ = BtreeFileState::kForeign;
+    return;
+  }
+  lastPage_ = load32(page, kLastPageOffset);
+  root_ = load32(page, kRootOffset);
+  freeList_ = load32(page, kFreeListOffset);
+  // A file cut short, or metadata that points past the file.
+  if (std::uint64_t{lastPage_} >= fileSize_ / pageSize_ || root_ == 0 || root_ > lastPage_ ||
+      freeList_ > lastPage_) {
+    state_ = BtreeFileState::kDamaged;
+    return;
+  }
+  pages_.resize(std::size_t{lastPage_} + 1);
+}
+
+void BtreePageCheck::checkPage(std::uint32_t number, std::span<const std::uint8_t> page) {
+  PageLinks& links = pages_[number];
+  links.type = page[kTypeOffset];
+  links.level = page[kLevelOffset];
+  links.previous = load32(page, kPreviousPageOffset);
+  links.next = load32(page, kNextPageOffset);
+  bool sound = load32(page, kPageNumberOffset) == number;
+  switch (links.type) {
+    case kFreePage:
+      break;
+    case kInternalPage:
+      sound = sound && links.level > kLeafLevel && checkItems(number, page, links);
+      break;
+    case kLeafPage:
+      sound = sound && links.level == kLeafLevel && checkItems(number, page, links);
+      break;
+    case kOverflowPage:
+      // The free-offset field counts the bytes the page holds.
+      sound = sound && links.level == 0 && load16(page, kFreeOffsetOffset) <= pageSize_ - kHeaderSize;
+      break;
+    default:
+      sound = false;
+  }
+  if (!sound) state_ = BtreeFileState::kDamaged;
+}
+
+bool BtreePageCheck::checkItems(std::uint32_t number, std::span<const std::uint8_t> page,
+                                const PageLinks& links) {
+  const std::size_t entries = load16(page, kEntriesOffset);
+  const std::size_t itemsBegin = load16(page, kFreeOffsetOffset);
+  if (kHeaderSize + 2 * entries > itemsBegin || itemsBegin > pageSize_) return false;
+  const bool internal = links.type == kInternalPage;
+  // A leaf holds keys and data in pairs; an internal page at least one child.
+  if (internal ? entries == 0 : entries % 2 != 0) return false;
+  for (std::size_t i = 0; i < entries; ++i) {
+    const std::size_t at = load16(page, kHeaderSize + 2 * i);
+    if (at < itemsBegin || at + kBytesItemHeaderSize > pageSize_) return false;
+    const std::uint8_t type = page[at + kItemTypeOffset] & kItemTypeMask;
+    const std::size_t length = load16(page, at);
+    if (internal) {
+      const std::size_t size =
+          kInternalItemHeaderSize + (type == kOverflowItem ? kOverflowReferenceSize : length);
+      if ((type != kBytesItem && type != kOverflowItem) || at + size > pageSize_) return false;
+      const std::uint32_t child = load32(page, at + kInternalItemChildOffset);
+      const std::uint8_t childLevel = static_cast<std::uint8_t>(links.level - 1);
+      references_.push_back({child, childLevel == kLeafLevel ? kLeafPage : kInternalPage, childLevel});
+      if (i == 0) pages_[number].firstChild = child;
+      pages_[number].lastChild = child;
+      if (type == kOverflowItem) {
+        references_.push_back(
+            {load32(page, at + kInternalItemHeaderSize + kOverflowReferencePageOffset), kOverflowPage, 0});
+      }
+    } else if (type == kBytesItem) {
+      if (at + kBytesItemHeaderSize + length > pageSize_) return false;
+    } else if (type == kOverflowItem) {
+      if (at + kOverflowReferenceSize > pageSize_) return false;
+      references_.push_back({load32(page, at + kOverflowReferencePageOffset), kOverflowPage, 0});
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool BtreePageCheck::linksAreSound() const {
+  const auto inFile = [&](std::uint32_t page) { return page != 0 && page <= lastPage_; };
+  for (const Reference& reference : references_) {
+    if (!inFile(reference.page)) return false;
+    const PageLinks& target = pages_[reference.page];
+    if (target.type != reference.type || target.level != reference.level) return false;
+    // An overflow item points to the first page of its chain.
+    if (reference.type == kOverflowPage && target.previous != 0) return false;
+  }
+  // Leaves and overflow pages are chained both ways: a walk from the first
+  // one never comes back to a page it has passed.
+  for (std::uint32_t number = 1; number <= lastPage_; ++number) {
+    const PageLinks& page = pages_[number];
+    if (page.type != kLeafPage && page.type != kOverflowPage) continue;
+    if (page.next != 0 && (!inFile(page.next) || pages_[page.next].type != page.type ||
+                           pages_[page.next].previous != number)) {
+      return false;
+    }
+    if (page.previous != 0 && (!inFile(page.previous) || pages_[page.previous].type != page.type ||
+                               pages_[page.previous].next != number)) {
+      return false;
+    }
+  }
+  // The root, and the ends of the leaf chain that a walk starts and stops at.
+  const PageLinks& root = pages_[root_];
+  if (root.type != kLeafPage && root.type != kInternalPage) return false;
+  std::uint32_t first = root_;
+  std::uint32_t last = root_;
+  while (pages_[first].type == kInternalPage) first = pages_[first].firstChild;
+  while (pages_[last].type == kInternalPage) last = pages_[last].lastChild;
+  if (pages_[first].previous != 0 || pages_[last].next != 0) return false;
+  // The free list ends, and holds free pages only.
+  std::uint32_t steps = 0;
+  for (std::uint32_t page = freeList_; page != 0; page = pages_[page].next) {
+    if (!inFile(page) || pages_[page].type != kFreePage || ++steps > lastPage_) return false;
+  }
+  return true;
+}
+
+BtreeFileState BtreePageCheck::finish() {
+  if (state_ != BtreeFileState::kSound) return state_;
+  if (!haveMetadata_) return BtreeFileState::kForeign;
+  // The file changed length while it was read.
+  if (bytesFed_ != fileSize_ || pagesSeen_ <= lastPage_ || !linksAreSound()) {
+    return BtreeFileState::kDamaged;
+  }
+  return BtreeFileState::kSound;
+}
+
+namespace {
+
+// Pieces of this size are read at a time: few system calls, and the pieces
+// stay in the processor's caches while they are checked and passed on.
+constexpr std::size_t kReadPieceBytes = std::size_t{1} << 20;
+
+}  // namespace
+
+std::optional<BtreeFileState> readCheckedPages(int fd, std::uint64_t size, const PageSink& sink) {
+  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  BtreePageCheck check(size);
+  std::vector<std::uint8_t> piece(kReadPieceBytes);
+  std::uint64_t left = size;
+  while (left > 0) {
+    const ssize_t n = read(fd, piece.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, piece.size())));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return std::nullopt;
+    const std::span<const std::uint8_t> bytes(piece.data(), static_cast<std::size_t>(n));
+    check.feed(bytes);
+    if (sink && !sink(bytes)) return std::nullopt;
+    left -= static_cast<std::uint64_t>(n);
+  }
+  return check.finish();
+}
+
+std::optional<BtreeFileState> checkBtreeFile(const std::filesystem::path& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat info;
+  std::optional<BtreeFileState> state;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    state = readCheckedPages(fd, static_cast<std::uint64_t>(info.st_size), nullptr);
+  }
+  close(fd);
+  return state;
+}
+
+}  // namespace indicizza

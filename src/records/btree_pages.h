@@ -1,0 +1,158 @@
+// A look at every page of a B-tree file before the library is let loose on
+// it.
+//
+// The library trusts its pages: a zeroed page, a file cut short or a link
+// that points back makes a put or a cursor walk loop for ever, or end early
+// as if the data were exhausted. This check reads the file's pages as bytes,
+// front to back, and tells whether the tree's links are sound: every page is
+// where its number says, a tree descent always goes one level down, the leaf
+// and overflow chains are linked both ways, the free list ends. It does not
+// read the items' contents, only where they lie.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace indicizza {
+
+// Byte layout of the library's B-tree files (pages of a power-of-two size
+// from 512 to 65536 bytes; page 0 holds the metadata). Every number is in
+// the byte order of the machine that made the file.
+namespace btree_layout {
+
+inline constexpr std::size_t kSmallestPageSize = 512;
+inline constexpr std::size_t kLargestPageSize = 65536;
+
+// Metadata page.
+inline constexpr std::size_t kMagicOffset = 12;
+inline constexpr std::size_t kVersionOffset = 16;
+inline constexpr std::size_t kPageSizeOffset = 20;
+inline constexpr std::size_t kEncryptionOffset = 24;
+inline constexpr std::size_t kMetaFlagsOffset = 26;  // one byte: checksums, partitions
+inline constexpr std::size_t kFreeListOffset = 28;
+inline constexpr std::size_t kLastPageOffset = 32;
+inline constexpr std::size_t kTreeFlagsOffset = 48;
+inline constexpr std::size_t kRootOffset = 88;
+inline constexpr std::uint32_t kBtreeMagic = 0x053162;
+inline constexpr std::uint32_t kBtreeVersion = 9;
+// Tree flags this program's databases never carry: duplicate keys (sorted or
+// not), record-number access, sub-databases, compression.
+inline constexpr std::uint32_t kForeignTreeFlags = 0x1 | 0x2 | 0x8 | 0x10 | 0x20 | 0x40 | 0x80;
+
+// Header of every other page.
+inline constexpr std::size_t kPageNumberOffset = 8;
+inline constexpr std::size_t kPreviousPageOffset = 12;
+inline constexpr std::size_t kNextPageOffset = 16;
+inline constexpr std::size_t kEntriesOffset = 20;    // 16 bits
+inline constexpr std::size_t kFreeOffsetOffset = 22; // 16 bits: where the items begin
+inline constexpr std::size_t kLevelOffset = 24;
+inline constexpr std::size_t kTypeOffset = 25;
+inline constexpr std::size_t kHeaderSize = 26;       // then one 16-bit item offset per entry
+
+// Page types.
+inline constexpr std::uint8_t kFreePage = 0;
+inline constexpr std::uint8_t kInternalPage = 3;
+inline constexpr std::uint8_t kLeafPage = 5;
+inline constexpr std::uint8_t kOverflowPage = 7;
+inline constexpr std::uint8_t kMetadataPage = 9;
+inline constexpr std::uint8_t kLeafLevel = 1;
+
+// Items. On a leaf: 16-bit length, type, then the bytes; or, for the
+// overflow type, a reference of 12 bytes whose page number is at offset 4.
+// On an internal page: 16-bit length, type, one unused byte, the child's page
+// number, a record count, then the key's bytes (or an overflow reference).
+inline constexpr std::uint8_t kItemTypeMask = 0x7F;  // the top bit marks a deleted item
+inline constexpr std::uint8_t kBytesItem = 1;
+inline constexpr std::uint8_t kOverflowItem = 3;
+inline constexpr std::size_t kItemTypeOffset = 2;
+inline constexpr std::size_t kBytesItemHeaderSize = 3;
+inline constexpr std::size_t kOverflowReferenceSize = 12;
+inline constexpr std::size_t kOverflowReferencePageOffset = 4;
+inline constexpr std::size_t kInternalItemChildOffset = 4;
+inline constexpr std::size_t kInternalItemHeaderSize = 12;
+
+}  // namespace btree_layout
+
+// What the check found.
+enum class BtreeFileState {
+  kSound,      // a B-tree of this program's kind whose links are sound
+  kForeign,    // not such a B-tree: no B-tree metadata, a length that is not
+               // whole pages, or a kind this program never makes (duplicate
+               // keys, sub-databases, checksums, encryption, another version)
+  kDamaged,    // a B-tree whose pages are not what its links say (zeroed,
+               // cut off, pointing back or out of the file)
+};
+
+// Checks a B-tree file fed to it front to back, in pieces of any size. Keeps
+// about twenty bytes per page until finish(). Not copyable.
+class BtreePageCheck {
+ public:
+  // `fileSize`: the length of the file to be fed, in bytes.
+  explicit BtreePageCheck(std::uint64_t fileSize) : fileSize_(fileSize) {}
+  BtreePageCheck(const BtreePageCheck&) = delete;
+  BtreePageCheck& operator=(const BtreePageCheck&) = delete;
+
+  // The next bytes of the file.
+  void feed(std::span<const std::uint8_t> bytes);
+
+  // The verdict on everything fed, which must be the whole file.
+  BtreeFileState finish();
+
+ private:
+  struct PageLinks {
+    std::uint8_t type = 0;
+    std::uint8_t level = 0;
+    std::uint32_t previous = 0;
+    std::uint32_t next = 0;
+    std::uint32_t firstChild = 0;  // internal pages only
+    std::uint32_t lastChild = 0;
+  };
+  // A page some other page points to, and what it must be.
+  struct Reference {
+    std::uint32_t page;
+    std::uint8_t type;
+    std::uint8_t level;
+  };
+
+  void readMetadata(std::span<const std::uint8_t> page);
+  void checkPage(std::uint32_t number, std::span<const std::uint8_t> page);
+  bool checkItems(std::uint32_t number, std::span<const std::uint8_t> page, const PageLinks& links);
+  bool linksAreSound() const;
+  std::uint32_t load32(std::span<const std::uint8_t> page, std::size_t offset) const;
+  std::uint16_t load16(std::span<const std::uint8_t> page, std::size_t offset) const;
+
+  std::uint64_t fileSize_;
+  BtreeFileState state_ = BtreeFileState::kSound;
+  bool haveMetadata_ = false;
+  bool bigEndian_ = false;  // made on a big-endian machine
+  std::size_t pageSize_ = 0;
+  std::uint32_t lastPage_ = 0;
+  std::uint32_t root_ = 0;
+  std::uint32_t freeList_ = 0;
+  std::uint64_t bytesFed_ = 0;
+  std::uint32_t pagesSeen_ = 0;
+  std::vector<std::uint8_t> partial_;  // the start of a page not yet whole
+  std::size_t skipping_ = 0;            // bytes of page 0 still to pass over
+  std::vector<PageLinks> pages_;
+  std::vector<Reference> references_;
+};
+
+// Receives the bytes of a file as they are read; returns false to stop the
+// reading.
+using PageSink = std::function<bool(std::span<const std::uint8_t>)>;
+
+// Reads the open file `fd`, `size` bytes long, from its start to its end,
+// checking its pages and handing every piece read to `sink` (when set).
+// Nothing when a read fails, the file ends early or the sink stops it.
+std::optional<BtreeFileState> readCheckedPages(int fd, std::uint64_t size, const PageSink& sink);
+
+// The state of the B-tree file at `path` (symbolic links followed); nothing
+// when it can't be opened or read, or is no regular file.
+std::optional<BtreeFileState> checkBtreeFile(const std::filesystem::path& path);
+
+}  // namespace indicizza

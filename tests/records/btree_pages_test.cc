@@ -1,0 +1,163 @@
+// The page check on files the stock utilities make, sound and then damaged
+// the ways a disk, a crash or another program damages them; and the walk's
+// own checks on damage whose links stay sound.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "records/btree_pages.h"
+#include "records/item_walk.h"
+#include "support/btree_damage.h"
+#include "support/btree_files.h"
+#include "support/scratch_dir.h"
+
+namespace indicizza {
+namespace {
+
+using testing::StoredItem;
+
+// `count` items keyed by little-endian numbers, with data of `dataSize` bytes.
+std::vector<StoredItem> numberedItems(int count, std::size_t dataSize) {
+  std::vector<StoredItem> items;
+  for (int i = 0; i < count; ++i) items.emplace_back(testing::recordKey(i), std::string(dataSize, 'a' + i % 26));
+  return items;
+}
+
+struct PageCase {
+  const char* name;
+  std::function<void(const std::filesystem::path&)> make;
+  std::function<void(const std::filesystem::path&)> damage;  // none for a sound file
+  BtreeFileState expected;
+  friend void PrintTo(const PageCase& c, std::ostream* os) { *os << c.name; }
+};
+
+void records(const std::filesystem::path& p) { testing::loadDatabase(p, numberedItems(3000, 524)); }
+std::uint32_t middle(const std::vector<std::uint32_t>& pages) { return pages.at(pages.size() / 2); }
+
+class PageCheck : public ::testing::TestWithParam<PageCase> {};
+
+TEST_P(PageCheck, TellsSoundDamagedAndForeignFiles) {
+  testing::ScratchDir dir;
+  const auto path = dir / "file.db";
+  GetParam().make(path);
+  if (GetParam().damage) GetParam().damage(path);
+  EXPECT_EQ(checkBtreeFile(path), GetParam().expected);
+
+  // The verdict does not hang on how the bytes are cut into pieces.
+  const std::string bytes = testing::readFile(path);
+  BtreePageCheck check(bytes.size());
+  for (std::size_t at = 0, piece = 1; at < bytes.size(); at += piece, piece = piece * 3 + 1) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    check.feed({data + at, std::min(piece, bytes.size() - at)});
+  }
+  EXPECT_EQ(check.finish(), GetParam().expected);
+}
+
+using namespace testing;
+const auto none = nullptr;
+INSTANTIATE_TEST_SUITE_P(
+    Records, PageCheck,
+    ::testing::Values(
+        PageCase{"Empty", [](auto p) { loadDatabase(p, {}); }, none, BtreeFileState::kSound},
+        PageCase{"ThreeLevels", records, none, BtreeFileState::kSound},
+        PageCase{"SmallPagesAndOverflowData",
+                 [](auto p) { loadDatabase(p, numberedItems(500, 524), "btree", "db_pagesize=512\n"); },
+                 none, BtreeFileState::kSound},
+        PageCase{"LargestPagesLongKeysAndLongData",
+                 [](auto p) {
+                   std::vector<StoredItem> items;
+                   for (int i = 0; i < 200; ++i) items.emplace_back(std::string(20000, 'k') + std::to_string(i + 100), std::string(70000, 'd'));
+                   loadDatabase(p, items, "btree", "db_pagesize=65536\n");
+                 },
+                 none, BtreeFileState::kSound},
+        PageCase{"LongKeysInInternalPages",
+                 [](auto p) {
+                   std::vector<StoredItem> items;
+                   for (int i = 0; i < 300; ++i) items.emplace_back(std::string(2000, 'k') + std::to_string(i + 100), "d");
+                   loadDatabase(p, items);
+                 },
+                 none, BtreeFileState::kSound},
+        PageCase{"ZeroedFirstLeaf", records, [](auto p) { zeroPage(p, leafChain(p).front()); },
+                 BtreeFileState::kDamaged},
+        PageCase{"ZeroedMiddleLeaf", records, [](auto p) { zeroPage(p, middle(leafChain(p))); },
+                 BtreeFileState::kDamaged},
+        PageCase{"ZeroedInternalPage", records,
+                 [](auto p) { zeroPage(p, middle(pagesOfType(p, kInternalPageType))); },
+                 BtreeFileState::kDamaged},
+        PageCase{"ZeroedOverflowPage",
+                 [](auto p) { loadDatabase(p, numberedItems(50, 9000)); },
+                 [](auto p) { zeroPage(p, middle(pagesOfType(p, kOverflowPageType))); },
+                 BtreeFileState::kDamaged},
+        PageCase{"LeafLinkedToItself", records,
+                 [](auto p) {
+                   const auto leaf = middle(leafChain(p));
+                   setLinks(p, leaf, leaf, leaf);
+                 },
+                 BtreeFileState::kDamaged},
+        PageCase{"LeafLinkedBack", records,
+                 [](auto p) {
+                   const auto chain = leafChain(p);
+                   setLinks(p, chain[2], chain[1], chain[0]);
+                 },
+                 BtreeFileState::kDamaged},
+        PageCase{"HalfItsPages", records,
+                 [](auto p) { std::filesystem::resize_file(p, std::filesystem::file_size(p) / 8192 * 4096); },
+                 BtreeFileState::kDamaged},
+        PageCase{"CutInsideAPage", records, [](auto p) { std::filesystem::resize_file(p, 3 * 4096 + 100); },
+                 BtreeFileState::kForeign},
+        PageCase{"DuplicateKeys", [](auto p) { loadDatabase(p, numberedItems(10, 8), "btree", "duplicates=1\n"); },
+                 none, BtreeFileState::kForeign},
+        PageCase{"HashDatabase", [](auto p) { loadDatabase(p, numberedItems(10, 8), "hash"); }, none,
+                 BtreeFileState::kForeign},
+        PageCase{"PlainText", [](auto p) { writeFile(p, std::string(8192, 'x')); }, none,
+                 BtreeFileState::kForeign}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Damage the page check lets through, because every link agrees with the
+// others: the walk still notices.
+struct WalkCase {
+  const char* name;
+  std::function<void(const std::filesystem::path&)> damage;
+  WalkEnd expected;
+  friend void PrintTo(const WalkCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class Walk : public ::testing::TestWithParam<WalkCase> {};
+
+TEST_P(Walk, NoticesWhatTheLinksHide) {
+  testing::ScratchDir dir;
+  const auto path = dir / "file.db";
+  records(path);
+  GetParam().damage(path);
+  ASSERT_EQ(checkBtreeFile(path), BtreeFileState::kSound);
+
+  bdb::Database database;
+  ASSERT_EQ(database.create(), 0);
+  ASSERT_EQ(database.open(path.c_str(), bdb::OpenMode::kReadOnly, 0), 0);
+  std::size_t visited = 0;
+  EXPECT_EQ(walkItems(database, [&](const bdb::Item&, const bdb::Item&) { ++visited; }), GetParam().expected);
+  if (GetParam().expected == WalkEnd::kComplete) {
+    EXPECT_EQ(visited, 3000u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, Walk,
+    ::testing::Values(WalkCase{"Sound", [](auto) {}, WalkEnd::kComplete},
+                      // The chain ends at a middle leaf, which claims to be the last.
+                      WalkCase{"ChainCutShort",
+                               [](auto p) {
+                                 const auto chain = leafChain(p);
+                                 const auto cut = chain.size() / 2;
+                                 setLinks(p, chain[cut], chain[cut - 1], 0);
+                                 setLinks(p, chain[cut + 1], 0, chain[cut + 2]);
+                               },
+                               WalkEnd::kBroken},
+                      WalkCase{"KeysOutOfOrder", [](auto p) { swapFirstTwoKeys(p, middle(leafChain(p))); },
+                               WalkEnd::kBroken}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace indicizza
