@@ -1,9 +1,13 @@
 #include "index_store/index_database.h"
 
+#include <unistd.h>
+
+#include <system_error>
 #include <vector>
 
 #include "records/berkeley_db.h"
 #include "records/data_database.h"
+#include "records/shadow_file.h"
 #include "run/console.h"
 #include "run/interruption.h"
 
@@ -38,13 +42,39 @@ IndexEntry indexEntryOf(std::span<const std::uint8_t, kStoredEntrySize> stored) 
   return entry;
 }
 
+void checkIndexDatabase(const std::filesystem::path& path) {
+  const std::filesystem::path target = linkTarget(path);
+  removeLeftoverShadow(target);
+  // A file that can't be read is left to the write phase, which says so.
+  const auto state = checkBtreeFile(target);
+  if (state && *state != BtreeFileState::kSound) fatalStop(kIndexDatabaseDamaged);
+}
+
 void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
   reportLine("Creazione db indice");
+  // Terms of earlier runs that this one does not produce are kept: the
+  // working copy starts as a copy of the file, when there is one.
+  const std::filesystem::path target = linkTarget(path);
+  ShadowFile shadow;
+  bdb::OpenMode mode = bdb::OpenMode::kExisting;
+  std::error_code error;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(target, error))) {
+    shadow = ShadowFile::toCreate(target);
+    mode = bdb::OpenMode::kCreateNew;
+  } else if (access(target.c_str(), W_OK) != 0) {
+    fatalStop("Open error");
+  } else {
+    switch (ShadowFile::copyOf(target, shadow)) {
+      case ShadowCopyOutcome::kCopied: break;
+      case ShadowCopyOutcome::kCannotRead:
+      case ShadowCopyOutcome::kForeign:
+      case ShadowCopyOutcome::kDamaged: fatalStop("Open error");
+      case ShadowCopyOutcome::kCannotWrite: fatalStop("Errore copia opere.idb");
+    }
+  }
   bdb::Database database;
   if (database.create() != 0) fatalStop("db_create error");
-  if (database.open(path.c_str(), bdb::OpenMode::kCreate, kDatabaseFileMode) != 0) {
-    fatalStop("Open error");
-  }
+  if (database.open(shadow.path().c_str(), mode, kDatabaseFileMode) != 0) fatalStop("Open error");
 
   // Terms are put in bulk, in term order; their write dots follow each put.
   ProgressCounter dots(kWriteDotEvery);
@@ -79,7 +109,7 @@ void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
   });
   flush();
 
-  if (database.close() != 0) fatalStop("Errore chiusura opere.idb");
+  if (database.close() != 0 || !shadow.commit()) fatalStop("Errore chiusura opere.idb");
   reportLine("");
 }
 

@@ -24,16 +24,32 @@ StoredEntry storedEntryOf(const IndexEntry& entry);
 // trailing bytes are not read).
 IndexEntry indexEntryOf(std::span<const std::uint8_t, kStoredEntrySize> stored);
 
-// The write phase: reports "Creazione db indice", opens `path` (opere.idb of
-// the working directory by default) on a handle of its own, creating it with
-// mode 0664 when missing, puts every term of `index` in term order (key: the
-// term's bytes; data: its stored entries, in array order) in bulk, writing
-// a dot every 100 terms as the puts succeed, closes the database and ends
-// the line of dots.
+// The fatal message of an index database that the run can't use; removing
+// the file lets the next run build it anew.
+inline constexpr const char* kIndexDatabaseDamaged = "opere.idb danneggiato: rimuoverlo per ricostruirlo";
+
+// Looks at the index database at `path` (opere.idb of the working directory
+// by default) before the run puts anything anywhere: removes the working
+// copy a killed run may have left, and checks the file's pages when it
+// exists (see btree_pages.h). Fatal stop kIndexDatabaseDamaged when they are
+// damaged or the file is not a B-tree of this program's kind. Requires the
+// catalogue lock (see catalogue_lock.h).
+void checkIndexDatabase(const std::filesystem::path& path = kIndexDatabaseFileName);
+
+// The write phase: reports "Creazione db indice", makes a working copy of
+// `path` (opere.idb of the working directory by default; links followed) or,
+// when there is no such file, creates the working copy with mode 0664, puts
+// every term of `index` in term order (key: the term's bytes; data: its
+// stored entries, in array order) in bulk, writing a dot every 100 terms as
+// the puts succeed, closes the copy, puts it in place of the file (see
+// shadow_file.h) and ends the line of dots.
 //
-// Fatal stops: "db_create error", "Open error", "put error",
-// "Errore chiusura opere.idb" when the close (which flushes the cache to the
-// file) fails, and an interruption (see interruption.h).
+// Fatal stops: "db_create error"; "Open error" when the file can't be read,
+// may not be written or opened as a B-tree; "Errore copia opere.idb" when the
+// working copy can't be made; "put error"; "Errore chiusura opere.idb" when
+// the close (which flushes the cache to the copy) or the replacement fails;
+// and an interruption (see interruption.h). After any of them opere.idb is
+// as it was before the run.
 void writeIndex(const WordIndex& index, const std::filesystem::path& path = kIndexDatabaseFileName);
 
 }  // namespace indicizza

@@ -1,5 +1,7 @@
 #include "records/data_database.h"
 
+#include <unistd.h>
+
 #include "run/console.h"
 
 namespace indicizza {
@@ -17,18 +19,47 @@ RecordNumber recordNumberOfKey(std::span<const std::uint8_t, kRecordKeySize> key
   return static_cast<RecordNumber>(bits);
 }
 
+namespace {
+
+constexpr const char* kOpenFailed = "opere.ddb open error";
+
+// Opens `path` on a new handle of `database`.
+void openHandle(DataDatabase& database, const std::filesystem::path& path, bdb::OpenMode mode) {
+  database.handle = bdb::Database();
+  if (database.handle.create() != 0) fatalStop("db_create error");
+  if (database.handle.open(path.c_str(), mode, kDatabaseFileMode) != 0) fatalStop(kOpenFailed);
+}
+
+}  // namespace
+
 DataDatabase openDataDatabase(const std::filesystem::path& path) {
   DataDatabase database;
-  if (database.handle.create() != 0) fatalStop("db_create error");
-  if (database.handle.open(path.c_str(), bdb::OpenMode::kExisting, kDatabaseFileMode) != 0) {
-    fatalStop("opere.ddb open error");
+  database.target = linkTarget(path);
+  removeLeftoverShadow(database.target);
+  // The run replaces the file rather than writing it, so the file's own
+  // permission is asked for here.
+  if (access(database.target.c_str(), W_OK) != 0) fatalStop(kOpenFailed);
+  switch (ShadowFile::copyOf(database.target, database.shadow)) {
+    case ShadowCopyOutcome::kCopied: break;
+    case ShadowCopyOutcome::kCannotRead:
+    case ShadowCopyOutcome::kForeign: fatalStop(kOpenFailed);
+    case ShadowCopyOutcome::kDamaged: fatalStop("Errore lettura opere.ddb");
+    case ShadowCopyOutcome::kCannotWrite: fatalStop("Errore copia opere.ddb");
   }
+  openHandle(database, database.shadow.path(), bdb::OpenMode::kExisting);
   return database;
 }
 
 void storeRecords(DataDatabase& database, bdb::BulkPairs& records) {
   if (database.handle.putBulk(records) != 0) fatalStop("put error");
   records.clear();
+}
+
+void commitDataDatabase(DataDatabase& database) {
+  if (database.handle.close() != 0 || !database.shadow.commit()) {
+    fatalStop("Errore chiusura opere.ddb");
+  }
+  openHandle(database, database.target, bdb::OpenMode::kReadOnly);
 }
 
 void closeDataDatabase(DataDatabase& database) {

@@ -12,6 +12,7 @@
 #include "input/decoded_record.h"
 #include "input/record_layout.h"
 #include "records/berkeley_db.h"
+#include "records/shadow_file.h"
 
 namespace indicizza {
 
@@ -28,16 +29,27 @@ RecordKey recordKeyOf(RecordNumber number);
 // The record number a key holds: the inverse of recordKeyOf.
 RecordNumber recordNumberOfKey(std::span<const std::uint8_t, kRecordKeySize> key);
 
-// The open data database: the handle on which opere.ddb is open, from before
-// the load phase to the end of the scan phase.
+// The open data database. From the open to commitDataDatabase the handle
+// is on the working copy of opere.ddb (see shadow_file.h), which the load
+// writes; from then on, on opere.ddb itself, read-only, for the scan.
 struct DataDatabase {
+  std::filesystem::path target;  // the file opere.ddb names, links followed
+  ShadowFile shadow;             // destroyed after the handle on it
   bdb::Database handle;
 };
 
-// Opens the existing B-tree at `path` (opere.ddb of the working directory by
-// default). Fatal stop "db_create error" when no handle can be made,
-// "opere.ddb open error" when the file is missing or not a B-tree the
-// library can open.
+// Opens the data database at `path` (opere.ddb of the working directory by
+// default) for the load: removes the working copy a killed run may have
+// left, copies the file (which must exist, and which the user must be
+// allowed to write) to a new working copy, checking its pages on the way,
+// and opens the copy. Requires the catalogue lock (see catalogue_lock.h).
+//
+// Fatal stops: "opere.ddb open error" when the file is missing, may not be
+// written, is not a B-tree the library opens, or is a kind of B-tree this
+// program never makes (one that holds duplicate keys, say); "Errore lettura
+// opere.ddb" when its pages are damaged; "Errore copia opere.ddb" when the
+// working copy can't be made (no room on the disk, or no write permission
+// in the folder); "db_create error" when no handle can be made.
 DataDatabase openDataDatabase(const std::filesystem::path& path = kDataDatabaseFileName);
 
 // The data item of a record: its first 524 scrambled bytes.
@@ -51,8 +63,16 @@ inline std::span<const std::uint8_t, kStoredRecordSize> storedRecordBytes(
 // Fatal stop "put error" on failure.
 void storeRecords(DataDatabase& database, bdb::BulkPairs& records);
 
-// Closes the data database, flushing its cache to the file. A failed close
-// (a full disk shows up here) is a fatal stop "Errore chiusura opere.ddb".
+// Ends the load: closes the working copy (writing the library's cache to
+// it), puts it in place of opere.ddb (see ShadowFile::commit) and opens
+// opere.ddb again, read-only, for the scan. Fatal stops: "Errore chiusura
+// opere.ddb" when the close or the replacement fails (opere.ddb is then as
+// it was before the run, or whole with the new records); "db_create error"
+// and "opere.ddb open error" as for the first open.
+void commitDataDatabase(DataDatabase& database);
+
+// Closes the data database after the scan. A failed close is a fatal stop
+// "Errore chiusura opere.ddb".
 void closeDataDatabase(DataDatabase& database);
 
 }  // namespace indicizza

@@ -5,6 +5,7 @@
 #include "input/record_file.h"
 #include "input/scramble_key.h"
 #include "input/stop_words.h"
+#include "records/catalogue_lock.h"
 #include "records/data_database.h"
 #include "records/load_records.h"
 #include "records/scan_records.h"
@@ -18,8 +19,13 @@ int runIndexer() {
   RecordFile recordFile = openRecordFile();
   reportLine("Inizio scansione");
 
+  // Nothing is touched before the lock is held; it is released when the run
+  // ends, however it ends.
+  const CatalogueLock lock = lockCatalogue();
   DataDatabase dataDatabase = openDataDatabase();
+  checkIndexDatabase();
   loadRecords(recordFile, dataDatabase, key);
+  commitDataDatabase(dataDatabase);
   WordIndex wordIndex;
   TermList terms;
   scanRecords(dataDatabase, key, [&](const DecodedRecord& record) {

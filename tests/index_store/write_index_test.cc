@@ -100,14 +100,15 @@ TEST(WriteIndex, WritesADotEveryHundredTerms) {
   EXPECT_EQ(dir.indexItems().size(), 250u);
 }
 
-TEST(WriteIndex, IndexFileThatIsNotABtreeStopsTheRun) {
+TEST(WriteIndex, IndexFileThatIsNotABtreeStopsTheRunBeforeTheLoad) {
   CatalogueDir dir;
   dir.prepare(smallCatalogue());
   testing::loadDatabase(dir / "opere.idb", {{"k", "v"}}, "hash");
   const auto run = dir.run();
-  EXPECT_EQ(run.output, "Inizio scansione\n\n\nCreazione db indice\nOpen error\n");
+  EXPECT_EQ(run.output, "Inizio scansione\nopere.idb danneggiato: rimuoverlo per ricostruirlo\n");
   EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_EQ(dir.dataItems().size(), 3u);  // the data database was closed first
+  EXPECT_TRUE(dir.dataItems().empty());
+  EXPECT_EQ(dir.indexItems(), (std::vector<testing::StoredItem>{{"k", "v"}}));
 }
 
 TEST(StoredEntry, IsNumberLittleEndianThenKindCodeThenTwoZeros) {

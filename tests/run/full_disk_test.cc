@@ -1,52 +1,27 @@
-// A disk that fills up during the run, end to end: the databases live on a
-// small tmpfs (the catalogue stays outside, reached through symbolic links),
-// sized so that opere.ddb or opere.idb no longer fits. Whether the library
-// fails a put (its cache is full and a page can't be written out) or the
-// final close (everything fitted the cache), the run must stop with that
-// fatal message and status 1, never report "Fine scansione", never hang.
+// A disk that fills up during the run, end to end: the databases of an
+// earlier catalogue live on a small tmpfs (the inputs stay outside, reached
+// through symbolic links), and the run loads a new record file over them.
+// The disk is made larger step by step, from just the earlier files to room
+// for the whole run, so that it fills at every stage: the working copy of
+// opere.ddb, the load, the close, the copy of opere.idb, the index write.
+// Each run ends with "Fine scansione" or with a fatal message, status 1,
+// never hangs, and leaves each file whole in its state of before the run or
+// of after the phase that changed it, with no working copy left behind.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
-#include <vector>
+#include <string>
 
-#include "bench/catalogue_generator.h"
-#include "support/catalogue_dir.h"
+#include "support/program_run.h"
+#include "support/run_states.h"
 #include "support/small_disk.h"
 
 namespace indicizza {
 namespace {
 
+using testing::RunStates;
 using testing::ScratchDir;
 using testing::SmallDisk;
-
-struct FullDiskCase {
-  const char* name;
-  int records;         // generated catalogue records
-  int diskKilobytes;   // size of the tmpfs holding the databases
-  // The whole transcript; a '*' stands for any number of dots. Where the
-  // library may fail either a put or the close, both endings are listed.
-  std::vector<const char*> outputs;
-  bool dataDatabaseWhole;  // whether opere.ddb must hold every record afterwards
-  friend void PrintTo(const FullDiskCase& c, std::ostream* os) { *os << c.name; }
-};
-
-// Writes a generated catalogue of `records` into `dir`; returns how many
-// distinct record numbers it holds (a later record replaces an earlier one).
-std::size_t writeCatalogue(const ScratchDir& dir, int records) {
-  std::string content;
-  std::set<RecordNumber> numbers;
-  const ScrambleKey key = buildScrambleKey();
-  bench::generateCatalogue({.records = static_cast<std::uint64_t>(records)},
-                           [&](const PlainRecord& record) {
-                             numbers.insert(recordNumberOf(DecodedRecord::fromPlain(record.bytes())));
-                             const auto bytes = record.scrambled(key);
-                             content.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-                           });
-  testing::writeFile(dir / "opere.cry", content);
-  testing::writeFile(dir / "noused.txt", bench::generatedStopWords());
-  return numbers.size();
-}
 
 // Copies what the run left on the small disk to `to`, through plain reads:
 // the library maps small files into memory, and touching a hole of a full
@@ -55,73 +30,82 @@ void copyOff(const SmallDisk& disk, const std::filesystem::path& to, const char*
   if (std::filesystem::exists(disk / name)) testing::writeFile(to / name, testing::readFile(disk / name));
 }
 
-// Whether `output` is `pattern` with each '*' replaced by a run (possibly
-// empty) of progress dots. A '*' is never followed by a dot in a pattern.
-bool matchesWithDots(std::string_view output, std::string_view pattern) {
-  std::size_t at = 0;
-  for (char expected : pattern) {
-    if (expected == '*') {
-      while (at < output.size() && output[at] == '.') ++at;
-    } else if (at >= output.size() || output[at++] != expected) {
-      return false;
-    }
-  }
-  return at == output.size();
+// The fatal message a run ended with (its last line), or "Fine scansione".
+std::string lastLine(const std::string& output) {
+  const std::size_t end = output.size() - (output.ends_with('\n') ? 1 : 0);
+  const std::size_t begin = output.find_last_of('\n', end - 1);
+  std::string line = output.substr(begin == std::string::npos ? 0 : begin + 1, end - (begin + 1));
+  return line.substr(line.find_first_not_of('.') == std::string::npos ? line.size() : line.find_first_not_of('.'));
 }
+
+struct FullDiskCase {
+  const char* name;
+  std::uint64_t earlierRecords;
+  std::uint64_t fileRecords;
+  bool onlyTheIndex;  // only opere.idb on the small disk, reached through a symbolic link
+  int room;           // the largest disk holds this many times the earlier files
+  std::set<std::string> messages;  // each must end at least one of the runs
+  friend void PrintTo(const FullDiskCase& c, std::ostream* os) { *os << c.name; }
+};
 
 class FullDisk : public ::testing::TestWithParam<FullDiskCase> {};
 
-TEST_P(FullDisk, StopsWithAFatalMessage) {
+TEST_P(FullDisk, StopsWithTheFilesWholeAtEveryFillLevel) {
   const FullDiskCase& c = GetParam();
-  ScratchDir dir;
-  const std::size_t distinctRecords = writeCatalogue(dir, c.records);
-  const auto after = dir / "after";
-  std::filesystem::create_directory(after);
-  {
-    SmallDisk disk(dir / "disk", c.diskKilobytes);
-    if (!disk.mounted()) GTEST_SKIP() << "no small disk to fill (" << disk.failure() << ")";
-    std::filesystem::create_symlink(dir / "opere.cry", disk / "opere.cry");
-    std::filesystem::create_symlink(dir / "noused.txt", disk / "noused.txt");
-    testing::loadDatabase(disk / "opere.ddb", {});
-
-    const auto run = testing::runIndexer(disk.path());
-    EXPECT_FALSE(run.timedOut);
-    EXPECT_TRUE(std::any_of(c.outputs.begin(), c.outputs.end(),
-                            [&](const char* pattern) { return matchesWithDots(run.output, pattern); }))
-        << run.output;
-    EXPECT_EQ(run.exitStatus, 1);
-    copyOff(disk, after, "opere.ddb");
-    copyOff(disk, after, "opere.idb");
-  }  // unmounted here, whatever happened above
-
-  if (c.dataDatabaseWhole) {
-    // The data database was closed, checked, before the index was written.
-    EXPECT_TRUE(testing::verifyDatabase(after / "opere.ddb"));
-    EXPECT_EQ(testing::dumpDatabase(after / "opere.ddb").size(), distinctRecords);
-  } else {
-    EXPECT_FALSE(std::filesystem::exists(after / "opere.idb"));
+  const RunStates states(c.earlierRecords, c.fileRecords);
+  ScratchDir inputs;
+  states.prepare(inputs.path());
+  const auto earlierBytes = std::filesystem::file_size(inputs / "opere.idb") +
+                            (c.onlyTheIndex ? 0 : std::filesystem::file_size(inputs / "opere.ddb"));
+  constexpr int kLevels = 48;
+  std::set<std::string> seen;
+  for (int level = 0; level <= kLevels; ++level) {
+    // From the earlier files alone to room for `room` times as much.
+    const auto kilobytes =
+        static_cast<int>((earlierBytes + earlierBytes * (c.room - 1) * level / kLevels) / 1024 + 16);
+    ScratchDir after;
+    testing::ProgramRun run;
+    {
+      SmallDisk disk(inputs / "disk", kilobytes);
+      if (!disk.mounted()) GTEST_SKIP() << "no small disk to fill (" << disk.failure() << ")";
+      ScratchDir folder;
+      const auto runFolder = c.onlyTheIndex ? folder.path() : disk.path();
+      states.prepare(inputs.path(), runFolder);
+      if (c.onlyTheIndex) {
+        std::filesystem::copy_file(runFolder / "opere.idb", disk / "opere.idb");
+        std::filesystem::remove(runFolder / "opere.idb");
+        std::filesystem::create_symlink(disk / "opere.idb", runFolder / "opere.idb");
+      }
+      run = testing::runIndexer(runFolder);
+      testing::writeFile(after / "opere.ddb", testing::readFile(runFolder / "opere.ddb"));
+      copyOff(disk, after.path(), "opere.idb");
+      EXPECT_FALSE(std::filesystem::exists(runFolder / "opere.ddb.nuovo")) << kilobytes << " kB";
+      EXPECT_FALSE(std::filesystem::exists(disk / "opere.idb.nuovo")) << kilobytes << " kB";
+    }  // unmounted here, whatever happened above
+    ASSERT_FALSE(run.timedOut) << kilobytes << " kB";
+    const std::string ending = lastLine(run.output);
+    seen.insert(ending);
+    EXPECT_EQ(run.exitStatus, ending == "Fine scansione" ? 0 : 1) << run.output;
+    std::string data;
+    std::string index;
+    states.expectWholeStates(after.path(), data, index);
   }
+  for (const auto& message : c.messages) EXPECT_TRUE(seen.contains(message)) << message;
 }
 
 // A catalogue of 2000 records makes an opere.ddb of about 1.6 MB and an
-// opere.idb of about 660 kB, both beyond the library's cache; one of 300
-// records about 210 kB and 130 kB, within it.
+// opere.idb of about 660 kB, both beyond the library's cache: a full disk
+// fails a put. One of 300 records fits the cache: the close fails instead.
 INSTANTIATE_TEST_SUITE_P(
     Run, FullDisk,
-    ::testing::Values(
-        FullDiskCase{"WhileLoadingBeyondTheCache", 2000, 256, {"Inizio scansione\n*put error\n"},
-                     false},
-        FullDiskCase{"WhenClosingTheDataDatabase", 300, 150,
-                     {"Inizio scansione\n.\n..\nErrore chiusura opere.ddb\n"}, false},
-        FullDiskCase{"WhileWritingTheIndexBeyondTheCache", 2000, 1800,
-                     {"Inizio scansione\n..........\n...................\nCreazione db indice\n"
-                      "*put error\n",
-                      "Inizio scansione\n..........\n...................\nCreazione db indice\n"
-                      "*Errore chiusura opere.idb\n"},
-                     true},
-        FullDiskCase{"WhenClosingTheIndexDatabase", 300, 300,
-                     {"Inizio scansione\n.\n..\nCreazione db indice\n*Errore chiusura opere.idb\n"},
-                     true}),
+    ::testing::Values(FullDiskCase{"BeyondTheCache", 1000, 2000, false, 3,
+                                   {"Errore copia opere.ddb", "put error", "Errore chiusura opere.ddb",
+                                    "Errore chiusura opere.idb", "Fine scansione"}},
+                      FullDiskCase{"WithinTheCache", 200, 300, false, 3,
+                                   {"Errore copia opere.ddb", "Errore chiusura opere.ddb",
+                                    "Errore chiusura opere.idb", "Fine scansione"}},
+                      FullDiskCase{"IndexOnItsOwnDisk", 1000, 2000, true, 5,
+                                   {"Errore copia opere.idb", "put error", "Fine scansione"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

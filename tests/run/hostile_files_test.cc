@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "support/btree_damage.h"
 #include "support/catalogue_dir.h"
 
 namespace indicizza {
@@ -180,20 +181,20 @@ INSTANTIATE_TEST_SUITE_P(
                       cutDataDatabase(d, halfItsPages);
                       d.records({});
                     },
-                    "Inizio scansione\n\nErrore lettura opere.ddb\n", 1},
-        // Storing the same 300 records again reaches the missing pages.
+                    "Inizio scansione\nErrore lettura opere.ddb\n", 1},
+        // The missing pages are noticed before any record is stored.
         HostileCase{"HalfItsPagesAndItsRecordsToLoad",
                     [](CatalogueDir& d) {
                       cutDataDatabase(d, halfItsPages);
                       d.records(numberedRecords(1, 300));
                     },
-                    "Inizio scansione\nput error\n", 1},
+                    "Inizio scansione\nErrore lettura opere.ddb\n", 1},
         HostileCase{"OnlyItsMetadataPage",
                     [](CatalogueDir& d) {
                       cutDataDatabase(d, onlyTheMetadataPage);
                       d.records({});
                     },
-                    "Inizio scansione\nErrore costruzione DB\n", 1},
+                    "Inizio scansione\nErrore lettura opere.ddb\n", 1},
         HostileCase{"CutInsideAPage",
                     [](CatalogueDir& d) { cutDataDatabase(d, insideTheFourthPage); },
                     "Inizio scansione\nopere.ddb open error\n", 1},
@@ -217,17 +218,123 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     IndexDatabase, HostileFiles,
     ::testing::Values(
+        // Noticed before the load, which is then left undone.
         HostileCase{"PlainText",
                     [](CatalogueDir& d) { writeFile(d / "opere.idb", std::string(8192, 'x')); },
-                    "Inizio scansione\n\n\n" + kWritePhaseOpenError, 1,
-                    [](const CatalogueDir& d) {
-                      // The data database was closed before the write phase.
-                      EXPECT_EQ(d.dataItems(), std::vector<StoredItem>{storedItemOf(wordRecord())});
-                    }},
+                    "Inizio scansione\nopere.idb danneggiato: rimuoverlo per ricostruirlo\n", 1,
+                    [](const CatalogueDir& d) { EXPECT_TRUE(d.dataItems().empty()); }},
         HostileCase{"Directory",
                     [](CatalogueDir& d) { std::filesystem::create_directory(d / "opere.idb"); },
                     "Inizio scansione\n\n\n" + kWritePhaseOpenError, 1}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A data database of 3000 records (three levels of pages), damaged by
+// `damage`; the run must refuse it before storing anything, and leave it as
+// it was.
+std::function<void(CatalogueDir&)> damagedData(void (*damage)(const std::filesystem::path&)) {
+  return [damage](CatalogueDir& d) {
+    std::vector<StoredItem> items;
+    for (const auto& record : numberedRecords(1, 3000)) items.push_back(storedItemOf(record));
+    d.dataDatabase(items);
+    damage(d / "opere.ddb");
+    std::filesystem::copy_file(d / "opere.ddb", d / "before.ddb");
+  };
+}
+
+void dataUntouched(const CatalogueDir& d) {
+  EXPECT_EQ(testing::readFile(d / "opere.ddb"), testing::readFile(d / "before.ddb"));
+  EXPECT_FALSE(std::filesystem::exists(d / "opere.ddb.nuovo"));
+}
+
+std::uint32_t middleLeaf(const std::filesystem::path& p) {
+  const auto chain = testing::leafChain(p);
+  return chain[chain.size() / 2];
+}
+
+const std::string kDataDamaged = "Inizio scansione\nErrore lettura opere.ddb\n";
+INSTANTIATE_TEST_SUITE_P(
+    DamagedDatabases, HostileFiles,
+    ::testing::Values(
+        HostileCase{"ZeroedFirstLeaf",
+                    damagedData([](const auto& p) { testing::zeroPage(p, testing::leafChain(p).front()); }),
+                    kDataDamaged, 1, dataUntouched},
+        HostileCase{"ZeroedInternalPage",
+                    damagedData([](const auto& p) {
+                      testing::zeroPage(p, testing::pagesOfType(p, testing::kInternalPageType).back());
+                    }),
+                    kDataDamaged, 1, dataUntouched},
+        HostileCase{"LeafLinkedToItself", damagedData([](const auto& p) {
+                      const auto leaf = middleLeaf(p);
+                      testing::setLinks(p, leaf, leaf, leaf);
+                    }),
+                    kDataDamaged, 1, dataUntouched},
+        // One record per number: a file that allows more is refused.
+        HostileCase{"DataWithDuplicateKeys",
+                    [](CatalogueDir& d) {
+                      std::filesystem::remove(d / "opere.ddb");
+                      testing::loadDatabase(d / "opere.ddb", {storedItemOf(wordRecord())}, "btree",
+                                            "duplicates=1\n");
+                    },
+                    "Inizio scansione\nopere.ddb open error\n", 1},
+        HostileCase{"ZeroedLeafOfTheIndex",
+                    [](CatalogueDir& d) {
+                      std::vector<StoredItem> terms;
+                      for (int n = 0; n < 3000; ++n) terms.emplace_back(fourLetterWord(n), std::string(8, '\0'));
+                      testing::loadDatabase(d / "opere.idb", terms);
+                      testing::zeroPage(d / "opere.idb", middleLeaf(d / "opere.idb"));
+                    },
+                    "Inizio scansione\nopere.idb danneggiato: rimuoverlo per ricostruirlo\n", 1,
+                    [](const CatalogueDir& d) { EXPECT_TRUE(d.dataItems().empty()); }},
+        // What a killed run leaves is cleared away, never read.
+        HostileCase{"LeftoverWorkingCopies",
+                    [](CatalogueDir& d) {
+                      writeFile(d / "opere.ddb.nuovo", "left by a killed run");
+                      writeFile(d / "opere.idb.nuovo", "left by a killed run");
+                    },
+                    "Inizio scansione" + kEmptyRunEnd, 0,
+                    [](const CatalogueDir& d) {
+                      EXPECT_FALSE(std::filesystem::exists(d / "opere.ddb.nuovo"));
+                      EXPECT_FALSE(std::filesystem::exists(d / "opere.idb.nuovo"));
+                      EXPECT_EQ(indexTerms(d), (std::vector<std::string>{"A", "AAAB", "IL", "SONATA", "ZZZZ"}));
+                    }},
+        // Links are followed: the file they reach is replaced, keeping its
+        // mode, and the link stays.
+        HostileCase{"LinkedDatabases",
+                    [](CatalogueDir& d) {
+                      std::filesystem::create_directory(d / "altrove");
+                      std::filesystem::rename(d / "opere.ddb", d / "altrove/dati.ddb");
+                      std::filesystem::permissions(d / "altrove/dati.ddb", std::filesystem::perms(0640));
+                      std::filesystem::create_symlink("altrove/dati.ddb", d / "opere.ddb");
+                      std::filesystem::create_symlink("altrove/indice.idb", d / "opere.idb");
+                    },
+                    "Inizio scansione" + kEmptyRunEnd, 0,
+                    [](const CatalogueDir& d) {
+                      EXPECT_TRUE(std::filesystem::is_symlink(d / "opere.ddb"));
+                      EXPECT_TRUE(std::filesystem::is_symlink(d / "opere.idb"));
+                      EXPECT_EQ(std::filesystem::status(d / "opere.ddb").permissions(), std::filesystem::perms(0640));
+                      EXPECT_EQ(d.dataItems(), std::vector<StoredItem>{storedItemOf(wordRecord())});
+                      EXPECT_EQ(indexTerms(d).size(), 5u);
+                    }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A leaf chain cut short with every link agreeing (the page check can't
+// tell): the scan stops at the cut, and says so instead of indexing half
+// the catalogue.
+TEST(DamagedDatabases, AWalkCutShortIsAReadError) {
+  CatalogueDir dir;
+  dir.prepare({});
+  damagedData([](const auto& p) {
+    const auto chain = testing::leafChain(p);
+    const auto cut = chain.size() / 2;
+    testing::setLinks(p, chain[cut], chain[cut - 1], 0);
+    testing::setLinks(p, chain[cut + 1], 0, chain[cut + 2]);
+  })(dir);
+  const auto run = dir.run();
+  EXPECT_TRUE(run.output.starts_with("Inizio scansione\n\n.")) << run.output;
+  EXPECT_TRUE(run.output.ends_with(".Errore lettura opere.ddb\n")) << run.output;
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "opere.idb"));
+}
 
 // Files the run may not read or write. Root reads and writes every file
 // whatever its mode, so these cases only mean something for other users.

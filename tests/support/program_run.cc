@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -46,16 +47,27 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::filesyste
   }
   close(pipeFds[1]);
   ProgramRun run{"", -1, ""};
-  const auto deadline = std::chrono::steady_clock::now() + timeLimit;
-  bool signalSent = signalOnOutput.signal == 0;
+  const auto start = std::chrono::steady_clock::now();
+  const auto deadline = start + timeLimit;
+  const bool byTime = signalOnOutput.marker.empty();
+  bool signalSent = signalOnOutput.signal == 0 && !signalOnOutput.action;
+  const auto trigger = [&] {
+    if (signalOnOutput.signal != 0) kill(pid, signalOnOutput.signal);
+    if (signalOnOutput.action) signalOnOutput.action(pid);
+    signalSent = true;
+  };
   char chunk[4096];
   ssize_t n;
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    const auto now = std::chrono::steady_clock::now();
+    if (!signalSent && byTime && now >= start + signalOnOutput.delay) trigger();
+    auto wakeUp = deadline;
+    if (!signalSent && byTime) wakeUp = std::min(wakeUp, start + signalOnOutput.delay);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(wakeUp - now);
     pollfd readable{pipeFds[0], POLLIN, 0};
     const int ready = left.count() > 0 ? poll(&readable, 1, static_cast<int>(left.count())) : 0;
     if (ready < 0 && errno == EINTR) continue;
+    if (ready == 0 && wakeUp != deadline) continue;
     if (ready == 0) {
       kill(pid, SIGKILL);
       run.timedOut = true;
@@ -68,9 +80,8 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::filesyste
       break;
     }
     run.output.append(chunk, static_cast<std::size_t>(n));
-    if (!signalSent && run.output.find(signalOnOutput.marker) != std::string::npos) {
-      kill(pid, signalOnOutput.signal);
-      signalSent = true;
+    if (!signalSent && !byTime && run.output.find(signalOnOutput.marker) != std::string::npos) {
+      trigger();
     }
   }
   close(pipeFds[0]);

@@ -2,8 +2,11 @@
 // output and standard error together with its exit status.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,11 +23,15 @@ struct ProgramRun {
 // the sanitizer builds are slow.
 inline constexpr std::chrono::seconds kRunTimeLimit{120};
 
-// A signal to send a running program as soon as its standard output holds
-// `marker` (none when `signal` is 0).
+// Something done to a running program as soon as its standard output holds
+// `marker`, or, with an empty marker, once `delay` has passed since its
+// start: `signal` is sent to it (none when 0), then `action` (when set) is
+// called with its process id.
 struct SignalOnOutput {
   int signal = 0;
   std::string marker;
+  std::chrono::milliseconds delay{0};
+  std::function<void(pid_t)> action;
 };
 
 // Runs `program` with `arguments` in `directory`; standard input is

@@ -1,0 +1,147 @@
+#include "records/shadow_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+#include <utility>
+
+namespace indicizza {
+namespace {
+
+// The suffix of a working copy's name.
+constexpr const char* kShadowSuffix = ".nuovo";
+
+// Symbolic links followed before a path is taken for a loop (the kernel's
+// own limit).
+constexpr int kMostLinksFollowed = 40;
+
+// Writes all of `bytes` to `fd`; false on a failed write (a full disk).
+bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes = bytes.subspan(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Makes durable the rename of an entry of `folder`.
+bool syncFolder(const std::filesystem::path& folder) {
+  const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = fsync(fd) == 0;
+  close(fd);
+  return synced;
+}
+
+}  // namespace
+
+std::filesystem::path linkTarget(const std::filesystem::path& path) {
+  std::filesystem::path current = path;
+  for (int i = 0; i < kMostLinksFollowed; ++i) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(current, error)) return current;
+    const std::filesystem::path next = std::filesystem::read_symlink(current, error);
+    if (error) return current;
+    current = next.is_absolute() ? next : current.parent_path() / next;
+  }
+  return current;
+}
+
+std::filesystem::path shadowPathOf(const std::filesystem::path& target) {
+  std::filesystem::path shadow = target;
+  shadow += kShadowSuffix;
+  return shadow;
+}
+
+void removeLeftoverShadow(const std::filesystem::path& target) {
+  unlink(shadowPathOf(target).c_str());
+}
+
+ShadowFile::~ShadowFile() {
+  if (pending_) unlink(path_.c_str());
+}
+
+ShadowFile::ShadowFile(ShadowFile&& other) noexcept
+    : target_(std::move(other.target_)),
+      path_(std::move(other.path_)),
+      ownership_(other.ownership_),
+      pending_(std::exchange(other.pending_, false)) {}
+
+ShadowFile& ShadowFile::operator=(ShadowFile&& other) noexcept {
+  if (this != &other) {
+    if (pending_) unlink(path_.c_str());
+    target_ = std::move(other.target_);
+    path_ = std::move(other.path_);
+    ownership_ = other.ownership_;
+    pending_ = std::exchange(other.pending_, false);
+  }
+  return *this;
+}
+
+ShadowCopyOutcome ShadowFile::copyOf(const std::filesystem::path& target, ShadowFile& shadow) {
+  const int source = open(target.c_str(), O_RDONLY | O_CLOEXEC);
+  if (source < 0) return ShadowCopyOutcome::kCannotRead;
+  struct stat info;
+  if (fstat(source, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(source);
+    return ShadowCopyOutcome::kCannotRead;
+  }
+  ShadowFile copy;
+  copy.target_ = target;
+  copy.path_ = shadowPathOf(target);
+  copy.ownership_ = Ownership{info.st_mode & 07777, info.st_uid, info.st_gid};
+  // Private until it takes the target's place.
+  const int destination =
+      open(copy.path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  if (destination < 0) {
+    close(source);
+    return ShadowCopyOutcome::kCannotWrite;
+  }
+  copy.pending_ = true;
+  bool written = true;
+  const auto state = readCheckedPages(source, static_cast<std::uint64_t>(info.st_size),
+                                      [&](std::span<const std::uint8_t> bytes) {
+                                        written = writeAll(destination, bytes);
+                                        return written;
+                                      });
+  close(source);
+  if (close(destination) != 0) written = false;
+  if (!written) return ShadowCopyOutcome::kCannotWrite;
+  if (!state) return ShadowCopyOutcome::kCannotRead;
+  if (*state == BtreeFileState::kForeign) return ShadowCopyOutcome::kForeign;
+  if (*state == BtreeFileState::kDamaged) return ShadowCopyOutcome::kDamaged;
+  shadow = std::move(copy);
+  return ShadowCopyOutcome::kCopied;
+}
+
+ShadowFile ShadowFile::toCreate(const std::filesystem::path& target) {
+  ShadowFile shadow;
+  shadow.target_ = target;
+  shadow.path_ = shadowPathOf(target);
+  shadow.pending_ = true;
+  return shadow;
+}
+
+bool ShadowFile::commit() {
+  if (!pending_) return false;
+  const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool done = true;
+  if (ownership_) {
+    done = fchmod(fd, ownership_->mode) == 0;
+    // Only root may give a file away; a user's own copy keeps the user.
+    if (fchown(fd, ownership_->owner, ownership_->group) != 0 && errno != EPERM) done = false;
+  }
+  done = done && fsync(fd) == 0;
+  close(fd);
+  if (!done || rename(path_.c_str(), target_.c_str()) != 0) return false;
+  pending_ = false;
+  return syncFolder(target_.parent_path());
+}
+
+}  // namespace indicizza

@@ -1,0 +1,89 @@
+// Whole-or-nothing replacement of a database file.
+//
+// The run never writes a database file in place: it writes a working copy
+// beside it (the shadow, `<name>.nuovo`) and renames the copy over the file
+// only once the copy is whole and on the disk. Whatever stops the run (a
+// fatal message, a signal, SIGKILL, a power cut), the file is either as it
+// was or as the phase left it, never in between. A shadow left by a run that
+// was killed is removed by the next run, which holds the catalogue lock (see
+// catalogue_lock.h) before it touches any of them.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+#include "records/btree_pages.h"
+
+namespace indicizza {
+
+// The file `path` names once its symbolic links are followed: `path` itself
+// when it is no link. The target need not exist (a dangling link names the
+// file the link would reach).
+std::filesystem::path linkTarget(const std::filesystem::path& path);
+
+// The working copy's name for `target`: in the same folder, so that the
+// rename stays on one file system.
+std::filesystem::path shadowPathOf(const std::filesystem::path& target);
+
+// Removes the working copy of `target` that a killed run may have left.
+// Only to be called while holding the catalogue lock.
+void removeLeftoverShadow(const std::filesystem::path& target);
+
+// How making a working copy went.
+enum class ShadowCopyOutcome {
+  kCopied,        // the copy is whole; its B-tree pages are sound
+  kCannotRead,    // the target can't be opened or read (or is no regular file)
+  kCannotWrite,   // the copy can't be made or written: no room, or no write permission in the folder
+  kForeign,       // the target is not a B-tree this program uses (see BtreeFileState)
+  kDamaged,       // the target's pages are damaged (see BtreeFileState)
+};
+
+// A working copy of one database file. Destroying it before commit()
+// removes the copy and leaves the target as it was. Not copyable; movable.
+class ShadowFile {
+ public:
+  ShadowFile() = default;
+  ~ShadowFile();
+  ShadowFile(ShadowFile&& other) noexcept;
+  ShadowFile& operator=(ShadowFile&& other) noexcept;
+  ShadowFile(const ShadowFile&) = delete;
+  ShadowFile& operator=(const ShadowFile&) = delete;
+
+  // Copies the existing `target` to its working copy, checking the target's
+  // B-tree pages as they pass. On any outcome but kCopied nothing is left
+  // behind and `shadow` stays empty.
+  static ShadowCopyOutcome copyOf(const std::filesystem::path& target, ShadowFile& shadow);
+
+  // The working copy of a `target` that does not exist yet: the caller
+  // creates the file at path(). Its mode is then the one it was created with.
+  static ShadowFile toCreate(const std::filesystem::path& target);
+
+  // Where the working copy is.
+  const std::filesystem::path& path() const { return path_; }
+
+  // Gives the copy the mode, owner and group of the file it replaces (the
+  // owner only where the user may), makes its bytes durable, renames it over
+  // the target and makes the rename durable (a sync of the folder). Every
+  // handle on the copy must be closed first. Returns false when a step
+  // fails: before the rename the target is as it was and the copy is
+  // removed; after it the target holds the copy, whose rename may not be on
+  // the disk yet.
+  bool commit();
+
+ private:
+  std::filesystem::path target_;
+  std::filesystem::path path_;
+  // The replaced file's mode, owner and group; none for a new file.
+  struct Ownership {
+    mode_t mode;
+    uid_t owner;
+    gid_t group;
+  };
+  std::optional<Ownership> ownership_;
+  bool pending_ = false;  // a copy exists and is not committed
+};
+
+}  // namespace indicizza
