@@ -29,10 +29,11 @@ RecordFile openRecordFile(const std::filesystem::path& path) {
   return recordFile;
 }
 
-std::uintmax_t remainingBytes(RecordFile& file) {
+std::optional<std::uintmax_t> remainingBytes(RecordFile& file) {
   struct stat info;
+  if (fstat(fileno(file.stream()), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
   const long position = std::ftell(file.stream());
-  if (fstat(fileno(file.stream()), &info) != 0 || position < 0 || info.st_size < position) return 0;
+  if (position < 0 || info.st_size < position) return 0;
   return static_cast<std::uintmax_t>(info.st_size - position);
 }
 

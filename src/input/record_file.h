@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <span>
 
 #include "input/record_layout.h"
@@ -43,8 +44,9 @@ enum class ReadOutcome {
 };
 
 // How many bytes the file holds past the current position, as far as can be
-// told now (0 when it can't): a size hint, not a promise.
-std::uintmax_t remainingBytes(RecordFile& file);
+// told now: a size hint, not a promise. Nothing for a file that is not a
+// regular file (a pipe, say), whose length is unknown until it ends.
+std::optional<std::uintmax_t> remainingBytes(RecordFile& file);
 
 // The outcome of readRecords: how many bytes were read into the buffer, and
 // whether the reading stopped on a read error rather than at the end of the

@@ -85,9 +85,10 @@ void loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& ke
   ProgressCounter dots(kLoadDotEvery);
   bdb::BulkPairs pairs(kBulkPutBytes);
   // Room for the whole file when it is smaller than a batch; only the pages
-  // the file fills are ever touched.
+  // the file fills are ever touched. A pipe fills whole batches too.
+  const auto remaining = remainingBytes(file);
   const std::size_t batchRecords =
-      std::min(kLoadBatchRecords, remainingBytes(file) / kRecordSize + 1);
+      remaining ? std::min<std::uintmax_t>(kLoadBatchRecords, *remaining / kRecordSize + 1) : kLoadBatchRecords;
   const LargeBuffer batch(batchRecords * kRecordSize);
   for (;;) {
     const RecordBytesRead read = readRecords(file, std::span(batch.data(), batch.size()));
