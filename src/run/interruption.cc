@@ -1,30 +1,60 @@
 #include "run/interruption.h"
 
-#include <csignal>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include "run/console.h"
 
 namespace indicizza {
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
+// 0 until a signal arrives; kNoted once one has; kReported once the run has
+// answered it with its fatal message.
+constexpr sig_atomic_t kNoted = 1;
+constexpr sig_atomic_t kReported = 2;
+volatile sig_atomic_t interruption = 0;
 
-extern "C" void noteInterruption(int) { interrupted = 1; }
+// Ends the process now, from a signal handler: only async-signal-safe calls.
+[[noreturn]] void endAtOnce() {
+  if (interruption != kReported) {
+    // Nothing to be done if the console is gone.
+    [[maybe_unused]] ssize_t ignored = write(STDOUT_FILENO, kInterruptedMessage, std::strlen(kInterruptedMessage));
+    ignored = write(STDOUT_FILENO, "\n", 1);
+  }
+  _exit(1);
+}
+
+extern "C" void noteInterruption(int) {
+  if (interruption != 0) endAtOnce();
+  interruption = kNoted;
+  alarm(kInterruptionGraceSeconds);
+}
+
+extern "C" void endUnanswered(int) { endAtOnce(); }
 
 }  // namespace
 
 void catchInterruptions() {
   struct sigaction action {};
-  action.sa_handler = noteInterruption;
   sigemptyset(&action.sa_mask);
   // Reads and writes in progress go on: the run stops at its next check.
   action.sa_flags = SA_RESTART;
+  action.sa_handler = noteInterruption;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
+  action.sa_handler = endUnanswered;
+  sigaction(SIGALRM, &action, nullptr);
+  action.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &action, nullptr);
 }
 
 void stopIfInterrupted() {
-  if (interrupted) fatalStop(kInterruptedMessage);
+  if (interruption == 0) return;
+  interruption = kReported;
+  fatalStop(kInterruptedMessage);
 }
 
 }  // namespace indicizza

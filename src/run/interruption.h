@@ -1,11 +1,18 @@
-// Interruption of a run by SIGINT (Ctrl-C) or SIGTERM (a scheduler's stop).
+// Interruption of a run by SIGINT (Ctrl-C), SIGTERM (a scheduler's stop) or
+// SIGHUP (the terminal or the session went away).
 //
-// A signal never ends the process on the spot: the data database holds the
-// catalogue of every earlier run, and a process killed between two page
-// writes can leave it damaged. The handler only takes note; the phases look
-// at the note between records (and between terms) and stop with a fatal
-// message, so that the database handles are closed on the way out and what
-// was put reaches the files.
+// The first signal does not end the process on the spot: the handler takes
+// note, and the phases look at the note between records (and between terms)
+// and stop with a fatal message, which throws away the working copies (see
+// shadow_file.h) and closes the handles on the way out. Should the run not
+// answer (a step inside the library that does not return), a second signal,
+// or kInterruptionGraceSeconds after the first, ends the process at once
+// with the same message: the working copies make that harmless to the files,
+// and the next run removes what it left.
+//
+// SIGPIPE is ignored: a console that can no longer be written (a closed
+// pipe, a terminal gone) does not stop the work on the files; the exit status
+// still says how the run ended.
 #pragma once
 
 namespace indicizza {
@@ -13,7 +20,11 @@ namespace indicizza {
 // The fatal message of an interrupted run.
 inline constexpr const char* kInterruptedMessage = "Esecuzione interrotta";
 
-// Installs the handlers for SIGINT and SIGTERM. Called once, at start.
+// How long a run may take to answer an interruption before it is ended.
+inline constexpr unsigned kInterruptionGraceSeconds = 3;
+
+// Installs the handlers for SIGINT, SIGTERM and SIGHUP, and ignores SIGPIPE.
+// Called once, at start.
 void catchInterruptions();
 
 // Fatal stop kInterruptedMessage when a signal has arrived since the

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <csignal>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,22 +44,38 @@ std::string markerOf(Phase phase) {
   return {};
 }
 
-TEST_P(Interruption, StopsWithTheFilesWhole) {
-  std::vector<PlainRecord> fileRecords;
-  bench::generateCatalogue({.records = kFileRecords},
-                           [&](const PlainRecord& record) { fileRecords.push_back(record); });
-  std::vector<StoredItem> earlierItems;
-  for (int i = 0; i < kEarlierRecords; ++i) {
-    earlierItems.push_back(testing::storedItemOf(
-        PlainRecord().recordNumber(kFirstEarlierNumber + i).textField(1, "Opera precedente")));
+// A catalogue of kFileRecords generated records over a data database that
+// holds kEarlierRecords others.
+struct InterruptedCatalogue : testing::CatalogueDir {
+  InterruptedCatalogue() {
+    bench::generateCatalogue({.records = kFileRecords},
+                             [&](const PlainRecord& record) { fileRecords.push_back(record); });
+    for (int i = 0; i < kEarlierRecords; ++i) {
+      earlierItems.push_back(testing::storedItemOf(
+          PlainRecord().recordNumber(kFirstEarlierNumber + i).textField(1, "Opera precedente")));
+    }
+    stopWords(bench::generatedStopWords());
+    records(fileRecords);
+    dataDatabase(earlierItems);
   }
+  // How many items a whole run leaves in the data database.
+  std::size_t itemsAfterARun() const {
+    std::set<std::string> keys;
+    for (const auto& record : fileRecords) keys.insert(testing::storedItemOf(record).first);
+    return keys.size() + earlierItems.size();
+  }
+  std::vector<PlainRecord> fileRecords;
+  std::vector<StoredItem> earlierItems;
+};
 
-  testing::CatalogueDir dir;
-  dir.stopWords(bench::generatedStopWords());
-  dir.records(fileRecords);
-  dir.dataDatabase(earlierItems);
+TEST_P(Interruption, StopsWithTheFilesWhole) {
+  InterruptedCatalogue dir;
+  const auto& [fileRecords, earlierItems] = std::tie(dir.fileRecords, dir.earlierItems);
   const std::string marker = markerOf(GetParam().phase);
-  const auto run = testing::runIndexer(dir.path(), {GetParam().signal, marker});
+  testing::SignalOnOutput interrupt;
+  interrupt.signal = GetParam().signal;
+  interrupt.marker = marker;
+  const auto run = testing::runIndexer(dir.path(), interrupt);
 
   ASSERT_FALSE(run.timedOut);
   ASSERT_NE(run.output.find(marker), std::string::npos) << run.output;
@@ -67,14 +84,15 @@ TEST_P(Interruption, StopsWithTheFilesWhole) {
   EXPECT_EQ(run.output.find("Fine scansione"), std::string::npos);
 
   EXPECT_TRUE(testing::verifyDatabase(dir / "opere.ddb"));
-  if (std::filesystem::exists(dir / "opere.idb")) {
-    EXPECT_TRUE(testing::verifyDatabase(dir / "opere.idb"));
-  }
-  EXPECT_EQ(std::filesystem::exists(dir / "opere.idb"), GetParam().phase == Phase::kWrite);
+  // The index database did not exist before the run, and its working copy,
+  // like that of the data database, was thrown away.
+  EXPECT_FALSE(std::filesystem::exists(dir / "opere.idb"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "opere.idb.nuovo"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "opere.ddb.nuovo"));
 
-  // Every earlier record is still there, unchanged; everything else stored is
-  // a record of the file (the last of its number, for the phases after the
-  // load, which completed).
+  // Every earlier record is still there, unchanged. An interrupted load
+  // stores nothing; after a completed one every record of the file is there
+  // (the last of its number).
   std::map<std::string, std::string> lastOfFile;
   for (const auto& record : fileRecords) {
     auto [key, data] = testing::storedItemOf(record);
@@ -93,9 +111,7 @@ TEST_P(Interruption, StopsWithTheFilesWhole) {
     ++fileFound;
   }
   EXPECT_EQ(earlierFound, static_cast<std::size_t>(kEarlierRecords));
-  if (GetParam().phase != Phase::kLoad) {
-    EXPECT_EQ(fileFound, lastOfFile.size());
-  }
+  EXPECT_EQ(fileFound, GetParam().phase == Phase::kLoad ? 0 : lastOfFile.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -104,8 +120,45 @@ INSTANTIATE_TEST_SUITE_P(
                       InterruptionCase{"TermWhileLoading", Phase::kLoad, SIGTERM},
                       InterruptionCase{"CtrlCWhileScanning", Phase::kScan, SIGINT},
                       InterruptionCase{"TermWhileScanning", Phase::kScan, SIGTERM},
+                      InterruptionCase{"HangUpWhileLoading", Phase::kLoad, SIGHUP},
                       InterruptionCase{"CtrlCWhileWritingTheIndex", Phase::kWrite, SIGINT}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A run that does not answer its first signal (stopped here, so that both
+// signals wait together) ends at the second, at once: its working copy stays
+// behind, the files are as before, and the next run clears it away.
+TEST(Interruption, ASecondSignalEndsTheRunAtOnce) {
+  InterruptedCatalogue dir;
+  testing::SignalOnOutput interrupt;
+  interrupt.marker = "Inizio scansione\n.";
+  interrupt.action = [](pid_t pid) {
+    kill(pid, SIGSTOP);
+    kill(pid, SIGINT);
+    kill(pid, SIGTERM);
+    kill(pid, SIGCONT);
+  };
+  const auto run = testing::runIndexer(dir.path(), interrupt);
+  EXPECT_TRUE(run.output.ends_with(".Esecuzione interrotta\n")) << run.output;
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_TRUE(std::filesystem::exists(dir / "opere.ddb.nuovo"));
+  EXPECT_EQ(dir.dataItems(), dir.earlierItems);
+
+  EXPECT_EQ(dir.run().exitStatus, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "opere.ddb.nuovo"));
+  EXPECT_EQ(dir.dataItems().size(), dir.itemsAfterARun());
+}
+
+// A console that goes away (a pipe whose reader has ended) leaves the work
+// on the files to finish, and the exit status to tell how it ended.
+TEST(Interruption, AClosedConsoleDoesNotStopTheRun) {
+  InterruptedCatalogue dir;
+  const auto run = testing::runProgram(
+      "/bin/bash", dir.path(),
+      {"-c", "set -o pipefail; \"$0\" | head -c 20 >/dev/null", testing::indexerExecutable().string()});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_TRUE(testing::verifyDatabase(dir / "opere.idb"));
+  EXPECT_EQ(dir.dataItems().size(), dir.itemsAfterARun());
+}
 
 }  // namespace
 }  // namespace indicizza
