@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "catalogo/number_sort.h"
 #include "catalogo/tool_failure.h"
 
 namespace indicizza::catalogo {
@@ -89,12 +90,8 @@ std::vector<std::string> IndexTerms::keysFor(std::string_view term, bool prefix,
 }
 
 std::vector<RecordNumber> IndexTerms::recordsUnder(std::string_view key) {
-  const std::vector<IndexEntry> entries = fetchEntries(index_, key);
-  std::vector<RecordNumber> numbers;
-  numbers.reserve(entries.size());
-  for (const IndexEntry& entry : entries) numbers.push_back(entry.recordNumber);
-  std::sort(numbers.begin(), numbers.end());
-  numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+  std::vector<RecordNumber> numbers = fetchRecordNumbers(index_, key);
+  sortUnique(numbers);
   return numbers;
 }
 

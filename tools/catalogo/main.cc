@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalogo/create_database_command.h"
@@ -101,7 +102,7 @@ int main(int argc, char** argv) {
   std::string searchFormat = "testo";
   bool exact = false;
   auto* search = app.add_subcommand("cerca", "Cerca i record: parole, codici, frasi, prefissi, OR, NOT");
-  search->add_option("RICERCA", searchCommand.query, "Parole, codici e operatori (vedi sotto)")->required();
+  search->add_option("RICERCA", searchCommand.query, "Parole, codici e operatori (vedi sotto)");
   addFormatOption(*search, searchFormat);
   search->add_flag("--conta", searchCommand.countOnly, "Scrive solo il numero dei record trovati");
   search->add_option("--limite", searchCommand.limit, "Mostra al più N record")->check(CLI::PositiveNumber);
@@ -156,8 +157,21 @@ int main(int argc, char** argv) {
     command->set_help_flag("-h,--help", "Mostra questo aiuto ed esce");
   }
 
+  // Everything after "--" in a search is query text, even when it starts
+  // with '-' (CLI11 hands "--" back to the main command once a positional
+  // has a value, so the split is made here).
+  std::vector<std::string> afterMark;
+  int parsedArguments = argc;
+  if (argc > 1 && std::string_view(argv[1]) == search->get_name()) {
+    for (int i = 2; i < argc; ++i) {
+      if (std::string_view(argv[i]) != "--") continue;
+      afterMark.assign(argv + i + 1, argv + argc);
+      parsedArguments = i;
+      break;
+    }
+  }
   try {
-    app.parse(argc, argv);
+    app.parse(parsedArguments, argv);
   } catch (const CLI::ParseError& error) {
     const int status = app.exit(error);
     return status == 0 ? kExitFound : kExitFailure;
@@ -165,6 +179,8 @@ int main(int argc, char** argv) {
 
   try {
     if (*search) {
+      searchCommand.query.insert(searchCommand.query.end(), afterMark.begin(), afterMark.end());
+      if (searchCommand.query.empty()) throw ToolFailure("Argomento mancante: la ricerca. Aiuto: catalogo help cerca");
       searchCommand.format = formatOf(searchFormat);
       searchCommand.matching = exact ? Matching::kExact : Matching::kFolded;
       return runSearch(searchCommand);
@@ -180,7 +196,8 @@ int main(int argc, char** argv) {
     if (*verify) return runVerify();
     if (*help) {
       if (helpTopic.empty()) {
-        std::cout << app.help();
+        // app.help() would show the help of the command given: "help".
+        std::cout << app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
         return kExitFound;
       }
       for (const CLI::App* command : app.get_subcommands({})) {

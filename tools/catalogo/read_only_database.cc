@@ -58,17 +58,35 @@ std::optional<std::vector<IndexEntry>> entriesOf(std::span<const std::uint8_t> s
   return entries;
 }
 
-std::vector<IndexEntry> fetchEntries(ReadOnlyDatabase& index, std::string_view term) {
+namespace {
+
+// The data stored under `term`, a whole number of entries; empty when the
+// term is absent.
+std::span<const std::uint8_t> storedEntries(ReadOnlyDatabase& index, std::string_view term) {
   bdb::Item item;
   const int result = index.handle.get(bytesOf(term), item);
   if (result == bdb::kNotFound) return {};
   if (result != 0) readFailed(index, result);
-  auto entries = entriesOf(item.bytes());
-  if (!entries) {
+  if (item.size % kStoredEntrySize != 0) {
     throw ToolFailure("Dati di lunghezza errata in " + index.fileName + " per il termine " +
                       displayText(term));
   }
-  return std::move(*entries);
+  return item.bytes();
+}
+
+}  // namespace
+
+std::vector<IndexEntry> fetchEntries(ReadOnlyDatabase& index, std::string_view term) {
+  return *entriesOf(storedEntries(index, term));
+}
+
+std::vector<RecordNumber> fetchRecordNumbers(ReadOnlyDatabase& index, std::string_view term) {
+  const std::span<const std::uint8_t> stored = storedEntries(index, term);
+  std::vector<RecordNumber> numbers(stored.size() / kStoredEntrySize);
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    numbers[i] = indexEntryOf(stored.subspan(i * kStoredEntrySize).first<kStoredEntrySize>()).recordNumber;
+  }
+  return numbers;
 }
 
 }  // namespace indicizza::catalogo

@@ -41,4 +41,8 @@ std::optional<std::vector<IndexEntry>> entriesOf(std::span<const std::uint8_t> s
 // is absent. Throws ToolFailure when the data is malformed or the read fails.
 std::vector<IndexEntry> fetchEntries(ReadOnlyDatabase& index, std::string_view term);
 
+// The record numbers of the entries stored under `term`, in stored order
+// (fetchEntries without the kind codes, for long lists).
+std::vector<RecordNumber> fetchRecordNumbers(ReadOnlyDatabase& index, std::string_view term);
+
 }  // namespace indicizza::catalogo

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "catalogo/index_terms.h"
+#include "catalogo/number_sort.h"
 #include "catalogo/record_match.h"
 #include "index_store/index_database.h"
 #include "indexing/byte_classes.h"
@@ -27,8 +28,7 @@ Numbers unionOf(std::vector<Numbers> lists) {
   if (lists.size() == 1) return std::move(lists.front());
   Numbers all;
   for (const Numbers& list : lists) all.insert(all.end(), list.begin(), list.end());
-  std::sort(all.begin(), all.end());
-  all.erase(std::unique(all.begin(), all.end()), all.end());
+  sortUnique(all);
   return all;
 }
 
@@ -159,7 +159,7 @@ SearchResult runQuery(SearchDatabases& databases, const QueryNode& query, const 
   SearchResult result;
   const std::uint64_t first = std::max<std::uint64_t>(options.from, 1);
   for (std::size_t i = 0; i < candidates.size(); ++i) {
-    if (!options.countOnly && options.limit && result.page.size() >= *options.limit) {
+    if (!options.countOnly && options.limit && result.pageSize >= *options.limit) {
       result.unchecked = candidates.size() - i;
       result.total += result.unchecked;
       break;
@@ -174,7 +174,13 @@ SearchResult runQuery(SearchDatabases& databases, const QueryNode& query, const 
     result.staleEntries += listings.staleEntriesOf(number, &view);
     if (!matchesRecord(query, view, options.matching)) continue;
     ++result.total;
-    if (!options.countOnly && result.total >= first) result.page.push_back(std::move(*record));
+    if (options.countOnly || result.total < first) continue;
+    ++result.pageSize;
+    if (options.onPageRecord) {
+      options.onPageRecord(*record);
+    } else {
+      result.page.push_back(std::move(*record));
+    }
   }
   return result;
 }

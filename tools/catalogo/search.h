@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -45,11 +46,17 @@ struct SearchOptions {
   // Only the total is wanted: every proposed record is checked, no page
   // is kept.
   bool countOnly = false;
+  // When set, each record of the page is handed to it, in order, as soon
+  // as it is found, instead of being kept in SearchResult::page (a page
+  // without a limit may be most of the catalogue).
+  std::function<void(const DecodedRecord&)> onPageRecord;
 };
 
 struct SearchResult {
-  // The records of the page, in record-number order, as stored.
+  // The records of the page, in record-number order, as stored (empty
+  // when SearchOptions::onPageRecord took them).
   std::vector<DecodedRecord> page;
+  std::uint64_t pageSize = 0;
   // The number of results. Records are read only until the page is full:
   // the records the index proposes beyond it are counted without being
   // checked (`unchecked` of them), and the total is then an upper bound.

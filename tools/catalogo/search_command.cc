@@ -30,14 +30,16 @@ std::string countLine(const SearchResult& result, const SearchCommand& command) 
   std::string line = result.exact() ? recordCount(result.total) : "al più " + recordCount(result.total);
   if (!result.exact()) {
     line += " (" + std::to_string(result.unchecked) +
-            " proposti dall'indice non ancora controllati sul record: --conta dà il numero esatto)";
+            (result.unchecked == 1 ? " proposto dall'indice non ancora controllato"
+                                   : " proposti dall'indice non ancora controllati") +
+            " sul record: --conta dà il numero esatto)";
   }
   const bool paged = command.from > 1 || (command.limit && *command.limit < result.total);
   if (paged) {
-    if (result.page.empty()) {
+    if (result.pageSize == 0) {
       line += ", nessuno dal " + std::to_string(command.from) + "°";
     } else {
-      const std::uint64_t last = command.from + result.page.size() - 1;
+      const std::uint64_t last = command.from + result.pageSize - 1;
       line += last == command.from ? ", mostrato il " + std::to_string(last) + "°"
                                    : ", mostrati " + std::to_string(command.from) + "-" + std::to_string(last);
     }
@@ -66,13 +68,17 @@ int runSearch(const SearchCommand& command) {
   options.from = command.from;
   options.limit = command.limit;
   options.countOnly = command.countOnly;
+  if (!command.countOnly) {
+    std::cout << headerLine(command.format);
+    options.onPageRecord = [&](const DecodedRecord& record) {
+      std::cout << formattedRow(command.format, rowOf(record));
+    };
+  }
   const SearchResult result = runQuery(databases, parse.query->root, options);
 
   if (command.countOnly) {
     std::cout << result.total << '\n';
   } else {
-    std::cout << headerLine(command.format);
-    for (const DecodedRecord& record : result.page) std::cout << formattedRow(command.format, rowOf(record));
     std::cout.flush();
     (command.format == OutputFormat::kText ? std::cout : std::cerr) << countLine(result, command) << '\n';
   }

@@ -122,12 +122,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Catalogo, EveryBadLineIsReportedNotJustTheFirst) {
   CatalogueDir dir;
-  writeFile(dir / "in.tsv", "T1\tC1\r\nok\t1\r\n" + std::string(31, 'a') + "\t1\r\nok\t1\r\nok\r\n");
+  writeFile(dir / "in.tsv", "RecordNumber\tT1\tC1\r\n1\tok\t1\r\n2\t" + std::string(31, 'a') +
+                                "\t1\r\n3\tok\t1\r\n4\tok\r\n");
   const auto run = runCatalogo(dir.path(), {"cifra", "in.tsv"});
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_EQ(run.errorOutput,
             "riga 3, campo T1: 31 byte, al massimo 30\n"
-            "riga 5: 1 valore invece di 2\n"
+            "riga 5: 2 valori invece di 3\n"
             "2 righe con errori (2 errori): opere.cry non modificato\n");
   EXPECT_FALSE(std::filesystem::exists(dir / "opere.cry"));
 }

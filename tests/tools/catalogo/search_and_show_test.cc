@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
         SearchCase{"TwoWordsIntersect", {"BACH", "sonata"}, {1}},
         SearchCase{"WordsOfOneArgumentIntersect", {"w.a. mozart"}, {3}},
         SearchCase{"CodeAsGiven", {"BWV1001"}, {1}},
-        SearchCase{"CodeIsNotUpperCased", {"bwv1001"}, {}},
+        SearchCase{"CodeInAnyCase", {"bwv1001"}, {1}},
         SearchCase{"CodeAndWord", {"K545", "sonata"}, {3}},
         SearchCase{"Utf8ArgumentFindsLatin1Word", {"chrétiens"}, {4}},
         SearchCase{"NoCommonRecord", {"mozart", "partita"}, {}},
@@ -68,12 +68,12 @@ TEST(Catalogo, SearchShowsNumberIndexKindCodeAndTextFields) {
   CatalogueDir dir;
   testing::indexSmallCatalogue(dir);
   EXPECT_EQ(runCatalogo(dir.path(), {"cerca", "partita"}).output,
-            "     2  pF  J. S. Bach | Partita\n1 record trovato\n");
+            "     2  pF  J. S. Bach |  |  | Partita |  |  |  |  |  |  |  |\n1 record trovato\n");
   EXPECT_EQ(runCatalogo(dir.path(), {"cerca", "adam"}).output,
-            "     4  VO  A. Adam | Minuit Chrétiens\n1 record trovato\n");
+            "     4  VO  A. Adam |  |  | Minuit Chrétiens |  |  |  |  |  |  |  |\n1 record trovato\n");
 }
 
-TEST(Catalogo, SearchNotesAnEntryWhoseRecordIsNotStored) {
+TEST(Catalogo, SearchLeavesOutAnEntryWhoseRecordIsNotStored) {
   CatalogueDir dir;
   testing::indexSmallCatalogue(dir);
   const auto entry = storedEntryOf({77, {{'A', 'L'}}});
@@ -81,8 +81,9 @@ TEST(Catalogo, SearchNotesAnEntryWhoseRecordIsNotStored) {
   testing::loadDatabase(dir / "opere.idb",
                         {{"ORFANO", std::string(entry.begin(), entry.end())}});
   const auto run = runCatalogo(dir.path(), {"cerca", "orfano"});
-  EXPECT_EQ(run.output, "    77  AL  (record assente da opere.ddb)\n1 record trovato\n");
-  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.output, "Nessun record trovato\n");
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_NE(run.errorOutput.find("Nota: 1 voce di opere.idb non vale più"), std::string::npos);
 }
 
 struct FailureCase {
@@ -111,12 +112,13 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"SearchWithoutData", {"cerca", "bach"}, "opere.ddb", "File opere.ddb indefinito"},
         FailureCase{"SearchForSeparatorsOnly", {"cerca", "..."}, "", "Parola senza termini"},
         FailureCase{"SearchWithoutWords", {"cerca"}, "", "Argomento mancante"},
+        FailureCase{"SearchWithAnUnknownOption", {"cerca", "-x"}, "", "Opzione sconosciuta: -x"},
         FailureCase{"ShowWithoutData", {"mostra", "1"}, "opere.ddb", "File opere.ddb indefinito"},
         FailureCase{"ShowLetters", {"mostra", "abc"}, "", "Numero di record non valido: 'abc'"},
         FailureCase{"ShowTrailingJunk", {"mostra", "12x"}, "", "Numero di record non valido"},
         FailureCase{"ShowBeyond32Bits", {"mostra", "99999999999"}, "", "Numero di record non valido"},
-        FailureCase{"UnknownCommand", {"elenca"}, "", "Comando mancante o sconosciuto"},
-        FailureCase{"ExtraArgument", {"mostra", "1", "2"}, "", "Argomenti in più"}),
+        FailureCase{"UnknownCommand", {"elenca"}, "", "Comando sconosciuto: elenca"},
+        FailureCase{"ExtraArgument", {"crea-db", "x"}, "", "Argomenti in più"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Catalogo, ShowListsTheFieldsAndTheIndexReadings) {
