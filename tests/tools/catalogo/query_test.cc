@@ -3,6 +3,9 @@
 // term folds to.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "catalogo/number_sort.h"
 #include "catalogo/query_parser.h"
 #include "catalogo/term_folding.h"
 
@@ -148,6 +151,25 @@ TEST(Catalogo, ExactMatchingUpperCasesWordsOnlyAsTheIndexerDoes) {
   EXPECT_EQ(catalogo::comparableTerm("perch\xE9", catalogo::Matching::kExact), "PERCH\xE9");
   EXPECT_EQ(catalogo::comparableTerm("bwv1002", catalogo::Matching::kExact), "bwv1002");
   EXPECT_EQ(catalogo::comparableTerm("bwv1002", catalogo::Matching::kFolded), "BWV1002");
+}
+
+TEST(Catalogo, LongNumberListsAreSortedWithNegativesAndRepeatsOnce) {
+  // In the data database's key order (lowest byte first), as entry lists
+  // hold them, with repeats and negative numbers: long enough for the radix
+  // sort.
+  std::vector<RecordNumber> numbers;
+  for (int low = 0; low < 256; low += 3) {
+    for (int high : {0, 1, 300, -1}) numbers.push_back(high * 256 + low);
+  }
+  numbers.push_back(256 * 300);
+  numbers.push_back(-2147483647 - 1);
+  std::vector<RecordNumber> expected = numbers;
+  std::sort(expected.begin(), expected.end());
+  expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+  catalogo::sortUnique(numbers);
+  EXPECT_EQ(numbers, expected);
+  EXPECT_EQ(numbers.front(), -2147483647 - 1);
+  EXPECT_EQ(numbers.size(), 86u * 4 + 1);
 }
 
 }  // namespace

@@ -158,6 +158,49 @@ TEST(Catalogo, ShowReadsTextFieldsAsTheIndexerDoes) {
             "Numero        5\nTipo indice   VO\n");
 }
 
+struct ShowCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  std::string output;
+  std::string errorOutput;
+  int exitStatus;
+};
+
+class ShowMany : public ::testing::TestWithParam<ShowCase> {};
+
+TEST_P(ShowMany, WritesEachNumberInTheOrderGiven) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  const auto run = runCatalogo(dir.path(), GetParam().arguments);
+  EXPECT_EQ(run.output, GetParam().output);
+  EXPECT_EQ(run.errorOutput, GetParam().errorOutput);
+  EXPECT_EQ(run.exitStatus, GetParam().exitStatus);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, ShowMany,
+    ::testing::Values(
+        ShowCase{"Tsv",
+                 {"mostra", "4", "2", "--formato", "tsv"},
+                 "numero\ttipo\tT1\tT2\tT3\tT4\tT5\tT6\tT7\tC1\tC2\tC3\tC4\tC5\n"
+                 "4\tVO\tA. Adam\t\t\tMinuit Chrétiens\t\t\t\t\t\t\t\t\n"
+                 "2\tpF\tJ. S. Bach\t\t\tPartita\t\t\t\t\t\t\t\t\n",
+                 "", 0},
+        ShowCase{"JsonWithAMissingNumber",
+                 {"mostra", "--formato", "json", "99", "3"},
+                 "{\"numero\":3,\"tipo\":\"PF\",\"T1\":\"W. A. Mozart\",\"T2\":\"\",\"T3\":\"\","
+                 "\"T4\":\"Sonata facile\",\"T5\":\"\",\"T6\":\"\",\"T7\":\"\",\"C1\":\"K545\","
+                 "\"C2\":\"\",\"C3\":\"\",\"C4\":\"\",\"C5\":\"\"}\n",
+                 "Record 99 non trovato\n", 1},
+        ShowCase{"TextRecordsApart",
+                 {"mostra", "1", "99"},
+                 "Record 1\nRecordNumber  000001\nKindCode      AR\nFlagA\nFlagB\nT1            J. S. Bach\n"
+                 "T2\nT3\nT4            Sonata in G\nT5\nT6\nT7\nC1            BWV1001\nC2\nC3\nC4\nC5\n"
+                 "Numero        1\nTipo indice   AR\n\nRecord 99 non trovato\n",
+                 "", 1},
+        ShowCase{"EveryNumberCheckedFirst", {"mostra", "1", "x"}, "", "Numero di record non valido: 'x'\n", 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(Catalogo, ShowOfAnAbsentNumberSaysSo) {
   CatalogueDir dir;
   testing::indexSmallCatalogue(dir);
