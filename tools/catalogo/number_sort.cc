@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 
 namespace indicizza::catalogo {
@@ -15,10 +16,37 @@ constexpr std::size_t kSmallList = 256;
 // Flipping the sign bit makes the unsigned order of the bits the signed
 // order of the numbers.
 constexpr std::uint32_t kSignBit = 0x80000000u;
+// A bitmap is used when it holds at most this many bits per number.
+constexpr std::uint64_t kBitmapBitsPerNumber = 64;
+constexpr std::uint64_t kWordBits = 64;
+
+// Sorts and removes repeats by marking each number in a bitmap of the span
+// they cover, when that span is dense enough (record numbers mostly are).
+bool sortUniqueByBitmap(std::vector<RecordNumber>& numbers) {
+  const auto [low, high] = std::minmax_element(numbers.begin(), numbers.end());
+  const std::int64_t first = *low;
+  const std::uint64_t span = static_cast<std::uint64_t>(static_cast<std::int64_t>(*high) - first) + 1;
+  if (span / kBitmapBitsPerNumber > numbers.size()) return false;
+  std::vector<std::uint64_t> bits((span + kWordBits - 1) / kWordBits, 0);
+  for (const RecordNumber number : numbers) {
+    const std::uint64_t at = static_cast<std::uint64_t>(number - first);
+    bits[at / kWordBits] |= std::uint64_t{1} << (at % kWordBits);
+  }
+  std::size_t count = 0;
+  for (std::size_t w = 0; w < bits.size(); ++w) {
+    for (std::uint64_t word = bits[w]; word != 0; word &= word - 1) {
+      numbers[count++] = static_cast<RecordNumber>(first + static_cast<std::int64_t>(w * kWordBits) +
+                                                   std::countr_zero(word));
+    }
+  }
+  numbers.resize(count);
+  return true;
+}
 
 }  // namespace
 
 void sortUnique(std::vector<RecordNumber>& numbers) {
+  if (numbers.size() >= kSmallList && sortUniqueByBitmap(numbers)) return;
   if (numbers.size() < kSmallList) {
     std::sort(numbers.begin(), numbers.end());
   } else {

@@ -82,9 +82,11 @@ std::vector<IndexEntry> fetchEntries(ReadOnlyDatabase& index, std::string_view t
 
 std::vector<RecordNumber> fetchRecordNumbers(ReadOnlyDatabase& index, std::string_view term) {
   const std::span<const std::uint8_t> stored = storedEntries(index, term);
-  std::vector<RecordNumber> numbers(stored.size() / kStoredEntrySize);
-  for (std::size_t i = 0; i < numbers.size(); ++i) {
-    numbers[i] = indexEntryOf(stored.subspan(i * kStoredEntrySize).first<kStoredEntrySize>()).recordNumber;
+  std::vector<RecordNumber> numbers;
+  numbers.reserve(stored.size() / kStoredEntrySize);
+  for (std::size_t at = 0; at < stored.size(); at += kStoredEntrySize) {
+    // An entry starts with its record number, laid out as a record key.
+    numbers.push_back(recordNumberOfKey(stored.subspan(at).first<kRecordKeySize>()));
   }
   return numbers;
 }

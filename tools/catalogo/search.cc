@@ -4,6 +4,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "catalogo/index_terms.h"
@@ -17,24 +18,27 @@ namespace indicizza::catalogo {
 namespace {
 
 using Numbers = std::vector<RecordNumber>;
+// Record lists are shared, not copied: the list of a common word holds
+// about one number per record of the catalogue.
+using SharedNumbers = std::shared_ptr<const Numbers>;
 
 // One index key a query term stands for, with the records listed under it.
 struct KeyRecords {
   std::string key;
-  Numbers records;  // ascending
+  SharedNumbers records;  // ascending
 };
 
-Numbers unionOf(std::vector<Numbers> lists) {
-  if (lists.size() == 1) return std::move(lists.front());
-  Numbers all;
-  for (const Numbers& list : lists) all.insert(all.end(), list.begin(), list.end());
-  sortUnique(all);
+SharedNumbers unionOf(const std::vector<SharedNumbers>& lists) {
+  if (lists.size() == 1) return lists.front();
+  auto all = std::make_shared<Numbers>();
+  for (const SharedNumbers& list : lists) all->insert(all->end(), list->begin(), list->end());
+  sortUnique(*all);
   return all;
 }
 
-Numbers intersectionOf(const Numbers& a, const Numbers& b) {
-  Numbers both;
-  std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(both));
+SharedNumbers intersectionOf(const SharedNumbers& a, const SharedNumbers& b) {
+  auto both = std::make_shared<Numbers>();
+  std::set_intersection(a->begin(), a->end(), b->begin(), b->end(), std::back_inserter(*both));
   return both;
 }
 
@@ -46,39 +50,43 @@ class Proposal {
   // The records that may match `node`: every record that matches it is
   // among them when the index is up to date. A NOT is left to the check on
   // the record, so kAll intersects only its other members.
-  Numbers candidates(const QueryNode& node) {
+  SharedNumbers candidates(const QueryNode& node) {
     switch (node.kind) {
       case NodeKind::kTerm: return unionOf(lookUp(node.tokens.front(), node.prefix));
       case NodeKind::kPhrase: return phraseCandidates(node);
       case NodeKind::kAny: {
-        std::vector<Numbers> lists;
+        std::vector<SharedNumbers> lists;
         for (const QueryNode& child : node.children) lists.push_back(candidates(child));
-        return unionOf(std::move(lists));
+        return unionOf(lists);
       }
       case NodeKind::kAll: {
-        std::optional<Numbers> all;
+        SharedNumbers all;
         for (const QueryNode& child : node.children) {
           if (child.kind == NodeKind::kNot) continue;
-          Numbers some = candidates(child);
-          all = all ? intersectionOf(*all, some) : std::move(some);
+          SharedNumbers some = candidates(child);
+          all = all ? intersectionOf(all, some) : std::move(some);
           if (all->empty()) break;
         }
-        return all ? std::move(*all) : Numbers();
+        return all ? all : kNone;
       }
       case NodeKind::kNot: break;  // never asked: see kAll
     }
-    return {};
+    return kNone;
   }
 
   const std::vector<KeyRecords>& keys() const { return keys_; }
 
  private:
+  inline static const SharedNumbers kNone = std::make_shared<const Numbers>();
+
   // The record lists of every key `token` stands for.
-  std::vector<Numbers> lookUp(const std::string& token, bool prefix) {
-    std::vector<Numbers> lists;
+  std::vector<SharedNumbers> lookUp(const std::string& token, bool prefix) {
+    std::vector<SharedNumbers> lists;
     for (std::string& key : terms_.keysFor(token, prefix, matching_)) {
       const auto [known, added] = keyIndex_.try_emplace(key, keys_.size());
-      if (added) keys_.push_back({std::move(key), terms_.recordsUnder(known->first)});
+      if (added) {
+        keys_.push_back({std::move(key), std::make_shared<const Numbers>(terms_.recordsUnder(known->first))});
+      }
       lists.push_back(keys_[known->second].records);
     }
     return lists;
@@ -86,17 +94,17 @@ class Proposal {
 
   // The records listed under every word of the phrase that the index holds
   // (a word it does not hold may be a stop word; the record check sees it).
-  Numbers phraseCandidates(const QueryNode& node) {
-    std::optional<Numbers> all;
+  SharedNumbers phraseCandidates(const QueryNode& node) {
+    SharedNumbers all;
     for (const std::string& token : node.tokens) {
       if (holdsDigit(token)) continue;  // numbers in text are never indexed
-      std::vector<Numbers> lists = lookUp(token, false);
+      const std::vector<SharedNumbers> lists = lookUp(token, false);
       if (lists.empty()) continue;
-      Numbers some = unionOf(std::move(lists));
-      all = all ? intersectionOf(*all, some) : std::move(some);
+      SharedNumbers some = unionOf(lists);
+      all = all ? intersectionOf(all, some) : std::move(some);
       if (all->empty()) break;
     }
-    return all ? std::move(*all) : Numbers();
+    return all ? all : kNone;
   }
 
   IndexTerms& terms_;
@@ -132,8 +140,9 @@ class ListingWalk {
 
  private:
   void push(std::size_t k) {
-    if (next_[k] == keys_[k].records.size()) return;
-    heads_.emplace_back(keys_[k].records[next_[k]], k);
+    const Numbers& records = *keys_[k].records;
+    if (next_[k] == records.size()) return;
+    heads_.emplace_back(records[next_[k]], k);
     std::push_heap(heads_.begin(), heads_.end(), std::greater<>());
   }
 
@@ -153,7 +162,8 @@ SearchDatabases openSearchDatabases() {
 SearchResult runQuery(SearchDatabases& databases, const QueryNode& query, const SearchOptions& options) {
   IndexTerms terms(databases.index);
   Proposal proposal(terms, options.matching);
-  const Numbers candidates = proposal.candidates(query);
+  const SharedNumbers proposed = proposal.candidates(query);
+  const Numbers& candidates = *proposed;
   ListingWalk listings(proposal.keys());
 
   SearchResult result;

@@ -172,5 +172,19 @@ TEST(Catalogo, LongNumberListsAreSortedWithNegativesAndRepeatsOnce) {
   EXPECT_EQ(numbers.size(), 86u * 4 + 1);
 }
 
+TEST(Catalogo, DenseNumberListsAreSortedAsWell) {
+  // Records -5..1999 as an entry list holds them (lowest byte first), each
+  // twice: a span close to the count, sorted through a bitmap.
+  std::vector<RecordNumber> numbers;
+  for (int low = 0; low < 256; ++low) {
+    for (int number = -5; number < 2000; ++number) {
+      if ((number & 0xFF) == low) numbers.insert(numbers.end(), 2, number);
+    }
+  }
+  catalogo::sortUnique(numbers);
+  ASSERT_EQ(numbers.size(), 2005u);
+  for (std::size_t i = 0; i < numbers.size(); ++i) ASSERT_EQ(numbers[i], static_cast<int>(i) - 5);
+}
+
 }  // namespace
 }  // namespace indicizza
