@@ -48,6 +48,17 @@ std::optional<DecodedRecord> fetchRecord(ReadOnlyDatabase& data, RecordNumber nu
   return DecodedRecord::fromScrambled(item.bytes(), key);
 }
 
+std::optional<DecodedRecord> fetchWholeRecord(ReadOnlyDatabase& data, RecordNumber number,
+                                              const ScrambleKey& key) {
+  const RecordKey recordKey = recordKeyOf(number);
+  bdb::Item item;
+  const int result = data.handle.get(recordKey, item);
+  if (result == bdb::kNotFound) return std::nullopt;
+  if (result != 0) readFailed(data, result);
+  if (item.size != kStoredRecordSize) return std::nullopt;
+  return DecodedRecord::fromScrambled(item.bytes(), key);
+}
+
 std::optional<std::vector<IndexEntry>> entriesOf(std::span<const std::uint8_t> stored) {
   if (stored.size() % kStoredEntrySize != 0) return std::nullopt;
   std::vector<IndexEntry> entries;

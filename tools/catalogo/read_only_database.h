@@ -33,6 +33,13 @@ ReadOnlyDatabase openReadOnly(const std::string& fileName);
 std::optional<DecodedRecord> fetchRecord(ReadOnlyDatabase& data, RecordNumber number,
                                          const ScrambleKey& key);
 
+// The record stored under `number`, descrambled, when the item is a whole
+// stored record; nothing when the key is absent or its item is not 524
+// bytes long (the indexer skips such items too). Throws ToolFailure when
+// the read fails.
+std::optional<DecodedRecord> fetchWholeRecord(ReadOnlyDatabase& data, RecordNumber number,
+                                              const ScrambleKey& key);
+
 // The entries of stored index data, in stored order; nothing when its size is
 // not a multiple of the stored entry size.
 std::optional<std::vector<IndexEntry>> entriesOf(std::span<const std::uint8_t> stored);

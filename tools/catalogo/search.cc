@@ -175,7 +175,7 @@ SearchResult runQuery(SearchDatabases& databases, const QueryNode& query, const 
       break;
     }
     const RecordNumber number = candidates[i];
-    std::optional<DecodedRecord> record = fetchRecord(databases.data, number, databases.key);
+    std::optional<DecodedRecord> record = fetchWholeRecord(databases.data, number, databases.key);
     if (!record) {
       result.staleEntries += listings.staleEntriesOf(number, nullptr);
       continue;

@@ -64,7 +64,8 @@ struct SearchResult {
   std::uint64_t unchecked = 0;
   bool exact() const { return unchecked == 0; }
   // Index entries found not to hold among the records read: the record is
-  // not stored, or no longer carries the entry's term.
+  // not stored (or its item is not a whole record), or no longer carries
+  // the entry's term.
   std::uint64_t staleEntries = 0;
 };
 

@@ -86,6 +86,22 @@ TEST(Catalogo, SearchLeavesOutAnEntryWhoseRecordIsNotStored) {
   EXPECT_NE(run.errorOutput.find("Nota: 1 voce di opere.idb non vale più"), std::string::npos);
 }
 
+TEST(Catalogo, SearchPassesOverAStoredItemThatIsNoWholeRecord) {
+  CatalogueDir dir;
+  dir.dataDatabase({testing::storedItemOf(PlainRecord().recordNumber(1).kindCode("AR").textField(1, "Sonata")),
+                    {testing::recordKey(2), "short"}});
+  std::string entries;
+  for (const RecordNumber number : {1, 2}) {
+    const auto entry = storedEntryOf({number, {{'A', 'R'}}});
+    entries.append(entry.begin(), entry.end());
+  }
+  testing::loadDatabase(dir / "opere.idb", {{"SONATA", entries}});
+  const auto run = runCatalogo(dir.path(), {"cerca", "sonata"});
+  EXPECT_EQ(run.output, "     1  AR  Sonata |  |  |  |  |  |  |  |  |  |  |\n1 record trovato\n");
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_NE(run.errorOutput.find("Nota: 1 voce di opere.idb non vale più"), std::string::npos) << run.errorOutput;
+}
+
 struct FailureCase {
   const char* name;
   std::vector<std::string> arguments;
