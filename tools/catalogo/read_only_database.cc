@@ -34,29 +34,36 @@ ReadOnlyDatabase openReadOnly(const std::string& fileName) {
   return database;
 }
 
-std::optional<DecodedRecord> fetchRecord(ReadOnlyDatabase& data, RecordNumber number,
-                                         const ScrambleKey& key) {
+namespace {
+
+// The item stored under `number`; nothing when the key is absent.
+std::optional<bdb::Item> storedRecordItem(ReadOnlyDatabase& data, RecordNumber number) {
   const RecordKey recordKey = recordKeyOf(number);
   bdb::Item item;
   const int result = data.handle.get(recordKey, item);
   if (result == bdb::kNotFound) return std::nullopt;
   if (result != 0) readFailed(data, result);
-  if (item.size != kStoredRecordSize) {
+  return item;
+}
+
+}  // namespace
+
+std::optional<DecodedRecord> fetchRecord(ReadOnlyDatabase& data, RecordNumber number,
+                                         const ScrambleKey& key) {
+  const std::optional<bdb::Item> item = storedRecordItem(data, number);
+  if (!item) return std::nullopt;
+  if (item->size != kStoredRecordSize) {
     throw ToolFailure("Record di lunghezza errata in " + data.fileName + ", chiave " +
                       std::to_string(number));
   }
-  return DecodedRecord::fromScrambled(item.bytes(), key);
+  return DecodedRecord::fromScrambled(item->bytes(), key);
 }
 
 std::optional<DecodedRecord> fetchWholeRecord(ReadOnlyDatabase& data, RecordNumber number,
                                               const ScrambleKey& key) {
-  const RecordKey recordKey = recordKeyOf(number);
-  bdb::Item item;
-  const int result = data.handle.get(recordKey, item);
-  if (result == bdb::kNotFound) return std::nullopt;
-  if (result != 0) readFailed(data, result);
-  if (item.size != kStoredRecordSize) return std::nullopt;
-  return DecodedRecord::fromScrambled(item.bytes(), key);
+  const std::optional<bdb::Item> item = storedRecordItem(data, number);
+  if (!item || item->size != kStoredRecordSize) return std::nullopt;
+  return DecodedRecord::fromScrambled(item->bytes(), key);
 }
 
 std::optional<std::vector<IndexEntry>> entriesOf(std::span<const std::uint8_t> stored) {
