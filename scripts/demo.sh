@@ -42,5 +42,8 @@ show cerca BWV1009
 show cerca BWV1011
 show cerca bach sonata
 show cerca chopin OP10
+show cerca --conta faure
+show cerca '"trio sonata"' --formato csv
+show cerca 'sonat* T1:bach -trio' --limite 2
 show mostra 43
 show verifica

@@ -185,6 +185,25 @@ int Cursor::getBulk(BulkItems& items, std::uint32_t flags) {
   }
 }
 
+int Cursor::seekKey(std::span<const std::uint8_t> key, Item& found) {
+  DBT keyDbt = makeDbt(key);
+  // A zero-length partial read: the library fetches no data.
+  DBT dataDbt{};
+  dataDbt.flags = DB_DBT_PARTIAL;
+  const int result = cursor_->get(cursor_, &keyDbt, &dataDbt, DB_SET_RANGE);
+  if (result == 0) found = {static_cast<const std::uint8_t*>(keyDbt.data), keyDbt.size};
+  return result;
+}
+
+int Cursor::nextKey(Item& found) {
+  DBT keyDbt{};
+  DBT dataDbt{};
+  dataDbt.flags = DB_DBT_PARTIAL;
+  const int result = cursor_->get(cursor_, &keyDbt, &dataDbt, DB_NEXT);
+  if (result == 0) found = {static_cast<const std::uint8_t*>(keyDbt.data), keyDbt.size};
+  return result;
+}
+
 int Cursor::close() {
   DBC* cursor = cursor_;
   cursor_ = nullptr;

@@ -167,6 +167,14 @@ class Cursor {
   int firstBulk(BulkItems& items) { return getBulk(items, DB_FIRST); }
   int nextBulk(BulkItems& items) { return getBulk(items, DB_NEXT); }
 
+  // Key-only steps, for walking the keys of a database without reading
+  // their data: seekKey moves to the smallest key not below `key`
+  // (DB_SET_RANGE), nextKey to the key after the current one (DB_NEXT).
+  // `found` points into the library's memory (see Item). Returns kNotFound
+  // past the last key.
+  int seekKey(std::span<const std::uint8_t> key, Item& found);
+  int nextKey(Item& found);
+
   // DBC->close; the cursor is gone whatever the result.
   int close();
 

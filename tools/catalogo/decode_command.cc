@@ -53,7 +53,8 @@ int runDecode(TextEncoding encoding) {
       break;
     }
     const std::size_t before = errors.size();
-    const auto line = rowOfRecord(DecodedRecord::fromScrambled(buffer, key), position, encoding, errors);
+    const auto line = rowOfRecord(DecodedRecord::fromScrambled(buffer, key),
+                                  "record " + std::to_string(position), encoding, errors);
     if (line) {
       std::cout << *line << '\n';
     } else {

@@ -1,5 +1,7 @@
 #include "catalogo/encode_command.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -18,6 +20,11 @@ namespace {
 
 // Past this many, line errors are counted but no longer written.
 constexpr std::size_t kMostReportedErrors = 100;
+// The name that stands for standard input.
+constexpr std::string_view kStandardInput = "-";
+// What a UTF-8 file may start with; it is no part of the header.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kRecordNumberColumn = "RecordNumber";
 
 // Reads one line without its line feed, and without a carriage return just
 // before it; false at the end of the input.
@@ -35,52 +42,124 @@ void reportErrors(const std::vector<std::string>& errors, std::size_t& reported)
   }
 }
 
+std::string notChanged() { return std::string(kRecordFileName) + " non modificato"; }
+
+// The record number of each good line, with the line.
+using NumberLines = std::vector<std::pair<RecordNumber, std::size_t>>;
+
+// One message per number carried by more than one line, naming its lines;
+// returns how many numbers that is.
+std::size_t repeatedNumbers(NumberLines& numberLines, std::vector<std::string>* messages) {
+  std::stable_sort(numberLines.begin(), numberLines.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::size_t repeated = 0;
+  for (std::size_t i = 0; i < numberLines.size();) {
+    std::size_t end = i + 1;
+    while (end < numberLines.size() && numberLines[end].first == numberLines[i].first) ++end;
+    if (end - i > 1) {
+      ++repeated;
+      std::string lines;
+      for (std::size_t j = i; j < end; ++j) lines += (j == i ? "" : ", ") + std::to_string(numberLines[j].second);
+      if (messages) {
+        messages->push_back("numero di record " + std::to_string(numberLines[i].first) + " ripetuto: righe " + lines);
+      }
+    }
+    i = end;
+  }
+  return repeated;
+}
+
 }  // namespace
 
-int runEncode(const std::filesystem::path& tsv, TextEncoding encoding) {
-  std::ifstream in(tsv, std::ios::binary);
-  std::error_code ignored;
-  if (!in || std::filesystem::is_directory(tsv, ignored)) {
-    throw ToolFailure("Errore lettura " + tsv.string());
+int runEncode(const EncodeCommand& command) {
+  std::ifstream file;
+  const bool standardInput = command.input == kStandardInput;
+  if (!standardInput) {
+    std::error_code ignored;
+    file.open(command.input, std::ios::binary);
+    if (!file || std::filesystem::is_directory(command.input, ignored)) {
+      throw ToolFailure("Errore lettura " + command.input);
+    }
   }
+  std::istream& in = standardInput ? std::cin : file;
+  const std::string inputName = standardInput ? "lo standard input" : command.input;
+
   std::string line;
-  if (!readLine(in, line)) throw ToolFailure(tsv.string() + ": manca la riga di intestazione");
+  if (!readLine(in, line)) throw ToolFailure(inputName + ": manca la riga di intestazione");
+  if (line.starts_with(kByteOrderMark)) line.erase(0, kByteOrderMark.size());
   std::vector<std::string> errors;
   std::size_t reported = 0;
   const auto columns = parseHeader(line, errors);
   if (!columns) {
     reportErrors(errors, reported);
-    throw ToolFailure("Intestazione non valida: " + std::string(kRecordFileName) + " non modificato");
+    throw ToolFailure("Intestazione non valida: " + notChanged());
+  }
+  const auto numberColumn = std::find_if(columns->begin(), columns->end(), [](const LayoutField* field) {
+    return field->name == kRecordNumberColumn;
+  });
+  if (numberColumn == columns->end()) {
+    throw ToolFailure("Intestazione senza la colonna RecordNumber: ogni record ha bisogno del suo numero; " +
+                      notChanged());
   }
 
   ReplacementFile out(kRecordFileName);
   const ScrambleKey key = buildScrambleKey();
+  RowDecoding decoding;
+  decoding.encoding = command.encoding;
+  decoding.typographic =
+      command.replaceTypographic ? tools::Typographic::kReplaced : tools::Typographic::kRefused;
   ErrorStreamProgress progress;
+  NumberLines numberLines;
   std::size_t lineNumber = 1;
   std::size_t records = 0;
   std::size_t badLines = 0;
   while (readLine(in, line)) {
     ++lineNumber;
-    const auto record = recordOfRow(line, lineNumber, *columns, encoding, errors);
+    const auto record = recordOfRow(line, lineNumber, *columns, decoding, errors);
     if (!record) {
       ++badLines;
       progress.finish();
       reportErrors(errors, reported);
-    } else if (badLines == 0) {
-      const auto scrambled = record->scrambled(key);
-      out.write({reinterpret_cast<const char*>(scrambled.data()), scrambled.size()});
+    } else {
+      numberLines.emplace_back(recordNumberOf(DecodedRecord::fromPlain(record->bytes())), lineNumber);
+      if (badLines == 0) {
+        const auto scrambled = record->scrambled(key);
+        out.write({reinterpret_cast<const char*>(scrambled.data()), scrambled.size()});
+      }
       ++records;
     }
     progress.tick();
   }
   progress.finish();
-  if (in.bad()) throw ToolFailure("Errore durante la lettura di " + tsv.string());
+  if (in.bad()) throw ToolFailure("Errore durante la lettura di " + inputName);
+
+  const std::size_t repeated =
+      repeatedNumbers(numberLines, command.allowRepeatedNumbers ? nullptr : &errors);
+  reportErrors(errors, reported);
+  if (decoding.sawMalformedUtf8) {
+    std::cerr << "Il file non è in UTF-8: se è in Latin-1, usare --latin1\n";
+  }
   if (badLines != 0) {
-    throw ToolFailure(std::to_string(badLines) + " righe con errori (" +
-                      std::to_string(errors.size()) + " errori): " + kRecordFileName +
-                      " non modificato");
+    throw ToolFailure(std::to_string(badLines) + " righe con errori (" + std::to_string(errors.size()) +
+                      " errori): " + notChanged());
+  }
+  if (repeated != 0 && !command.allowRepeatedNumbers) {
+    throw ToolFailure(std::to_string(repeated) +
+                      (repeated == 1 ? " numero di record ripetuto" : " numeri di record ripetuti") +
+                      " (--ammetti-doppi li accetta; l'indicizzatore tiene l'ultima riga di ciascuno): " +
+                      notChanged());
   }
   out.commit();
+  if (repeated != 0) {
+    std::cerr << repeated << (repeated == 1 ? " numero di record ripetuto" : " numeri di record ripetuti")
+              << ": l'indicizzatore terrà l'ultima riga di ciascuno\n";
+  }
+  if (decoding.replaced != 0) {
+    std::cerr << decoding.replaced
+              << (decoding.replaced == 1 ? " carattere tipografico sostituito"
+                                         : " caratteri tipografici sostituiti")
+              << " con uno Latin-1\n";
+  }
   reportLine(std::to_string(records) + " record scritti in " + kRecordFileName);
   return kExitFound;
 }

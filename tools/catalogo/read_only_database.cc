@@ -34,18 +34,36 @@ ReadOnlyDatabase openReadOnly(const std::string& fileName) {
   return database;
 }
 
-std::optional<DecodedRecord> fetchRecord(ReadOnlyDatabase& data, RecordNumber number,
-                                         const ScrambleKey& key) {
+namespace {
+
+// The item stored under `number`; nothing when the key is absent.
+std::optional<bdb::Item> storedRecordItem(ReadOnlyDatabase& data, RecordNumber number) {
   const RecordKey recordKey = recordKeyOf(number);
   bdb::Item item;
   const int result = data.handle.get(recordKey, item);
   if (result == bdb::kNotFound) return std::nullopt;
   if (result != 0) readFailed(data, result);
-  if (item.size != kStoredRecordSize) {
+  return item;
+}
+
+}  // namespace
+
+std::optional<DecodedRecord> fetchRecord(ReadOnlyDatabase& data, RecordNumber number,
+                                         const ScrambleKey& key) {
+  const std::optional<bdb::Item> item = storedRecordItem(data, number);
+  if (!item) return std::nullopt;
+  if (item->size != kStoredRecordSize) {
     throw ToolFailure("Record di lunghezza errata in " + data.fileName + ", chiave " +
                       std::to_string(number));
   }
-  return DecodedRecord::fromScrambled(item.bytes(), key);
+  return DecodedRecord::fromScrambled(item->bytes(), key);
+}
+
+std::optional<DecodedRecord> fetchWholeRecord(ReadOnlyDatabase& data, RecordNumber number,
+                                              const ScrambleKey& key) {
+  const std::optional<bdb::Item> item = storedRecordItem(data, number);
+  if (!item || item->size != kStoredRecordSize) return std::nullopt;
+  return DecodedRecord::fromScrambled(item->bytes(), key);
 }
 
 std::optional<std::vector<IndexEntry>> entriesOf(std::span<const std::uint8_t> stored) {
@@ -58,17 +76,37 @@ std::optional<std::vector<IndexEntry>> entriesOf(std::span<const std::uint8_t> s
   return entries;
 }
 
-std::vector<IndexEntry> fetchEntries(ReadOnlyDatabase& index, std::string_view term) {
+namespace {
+
+// The data stored under `term`, a whole number of entries; empty when the
+// term is absent.
+std::span<const std::uint8_t> storedEntries(ReadOnlyDatabase& index, std::string_view term) {
   bdb::Item item;
   const int result = index.handle.get(bytesOf(term), item);
   if (result == bdb::kNotFound) return {};
   if (result != 0) readFailed(index, result);
-  auto entries = entriesOf(item.bytes());
-  if (!entries) {
+  if (item.size % kStoredEntrySize != 0) {
     throw ToolFailure("Dati di lunghezza errata in " + index.fileName + " per il termine " +
                       displayText(term));
   }
-  return std::move(*entries);
+  return item.bytes();
+}
+
+}  // namespace
+
+std::vector<IndexEntry> fetchEntries(ReadOnlyDatabase& index, std::string_view term) {
+  return *entriesOf(storedEntries(index, term));
+}
+
+std::vector<RecordNumber> fetchRecordNumbers(ReadOnlyDatabase& index, std::string_view term) {
+  const std::span<const std::uint8_t> stored = storedEntries(index, term);
+  std::vector<RecordNumber> numbers;
+  numbers.reserve(stored.size() / kStoredEntrySize);
+  for (std::size_t at = 0; at < stored.size(); at += kStoredEntrySize) {
+    // An entry starts with its record number, laid out as a record key.
+    numbers.push_back(recordNumberOfKey(stored.subspan(at).first<kRecordKeySize>()));
+  }
+  return numbers;
 }
 
 }  // namespace indicizza::catalogo

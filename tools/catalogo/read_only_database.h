@@ -33,6 +33,13 @@ ReadOnlyDatabase openReadOnly(const std::string& fileName);
 std::optional<DecodedRecord> fetchRecord(ReadOnlyDatabase& data, RecordNumber number,
                                          const ScrambleKey& key);
 
+// The record stored under `number`, descrambled, when the item is a whole
+// stored record; nothing when the key is absent or its item is not 524
+// bytes long (the indexer skips such items too). Throws ToolFailure when
+// the read fails.
+std::optional<DecodedRecord> fetchWholeRecord(ReadOnlyDatabase& data, RecordNumber number,
+                                              const ScrambleKey& key);
+
 // The entries of stored index data, in stored order; nothing when its size is
 // not a multiple of the stored entry size.
 std::optional<std::vector<IndexEntry>> entriesOf(std::span<const std::uint8_t> stored);
@@ -40,5 +47,9 @@ std::optional<std::vector<IndexEntry>> entriesOf(std::span<const std::uint8_t> s
 // The entries stored under `term` in the index database; empty when the term
 // is absent. Throws ToolFailure when the data is malformed or the read fails.
 std::vector<IndexEntry> fetchEntries(ReadOnlyDatabase& index, std::string_view term);
+
+// The record numbers of the entries stored under `term`, in stored order
+// (fetchEntries without the kind codes, for long lists).
+std::vector<RecordNumber> fetchRecordNumbers(ReadOnlyDatabase& index, std::string_view term);
 
 }  // namespace indicizza::catalogo

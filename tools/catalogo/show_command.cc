@@ -2,13 +2,13 @@
 
 #include <charconv>
 #include <cstdio>
+#include <iostream>
 
 #include "catalogo/exit_status.h"
 #include "catalogo/read_only_database.h"
 #include "catalogo/record_display.h"
 #include "catalogo/tool_failure.h"
 #include "records/data_database.h"
-#include "run/console.h"
 
 namespace indicizza::catalogo {
 
@@ -24,19 +24,34 @@ int parseRecordNumber(const std::string& text) {
   return number;
 }
 
-int runShow(const std::string& text) {
-  const RecordNumber number = parseRecordNumber(text);
+int runShow(const std::vector<std::string>& texts, OutputFormat format) {
+  std::vector<RecordNumber> numbers;
+  for (const std::string& text : texts) numbers.push_back(parseRecordNumber(text));
   ReadOnlyDatabase data = openReadOnly(kDataDatabaseFileName);
-  const std::optional<DecodedRecord> record = fetchRecord(data, number, buildScrambleKey());
-  const std::string name = "Record " + std::to_string(number);
-  if (!record) {
-    reportLine(name + " non trovato");
-    return kExitNotFound;
+  const ScrambleKey key = buildScrambleKey();
+  std::cout << headerLine(format);
+  bool allFound = true;
+  bool first = true;
+  for (const RecordNumber number : numbers) {
+    const std::optional<DecodedRecord> record = fetchRecord(data, number, key);
+    const std::string name = "Record " + std::to_string(number);
+    if (format == OutputFormat::kText && !first) std::cout << '\n';
+    first = false;
+    if (!record) {
+      allFound = false;
+      std::cout.flush();
+      (format == OutputFormat::kText ? std::cout : std::cerr) << name << " non trovato\n";
+      continue;
+    }
+    if (format == OutputFormat::kText) {
+      std::cout << name << '\n' << fieldListing(*record);  // the listing may hold zero bytes
+    } else {
+      std::cout << formattedRow(format, rowOf(*record));
+    }
   }
-  reportLine(name);
-  const std::string listing = fieldListing(*record);  // may hold zero bytes
-  std::fwrite(listing.data(), 1, listing.size(), stdout);
-  return kExitFound;
+  std::cout.flush();
+  if (!std::cout) throw ToolFailure("Errore di scrittura sullo standard output");
+  return allFound ? kExitFound : kExitNotFound;
 }
 
 }  // namespace indicizza::catalogo

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "common/latin1.h"
 
 namespace indicizza::catalogo {
 namespace {
@@ -65,7 +64,7 @@ std::string fullHeader() {
 
 std::optional<PlainRecord> recordOfRow(std::string_view line, std::size_t lineNumber,
                                        const std::vector<const LayoutField*>& columns,
-                                       TextEncoding encoding, std::vector<std::string>& errors) {
+                                       RowDecoding& decoding, std::vector<std::string>& errors) {
   const std::vector<std::string_view> values = splitTabs(line);
   if (values.size() != columns.size()) {
     errors.push_back(rowPlace(lineNumber) + ": " + std::to_string(values.size()) +
@@ -79,13 +78,15 @@ std::optional<PlainRecord> recordOfRow(std::string_view line, std::size_t lineNu
     const LayoutField& field = *columns[i];
     const std::string place = rowPlace(lineNumber) + ", campo " + field.name + ": ";
     std::string value(values[i]);
-    if (encoding == TextEncoding::kUtf8) {
-      tools::Latin1Conversion converted = tools::utf8ToLatin1(value);
+    if (decoding.encoding == TextEncoding::kUtf8) {
+      tools::Latin1Conversion converted = tools::utf8ToLatin1(value, decoding.typographic);
       if (!converted.ok()) {
         errors.push_back(place + converted.error);
+        decoding.sawMalformedUtf8 = decoding.sawMalformedUtf8 || converted.malformed;
         good = false;
         continue;
       }
+      decoding.replaced += converted.replaced;
       value = std::move(converted.latin1);
     }
     const std::size_t forbidden = value.find_first_of(kForbiddenBytes);
@@ -104,9 +105,9 @@ std::optional<PlainRecord> recordOfRow(std::string_view line, std::size_t lineNu
   return record;
 }
 
-std::optional<std::string> rowOfRecord(const DecodedRecord& record, std::size_t position,
+std::optional<std::string> rowOfRecord(const DecodedRecord& record, std::string_view where,
                                        TextEncoding encoding, std::vector<std::string>& errors) {
-  const std::string place = "record " + std::to_string(position);
+  const std::string place(where);
   const auto bytes = record.bytes();
   if (const auto outside = firstByteOutsideFields(bytes)) {
     errors.push_back(place + ": byte " + hexByte(static_cast<char>(bytes[*outside])) +

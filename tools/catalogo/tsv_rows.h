@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "catalogo/layout_fields.h"
+#include "common/latin1.h"
 #include "input/decoded_record.h"
 #include "input/plain_record.h"
 
@@ -33,24 +34,34 @@ std::optional<std::vector<const LayoutField*>> parseHeader(std::string_view line
 // end).
 std::string fullHeader();
 
+// How recordOfRow reads the values of a file, and what it met in them.
+struct RowDecoding {
+  TextEncoding encoding = TextEncoding::kUtf8;
+  // UTF-8 only: whether typographic characters beyond Latin-1 are replaced
+  // (see tools::Typographic).
+  tools::Typographic typographic = tools::Typographic::kRefused;
+  std::size_t replaced = 0;        // typographic characters replaced so far
+  bool sawMalformedUtf8 = false;   // some value was not UTF-8
+};
+
 // The record of data line `lineNumber` (a 1-based line of the file, used in
 // messages) holding `line` (no line end) under `columns`: each value is
-// converted to Latin-1 from `encoding` and written left-aligned, blank-padded
-// into its field; fields without a column are blanks. Every problem is
-// appended to `errors` as "riga L: ..." or "riga L, campo F: ..." (wrong
-// number of values, unconvertible text, a zero byte or carriage return, a
-// value longer than its field); then nothing is returned.
+// converted to Latin-1 as `decoding` says and written left-aligned,
+// blank-padded into its field; fields without a column are blanks. Every
+// problem is appended to `errors` as "riga L: ..." or "riga L, campo F: ..."
+// (wrong number of values, unconvertible text, a zero byte or carriage
+// return, a value longer than its field); then nothing is returned.
 std::optional<PlainRecord> recordOfRow(std::string_view line, std::size_t lineNumber,
                                        const std::vector<const LayoutField*>& columns,
-                                       TextEncoding encoding, std::vector<std::string>& errors);
+                                       RowDecoding& decoding, std::vector<std::string>& errors);
 
-// The line (no line end) of whole record number `position` (1-based place in
-// the record file, used in messages) under fullHeader(), in `encoding`: each
-// field's bytes without their trailing blanks. Records the line can't carry
-// exactly are refused with a message appended to `errors`: a non-blank byte
-// outside every field, or a tab, line feed, carriage return or zero byte in a
-// value. So recordOfRow of the line gives back the same bytes.
-std::optional<std::string> rowOfRecord(const DecodedRecord& record, std::size_t position,
+// The line (no line end) of a whole or stored record under fullHeader(), in
+// `encoding`: each field's bytes without their trailing blanks. Records the
+// line can't carry exactly are refused with a message appended to `errors`,
+// starting with `place` ("record 5"): a non-blank byte outside every field,
+// or a tab, line feed, carriage return or zero byte in a value. So
+// recordOfRow of the line gives back the same bytes.
+std::optional<std::string> rowOfRecord(const DecodedRecord& record, std::string_view place,
                                        TextEncoding encoding, std::vector<std::string>& errors);
 
 }  // namespace indicizza::catalogo

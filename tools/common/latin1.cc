@@ -56,6 +56,21 @@ const char* asciiLookAlike(char32_t c) {
   }
 }
 
+// The Latin-1 stand-in of a typographic character, or nullptr.
+const char* typographicStandIn(char32_t c) {
+  if ((c >= U'\u2010' && c <= U'\u2015') || c == U'\u2212') return "-";
+  switch (c) {
+    case U'\u2018': case U'\u2019': case U'\u201A': case U'\u201B': return "'";
+    case U'\u201C': case U'\u201D': case U'\u201E': case U'\u201F': return "\"";
+    case U'\u2026': return "...";
+    case U'\u2007': case U'\u202F': return "\xA0";
+    case U'\u205F': return " ";
+    default: break;
+  }
+  if (c >= U'\u2000' && c <= U'\u200A') return " ";
+  return nullptr;
+}
+
 }  // namespace
 
 std::string utf8ToLatin1Approximate(std::string_view utf8) {
@@ -75,7 +90,7 @@ std::string utf8ToLatin1Approximate(std::string_view utf8) {
   return out;
 }
 
-Latin1Conversion utf8ToLatin1(std::string_view utf8) {
+Latin1Conversion utf8ToLatin1(std::string_view utf8, Typographic typographic) {
   Latin1Conversion result;
   std::size_t pos = 0;
   while (pos < utf8.size()) {
@@ -86,7 +101,15 @@ Latin1Conversion utf8ToLatin1(std::string_view utf8) {
       std::snprintf(text, sizeof text, "sequenza UTF-8 non valida al byte %zu (0x%02X)", start + 1,
                     static_cast<unsigned>(static_cast<std::uint8_t>(utf8[start])));
       result.error = text;
+      result.malformed = true;
       return result;
+    }
+    if (c > kLatin1Last && typographic == Typographic::kReplaced) {
+      if (const char* standIn = typographicStandIn(c)) {
+        result.latin1 += standIn;
+        ++result.replaced;
+        continue;
+      }
     }
     if (c > kLatin1Last) {
       std::snprintf(text, sizeof text, "carattere U+%04X non rappresentabile in Latin-1",

@@ -1,6 +1,9 @@
 // catalogo cifra and catalogo decifra: the tab-separated form of opere.cry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+
 #include "input/decoded_record.h"
 #include "input/scramble_key.h"
 #include "tools/catalogo/catalogo_run.h"
@@ -122,12 +125,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Catalogo, EveryBadLineIsReportedNotJustTheFirst) {
   CatalogueDir dir;
-  writeFile(dir / "in.tsv", "T1\tC1\r\nok\t1\r\n" + std::string(31, 'a') + "\t1\r\nok\t1\r\nok\r\n");
+  writeFile(dir / "in.tsv", "RecordNumber\tT1\tC1\r\n1\tok\t1\r\n2\t" + std::string(31, 'a') +
+                                "\t1\r\n3\tok\t1\r\n4\tok\r\n");
   const auto run = runCatalogo(dir.path(), {"cifra", "in.tsv"});
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_EQ(run.errorOutput,
             "riga 3, campo T1: 31 byte, al massimo 30\n"
-            "riga 5: 1 valore invece di 2\n"
+            "riga 5: 2 valori invece di 3\n"
             "2 righe con errori (2 errori): opere.cry non modificato\n");
   EXPECT_FALSE(std::filesystem::exists(dir / "opere.cry"));
 }
@@ -157,6 +161,137 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputCase{"UnknownField", "T1\tTitolo\n", "intestazione, colonna 2: campo sconosciuto 'Titolo'"},
         BadInputCase{"RepeatedField", "C1\tT1\tC1\n", "intestazione, colonna 3: campo ripetuto C1"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct RefusedInputCase {
+  const char* name;
+  std::string content;  // of in.tsv
+  std::vector<std::string> extraArguments;
+  std::string errorOutput;  // all of standard error
+};
+
+class RefusedInputs : public ::testing::TestWithParam<RefusedInputCase> {};
+
+TEST_P(RefusedInputs, LeaveTheRecordFileAsItWas) {
+  CatalogueDir dir;
+  writeFile(dir / "opere.cry", "earlier content");
+  writeFile(dir / "in.tsv", GetParam().content);
+  std::vector<std::string> arguments{"cifra", "in.tsv"};
+  arguments.insert(arguments.end(), GetParam().extraArguments.begin(), GetParam().extraArguments.end());
+  const auto run = runCatalogo(dir.path(), arguments);
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.errorOutput, GetParam().errorOutput);
+  EXPECT_EQ(run.output, "");
+  EXPECT_EQ(readFile(dir / "opere.cry"), "earlier content");
+  EXPECT_EQ(fileNames(dir), (std::vector<std::string>{"in.tsv", "opere.cry"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, RefusedInputs,
+    ::testing::Values(
+        RefusedInputCase{"NoRecordNumberColumn", "T1\tC1\nuno\t1\ndue\t2\n", {},
+                         "Intestazione senza la colonna RecordNumber: ogni record ha bisogno del suo "
+                         "numero; opere.cry non modificato\n"},
+        RefusedInputCase{"RepeatedNumbers", "RecordNumber\tT1\n7\ta\n8\tb\n000007\tc\n8\td\n9\te\n", {},
+                         "numero di record 7 ripetuto: righe 2, 4\n"
+                         "numero di record 8 ripetuto: righe 3, 5\n"
+                         "2 numeri di record ripetuti (--ammetti-doppi li accetta; l'indicizzatore tiene "
+                         "l'ultima riga di ciascuno): opere.cry non modificato\n"},
+        RefusedInputCase{"NotUtf8SuggestsLatin1", "RecordNumber\tT1\n1\tChr\xE9tiens\n", {},
+                         "riga 2, campo T1: sequenza UTF-8 non valida al byte 4 (0xE9)\n"
+                         "Il file non è in UTF-8: se è in Latin-1, usare --latin1\n"
+                         "1 righe con errori (1 errori): opere.cry non modificato\n"},
+        RefusedInputCase{"TypographicWithoutTheFlag", "RecordNumber\tT1\n1\tSonata \u2013 n. 1\n", {},
+                         "riga 2, campo T1: carattere U+2013 non rappresentabile in Latin-1\n"
+                         "1 righe con errori (1 errori): opere.cry non modificato\n"},
+        RefusedInputCase{"ReplacementThatOverflowsTheField",
+                         "RecordNumber\tT1\n1\t" + std::string(28, 'a') + "\u2026\n", {"--sostituisci"},
+                         "riga 2, campo T1: 31 byte, al massimo 30\n"
+                         "1 righe con errori (1 errori): opere.cry non modificato\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The lines of `decifra`'s output after its header.
+std::vector<std::string> decodedLines(const CatalogueDir& dir) {
+  const auto run = runCatalogo(dir.path(), {"decifra"});
+  std::vector<std::string> lines;
+  std::istringstream text(run.output);
+  std::string line;
+  std::getline(text, line);
+  while (std::getline(text, line)) lines.push_back(line);
+  return lines;
+}
+
+TEST(Catalogo, RepeatedNumbersPassWhenAllowedAndAreCounted) {
+  CatalogueDir dir;
+  writeFile(dir / "in.tsv", "RecordNumber\tT1\n7\ta\n8\tb\n7\tc\n");
+  const auto run = runCatalogo(dir.path(), {"cifra", "--ammetti-doppi", "in.tsv"});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.errorOutput, "1 numero di record ripetuto: l'indicizzatore terrà l'ultima riga di ciascuno\n");
+  EXPECT_EQ(readFile(dir / "opere.cry").size(), 3 * kRecordSize);
+}
+
+TEST(Catalogo, StandardInputWithAByteOrderMarkIsRead) {
+  CatalogueDir dir;
+  writeFile(dir / "in.tsv", "\xEF\xBB\xBFRecordNumber\tT1\n12\tMinuit Chrétiens\n");
+  const auto run = testing::runProgram("/bin/sh", dir.path(),
+                                       {"-c", std::string(CATALOGO_EXECUTABLE) + " cifra - < in.tsv"});
+  EXPECT_EQ(run.exitStatus, 0) << run.errorOutput;
+  EXPECT_EQ(run.output, "1 record scritti in opere.cry\n");
+  EXPECT_EQ(decodedLines(dir), std::vector<std::string>{"12\t\t\t\tMinuit Chrétiens\t\t\t\t\t\t\t\t\t\t\t"});
+}
+
+TEST(Catalogo, TypographicCharactersAreReplacedOnRequestAndCounted) {
+  CatalogueDir dir;
+  writeFile(dir / "in.tsv",
+            "RecordNumber\tT1\tT4\n1\t\u201CAve\u201D \u2013 l\u2019alba\u2026\tn.\u202F5\u2009bis\n");
+  const auto run = runCatalogo(dir.path(), {"cifra", "--sostituisci", "in.tsv"});
+  EXPECT_EQ(run.exitStatus, 0) << run.errorOutput;
+  EXPECT_EQ(run.errorOutput, "7 caratteri tipografici sostituiti con uno Latin-1\n");
+  EXPECT_EQ(decodedLines(dir),
+            std::vector<std::string>{"1\t\t\t\t\"Ave\" - l'alba...\t\t\tn.\u00A05 bis\t\t\t\t\t\t\t\t"});
+}
+
+TEST(Catalogo, ExportGivesBackTheRecordFileThroughCifra) {
+  CatalogueDir dir;
+  std::vector<PlainRecord> records = testing::smallCatalogue();
+  records.push_back(PlainRecord().recordNumber(256).textField(7, "Zefiro").codeField(5, " 12 bis"));
+  records.push_back(PlainRecord().recordNumber(-3).kindCode("A").flags('2', '1'));
+  dir.prepare(records, testing::kSmallCatalogueStopWords);
+  ASSERT_EQ(dir.run().exitStatus, 0);
+
+  const auto exported = runCatalogo(dir.path(), {"esporta"});
+  ASSERT_EQ(exported.exitStatus, 0) << exported.errorOutput;
+  // In record-number order, not in the data database's key order.
+  std::vector<std::string> numbers;
+  std::istringstream lines(exported.output);
+  std::string line;
+  while (std::getline(lines, line)) numbers.push_back(line.substr(0, line.find('\t')));
+  EXPECT_EQ(numbers, (std::vector<std::string>{"RecordNumber", "-00003", "000001", "000002", "000003",
+                                               "000004", "000256"}));
+
+  // Records given back in that order: the same bytes as the sorted originals.
+  std::sort(records.begin(), records.end(), [](const PlainRecord& a, const PlainRecord& b) {
+    return recordNumberOf(DecodedRecord::fromPlain(a.bytes())) < recordNumberOf(DecodedRecord::fromPlain(b.bytes()));
+  });
+  writeFile(dir / "opere.tsv", exported.output);
+  std::filesystem::remove(dir / "opere.cry");
+  ASSERT_EQ(runCatalogo(dir.path(), {"cifra", "opere.tsv"}).exitStatus, 0);
+  EXPECT_TRUE(readFile(dir / "opere.cry") == recordFileContent(records, buildScrambleKey()));
+}
+
+TEST(Catalogo, ExportReportsWhatIsNoRecordAndGoesOn) {
+  CatalogueDir dir;
+  std::vector<testing::StoredItem> items = {testing::storedItemOf(PlainRecord().recordNumber(1).textField(1, "uno")),
+                                            {testing::recordKey(2), "short"},
+                                            testing::storedItemOf(PlainRecord().recordNumber(3).textField(1, "tre"))};
+  dir.dataDatabase(items);
+  const auto run = runCatalogo(dir.path(), {"esporta"});
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.output, kHeader + "000001\t\t\t\tuno\t\t\t\t\t\t\t\t\t\t\t\n" +
+                            "000003\t\t\t\ttre\t\t\t\t\t\t\t\t\t\t\t\n");
+  EXPECT_EQ(run.errorOutput,
+            "Record di lunghezza errata in opere.ddb, chiave 2\n"
+            "1 elementi di opere.ddb non esportati su 3\n");
+}
 
 TEST(Catalogo, DecodeLeavesOutWhatTheTsvFormCannotCarry) {
   CatalogueDir dir;

@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
         SearchCase{"TwoWordsIntersect", {"BACH", "sonata"}, {1}},
         SearchCase{"WordsOfOneArgumentIntersect", {"w.a. mozart"}, {3}},
         SearchCase{"CodeAsGiven", {"BWV1001"}, {1}},
-        SearchCase{"CodeIsNotUpperCased", {"bwv1001"}, {}},
+        SearchCase{"CodeInAnyCase", {"bwv1001"}, {1}},
         SearchCase{"CodeAndWord", {"K545", "sonata"}, {3}},
         SearchCase{"Utf8ArgumentFindsLatin1Word", {"chrétiens"}, {4}},
         SearchCase{"NoCommonRecord", {"mozart", "partita"}, {}},
@@ -68,12 +68,12 @@ TEST(Catalogo, SearchShowsNumberIndexKindCodeAndTextFields) {
   CatalogueDir dir;
   testing::indexSmallCatalogue(dir);
   EXPECT_EQ(runCatalogo(dir.path(), {"cerca", "partita"}).output,
-            "     2  pF  J. S. Bach | Partita\n1 record trovato\n");
+            "     2  pF  J. S. Bach |  |  | Partita |  |  |  |  |  |  |  |\n1 record trovato\n");
   EXPECT_EQ(runCatalogo(dir.path(), {"cerca", "adam"}).output,
-            "     4  VO  A. Adam | Minuit Chrétiens\n1 record trovato\n");
+            "     4  VO  A. Adam |  |  | Minuit Chrétiens |  |  |  |  |  |  |  |\n1 record trovato\n");
 }
 
-TEST(Catalogo, SearchNotesAnEntryWhoseRecordIsNotStored) {
+TEST(Catalogo, SearchLeavesOutAnEntryWhoseRecordIsNotStored) {
   CatalogueDir dir;
   testing::indexSmallCatalogue(dir);
   const auto entry = storedEntryOf({77, {{'A', 'L'}}});
@@ -81,8 +81,25 @@ TEST(Catalogo, SearchNotesAnEntryWhoseRecordIsNotStored) {
   testing::loadDatabase(dir / "opere.idb",
                         {{"ORFANO", std::string(entry.begin(), entry.end())}});
   const auto run = runCatalogo(dir.path(), {"cerca", "orfano"});
-  EXPECT_EQ(run.output, "    77  AL  (record assente da opere.ddb)\n1 record trovato\n");
+  EXPECT_EQ(run.output, "Nessun record trovato\n");
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_NE(run.errorOutput.find("Nota: 1 voce di opere.idb non vale più"), std::string::npos);
+}
+
+TEST(Catalogo, SearchPassesOverAStoredItemThatIsNoWholeRecord) {
+  CatalogueDir dir;
+  dir.dataDatabase({testing::storedItemOf(PlainRecord().recordNumber(1).kindCode("AR").textField(1, "Sonata")),
+                    {testing::recordKey(2), "short"}});
+  std::string entries;
+  for (const RecordNumber number : {1, 2}) {
+    const auto entry = storedEntryOf({number, {{'A', 'R'}}});
+    entries.append(entry.begin(), entry.end());
+  }
+  testing::loadDatabase(dir / "opere.idb", {{"SONATA", entries}});
+  const auto run = runCatalogo(dir.path(), {"cerca", "sonata"});
+  EXPECT_EQ(run.output, "     1  AR  Sonata |  |  |  |  |  |  |  |  |  |  |\n1 record trovato\n");
   EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_NE(run.errorOutput.find("Nota: 1 voce di opere.idb non vale più"), std::string::npos) << run.errorOutput;
 }
 
 struct FailureCase {
@@ -111,12 +128,13 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"SearchWithoutData", {"cerca", "bach"}, "opere.ddb", "File opere.ddb indefinito"},
         FailureCase{"SearchForSeparatorsOnly", {"cerca", "..."}, "", "Parola senza termini"},
         FailureCase{"SearchWithoutWords", {"cerca"}, "", "Argomento mancante"},
+        FailureCase{"SearchWithAnUnknownOption", {"cerca", "-x"}, "", "Opzione sconosciuta: -x"},
         FailureCase{"ShowWithoutData", {"mostra", "1"}, "opere.ddb", "File opere.ddb indefinito"},
         FailureCase{"ShowLetters", {"mostra", "abc"}, "", "Numero di record non valido: 'abc'"},
         FailureCase{"ShowTrailingJunk", {"mostra", "12x"}, "", "Numero di record non valido"},
         FailureCase{"ShowBeyond32Bits", {"mostra", "99999999999"}, "", "Numero di record non valido"},
-        FailureCase{"UnknownCommand", {"elenca"}, "", "Comando mancante o sconosciuto"},
-        FailureCase{"ExtraArgument", {"mostra", "1", "2"}, "", "Argomenti in più"}),
+        FailureCase{"UnknownCommand", {"elenca"}, "", "Comando sconosciuto: elenca"},
+        FailureCase{"ExtraArgument", {"crea-db", "x"}, "", "Argomenti in più"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Catalogo, ShowListsTheFieldsAndTheIndexReadings) {
@@ -155,6 +173,49 @@ TEST(Catalogo, ShowReadsTextFieldsAsTheIndexerDoes) {
             "T1            ab\nT2\nT3\nT4\nT5\nT6\nT7\nC1\nC2\nC3\nC4\nC5\n"
             "Numero        5\nTipo indice   VO\n");
 }
+
+struct ShowCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  std::string output;
+  std::string errorOutput;
+  int exitStatus;
+};
+
+class ShowMany : public ::testing::TestWithParam<ShowCase> {};
+
+TEST_P(ShowMany, WritesEachNumberInTheOrderGiven) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  const auto run = runCatalogo(dir.path(), GetParam().arguments);
+  EXPECT_EQ(run.output, GetParam().output);
+  EXPECT_EQ(run.errorOutput, GetParam().errorOutput);
+  EXPECT_EQ(run.exitStatus, GetParam().exitStatus);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, ShowMany,
+    ::testing::Values(
+        ShowCase{"Tsv",
+                 {"mostra", "4", "2", "--formato", "tsv"},
+                 "numero\ttipo\tT1\tT2\tT3\tT4\tT5\tT6\tT7\tC1\tC2\tC3\tC4\tC5\n"
+                 "4\tVO\tA. Adam\t\t\tMinuit Chrétiens\t\t\t\t\t\t\t\t\n"
+                 "2\tpF\tJ. S. Bach\t\t\tPartita\t\t\t\t\t\t\t\t\n",
+                 "", 0},
+        ShowCase{"JsonWithAMissingNumber",
+                 {"mostra", "--formato", "json", "99", "3"},
+                 "{\"numero\":3,\"tipo\":\"PF\",\"T1\":\"W. A. Mozart\",\"T2\":\"\",\"T3\":\"\","
+                 "\"T4\":\"Sonata facile\",\"T5\":\"\",\"T6\":\"\",\"T7\":\"\",\"C1\":\"K545\","
+                 "\"C2\":\"\",\"C3\":\"\",\"C4\":\"\",\"C5\":\"\"}\n",
+                 "Record 99 non trovato\n", 1},
+        ShowCase{"TextRecordsApart",
+                 {"mostra", "1", "99"},
+                 "Record 1\nRecordNumber  000001\nKindCode      AR\nFlagA\nFlagB\nT1            J. S. Bach\n"
+                 "T2\nT3\nT4            Sonata in G\nT5\nT6\nT7\nC1            BWV1001\nC2\nC3\nC4\nC5\n"
+                 "Numero        1\nTipo indice   AR\n\nRecord 99 non trovato\n",
+                 "", 1},
+        ShowCase{"EveryNumberCheckedFirst", {"mostra", "1", "x"}, "", "Numero di record non valido: 'x'\n", 2}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Catalogo, ShowOfAnAbsentNumberSaysSo) {
   CatalogueDir dir;

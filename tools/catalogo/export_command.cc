@@ -1,0 +1,85 @@
+#include "catalogo/export_command.h"
+
+#include <algorithm>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "catalogo/exit_status.h"
+#include "catalogo/progress.h"
+#include "catalogo/read_only_database.h"
+#include "catalogo/tool_failure.h"
+#include "records/data_database.h"
+
+namespace indicizza::catalogo {
+namespace {
+
+// The record numbers of every key of the data database, ascending; a key
+// that is not a record key is reported and counted in `refused`.
+std::vector<RecordNumber> storedNumbers(ReadOnlyDatabase& data, std::size_t& items, std::size_t& refused) {
+  bdb::Cursor cursor;
+  if (data.handle.openCursor(cursor) != 0) {
+    throw ToolFailure("Errore nella creazione del cursore su " + data.fileName);
+  }
+  std::vector<RecordNumber> numbers;
+  bdb::Item key;
+  for (int result = cursor.seekKey({}, key);; result = cursor.nextKey(key)) {
+    if (result == bdb::kNotFound) break;
+    if (result != 0) throw ToolFailure("Errore lettura " + data.fileName + ": " + bdb::errorText(result));
+    ++items;
+    if (key.size != kRecordKeySize) {
+      std::cerr << "chiave di " << key.size << " byte in " << data.fileName << ": non è un record\n";
+      ++refused;
+      continue;
+    }
+    numbers.push_back(recordNumberOfKey(key.bytes().first<kRecordKeySize>()));
+  }
+  std::sort(numbers.begin(), numbers.end());
+  return numbers;
+}
+
+}  // namespace
+
+int runExport(TextEncoding encoding) {
+  ReadOnlyDatabase data = openReadOnly(kDataDatabaseFileName);
+  std::size_t items = 0;
+  std::size_t refused = 0;
+  const std::vector<RecordNumber> numbers = storedNumbers(data, items, refused);
+  const ScrambleKey key = buildScrambleKey();
+  ErrorStreamProgress progress;
+  std::vector<std::string> errors;
+  std::cout << fullHeader() << '\n';
+  for (const RecordNumber number : numbers) {
+    const std::string place = "record numero " + std::to_string(number);
+    std::optional<DecodedRecord> record;
+    try {
+      record = fetchRecord(data, number, key);
+    } catch (const ToolFailure& failure) {
+      progress.finish();
+      std::cerr << failure.what() << '\n';
+      ++refused;
+      continue;
+    }
+    if (!record) continue;  // gone since the keys were read
+    const std::size_t before = errors.size();
+    const auto line = rowOfRecord(*record, place, encoding, errors);
+    if (line) {
+      std::cout << *line << '\n';
+    } else {
+      progress.finish();
+      for (std::size_t i = before; i < errors.size(); ++i) std::cerr << errors[i] << '\n';
+      ++refused;
+    }
+    progress.tick();
+  }
+  progress.finish();
+  std::cout.flush();
+  if (!std::cout) throw ToolFailure("Errore di scrittura sullo standard output");
+  if (refused != 0) {
+    throw ToolFailure(std::to_string(refused) + " elementi di " + data.fileName + " non esportati su " +
+                      std::to_string(items));
+  }
+  return kExitFound;
+}
+
+}  // namespace indicizza::catalogo

@@ -1,0 +1,98 @@
+#include "catalogo/index_terms.h"
+
+#include <algorithm>
+
+#include "catalogo/number_sort.h"
+#include "catalogo/tool_failure.h"
+
+namespace indicizza::catalogo {
+namespace {
+
+std::span<const std::uint8_t> bytesOf(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+std::string_view textOf(const bdb::Item& item) {
+  return {reinterpret_cast<const char*>(item.data), item.size};
+}
+
+constexpr int kByteValues = 256;
+
+}  // namespace
+
+IndexTerms::IndexTerms(ReadOnlyDatabase& index) : index_(index) {
+  if (index_.handle.openCursor(cursor_) != 0) {
+    throw ToolFailure("Errore nella creazione del cursore su " + index_.fileName);
+  }
+}
+
+bool IndexTerms::anyKeyStartsWith(const std::string& raw) {
+  bdb::Item found;
+  const int result = cursor_.seekKey(bytesOf(raw), found);
+  if (result == bdb::kNotFound) return false;
+  if (result != 0) throw ToolFailure("Errore lettura " + index_.fileName + ": " + bdb::errorText(result));
+  return textOf(found).starts_with(raw);
+}
+
+void IndexTerms::collect(const std::string& raw, bool prefix, std::vector<std::string>& keys) {
+  bdb::Item found;
+  int result = cursor_.seekKey(bytesOf(raw), found);
+  while (result == 0) {
+    const std::string_view key = textOf(found);
+    if (!prefix) {
+      if (key == raw) keys.emplace_back(key);
+      return;
+    }
+    if (!key.starts_with(raw)) return;
+    keys.emplace_back(key);
+    result = cursor_.nextKey(found);
+  }
+  if (result != bdb::kNotFound) {
+    throw ToolFailure("Errore lettura " + index_.fileName + ": " + bdb::errorText(result));
+  }
+}
+
+void IndexTerms::walk(std::string& raw, std::size_t done, const std::string& folded, bool prefix,
+                      std::vector<std::string>& keys) {
+  if (done == folded.size()) {
+    collect(raw, prefix, keys);
+    return;
+  }
+  const std::string_view rest = std::string_view(folded).substr(done);
+  for (int b = 0; b < kByteValues; ++b) {
+    const std::string_view fold = foldOf(static_cast<unsigned char>(b)).text();
+    std::size_t next;
+    if (rest.starts_with(fold)) {
+      next = done + fold.size();
+    } else if (prefix && fold.starts_with(rest)) {
+      next = folded.size();  // the byte's fold runs past the end of a prefix (ß for "S")
+    } else {
+      continue;
+    }
+    raw.push_back(static_cast<char>(b));
+    if (anyKeyStartsWith(raw)) walk(raw, next, folded, prefix, keys);
+    raw.pop_back();
+  }
+}
+
+std::vector<std::string> IndexTerms::keysFor(std::string_view term, bool prefix, Matching matching) {
+  std::vector<std::string> keys;
+  const std::string wanted = comparableTerm(term, matching);
+  if (matching == Matching::kExact) {
+    collect(wanted, prefix, keys);
+  } else {
+    std::string raw;
+    walk(raw, 0, wanted, prefix, keys);
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  }
+  return keys;
+}
+
+std::vector<RecordNumber> IndexTerms::recordsUnder(std::string_view key) {
+  std::vector<RecordNumber> numbers = fetchRecordNumbers(index_, key);
+  sortUnique(numbers);
+  return numbers;
+}
+
+}  // namespace indicizza::catalogo

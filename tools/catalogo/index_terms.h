@@ -1,0 +1,50 @@
+// The terms of opere.idb that a query term stands for, and the records
+// listed under them. Reads the index only; keeps no copy of it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalogo/read_only_database.h"
+#include "catalogo/term_folding.h"
+#include "records/berkeley_db.h"
+
+namespace indicizza::catalogo {
+
+// Walks the keys of an open index database (opere.idb) with one key-only
+// cursor. Not copyable; must not outlive `index`.
+class IndexTerms {
+ public:
+  // Throws ToolFailure when no cursor can be opened.
+  explicit IndexTerms(ReadOnlyDatabase& index);
+  IndexTerms(const IndexTerms&) = delete;
+  IndexTerms& operator=(const IndexTerms&) = delete;
+
+  // Every key of the index whose comparableTerm under `matching` equals
+  // comparableTerm(`term`), or, for `prefix`, starts with it; in key order.
+  //
+  // kFolded walks the B-tree instead of reading every key: from a prefix of
+  // raw bytes it seeks (DB_SET_RANGE) each byte whose fold continues the
+  // folded term and goes on only where some key starts that way, so a word
+  // costs a few dozen seeks whatever the size of the index. Throws
+  // ToolFailure on a read error.
+  std::vector<std::string> keysFor(std::string_view term, bool prefix, Matching matching);
+
+  // The record numbers listed under `key`, ascending, each once (empty for
+  // an absent key). Throws ToolFailure on a read error or malformed data.
+  std::vector<RecordNumber> recordsUnder(std::string_view key);
+
+ private:
+  // Whether some key starts with `raw`; seeks there.
+  bool anyKeyStartsWith(const std::string& raw);
+  void walk(std::string& raw, std::size_t done, const std::string& folded, bool prefix,
+            std::vector<std::string>& keys);
+  // Adds `raw` when it is a key, or (prefix) every key starting with it.
+  void collect(const std::string& raw, bool prefix, std::vector<std::string>& keys);
+
+  ReadOnlyDatabase& index_;
+  bdb::Cursor cursor_;
+};
+
+}  // namespace indicizza::catalogo
