@@ -7,7 +7,6 @@
 
 #include "records/berkeley_db.h"
 #include "records/data_database.h"
-#include "records/shadow_file.h"
 #include "run/console.h"
 #include "run/interruption.h"
 
@@ -50,21 +49,29 @@ void checkIndexDatabase(const std::filesystem::path& path) {
   if (state && *state != BtreeFileState::kSound) fatalStop(kIndexDatabaseDamaged);
 }
 
-void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
+IndexDatabaseCopy startIndexCopy(const std::filesystem::path& path) {
+  IndexDatabaseCopy copy;
+  copy.target = linkTarget(path);
+  std::error_code error;
+  copy.exists = std::filesystem::exists(std::filesystem::symlink_status(copy.target, error));
+  copy.writable = copy.exists && access(copy.target.c_str(), W_OK) == 0;
+  if (copy.writable) copy.copying = std::make_unique<ShadowCopyInProgress>(copy.target);
+  return copy;
+}
+
+void writeIndex(const WordIndex& index, IndexDatabaseCopy& copy) {
   reportLine("Creazione db indice");
-  // Terms of earlier runs that this one does not produce are kept: the
-  // working copy starts as a copy of the file, when there is one.
-  const std::filesystem::path target = linkTarget(path);
   ShadowFile shadow;
   bdb::OpenMode mode = bdb::OpenMode::kExisting;
-  std::error_code error;
-  if (!std::filesystem::exists(std::filesystem::symlink_status(target, error))) {
-    shadow = ShadowFile::toCreate(target);
+  if (!copy.exists) {
+    shadow = ShadowFile::toCreate(copy.target);
     mode = bdb::OpenMode::kCreateNew;
-  } else if (access(target.c_str(), W_OK) != 0) {
+  } else if (!copy.writable) {
     fatalStop("Open error");
   } else {
-    switch (ShadowFile::copyOf(target, shadow)) {
+    const ShadowCopyOutcome outcome = copy.copying->finish(shadow);
+    copy.copying.reset();
+    switch (outcome) {
       case ShadowCopyOutcome::kCopied: break;
       case ShadowCopyOutcome::kCannotRead:
       case ShadowCopyOutcome::kForeign:

@@ -6,9 +6,11 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 
 #include "indexing/word_index.h"
+#include "records/shadow_file.h"
 
 namespace indicizza {
 
@@ -36,13 +38,27 @@ inline constexpr const char* kIndexDatabaseDamaged = "opere.idb danneggiato: rim
 // catalogue lock (see catalogue_lock.h).
 void checkIndexDatabase(const std::filesystem::path& path = kIndexDatabaseFileName);
 
-// The write phase: reports "Creazione db indice", makes a working copy of
-// `path` (opere.idb of the working directory by default; links followed) or,
-// when there is no such file, creates the working copy with mode 0664, puts
-// every term of `index` in term order (key: the term's bytes; data: its
-// stored entries, in array order) in bulk, writing a dot every 100 terms as
-// the puts succeed, closes the copy, puts it in place of the file (see
-// shadow_file.h) and ends the line of dots.
+// The working copy of the index database, made on a thread of its own
+// while the scan goes on (see ShadowCopyInProgress). Not copyable.
+struct IndexDatabaseCopy {
+  std::filesystem::path target;                   // the file opere.idb names, links followed
+  bool exists = false;                            // whether there is such a file
+  bool writable = false;                          // whether the user may write it
+  std::unique_ptr<ShadowCopyInProgress> copying;  // when it exists and may be written
+};
+
+// Starts the working copy of the index database at `path` (opere.idb of the
+// working directory by default) when there is such a file: terms of earlier
+// runs that this one does not produce are kept. Prints nothing: writeIndex
+// reports what went wrong.
+IndexDatabaseCopy startIndexCopy(const std::filesystem::path& path = kIndexDatabaseFileName);
+
+// The write phase: reports "Creazione db indice", takes the working copy
+// from `copy` (or, when there was no index database, creates one with mode
+// 0664), puts every term of `index` in term order (key: the term's bytes;
+// data: its stored entries, in array order) in bulk, writing a dot every 100
+// terms as the puts succeed, closes the copy, puts it in place of the file
+// (see shadow_file.h) and ends the line of dots.
 //
 // Fatal stops: "db_create error"; "Open error" when the file can't be read,
 // may not be written or opened as a B-tree; "Errore copia opere.idb" when the
@@ -50,6 +66,6 @@ void checkIndexDatabase(const std::filesystem::path& path = kIndexDatabaseFileNa
 // the close (which flushes the cache to the copy) or the replacement fails;
 // and an interruption (see interruption.h). After any of them opere.idb is
 // as it was before the run.
-void writeIndex(const WordIndex& index, const std::filesystem::path& path = kIndexDatabaseFileName);
+void writeIndex(const WordIndex& index, IndexDatabaseCopy& copy);
 
 }  // namespace indicizza

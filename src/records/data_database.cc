@@ -23,13 +23,6 @@ namespace {
 
 constexpr const char* kOpenFailed = "opere.ddb open error";
 
-// Opens `path` on a new handle of `database`.
-void openHandle(DataDatabase& database, const std::filesystem::path& path, bdb::OpenMode mode) {
-  database.handle = bdb::Database();
-  if (database.handle.create() != 0) fatalStop("db_create error");
-  if (database.handle.open(path.c_str(), mode, kDatabaseFileMode) != 0) fatalStop(kOpenFailed);
-}
-
 }  // namespace
 
 DataDatabase openDataDatabase(const std::filesystem::path& path) {
@@ -39,15 +32,25 @@ DataDatabase openDataDatabase(const std::filesystem::path& path) {
   // The run replaces the file rather than writing it, so the file's own
   // permission is asked for here.
   if (access(database.target.c_str(), W_OK) != 0) fatalStop(kOpenFailed);
-  switch (ShadowFile::copyOf(database.target, database.shadow)) {
+  database.copying = std::make_unique<ShadowCopyInProgress>(database.target);
+  return database;
+}
+
+void readyForLoad(DataDatabase& database) {
+  if (!database.copying) return;
+  const ShadowCopyOutcome outcome = database.copying->finish(database.shadow);
+  database.copying.reset();
+  switch (outcome) {
     case ShadowCopyOutcome::kCopied: break;
     case ShadowCopyOutcome::kCannotRead:
     case ShadowCopyOutcome::kForeign: fatalStop(kOpenFailed);
     case ShadowCopyOutcome::kDamaged: fatalStop("Errore lettura opere.ddb");
     case ShadowCopyOutcome::kCannotWrite: fatalStop("Errore copia opere.ddb");
   }
-  openHandle(database, database.shadow.path(), bdb::OpenMode::kExisting);
-  return database;
+  if (database.handle.create() != 0) fatalStop("db_create error");
+  if (database.handle.open(database.shadow.path().c_str(), bdb::OpenMode::kExisting, kDatabaseFileMode) != 0) {
+    fatalStop(kOpenFailed);
+  }
 }
 
 void storeRecords(DataDatabase& database, bdb::BulkPairs& records) {
@@ -55,15 +58,8 @@ void storeRecords(DataDatabase& database, bdb::BulkPairs& records) {
   records.clear();
 }
 
-void commitDataDatabase(DataDatabase& database) {
-  if (database.handle.close() != 0 || !database.shadow.commit()) {
-    fatalStop("Errore chiusura opere.ddb");
-  }
-  openHandle(database, database.target, bdb::OpenMode::kReadOnly);
-}
-
 void closeDataDatabase(DataDatabase& database) {
-  if (database.handle.isOpen() && database.handle.close() != 0) {
+  if (database.handle.close() != 0 || !database.shadow.commit()) {
     fatalStop("Errore chiusura opere.ddb");
   }
 }

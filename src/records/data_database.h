@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -29,28 +30,35 @@ RecordKey recordKeyOf(RecordNumber number);
 // The record number a key holds: the inverse of recordKeyOf.
 RecordNumber recordNumberOfKey(std::span<const std::uint8_t, kRecordKeySize> key);
 
-// The open data database. From the open to commitDataDatabase the handle
-// is on the working copy of opere.ddb (see shadow_file.h), which the load
-// writes; from then on, on opere.ddb itself, read-only, for the scan.
+// The data database of a run. It is never written in place: the load and
+// the scan work on a working copy of opere.ddb (see shadow_file.h), made on
+// a thread of its own from the open on, and put in place of opere.ddb by
+// closeDataDatabase.
 struct DataDatabase {
-  std::filesystem::path target;  // the file opere.ddb names, links followed
-  ShadowFile shadow;             // destroyed after the handle on it
-  bdb::Database handle;
+  std::filesystem::path target;                    // the file opere.ddb names, links followed
+  std::unique_ptr<ShadowCopyInProgress> copying;   // until readyForLoad
+  ShadowFile shadow;                               // destroyed after the handle on it
+  bdb::Database handle;                            // open on the copy from readyForLoad on
 };
 
-// Opens the data database at `path` (opere.ddb of the working directory by
-// default) for the load: removes the working copy a killed run may have
-// left, copies the file (which must exist, and which the user must be
-// allowed to write) to a new working copy, checking its pages on the way,
-// and opens the copy. Requires the catalogue lock (see catalogue_lock.h).
-//
-// Fatal stops: "opere.ddb open error" when the file is missing, may not be
-// written, is not a B-tree the library opens, or is a kind of B-tree this
-// program never makes (one that holds duplicate keys, say); "Errore lettura
-// opere.ddb" when its pages are damaged; "Errore copia opere.ddb" when the
-// working copy can't be made (no room on the disk, or no write permission
-// in the folder); "db_create error" when no handle can be made.
+// Starts on the data database at `path` (opere.ddb of the working
+// directory by default): removes the working copy a killed run may have
+// left, checks that the file exists and that the user may write it, and
+// starts copying it, checking its pages on the way. Requires the catalogue
+// lock (see catalogue_lock.h). Fatal stop "opere.ddb open error" when the
+// file is missing or may not be written.
 DataDatabase openDataDatabase(const std::filesystem::path& path = kDataDatabaseFileName);
+
+// Waits for the working copy and opens it; returns at once when it is open
+// already. Called before anything is stored.
+//
+// Fatal stops: "opere.ddb open error" when the file can't be read, is not a
+// B-tree the library opens, or is a kind of B-tree this program never makes
+// (one that holds duplicate keys, say); "Errore lettura opere.ddb" when its
+// pages are damaged; "Errore copia opere.ddb" when the working copy can't be
+// made (no room on the disk, or no write permission in the folder);
+// "db_create error" when no handle can be made.
+void readyForLoad(DataDatabase& database);
 
 // The data item of a record: its first 524 scrambled bytes.
 inline std::span<const std::uint8_t, kStoredRecordSize> storedRecordBytes(
@@ -58,21 +66,17 @@ inline std::span<const std::uint8_t, kStoredRecordSize> storedRecordBytes(
   return scrambled.first<kStoredRecordSize>();
 }
 
-// Puts every pair of `records` (key from recordKeyOf, data from storedItemOf)
-// in one bulk put, replacing what their numbers held, then clears `records`.
+// Puts every pair of `records` (key from recordKeyOf, data from
+// storedRecordBytes) in one bulk put, replacing what their numbers held, then clears `records`.
 // Fatal stop "put error" on failure.
 void storeRecords(DataDatabase& database, bdb::BulkPairs& records);
 
-// Ends the load: closes the working copy (writing the library's cache to
-// it), puts it in place of opere.ddb (see ShadowFile::commit) and opens
-// opere.ddb again, read-only, for the scan. Fatal stops: "Errore chiusura
-// opere.ddb" when the close or the replacement fails (opere.ddb is then as
-// it was before the run, or whole with the new records); "db_create error"
-// and "opere.ddb open error" as for the first open.
-void commitDataDatabase(DataDatabase& database);
-
-// Closes the data database after the scan. A failed close is a fatal stop
-// "Errore chiusura opere.ddb".
+// Ends the work on the data database after the scan: closes the working
+// copy (writing the library's cache to it) and puts it in place of
+// opere.ddb (see ShadowFile::commit). Fatal stop "Errore chiusura opere.ddb"
+// when the close or the replacement fails: opere.ddb is then as it was
+// before the run (or, when only the last sync of the folder failed, whole
+// with the new records).
 void closeDataDatabase(DataDatabase& database);
 
 }  // namespace indicizza

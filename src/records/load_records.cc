@@ -56,6 +56,8 @@ void storeBatch(DataDatabase& database, const std::uint8_t* batch, std::size_t c
     order[place] = putOrderOf(scrambledRecordNumberOf(recordAt(place), key), place);
   }
   std::sort(order.begin(), order.end());
+  // The working copy has been in the making meanwhile.
+  readyForLoad(database);
 
   std::size_t recordsPending = 0;  // records read whose put is in `pairs`
   const auto flush = [&] {

@@ -83,7 +83,8 @@ ShadowFile& ShadowFile::operator=(ShadowFile&& other) noexcept {
   return *this;
 }
 
-ShadowCopyOutcome ShadowFile::copyOf(const std::filesystem::path& target, ShadowFile& shadow) {
+ShadowCopyOutcome ShadowFile::copyOf(const std::filesystem::path& target, ShadowFile& shadow,
+                                     const std::atomic<bool>* stop) {
   const int source = open(target.c_str(), O_RDONLY | O_CLOEXEC);
   if (source < 0) return ShadowCopyOutcome::kCannotRead;
   struct stat info;
@@ -106,9 +107,11 @@ ShadowCopyOutcome ShadowFile::copyOf(const std::filesystem::path& target, Shadow
   bool written = true;
   const auto state = readCheckedPages(source, static_cast<std::uint64_t>(info.st_size),
                                       [&](std::span<const std::uint8_t> bytes) {
-                                        written = writeAll(destination, bytes);
+                                        written = !(stop && *stop) && writeAll(destination, bytes);
                                         return written;
                                       });
+  // The disk can take the copy while the run goes on.
+  if (written) sync_file_range(destination, 0, 0, SYNC_FILE_RANGE_WRITE);
   close(source);
   if (close(destination) != 0) written = false;
   if (!written) return ShadowCopyOutcome::kCannotWrite;
@@ -142,6 +145,20 @@ bool ShadowFile::commit() {
   if (!done || rename(path_.c_str(), target_.c_str()) != 0) return false;
   pending_ = false;
   return syncFolder(target_.parent_path());
+}
+
+ShadowCopyInProgress::ShadowCopyInProgress(std::filesystem::path target)
+    : thread_([this, target = std::move(target)] { outcome_ = ShadowFile::copyOf(target, shadow_, &stop_); }) {}
+
+ShadowCopyInProgress::~ShadowCopyInProgress() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+ShadowCopyOutcome ShadowCopyInProgress::finish(ShadowFile& shadow) {
+  thread_.join();
+  if (outcome_ == ShadowCopyOutcome::kCopied) shadow = std::move(shadow_);
+  return outcome_;
 }
 
 }  // namespace indicizza

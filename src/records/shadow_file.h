@@ -11,9 +11,11 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <thread>
 
 #include "records/btree_pages.h"
 
@@ -54,8 +56,10 @@ class ShadowFile {
 
   // Copies the existing `target` to its working copy, checking the target's
   // B-tree pages as they pass. On any outcome but kCopied nothing is left
-  // behind and `shadow` stays empty.
-  static ShadowCopyOutcome copyOf(const std::filesystem::path& target, ShadowFile& shadow);
+  // behind and `shadow` stays empty. When `stop` is set and turns true, the
+  // copy gives up (kCannotWrite).
+  static ShadowCopyOutcome copyOf(const std::filesystem::path& target, ShadowFile& shadow,
+                                  const std::atomic<bool>* stop = nullptr);
 
   // The working copy of a `target` that does not exist yet: the caller
   // creates the file at path(). Its mode is then the one it was created with.
@@ -84,6 +88,30 @@ class ShadowFile {
   };
   std::optional<Ownership> ownership_;
   bool pending_ = false;  // a copy exists and is not committed
+};
+
+// A working copy made on a thread of its own while the run goes on (the
+// copy of a large file takes about as long as `cp`, time the run can spend
+// reading its input). Not copyable.
+class ShadowCopyInProgress {
+ public:
+  // Starts ShadowFile::copyOf(target).
+  explicit ShadowCopyInProgress(std::filesystem::path target);
+  // Stops the copy if it still runs and waits for it; a copy not taken by
+  // finish() is removed.
+  ~ShadowCopyInProgress();
+  ShadowCopyInProgress(const ShadowCopyInProgress&) = delete;
+  ShadowCopyInProgress& operator=(const ShadowCopyInProgress&) = delete;
+
+  // Waits for the copy to end and returns its outcome; on kCopied, `shadow`
+  // takes the copy. Called once.
+  ShadowCopyOutcome finish(ShadowFile& shadow);
+
+ private:
+  std::atomic<bool> stop_{false};
+  ShadowFile shadow_;
+  ShadowCopyOutcome outcome_ = ShadowCopyOutcome::kCannotWrite;
+  std::thread thread_;
 };
 
 }  // namespace indicizza

@@ -25,16 +25,17 @@ int runIndexer() {
   DataDatabase dataDatabase = openDataDatabase();
   checkIndexDatabase();
   loadRecords(recordFile, dataDatabase, key);
-  commitDataDatabase(dataDatabase);
+  // The index database's working copy is made while the scan goes on.
+  IndexDatabaseCopy indexCopy = startIndexCopy();
   WordIndex wordIndex;
   TermList terms;
   scanRecords(dataDatabase, key, [&](const DecodedRecord& record) {
     indexRecord(record, stopWords, wordIndex, terms);
   });
-  // The data database is closed before the index database gets its own
-  // handle: a handle is never opened twice.
+  // The data database is closed, and put in place, before the index
+  // database gets its own handle: a handle is never opened twice.
   closeDataDatabase(dataDatabase);
-  writeIndex(wordIndex);
+  writeIndex(wordIndex, indexCopy);
 
   reportLine("Fine scansione");
   return 0;

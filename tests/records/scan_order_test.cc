@@ -19,6 +19,7 @@ TEST(ScanRecords, HandsEachStoredRecordOnceInKeyByteOrder) {
   dir.dataDatabase(items);
 
   DataDatabase database = openDataDatabase(dir / "opere.ddb");
+  readyForLoad(database);
   std::vector<RecordNumber> seen;
   ::testing::internal::CaptureStdout();
   scanRecords(database, buildScrambleKey(), [&](const DecodedRecord& record) {

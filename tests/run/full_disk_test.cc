@@ -3,7 +3,8 @@
 // through symbolic links), and the run loads a new record file over them.
 // The disk is made larger step by step, from just the earlier files to room
 // for the whole run, so that it fills at every stage: the working copy of
-// opere.ddb, the load, the close, the copy of opere.idb, the index write.
+// opere.ddb, the load, the close, the copy of opere.idb, the index write
+// and its close.
 // Each run ends with "Fine scansione" or with a fatal message, status 1,
 // never hangs, and leaves each file whole in its state of before the run or
 // of after the phase that changed it, with no working copy left behind.
@@ -96,16 +97,19 @@ TEST_P(FullDisk, StopsWithTheFilesWholeAtEveryFillLevel) {
 // A catalogue of 2000 records makes an opere.ddb of about 1.6 MB and an
 // opere.idb of about 660 kB, both beyond the library's cache: a full disk
 // fails a put. One of 300 records fits the cache: the close fails instead.
+// The working copy of opere.idb is made while the scan goes on, beside both
+// copies of opere.ddb: that is when the disk is fullest.
 INSTANTIATE_TEST_SUITE_P(
     Run, FullDisk,
     ::testing::Values(FullDiskCase{"BeyondTheCache", 1000, 2000, false, 3,
                                    {"Errore copia opere.ddb", "put error", "Errore chiusura opere.ddb",
-                                    "Errore chiusura opere.idb", "Fine scansione"}},
+                                    "Errore copia opere.idb", "Fine scansione"}},
                       FullDiskCase{"WithinTheCache", 200, 300, false, 3,
                                    {"Errore copia opere.ddb", "Errore chiusura opere.ddb",
-                                    "Errore chiusura opere.idb", "Fine scansione"}},
+                                    "Errore copia opere.idb", "Fine scansione"}},
                       FullDiskCase{"IndexOnItsOwnDisk", 1000, 2000, true, 5,
-                                   {"Errore copia opere.idb", "put error", "Fine scansione"}}),
+                                   {"Errore copia opere.idb", "put error", "Errore chiusura opere.idb",
+                                    "Fine scansione"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

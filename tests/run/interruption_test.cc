@@ -90,9 +90,9 @@ TEST_P(Interruption, StopsWithTheFilesWhole) {
   EXPECT_FALSE(std::filesystem::exists(dir / "opere.idb.nuovo"));
   EXPECT_FALSE(std::filesystem::exists(dir / "opere.ddb.nuovo"));
 
-  // Every earlier record is still there, unchanged. An interrupted load
-  // stores nothing; after a completed one every record of the file is there
-  // (the last of its number).
+  // Every earlier record is still there, unchanged. The data database is
+  // replaced once the scan is over: before that, nothing of the file is
+  // stored; after, every record of it (the last of its number).
   std::map<std::string, std::string> lastOfFile;
   for (const auto& record : fileRecords) {
     auto [key, data] = testing::storedItemOf(record);
@@ -111,7 +111,7 @@ TEST_P(Interruption, StopsWithTheFilesWhole) {
     ++fileFound;
   }
   EXPECT_EQ(earlierFound, static_cast<std::size_t>(kEarlierRecords));
-  EXPECT_EQ(fileFound, GetParam().phase == Phase::kLoad ? 0 : lastOfFile.size());
+  EXPECT_EQ(fileFound, GetParam().phase == Phase::kWrite ? lastOfFile.size() : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
