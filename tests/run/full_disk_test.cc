@@ -58,7 +58,7 @@ TEST_P(FullDisk, StopsWithTheFilesWholeAtEveryFillLevel) {
   states.prepare(inputs.path());
   const auto earlierBytes = std::filesystem::file_size(inputs / "opere.idb") +
                             (c.onlyTheIndex ? 0 : std::filesystem::file_size(inputs / "opere.ddb"));
-  constexpr int kLevels = 48;
+  constexpr int kLevels = 32;
   std::set<std::string> seen;
   for (int level = 0; level <= kLevels; ++level) {
     // From the earlier files alone to room for `room` times as much.
@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FullDiskCase{"WithinTheCache", 200, 300, false, 3,
                                    {"Errore copia opere.ddb", "Errore chiusura opere.ddb",
                                     "Errore copia opere.idb", "Fine scansione"}},
-                      FullDiskCase{"IndexOnItsOwnDisk", 1000, 2000, true, 5,
+                      FullDiskCase{"IndexOnItsOwnDisk", 600, 1200, true, 5,
                                    {"Errore copia opere.idb", "put error", "Errore chiusura opere.idb",
                                     "Fine scansione"}}),
     [](const auto& info) { return std::string(info.param.name); });
