@@ -20,6 +20,7 @@
 #include "catalogo/tool_failure.h"
 #include "catalogo/verify_command.h"
 #include "run/console.h"
+#include "version.h"
 
 namespace {
 
@@ -64,6 +65,8 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   app.failure_message(usageFailure);
   app.footer("Esito: 0 fatto o trovato, 1 nulla trovato o discordanze, 2 errore.");
+  app.set_version_flag("--version", std::string("catalogo ") + indicizza::kVersion,
+                       "Mostra la versione ed esce");
 
   std::vector<std::string> words;
   auto* search = app.add_subcommand("cerca", "Cerca in opere.idb i record che hanno tutte le parole");
