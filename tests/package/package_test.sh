@@ -42,11 +42,13 @@ files=$(dpkg-deb -c "$deb" | awk '{ print $6 }' | grep -v '/$' | sort)
 [ "$files" = "$expected_files" ] || fail "files in the package:"$'\n'"$files"
 
 # dpkg with its own empty database in the scratch root; the libraries the
-# package depends on are the ones of this system.
+# package depends on are the ones of this system. dpkg wants ldconfig and
+# start-stop-daemon on its PATH, which a plain user's PATH lacks.
 root=$scratch/root
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
 touch "$root/var/lib/dpkg/status"
-if ! dpkg --root="$root" --force-depends --force-not-root -i "$deb" >"$scratch/dpkg.log" 2>&1; then
+if ! PATH="$PATH:/usr/local/sbin:/usr/sbin:/sbin" \
+    dpkg --root="$root" --force-depends --force-not-root -i "$deb" >"$scratch/dpkg.log" 2>&1; then
   cat "$scratch/dpkg.log"
   fail "dpkg could not install the package"
 fi
