@@ -33,8 +33,7 @@ TEST_P(BulkTransfer, StoresAndReadsBackEveryItemInKeyOrder) {
   std::vector<StoredItem> items;
   for (std::size_t i = 0; i < GetParam().dataSizes.size(); ++i) {
     const std::string number = std::to_string(i);
-    // Appended, not "k" + ...: g++ 12 at -O3 gives a false -Wrestrict on that.
-    const std::string key = std::string("k").append(3 - number.size(), '0').append(number);
+    const std::string key = "k" + std::string(3 - number.size(), '0') + number;
     std::string data(GetParam().dataSizes[i], '\0');
     for (std::size_t j = 0; j < data.size(); ++j) data[j] = static_cast<char>(i * 31 + j);
     items.emplace_back(key, data);

@@ -13,9 +13,8 @@ TEST(ScanRecords, HandsEachStoredRecordOnceInKeyByteOrder) {
   testing::CatalogueDir dir;
   std::vector<testing::StoredItem> items;
   for (RecordNumber number : {2, 256, 1, -1, 65536}) {
-    // Appended, not "N" + ...: g++ 12 at -O3 gives a false -Wrestrict on that.
-    const std::string name = std::string("N").append(std::to_string(number));
-    items.push_back(testing::storedItemOf(PlainRecord().recordNumber(number).textField(1, name)));
+    items.push_back(testing::storedItemOf(
+        PlainRecord().recordNumber(number).textField(1, "N" + std::to_string(number))));
   }
   dir.dataDatabase(items);
 
@@ -24,8 +23,7 @@ TEST(ScanRecords, HandsEachStoredRecordOnceInKeyByteOrder) {
   ::testing::internal::CaptureStdout();
   scanRecords(database, buildScrambleKey(), [&](const DecodedRecord& record) {
     EXPECT_EQ(record.bytes().size(), kStoredRecordSize);
-    // Appended, not "N" + ...: g++ 12 at -O3 gives a false -Wrestrict on that.
-    const std::string name = std::string("N").append(std::to_string(recordNumberOf(record)));
+    const std::string name = "N" + std::to_string(recordNumberOf(record));
     EXPECT_EQ(textField(record, 1).substr(0, name.size()), name);
     seen.push_back(recordNumberOf(record));
   });

@@ -70,15 +70,7 @@ std::vector<StoredItem> dumpDatabase(const std::filesystem::path& path) {
 void loadDatabase(const std::filesystem::path& path, const std::vector<StoredItem>& items,
                   const std::string& type) {
   std::string input = "VERSION=3\nformat=bytevalue\ntype=" + type + "\nHEADER=END\n";
-  for (const auto& [key, data] : items) {
-    // Appended piece by piece: g++ 12 at -O3 gives a false -Wrestrict on
-    // "literal" + std::string.
-    input += ' ';
-    input += hexBytes(key);
-    input += "\n ";
-    input += hexBytes(data);
-    input += '\n';
-  }
+  for (const auto& [key, data] : items) input += " " + hexBytes(key) + "\n " + hexBytes(data) + "\n";
   input += "DATA=END\n";
   const std::filesystem::path inputPath = path.string() + ".load-input";
   writeFile(inputPath, input);

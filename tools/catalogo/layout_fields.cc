@@ -3,17 +3,6 @@
 #include <array>
 
 namespace indicizza::catalogo {
-namespace {
-
-// "T1", "C5", ...: built by appending, since g++ 12 at -O3 gives a false
-// -Wrestrict on "literal" + std::string.
-std::string numberedName(char letter, int number) {
-  std::string name(1, letter);
-  name += std::to_string(number);
-  return name;
-}
-
-}  // namespace
 
 const std::vector<LayoutField>& layoutFields() {
   static const std::vector<LayoutField> fields = [] {
@@ -25,11 +14,11 @@ const std::vector<LayoutField>& layoutFields() {
     };
     for (std::size_t i = 0; i < kTextFieldCount; ++i) {
       const int number = static_cast<int>(i + 1);
-      list.push_back({numberedName('T', number), kTextFields[i], FieldKind::kText, number});
+      list.push_back({"T" + std::to_string(number), kTextFields[i], FieldKind::kText, number});
     }
     for (std::size_t i = 0; i < kCodeFieldCount; ++i) {
       const int number = static_cast<int>(i + 1);
-      list.push_back({numberedName('C', number), kCodeFields[i], FieldKind::kCode, number});
+      list.push_back({"C" + std::to_string(number), kCodeFields[i], FieldKind::kCode, number});
     }
     return list;
   }();
