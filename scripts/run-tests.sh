@@ -3,12 +3,13 @@
 # with the reason each gave (CTest itself shows only "Skipped"). GoogleTest
 # writes that reason on the lines between "...: Skipped" and "[  SKIPPED ]";
 # the project's script tests write it on a line of its own, "Skipped: why".
-# Usage: scripts/run-tests.sh BUILD_DIR [JOBS]
+# Usage: scripts/run-tests.sh BUILD_DIR [JOBS [CTEST_ARGUMENT...]]
 set -uo pipefail
 build=$1
 jobs=${2:-2}
+shift $(($# < 2 ? $# : 2))
 
-ctest --test-dir "$build" --output-on-failure -j "$jobs"
+ctest --test-dir "$build" --output-on-failure -j "$jobs" "$@"
 status=$?
 
 log=$build/Testing/Temporary/LastTest.log
