@@ -1,19 +1,46 @@
-# The README's two commands, `make demo` and `make test`, and the extra
-# `make fuzz` and `make bench`. Each installs whatever Debian packages are
-# missing, then builds.
+# The README's two commands, `make demo` and `make test`; `make install` and
+# `make package`; and the extra `make fuzz` and `make bench`. Each installs
+# whatever Debian packages are missing (scripts/install-deps.sh), then builds.
 JOBS ?= $(shell nproc)
+# Where `make install` puts the programs, man pages and documentation.
+PREFIX ?= /usr/local
 # How long `make fuzz` runs each fuzz target.
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = stop_words record_readings
+# What the demo runs, and what is installed and packaged.
+DEMO_TARGETS = indicizza catalogo demo-catalogue
+INSTALL_TARGETS = indicizza catalogo man_pages
 
-.PHONY: demo test bench fuzz deps build build-asan
+.PHONY: demo test install package bench fuzz deps deps-package configure build build-asan \
+	build-release
 
-demo: build
+# Builds only what the demo runs, in build/.
+demo: configure
+	cmake --build build -j $(JOBS) --target $(DEMO_TARGETS)
 	scripts/demo.sh
 
-test: build build-asan
-	ctest --test-dir build --output-on-failure -j $(JOBS)
-	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+# Builds everything in three configurations with warnings as errors: build/
+# (RelWithDebInfo), build-asan/ (Debug, AddressSanitizer + UBSan) and
+# build-release/ (Release, as installed and packaged). Every test runs in the
+# first two; in build-release only the package test, which checks what a user
+# installs (the whole suite a third time would add minutes for little).
+# Skipped tests are listed with their reason after each run.
+test: build build-asan build-release
+	scripts/run-tests.sh build $(JOBS)
+	scripts/run-tests.sh build-asan $(JOBS)
+	scripts/run-tests.sh build-release $(JOBS) -L package
+
+# Installs the Release build under PREFIX (DESTDIR is honoured too).
+install: deps
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-release -j $(JOBS) --target $(INSTALL_TARGETS)
+	cmake --install build-release --prefix $(PREFIX)
+
+# Writes build-release/indicizza_<version>_amd64.deb.
+package: deps-package
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release
+	cmake --build build-release -j $(JOBS) --target $(INSTALL_TARGETS)
+	cd build-release && cpack
 
 # Not one of the README's two commands: times the indexer at growing sizes,
 # then catalogo cerca on the largest catalogue.
@@ -25,13 +52,24 @@ bench: build
 deps:
 	scripts/install-deps.sh build
 
-build: deps
+# The tests build the package too.
+deps-package:
+	scripts/install-deps.sh build package
+
+configure: deps
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps-package
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINDICIZZA_WERROR=ON
 	cmake --build build -j $(JOBS)
 
-build-asan: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DINDICIZZA_SANITIZE=ON
+build-asan: deps-package
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DINDICIZZA_SANITIZE=ON -DINDICIZZA_WERROR=ON
 	cmake --build build-asan -j $(JOBS)
+
+build-release: deps-package
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=ON
+	cmake --build build-release -j $(JOBS)
 
 # Builds the libFuzzer targets with clang (ASan + UBSan) in build-fuzz/ and
 # runs each for FUZZ_SECONDS, starting from the committed corpus. New inputs
@@ -39,7 +77,7 @@ build-asan: deps
 fuzz:
 	scripts/install-deps.sh build fuzz
 	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
-	  -DINDICIZZA_SANITIZE=ON -DINDICIZZA_FUZZ=ON -DBUILD_TESTING=OFF
+	  -DINDICIZZA_SANITIZE=ON -DINDICIZZA_FUZZ=ON -DBUILD_TESTING=OFF -DINDICIZZA_WERROR=ON
 	cmake --build build-fuzz -j $(JOBS) $(addprefix --target fuzz_,$(FUZZ_TARGETS))
 	set -e; for target in $(FUZZ_TARGETS); do \
 	  mkdir -p build-fuzz/corpus/$$target; \

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any is missing.
-# Usage: scripts/install-deps.sh GROUP...   (groups: build, bench, fuzz)
-# Not root: prints the exact command to run and fails.
+# Usage: scripts/install-deps.sh GROUP...   (groups: build, package, bench, fuzz)
+# As root: installs them, reading the package lists first when they don't know
+# a package (as on a freshly made system). Otherwise: prints a command that
+# does that as root (with su, which every Debian system has) and fails.
 set -euo pipefail
 
 packages=()
 for group in "$@"; do
   case "$group" in
-    build) packages+=(g++ cmake make libdb5.3-dev db5.3-util libgtest-dev libcli11-dev) ;;
+    build) packages+=(g++ cmake make libdb5.3-dev db5.3-util libgtest-dev libcli11-dev scdoc) ;;
+    package) packages+=(dpkg-dev file) ;;
     bench) packages+=(libbenchmark-dev time gnuplot-nox) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
@@ -22,14 +25,34 @@ for package in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+install="apt-get install -y --no-install-recommends ${missing[*]}"
 if [ "$(id -u)" -ne 0 ]; then
-  echo "Missing packages. Install them as root, then run make again:" >&2
-  echo "  sudo apt-get install -y ${missing[*]}" >&2
+  echo "Missing packages: ${missing[*]}" >&2
+  echo "Install them as root (this asks for root's password), then run make again:" >&2
+  echo "  su -c 'apt-get update && $install'" >&2
+  if command -v sudo >/dev/null 2>&1; then
+    echo "or, if you may use sudo:" >&2
+    echo "  sudo sh -c 'apt-get update && $install'" >&2
+  fi
   exit 1
 fi
-echo "Installing: ${missing[*]}"
+
+# Whether apt knows a version of every missing package; with empty or stale
+# package lists (a new system) it knows none or not all.
+all_known() {
+  local package candidate
+  for package in "${missing[@]}"; do
+    candidate=$(apt-cache policy "$package" 2>/dev/null | sed -n 's/^ *Candidate: *//p')
+    if [ -z "$candidate" ] || [ "$candidate" = "(none)" ]; then
+      return 1
+    fi
+  done
+}
+
 export DEBIAN_FRONTEND=noninteractive
-if ! apt-get install -y --no-install-recommends "${missing[@]}"; then
-  apt-get update
-  apt-get install -y --no-install-recommends "${missing[@]}"
+echo "Installing: ${missing[*]}"
+if ! all_known; then
+  echo "Reading the package lists first (apt-get update)"
+  apt-get update -qq
 fi
+apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -23,6 +23,8 @@ struct BulkCase {
   std::size_t putCapacity;
   std::size_t getCapacity;
   std::vector<std::size_t> dataSizes;  // of items keyed "k000", "k001", ...
+
+  friend void PrintTo(const BulkCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class BulkTransfer : public ::testing::TestWithParam<BulkCase> {};

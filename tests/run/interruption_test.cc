@@ -29,6 +29,8 @@ struct InterruptionCase {
   const char* name;
   Phase phase;
   int signal;
+
+  friend void PrintTo(const InterruptionCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class Interruption : public ::testing::TestWithParam<InterruptionCase> {};

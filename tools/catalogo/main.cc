@@ -23,6 +23,7 @@
 #include "catalogo/tool_failure.h"
 #include "catalogo/verify_command.h"
 #include "run/console.h"
+#include "version.h"
 
 namespace {
 
@@ -97,6 +98,8 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   app.failure_message(usageFailure);
   app.footer(kMainHelpFooter);
+  app.set_version_flag("--version", std::string("catalogo ") + indicizza::kVersion,
+                       "Mostra la versione ed esce");
 
   SearchCommand searchCommand;
   std::string searchFormat = "testo";

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Builds the Debian package of one build folder with its CPack settings,
+# checks its fields and file list, installs it with dpkg into a scratch root,
+# and runs the installed programs on the demonstration catalogue.
+# Usage: package_test.sh BUILD_DIR VERSION DEMO_CATALOGUE_TOOL SAMPLES_DIR
+# Exit status 77 (skipped) when the Debian packaging tools are missing.
+set -euo pipefail
+build=$1 version=$2 demo_catalogue=$3 samples=$4
+
+for tool in dpkg-deb dpkg-shlibdeps file cpack; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "Skipped: $tool is missing (make test installs it; so does apt-get install dpkg-dev file)"
+    exit 77
+  fi
+done
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "FAILED: $*"; exit 1; }
+
+if ! cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1; then
+  cat "$scratch/cpack.log"
+  fail "cpack could not build the package"
+fi
+deb=$scratch/out/indicizza_${version}_amd64.deb
+[ -f "$deb" ] || fail "no $(basename "$deb"); cpack wrote: $(ls "$scratch/out")"
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = indicizza ] || fail "Package: $(field Package)"
+[ "$(field Version)" = "$version" ] || fail "Version: $(field Version), not $version"
+[ "$(field Architecture)" = amd64 ] || fail "Architecture: $(field Architecture)"
+# The Berkeley DB runtime library, by its package name.
+[[ ", $(field Depends)," =~ ,\ libdb5\.3[\ ,] ]] || fail "Depends lacks libdb5.3: $(field Depends)"
+
+expected_files="./usr/bin/catalogo
+./usr/bin/indicizza
+./usr/share/doc/indicizza/README.md
+./usr/share/doc/indicizza/examples/noused.txt
+./usr/share/man/man1/catalogo.1.gz
+./usr/share/man/man1/indicizza.1.gz"
+files=$(dpkg-deb -c "$deb" | awk '{ print $6 }' | grep -v '/$' | sort)
+[ "$files" = "$expected_files" ] || fail "files in the package:"$'\n'"$files"
+
+# dpkg with its own empty database in the scratch root; the libraries the
+# package depends on are the ones of this system. dpkg wants ldconfig and
+# start-stop-daemon on its PATH, which a plain user's PATH lacks.
+root=$scratch/root
+mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
+touch "$root/var/lib/dpkg/status"
+if ! PATH="$PATH:/usr/local/sbin:/usr/sbin:/sbin" \
+    dpkg --root="$root" --force-depends --force-not-root -i "$deb" >"$scratch/dpkg.log" 2>&1; then
+  cat "$scratch/dpkg.log"
+  fail "dpkg could not install the package"
+fi
+
+for page in indicizza catalogo; do
+  header=$(gzip -dc "$root/usr/share/man/man1/$page.1.gz" | grep '^\.TH') || fail "$page.1: no .TH line"
+  [[ "$header" == ".TH \"$page\" \"1\" "*"\"indicizza $version\""* ]] || fail "$page.1: $header"
+done
+
+[ "$("$root/usr/bin/catalogo" --version)" = "catalogo $version" ] ||
+  fail "catalogo --version: $("$root/usr/bin/catalogo" --version)"
+
+demo=$scratch/demo
+mkdir "$demo"
+cp "$samples/noused.txt" "$demo/"
+"$demo_catalogue" "$samples/works.tsv" "$demo" >/dev/null
+status=0
+output=$(cd "$demo" && "$root/usr/bin/indicizza") || status=$?
+[ "$status" -eq 0 ] || fail "indicizza: exit status $status; output:"$'\n'"$output"
+[ "$(printf '%s\n' "$output" | tail -n 1)" = "Fine scansione" ] || fail "indicizza printed:"$'\n'"$output"
+
+found=$(cd "$demo" && "$root/usr/bin/catalogo" cerca BWV1009) || fail "catalogo cerca BWV1009 found nothing"
+[[ "$found" == *"    43  AR  J. S. Bach"* ]] || fail "catalogo cerca BWV1009:"$'\n'"$found"
+checked=$(cd "$demo" && "$root/usr/bin/catalogo" verifica) || fail "catalogo verifica:"$'\n'"$checked"
+[[ "$checked" == *"discordanze: 0" ]] || fail "catalogo verifica:"$'\n'"$checked"
+echo "indicizza_${version}_amd64.deb: fields, files, man pages and the demo catalogue are right"
