@@ -12,6 +12,7 @@ demo: build
 	scripts/demo.sh
 
 test: build build-asan
+	-scripts/install-deps.sh browser
 	ctest --test-dir build --output-on-failure -j $(JOBS)
 	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 

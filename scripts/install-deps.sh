@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any is missing.
-# Usage: scripts/install-deps.sh GROUP...   (groups: build, bench, fuzz)
+# Usage: scripts/install-deps.sh GROUP...   (groups: build, bench, fuzz, browser)
 # Not root: prints the exact command to run and fails.
 set -euo pipefail
 
 packages=()
 for group in "$@"; do
   case "$group" in
-    build) packages+=(g++ cmake make libdb5.3-dev db5.3-util libgtest-dev libcli11-dev) ;;
+    build) packages+=(g++ cmake make libdb5.3-dev db5.3-util libgtest-dev libcli11-dev pkgconf libcpp-httplib-dev) ;;
     bench) packages+=(libbenchmark-dev time gnuplot-nox) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    browser) packages+=(chromium) ;;  # the browser test of catalogo servi
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done
