@@ -18,11 +18,34 @@ DatabasePool::Identities DatabasePool::currentIdentities() {
   return {identityOf(kIndexDatabaseFileName), identityOf(kDataDatabaseFileName)};
 }
 
+namespace {
+
+// How many times a pair is opened again when the files changed while it
+// was being opened.
+constexpr int kOpenAttempts = 3;
+
+}  // namespace
+
+std::unique_ptr<DatabasePool::Pair> DatabasePool::openPair(Identities identities,
+                                                           std::shared_ptr<RecordListCache> recordLists) {
+  // The files are looked at before and after opening: when a run renamed a
+  // new one in between, the pair may be open on either, so it is opened
+  // again. After the last attempt it keeps the identities seen first: it is
+  // then dropped at its next lease, and its lists go to a cache the pool
+  // drops too.
+  for (int attempt = 1;; ++attempt) {
+    auto pair = std::make_unique<Pair>(Pair{openSearchDatabases(), identities});
+    pair->databases.recordLists = recordLists;
+    const Identities after = currentIdentities();
+    if (after == identities || attempt == kOpenAttempts) return pair;
+    identities = after;
+    recordLists = std::make_shared<RecordListCache>(kRecordListBudget);
+  }
+}
+
 DatabasePool::Lease DatabasePool::acquire() {
-  // Looked at before opening: should a run rename a newer file in between,
-  // the pair opened is tagged with the older identity and the next lease
-  // drops it, so a pair is never kept past a change.
   const Identities now = currentIdentities();
+  std::shared_ptr<RecordListCache> recordLists;
   {
     const std::lock_guard lock(mutex_);
     if (seenFiles_ && now != identities_) {
@@ -36,6 +59,9 @@ DatabasePool::Lease DatabasePool::acquire() {
     }
     if (!seenFiles_ || now != identities_) {
       kept_.clear();
+      if (!seenFiles_ || now.index != identities_.index) {
+        recordLists_ = std::make_shared<RecordListCache>(kRecordListBudget);
+      }
       identities_ = now;
       seenFiles_ = true;
     }
@@ -44,8 +70,9 @@ DatabasePool::Lease DatabasePool::acquire() {
       kept_.pop_back();
       return Lease(*this, std::move(pair));
     }
+    recordLists = recordLists_;
   }
-  auto pair = std::make_unique<Pair>(Pair{openSearchDatabases(), now});
+  std::unique_ptr<Pair> pair = openPair(now, std::move(recordLists));
   {
     const std::lock_guard lock(mutex_);
     ++pairsOpened_;

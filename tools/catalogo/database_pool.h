@@ -11,6 +11,9 @@
 // A search already under way on an old pair goes on reading the old files,
 // which stay whole until its handles close. The working copies a run is
 // writing (opere.idb.nuovo, ...) are never opened.
+//
+// The pairs open on one opere.idb share a RecordListCache of
+// kRecordListBudget bytes, dropped with them when the file changes.
 #pragma once
 
 #include <functional>
@@ -24,6 +27,8 @@
 #include "catalogo/search.h"
 
 namespace indicizza::catalogo {
+
+inline constexpr std::size_t kRecordListBudget = std::size_t{128} << 20;
 
 class DatabasePool {
  public:
@@ -72,6 +77,7 @@ class DatabasePool {
     bool operator==(const Identities&) const = default;
   };
   static Identities currentIdentities();
+  std::unique_ptr<Pair> openPair(Identities identities, std::shared_ptr<RecordListCache> recordLists);
   void giveBack(std::unique_ptr<Pair> pair);
 
   std::function<void(const std::string&)> log_;
@@ -79,6 +85,7 @@ class DatabasePool {
   Identities identities_;  // of the files the kept pairs are open on
   bool seenFiles_ = false;
   std::vector<std::unique_ptr<Pair>> kept_;
+  std::shared_ptr<RecordListCache> recordLists_;  // of the opere.idb of identities_
   std::uint64_t pairsOpened_ = 0;
 };
 

@@ -65,6 +65,25 @@ TEST(ServeFollowsTheFiles, MissingIndexThenRunsOfTheIndexer) {
   EXPECT_EQ(server.stop(SIGTERM), 0);
 }
 
+TEST(ServeFollowsTheFiles, LongRecordListsAreReadAgainFromANewIndex) {
+  // Lists this long are kept between searches: a new index must not be
+  // answered from the lists of the old one.
+  constexpr int kRecords = 4100;
+  CatalogueDir dir;
+  std::vector<PlainRecord> records;
+  for (int n = 1; n <= kRecords; ++n) records.push_back(PlainRecord().recordNumber(n).textField(4, "Sonata"));
+  dir.prepare(records);
+  ASSERT_EQ(dir.run().exitStatus, 0);
+  ServeProcess server(dir.path());
+  for (int twice = 0; twice < 2; ++twice) {
+    EXPECT_EQ(server.request("/api/cerca?q=sonata&limite=1").body.substr(0, 15), "{\"totale\":4100,");
+  }
+  records.push_back(PlainRecord().recordNumber(kRecords + 1).textField(4, "Sonata"));
+  dir.records(records);
+  ASSERT_EQ(dir.run().exitStatus, 0);
+  EXPECT_EQ(server.request("/api/cerca?q=sonata&limite=1").body.substr(0, 15), "{\"totale\":4101,");
+}
+
 TEST(ServeFollowsTheFiles, HalfWrittenIndexesNeverStopTheService) {
   CatalogueDir dir;
   testing::indexSmallCatalogue(dir);
