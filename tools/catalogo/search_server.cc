@@ -34,6 +34,10 @@ constexpr time_t kKeepAliveSeconds = 2;
 // Requests one connection may carry: a client that opens fewer connections
 // meets a full listen queue less often (the library's queue is short).
 constexpr std::size_t kKeepAliveRequests = 100;
+// The queue of connections not yet accepted. The library listens with a
+// queue of 5, so that a sixth client connecting at once (a browser opens
+// six) waited a second for its connection to be tried again.
+constexpr int kListenQueue = 128;
 // Requests are GETs: a body is never read, so a large one is refused.
 constexpr std::size_t kMaxBodyBytes = 4096;
 
@@ -234,6 +238,7 @@ struct SearchServer::Service {
   DatabasePool pool;
   httplib::Server http;
   bool stopped = false;
+  socket_t listeningSocket = INVALID_SOCKET;  // the last socket the library made to listen on
 };
 
 SearchServer::SearchServer(std::function<void(const std::string&)> log)
@@ -248,6 +253,15 @@ SearchServer::SearchServer(std::function<void(const std::string&)> log)
   http.set_tcp_nodelay(true);
   http.set_payload_max_length(kMaxBodyBytes);
   http.set_default_headers(safetyHeaders());
+  // Only SO_REUSEADDR, to listen again at once after a stop. The library's
+  // own options add SO_REUSEPORT, with which a second server started on
+  // the same port (over another catalogue, say) shares its connections
+  // instead of failing.
+  http.set_socket_options([&service](socket_t socket) {
+    const int on = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    service.listeningSocket = socket;
+  });
 
   http.set_pre_routing_handler([](const httplib::Request& request, httplib::Response& response) {
     if (request.method == "GET" || request.method == "HEAD") return httplib::Server::HandlerResponse::Unhandled;
@@ -306,13 +320,16 @@ std::optional<std::string> SearchServer::checkDatabases() {
 }
 
 std::optional<int> SearchServer::bind(const std::string& address, int port) {
+  int bound = port;
   if (port == 0) {
-    const int bound = service_->http.bind_to_any_port(address);
+    bound = service_->http.bind_to_any_port(address);
     if (bound <= 0) return std::nullopt;
-    return bound;
+  } else if (!service_->http.bind_to_port(address, port)) {
+    return std::nullopt;
   }
-  if (!service_->http.bind_to_port(address, port)) return std::nullopt;
-  return port;
+  // Listening again on a listening socket only sets its queue length.
+  ::listen(service_->listeningSocket, kListenQueue);
+  return bound;
 }
 
 bool SearchServer::listen() { return service_->http.listen_after_bind(); }

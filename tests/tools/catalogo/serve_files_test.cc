@@ -149,6 +149,19 @@ TEST(ServeFollowsTheFiles, KeepsAnsweringWhileTheIndexerRuns) {
   EXPECT_EQ(server.stop(SIGTERM), 0);
 }
 
+TEST(ServeListens, RefusesAPortAnotherServerHolds) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  ServeProcess first(dir.path());
+  const std::string port = std::to_string(first.port());
+  // Sharing the port, it would serve until killed.
+  const testing::ProgramRun second =
+      testing::runProgram(CATALOGO_EXECUTABLE, dir.path(), {"servi", "--porta", port}, std::chrono::seconds(20));
+  EXPECT_EQ(second.exitStatus, 2);
+  EXPECT_TRUE(contains(second.errorOutput, "Impossibile ascoltare su 127.0.0.1:" + port + ": Address already in use"))
+      << second.errorOutput;
+}
+
 TEST(ServeStops, OnEachStopSignalWithoutWritingAFile) {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(signal);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,6 +35,7 @@ ServeProcess::ServeProcess(const std::filesystem::path& directory) {
   pid_ = fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives the tests
     const int devNull = open("/dev/null", O_RDONLY);
     const int logFile = open(logPath.c_str(), O_WRONLY | O_APPEND);
     if (devNull < 0 || logFile < 0 || dup2(devNull, STDIN_FILENO) < 0 || dup2(logFile, STDOUT_FILENO) < 0 ||
@@ -43,15 +45,24 @@ ServeProcess::ServeProcess(const std::filesystem::path& directory) {
     execv(argv[0], argv.data());
     _exit(127);
   }
+  try {
+    port_ = waitUntilListening();
+  } catch (...) {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);  // the destructor of an object never made does not run
+      waitpid(pid_, nullptr, 0);
+    }
+    throw;
+  }
+}
+
+int ServeProcess::waitUntilListening() {
   const std::regex listening("in ascolto su http://127\\.0\\.0\\.1:([0-9]+)/");
   const auto deadline = std::chrono::steady_clock::now() + kStartTimeLimit;
   while (std::chrono::steady_clock::now() < deadline) {
     std::smatch found;
     const std::string written = log();
-    if (std::regex_search(written, found, listening)) {
-      port_ = std::stoi(found[1]);
-      return;
-    }
+    if (std::regex_search(written, found, listening)) return std::stoi(found[1]);
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;

@@ -45,6 +45,10 @@ class ServeProcess {
   int stop(int signal, int seconds = 30);
 
  private:
+  // The port the server says it listens on; throws when it ends or does
+  // not say so in time.
+  int waitUntilListening();
+
   ScratchDir logDir_;
   pid_t pid_ = -1;
   int port_ = 0;

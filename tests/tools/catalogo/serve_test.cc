@@ -152,7 +152,7 @@ TEST_F(ServeCatalogue, RefusesWhatItDoesNotServe) {
 
 TEST_F(ServeCatalogue, AnswersSeveralRequestsAtOnce) {
   constexpr int kClients = 8;
-  constexpr int kRequestsEach = 100;
+  constexpr int kRequestsEach = 300;
   std::vector<std::thread> clients;
   std::vector<int> wrong(kClients, 0);
   for (int c = 0; c < kClients; ++c) {
