@@ -17,11 +17,12 @@ test: build build-asan
 	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
 # Not one of the README's two commands: times the indexer at growing sizes,
-# then catalogo cerca on the largest catalogue.
+# then catalogo cerca and catalogo servi on the largest catalogue.
 bench: build
 	scripts/install-deps.sh bench
 	scripts/bench.sh
 	scripts/bench-search.sh
+	scripts/bench-serve.sh
 
 deps:
 	scripts/install-deps.sh build
