@@ -109,7 +109,7 @@ TEST(ServeInBrowser, SearchThroughTheFormAndFollowARecordLink) {
   std::filesystem::create_directories(screenshot.parent_path());
   std::filesystem::remove(screenshot);
   const ProgramRun shot =
-      runChromium(*chromium, {"--screenshot=" + screenshot.string(), "--window-size=900,760"}, submitted);
+      runChromium(*chromium, {"--screenshot=" + screenshot.string(), "--window-size=900,600"}, submitted);
   ASSERT_EQ(shot.exitStatus, 0) << shot.errorOutput;
   EXPECT_EQ(testing::readFile(screenshot).substr(0, 8), "\x89PNG\r\n\x1A\n");
   EXPECT_EQ(server.stop(SIGTERM), 0);
