@@ -8,7 +8,6 @@
 
 #include <cstdlib>
 #include <optional>
-#include <regex>
 
 #include "tools/catalogo/catalogo_run.h"
 #include "tools/catalogo/serve_process.h"
@@ -49,23 +48,27 @@ ProgramRun runChromium(const std::filesystem::path& chromium, std::vector<std::s
   return testing::runProgram(chromium, profile.path(), flags);
 }
 
-// The value of attribute `name` in the first element `tag` of `dom` that
-// holds `marker`, as chromium serializes it (double quotes).
+// The value of attribute `name` in the first element `tag` of `dom` whose
+// start tag holds `marker`, as chromium serializes it (double quotes).
 std::string attributeOf(const std::string& dom, const std::string& tag, const std::string& marker,
                         const std::string& name) {
-  const std::regex element("<" + tag + "\\b[^>]*" + marker + "[^>]*>");
-  std::smatch found;
-  if (!std::regex_search(dom, found, element)) return "(no " + tag + ")";
-  const std::regex attribute("\\b" + name + "=\"([^\"]*)\"");
-  std::smatch value;
-  const std::string text = found[0];
-  return std::regex_search(text, value, attribute) ? std::string(value[1]) : "(no " + name + ")";
+  for (std::size_t at = dom.find("<" + tag); at != std::string::npos; at = dom.find("<" + tag, at + 1)) {
+    const std::string element = dom.substr(at, dom.find('>', at) - at);
+    if (element.find(marker) == std::string::npos) continue;
+    const std::size_t value = element.find(" " + name + "=\"");
+    if (value == std::string::npos) return "(no " + name + ")";
+    const std::size_t start = value + name.size() + 3;
+    return element.substr(start, element.find('"', start) - start);
+  }
+  return "(no " + tag + ")";
 }
 
+// The text of the element with id `id`, up to its first child.
 std::string textOfId(const std::string& dom, const std::string& id) {
-  const std::regex element("id=\"" + id + "\"[^>]*>([^<]*)<");
-  std::smatch found;
-  return std::regex_search(dom, found, element) ? std::string(found[1]) : "(no #" + id + ")";
+  const std::size_t at = dom.find("id=\"" + id + "\"");
+  if (at == std::string::npos) return "(no #" + id + ")";
+  const std::size_t start = dom.find('>', at) + 1;
+  return dom.substr(start, dom.find('<', start) - start);
 }
 
 TEST(ServeInBrowser, SearchThroughTheFormAndFollowARecordLink) {

@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <httplib.h>
-#include <regex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -57,12 +56,13 @@ ServeProcess::ServeProcess(const std::filesystem::path& directory) {
 }
 
 int ServeProcess::waitUntilListening() {
-  const std::regex listening("in ascolto su http://127\\.0\\.0\\.1:([0-9]+)/");
+  const std::string listening = "in ascolto su http://127.0.0.1:";
   const auto deadline = std::chrono::steady_clock::now() + kStartTimeLimit;
   while (std::chrono::steady_clock::now() < deadline) {
-    std::smatch found;
     const std::string written = log();
-    if (std::regex_search(written, found, listening)) return std::stoi(found[1]);
+    const std::size_t at = written.find(listening);
+    const std::size_t end = at == std::string::npos ? at : written.find('/', at + listening.size());
+    if (end != std::string::npos) return std::stoi(written.substr(at + listening.size()));
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
