@@ -24,8 +24,11 @@ demo: configure
 # build-release/ (Release, as installed and packaged). Every test runs in the
 # first two; in build-release only the package test, which checks what a user
 # installs (the whole suite a third time would add minutes for little).
-# Skipped tests are listed with their reason after each run.
+# Skipped tests are listed with their reason after each run. The browser
+# test needs chromium: installed here when root, skipped (with the reason)
+# otherwise.
 test: build build-asan build-release
+	-scripts/install-deps.sh browser
 	scripts/run-tests.sh build $(JOBS)
 	scripts/run-tests.sh build-asan $(JOBS)
 	scripts/run-tests.sh build-release $(JOBS) -L package
@@ -43,11 +46,12 @@ package: deps-package
 	cd build-release && cpack
 
 # Not one of the README's two commands: times the indexer at growing sizes,
-# then catalogo cerca on the largest catalogue.
+# then catalogo cerca and catalogo servi on the largest catalogue.
 bench: build
 	scripts/install-deps.sh bench
 	scripts/bench.sh
 	scripts/bench-search.sh
+	scripts/bench-serve.sh
 
 deps:
 	scripts/install-deps.sh build

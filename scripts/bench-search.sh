@@ -98,14 +98,6 @@ section=$(mktemp)
   echo "$end_marker"
 } >"$section"
 
-touch "$results"
-awk -v begin="$begin_marker" -v end="$end_marker" -v section="$section" '
-  function put_section(   line) { while ((getline line < section) > 0) print line; close(section); done = 1 }
-  $0 == begin { skipping = 1; put_section(); next }
-  $0 == end { skipping = 0; next }
-  !skipping { print }
-  END { if (!done) { print ""; put_section() } }
-' "$results" >"$results.new"
-mv "$results.new" "$results"
+scripts/results-section.sh bench-search "$section"
 rm -f "$section"
 echo "bench-search: wrote its section of $results"

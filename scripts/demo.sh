@@ -47,3 +47,7 @@ show cerca '"trio sonata"' --formato csv
 show cerca 'sonat* T1:bach -trio' --limite 2
 show mostra 43
 show verifica
+
+echo
+echo "To search the demo catalogue in a browser, serve it (Ctrl-C stops) and open http://127.0.0.1:8080/ :"
+echo "  (cd $demo && ../tools/catalogo/catalogo servi)"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any is missing.
-# Usage: scripts/install-deps.sh GROUP...   (groups: build, package, bench, fuzz)
+# Usage: scripts/install-deps.sh GROUP...   (groups: build, package, bench, fuzz, browser)
 # As root: installs them, reading the package lists first when they don't know
 # a package (as on a freshly made system). Otherwise: prints a command that
 # does that as root (with su, which every Debian system has) and fails.
@@ -9,10 +9,11 @@ set -euo pipefail
 packages=()
 for group in "$@"; do
   case "$group" in
-    build) packages+=(g++ cmake make libdb5.3-dev db5.3-util libgtest-dev libcli11-dev scdoc) ;;
+    build) packages+=(g++ cmake make libdb5.3-dev db5.3-util libgtest-dev libcli11-dev scdoc pkgconf libcpp-httplib-dev) ;;
     package) packages+=(dpkg-dev file) ;;
     bench) packages+=(libbenchmark-dev time gnuplot-nox) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    browser) packages+=(chromium) ;;  # the browser test of catalogo servi
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done

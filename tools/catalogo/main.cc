@@ -19,6 +19,7 @@
 #include "catalogo/export_command.h"
 #include "catalogo/help_texts.h"
 #include "catalogo/search_command.h"
+#include "catalogo/serve_command.h"
 #include "catalogo/show_command.h"
 #include "catalogo/tool_failure.h"
 #include "catalogo/verify_command.h"
@@ -150,12 +151,19 @@ int main(int argc, char** argv) {
   auto* verify = app.add_subcommand("verifica", "Controlla che opere.idb corrisponda a opere.ddb e noused.txt");
   verify->footer(kVerifyHelpFooter);
 
+  ServeCommand serveCommand;
+  auto* serve = app.add_subcommand("servi", "Serve una pagina di ricerca per il browser (solo lettura)");
+  serve->add_option("--indirizzo", serveCommand.address, "Indirizzo su cui ascoltare (predefinito 127.0.0.1)");
+  serve->add_option("--porta", serveCommand.port, "Porta su cui ascoltare (predefinita 8080; 0: una libera)")
+      ->check(CLI::Range(0, 65535));
+  serve->footer(kServeHelpFooter);
+
   std::string helpTopic;
   auto* help = app.add_subcommand("help", "Mostra l'aiuto di catalogo o di un comando");
   help->add_option("COMANDO", helpTopic, "Il comando di cui mostrare l'aiuto");
   help->footer(kHelpHelpFooter);
 
-  for (CLI::App* command : {search, show, create, encode, decode, exportRecords, verify, help}) {
+  for (CLI::App* command : {search, show, create, encode, decode, exportRecords, verify, serve, help}) {
     command->group("Comandi");
     command->set_help_flag("-h,--help", "Mostra questo aiuto ed esce");
   }
@@ -197,6 +205,7 @@ int main(int argc, char** argv) {
     if (*decode) return runDecode(latin1Output ? TextEncoding::kLatin1 : TextEncoding::kUtf8);
     if (*exportRecords) return runExport(latin1Export ? TextEncoding::kLatin1 : TextEncoding::kUtf8);
     if (*verify) return runVerify();
+    if (*serve) return runServe(serveCommand);
     if (*help) {
       if (helpTopic.empty()) {
         // app.help() would show the help of the command given: "help".

@@ -61,14 +61,20 @@ std::string summaryLine(const DecodedRecord& record, const KindCode& kindCode) {
   return line;
 }
 
-std::string fieldListing(const DecodedRecord& record) {
-  std::string listing;
+std::vector<std::pair<std::string, std::string>> namedFieldValues(const DecodedRecord& record) {
+  std::vector<std::pair<std::string, std::string>> values;
   for (const LayoutField& field : layoutFields()) {
-    listing += namedLine(field.name, displayText(withoutPadding(readingOf(record, field))));
+    values.emplace_back(field.name, displayText(withoutPadding(readingOf(record, field))));
   }
   const IndexEntry entry = makeIndexEntry(record);
-  listing += namedLine("Numero", std::to_string(entry.recordNumber));
-  listing += namedLine("Tipo indice", kindCodeText(entry.kindCode));
+  values.emplace_back("Numero", std::to_string(entry.recordNumber));
+  values.emplace_back("Tipo indice", kindCodeText(entry.kindCode));
+  return values;
+}
+
+std::string fieldListing(const DecodedRecord& record) {
+  std::string listing;
+  for (const auto& [name, value] : namedFieldValues(record)) listing += namedLine(name, value);
   return listing;
 }
 

@@ -4,6 +4,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "input/decoded_record.h"
 
@@ -19,6 +21,12 @@ std::string kindCodeText(const KindCode& code);
 // kind code `kindCode` (as the index has it) in two, and its non-empty text
 // fields T1..T7 without their padding, joined by " | ".
 std::string summaryLine(const DecodedRecord& record, const KindCode& kindCode);
+
+// The record field by field as (NAME, VALUE) pairs, VALUE in UTF-8: the
+// layout fields in column order (text and code fields as the indexer reads
+// them, every field without its padding), then "Numero" and "Tipo indice",
+// the record number and kind code the indexer takes from it.
+std::vector<std::pair<std::string, std::string>> namedFieldValues(const DecodedRecord& record);
 
 // The record field by field, one "NAME  VALUE" line each in layout column
 // order (text and code fields as the indexer reads them, without padding),

@@ -37,6 +37,8 @@ std::string quotedCsv(std::string_view utf8) {
   return out + kCsvQuote;
 }
 
+}  // namespace
+
 std::string jsonString(std::string_view utf8) {
   std::string out = "\"";
   for (char c : utf8) {
@@ -59,6 +61,8 @@ std::string jsonString(std::string_view utf8) {
   }
   return out + "\"";
 }
+
+namespace {
 
 // The row's columns as UTF-8 text, in column order.
 std::array<std::string, kColumnCount> columnsOf(const ResultRow& row) {

@@ -49,6 +49,10 @@ std::string headerLine(OutputFormat format);
 // The line of `row` in `format`, with its line end.
 std::string formattedRow(OutputFormat format, const ResultRow& row);
 
+// `utf8` as a JSON string, quotes included: " and \ escaped, control
+// bytes as \n \r \t or \u00XX; other bytes kept.
+std::string jsonString(std::string_view utf8);
+
 // A whole search page as one JSON object, for a program that answers with
 // JSON: {"totale":N,"esatto":true|false,"da":D,"record":[row objects of the
 // json format...]}; "esatto" is false when the total is an upper bound (see

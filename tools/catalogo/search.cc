@@ -45,7 +45,8 @@ SharedNumbers intersectionOf(const SharedNumbers& a, const SharedNumbers& b) {
 // The records the index proposes for a query, and the keys it looked up.
 class Proposal {
  public:
-  Proposal(IndexTerms& terms, Matching matching) : terms_(terms), matching_(matching) {}
+  Proposal(IndexTerms& terms, Matching matching, RecordListCache* cache)
+      : terms_(terms), matching_(matching), cache_(cache) {}
 
   // The records that may match `node`: every record that matches it is
   // among them when the index is up to date. A NOT is left to the check on
@@ -84,12 +85,19 @@ class Proposal {
     std::vector<SharedNumbers> lists;
     for (std::string& key : terms_.keysFor(token, prefix, matching_)) {
       const auto [known, added] = keyIndex_.try_emplace(key, keys_.size());
-      if (added) {
-        keys_.push_back({std::move(key), std::make_shared<const Numbers>(terms_.recordsUnder(known->first))});
-      }
+      if (added) keys_.push_back({std::move(key), recordsUnder(known->first)});
       lists.push_back(keys_[known->second].records);
     }
     return lists;
+  }
+
+  SharedNumbers recordsUnder(const std::string& key) {
+    SharedNumbers records = cache_ ? cache_->find(key) : nullptr;
+    if (!records) {
+      records = std::make_shared<const Numbers>(terms_.recordsUnder(key));
+      if (cache_) cache_->keep(key, records);
+    }
+    return records;
   }
 
   // The records listed under every word of the phrase that the index holds
@@ -109,6 +117,7 @@ class Proposal {
 
   IndexTerms& terms_;
   Matching matching_;
+  RecordListCache* cache_;  // may be null
   std::vector<KeyRecords> keys_;  // each key once
   std::map<std::string, std::size_t, std::less<>> keyIndex_;
 };
@@ -156,12 +165,12 @@ class ListingWalk {
 SearchDatabases openSearchDatabases() {
   ReadOnlyDatabase index = openReadOnly(kIndexDatabaseFileName);
   ReadOnlyDatabase data = openReadOnly(kDataDatabaseFileName);
-  return {std::move(index), std::move(data), buildScrambleKey()};
+  return {std::move(index), std::move(data), buildScrambleKey(), nullptr};
 }
 
 SearchResult runQuery(SearchDatabases& databases, const QueryNode& query, const SearchOptions& options) {
   IndexTerms terms(databases.index);
-  Proposal proposal(terms, options.matching);
+  Proposal proposal(terms, options.matching, databases.recordLists.get());
   const SharedNumbers proposed = proposal.candidates(query);
   const Numbers& candidates = *proposed;
   ListingWalk listings(proposal.keys());

@@ -14,11 +14,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "catalogo/query.h"
 #include "catalogo/read_only_database.h"
+#include "catalogo/record_list_cache.h"
 #include "catalogo/term_folding.h"
 #include "input/decoded_record.h"
 #include "input/scramble_key.h"
@@ -30,6 +32,10 @@ struct SearchDatabases {
   ReadOnlyDatabase index;
   ReadOnlyDatabase data;
   ScrambleKey key;
+  // When set, the record lists of long keys are taken from and kept in it;
+  // it must belong to the opere.idb that `index` reads (see
+  // record_list_cache.h). A program that serves many searches sets it.
+  std::shared_ptr<RecordListCache> recordLists;
 };
 
 // Opens opere.idb and opere.ddb of the current folder read-only. Throws

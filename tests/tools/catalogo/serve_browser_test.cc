@@ -1,0 +1,122 @@
+// catalogo servi in a real browser (headless chromium): the page as the
+// browser renders it, a query submitted through its form, a record link
+// followed, and a screenshot kept in the build folder. Skipped, saying so,
+// where chromium is not installed (`make test` installs it).
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <optional>
+
+#include "tools/catalogo/catalogo_run.h"
+#include "tools/catalogo/serve_process.h"
+
+namespace indicizza {
+namespace {
+
+using testing::CatalogueDir;
+using testing::ProgramRun;
+using testing::ServeProcess;
+
+// $CHROMIUM, or chromium on the PATH.
+std::optional<std::filesystem::path> findChromium() {
+  if (const char* named = std::getenv("CHROMIUM"); named && *named) return std::filesystem::path(named);
+  const char* path = std::getenv("PATH");
+  std::string folders = path ? path : "/usr/bin";
+  for (std::size_t start = 0; start <= folders.size();) {
+    const std::size_t end = std::min(folders.find(':', start), folders.size());
+    const std::filesystem::path candidate = std::filesystem::path(folders.substr(start, end - start)) / "chromium";
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return std::nullopt;
+}
+
+// Runs headless chromium on `url` with `arguments` (--dump-dom, or
+// --screenshot=FILE), in a fresh profile, with nothing fetched from
+// anywhere but the page.
+ProgramRun runChromium(const std::filesystem::path& chromium, std::vector<std::string> arguments,
+                       const std::string& url) {
+  testing::ScratchDir profile;
+  std::vector<std::string> flags = {"--headless", "--disable-gpu", "--disable-quic", "--no-first-run",
+                                    "--disable-background-networking", "--disable-component-update",
+                                    "--disable-sync", "--hide-scrollbars", "--user-data-dir=" + profile.path().string()};
+  if (geteuid() == 0) flags.push_back("--no-sandbox");  // chromium refuses to run as root otherwise
+  flags.insert(flags.end(), arguments.begin(), arguments.end());
+  flags.push_back(url);
+  return testing::runProgram(chromium, profile.path(), flags);
+}
+
+// The value of attribute `name` in the first element `tag` of `dom` whose
+// start tag holds `marker`, as chromium serializes it (double quotes).
+std::string attributeOf(const std::string& dom, const std::string& tag, const std::string& marker,
+                        const std::string& name) {
+  for (std::size_t at = dom.find("<" + tag); at != std::string::npos; at = dom.find("<" + tag, at + 1)) {
+    const std::string element = dom.substr(at, dom.find('>', at) - at);
+    if (element.find(marker) == std::string::npos) continue;
+    const std::size_t value = element.find(" " + name + "=\"");
+    if (value == std::string::npos) return "(no " + name + ")";
+    const std::size_t start = value + name.size() + 3;
+    return element.substr(start, element.find('"', start) - start);
+  }
+  return "(no " + tag + ")";
+}
+
+// The text of the element with id `id`, up to its first child.
+std::string textOfId(const std::string& dom, const std::string& id) {
+  const std::size_t at = dom.find("id=\"" + id + "\"");
+  if (at == std::string::npos) return "(no #" + id + ")";
+  const std::size_t start = dom.find('>', at) + 1;
+  return dom.substr(start, dom.find('<', start) - start);
+}
+
+TEST(ServeInBrowser, SearchThroughTheFormAndFollowARecordLink) {
+  const std::optional<std::filesystem::path> chromium = findChromium();
+  if (!chromium) {
+    GTEST_SKIP() << "chromium is not installed, so the browser test does not run "
+                    "(scripts/install-deps.sh browser installs it; make test does)";
+  }
+  CatalogueDir dir;
+  dir.stopWords(testing::readFile(std::filesystem::path(SAMPLE_WORKS_TSV).parent_path() / "noused.txt"));
+  ASSERT_EQ(testing::runProgram(DEMO_CATALOGUE_EXECUTABLE, dir.path(), {SAMPLE_WORKS_TSV, dir.path().string()})
+                .exitStatus, 0);
+  ASSERT_EQ(dir.run().exitStatus, 0);
+  ServeProcess server(dir.path());
+
+  // The form as the browser builds it: a GET of the page's own address
+  // with the labelled search field.
+  const ProgramRun home = runChromium(*chromium, {"--dump-dom"}, server.url("/"));
+  ASSERT_EQ(home.exitStatus, 0) << home.errorOutput;
+  EXPECT_EQ(attributeOf(home.output, "form", "role=\"search\"", "method"), "get");
+  const std::string action = attributeOf(home.output, "form", "role=\"search\"", "action");
+  const std::string field = attributeOf(home.output, "input", "type=\"search\"", "name");
+  const std::string fieldId = attributeOf(home.output, "input", "type=\"search\"", "id");
+  EXPECT_EQ(attributeOf(home.output, "label", "", "for"), fieldId);
+  ASSERT_EQ(action, "./");  // the page itself
+
+  // Submitting it: what the browser loads for "bach sonata" typed in the
+  // field (a form field's blanks become '+').
+  const std::string submitted = server.url("/") + "?" + field + "=bach+sonata";
+  const ProgramRun results = runChromium(*chromium, {"--dump-dom"}, submitted);
+  ASSERT_EQ(results.exitStatus, 0) << results.errorOutput;
+  EXPECT_EQ(textOfId(results.output, "conteggio"), "4 record trovati");
+  EXPECT_NE(results.output.find("<a href=\"record/49\">"), std::string::npos) << results.output;
+  EXPECT_EQ(attributeOf(results.output, "input", "type=\"search\"", "value"), "bach sonata");
+
+  const ProgramRun record = runChromium(*chromium, {"--dump-dom"}, server.url("/record/49"));
+  EXPECT_NE(record.output.find("<h1>Record 49</h1>"), std::string::npos) << record.output;
+  EXPECT_NE(record.output.find("<td>Sonata for Violin and Clavier No.4</td>"), std::string::npos);
+
+  const std::filesystem::path screenshot = std::filesystem::path(SCREENSHOT_DIR) / "catalogo-servi.png";
+  std::filesystem::create_directories(screenshot.parent_path());
+  std::filesystem::remove(screenshot);
+  const ProgramRun shot =
+      runChromium(*chromium, {"--screenshot=" + screenshot.string(), "--window-size=900,600"}, submitted);
+  ASSERT_EQ(shot.exitStatus, 0) << shot.errorOutput;
+  EXPECT_EQ(testing::readFile(screenshot).substr(0, 8), "\x89PNG\r\n\x1A\n");
+  EXPECT_EQ(server.stop(SIGTERM), 0);
+}
+
+}  // namespace
+}  // namespace indicizza

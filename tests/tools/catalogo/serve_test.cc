@@ -1,0 +1,178 @@
+// catalogo servi over HTTP, on a catalogue made for it: the search page and
+// its paging, the record page, the JSON of /api/cerca, escaping, the 4xx
+// answers and several requests at once. Expected texts are written by hand
+// from the records below.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/catalogo/catalogo_run.h"
+#include "tools/catalogo/serve_process.h"
+
+namespace indicizza {
+namespace {
+
+using testing::CatalogueDir;
+using testing::HttpAnswer;
+using testing::ServeProcess;
+
+constexpr int kSonatas = 25;
+
+// Records 1-25: J. S. Bach, "Sonata n. N", code BWV(1000+N); 26: markup in
+// its fields; 27: a Latin-1 title. Stop word: N.
+std::vector<PlainRecord> serveCatalogue() {
+  std::vector<PlainRecord> records;
+  for (int n = 1; n <= kSonatas; ++n) {
+    records.push_back(PlainRecord().recordNumber(n).kindCode("AR").textField(1, "J. S. Bach")
+                          .textField(4, "Sonata n. " + std::to_string(n)).codeField(1, "BWV" + std::to_string(1000 + n)));
+  }
+  records.push_back(PlainRecord().recordNumber(26).kindCode("VO").textField(1, "<script>alert(1)</script>")
+                        .textField(4, "Tom & \"Jerry\" 'x'"));
+  records.push_back(PlainRecord().recordNumber(27).kindCode("VO").textField(1, "A. Adam")
+                        .textField(4, "Minuit Chr\xE9tiens"));
+  return records;
+}
+
+// One server over one indexed catalogue for every case of this file; the
+// cases only read.
+class ServeCatalogue : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new CatalogueDir;
+    dir_->prepare(serveCatalogue(), "N\n");
+    ASSERT_EQ(dir_->run().exitStatus, 0);
+    server_ = new ServeProcess(dir_->path());
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    delete dir_;
+  }
+  static CatalogueDir* dir_;
+  static ServeProcess* server_;
+};
+CatalogueDir* ServeCatalogue::dir_ = nullptr;
+ServeProcess* ServeCatalogue::server_ = nullptr;
+
+struct PageCase {
+  std::string target;
+  int status;
+  std::vector<std::string> present;
+  std::vector<std::string> absent;
+};
+
+void expectPage(const HttpAnswer& answer, const PageCase& expected) {
+  SCOPED_TRACE(expected.target);
+  EXPECT_EQ(answer.status, expected.status);
+  EXPECT_EQ(answer.contentType, "text/html; charset=utf-8");
+  for (const std::string& text : expected.present) EXPECT_NE(answer.body.find(text), std::string::npos) << text;
+  for (const std::string& text : expected.absent) EXPECT_EQ(answer.body.find(text), std::string::npos) << text;
+}
+
+TEST_F(ServeCatalogue, SearchPagesRecordPagesAndEscaping) {
+  const std::vector<PageCase> cases = {
+      {"/", 200, {"<form", "action=\"./\"", "method=\"get\"", "<label for=\"q\"", "name=\"q\"", "Come si scrive"},
+       {"id=\"conteggio\""}},
+      // The first page reads only its 20 records: the total is an upper bound.
+      {"/?q=sonata", 200,
+       {">al più 25 record trovati, mostrati 1-20 <small>", "href=\"record/1\"", "href=\"record/20\"",
+        "<ol class=\"risultati\" start=\"1\">", "href=\"./?q=sonata&amp;da=21\">successivi"},
+       {"href=\"record/21\"", "rel=\"prev\""}},
+      {"/?q=sonata&da=21", 200,
+       {">25 record trovati, mostrati 21-25</p>", "href=\"record/21\"", "href=\"record/25\"",
+        "<ol class=\"risultati\" start=\"21\">", "rel=\"prev\" href=\"./?q=sonata\"",
+        "<span aria-current=\"page\">2</span>"},
+       {"href=\"record/20\"", "rel=\"next\""}},
+      {"/?q=bwv1003+OR+bwv1017", 200, {">2 record trovati</p>", "href=\"record/3\"", "href=\"record/17\""}, {}},
+      {"/?q=nessuna", 200, {">Nessun record trovato</p>"}, {"<ol"}},
+      {"/?q=chretiens", 200, {"Minuit Chrétiens"}, {}},
+      {"/?q=jerry", 200,
+       {"&lt;script&gt;alert(1)&lt;/script&gt;", "Tom &amp; &quot;Jerry&quot; &#39;x&#39;"},
+       {"<script", "\"Jerry\""}},
+      // The query comes back in the form, escaped, and in the title.
+      {"/?q=%3Cb%3Ex%27y", 200, {"value=\"&lt;b&gt;x&#39;y\"", "Ricerca: &lt;b&gt;x&#39;y"}, {"<b>x"}},
+      {"/record/3", 200,
+       {"<h1>Record 3</h1>", "<th scope=\"row\">T4</th><td>Sonata n. 3</td>",
+        "<th scope=\"row\">RecordNumber</th><td>000003</td>", "<li>SONATA</li>", "<li>BACH</li>",
+        "<li>BWV1003</li>", "href=\"../stile.css\""},
+       {"<li>N</li>", "<li>BWV1004</li>"}},
+      {"/record/26", 200, {"<td>&lt;script&gt;alert(1)&lt;/script&gt;</td>", "<li>&lt;SCRIPT&gt;ALERT</li>"},
+       {"<script", "<SCRIPT"}},
+  };
+  for (const PageCase& expected : cases) expectPage(server_->request(expected.target), expected);
+}
+
+TEST_F(ServeCatalogue, ApiAnswersOnePageAsJson) {
+  const HttpAnswer page = server_->request("/api/cerca?q=bwv1002+OR+bwv1003&limite=1&da=2");
+  EXPECT_EQ(page.status, 200);
+  EXPECT_EQ(page.contentType, "application/json; charset=utf-8");
+  EXPECT_EQ(page.body,
+            "{\"totale\":2,\"esatto\":true,\"da\":2,\"record\":[{\"numero\":3,\"tipo\":\"AR\",\"T1\":\"J. S. Bach\","
+            "\"T2\":\"\",\"T3\":\"\",\"T4\":\"Sonata n. 3\",\"T5\":\"\",\"T6\":\"\",\"T7\":\"\",\"C1\":\"BWV1003\","
+            "\"C2\":\"\",\"C3\":\"\",\"C4\":\"\",\"C5\":\"\"}]}");
+  const HttpAnswer markup = server_->request("/api/cerca?q=jerry");
+  EXPECT_NE(markup.body.find("\"T4\":\"Tom & \\\"Jerry\\\" 'x'\""), std::string::npos) << markup.body;
+}
+
+TEST_F(ServeCatalogue, RefusesWhatItDoesNotServe) {
+  struct Refusal {
+    std::string method;
+    std::string target;
+    int status;
+    std::string message;
+  };
+  const std::string longQuery(501, 'a');
+  const std::vector<Refusal> cases = {
+      {"GET", "/?q=" + longQuery, 400, "Ricerca troppo lunga: 501 byte, al massimo 500"},
+      {"GET", "/?q=(bach", 400, "&#39;(&#39; senza &#39;)&#39; corrispondente"},
+      {"GET", "/?q=%22%3Cscript%3E", 400, "virgolette non chiuse: &#39;&quot;&lt;script&gt;&#39;"},
+      {"GET", "/?q=sonata&da=0", 400, "Parametro da non valido: un numero da 1 a 1000"},
+      {"GET", "/?q=sonata&da=1001", 400, "Parametro da non valido"},
+      {"GET", "/?q=sonata&da=2x", 400, "Parametro da non valido"},
+      {"GET", "/api/cerca?q=sonata&limite=101", 400, "{\"errore\":\"Parametro limite non valido: un numero da 1 a 100\"}"},
+      {"GET", "/api/cerca", 400, "{\"errore\":\"Parametro q mancante: la ricerca\"}"},
+      {"GET", "/api/cerca?q=T8:x", 400, "{\"errore\":\"campo sconosciuto 'T8:' (campi: T1-T7, C1-C5)\"}"},
+      {"GET", "/record/999", 404, "Record 999 non trovato"},
+      {"GET", "/record/abc", 404, "Nessuna pagina a questo indirizzo: /record/abc"},
+      {"GET", "/opere.ddb", 404, "Nessuna pagina a questo indirizzo: /opere.ddb"},
+      {"GET", "/../noused.txt", 404, "Errore 404"},
+      {"GET", "/%3Cscript%3E", 404, "/&lt;script&gt;"},
+      {"POST", "/", 405, "metodo POST non ammesso"},
+      {"DELETE", "/record/1", 405, "metodo DELETE non ammesso"},
+  };
+  for (const Refusal& refusal : cases) {
+    SCOPED_TRACE(refusal.method + " " + refusal.target.substr(0, 60));
+    const HttpAnswer answer = server_->request(refusal.target, refusal.method);
+    EXPECT_EQ(answer.status, refusal.status);
+    EXPECT_NE(answer.body.find(refusal.message), std::string::npos) << answer.body;
+    EXPECT_EQ(answer.body.find("<script"), std::string::npos);
+  }
+}
+
+TEST_F(ServeCatalogue, AnswersSeveralRequestsAtOnce) {
+  constexpr int kClients = 8;
+  constexpr int kRequestsEach = 300;
+  std::vector<std::thread> clients;
+  std::vector<int> wrong(kClients, 0);
+  for (int c = 0; c < kClients; ++c) {
+    clients.emplace_back([&, c] {
+      for (int r = 0; r < kRequestsEach; ++r) {
+        const int number = 1 + (c * kRequestsEach + r) % kSonatas;
+        const std::string code = "bwv" + std::to_string(1000 + number);
+        const HttpAnswer found = server_->request("/?q=" + code);
+        const HttpAnswer record = server_->request("/record/" + std::to_string(number));
+        if (found.status != 200 || found.body.find("href=\"record/" + std::to_string(number) + "\"") == std::string::npos ||
+            found.body.find(">1 record trovato</p>") == std::string::npos ||
+            record.body.find("<td>Sonata n. " + std::to_string(number) + "</td>") == std::string::npos) {
+          ++wrong[c];
+        }
+      }
+    });
+  }
+  for (std::thread& client : clients) client.join();
+  for (int c = 0; c < kClients; ++c) EXPECT_EQ(wrong[c], 0) << "client " << c;
+}
+
+}  // namespace
+}  // namespace indicizza
