@@ -50,6 +50,7 @@ package: deps-package
 bench: build
 	scripts/install-deps.sh bench
 	scripts/bench.sh
+	scripts/bench-workloads.sh
 	scripts/bench-search.sh
 	scripts/bench-serve.sh
 
