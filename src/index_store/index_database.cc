@@ -5,11 +5,11 @@
 #include <system_error>
 #include <vector>
 
-#include "records/berkeley_db.h"
+#include "base/berkeley_db.h"
+#include "base/console.h"
+#include "base/interruption.h"
+#include "base/shadow_file.h"
 #include "records/data_database.h"
-#include "records/shadow_file.h"
-#include "run/console.h"
-#include "run/interruption.h"
 
 namespace indicizza {
 namespace {

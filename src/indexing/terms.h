@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "input/byte_hash.h"
+#include "base/byte_hash.h"
 #include "input/decoded_record.h"
 #include "input/stop_words.h"
 

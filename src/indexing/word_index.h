@@ -8,11 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/large_memory.h"
 #include "indexing/term_table.h"
 #include "indexing/terms.h"
 #include "input/decoded_record.h"
 #include "input/stop_words.h"
-#include "run/large_memory.h"
 
 namespace indicizza {
 

@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "run/console.h"
+#include "base/console.h"
 
 namespace indicizza {
 namespace {

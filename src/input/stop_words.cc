@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "run/console.h"
+#include "base/console.h"
 
 namespace indicizza {
 namespace {

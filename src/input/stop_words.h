@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "input/byte_hash.h"
+#include "base/byte_hash.h"
 
 namespace indicizza {
 

@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "run/console.h"
+#include "base/console.h"
 
 namespace indicizza {
 

@@ -9,10 +9,10 @@
 #include <span>
 #include <string>
 
+#include "base/berkeley_db.h"
+#include "base/shadow_file.h"
 #include "input/decoded_record.h"
 #include "input/record_layout.h"
-#include "records/berkeley_db.h"
-#include "records/shadow_file.h"
 
 namespace indicizza {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "run/console.h"
-#include "run/interruption.h"
-#include "run/large_memory.h"
+#include "base/console.h"
+#include "base/interruption.h"
+#include "base/large_memory.h"
 
 namespace indicizza {
 namespace {

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <string>
 
-#include "records/item_walk.h"
-#include "run/console.h"
-#include "run/interruption.h"
+#include "base/console.h"
+#include "base/interruption.h"
+#include "base/item_walk.h"
 
 namespace indicizza {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "run/console.h"
+#include "base/console.h"
 #include "support/scratch_dir.h"
 
 namespace indicizza {

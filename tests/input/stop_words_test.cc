@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "run/console.h"
+#include "base/console.h"
 #include "support/scratch_dir.h"
 
 namespace indicizza {

@@ -2,11 +2,11 @@
 
 #include <filesystem>
 
+#include "base/console.h"
 #include "catalogo/exit_status.h"
 #include "catalogo/tool_failure.h"
 #include "common/empty_data_database.h"
 #include "records/data_database.h"
-#include "run/console.h"
 
 namespace indicizza::catalogo {
 

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "base/console.h"
 #include "catalogo/exit_status.h"
 #include "catalogo/progress.h"
 #include "catalogo/replacement_file.h"
 #include "catalogo/tool_failure.h"
 #include "input/record_file.h"
 #include "input/scramble_key.h"
-#include "run/console.h"
 
 namespace indicizza::catalogo {
 namespace {

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/console.h"
 #include "catalogo/create_database_command.h"
 #include "catalogo/decode_command.h"
 #include "catalogo/encode_command.h"
@@ -22,7 +23,6 @@
 #include "catalogo/show_command.h"
 #include "catalogo/tool_failure.h"
 #include "catalogo/verify_command.h"
-#include "run/console.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/berkeley_db.h"
 #include "indexing/word_index.h"
 #include "input/decoded_record.h"
 #include "input/scramble_key.h"
-#include "records/berkeley_db.h"
 
 namespace indicizza::catalogo {
 

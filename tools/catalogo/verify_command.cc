@@ -6,6 +6,9 @@
 #include <span>
 #include <string>
 
+#include "base/btree_pages.h"
+#include "base/console.h"
+#include "base/item_walk.h"
 #include "catalogo/exit_status.h"
 #include "catalogo/read_only_database.h"
 #include "catalogo/record_display.h"
@@ -13,10 +16,7 @@
 #include "index_store/index_database.h"
 #include "indexing/word_index.h"
 #include "input/stop_words.h"
-#include "records/btree_pages.h"
 #include "records/data_database.h"
-#include "records/item_walk.h"
-#include "run/console.h"
 
 namespace indicizza::catalogo {
 namespace {

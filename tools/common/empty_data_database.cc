@@ -1,6 +1,6 @@
 #include "common/empty_data_database.h"
 
-#include "records/berkeley_db.h"
+#include "base/berkeley_db.h"
 #include "records/data_database.h"
 
 namespace indicizza::tools {

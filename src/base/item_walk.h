@@ -9,7 +9,7 @@
 
 #include <functional>
 
-#include "records/berkeley_db.h"
+#include "base/berkeley_db.h"
 
 namespace indicizza {
 

@@ -1,11 +1,11 @@
-#include "run/interruption.h"
+#include "base/interruption.h"
 
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstring>
 
-#include "run/console.h"
+#include "base/console.h"
 
 namespace indicizza {
 namespace {

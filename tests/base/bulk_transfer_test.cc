@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "records/berkeley_db.h"
+#include "base/berkeley_db.h"
 #include "support/btree_files.h"
 #include "support/scratch_dir.h"
 

@@ -1,4 +1,4 @@
-#include "records/btree_pages.h"
+#include "base/btree_pages.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

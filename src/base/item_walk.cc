@@ -1,4 +1,4 @@
-#include "records/item_walk.h"
+#include "base/item_walk.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "records/shadow_file.h"
+#include "base/shadow_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

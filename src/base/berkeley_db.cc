@@ -1,4 +1,4 @@
-#include "records/berkeley_db.h"
+#include "base/berkeley_db.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "records/btree_pages.h"
-#include "records/item_walk.h"
+#include "base/btree_pages.h"
+#include "base/item_walk.h"
 #include "support/btree_damage.h"
 #include "support/btree_files.h"
 #include "support/scratch_dir.h"

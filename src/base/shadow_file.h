@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "records/btree_pages.h"
+#include "base/btree_pages.h"
 
 namespace indicizza {
 

@@ -1,4 +1,4 @@
-#include "records/catalogue_lock.h"
+#include "base/catalogue_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "run/console.h"
+#include "base/console.h"
 
 namespace indicizza {
 
