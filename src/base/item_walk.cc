@@ -21,7 +21,7 @@ bool keyEquals(const std::vector<std::uint8_t>& a, const bdb::Item& b) {
 
 WalkEnd walkItems(bdb::Database& database, const ItemVisitor& visit) {
   bdb::Cursor cursor;
-  if (database.openCursor(cursor) != 0) return WalkEnd::kNoCursor;
+  if (!database.openCursor(cursor).ok()) return WalkEnd::kNoCursor;
 
   const std::uint64_t mostItems = database.fileSize() / kSmallestItemFootprint;
   std::uint64_t items = 0;
@@ -39,19 +39,19 @@ WalkEnd walkItems(bdb::Database& database, const ItemVisitor& visit) {
 
   bdb::BulkItems bulkItems(kBulkGetBytes);
   bool bulk = true;
-  int result = 0;
+  Status result;
   while (!broken) {
     const bool started = items > 0;
     if (bulk) {
       result = started ? cursor.nextBulk(bulkItems) : cursor.firstBulk(bulkItems);
-      if (result == 0) {
+      if (result.ok()) {
         bdb::Item key;
         bdb::Item data;
         while (bulkItems.next(key, data) && take(key, data)) {
         }
         continue;
       }
-      if (result != bdb::kNotFound) {
+      if (result.code() != Status::Code::kNotFound) {
         // A failed step leaves the cursor where it was.
         bulk = false;
         continue;
@@ -60,7 +60,7 @@ WalkEnd walkItems(bdb::Database& database, const ItemVisitor& visit) {
       bdb::Item key;
       bdb::Item data;
       result = started ? cursor.next(key, data) : cursor.first(key, data);
-      if (result == 0) {
+      if (result.ok()) {
         take(key, data);
         continue;
       }
@@ -68,12 +68,12 @@ WalkEnd walkItems(bdb::Database& database, const ItemVisitor& visit) {
     break;
   }
   if (items == 0 && !broken) return WalkEnd::kNoFirstItem;
-  if (broken || result != bdb::kNotFound) return WalkEnd::kBroken;
+  if (broken || result.code() != Status::Code::kNotFound) return WalkEnd::kBroken;
   // A walk cut short by a leaf that claims to be the last one.
   bdb::Cursor ends;
   bdb::Item key;
   bdb::Item data;
-  if (database.openCursor(ends) != 0 || ends.last(key, data) != 0 || !keyEquals(lastKey, key)) {
+  if (!database.openCursor(ends).ok() || !ends.last(key, data).ok() || !keyEquals(lastKey, key)) {
     return WalkEnd::kBroken;
   }
   return WalkEnd::kComplete;

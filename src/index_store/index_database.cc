@@ -73,8 +73,9 @@ void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
     }
   }
   bdb::Database database;
-  if (database.create() != 0) fatalStop("db_create error");
-  if (database.open(shadow.path().c_str(), mode, kDatabaseFileMode) != 0) fatalStop("Open error");
+  const Status opened = database.open(shadow.path().c_str(), mode);
+  if (opened.code() == Status::Code::kNoHandle) fatalStop("db_create error");
+  if (!opened.ok()) fatalStop("Open error");
 
   // Terms are put in bulk, in term order; their write dots follow each put.
   ProgressCounter dots(kWriteDotEvery);
@@ -82,7 +83,7 @@ void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
   std::size_t termsPending = 0;
   std::size_t bytesSinceWriteback = 0;
   const auto flush = [&] {
-    if (database.putBulk(pairs) != 0) fatalStop("put error");
+    if (!database.putBulk(pairs).ok()) fatalStop("put error");
     pairs.clear();
     if (bytesSinceWriteback >= kWritebackEveryBytes) {
       database.startWriteback();
@@ -109,7 +110,7 @@ void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
   });
   flush();
 
-  if (database.close() != 0 || !shadow.commit()) fatalStop("Errore chiusura opere.idb");
+  if (!database.close().ok() || !shadow.commit()) fatalStop("Errore chiusura opere.idb");
   reportLine("");
 }
 

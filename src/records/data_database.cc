@@ -26,8 +26,9 @@ constexpr const char* kOpenFailed = "opere.ddb open error";
 // Opens `path` on a new handle of `database`.
 void openHandle(DataDatabase& database, const std::filesystem::path& path, bdb::OpenMode mode) {
   database.handle = bdb::Database();
-  if (database.handle.create() != 0) fatalStop("db_create error");
-  if (database.handle.open(path.c_str(), mode, kDatabaseFileMode) != 0) fatalStop(kOpenFailed);
+  const Status opened = database.handle.open(path.c_str(), mode);
+  if (opened.code() == Status::Code::kNoHandle) fatalStop("db_create error");
+  if (!opened.ok()) fatalStop(kOpenFailed);
 }
 
 }  // namespace
@@ -51,19 +52,19 @@ DataDatabase openDataDatabase(const std::filesystem::path& path) {
 }
 
 void storeRecords(DataDatabase& database, bdb::BulkPairs& records) {
-  if (database.handle.putBulk(records) != 0) fatalStop("put error");
+  if (!database.handle.putBulk(records).ok()) fatalStop("put error");
   records.clear();
 }
 
 void commitDataDatabase(DataDatabase& database) {
-  if (database.handle.close() != 0 || !database.shadow.commit()) {
+  if (!database.handle.close().ok() || !database.shadow.commit()) {
     fatalStop("Errore chiusura opere.ddb");
   }
   openHandle(database, database.target, bdb::OpenMode::kReadOnly);
 }
 
 void closeDataDatabase(DataDatabase& database) {
-  if (database.handle.isOpen() && database.handle.close() != 0) {
+  if (database.handle.isOpen() && !database.handle.close().ok()) {
     fatalStop("Errore chiusura opere.ddb");
   }
 }

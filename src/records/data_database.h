@@ -17,7 +17,6 @@
 namespace indicizza {
 
 inline constexpr const char* kDataDatabaseFileName = "opere.ddb";
-inline constexpr int kDatabaseFileMode = 0664;
 
 // Keys are the record number as a signed 32-bit integer, little-endian; the
 // B-tree compares keys as unsigned bytes from the first on, so records are

@@ -18,14 +18,14 @@ namespace {
 // that is not a record key is reported and counted in `refused`.
 std::vector<RecordNumber> storedNumbers(ReadOnlyDatabase& data, std::size_t& items, std::size_t& refused) {
   bdb::Cursor cursor;
-  if (data.handle.openCursor(cursor) != 0) {
+  if (!data.handle.openCursor(cursor).ok()) {
     throw ToolFailure("Errore nella creazione del cursore su " + data.fileName);
   }
   std::vector<RecordNumber> numbers;
   bdb::Item key;
-  for (int result = cursor.seekKey({}, key);; result = cursor.nextKey(key)) {
-    if (result == bdb::kNotFound) break;
-    if (result != 0) throw ToolFailure("Errore lettura " + data.fileName + ": " + bdb::errorText(result));
+  for (Status result = cursor.seekKey({}, key);; result = cursor.nextKey(key)) {
+    if (result.code() == Status::Code::kNotFound) break;
+    if (!result.ok()) throw ToolFailure("Errore lettura " + data.fileName + ": " + result.text());
     ++items;
     if (key.size != kRecordKeySize) {
       std::cerr << "chiave di " << key.size << " byte in " << data.fileName << ": non è un record\n";

@@ -14,8 +14,8 @@ std::span<const std::uint8_t> bytesOf(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-[[noreturn]] void readFailed(const ReadOnlyDatabase& database, int result) {
-  throw ToolFailure("Errore lettura " + database.fileName + ": " + bdb::errorText(result));
+[[noreturn]] void readFailed(const ReadOnlyDatabase& database, const Status& status) {
+  throw ToolFailure("Errore lettura " + database.fileName + ": " + status.text());
 }
 
 }  // namespace
@@ -24,12 +24,9 @@ ReadOnlyDatabase openReadOnly(const std::string& fileName) {
   ReadOnlyDatabase database{bdb::Database(), fileName};
   std::error_code ignored;
   if (!std::filesystem::exists(fileName, ignored)) throw ToolFailure("File " + fileName + " indefinito");
-  int result = database.handle.create();
-  if (result == 0) {
-    result = database.handle.open(fileName.c_str(), bdb::OpenMode::kReadOnly, kDatabaseFileMode);
-  }
-  if (result != 0) {
-    throw ToolFailure("Errore apertura " + fileName + ": " + bdb::errorText(result));
+  const Status opened = database.handle.open(fileName.c_str(), bdb::OpenMode::kReadOnly);
+  if (!opened.ok()) {
+    throw ToolFailure("Errore apertura " + fileName + ": " + opened.text());
   }
   return database;
 }
@@ -40,9 +37,9 @@ namespace {
 std::optional<bdb::Item> storedRecordItem(ReadOnlyDatabase& data, RecordNumber number) {
   const RecordKey recordKey = recordKeyOf(number);
   bdb::Item item;
-  const int result = data.handle.get(recordKey, item);
-  if (result == bdb::kNotFound) return std::nullopt;
-  if (result != 0) readFailed(data, result);
+  const Status result = data.handle.get(recordKey, item);
+  if (result.code() == Status::Code::kNotFound) return std::nullopt;
+  if (!result.ok()) readFailed(data, result);
   return item;
 }
 
@@ -82,9 +79,9 @@ namespace {
 // term is absent.
 std::span<const std::uint8_t> storedEntries(ReadOnlyDatabase& index, std::string_view term) {
   bdb::Item item;
-  const int result = index.handle.get(bytesOf(term), item);
-  if (result == bdb::kNotFound) return {};
-  if (result != 0) readFailed(index, result);
+  const Status result = index.handle.get(bytesOf(term), item);
+  if (result.code() == Status::Code::kNotFound) return {};
+  if (!result.ok()) readFailed(index, result);
   if (item.size % kStoredEntrySize != 0) {
     throw ToolFailure("Dati di lunghezza errata in " + index.fileName + " per il termine " +
                       displayText(term));

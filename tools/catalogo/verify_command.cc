@@ -157,8 +157,8 @@ int runVerify() {
   // Both sides are in unsigned byte order of the terms: walk them together.
   Comparison comparison(expected, stopWords);
   bdb::Cursor cursor;
-  int result = index.handle.openCursor(cursor);
-  if (result != 0) throw ToolFailure("Errore nella creazione del cursore su " + index.fileName);
+  Status result = index.handle.openCursor(cursor);
+  if (!result.ok()) throw ToolFailure("Errore nella creazione del cursore su " + index.fileName);
   bdb::Item key;
   bdb::Item item;
   result = cursor.first(key, item);
@@ -169,27 +169,27 @@ int runVerify() {
   const auto step = [&] {
     previousTerm = termOf(key);
     result = cursor.next(key, item);
-    if (result == 0 && termOf(key) <= previousTerm) ascending = false;
+    if (result.ok() && termOf(key) <= previousTerm) ascending = false;
   };
   expected.index.forEachTerm([&](std::string_view term, std::span<const IndexEntry> entries) {
-    while (result == 0 && ascending && termOf(key) < term) {
+    while (result.ok() && ascending && termOf(key) < term) {
       comparison.storedTerm(termOf(key), item.bytes(), {});
       step();
     }
-    if (result == 0 && ascending && termOf(key) == term) {
+    if (result.ok() && ascending && termOf(key) == term) {
       comparison.storedTerm(term, item.bytes(), entries);
       step();
     } else {
       comparison.absentTerm(term, entries);
     }
   });
-  while (result == 0 && ascending) {
+  while (result.ok() && ascending) {
     comparison.storedTerm(termOf(key), item.bytes(), {});
     step();
   }
   if (!ascending) throw ToolFailure("Errore lettura " + index.fileName + ": file danneggiato");
-  if (result != bdb::kNotFound) {
-    throw ToolFailure("Errore lettura " + index.fileName + ": " + bdb::errorText(result));
+  if (result.code() != Status::Code::kNotFound) {
+    throw ToolFailure("Errore lettura " + index.fileName + ": " + result.text());
   }
 
   if (expected.skippedItems != 0) {
