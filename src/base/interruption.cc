@@ -51,6 +51,8 @@ void catchInterruptions() {
   sigaction(SIGPIPE, &action, nullptr);
 }
 
+bool interruptionPending() { return interruption != 0; }
+
 void stopIfInterrupted() {
   if (interruption == 0) return;
   interruption = kReported;

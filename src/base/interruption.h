@@ -27,6 +27,11 @@ inline constexpr unsigned kInterruptionGraceSeconds = 3;
 // Called once, at start.
 void catchInterruptions();
 
+// Whether a signal has arrived since the handlers were installed. Silent
+// cores look at it between records (and terms) and give up with
+// kInterrupted (see status.h); never true where no handler is installed.
+bool interruptionPending();
+
 // Fatal stop kInterruptedMessage when a signal has arrived since the
 // handlers were installed; otherwise returns at once.
 void stopIfInterrupted();

@@ -1,7 +1,6 @@
 #include "base/item_walk.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace indicizza {
 namespace {
@@ -17,66 +16,78 @@ bool keyEquals(const std::vector<std::uint8_t>& a, const bdb::Item& b) {
   return std::equal(a.begin(), a.end(), b.data, b.data + b.size);
 }
 
+// `status`, a failure, as a failed read.
+Status asReadFailure(const Status& status) {
+  return Status::libraryFailure(Status::Code::kReadFailed, status.error(), status.text());
+}
+
 }  // namespace
 
-WalkEnd walkItems(bdb::Database& database, const ItemVisitor& visit) {
-  bdb::Cursor cursor;
-  if (!database.openCursor(cursor).ok()) return WalkEnd::kNoCursor;
+ItemWalk::ItemWalk(bdb::Database& database) : database_(database), bulkItems_(kBulkGetBytes) {
+  mostItems_ = database.fileSize() / kSmallestItemFootprint;
+  status_ = database.openCursor(cursor_);
+  over_ = !status_.ok();
+}
 
-  const std::uint64_t mostItems = database.fileSize() / kSmallestItemFootprint;
-  std::uint64_t items = 0;
-  std::vector<std::uint8_t> lastKey;
-  bool broken = false;
-  // Visits one item unless it breaks the order or the count.
-  const auto take = [&](const bdb::Item& key, const bdb::Item& data) {
-    if (items > 0 && !keyLess(lastKey, key)) broken = true;
-    if (++items > mostItems) broken = true;
-    if (broken) return false;
-    lastKey.assign(key.data, key.data + key.size);
-    visit(key, data);
-    return true;
-  };
-
-  bdb::BulkItems bulkItems(kBulkGetBytes);
-  bool bulk = true;
-  Status result;
-  while (!broken) {
-    const bool started = items > 0;
-    if (bulk) {
-      result = started ? cursor.nextBulk(bulkItems) : cursor.firstBulk(bulkItems);
-      if (result.ok()) {
-        bdb::Item key;
-        bdb::Item data;
-        while (bulkItems.next(key, data) && take(key, data)) {
-        }
-        continue;
-      }
-      if (result.code() != Status::Code::kNotFound) {
-        // A failed step leaves the cursor where it was.
-        bulk = false;
-        continue;
-      }
-    } else {
-      bdb::Item key;
-      bdb::Item data;
-      result = started ? cursor.next(key, data) : cursor.first(key, data);
-      if (result.ok()) {
-        take(key, data);
-        continue;
-      }
+bool ItemWalk::next(bdb::Item& key, bdb::Item& data) {
+  while (!over_) {
+    if (bulkPending_) {
+      if (bulkItems_.next(key, data)) return take(key);
+      bulkPending_ = false;
     }
-    break;
+    const bool started = items_ > 0;
+    if (bulk_) {
+      const Status step = started ? cursor_.nextBulk(bulkItems_) : cursor_.firstBulk(bulkItems_);
+      if (step.ok()) {
+        bulkPending_ = true;
+        continue;
+      }
+      if (step.code() != Status::Code::kNotFound) {
+        // A failed step leaves the cursor where it was.
+        bulk_ = false;
+        continue;
+      }
+      finish(step);
+    } else {
+      const Status step = started ? cursor_.next(key, data) : cursor_.first(key, data);
+      if (step.ok()) return take(key);
+      finish(step);
+    }
   }
-  if (items == 0 && !broken) return WalkEnd::kNoFirstItem;
-  if (broken || result.code() != Status::Code::kNotFound) return WalkEnd::kBroken;
+  return false;
+}
+
+bool ItemWalk::take(const bdb::Item& key) {
+  if ((items_ > 0 && !keyLess(lastKey_, key)) || ++items_ > mostItems_) {
+    over_ = true;
+    status_ = Status::failure(Status::Code::kDamaged);
+    return false;
+  }
+  lastKey_.assign(key.data, key.data + key.size);
+  return true;
+}
+
+void ItemWalk::finish(const Status& step) {
+  over_ = true;
+  if (step.code() != Status::Code::kNotFound) {
+    status_ = step;
+    return;
+  }
+  if (items_ == 0) {
+    status_ = Status::failure(Status::Code::kEmpty);
+    return;
+  }
   // A walk cut short by a leaf that claims to be the last one.
   bdb::Cursor ends;
   bdb::Item key;
   bdb::Item data;
-  if (!database.openCursor(ends).ok() || !ends.last(key, data).ok() || !keyEquals(lastKey, key)) {
-    return WalkEnd::kBroken;
+  Status end = database_.openCursor(ends);
+  if (end.ok()) end = ends.last(key, data);
+  if (!end.ok()) {
+    status_ = asReadFailure(end);
+  } else if (!keyEquals(lastKey_, key)) {
+    status_ = Status::failure(Status::Code::kDamaged);
   }
-  return WalkEnd::kComplete;
 }
 
 }  // namespace indicizza

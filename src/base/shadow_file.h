@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "base/btree_pages.h"
+#include "base/status.h"
 
 namespace indicizza {
 
@@ -32,15 +33,6 @@ std::filesystem::path shadowPathOf(const std::filesystem::path& target);
 // Only to be called while holding the catalogue lock.
 void removeLeftoverShadow(const std::filesystem::path& target);
 
-// How making a working copy went.
-enum class ShadowCopyOutcome {
-  kCopied,        // the copy is whole; its B-tree pages are sound
-  kCannotRead,    // the target can't be opened or read (or is no regular file)
-  kCannotWrite,   // the copy can't be made or written: no room, or no write permission in the folder
-  kForeign,       // the target is not a B-tree this program uses (see BtreeFileState)
-  kDamaged,       // the target's pages are damaged (see BtreeFileState)
-};
-
 // A working copy of one database file. Destroying it before commit()
 // removes the copy and leaves the target as it was. Not copyable; movable.
 class ShadowFile {
@@ -53,9 +45,13 @@ class ShadowFile {
   ShadowFile& operator=(const ShadowFile&) = delete;
 
   // Copies the existing `target` to its working copy, checking the target's
-  // B-tree pages as they pass. On any outcome but kCopied nothing is left
-  // behind and `shadow` stays empty.
-  static ShadowCopyOutcome copyOf(const std::filesystem::path& target, ShadowFile& shadow);
+  // B-tree pages as they pass. Fails with kCannotOpen when the target can't
+  // be opened or is no regular file, kReadFailed when it can't be read,
+  // kWriteFailed when the copy can't be made or written (no room, or no
+  // write permission in the folder), kForeign or kDamaged when its pages say
+  // so (see BtreePageCheck::finish). On failure nothing is left behind and
+  // `shadow` stays empty.
+  static Status copyOf(const std::filesystem::path& target, ShadowFile& shadow);
 
   // The working copy of a `target` that does not exist yet: the caller
   // creates the file at path(). Its mode is then the one it was created with.
@@ -67,11 +63,11 @@ class ShadowFile {
   // Gives the copy the mode, owner and group of the file it replaces (the
   // owner only where the user may), makes its bytes durable, renames it over
   // the target and makes the rename durable (a sync of the folder). Every
-  // handle on the copy must be closed first. Returns false when a step
-  // fails: before the rename the target is as it was and the copy is
+  // handle on the copy must be closed first. Fails with kWriteFailed when a
+  // step fails: before the rename the target is as it was and the copy is
   // removed; after it the target holds the copy, whose rename may not be on
   // the disk yet.
-  bool commit();
+  Status commit();
 
  private:
   std::filesystem::path target_;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -10,9 +11,6 @@
 
 namespace indicizza {
 namespace {
-
-constexpr const char* kOpenFailedMessage = "File noused.txt indefinito";
-constexpr const char* kReadFailedMessage = "Errore durante la lettura di noused.txt";
 
 constexpr char kEndOfInput = 26;  // Ctrl-Z
 constexpr char kLineFeed = '\n';
@@ -63,31 +61,28 @@ StopWordSet parseStopWords(std::string_view content) {
   return set;
 }
 
-StopWordSet readStopWords(const std::filesystem::path& path, StopWordFileFailure& failure) {
-  failure = StopWordFileFailure::kNone;
+Status tryLoadStopWords(const std::filesystem::path& path, StopWordSet& set) {
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                              &std::fclose);
+  if (!file) return Status::systemFailure(Status::Code::kCannotOpen, errno);
   struct stat info;
-  if (!file || fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
-    failure = StopWordFileFailure::kCannotOpen;
-    return {};
+  if (fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
+    return Status::failure(Status::Code::kCannotOpen);
   }
   std::string content;
   char chunk[1 << 16];
   std::size_t n;
   while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) content.append(chunk, n);
-  if (std::ferror(file.get())) {
-    failure = StopWordFileFailure::kReadError;
-    return {};
-  }
-  return parseStopWords(content);
+  if (std::ferror(file.get())) return Status::systemFailure(Status::Code::kReadFailed, errno);
+  set = parseStopWords(content);
+  return {};
 }
 
 StopWordSet loadStopWords(const std::filesystem::path& path) {
-  StopWordFileFailure failure;
-  StopWordSet set = readStopWords(path, failure);
-  if (failure == StopWordFileFailure::kCannotOpen) fatalStop(kOpenFailedMessage);
-  if (failure == StopWordFileFailure::kReadError) fatalStop(kReadFailedMessage);
+  StopWordSet set;
+  const Status loaded = tryLoadStopWords(path, set);
+  if (loaded.code() == Status::Code::kCannotOpen) fatalStop(kStopWordFileOpenFailed);
+  if (!loaded.ok()) fatalStop(kStopWordFileReadFailed);
   return set;
 }
 

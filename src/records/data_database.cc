@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "base/console.h"
 
 namespace indicizza {
@@ -22,51 +24,69 @@ RecordNumber recordNumberOfKey(std::span<const std::uint8_t, kRecordKeySize> key
 namespace {
 
 constexpr const char* kOpenFailed = "opere.ddb open error";
+constexpr const char* kCloseFailed = "Errore chiusura opere.ddb";
 
 // Opens `path` on a new handle of `database`.
-void openHandle(DataDatabase& database, const std::filesystem::path& path, bdb::OpenMode mode) {
+Status openHandle(DataDatabase& database, const std::filesystem::path& path, bdb::OpenMode mode) {
   database.handle = bdb::Database();
-  const Status opened = database.handle.open(path.c_str(), mode);
-  if (opened.code() == Status::Code::kNoHandle) fatalStop("db_create error");
-  if (!opened.ok()) fatalStop(kOpenFailed);
+  return database.handle.open(path.c_str(), mode);
+}
+
+// The fatal stop of a handle that could not be opened (anew).
+[[noreturn]] void stopOnOpen(const Status& status) {
+  fatalStop(status.code() == Status::Code::kNoHandle ? "db_create error" : kOpenFailed);
 }
 
 }  // namespace
 
-DataDatabase openDataDatabase(const std::filesystem::path& path) {
-  DataDatabase database;
+Status tryOpenDataDatabase(const std::filesystem::path& path, DataDatabase& database) {
   database.target = linkTarget(path);
   removeLeftoverShadow(database.target);
   // The run replaces the file rather than writing it, so the file's own
   // permission is asked for here.
-  if (access(database.target.c_str(), W_OK) != 0) fatalStop(kOpenFailed);
-  switch (ShadowFile::copyOf(database.target, database.shadow)) {
-    case ShadowCopyOutcome::kCopied: break;
-    case ShadowCopyOutcome::kCannotRead:
-    case ShadowCopyOutcome::kForeign: fatalStop(kOpenFailed);
-    case ShadowCopyOutcome::kDamaged: fatalStop("Errore lettura opere.ddb");
-    case ShadowCopyOutcome::kCannotWrite: fatalStop("Errore copia opere.ddb");
+  if (access(database.target.c_str(), W_OK) != 0) return Status::systemFailure(Status::Code::kCannotOpen, errno);
+  Status status = ShadowFile::copyOf(database.target, database.shadow);
+  if (!status.ok()) return status;
+  return openHandle(database, database.shadow.path(), bdb::OpenMode::kExisting);
+}
+
+DataDatabase openDataDatabase(const std::filesystem::path& path) {
+  DataDatabase database;
+  const Status opened = tryOpenDataDatabase(path, database);
+  switch (opened.code()) {
+    case Status::Code::kOk: break;
+    case Status::Code::kDamaged: fatalStop("Errore lettura opere.ddb");
+    case Status::Code::kWriteFailed: fatalStop("Errore copia opere.ddb");
+    default: stopOnOpen(opened);
   }
-  openHandle(database, database.shadow.path(), bdb::OpenMode::kExisting);
   return database;
 }
 
-void storeRecords(DataDatabase& database, bdb::BulkPairs& records) {
-  if (!database.handle.putBulk(records).ok()) fatalStop("put error");
+Status tryStoreRecords(DataDatabase& database, bdb::BulkPairs& records) {
+  Status stored = database.handle.putBulk(records);
   records.clear();
+  return stored;
+}
+
+Status tryCommitDataDatabase(DataDatabase& database) {
+  Status status = database.handle.close();
+  if (status.ok()) status = database.shadow.commit();
+  if (!status.ok()) return status;
+  return openHandle(database, database.target, bdb::OpenMode::kReadOnly);
 }
 
 void commitDataDatabase(DataDatabase& database) {
-  if (!database.handle.close().ok() || !database.shadow.commit()) {
-    fatalStop("Errore chiusura opere.ddb");
-  }
-  openHandle(database, database.target, bdb::OpenMode::kReadOnly);
+  const Status committed = tryCommitDataDatabase(database);
+  if (committed.code() == Status::Code::kWriteFailed) fatalStop(kCloseFailed);
+  if (!committed.ok()) stopOnOpen(committed);
+}
+
+Status tryCloseDataDatabase(DataDatabase& database) {
+  return database.handle.isOpen() ? database.handle.close() : Status();
 }
 
 void closeDataDatabase(DataDatabase& database) {
-  if (database.handle.isOpen() && !database.handle.close().ok()) {
-    fatalStop("Errore chiusura opere.ddb");
-  }
+  if (!tryCloseDataDatabase(database).ok()) fatalStop(kCloseFailed);
 }
 
 }  // namespace indicizza

@@ -11,6 +11,7 @@
 
 #include "base/berkeley_db.h"
 #include "base/shadow_file.h"
+#include "base/status.h"
 #include "input/decoded_record.h"
 #include "input/record_layout.h"
 
@@ -43,12 +44,17 @@ struct DataDatabase {
 // allowed to write) to a new working copy, checking its pages on the way,
 // and opens the copy. Requires the catalogue lock (see catalogue_lock.h).
 //
-// Fatal stops: "opere.ddb open error" when the file is missing, may not be
-// written, is not a B-tree the library opens, or is a kind of B-tree this
-// program never makes (one that holds duplicate keys, say); "Errore lettura
-// opere.ddb" when its pages are damaged; "Errore copia opere.ddb" when the
-// working copy can't be made (no room on the disk, or no write permission
-// in the folder); "db_create error" when no handle can be made.
+// Fails with kCannotOpen when the file is missing, may not be written or is
+// not a B-tree the library opens; kReadFailed when it can't be read;
+// kForeign when it is a kind of B-tree this program never makes (one that
+// holds duplicate keys, say); kDamaged when its pages are damaged;
+// kWriteFailed when the working copy can't be made (no room on the disk, or
+// no write permission in the folder); kNoHandle when no handle can be made.
+Status tryOpenDataDatabase(const std::filesystem::path& path, DataDatabase& database);
+
+// The phase step over tryOpenDataDatabase. Fatal stops: "db_create error"
+// for kNoHandle; "Errore lettura opere.ddb" for kDamaged; "Errore copia
+// opere.ddb" for kWriteFailed; "opere.ddb open error" for the rest.
 DataDatabase openDataDatabase(const std::filesystem::path& path = kDataDatabaseFileName);
 
 // The data item of a record: its first 524 scrambled bytes.
@@ -57,20 +63,29 @@ inline std::span<const std::uint8_t, kStoredRecordSize> storedRecordBytes(
   return scrambled.first<kStoredRecordSize>();
 }
 
-// Puts every pair of `records` (key from recordKeyOf, data from storedItemOf)
-// in one bulk put, replacing what their numbers held, then clears `records`.
-// Fatal stop "put error" on failure.
-void storeRecords(DataDatabase& database, bdb::BulkPairs& records);
+// Puts every pair of `records` (key from recordKeyOf, data from
+// storedRecordBytes) in one bulk put, replacing what their numbers held,
+// then clears `records`. Fails with kWriteFailed.
+Status tryStoreRecords(DataDatabase& database, bdb::BulkPairs& records);
 
 // Ends the load: closes the working copy (writing the library's cache to
 // it), puts it in place of opere.ddb (see ShadowFile::commit) and opens
-// opere.ddb again, read-only, for the scan. Fatal stops: "Errore chiusura
-// opere.ddb" when the close or the replacement fails (opere.ddb is then as
-// it was before the run, or whole with the new records); "db_create error"
-// and "opere.ddb open error" as for the first open.
+// opere.ddb again, read-only, for the scan. Fails with kWriteFailed when the
+// close or the replacement fails (opere.ddb is then as it was before the
+// run, or whole with the new records); kNoHandle or kCannotOpen when the
+// file can't be opened again.
+Status tryCommitDataDatabase(DataDatabase& database);
+
+// The phase step over tryCommitDataDatabase. Fatal stops: "Errore chiusura
+// opere.ddb" for kWriteFailed; "db_create error" and "opere.ddb open error"
+// as for the first open.
 void commitDataDatabase(DataDatabase& database);
 
-// Closes the data database after the scan. A failed close is a fatal stop
+// Closes the data database after the scan, when it is open. Fails with
+// kWriteFailed.
+Status tryCloseDataDatabase(DataDatabase& database);
+
+// The phase step over tryCloseDataDatabase: a failed close is a fatal stop
 // "Errore chiusura opere.ddb".
 void closeDataDatabase(DataDatabase& database);
 

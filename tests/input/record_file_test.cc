@@ -30,7 +30,9 @@ TEST_P(RecordFileSizes, ReadAsWholeShortAndEnd) {
   std::vector<ReadOutcome> outcomes;
   std::size_t offset = 0;
   for (;;) {
-    outcomes.push_back(readRecord(file, buffer));
+    ReadOutcome outcome;
+    ASSERT_TRUE(readRecord(file, buffer, outcome).ok());
+    outcomes.push_back(outcome);
     if (outcomes.back() != ReadOutcome::kEnd) {
       // Whatever was read is the file's next bytes, in order.
       const std::size_t n = std::min(kRecordSize, content.size() - offset);

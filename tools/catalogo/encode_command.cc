@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "base/console.h"
 #include "catalogo/exit_status.h"
 #include "catalogo/progress.h"
 #include "catalogo/replacement_file.h"
@@ -160,7 +159,7 @@ int runEncode(const EncodeCommand& command) {
                                          : " caratteri tipografici sostituiti")
               << " con uno Latin-1\n";
   }
-  reportLine(std::to_string(records) + " record scritti in " + kRecordFileName);
+  std::cout << records << " record scritti in " << kRecordFileName << '\n';
   return kExitFound;
 }
 

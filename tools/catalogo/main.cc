@@ -12,7 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#include "base/console.h"
 #include "catalogo/create_database_command.h"
 #include "catalogo/decode_command.h"
 #include "catalogo/encode_command.h"
@@ -212,9 +211,6 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::cout.flush();
     std::cerr << failure.what() << '\n';
-    return kExitFailure;
-  } catch (const indicizza::FatalStop&) {
-    // A shared reading routine stopped; its message is out on standard output.
     return kExitFailure;
   }
   return kExitFailure;

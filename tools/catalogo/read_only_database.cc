@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "base/btree_pages.h"
 #include "catalogo/record_display.h"
 #include "catalogo/tool_failure.h"
 #include "index_store/index_database.h"
@@ -15,7 +16,9 @@ std::span<const std::uint8_t> bytesOf(std::string_view text) {
 }
 
 [[noreturn]] void readFailed(const ReadOnlyDatabase& database, const Status& status) {
-  throw ToolFailure("Errore lettura " + database.fileName + ": " + status.text());
+  std::string message = "Errore lettura " + database.fileName;
+  if (!status.text().empty()) message += ": " + status.text();
+  throw ToolFailure(message);
 }
 
 }  // namespace
@@ -29,6 +32,29 @@ ReadOnlyDatabase openReadOnly(const std::string& fileName) {
     throw ToolFailure("Errore apertura " + fileName + ": " + opened.text());
   }
   return database;
+}
+
+void checkDatabasePages(const ReadOnlyDatabase& database) {
+  const Status checked = checkBtreeFile(database.fileName);
+  switch (checked.code()) {
+    case Status::Code::kOk: return;
+    case Status::Code::kForeign:
+      throw ToolFailure(database.fileName +
+                        " non è un database dell'indicizzatore (chiavi doppie, sotto-database o altro formato)");
+    case Status::Code::kDamaged: throw ToolFailure("Errore lettura " + database.fileName + ": file danneggiato");
+    default: throw ToolFailure("Errore lettura " + database.fileName);
+  }
+}
+
+void checkWalkEnd(const ReadOnlyDatabase& database, const Status& status) {
+  if (status.ok() || status.code() == Status::Code::kEmpty) return;
+  if (status.code() == Status::Code::kNoHandle) {
+    throw ToolFailure("Errore nella creazione del cursore su " + database.fileName);
+  }
+  if (status.code() == Status::Code::kDamaged) {
+    throw ToolFailure("Errore lettura " + database.fileName + ": file danneggiato");
+  }
+  readFailed(database, status);
 }
 
 namespace {
