@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "base/console.h"
+#include "base/linear_probe.h"
 
 namespace indicizza {
 namespace {
@@ -22,10 +23,7 @@ constexpr std::size_t kSlotsPerWord = 4;
 }  // namespace
 
 std::size_t StopWordSet::slotOf(std::string_view word, std::uint32_t hash) const {
-  const std::size_t mask = slots_.size() - 1;
-  std::size_t i = hash & mask;
-  while (slots_[i] != 0 && words_[slots_[i] - 1] != word) i = (i + 1) & mask;
-  return i;
+  return probeSlot(slots_, hash, [&](std::uint32_t slot) { return words_[slot - 1] == word; });
 }
 
 bool StopWordSet::contains(std::string_view word, std::uint32_t hash) const {
@@ -38,7 +36,7 @@ void StopWordSet::insert(std::string_view word) {
   if (words_.size() * kSlotsPerWord > slots_.size()) {
     slots_.assign(std::max(kFirstSlotCount, slots_.size() * 2), 0);
     for (std::size_t w = 0; w < words_.size(); ++w) {
-      slots_[slotOf(words_[w], hashBytes(words_[w]))] = static_cast<std::uint32_t>(w + 1);
+      slots_[probeEmptySlot(slots_, hashBytes(words_[w]))] = static_cast<std::uint32_t>(w + 1);
     }
   } else {
     slots_[slotOf(word, hashBytes(word))] = static_cast<std::uint32_t>(words_.size());
