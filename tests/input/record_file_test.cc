@@ -54,8 +54,20 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(OpenRecordFile, MissingFileOrDirectoryIsFatal) {
   testing::ScratchDir dir;
+  RecordFile file;
+  EXPECT_EQ(tryOpenRecordFile(dir / "opere.cry", file).code(), Status::Code::kCannotOpen);
+  EXPECT_EQ(tryOpenRecordFile(dir.path(), file).code(), Status::Code::kCannotOpen);
   EXPECT_THROW(openRecordFile(dir / "opere.cry"), FatalStop);
   EXPECT_THROW(openRecordFile(dir.path()), FatalStop);
+}
+
+TEST(ReadRecord, AReadErrorIsNoEndOfFile) {
+  // /proc/self/mem opens, but every read from its start fails.
+  RecordFile file;
+  ASSERT_TRUE(tryOpenRecordFile("/proc/self/mem", file).ok());
+  std::array<std::uint8_t, kRecordSize> buffer;
+  ReadOutcome outcome;
+  EXPECT_EQ(readRecord(file, buffer, outcome).code(), Status::Code::kReadFailed);
 }
 
 }  // namespace
