@@ -14,10 +14,6 @@
 
 namespace indicizza {
 
-// A term is a byte string: an upper-cased word (never holds a digit) or a
-// code (always holds one), so words and codes never share a key.
-using Term = std::string;
-
 // The terms of one record, in order, packed in one buffer, each with its
 // hash (hashBytes), which the record's later lookups reuse. Clearing keeps
 // the capacity, so one list can serve every record of a scan.
@@ -52,7 +48,9 @@ class TermList {
   std::array<std::uint16_t, kSlotCount> slots_{};
 };
 
-// Replaces the content of `terms` with the terms of `record`:
+// Replaces the content of `terms` with the terms of `record`. A term is a
+// byte string: an upper-cased word (never holds a digit) or a code (always
+// holds one), so words and codes never share a key.
 //
 // Words, in text order: the text fields 1-7 are cut into tokens at separator
 // bytes; a token holding a digit is dropped whole; the rest are upper-cased
