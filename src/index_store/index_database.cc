@@ -132,9 +132,7 @@ void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
     default: fatalStop("Open error");
   }
   ProgressCounter dots(kWriteDotEvery);
-  const Status put = tryPutTerms(database, index, [&](std::size_t terms) {
-    for (; terms > 0; --terms) dots.tick();
-  });
+  const Status put = tryPutTerms(database, index, [&](std::size_t terms) { dots.tick(terms); });
   if (put.code() == Status::Code::kInterrupted) stopIfInterrupted();
   if (!put.ok()) fatalStop("put error");
   if (!tryCommitIndexDatabase(database).ok()) fatalStop("Errore chiusura opere.idb");

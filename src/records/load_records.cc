@@ -113,12 +113,8 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
 void loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key) {
   ProgressCounter dots(kLoadDotEvery);
   bool shortFinalRecord = false;
-  const Status loaded = tryLoadRecords(
-      file, database, key,
-      [&](std::size_t records) {
-        for (; records > 0; --records) dots.tick();
-      },
-      shortFinalRecord);
+  const Status loaded =
+      tryLoadRecords(file, database, key, [&](std::size_t records) { dots.tick(records); }, shortFinalRecord);
   switch (loaded.code()) {
     case Status::Code::kOk: break;
     case Status::Code::kInterrupted: stopIfInterrupted(); break;
