@@ -140,9 +140,9 @@ int main(int argc, char** argv) {
 
   const std::string databasePath = std::string(argv[2]) + "/" + kDataDatabaseFileName;
   if (!std::filesystem::exists(databasePath)) {
-    const std::string failure = createEmptyDataDatabase(databasePath);
-    if (!failure.empty()) {
-      std::cerr << "impossibile creare " << databasePath << ": " << failure << "\n";
+    const Status created = createEmptyDataDatabase(databasePath);
+    if (!created.ok()) {
+      std::cerr << "impossibile creare " << databasePath << ": " << created.text() << "\n";
       return 1;
     }
     std::cout << "creato il db vuoto " << databasePath << "\n";

@@ -2,13 +2,16 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <system_error>
+#include <utility>
 #include <vector>
 
-#include "records/berkeley_db.h"
+#include "base/berkeley_db.h"
+#include "base/console.h"
+#include "base/interruption.h"
+#include "base/shadow_file.h"
 #include "records/data_database.h"
-#include "run/console.h"
-#include "run/interruption.h"
 
 namespace indicizza {
 namespace {
@@ -41,82 +44,111 @@ IndexEntry indexEntryOf(std::span<const std::uint8_t, kStoredEntrySize> stored) 
   return entry;
 }
 
-void checkIndexDatabase(const std::filesystem::path& path) {
+Status tryCheckIndexDatabase(const std::filesystem::path& path) {
   const std::filesystem::path target = linkTarget(path);
   removeLeftoverShadow(target);
-  // A file that can't be read is left to the write phase, which says so.
-  const auto state = checkBtreeFile(target);
-  if (state && *state != BtreeFileState::kSound) fatalStop(kIndexDatabaseDamaged);
+  return checkBtreeFile(target);
+}
+
+void checkIndexDatabase(const std::filesystem::path& path) {
+  const Status checked = tryCheckIndexDatabase(path);
+  if (checked.code() == Status::Code::kForeign || checked.code() == Status::Code::kDamaged) {
+    fatalStop(kIndexDatabaseDamaged);
+  }
 }
 
 IndexDatabaseCopy startIndexCopy(const std::filesystem::path& path) {
   IndexDatabaseCopy copy;
   copy.target = linkTarget(path);
   std::error_code error;
-  copy.exists = std::filesystem::exists(std::filesystem::symlink_status(copy.target, error));
-  copy.writable = copy.exists && access(copy.target.c_str(), W_OK) == 0;
-  if (copy.writable) copy.copying = std::make_unique<ShadowCopyInProgress>(copy.target);
+  if (!std::filesystem::exists(std::filesystem::symlink_status(copy.target, error))) {
+    copy.access = Status::failure(Status::Code::kNotFound);
+  } else if (access(copy.target.c_str(), W_OK) != 0) {
+    copy.access = Status::systemFailure(Status::Code::kCannotOpen, errno);
+  } else {
+    copy.copying = std::make_unique<ShadowCopyInProgress>(copy.target);
+  }
   return copy;
 }
 
-void writeIndex(const WordIndex& index, IndexDatabaseCopy& copy) {
-  reportLine("Creazione db indice");
-  ShadowFile shadow;
+Status tryOpenIndexDatabase(IndexDatabaseCopy& copy, IndexDatabase& database) {
   bdb::OpenMode mode = bdb::OpenMode::kExisting;
-  if (!copy.exists) {
-    shadow = ShadowFile::toCreate(copy.target);
+  if (copy.access.code() == Status::Code::kNotFound) {
+    database.shadow = ShadowFile::toCreate(copy.target);
     mode = bdb::OpenMode::kCreateNew;
-  } else if (!copy.writable) {
-    fatalStop("Open error");
+  } else if (!copy.access.ok()) {
+    return copy.access;
   } else {
-    const ShadowCopyOutcome outcome = copy.copying->finish(shadow);
+    Status copied = copy.copying->finish(database.shadow);
     copy.copying.reset();
-    switch (outcome) {
-      case ShadowCopyOutcome::kCopied: break;
-      case ShadowCopyOutcome::kCannotRead:
-      case ShadowCopyOutcome::kForeign:
-      case ShadowCopyOutcome::kDamaged: fatalStop("Open error");
-      case ShadowCopyOutcome::kCannotWrite: fatalStop("Errore copia opere.idb");
-    }
+    if (!copied.ok()) return copied;
   }
-  bdb::Database database;
-  if (database.create() != 0) fatalStop("db_create error");
-  if (database.open(shadow.path().c_str(), mode, kDatabaseFileMode) != 0) fatalStop("Open error");
+  return database.handle.open(database.shadow.path().c_str(), mode);
+}
 
-  // Terms are put in bulk, in term order; their write dots follow each put.
-  ProgressCounter dots(kWriteDotEvery);
+Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
+                   const std::function<void(std::size_t terms)>& stored) {
   bdb::BulkPairs pairs(kBulkPutBytes);
   std::size_t termsPending = 0;
   std::size_t bytesSinceWriteback = 0;
   const auto flush = [&] {
-    if (database.putBulk(pairs) != 0) fatalStop("put error");
+    Status put = database.handle.putBulk(pairs);
     pairs.clear();
+    if (!put.ok()) return put;
     if (bytesSinceWriteback >= kWritebackEveryBytes) {
-      database.startWriteback();
+      database.handle.startWriteback();
       bytesSinceWriteback = 0;
     }
-    for (; termsPending > 0; --termsPending) dots.tick();
+    stored(std::exchange(termsPending, 0));
+    return put;
   };
+  Status status;
   std::vector<std::uint8_t> data;
   index.forEachTerm([&](std::string_view term, std::span<const IndexEntry> entries) {
-    stopIfInterrupted();
+    if (interruptionPending()) {
+      status = Status::failure(Status::Code::kInterrupted);
+      return false;
+    }
     data.clear();
     for (const IndexEntry& entry : entries) {
-      const StoredEntry stored = storedEntryOf(entry);
-      data.insert(data.end(), stored.begin(), stored.end());
+      const StoredEntry storedEntry = storedEntryOf(entry);
+      data.insert(data.end(), storedEntry.begin(), storedEntry.end());
     }
     const std::span<const std::uint8_t> key(reinterpret_cast<const std::uint8_t*>(term.data()),
                                             term.size());
     if (!pairs.add(key, data)) {
-      flush();
+      status = flush();
+      if (!status.ok()) return false;
       pairs.add(key, data);
     }
     ++termsPending;
     bytesSinceWriteback += key.size() + data.size();
+    return true;
   });
-  flush();
+  return status.ok() ? flush() : status;
+}
 
-  if (database.close() != 0 || !shadow.commit()) fatalStop("Errore chiusura opere.idb");
+Status tryCommitIndexDatabase(IndexDatabase& database) {
+  Status committed = database.handle.close();
+  if (committed.ok()) committed = database.shadow.commit();
+  return committed;
+}
+
+void writeIndex(const WordIndex& index, IndexDatabaseCopy& copy) {
+  reportLine("Creazione db indice");
+  IndexDatabase database;
+  const Status opened = tryOpenIndexDatabase(copy, database);
+  switch (opened.code()) {
+    case Status::Code::kOk: break;
+    case Status::Code::kNoHandle: fatalStop("db_create error");
+    case Status::Code::kWriteFailed: fatalStop("Errore copia opere.idb");
+    default: fatalStop("Open error");
+  }
+  ProgressCounter dots(kWriteDotEvery);
+  const Status put = tryPutTerms(database, index, [&](std::size_t terms) { dots.tick(terms); });
+  if (put.code() == Status::Code::kInterrupted) stopIfInterrupted();
+  if (!put.ok()) fatalStop("put error");
+  if (!tryCommitIndexDatabase(database).ok()) fatalStop("Errore chiusura opere.idb");
   reportLine("");
 }
 

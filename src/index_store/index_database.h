@@ -7,10 +7,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <functional>
 #include <span>
 
+#include "base/berkeley_db.h"
+#include "base/shadow_file.h"
+#include "base/status.h"
 #include "indexing/word_index.h"
-#include "records/shadow_file.h"
 
 namespace indicizza {
 
@@ -30,42 +33,67 @@ IndexEntry indexEntryOf(std::span<const std::uint8_t, kStoredEntrySize> stored);
 // the file lets the next run build it anew.
 inline constexpr const char* kIndexDatabaseDamaged = "opere.idb danneggiato: rimuoverlo per ricostruirlo";
 
-// Looks at the index database at `path` (opere.idb of the working directory
-// by default) before the run puts anything anywhere: removes the working
-// copy a killed run may have left, and checks the file's pages when it
-// exists (see btree_pages.h). Fatal stop kIndexDatabaseDamaged when they are
-// damaged or the file is not a B-tree of this program's kind. Requires the
-// catalogue lock (see catalogue_lock.h).
+// Looks at the index database at `path` before the run puts anything
+// anywhere: removes the working copy a killed run may have left, and checks
+// the file's pages (see btree_pages.h). Gives the check's verdict: ok,
+// kForeign or kDamaged, or kCannotOpen or kReadFailed when the file is
+// missing or can't be read (left to the write phase, which creates it or
+// says why it can't). Requires the catalogue lock (see catalogue_lock.h).
+Status tryCheckIndexDatabase(const std::filesystem::path& path);
+
+// The step over tryCheckIndexDatabase, on opere.idb of the working directory
+// by default. Fatal stop kIndexDatabaseDamaged for kForeign or kDamaged.
 void checkIndexDatabase(const std::filesystem::path& path = kIndexDatabaseFileName);
 
-// The working copy of the index database, made on a thread of its own
-// while the scan goes on (see ShadowCopyInProgress). Not copyable.
+// The working copy of the index database in the making, on a thread of its
+// own while the scan goes on (see ShadowCopyInProgress). Not copyable.
 struct IndexDatabaseCopy {
   std::filesystem::path target;                   // the file opere.idb names, links followed
-  bool exists = false;                            // whether there is such a file
-  bool writable = false;                          // whether the user may write it
+  Status access;                                  // kNotFound, or kCannotOpen when it may not be written
   std::unique_ptr<ShadowCopyInProgress> copying;  // when it exists and may be written
 };
 
 // Starts the working copy of the index database at `path` (opere.idb of the
-// working directory by default) when there is such a file: terms of earlier
-// runs that this one does not produce are kept. Prints nothing: writeIndex
-// reports what went wrong.
+// working directory by default) when there is such a file: the terms of
+// earlier runs that this one does not produce are kept.
 IndexDatabaseCopy startIndexCopy(const std::filesystem::path& path = kIndexDatabaseFileName);
 
-// The write phase: reports "Creazione db indice", takes the working copy
-// from `copy` (or, when there was no index database, creates one with mode
-// 0664), puts every term of `index` in term order (key: the term's bytes;
-// data: its stored entries, in array order) in bulk, writing a dot every 100
-// terms as the puts succeed, closes the copy, puts it in place of the file
-// (see shadow_file.h) and ends the line of dots.
+// The index database while the write phase writes it: a handle on its
+// working copy (see shadow_file.h).
+struct IndexDatabase {
+  ShadowFile shadow;  // destroyed after the handle on it
+  bdb::Database handle;
+};
+
+// Opens the working copy of the index database: the copy of `copy`, or,
+// when there was no file, a new B-tree (mode 0664). Fails with kCannotOpen
+// when the file may not be written or can't be opened as a B-tree;
+// kReadFailed, kForeign or kDamaged when it can't be copied as one;
+// kWriteFailed when the working copy can't be made; kNoHandle when no
+// handle can be made.
+Status tryOpenIndexDatabase(IndexDatabaseCopy& copy, IndexDatabase& database);
+
+// Puts every term of `index` in term order (key: the term's bytes; data:
+// its stored entries, in array order), in bulk, telling `stored` after each
+// bulk put how many terms it stored. Fails with kWriteFailed when a put
+// fails, kInterrupted when a signal arrives (looked at before each term).
+Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
+                   const std::function<void(std::size_t terms)>& stored);
+
+// Closes the working copy (which writes the library's cache to it) and puts
+// it in place of the file (see ShadowFile::commit). Fails with
+// kWriteFailed; the file is then as it was before the run.
+Status tryCommitIndexDatabase(IndexDatabase& database);
+
+// The write phase: reports "Creazione db indice", opens the working copy
+// started by startIndexCopy, puts every term of `index`, writing a dot every
+// 100 terms as the puts succeed, commits the copy and ends the line of dots.
 //
-// Fatal stops: "db_create error"; "Open error" when the file can't be read,
-// may not be written or opened as a B-tree; "Errore copia opere.idb" when the
-// working copy can't be made; "put error"; "Errore chiusura opere.idb" when
-// the close (which flushes the cache to the copy) or the replacement fails;
-// and an interruption (see interruption.h). After any of them opere.idb is
-// as it was before the run.
+// Fatal stops: "db_create error" (kNoHandle); "Errore copia opere.idb" when
+// the working copy can't be made; "Open error" for the other failures of
+// the open; "put error"; "Errore chiusura opere.idb" when the close or the
+// replacement fails; and an interruption (see interruption.h). After any of
+// them opere.idb is as it was before the run.
 void writeIndex(const WordIndex& index, IndexDatabaseCopy& copy);
 
 }  // namespace indicizza

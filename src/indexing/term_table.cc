@@ -4,6 +4,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "base/linear_probe.h"
+
 namespace indicizza {
 namespace {
 
@@ -38,13 +40,10 @@ std::string_view TermTable::textAt(std::uint32_t offset) const {
 TermTable::TermId TermTable::idAt(std::uint32_t offset) const { return load32(arena_.data() + offset); }
 
 TermTable::TermId TermTable::intern(std::string_view term, std::uint32_t hash) {
-  const std::size_t mask = slots_.size() - 1;
-  std::size_t i = hash & mask;
-  for (;; i = (i + 1) & mask) {
-    const std::uint64_t slot = slots_[i];
-    if (slot == kEmptySlot) break;
-    if ((slot >> kHashShift) == hash && textAt(offsetOf(slot)) == term) return idAt(offsetOf(slot));
-  }
+  const std::size_t i = probeSlot(slots_, hash, [&](std::uint64_t slot) {
+    return (slot >> kHashShift) == hash && textAt(offsetOf(slot)) == term;
+  });
+  if (slots_[i] != kEmptySlot) return idAt(offsetOf(slots_[i]));
 
   if (arena_.size() + kHeaderBytes + term.size() > kMaxArenaSize) {
     throw std::length_error("terms too long in all");
@@ -64,12 +63,9 @@ TermTable::TermId TermTable::intern(std::string_view term, std::uint32_t hash) {
 void TermTable::grow() {
   decltype(slots_) old(slots_.size() * 2, kEmptySlot);
   old.swap(slots_);
-  const std::size_t mask = slots_.size() - 1;
   for (const std::uint64_t slot : old) {
     if (slot == kEmptySlot) continue;
-    std::size_t i = (slot >> kHashShift) & mask;
-    while (slots_[i] != kEmptySlot) i = (i + 1) & mask;
-    slots_[i] = slot;
+    slots_[probeEmptySlot(slots_, static_cast<std::uint32_t>(slot >> kHashShift))] = slot;
   }
 }
 

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "input/byte_hash.h"
-#include "run/large_memory.h"
+#include "base/byte_hash.h"
+#include "base/large_memory.h"
 
 namespace indicizza {
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "base/linear_probe.h"
 #include "indexing/byte_classes.h"
 #include "indexing/tokens.h"
 
@@ -29,16 +30,14 @@ void TermList::append(std::string_view term, std::uint32_t hash) {
   ends_.push_back(static_cast<std::uint32_t>(bytes_.size()));
   hashes_.push_back(hash);
   if (size() > kIndexedTerms) return;
-  std::size_t slot = hash & (kSlotCount - 1);
-  while (slots_[slot] != 0) slot = (slot + 1) & (kSlotCount - 1);
-  slots_[slot] = static_cast<std::uint16_t>(size());
+  slots_[probeEmptySlot(slots_, hash)] = static_cast<std::uint16_t>(size());
 }
 
 bool TermList::contains(std::string_view term, std::uint32_t hash) const {
-  for (std::size_t slot = hash & (kSlotCount - 1); slots_[slot] != 0; slot = (slot + 1) & (kSlotCount - 1)) {
-    const std::size_t i = slots_[slot] - 1u;
-    if (hashes_[i] == hash && (*this)[i] == term) return true;
-  }
+  const std::size_t slot = probeSlot(slots_, hash, [&](std::uint16_t s) {
+    return hashes_[s - 1u] == hash && (*this)[s - 1u] == term;
+  });
+  if (slots_[slot] != 0) return true;
   for (std::size_t i = kIndexedTerms; i < size(); ++i) {
     if (hashes_[i] == hash && (*this)[i] == term) return true;
   }

@@ -8,15 +8,11 @@
 #include <string_view>
 #include <vector>
 
-#include "input/byte_hash.h"
+#include "base/byte_hash.h"
 #include "input/decoded_record.h"
 #include "input/stop_words.h"
 
 namespace indicizza {
-
-// A term is a byte string: an upper-cased word (never holds a digit) or a
-// code (always holds one), so words and codes never share a key.
-using Term = std::string;
 
 // The terms of one record, in order, packed in one buffer, each with its
 // hash (hashBytes), which the record's later lookups reuse. Clearing keeps
@@ -52,7 +48,9 @@ class TermList {
   std::array<std::uint16_t, kSlotCount> slots_{};
 };
 
-// Replaces the content of `terms` with the terms of `record`:
+// Replaces the content of `terms` with the terms of `record`. A term is a
+// byte string: an upper-cased word (never holds a digit) or a code (always
+// holds one), so words and codes never share a key.
 //
 // Words, in text order: the text fields 1-7 are cut into tokens at separator
 // bytes; a token holding a digit is dropped whole; the rest are upper-cased

@@ -76,7 +76,7 @@ void WordIndex::forEachTerm(const TermVisitor& visit) const {
     for (std::size_t i = next[id] - termEntryCounts_[id]; i < next[id]; ++i) {
       array.push_back(entries_[entryNumbers[i]]);
     }
-    visit(terms_.text(id), array);
+    if (!visit(terms_.text(id), array)) return;
   }
 }
 

@@ -8,11 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/large_memory.h"
 #include "indexing/term_table.h"
 #include "indexing/terms.h"
 #include "input/decoded_record.h"
 #include "input/stop_words.h"
-#include "run/large_memory.h"
 
 namespace indicizza {
 
@@ -48,10 +48,11 @@ class WordIndex {
 
   std::size_t termCount() const { return terms_.size(); }
 
-  using TermVisitor = std::function<void(std::string_view term, std::span<const IndexEntry> entries)>;
+  // Receives one term and its entries; returns false to end the walk.
+  using TermVisitor = std::function<bool(std::string_view term, std::span<const IndexEntry> entries)>;
 
-  // Calls `visit(term, entries)` for every term in term order; both views are
-  // valid for the call only.
+  // Calls `visit(term, entries)` for every term in term order, until it
+  // returns false; both views are valid for the call only.
   void forEachTerm(const TermVisitor& visit) const;
 
  private:

@@ -2,12 +2,12 @@
 
 #include <sys/stat.h>
 
-#include "run/console.h"
+#include <cerrno>
+
+#include "base/console.h"
 
 namespace indicizza {
 namespace {
-
-constexpr const char* kOpenFailedMessage = "Errore lettura opere.cry";
 
 // Records are read through a larger stream buffer than stdio's default: the
 // file is read once, front to back.
@@ -19,14 +19,29 @@ RecordFile::~RecordFile() {
   if (file_) std::fclose(file_);
 }
 
-RecordFile openRecordFile(const std::filesystem::path& path) {
+RecordFile& RecordFile::operator=(RecordFile&& other) noexcept {
+  if (this != &other) {
+    if (file_) std::fclose(file_);
+    file_ = std::exchange(other.file_, nullptr);
+  }
+  return *this;
+}
+
+Status tryOpenRecordFile(const std::filesystem::path& path, RecordFile& recordFile) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) fatalStop(kOpenFailedMessage);
-  RecordFile recordFile(file);
+  if (!file) return Status::systemFailure(Status::Code::kCannotOpen, errno);
+  RecordFile opened(file);
   struct stat info;
-  if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) fatalStop(kOpenFailedMessage);
+  if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) return Status::failure(Status::Code::kCannotOpen);
   std::setvbuf(file, nullptr, _IOFBF, kStreamBufferSize);
-  return recordFile;
+  recordFile = std::move(opened);
+  return {};
+}
+
+RecordFile openRecordFile(const std::filesystem::path& path) {
+  RecordFile file;
+  if (!tryOpenRecordFile(path, file).ok()) fatalStop(kRecordFileOpenFailed);
+  return file;
 }
 
 std::optional<std::uintmax_t> remainingBytes(RecordFile& file) {
@@ -37,25 +52,28 @@ std::optional<std::uintmax_t> remainingBytes(RecordFile& file) {
   return static_cast<std::uintmax_t>(info.st_size - position);
 }
 
-RecordBytesRead readRecords(RecordFile& file, std::span<std::uint8_t> buffer) {
-  RecordBytesRead read;
-  while (read.size < buffer.size()) {
-    const std::size_t n =
-        std::fread(buffer.data() + read.size, 1, buffer.size() - read.size, file.stream());
-    read.size += n;
+Status readRecords(RecordFile& file, std::span<std::uint8_t> buffer, std::size_t& size) {
+  size = 0;
+  while (size < buffer.size()) {
+    const std::size_t n = std::fread(buffer.data() + size, 1, buffer.size() - size, file.stream());
+    size += n;
     if (n == 0) {
-      read.failed = std::ferror(file.stream()) != 0;
+      if (std::ferror(file.stream())) return Status::systemFailure(Status::Code::kReadFailed, errno);
       break;
     }
   }
-  return read;
+  return {};
 }
 
-ReadOutcome readRecord(RecordFile& file, std::span<std::uint8_t, kRecordSize> buffer) {
-  const RecordBytesRead read = readRecords(file, buffer);
-  if (read.failed) fatalStop(kRecordFileReadFailed);
-  if (read.size == buffer.size()) return ReadOutcome::kWholeRecord;
-  return read.size == 0 ? ReadOutcome::kEnd : ReadOutcome::kShortRecord;
+Status readRecord(RecordFile& file, std::span<std::uint8_t, kRecordSize> buffer, ReadOutcome& outcome) {
+  std::size_t size = 0;
+  Status read = readRecords(file, buffer, size);
+  if (size == buffer.size()) {
+    outcome = ReadOutcome::kWholeRecord;
+  } else {
+    outcome = size == 0 ? ReadOutcome::kEnd : ReadOutcome::kShortRecord;
+  }
+  return read;
 }
 
 }  // namespace indicizza

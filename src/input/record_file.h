@@ -8,20 +8,27 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <utility>
 
+#include "base/status.h"
 #include "input/record_layout.h"
 
 namespace indicizza {
 
 inline constexpr const char* kRecordFileName = "opere.cry";
 
-// An open record file, read front to back. Owns its stream and closes it when
-// destroyed; not copyable.
+// The messages of the record file's failures.
+inline constexpr const char* kRecordFileOpenFailed = "Errore lettura opere.cry";
+inline constexpr const char* kRecordFileReadFailed = "Errore durante la lettura di opere.cry";
+
+// An open record file (or none), read front to back. Owns its stream and
+// closes it when destroyed; not copyable.
 class RecordFile {
  public:
+  RecordFile() = default;
   explicit RecordFile(std::FILE* file) : file_(file) {}
-  RecordFile(RecordFile&& other) noexcept : file_(other.file_) { other.file_ = nullptr; }
-  RecordFile& operator=(RecordFile&&) = delete;
+  RecordFile(RecordFile&& other) noexcept : file_(std::exchange(other.file_, nullptr)) {}
+  RecordFile& operator=(RecordFile&& other) noexcept;
   RecordFile(const RecordFile&) = delete;
   RecordFile& operator=(const RecordFile&) = delete;
   ~RecordFile();
@@ -29,12 +36,15 @@ class RecordFile {
   std::FILE* stream() const { return file_; }
 
  private:
-  std::FILE* file_;
+  std::FILE* file_ = nullptr;
 };
 
-// Opens `path` (the record file of the working directory by default) for
-// binary reading. Fatal stop "Errore lettura opere.cry" when it can't be
-// opened, or is a directory.
+// Opens `path` for binary reading into `file`. Fails with kCannotOpen when it
+// can't be opened, or is a directory.
+Status tryOpenRecordFile(const std::filesystem::path& path, RecordFile& file);
+
+// The phase step over tryOpenRecordFile, on the record file of the working
+// directory by default. Fatal stop kRecordFileOpenFailed on failure.
 RecordFile openRecordFile(const std::filesystem::path& path = kRecordFileName);
 
 enum class ReadOutcome {
@@ -48,25 +58,14 @@ enum class ReadOutcome {
 // regular file (a pipe, say), whose length is unknown until it ends.
 std::optional<std::uintmax_t> remainingBytes(RecordFile& file);
 
-// The outcome of readRecords: how many bytes were read into the buffer, and
-// whether the reading stopped on a read error rather than at the end of the
-// file or of the buffer.
-struct RecordBytesRead {
-  std::size_t size = 0;
-  bool failed = false;
-};
-
-// The fatal message of a read error on the record file.
-inline constexpr const char* kRecordFileReadFailed = "Errore durante la lettura di opere.cry";
-
 // Reads the file's next bytes into `buffer` until it is full, the file ends
-// or a read fails. The caller decides what a failure stops (see
-// kRecordFileReadFailed), so that the whole records read before it can be
-// kept first.
-RecordBytesRead readRecords(RecordFile& file, std::span<std::uint8_t> buffer);
+// or a read fails; `size` is how many were read, in every case, so that the
+// whole records read before a failure can be kept. Fails with kReadFailed
+// on a read error.
+Status readRecords(RecordFile& file, std::span<std::uint8_t> buffer, std::size_t& size);
 
-// Reads the next record into `buffer`. A read error (not the end of the file)
-// is a fatal stop "Errore durante la lettura di opere.cry".
-ReadOutcome readRecord(RecordFile& file, std::span<std::uint8_t, kRecordSize> buffer);
+// Reads the next record into `buffer`; `outcome` says what was read. Fails
+// with kReadFailed on a read error (not the end of the file).
+Status readRecord(RecordFile& file, std::span<std::uint8_t, kRecordSize> buffer, ReadOutcome& outcome);
 
 }  // namespace indicizza

@@ -3,16 +3,15 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
-#include "run/console.h"
+#include "base/console.h"
+#include "base/linear_probe.h"
 
 namespace indicizza {
 namespace {
-
-constexpr const char* kOpenFailedMessage = "File noused.txt indefinito";
-constexpr const char* kReadFailedMessage = "Errore durante la lettura di noused.txt";
 
 constexpr char kEndOfInput = 26;  // Ctrl-Z
 constexpr char kLineFeed = '\n';
@@ -24,10 +23,7 @@ constexpr std::size_t kSlotsPerWord = 4;
 }  // namespace
 
 std::size_t StopWordSet::slotOf(std::string_view word, std::uint32_t hash) const {
-  const std::size_t mask = slots_.size() - 1;
-  std::size_t i = hash & mask;
-  while (slots_[i] != 0 && words_[slots_[i] - 1] != word) i = (i + 1) & mask;
-  return i;
+  return probeSlot(slots_, hash, [&](std::uint32_t slot) { return words_[slot - 1] == word; });
 }
 
 bool StopWordSet::contains(std::string_view word, std::uint32_t hash) const {
@@ -40,7 +36,7 @@ void StopWordSet::insert(std::string_view word) {
   if (words_.size() * kSlotsPerWord > slots_.size()) {
     slots_.assign(std::max(kFirstSlotCount, slots_.size() * 2), 0);
     for (std::size_t w = 0; w < words_.size(); ++w) {
-      slots_[slotOf(words_[w], hashBytes(words_[w]))] = static_cast<std::uint32_t>(w + 1);
+      slots_[probeEmptySlot(slots_, hashBytes(words_[w]))] = static_cast<std::uint32_t>(w + 1);
     }
   } else {
     slots_[slotOf(word, hashBytes(word))] = static_cast<std::uint32_t>(words_.size());
@@ -63,31 +59,28 @@ StopWordSet parseStopWords(std::string_view content) {
   return set;
 }
 
-StopWordSet readStopWords(const std::filesystem::path& path, StopWordFileFailure& failure) {
-  failure = StopWordFileFailure::kNone;
+Status tryLoadStopWords(const std::filesystem::path& path, StopWordSet& set) {
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                              &std::fclose);
+  if (!file) return Status::systemFailure(Status::Code::kCannotOpen, errno);
   struct stat info;
-  if (!file || fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
-    failure = StopWordFileFailure::kCannotOpen;
-    return {};
+  if (fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
+    return Status::failure(Status::Code::kCannotOpen);
   }
   std::string content;
   char chunk[1 << 16];
   std::size_t n;
   while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) content.append(chunk, n);
-  if (std::ferror(file.get())) {
-    failure = StopWordFileFailure::kReadError;
-    return {};
-  }
-  return parseStopWords(content);
+  if (std::ferror(file.get())) return Status::systemFailure(Status::Code::kReadFailed, errno);
+  set = parseStopWords(content);
+  return {};
 }
 
 StopWordSet loadStopWords(const std::filesystem::path& path) {
-  StopWordFileFailure failure;
-  StopWordSet set = readStopWords(path, failure);
-  if (failure == StopWordFileFailure::kCannotOpen) fatalStop(kOpenFailedMessage);
-  if (failure == StopWordFileFailure::kReadError) fatalStop(kReadFailedMessage);
+  StopWordSet set;
+  const Status loaded = tryLoadStopWords(path, set);
+  if (loaded.code() == Status::Code::kCannotOpen) fatalStop(kStopWordFileOpenFailed);
+  if (!loaded.ok()) fatalStop(kStopWordFileReadFailed);
   return set;
 }
 

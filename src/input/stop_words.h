@@ -10,11 +10,16 @@
 #include <string_view>
 #include <vector>
 
-#include "input/byte_hash.h"
+#include "base/byte_hash.h"
+#include "base/status.h"
 
 namespace indicizza {
 
 inline constexpr const char* kStopWordFileName = "noused.txt";
+
+// The messages of the stop-word file's failures.
+inline constexpr const char* kStopWordFileOpenFailed = "File noused.txt indefinito";
+inline constexpr const char* kStopWordFileReadFailed = "Errore durante la lettura di noused.txt";
 
 // A set of byte strings; duplicates collapse. Membership is exact byte
 // equality, looked up in a small flat hash table (it is asked about every
@@ -51,22 +56,14 @@ class StopWordSet {
 //   empty string, and empty content gives just the empty string.
 StopWordSet parseStopWords(std::string_view content);
 
-// Why a stop-word file could not be read.
-enum class StopWordFileFailure {
-  kNone,        // read and parsed
-  kCannotOpen,  // missing, unreadable, or a directory
-  kReadError,   // reading failed after the file opened
-};
+// Reads `path` in binary and parses it into `set`. Fails with kCannotOpen
+// when it can't be opened (or is a directory), kReadFailed when reading
+// fails after the open; `set` is then left as it was.
+Status tryLoadStopWords(const std::filesystem::path& path, StopWordSet& set);
 
-// Reads `path` in binary and parses it, reporting a failure instead of
-// stopping: on failure sets `failure` and returns an empty set. For callers
-// that handle the failure themselves; the indexer uses loadStopWords.
-StopWordSet readStopWords(const std::filesystem::path& path, StopWordFileFailure& failure);
-
-// Reads `path` (noused.txt of the working directory by default) in binary and
-// parses it. Fatal stop "File noused.txt indefinito" when it can't be opened
-// (or is a directory), "Errore durante la lettura di noused.txt" on a read
-// error.
+// The phase step over tryLoadStopWords, on noused.txt of the working
+// directory by default. Fatal stops: kStopWordFileOpenFailed for
+// kCannotOpen, kStopWordFileReadFailed for kReadFailed.
 StopWordSet loadStopWords(const std::filesystem::path& path = kStopWordFileName);
 
 }  // namespace indicizza

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
-#include "run/console.h"
+#include <cerrno>
+
+#include "base/console.h"
 
 namespace indicizza {
 
@@ -25,43 +27,56 @@ constexpr const char* kOpenFailed = "opere.ddb open error";
 
 }  // namespace
 
-DataDatabase openDataDatabase(const std::filesystem::path& path) {
-  DataDatabase database;
+Status tryOpenDataDatabase(const std::filesystem::path& path, DataDatabase& database) {
   database.target = linkTarget(path);
   removeLeftoverShadow(database.target);
-  // The run replaces the file rather than writing it, so the file's own
-  // permission is asked for here.
-  if (access(database.target.c_str(), W_OK) != 0) fatalStop(kOpenFailed);
+  if (access(database.target.c_str(), W_OK) != 0) return Status::systemFailure(Status::Code::kCannotOpen, errno);
   database.copying = std::make_unique<ShadowCopyInProgress>(database.target);
+  return {};
+}
+
+DataDatabase openDataDatabase(const std::filesystem::path& path) {
+  DataDatabase database;
+  if (!tryOpenDataDatabase(path, database).ok()) fatalStop(kOpenFailed);
   return database;
 }
 
-void readyForLoad(DataDatabase& database) {
-  if (!database.copying) return;
-  const ShadowCopyOutcome outcome = database.copying->finish(database.shadow);
+Status tryReadyForLoad(DataDatabase& database) {
+  if (!database.copying) return {};
+  Status status = database.copying->finish(database.shadow);
   database.copying.reset();
-  switch (outcome) {
-    case ShadowCopyOutcome::kCopied: break;
-    case ShadowCopyOutcome::kCannotRead:
-    case ShadowCopyOutcome::kForeign: fatalStop(kOpenFailed);
-    case ShadowCopyOutcome::kDamaged: fatalStop("Errore lettura opere.ddb");
-    case ShadowCopyOutcome::kCannotWrite: fatalStop("Errore copia opere.ddb");
-  }
-  if (database.handle.create() != 0) fatalStop("db_create error");
-  if (database.handle.open(database.shadow.path().c_str(), bdb::OpenMode::kExisting, kDatabaseFileMode) != 0) {
-    fatalStop(kOpenFailed);
+  if (!status.ok()) return status;
+  return database.handle.open(database.shadow.path().c_str(), bdb::OpenMode::kExisting);
+}
+
+void stopOnUnreadyCopy(const Status& status) {
+  switch (status.code()) {
+    case Status::Code::kNoHandle: fatalStop("db_create error");
+    case Status::Code::kDamaged: fatalStop("Errore lettura opere.ddb");
+    case Status::Code::kWriteFailed: fatalStop("Errore copia opere.ddb");
+    default: fatalStop(kOpenFailed);
   }
 }
 
-void storeRecords(DataDatabase& database, bdb::BulkPairs& records) {
-  if (database.handle.putBulk(records) != 0) fatalStop("put error");
+void readyForLoad(DataDatabase& database) {
+  const Status ready = tryReadyForLoad(database);
+  if (!ready.ok()) stopOnUnreadyCopy(ready);
+}
+
+Status tryStoreRecords(DataDatabase& database, bdb::BulkPairs& records) {
+  Status stored = database.handle.putBulk(records);
   records.clear();
+  return stored;
+}
+
+Status tryCloseDataDatabase(DataDatabase& database) {
+  Status closed = database.handle.close();
+  if (closed.ok()) closed = database.shadow.commit();
+  return closed;
 }
 
 void closeDataDatabase(DataDatabase& database) {
-  if (database.handle.close() != 0 || !database.shadow.commit()) {
-    fatalStop("Errore chiusura opere.ddb");
-  }
+  if (!tryCloseDataDatabase(database).ok()) fatalStop("Errore chiusura opere.ddb");
 }
 
 }  // namespace indicizza

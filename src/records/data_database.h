@@ -10,15 +10,15 @@
 #include <span>
 #include <string>
 
+#include "base/berkeley_db.h"
+#include "base/shadow_file.h"
+#include "base/status.h"
 #include "input/decoded_record.h"
 #include "input/record_layout.h"
-#include "records/berkeley_db.h"
-#include "records/shadow_file.h"
 
 namespace indicizza {
 
 inline constexpr const char* kDataDatabaseFileName = "opere.ddb";
-inline constexpr int kDatabaseFileMode = 0664;
 
 // Keys are the record number as a signed 32-bit integer, little-endian; the
 // B-tree compares keys as unsigned bytes from the first on, so records are
@@ -32,32 +32,41 @@ RecordNumber recordNumberOfKey(std::span<const std::uint8_t, kRecordKeySize> key
 
 // The data database of a run. It is never written in place: the load and
 // the scan work on a working copy of opere.ddb (see shadow_file.h), made on
-// a thread of its own from the open on, and put in place of opere.ddb by
-// closeDataDatabase.
+// a thread of its own from the open on, and put in place of opere.ddb when
+// the data database is closed, after the scan.
 struct DataDatabase {
-  std::filesystem::path target;                    // the file opere.ddb names, links followed
-  std::unique_ptr<ShadowCopyInProgress> copying;   // until readyForLoad
-  ShadowFile shadow;                               // destroyed after the handle on it
-  bdb::Database handle;                            // open on the copy from readyForLoad on
+  std::filesystem::path target;                   // the file opere.ddb names, links followed
+  std::unique_ptr<ShadowCopyInProgress> copying;  // until the copy is ready
+  ShadowFile shadow;                              // destroyed after the handle on it
+  bdb::Database handle;                           // open on the copy once it is ready
 };
 
-// Starts on the data database at `path` (opere.ddb of the working
-// directory by default): removes the working copy a killed run may have
-// left, checks that the file exists and that the user may write it, and
-// starts copying it, checking its pages on the way. Requires the catalogue
-// lock (see catalogue_lock.h). Fatal stop "opere.ddb open error" when the
-// file is missing or may not be written.
+// Starts on the data database at `path`: removes the working copy a killed
+// run may have left, checks that the file exists and that the user may
+// write it (the run replaces it), and starts copying it, its pages checked
+// on the way. Requires the catalogue lock (see catalogue_lock.h). Fails
+// with kCannotOpen when the file is missing or may not be written.
+Status tryOpenDataDatabase(const std::filesystem::path& path, DataDatabase& database);
+
+// The phase step over tryOpenDataDatabase, on opere.ddb of the working
+// directory by default. Fatal stop "opere.ddb open error".
 DataDatabase openDataDatabase(const std::filesystem::path& path = kDataDatabaseFileName);
 
-// Waits for the working copy and opens it; returns at once when it is open
-// already. Called before anything is stored.
-//
-// Fatal stops: "opere.ddb open error" when the file can't be read, is not a
-// B-tree the library opens, or is a kind of B-tree this program never makes
-// (one that holds duplicate keys, say); "Errore lettura opere.ddb" when its
-// pages are damaged; "Errore copia opere.ddb" when the working copy can't be
-// made (no room on the disk, or no write permission in the folder);
-// "db_create error" when no handle can be made.
+// Waits for the working copy and opens it; succeeds at once when it is open
+// already. Fails with kCannotOpen when the file can't be opened or is not a
+// B-tree the library opens; kReadFailed when it can't be read; kForeign when
+// it is a kind of B-tree this program never makes (one that holds duplicate
+// keys, say); kDamaged when its pages are damaged; kWriteFailed when the
+// working copy can't be made (no room on the disk, or no write permission
+// in the folder); kNoHandle when no handle can be made.
+Status tryReadyForLoad(DataDatabase& database);
+
+// The fatal stop of a failed tryReadyForLoad: "db_create error" for
+// kNoHandle, "Errore lettura opere.ddb" for kDamaged, "Errore copia
+// opere.ddb" for kWriteFailed, "opere.ddb open error" for the rest.
+[[noreturn]] void stopOnUnreadyCopy(const Status& status);
+
+// The step over tryReadyForLoad.
 void readyForLoad(DataDatabase& database);
 
 // The data item of a record: its first 524 scrambled bytes.
@@ -67,16 +76,19 @@ inline std::span<const std::uint8_t, kStoredRecordSize> storedRecordBytes(
 }
 
 // Puts every pair of `records` (key from recordKeyOf, data from
-// storedRecordBytes) in one bulk put, replacing what their numbers held, then clears `records`.
-// Fatal stop "put error" on failure.
-void storeRecords(DataDatabase& database, bdb::BulkPairs& records);
+// storedRecordBytes) in one bulk put, replacing what their numbers held,
+// then clears `records`. Fails with kWriteFailed.
+Status tryStoreRecords(DataDatabase& database, bdb::BulkPairs& records);
 
-// Ends the work on the data database after the scan: closes the working
-// copy (writing the library's cache to it) and puts it in place of
-// opere.ddb (see ShadowFile::commit). Fatal stop "Errore chiusura opere.ddb"
-// when the close or the replacement fails: opere.ddb is then as it was
-// before the run (or, when only the last sync of the folder failed, whole
-// with the new records).
+// Ends the work on the data database, after the scan: closes the working
+// copy (which writes the library's cache to it) and puts it in place of
+// opere.ddb (see ShadowFile::commit). Fails with kWriteFailed: opere.ddb is
+// then as it was before the run (or, when only the last sync of the folder
+// failed, whole with the new records).
+Status tryCloseDataDatabase(DataDatabase& database);
+
+// The phase step over tryCloseDataDatabase: fatal stop "Errore chiusura
+// opere.ddb".
 void closeDataDatabase(DataDatabase& database);
 
 }  // namespace indicizza

@@ -1,11 +1,12 @@
 #include "records/load_records.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
-#include "run/console.h"
-#include "run/interruption.h"
-#include "run/large_memory.h"
+#include "base/console.h"
+#include "base/interruption.h"
+#include "base/large_memory.h"
 
 namespace indicizza {
 namespace {
@@ -44,10 +45,9 @@ RecordKey keyOfPutOrder(PutOrder order) {
 }
 
 // Stores the `count` whole records at the front of `batch`, in key order, the
-// last of equal numbers winning, and writes one load dot per 200 records read
-// (replaced ones included) as the puts succeed.
-void storeBatch(DataDatabase& database, const std::uint8_t* batch, std::size_t count,
-                const ScrambleKey& key, bdb::BulkPairs& pairs, ProgressCounter& dots) {
+// last of equal numbers winning, telling `stored` of each bulk put.
+Status storeBatch(DataDatabase& database, const std::uint8_t* batch, std::size_t count,
+                  const ScrambleKey& key, bdb::BulkPairs& pairs, const StoredCount& stored) {
   const auto recordAt = [&](std::size_t place) {
     return std::span<const std::uint8_t, kRecordSize>(batch + place * kRecordSize, kRecordSize);
   };
@@ -57,34 +57,38 @@ void storeBatch(DataDatabase& database, const std::uint8_t* batch, std::size_t c
   }
   std::sort(order.begin(), order.end());
   // The working copy has been in the making meanwhile.
-  readyForLoad(database);
+  Status ready = tryReadyForLoad(database);
+  if (!ready.ok()) return ready;
 
   std::size_t recordsPending = 0;  // records read whose put is in `pairs`
   const auto flush = [&] {
-    storeRecords(database, pairs);
-    for (; recordsPending > 0; --recordsPending) dots.tick();
+    Status put = tryStoreRecords(database, pairs);
+    if (put.ok()) stored(std::exchange(recordsPending, 0));
+    return put;
   };
   std::size_t runBegin = 0;  // the first of the records with the current key
   for (std::size_t i = 0; i < count; ++i) {
-    stopIfInterrupted();
+    if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
     // Of equal keys only the last read is put.
     if (i + 1 < count && keyBytesOf(order[i + 1]) == keyBytesOf(order[i])) continue;
     const RecordKey recordKey = keyOfPutOrder(order[i]);
     const auto item = storedRecordBytes(recordAt(placeOf(order[i])));
     if (!pairs.add(recordKey, item)) {
-      flush();
+      Status put = flush();
+      if (!put.ok()) return put;
       pairs.add(recordKey, item);
     }
     recordsPending += i + 1 - runBegin;
     runBegin = i + 1;
   }
-  flush();
+  return flush();
 }
 
 }  // namespace
 
-void loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key) {
-  ProgressCounter dots(kLoadDotEvery);
+Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key,
+                      const StoredCount& stored, bool& shortFinalRecord) {
+  shortFinalRecord = false;
   bdb::BulkPairs pairs(kBulkPutBytes);
   // Room for the whole file when it is smaller than a batch; only the pages
   // the file fills are ever touched. A pipe fills whole batches too.
@@ -93,18 +97,38 @@ void loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& ke
       remaining ? std::min<std::uintmax_t>(kLoadBatchRecords, *remaining / kRecordSize + 1) : kLoadBatchRecords;
   const LargeBuffer batch(batchRecords * kRecordSize);
   for (;;) {
-    const RecordBytesRead read = readRecords(file, std::span(batch.data(), batch.size()));
-    storeBatch(database, batch.data(), read.size / kRecordSize, key, pairs, dots);
+    std::size_t size = 0;
+    const Status read = readRecords(file, std::span(batch.data(), batch.size()), size);
+    Status put = storeBatch(database, batch.data(), size / kRecordSize, key, pairs, stored);
+    if (!put.ok()) return put;
     // The scan that follows only reads: the disk can take the new pages
     // meanwhile, and the close after the scan then has little left to wait
     // for.
     database.handle.startWriteback();
-    if (read.failed) fatalStop(kRecordFileReadFailed);
-    if (read.size < batch.size()) {
-      if (read.size % kRecordSize != 0) reportLine("Record con lunghezza diversa da quella stabilita");
-      return;
+    if (!read.ok()) return read;
+    if (size < batch.size()) {
+      shortFinalRecord = size % kRecordSize != 0;
+      return {};
     }
   }
+}
+
+void loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key) {
+  ProgressCounter dots(kLoadDotEvery);
+  bool shortFinalRecord = false;
+  const Status loaded =
+      tryLoadRecords(file, database, key, [&](std::size_t records) { dots.tick(records); }, shortFinalRecord);
+  // Until the working copy is open, a failure is the copy's.
+  if (!loaded.ok() && loaded.code() != Status::Code::kInterrupted && !database.handle.isOpen()) {
+    stopOnUnreadyCopy(loaded);
+  }
+  switch (loaded.code()) {
+    case Status::Code::kOk: break;
+    case Status::Code::kInterrupted: stopIfInterrupted(); break;
+    case Status::Code::kReadFailed: fatalStop(kRecordFileReadFailed);
+    default: fatalStop("put error");
+  }
+  if (shortFinalRecord) reportLine("Record con lunghezza diversa da quella stabilita");
 }
 
 }  // namespace indicizza

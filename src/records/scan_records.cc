@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <string>
 
-#include "records/item_walk.h"
-#include "run/console.h"
-#include "run/interruption.h"
+#include "base/console.h"
+#include "base/interruption.h"
+#include "base/item_walk.h"
 
 namespace indicizza {
 namespace {
@@ -26,29 +26,51 @@ std::string describeKey(const bdb::Item& key) {
 
 }  // namespace
 
+Status tryScanRecords(bdb::Database& database, const ScrambleKey& key, const RecordHandler& record,
+                      const OddItemHandler& oddItem) {
+  ItemWalk walk(database);
+  bdb::Item itemKey;
+  bdb::Item item;
+  while (walk.next(itemKey, item)) {
+    if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
+    if (item.size != kStoredRecordSize) {
+      oddItem(itemKey, item.size);
+      continue;
+    }
+    record(DecodedRecord::fromScrambled(item.bytes(), key));
+  }
+  return walk.status();
+}
+
 void scanRecords(DataDatabase& database, const ScrambleKey& key, const RecordHandler& handler) {
   ProgressCounter dots(kScanDotEvery);
   bool started = false;  // whether the first item has been read
-  const WalkEnd end = walkItems(database.handle, [&](const bdb::Item& itemKey, const bdb::Item& item) {
-    stopIfInterrupted();
+  const auto nextItem = [&] {
     if (!started) {
       reportLine("");  // ends the line of load dots
       started = true;
     }
-    if (item.size != kStoredRecordSize) {
-      reportLine("Record di lunghezza errata in opere.ddb, chiave " + describeKey(itemKey) +
-                 ": ignorato");
-      return;
-    }
-    const DecodedRecord record = DecodedRecord::fromScrambled(item.bytes(), key);
-    if (handler) handler(record);
-    dots.tick();
-  });
-  switch (end) {
-    case WalkEnd::kComplete: break;
-    case WalkEnd::kNoCursor: fatalStop("Errore nella creazione del cursore");
-    case WalkEnd::kNoFirstItem: fatalStop("Errore costruzione DB");
-    case WalkEnd::kBroken: fatalStop("Errore lettura opere.ddb");
+  };
+  const Status scanned = tryScanRecords(
+      database.handle, key,
+      [&](const DecodedRecord& record) {
+        nextItem();
+        if (handler) handler(record);
+        dots.tick();
+      },
+      [&](const bdb::Item& itemKey, std::size_t) {
+        nextItem();
+        reportLine("Record di lunghezza errata in opere.ddb, chiave " + describeKey(itemKey) + ": ignorato");
+      });
+  switch (scanned.code()) {
+    case Status::Code::kOk: break;
+    case Status::Code::kInterrupted: stopIfInterrupted(); break;
+    case Status::Code::kNoHandle: fatalStop("Errore nella creazione del cursore");
+    case Status::Code::kEmpty: fatalStop("Errore costruzione DB");
+    case Status::Code::kReadFailed:
+      // A first step that fails finds no first item, as an empty database.
+      fatalStop(started ? "Errore lettura opere.ddb" : "Errore costruzione DB");
+    default: fatalStop("Errore lettura opere.ddb");
   }
   reportLine("");
 }

@@ -2,8 +2,11 @@
 // order, descrambled and handed to a record handler.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 
+#include "base/berkeley_db.h"
+#include "base/status.h"
 #include "input/decoded_record.h"
 #include "input/scramble_key.h"
 #include "records/data_database.h"
@@ -14,18 +17,31 @@ namespace indicizza {
 // only for the call.
 using RecordHandler = std::function<void(const DecodedRecord&)>;
 
-// Walks the data database with one cursor in key order. For each item of 524
-// bytes: descrambles a copy, calls `handler` (when set), writes a scan dot
-// every 100 records. Items of any other size are reported with a line naming
-// their key and skipped (not handled, not counted).
+// Called once per stored item that is no whole record (its data is not 524
+// bytes long), with its key (valid only for the call) and its data's size.
+using OddItemHandler = std::function<void(const bdb::Item& key, std::size_t size)>;
+
+// The silent core of the scan: walks `database` (open) in key order with an
+// ItemWalk (see item_walk.h). For each item of 524 bytes descrambles a copy
+// and calls `record`; for any other item calls `oddItem`. Returns the walk's
+// status: ok, kNoHandle, kEmpty, kReadFailed or kDamaged; or kInterrupted
+// when a signal arrives (see interruption.h; looked at before each item). An
+// exception from a handler ends the walk.
+Status tryScanRecords(bdb::Database& database, const ScrambleKey& key, const RecordHandler& record,
+                      const OddItemHandler& oddItem);
+
+// The scan phase over tryScanRecords. For each record: calls `handler`
+// (when set), writes a scan dot every 100 records. Items of any other size
+// are reported with a line naming their key and skipped (not handled, not
+// counted).
 //
 // Fatal stops: "Errore nella creazione del cursore" when no cursor can be
 // made; "Errore costruzione DB" when there is no first item (an empty
-// database included); "Errore lettura opere.ddb" when a later step fails
-// with anything but the end of the data, or the walk finds the file damaged
-// (see item_walk.h); an interruption (see interruption.h). The line of load
-// dots is ended once the first item is read; the line of scan dots at the
-// end. Items are read in bulk, which changes none of this.
+// database, or a first step that fails); "Errore lettura opere.ddb" when a
+// later step fails, or the walk finds the file damaged (see item_walk.h); an
+// interruption (see interruption.h). The line of load dots is ended once the
+// first item is read; the line of scan dots at the end. Items are read in
+// bulk, which changes none of this.
 void scanRecords(DataDatabase& database, const ScrambleKey& key, const RecordHandler& handler);
 
 }  // namespace indicizza

@@ -3,8 +3,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "run/console.h"
-#include "run/interruption.h"
+#include "base/console.h"
+#include "base/interruption.h"
 #include "run/run.h"
 
 namespace {

@@ -1,15 +1,15 @@
 #include "run/run.h"
 
+#include "base/catalogue_lock.h"
+#include "base/console.h"
 #include "index_store/index_database.h"
 #include "indexing/word_index.h"
 #include "input/record_file.h"
 #include "input/scramble_key.h"
 #include "input/stop_words.h"
-#include "records/catalogue_lock.h"
 #include "records/data_database.h"
 #include "records/load_records.h"
 #include "records/scan_records.h"
-#include "run/console.h"
 
 namespace indicizza {
 

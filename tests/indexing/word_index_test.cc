@@ -17,6 +17,7 @@ Listing listingOf(const WordIndex& index) {
   Listing listing;
   index.forEachTerm([&](std::string_view term, std::span<const IndexEntry> entries) {
     listing.emplace_back(std::string(term), std::vector<IndexEntry>(entries.begin(), entries.end()));
+    return true;
   });
   return listing;
 }

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <string>
+#include <vector>
 
 #include "input/plain_record.h"
 
@@ -26,6 +29,57 @@ TEST(Scrambling, TwiceGivesBackTheBytesAndKeyRestartsPerRecord) {
       DecodedRecord::fromScrambled(std::span(scrambled).first(kStoredRecordSize), key);
   EXPECT_EQ(stored.bytes().size(), kStoredRecordSize);
   EXPECT_EQ(recordNumberOf(stored), 42);
+}
+
+// The scrambling pinned by bytes worked out by hand, so that it is checked
+// against something other than itself (the fixtures are scrambled by the
+// same function that descrambles them). Key A7 3C 51 E9 0D 86 F2 4B.
+constexpr ScrambleKey kPinnedKey{{0xA7, 0x3C, 0x51, 0xE9, 0x0D, 0x86, 0xF2, 0x4B}};
+
+struct PinnedCase {
+  const char* name;
+  std::string plain;
+  std::vector<std::uint8_t> scrambled;
+  friend void PrintTo(const PinnedCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class PinnedScrambling : public ::testing::TestWithParam<PinnedCase> {};
+
+TEST_P(PinnedScrambling, XorsEachByteWithTheKeyByteOfItsPosition) {
+  std::vector<std::uint8_t> bytes(GetParam().plain.begin(), GetParam().plain.end());
+  descramble(bytes, kPinnedKey);
+  EXPECT_EQ(bytes, GetParam().scrambled);
+  descramble(bytes, kPinnedKey);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), GetParam().plain);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scrambling, PinnedScrambling,
+    ::testing::Values(
+        PinnedCase{"ShorterThanTheKey", "ABC", {0xE6, 0x7E, 0x12}},
+        PinnedCase{"TwoKeyLengthsAndFiveBytes",
+                   "ABCDEFGHIJKLMNOPQRSTU",
+                   {0xE6, 0x7E, 0x12, 0xAD, 0x48, 0xC0, 0xB5, 0x03, 0xEE, 0x76, 0x1A,
+                    0xA5, 0x40, 0xC8, 0xBD, 0x1B, 0xF6, 0x6E, 0x02, 0xBD, 0x58}},
+        PinnedCase{"Empty", "", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A whole record of blanks: its number's six bytes (from offset 278, key
+// byte 6 on) are pinned; its last bytes (from 520, key byte 0 on) read back
+// as blanks in a file record and in a stored one.
+TEST(PinnedScrambling, RecordNumberAndLastBytesOfARecord) {
+  std::array<std::uint8_t, kRecordSize> scrambled;
+  for (std::size_t i = 0; i < scrambled.size(); ++i) scrambled[i] = ' ' ^ kPinnedKey.bytes[i % 8];
+  const std::array<std::uint8_t, 6> number = {0xC2, 0x7B, 0x97, 0x0C, 0x65, 0xDB};  // "000042"
+  std::copy(number.begin(), number.end(), scrambled.begin() + kRecordNumberField.offset);
+  EXPECT_EQ(scrambledRecordNumberOf(scrambled, kPinnedKey), 42);
+  EXPECT_EQ(recordNumberOf(DecodedRecord::fromScrambled(scrambled, kPinnedKey)), 42);
+
+  for (const std::size_t size : {kRecordSize, kStoredRecordSize}) {
+    const DecodedRecord record = DecodedRecord::fromScrambled(std::span(scrambled).first(size), kPinnedKey);
+    const auto plain = record.bytes();
+    EXPECT_EQ(std::string(plain.end() - 8, plain.end()), std::string(8, ' ')) << size << " bytes";
+  }
 }
 
 struct NumberCase {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "run/console.h"
+#include "base/console.h"
 #include "support/scratch_dir.h"
 
 namespace indicizza {
@@ -30,7 +30,9 @@ TEST_P(RecordFileSizes, ReadAsWholeShortAndEnd) {
   std::vector<ReadOutcome> outcomes;
   std::size_t offset = 0;
   for (;;) {
-    outcomes.push_back(readRecord(file, buffer));
+    ReadOutcome outcome;
+    ASSERT_TRUE(readRecord(file, buffer, outcome).ok());
+    outcomes.push_back(outcome);
     if (outcomes.back() != ReadOutcome::kEnd) {
       // Whatever was read is the file's next bytes, in order.
       const std::size_t n = std::min(kRecordSize, content.size() - offset);
@@ -52,8 +54,20 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(OpenRecordFile, MissingFileOrDirectoryIsFatal) {
   testing::ScratchDir dir;
+  RecordFile file;
+  EXPECT_EQ(tryOpenRecordFile(dir / "opere.cry", file).code(), Status::Code::kCannotOpen);
+  EXPECT_EQ(tryOpenRecordFile(dir.path(), file).code(), Status::Code::kCannotOpen);
   EXPECT_THROW(openRecordFile(dir / "opere.cry"), FatalStop);
   EXPECT_THROW(openRecordFile(dir.path()), FatalStop);
+}
+
+TEST(ReadRecord, AReadErrorIsNoEndOfFile) {
+  // /proc/self/mem opens, but every read from its start fails.
+  RecordFile file;
+  ASSERT_TRUE(tryOpenRecordFile("/proc/self/mem", file).ok());
+  std::array<std::uint8_t, kRecordSize> buffer;
+  ReadOutcome outcome;
+  EXPECT_EQ(readRecord(file, buffer, outcome).code(), Status::Code::kReadFailed);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "run/console.h"
+#include "base/console.h"
 #include "support/scratch_dir.h"
 
 namespace indicizza {
@@ -63,11 +63,32 @@ TEST(LoadStopWords, ReadsTheFileInBinary) {
   EXPECT_EQ(loadStopWords(dir / "noused.txt").words(), (Words{"IL", "L", "DI"}));
 }
 
-TEST(LoadStopWords, MissingFileOrDirectoryIsFatal) {
+// What the silent core says of a file it can't use, and that the phase
+// step stops on it.
+struct FileFailureCase {
+  const char* name;
+  const char* path;  // in the scratch folder, or absolute
+  Status::Code expected;
+};
+
+class StopWordFileFailures : public ::testing::TestWithParam<FileFailureCase> {};
+
+TEST_P(StopWordFileFailures, AreToldApart) {
   testing::ScratchDir dir;
-  EXPECT_THROW(loadStopWords(dir / "noused.txt"), FatalStop);
-  EXPECT_THROW(loadStopWords(dir.path()), FatalStop);
+  const std::filesystem::path path = dir / GetParam().path;
+  StopWordSet set = parseStopWords("IL");
+  EXPECT_EQ(tryLoadStopWords(path, set).code(), GetParam().expected);
+  EXPECT_EQ(set.words(), (Words{"IL"})) << "the set is left as it was";
+  EXPECT_THROW(loadStopWords(path), FatalStop);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    LoadStopWords, StopWordFileFailures,
+    ::testing::Values(FileFailureCase{"Missing", "noused.txt", Status::Code::kCannotOpen},
+                      FileFailureCase{"Directory", ".", Status::Code::kCannotOpen},
+                      // Opens, but every read from its start fails.
+                      FileFailureCase{"Unreadable", "/proc/self/mem", Status::Code::kReadFailed}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace indicizza

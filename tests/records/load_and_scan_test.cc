@@ -126,6 +126,47 @@ TEST(LoadAndScan, ItemsOfAnotherSizeAreReportedAndSkipped) {
                             ".\n" + kWritePhase);
 }
 
+// Only whole records count towards the scan dots: the odd items are told
+// apart by counts where one more dot would show.
+struct OddItemCase {
+  int records;
+  int oddItems;
+  std::string scanDots;
+  friend void PrintTo(const OddItemCase& c, std::ostream* os) {
+    *os << c.records << " records, " << c.oddItems << " odd items";
+  }
+};
+
+class OddItems : public ::testing::TestWithParam<OddItemCase> {};
+
+TEST_P(OddItems, AreNoScanDots) {
+  CatalogueDir dir;
+  // Odd items keyed 1, 2, 3, ... come before records 4 to 255 in key order.
+  std::vector<StoredItem> items;
+  std::string reports;
+  for (int i = 1; i <= GetParam().oddItems; ++i) {
+    items.push_back({recordKey(i), std::string(100, 'x')});
+    reports += "Record di lunghezza errata in opere.ddb, chiave " + std::to_string(i) + ": ignorato\n";
+  }
+  for (const auto& record : numberedRecords(4, GetParam().records)) items.push_back(storedItemOf(record));
+  dir.stopWords("");
+  dir.dataDatabase(items);
+  dir.records({});
+
+  const auto run = dir.run();
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.output, "Inizio scansione\n\n" + reports + GetParam().scanDots + "\n" + kWritePhase);
+}
+
+INSTANTIATE_TEST_SUITE_P(LoadAndScan, OddItems,
+                         ::testing::Values(OddItemCase{99, 1, ""}, OddItemCase{97, 3, ""},
+                                           OddItemCase{197, 3, "."}, OddItemCase{0, 3, ""},
+                                           OddItemCase{100, 3, "."}),
+                         [](const auto& info) {
+                           return "Records" + std::to_string(info.param.records) + "OddItems" +
+                                  std::to_string(info.param.oddItems);
+                         });
+
 struct FatalCase {
   const char* name;
   const char* dataDatabase;  // "empty", "missing", "hash", "text", "directory"

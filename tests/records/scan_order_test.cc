@@ -2,8 +2,8 @@
 // order.
 #include <gtest/gtest.h>
 
+#include "base/console.h"
 #include "records/scan_records.h"
-#include "run/console.h"
 #include "support/catalogue_dir.h"
 
 namespace indicizza {

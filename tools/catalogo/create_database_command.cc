@@ -1,12 +1,12 @@
 #include "catalogo/create_database_command.h"
 
 #include <filesystem>
+#include <iostream>
 
 #include "catalogo/exit_status.h"
 #include "catalogo/tool_failure.h"
 #include "common/empty_data_database.h"
 #include "records/data_database.h"
-#include "run/console.h"
 
 namespace indicizza::catalogo {
 
@@ -18,9 +18,9 @@ int runCreateDatabase() {
   }
   // The library creates the file exclusively, so a file made meanwhile is
   // still left alone.
-  const std::string failure = tools::createEmptyDataDatabase(name);
-  if (!failure.empty()) throw ToolFailure("Errore creazione " + name + ": " + failure);
-  reportLine("Creato " + name + " vuoto");
+  const Status created = tools::createEmptyDataDatabase(name);
+  if (!created.ok()) throw ToolFailure("Errore creazione " + name + ": " + created.text());
+  std::cout << "Creato " << name << " vuoto\n";
   return kExitFound;
 }
 

@@ -1,13 +1,12 @@
 #include "catalogo/decode_command.h"
 
-#include <sys/stat.h>
-
 #include <array>
 #include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "catalogo/exit_status.h"
 #include "catalogo/progress.h"
 #include "catalogo/tool_failure.h"
@@ -15,25 +14,10 @@
 #include "input/scramble_key.h"
 
 namespace indicizza::catalogo {
-namespace {
-
-// Opens the record file without the indexer's fatal stop, which would write
-// its message to standard output, among the records.
-RecordFile openRecordFileForTool() {
-  std::FILE* file = std::fopen(kRecordFileName, "rb");
-  if (!file) throw ToolFailure(std::string("Errore lettura ") + kRecordFileName);
-  RecordFile recordFile(file);
-  struct stat info;
-  if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
-    throw ToolFailure(std::string("Errore lettura ") + kRecordFileName);
-  }
-  return recordFile;
-}
-
-}  // namespace
 
 int runDecode(TextEncoding encoding) {
-  RecordFile file = openRecordFileForTool();
+  RecordFile file;
+  if (!tryOpenRecordFile(kRecordFileName, file).ok()) throw ToolFailure(kRecordFileOpenFailed);
   const ScrambleKey key = buildScrambleKey();
   ErrorStreamProgress progress;
   std::vector<std::string> errors;
@@ -42,7 +26,12 @@ int runDecode(TextEncoding encoding) {
   std::array<std::uint8_t, kRecordSize> buffer;
   std::size_t position = 0;
   for (;;) {
-    const ReadOutcome outcome = readRecord(file, buffer);
+    ReadOutcome outcome;
+    if (!readRecord(file, buffer, outcome).ok()) {
+      progress.finish();
+      std::cout.flush();
+      throw ToolFailure(kRecordFileReadFailed);
+    }
     if (outcome == ReadOutcome::kEnd) break;
     ++position;
     if (outcome == ReadOutcome::kShortRecord) {

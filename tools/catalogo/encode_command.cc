@@ -13,7 +13,6 @@
 #include "catalogo/tool_failure.h"
 #include "input/record_file.h"
 #include "input/scramble_key.h"
-#include "run/console.h"
 
 namespace indicizza::catalogo {
 namespace {
@@ -160,7 +159,7 @@ int runEncode(const EncodeCommand& command) {
                                          : " caratteri tipografici sostituiti")
               << " con uno Latin-1\n";
   }
-  reportLine(std::to_string(records) + " record scritti in " + kRecordFileName);
+  std::cout << records << " record scritti in " << kRecordFileName << '\n';
   return kExitFound;
 }
 

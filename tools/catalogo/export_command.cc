@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/item_walk.h"
 #include "catalogo/exit_status.h"
 #include "catalogo/progress.h"
 #include "catalogo/read_only_database.h"
@@ -15,17 +16,16 @@ namespace indicizza::catalogo {
 namespace {
 
 // The record numbers of every key of the data database, ascending; a key
-// that is not a record key is reported and counted in `refused`.
+// that is not a record key is reported and counted in `refused`. The file is
+// walked as the indexer's scan walks it, pages checked first, so that a
+// damaged file is refused rather than exported in part.
 std::vector<RecordNumber> storedNumbers(ReadOnlyDatabase& data, std::size_t& items, std::size_t& refused) {
-  bdb::Cursor cursor;
-  if (data.handle.openCursor(cursor) != 0) {
-    throw ToolFailure("Errore nella creazione del cursore su " + data.fileName);
-  }
+  checkDatabasePages(data);
   std::vector<RecordNumber> numbers;
+  ItemWalk walk(data.handle);
   bdb::Item key;
-  for (int result = cursor.seekKey({}, key);; result = cursor.nextKey(key)) {
-    if (result == bdb::kNotFound) break;
-    if (result != 0) throw ToolFailure("Errore lettura " + data.fileName + ": " + bdb::errorText(result));
+  bdb::Item item;
+  while (walk.next(key, item)) {
     ++items;
     if (key.size != kRecordKeySize) {
       std::cerr << "chiave di " << key.size << " byte in " << data.fileName << ": non è un record\n";
@@ -34,6 +34,7 @@ std::vector<RecordNumber> storedNumbers(ReadOnlyDatabase& data, std::size_t& ite
     }
     numbers.push_back(recordNumberOfKey(key.bytes().first<kRecordKeySize>()));
   }
+  checkWalkEnd(data, walk.status());
   std::sort(numbers.begin(), numbers.end());
   return numbers;
 }

@@ -21,23 +21,23 @@ constexpr int kByteValues = 256;
 }  // namespace
 
 IndexTerms::IndexTerms(ReadOnlyDatabase& index) : index_(index) {
-  if (index_.handle.openCursor(cursor_) != 0) {
+  if (!index_.handle.openCursor(cursor_).ok()) {
     throw ToolFailure("Errore nella creazione del cursore su " + index_.fileName);
   }
 }
 
 bool IndexTerms::anyKeyStartsWith(const std::string& raw) {
   bdb::Item found;
-  const int result = cursor_.seekKey(bytesOf(raw), found);
-  if (result == bdb::kNotFound) return false;
-  if (result != 0) throw ToolFailure("Errore lettura " + index_.fileName + ": " + bdb::errorText(result));
+  const Status result = cursor_.seekKey(bytesOf(raw), found);
+  if (result.code() == Status::Code::kNotFound) return false;
+  if (!result.ok()) throw ToolFailure("Errore lettura " + index_.fileName + ": " + result.text());
   return textOf(found).starts_with(raw);
 }
 
 void IndexTerms::collect(const std::string& raw, bool prefix, std::vector<std::string>& keys) {
   bdb::Item found;
-  int result = cursor_.seekKey(bytesOf(raw), found);
-  while (result == 0) {
+  Status result = cursor_.seekKey(bytesOf(raw), found);
+  while (result.ok()) {
     const std::string_view key = textOf(found);
     if (!prefix) {
       if (key == raw) keys.emplace_back(key);
@@ -47,8 +47,8 @@ void IndexTerms::collect(const std::string& raw, bool prefix, std::vector<std::s
     keys.emplace_back(key);
     result = cursor_.nextKey(found);
   }
-  if (result != bdb::kNotFound) {
-    throw ToolFailure("Errore lettura " + index_.fileName + ": " + bdb::errorText(result));
+  if (result.code() != Status::Code::kNotFound) {
+    throw ToolFailure("Errore lettura " + index_.fileName + ": " + result.text());
   }
 }
 

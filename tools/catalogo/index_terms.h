@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/berkeley_db.h"
 #include "catalogo/read_only_database.h"
 #include "catalogo/term_folding.h"
-#include "records/berkeley_db.h"
 
 namespace indicizza::catalogo {
 

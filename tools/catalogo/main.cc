@@ -23,7 +23,6 @@
 #include "catalogo/show_command.h"
 #include "catalogo/tool_failure.h"
 #include "catalogo/verify_command.h"
-#include "run/console.h"
 #include "version.h"
 
 namespace {
@@ -224,9 +223,6 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::cout.flush();
     std::cerr << failure.what() << '\n';
-    return kExitFailure;
-  } catch (const indicizza::FatalStop&) {
-    // A shared reading routine stopped; its message is out on standard output.
     return kExitFailure;
   }
   return kExitFailure;

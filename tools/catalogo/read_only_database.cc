@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "base/btree_pages.h"
 #include "catalogo/record_display.h"
 #include "catalogo/tool_failure.h"
 #include "index_store/index_database.h"
@@ -14,8 +15,10 @@ std::span<const std::uint8_t> bytesOf(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-[[noreturn]] void readFailed(const ReadOnlyDatabase& database, int result) {
-  throw ToolFailure("Errore lettura " + database.fileName + ": " + bdb::errorText(result));
+[[noreturn]] void readFailed(const ReadOnlyDatabase& database, const Status& status) {
+  std::string message = "Errore lettura " + database.fileName;
+  if (!status.text().empty()) message += ": " + status.text();
+  throw ToolFailure(message);
 }
 
 }  // namespace
@@ -24,14 +27,34 @@ ReadOnlyDatabase openReadOnly(const std::string& fileName) {
   ReadOnlyDatabase database{bdb::Database(), fileName};
   std::error_code ignored;
   if (!std::filesystem::exists(fileName, ignored)) throw ToolFailure("File " + fileName + " indefinito");
-  int result = database.handle.create();
-  if (result == 0) {
-    result = database.handle.open(fileName.c_str(), bdb::OpenMode::kReadOnly, kDatabaseFileMode);
-  }
-  if (result != 0) {
-    throw ToolFailure("Errore apertura " + fileName + ": " + bdb::errorText(result));
+  const Status opened = database.handle.open(fileName.c_str(), bdb::OpenMode::kReadOnly);
+  if (!opened.ok()) {
+    throw ToolFailure("Errore apertura " + fileName + ": " + opened.text());
   }
   return database;
+}
+
+void checkDatabasePages(const ReadOnlyDatabase& database) {
+  const Status checked = checkBtreeFile(database.fileName);
+  switch (checked.code()) {
+    case Status::Code::kOk: return;
+    case Status::Code::kForeign:
+      throw ToolFailure(database.fileName +
+                        " non è un database dell'indicizzatore (chiavi doppie, sotto-database o altro formato)");
+    case Status::Code::kDamaged: throw ToolFailure("Errore lettura " + database.fileName + ": file danneggiato");
+    default: throw ToolFailure("Errore lettura " + database.fileName);
+  }
+}
+
+void checkWalkEnd(const ReadOnlyDatabase& database, const Status& status) {
+  if (status.ok() || status.code() == Status::Code::kEmpty) return;
+  if (status.code() == Status::Code::kNoHandle) {
+    throw ToolFailure("Errore nella creazione del cursore su " + database.fileName);
+  }
+  if (status.code() == Status::Code::kDamaged) {
+    throw ToolFailure("Errore lettura " + database.fileName + ": file danneggiato");
+  }
+  readFailed(database, status);
 }
 
 namespace {
@@ -40,9 +63,9 @@ namespace {
 std::optional<bdb::Item> storedRecordItem(ReadOnlyDatabase& data, RecordNumber number) {
   const RecordKey recordKey = recordKeyOf(number);
   bdb::Item item;
-  const int result = data.handle.get(recordKey, item);
-  if (result == bdb::kNotFound) return std::nullopt;
-  if (result != 0) readFailed(data, result);
+  const Status result = data.handle.get(recordKey, item);
+  if (result.code() == Status::Code::kNotFound) return std::nullopt;
+  if (!result.ok()) readFailed(data, result);
   return item;
 }
 
@@ -82,9 +105,9 @@ namespace {
 // term is absent.
 std::span<const std::uint8_t> storedEntries(ReadOnlyDatabase& index, std::string_view term) {
   bdb::Item item;
-  const int result = index.handle.get(bytesOf(term), item);
-  if (result == bdb::kNotFound) return {};
-  if (result != 0) readFailed(index, result);
+  const Status result = index.handle.get(bytesOf(term), item);
+  if (result.code() == Status::Code::kNotFound) return {};
+  if (!result.ok()) readFailed(index, result);
   if (item.size % kStoredEntrySize != 0) {
     throw ToolFailure("Dati di lunghezza errata in " + index.fileName + " per il termine " +
                       displayText(term));

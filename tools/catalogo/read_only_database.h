@@ -8,10 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/berkeley_db.h"
+#include "base/status.h"
 #include "indexing/word_index.h"
 #include "input/decoded_record.h"
 #include "input/scramble_key.h"
-#include "records/berkeley_db.h"
 
 namespace indicizza::catalogo {
 
@@ -26,6 +27,20 @@ struct ReadOnlyDatabase {
 // ToolFailure "File NAME indefinito" when it doesn't exist, "Errore apertura
 // NAME: REASON" when the library can't open it.
 ReadOnlyDatabase openReadOnly(const std::string& fileName);
+
+// Checks the pages of `database`'s file (see btree_pages.h) before it is
+// walked: a walk over damaged pages could end early or never end. Throws
+// ToolFailure "Errore lettura NAME: file danneggiato" when they are damaged,
+// "NAME non è un database dell'indicizzatore (...)" when the file is not of
+// the indexer's kind, "Errore lettura NAME" when it can't be read.
+void checkDatabasePages(const ReadOnlyDatabase& database);
+
+// Checks how a walk over `database` ended (see item_walk.h): returns when it
+// went through every item, or found none (an empty database is taken as it
+// is); otherwise throws ToolFailure "Errore lettura NAME: file danneggiato",
+// "Errore lettura NAME: REASON" or "Errore nella creazione del cursore su
+// NAME".
+void checkWalkEnd(const ReadOnlyDatabase& database, const Status& status);
 
 // The record stored under `number` in the data database, descrambled; nothing
 // when the key is absent. Throws ToolFailure when the item is not 524 bytes

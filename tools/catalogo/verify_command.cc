@@ -1,11 +1,13 @@
 #include "catalogo/verify_command.h"
 
-#include <cstdio>
+#include <iostream>
 #include <map>
 #include <set>
 #include <span>
 #include <string>
 
+#include "base/item_walk.h"
+#include "base/status.h"
 #include "catalogo/exit_status.h"
 #include "catalogo/read_only_database.h"
 #include "catalogo/record_display.h"
@@ -13,10 +15,8 @@
 #include "index_store/index_database.h"
 #include "indexing/word_index.h"
 #include "input/stop_words.h"
-#include "records/btree_pages.h"
 #include "records/data_database.h"
-#include "records/item_walk.h"
-#include "run/console.h"
+#include "records/scan_records.h"
 
 namespace indicizza::catalogo {
 namespace {
@@ -30,36 +30,18 @@ struct ExpectedIndex {
 };
 
 ExpectedIndex indexStoredRecords(ReadOnlyDatabase& data, const StopWordSet& stopWords) {
-  const ScrambleKey key = buildScrambleKey();
   ExpectedIndex expected;
   TermList terms;  // one list for every record, as in the indexer's scan
-  const WalkEnd end = walkItems(data.handle, [&](const bdb::Item&, const bdb::Item& item) {
-    if (item.size != kStoredRecordSize) {
-      ++expected.skippedItems;
-      return;
-    }
-    const DecodedRecord record = DecodedRecord::fromScrambled(item.bytes(), key);
-    expected.storedNumbers.insert(recordNumberOf(record));
-    indexRecord(record, stopWords, expected.index, terms);
-  });
-  switch (end) {
-    case WalkEnd::kComplete:
-    case WalkEnd::kNoFirstItem: break;  // an empty database is checked like any other
-    case WalkEnd::kNoCursor: throw ToolFailure("Errore nella creazione del cursore su " + data.fileName);
-    case WalkEnd::kBroken: throw ToolFailure("Errore lettura " + data.fileName + ": file danneggiato");
-  }
+  const Status scanned = tryScanRecords(
+      data.handle, buildScrambleKey(),
+      [&](const DecodedRecord& record) {
+        expected.storedNumbers.insert(recordNumberOf(record));
+        indexRecord(record, stopWords, expected.index, terms);
+      },
+      [&](const bdb::Item&, std::size_t) { ++expected.skippedItems; });
+  // An empty database is checked like any other.
+  checkWalkEnd(data, scanned);
   return expected;
-}
-
-// Refuses a database whose pages are damaged (a walk over it could end
-// early or never end) or that is not of the indexer's kind.
-void checkPages(const std::string& fileName) {
-  const auto state = checkBtreeFile(fileName);
-  if (!state) throw ToolFailure("Errore lettura " + fileName);
-  if (*state == BtreeFileState::kForeign) {
-    throw ToolFailure(fileName + " non è un database dell'indicizzatore (chiavi doppie, sotto-database o altro formato)");
-  }
-  if (*state == BtreeFileState::kDamaged) throw ToolFailure("Errore lettura " + fileName + ": file danneggiato");
 }
 
 // Compares one term's stored entries with the expected ones and reports each
@@ -123,7 +105,7 @@ class Comparison {
   }
   void disagree(const std::string& line) {
     ++disagreements_;
-    reportLine(line);
+    std::cout << line << '\n';
   }
 
   const ExpectedIndex& expected_;
@@ -140,66 +122,49 @@ std::string_view termOf(const bdb::Item& key) {
 }  // namespace
 
 int runVerify() {
-  StopWordFileFailure failure;
-  const StopWordSet stopWords = readStopWords(kStopWordFileName, failure);
-  if (failure == StopWordFileFailure::kCannotOpen) {
-    throw ToolFailure(std::string("File ") + kStopWordFileName + " indefinito");
-  }
-  if (failure == StopWordFileFailure::kReadError) {
-    throw ToolFailure(std::string("Errore durante la lettura di ") + kStopWordFileName);
-  }
+  StopWordSet stopWords;
+  const Status loaded = tryLoadStopWords(kStopWordFileName, stopWords);
+  if (loaded.code() == Status::Code::kCannotOpen) throw ToolFailure(kStopWordFileOpenFailed);
+  if (!loaded.ok()) throw ToolFailure(kStopWordFileReadFailed);
   ReadOnlyDatabase index = openReadOnly(kIndexDatabaseFileName);
   ReadOnlyDatabase data = openReadOnly(kDataDatabaseFileName);
-  checkPages(kIndexDatabaseFileName);
-  checkPages(kDataDatabaseFileName);
+  checkDatabasePages(index);
+  checkDatabasePages(data);
   const ExpectedIndex expected = indexStoredRecords(data, stopWords);
 
   // Both sides are in unsigned byte order of the terms: walk them together.
   Comparison comparison(expected, stopWords);
-  bdb::Cursor cursor;
-  int result = index.handle.openCursor(cursor);
-  if (result != 0) throw ToolFailure("Errore nella creazione del cursore su " + index.fileName);
+  ItemWalk walk(index.handle);
   bdb::Item key;
   bdb::Item item;
-  result = cursor.first(key, item);
-  // The terms of a sound file ascend; a step back is damage the page check
-  // could not see.
-  std::string previousTerm;
-  bool ascending = true;
-  const auto step = [&] {
-    previousTerm = termOf(key);
-    result = cursor.next(key, item);
-    if (result == 0 && termOf(key) <= previousTerm) ascending = false;
-  };
+  bool more = walk.next(key, item);
   expected.index.forEachTerm([&](std::string_view term, std::span<const IndexEntry> entries) {
-    while (result == 0 && ascending && termOf(key) < term) {
+    while (more && termOf(key) < term) {
       comparison.storedTerm(termOf(key), item.bytes(), {});
-      step();
+      more = walk.next(key, item);
     }
-    if (result == 0 && ascending && termOf(key) == term) {
+    // A walk that failed says nothing of the terms after it.
+    if (!more) checkWalkEnd(index, walk.status());
+    if (more && termOf(key) == term) {
       comparison.storedTerm(term, item.bytes(), entries);
-      step();
+      more = walk.next(key, item);
     } else {
       comparison.absentTerm(term, entries);
     }
+    return true;
   });
-  while (result == 0 && ascending) {
+  while (more) {
     comparison.storedTerm(termOf(key), item.bytes(), {});
-    step();
+    more = walk.next(key, item);
   }
-  if (!ascending) throw ToolFailure("Errore lettura " + index.fileName + ": file danneggiato");
-  if (result != bdb::kNotFound) {
-    throw ToolFailure("Errore lettura " + index.fileName + ": " + bdb::errorText(result));
-  }
+  checkWalkEnd(index, walk.status());
 
   if (expected.skippedItems != 0) {
-    reportLine(std::to_string(expected.skippedItems) + " elementi di " + data.fileName +
-               " non lunghi 524 byte: ignorati, come fa l'indicizzatore");
+    std::cout << expected.skippedItems << " elementi di " << data.fileName
+              << " non lunghi 524 byte: ignorati, come fa l'indicizzatore\n";
   }
-  reportLine("Record: " + std::to_string(expected.storedNumbers.size()) +
-             ", termini: " + std::to_string(comparison.terms()) +
-             ", voci: " + std::to_string(comparison.entries()) +
-             ", discordanze: " + std::to_string(comparison.disagreements()));
+  std::cout << "Record: " << expected.storedNumbers.size() << ", termini: " << comparison.terms()
+            << ", voci: " << comparison.entries() << ", discordanze: " << comparison.disagreements() << '\n';
   return comparison.disagreements() == 0 ? kExitFound : kExitNotFound;
 }
 

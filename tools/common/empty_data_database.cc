@@ -1,18 +1,15 @@
 #include "common/empty_data_database.h"
 
-#include "records/berkeley_db.h"
-#include "records/data_database.h"
+#include "base/berkeley_db.h"
 
 namespace indicizza::tools {
 
-std::string createEmptyDataDatabase(const std::filesystem::path& path) {
+Status createEmptyDataDatabase(const std::filesystem::path& path) {
   bdb::Database database;
-  int result = database.create();
-  if (result == 0) result = database.open(path.c_str(), bdb::OpenMode::kCreateNew, kDatabaseFileMode);
+  Status created = database.open(path.c_str(), bdb::OpenMode::kCreateNew);
   // The close writes the new file's first pages: its result counts too.
-  const int closeResult = database.close();
-  if (result == 0) result = closeResult;
-  return result == 0 ? std::string() : bdb::errorText(result);
+  Status closed = database.close();
+  return created.ok() ? closed : created;
 }
 
 }  // namespace indicizza::tools

@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "input/decoded_record.h"
 #include "input/scramble_key.h"
@@ -315,6 +318,36 @@ TEST(Catalogo, DecodeLeavesOutWhatTheTsvFormCannotCarry) {
             "record 6: incompleto (10 byte)\n"
             "4 record non convertiti su 6\n");
 }
+
+// A file that opens but can't be read (/proc/self/mem fails every read from
+// its start): the indexer's message, on standard error, never among the data.
+struct ReadErrorCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  const char* file;
+  std::string output;
+  std::string errorOutput;
+  friend void PrintTo(const ReadErrorCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ReadErrors : public ::testing::TestWithParam<ReadErrorCase> {};
+
+TEST_P(ReadErrors, GoToStandardError) {
+  CatalogueDir dir;
+  std::filesystem::create_symlink("/proc/self/mem", dir / GetParam().file);
+  const auto run = runCatalogo(dir.path(), GetParam().arguments);
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.output, GetParam().output);
+  EXPECT_EQ(run.errorOutput, GetParam().errorOutput);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, ReadErrors,
+    ::testing::Values(ReadErrorCase{"Decode", {"decifra"}, "opere.cry", kHeader,
+                                    "Errore durante la lettura di opere.cry\n"},
+                      ReadErrorCase{"Verify", {"verifica"}, "noused.txt", "",
+                                    "Errore durante la lettura di noused.txt\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Catalogo, DecodeWithoutRecordFileFails) {
   CatalogueDir dir;

@@ -100,6 +100,22 @@ INSTANTIATE_TEST_SUITE_P(
                         "sotto-database o altro formato)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// esporta walks opere.ddb as verifica does: a damaged file is refused before
+// any record is written, never exported in part.
+TEST(Catalogo, ExportRefusesADamagedDataDatabase) {
+  CatalogueDir dir;
+  std::vector<StoredItem> items;
+  for (const auto& record : testing::numberedRecords(1, 3000)) items.push_back(testing::storedItemOf(record));
+  testing::loadDatabase(dir / "opere.ddb", items);
+  const auto chain = testing::leafChain(dir / "opere.ddb");
+  testing::setLinks(dir / "opere.ddb", chain[10], chain[9], 0);
+  testing::setLinks(dir / "opere.ddb", chain[11], 0, chain[12]);
+  const auto run = runCatalogo(dir.path(), {"esporta"});
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.output, "");
+  EXPECT_EQ(run.errorOutput, std::string(kDamaged) + "\n");
+}
+
 TEST(Catalogo, VerifyFindsTheEntryLeftByAReplacedRecord) {
   CatalogueDir dir;
   testing::indexSmallCatalogue(dir);

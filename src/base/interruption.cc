@@ -1,11 +1,11 @@
-#include "run/interruption.h"
+#include "base/interruption.h"
 
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstring>
 
-#include "run/console.h"
+#include "base/console.h"
 
 namespace indicizza {
 namespace {
@@ -50,6 +50,8 @@ void catchInterruptions() {
   action.sa_handler = SIG_IGN;
   sigaction(SIGPIPE, &action, nullptr);
 }
+
+bool interruptionPending() { return interruption != 0; }
 
 void stopIfInterrupted() {
   if (interruption == 0) return;

@@ -9,13 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
+
 namespace indicizza::bdb {
 
-// The library's result for a missing key or the end of a cursor walk.
-inline constexpr int kNotFound = DB_NOTFOUND;
+// The mode new database files are made with (less the umask).
+inline constexpr int kNewFileMode = 0664;
 
-// The library's text for a result code (its own codes and errno values).
-std::string errorText(int code);
+// The Status of a library result: ok for 0, kNotFound for a missing key or
+// the end of a cursor walk, otherwise a failure of kind `code` carrying the
+// result and the library's text for it.
+Status statusOf(int result, Status::Code code);
 
 // A key or data item as the library returns it: the bytes belong to the
 // library and stay valid only until the next call on the same cursor.
@@ -81,7 +85,7 @@ class BulkItems {
   void* readPointer_ = nullptr;
 };
 
-// A database handle: made by create(), opened at most once, closed once.
+// A database handle: made and opened by open(), at most once; closed once.
 // Owns the library handle. Destroying a handle that is still open closes it
 // without writing its cache to the file and without looking at the result
 // (the fatal-stop path, whose working copies are thrown away), so the checked
@@ -97,26 +101,26 @@ class Database {
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
-  // db_create with no environment and no flags. Returns the library's result.
-  int create();
-
-  // DB->open of the B-tree at `path`, no transaction, no sub-database. A
-  // handle is opened once only: the library accepts a second open on an open
-  // handle and leaves it broken, so a second call throws std::logic_error.
-  // After a failed open the handle can only be closed.
-  int open(const char* path, OpenMode mode, int fileMode);
-
+  // db_create with no environment and no flags, then DB->open of the
+  // B-tree at `path`, no transaction, no sub-database; a file it creates gets
+  // kNewFileMode. Fails with kNoHandle when no handle can be made,
+  // kCannotOpen when the open fails (after which the handle can only be
+  // closed). A handle is opened once only: the library accepts a second open
+  // on an open handle and leaves it broken, so a second call throws
+  // std::logic_error.
+  Status open(const char* path, OpenMode mode);
 
   // DB->put of every pair of `pairs` in one call (DB_MULTIPLE_KEY), with no
   // transaction: the same as one put per pair, in their order, a key already
-  // present getting the new data. On failure, some of the pairs may
-  // have been stored.
-  int putBulk(BulkPairs& pairs);
+  // present getting the new data. Fails with kWriteFailed, after which some
+  // of the pairs may have been stored.
+  Status putBulk(BulkPairs& pairs);
 
   // DB->get of `key` with no transaction and flags 0, into a zeroed data
   // DBT: on success `data` points into memory the handle owns, valid until the
-  // next call on this handle. Returns kNotFound when the key is absent.
-  int get(std::span<const std::uint8_t> key, Item& data);
+  // next call on this handle. kNotFound when the key is absent, kReadFailed
+  // when the read fails.
+  Status get(std::span<const std::uint8_t> key, Item& data);
 
   // Asks the kernel to start writing the file's dirty pages to the disk now,
   // without waiting (DB->fd, then sync_file_range), so that the disk works
@@ -125,12 +129,14 @@ class Database {
   // is why a failure here is not reported.
   void startWriteback();
 
-  // DB->cursor with no transaction; on success `cursor` holds the new cursor.
-  int openCursor(Cursor& cursor);
+  // DB->cursor with no transaction; on success `cursor` holds the new
+  // cursor. Fails with kNoHandle.
+  Status openCursor(Cursor& cursor);
 
-  // DB->close with flags 0; the handle is gone whatever the result. A nonzero
-  // result after writes means cached pages may not have reached the file.
-  int close();
+  // DB->close with flags 0; the handle is gone whatever the result. Fails
+  // with kWriteFailed: after writes, cached pages may not have reached the
+  // file.
+  Status close();
 
   // The length in bytes of the open file (DB->fd, then fstat); 0 when it
   // can't be told.
@@ -152,36 +158,38 @@ class Cursor {
   Cursor(const Cursor&) = delete;
   Cursor& operator=(const Cursor&) = delete;
 
+  // Every step below gives kNotFound past the last pair, kReadFailed when
+  // the read fails (the cursor then stays where it was).
+
   // DBC->get with DB_FIRST or DB_NEXT into zeroed DBTs, so `key` and `data`
   // point into the library's memory (see Item).
-  int first(Item& key, Item& data) { return get(key, data, DB_FIRST); }
-  int next(Item& key, Item& data) { return get(key, data, DB_NEXT); }
+  Status first(Item& key, Item& data) { return get(key, data, DB_FIRST); }
+  Status next(Item& key, Item& data) { return get(key, data, DB_NEXT); }
   // DBC->get with DB_LAST: the pair with the greatest key, found by a descent
   // from the root rather than a walk.
-  int last(Item& key, Item& data) { return get(key, data, DB_LAST); }
+  Status last(Item& key, Item& data) { return get(key, data, DB_LAST); }
 
   // DBC->get with DB_FIRST or DB_NEXT and DB_MULTIPLE_KEY: the pairs from
   // the cursor's next position on, as many as fit `items`, which is grown
-  // (and the step retried) when even one pair does not fit. Returns kNotFound
-  // past the last pair.
-  int firstBulk(BulkItems& items) { return getBulk(items, DB_FIRST); }
-  int nextBulk(BulkItems& items) { return getBulk(items, DB_NEXT); }
+  // (and the step retried) when even one pair does not fit.
+  Status firstBulk(BulkItems& items) { return getBulk(items, DB_FIRST); }
+  Status nextBulk(BulkItems& items) { return getBulk(items, DB_NEXT); }
 
   // Key-only steps, for walking the keys of a database without reading
   // their data: seekKey moves to the smallest key not below `key`
   // (DB_SET_RANGE), nextKey to the key after the current one (DB_NEXT).
-  // `found` points into the library's memory (see Item). Returns kNotFound
-  // past the last key.
-  int seekKey(std::span<const std::uint8_t> key, Item& found);
-  int nextKey(Item& found);
+  // `found` points into the library's memory (see Item).
+  Status seekKey(std::span<const std::uint8_t> key, Item& found);
+  Status nextKey(Item& found);
 
-  // DBC->close; the cursor is gone whatever the result.
-  int close();
+  // DBC->close; the cursor is gone whatever the result. Fails with
+  // kReadFailed.
+  Status close();
 
  private:
   friend class Database;
-  int get(Item& key, Item& data, std::uint32_t flags);
-  int getBulk(BulkItems& items, std::uint32_t flags);
+  Status get(Item& key, Item& data, std::uint32_t flags);
+  Status getBulk(BulkItems& items, std::uint32_t flags);
 
   DBC* cursor_ = nullptr;
 };

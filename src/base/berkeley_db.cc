@@ -1,4 +1,4 @@
-#include "records/berkeley_db.h"
+#include "base/berkeley_db.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -94,7 +94,11 @@ bool BulkItems::next(Item& key, Item& data) {
   return true;
 }
 
-std::string errorText(int code) { return db_strerror(code); }
+Status statusOf(int result, Status::Code code) {
+  if (result == 0) return {};
+  if (result == DB_NOTFOUND) return Status::failure(Status::Code::kNotFound);
+  return Status::libraryFailure(code, result, db_strerror(result));
+}
 
 Database::~Database() {
   if (db_) db_->close(db_, DB_NOSYNC);
@@ -109,29 +113,30 @@ Database& Database::operator=(Database&& other) noexcept {
   return *this;
 }
 
-int Database::create() {
-  if (db_) throw std::logic_error("database handle created twice");
-  return db_create(&db_, nullptr, 0);
-}
-
-int Database::open(const char* path, OpenMode mode, int fileMode) {
-  if (!db_ || opened_) throw std::logic_error("database handle opened twice or not created");
+Status Database::open(const char* path, OpenMode mode) {
+  if (db_ || opened_) throw std::logic_error("database handle opened twice");
   opened_ = true;
-  return db_->open(db_, nullptr, path, nullptr, DB_BTREE, openFlags(mode), fileMode);
+  const int created = db_create(&db_, nullptr, 0);
+  if (created != 0) {
+    db_ = nullptr;
+    return statusOf(created, Status::Code::kNoHandle);
+  }
+  return statusOf(db_->open(db_, nullptr, path, nullptr, DB_BTREE, openFlags(mode), kNewFileMode),
+                  Status::Code::kCannotOpen);
 }
 
-int Database::putBulk(BulkPairs& pairs) {
-  if (pairs.count() == 0) return 0;
+Status Database::putBulk(BulkPairs& pairs) {
+  if (pairs.count() == 0) return {};
   DBT unused{};
-  return db_->put(db_, nullptr, &pairs.dbt_, &unused, DB_MULTIPLE_KEY);
+  return statusOf(db_->put(db_, nullptr, &pairs.dbt_, &unused, DB_MULTIPLE_KEY), Status::Code::kWriteFailed);
 }
 
-int Database::get(std::span<const std::uint8_t> key, Item& data) {
+Status Database::get(std::span<const std::uint8_t> key, Item& data) {
   DBT keyDbt = makeDbt(key);
   DBT dataDbt{};
   const int result = db_->get(db_, nullptr, &keyDbt, &dataDbt, 0);
   if (result == 0) data = {static_cast<const std::uint8_t*>(dataDbt.data), dataDbt.size};
-  return result;
+  return statusOf(result, Status::Code::kReadFailed);
 }
 
 void Database::startWriteback() {
@@ -139,15 +144,15 @@ void Database::startWriteback() {
   if (db_->fd(db_, &fd) == 0) sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
-int Database::openCursor(Cursor& cursor) {
+Status Database::openCursor(Cursor& cursor) {
   if (cursor.cursor_) throw std::logic_error("cursor opened twice");
-  return db_->cursor(db_, nullptr, &cursor.cursor_, 0);
+  return statusOf(db_->cursor(db_, nullptr, &cursor.cursor_, 0), Status::Code::kNoHandle);
 }
 
-int Database::close() {
+Status Database::close() {
   DB* db = db_;
   db_ = nullptr;
-  return db ? db->close(db, 0) : 0;
+  return statusOf(db ? db->close(db, 0) : 0, Status::Code::kWriteFailed);
 }
 
 std::uint64_t Database::fileSize() const {
@@ -157,9 +162,11 @@ std::uint64_t Database::fileSize() const {
   return static_cast<std::uint64_t>(info.st_size);
 }
 
-Cursor::~Cursor() { close(); }
+Cursor::~Cursor() {
+  if (cursor_) cursor_->close(cursor_);
+}
 
-int Cursor::get(Item& key, Item& data, std::uint32_t flags) {
+Status Cursor::get(Item& key, Item& data, std::uint32_t flags) {
   DBT keyDbt{};
   DBT dataDbt{};
   const int result = cursor_->get(cursor_, &keyDbt, &dataDbt, flags);
@@ -167,10 +174,10 @@ int Cursor::get(Item& key, Item& data, std::uint32_t flags) {
     key = {static_cast<const std::uint8_t*>(keyDbt.data), keyDbt.size};
     data = {static_cast<const std::uint8_t*>(dataDbt.data), dataDbt.size};
   }
-  return result;
+  return statusOf(result, Status::Code::kReadFailed);
 }
 
-int Cursor::getBulk(BulkItems& items, std::uint32_t flags) {
+Status Cursor::getBulk(BulkItems& items, std::uint32_t flags) {
   items.readPointer_ = nullptr;
   DBT keyDbt{};
   for (;;) {
@@ -181,33 +188,33 @@ int Cursor::getBulk(BulkItems& items, std::uint32_t flags) {
       continue;
     }
     if (result == 0) DB_MULTIPLE_INIT(items.readPointer_, &items.dbt_);
-    return result;
+    return statusOf(result, Status::Code::kReadFailed);
   }
 }
 
-int Cursor::seekKey(std::span<const std::uint8_t> key, Item& found) {
+Status Cursor::seekKey(std::span<const std::uint8_t> key, Item& found) {
   DBT keyDbt = makeDbt(key);
   // A zero-length partial read: the library fetches no data.
   DBT dataDbt{};
   dataDbt.flags = DB_DBT_PARTIAL;
   const int result = cursor_->get(cursor_, &keyDbt, &dataDbt, DB_SET_RANGE);
   if (result == 0) found = {static_cast<const std::uint8_t*>(keyDbt.data), keyDbt.size};
-  return result;
+  return statusOf(result, Status::Code::kReadFailed);
 }
 
-int Cursor::nextKey(Item& found) {
+Status Cursor::nextKey(Item& found) {
   DBT keyDbt{};
   DBT dataDbt{};
   dataDbt.flags = DB_DBT_PARTIAL;
   const int result = cursor_->get(cursor_, &keyDbt, &dataDbt, DB_NEXT);
   if (result == 0) found = {static_cast<const std::uint8_t*>(keyDbt.data), keyDbt.size};
-  return result;
+  return statusOf(result, Status::Code::kReadFailed);
 }
 
-int Cursor::close() {
+Status Cursor::close() {
   DBC* cursor = cursor_;
   cursor_ = nullptr;
-  return cursor ? cursor->close(cursor) : 0;
+  return statusOf(cursor ? cursor->close(cursor) : 0, Status::Code::kReadFailed);
 }
 
 }  // namespace indicizza::bdb

@@ -14,9 +14,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <span>
 #include <vector>
+
+#include "base/status.h"
 
 namespace indicizza {
 
@@ -78,16 +79,6 @@ inline constexpr std::size_t kInternalItemHeaderSize = 12;
 
 }  // namespace btree_layout
 
-// What the check found.
-enum class BtreeFileState {
-  kSound,      // a B-tree of this program's kind whose links are sound
-  kForeign,    // not such a B-tree: no B-tree metadata, a length that is not
-               // whole pages, or a kind this program never makes (duplicate
-               // keys, sub-databases, checksums, encryption, another version)
-  kDamaged,    // a B-tree whose pages are not what its links say (zeroed,
-               // cut off, pointing back or out of the file)
-};
-
 // Checks a B-tree file fed to it front to back, in pieces of any size. Keeps
 // about twenty bytes per page until finish(). Not copyable.
 class BtreePageCheck {
@@ -100,8 +91,14 @@ class BtreePageCheck {
   // The next bytes of the file.
   void feed(std::span<const std::uint8_t> bytes);
 
-  // The verdict on everything fed, which must be the whole file.
-  BtreeFileState finish();
+  // The verdict on everything fed, which must be the whole file: ok for a
+  // B-tree of this program's kind whose links are sound; kForeign for no
+  // such B-tree (no B-tree metadata, a length that is not whole pages, or a
+  // kind this program never makes: duplicate keys, sub-databases,
+  // checksums, encryption, another version); kDamaged for a B-tree whose
+  // pages are not what its links say (zeroed, cut off, pointing back or out
+  // of the file).
+  Status finish();
 
  private:
   struct PageLinks {
@@ -127,7 +124,7 @@ class BtreePageCheck {
   std::uint16_t load16(std::span<const std::uint8_t> page, std::size_t offset) const;
 
   std::uint64_t fileSize_;
-  BtreeFileState state_ = BtreeFileState::kSound;
+  Status::Code verdict_ = Status::Code::kOk;  // kOk until a page proves otherwise
   bool haveMetadata_ = false;
   bool bigEndian_ = false;  // made on a big-endian machine
   std::size_t pageSize_ = 0;
@@ -142,17 +139,19 @@ class BtreePageCheck {
   std::vector<Reference> references_;
 };
 
-// Receives the bytes of a file as they are read; returns false to stop the
-// reading.
-using PageSink = std::function<bool(std::span<const std::uint8_t>)>;
+// Receives the bytes of a file as they are read; a failure it returns stops
+// the reading.
+using PageSink = std::function<Status(std::span<const std::uint8_t>)>;
 
 // Reads the open file `fd`, `size` bytes long, from its start to its end,
 // checking its pages and handing every piece read to `sink` (when set).
-// Nothing when a read fails, the file ends early or the sink stops it.
-std::optional<BtreeFileState> readCheckedPages(int fd, std::uint64_t size, const PageSink& sink);
+// Gives the check's verdict (see BtreePageCheck::finish), or kReadFailed
+// when a read fails or the file ends early, or the sink's failure.
+Status readCheckedPages(int fd, std::uint64_t size, const PageSink& sink);
 
-// The state of the B-tree file at `path` (symbolic links followed); nothing
-// when it can't be opened or read, or is no regular file.
-std::optional<BtreeFileState> checkBtreeFile(const std::filesystem::path& path);
+// The verdict on the B-tree file at `path` (symbolic links followed), or
+// kCannotOpen when it can't be opened or is no regular file, kReadFailed
+// when it can't be read.
+Status checkBtreeFile(const std::filesystem::path& path);
 
 }  // namespace indicizza

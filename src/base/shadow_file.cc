@@ -1,4 +1,4 @@
-#include "records/shadow_file.h"
+#include "base/shadow_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,22 +18,27 @@ constexpr const char* kShadowSuffix = ".nuovo";
 // own limit).
 constexpr int kMostLinksFollowed = 40;
 
-// Writes all of `bytes` to `fd`; false on a failed write (a full disk).
-bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
+Status writeFailure() { return Status::systemFailure(Status::Code::kWriteFailed, errno); }
+
+// Writes all of `bytes` to `fd`; kWriteFailed on a failed write (a full
+// disk).
+Status writeAll(int fd, std::span<const std::uint8_t> bytes) {
   while (!bytes.empty()) {
     const ssize_t n = write(fd, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n < 0) return writeFailure();
+    if (n == 0) return Status::failure(Status::Code::kWriteFailed);
     bytes = bytes.subspan(static_cast<std::size_t>(n));
   }
-  return true;
+  return {};
 }
 
 // Makes durable the rename of an entry of `folder`.
-bool syncFolder(const std::filesystem::path& folder) {
+Status syncFolder(const std::filesystem::path& folder) {
   const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool synced = fsync(fd) == 0;
+  if (fd < 0) return writeFailure();
+  Status synced;
+  if (fsync(fd) != 0) synced = writeFailure();
   close(fd);
   return synced;
 }
@@ -64,33 +69,37 @@ void removeLeftoverShadow(const std::filesystem::path& target) {
 
 ShadowFile::~ShadowFile() {
   if (pending_) unlink(path_.c_str());
+  if (releasing_.joinable()) releasing_.join();
 }
 
 ShadowFile::ShadowFile(ShadowFile&& other) noexcept
     : target_(std::move(other.target_)),
       path_(std::move(other.path_)),
       ownership_(other.ownership_),
-      pending_(std::exchange(other.pending_, false)) {}
+      pending_(std::exchange(other.pending_, false)),
+      releasing_(std::move(other.releasing_)) {}
 
 ShadowFile& ShadowFile::operator=(ShadowFile&& other) noexcept {
   if (this != &other) {
     if (pending_) unlink(path_.c_str());
+    if (releasing_.joinable()) releasing_.join();
     target_ = std::move(other.target_);
     path_ = std::move(other.path_);
     ownership_ = other.ownership_;
     pending_ = std::exchange(other.pending_, false);
+    releasing_ = std::move(other.releasing_);
   }
   return *this;
 }
 
-ShadowCopyOutcome ShadowFile::copyOf(const std::filesystem::path& target, ShadowFile& shadow,
-                                     const std::atomic<bool>* stop) {
+Status ShadowFile::copyOf(const std::filesystem::path& target, ShadowFile& shadow,
+                          const std::atomic<bool>* stop) {
   const int source = open(target.c_str(), O_RDONLY | O_CLOEXEC);
-  if (source < 0) return ShadowCopyOutcome::kCannotRead;
+  if (source < 0) return Status::systemFailure(Status::Code::kCannotOpen, errno);
   struct stat info;
   if (fstat(source, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(source);
-    return ShadowCopyOutcome::kCannotRead;
+    return Status::failure(Status::Code::kCannotOpen);
   }
   ShadowFile copy;
   copy.target_ = target;
@@ -100,26 +109,22 @@ ShadowCopyOutcome ShadowFile::copyOf(const std::filesystem::path& target, Shadow
   const int destination =
       open(copy.path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
   if (destination < 0) {
+    const Status failure = writeFailure();
     close(source);
-    return ShadowCopyOutcome::kCannotWrite;
+    return failure;
   }
   copy.pending_ = true;
-  bool written = true;
-  const auto state = readCheckedPages(source, static_cast<std::uint64_t>(info.st_size),
-                                      [&](std::span<const std::uint8_t> bytes) {
-                                        written = !(stop && *stop) && writeAll(destination, bytes);
-                                        return written;
-                                      });
-  // The disk can take the copy while the run goes on.
-  if (written) sync_file_range(destination, 0, 0, SYNC_FILE_RANGE_WRITE);
+  Status copied = readCheckedPages(source, static_cast<std::uint64_t>(info.st_size),
+                                   [&](std::span<const std::uint8_t> bytes) {
+                                     if (stop && *stop) return Status::failure(Status::Code::kWriteFailed);
+                                     return writeAll(destination, bytes);
+                                   });
   close(source);
-  if (close(destination) != 0) written = false;
-  if (!written) return ShadowCopyOutcome::kCannotWrite;
-  if (!state) return ShadowCopyOutcome::kCannotRead;
-  if (*state == BtreeFileState::kForeign) return ShadowCopyOutcome::kForeign;
-  if (*state == BtreeFileState::kDamaged) return ShadowCopyOutcome::kDamaged;
-  shadow = std::move(copy);
-  return ShadowCopyOutcome::kCopied;
+  // A copy that could not be written whole says so before anything the
+  // reading found.
+  if (close(destination) != 0 && copied.code() != Status::Code::kWriteFailed) copied = writeFailure();
+  if (copied.ok()) shadow = std::move(copy);
+  return copied;
 }
 
 ShadowFile ShadowFile::toCreate(const std::filesystem::path& target) {
@@ -130,35 +135,45 @@ ShadowFile ShadowFile::toCreate(const std::filesystem::path& target) {
   return shadow;
 }
 
-bool ShadowFile::commit() {
-  if (!pending_) return false;
+Status ShadowFile::commit() {
+  if (!pending_) return Status::failure(Status::Code::kWriteFailed);
   const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool done = true;
+  if (fd < 0) return writeFailure();
+  Status done;
   if (ownership_) {
-    done = fchmod(fd, ownership_->mode) == 0;
+    if (fchmod(fd, ownership_->mode) != 0) done = writeFailure();
     // Only root may give a file away; a user's own copy keeps the user.
-    if (fchown(fd, ownership_->owner, ownership_->group) != 0 && errno != EPERM) done = false;
+    if (fchown(fd, ownership_->owner, ownership_->group) != 0 && errno != EPERM && done.ok()) {
+      done = writeFailure();
+    }
   }
-  done = done && fsync(fd) == 0;
+  if (done.ok() && fsync(fd) != 0) done = writeFailure();
   close(fd);
-  if (!done || rename(path_.c_str(), target_.c_str()) != 0) return false;
+  if (!done.ok()) return done;
+  // Held open across the rename, so that its blocks are freed by the close
+  // below, away from the run, rather than by the rename.
+  const int replaced = open(target_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (rename(path_.c_str(), target_.c_str()) != 0) {
+    if (replaced >= 0) close(replaced);
+    return writeFailure();
+  }
   pending_ = false;
+  if (replaced >= 0) releasing_ = std::thread([replaced] { close(replaced); });
   return syncFolder(target_.parent_path());
 }
 
 ShadowCopyInProgress::ShadowCopyInProgress(std::filesystem::path target)
-    : thread_([this, target = std::move(target)] { outcome_ = ShadowFile::copyOf(target, shadow_, &stop_); }) {}
+    : thread_([this, target = std::move(target)] { status_ = ShadowFile::copyOf(target, shadow_, &stop_); }) {}
 
 ShadowCopyInProgress::~ShadowCopyInProgress() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
 }
 
-ShadowCopyOutcome ShadowCopyInProgress::finish(ShadowFile& shadow) {
+Status ShadowCopyInProgress::finish(ShadowFile& shadow) {
   thread_.join();
-  if (outcome_ == ShadowCopyOutcome::kCopied) shadow = std::move(shadow_);
-  return outcome_;
+  if (status_.ok()) shadow = std::move(shadow_);
+  return status_;
 }
 
 }  // namespace indicizza

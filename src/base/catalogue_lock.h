@@ -10,6 +10,8 @@
 
 #include <filesystem>
 
+#include "base/status.h"
+
 namespace indicizza {
 
 // The fatal message of a run that finds another one at work in its folder.
@@ -25,10 +27,10 @@ class CatalogueLock {
   CatalogueLock(const CatalogueLock&) = delete;
   CatalogueLock& operator=(const CatalogueLock&) = delete;
 
-  // Takes the lock on `folder` without waiting. False when another process
-  // holds it. A folder that can't be locked at all (a file system without
-  // locks) counts as free: there is nothing to guard with.
-  bool tryLock(const std::filesystem::path& folder);
+  // Takes the lock on `folder` without waiting. Fails with kBusy when
+  // another process holds it. A folder that can't be locked at all (a file
+  // system without locks) counts as free: there is nothing to guard with.
+  Status tryLock(const std::filesystem::path& folder);
 
  private:
   int fd_ = -1;

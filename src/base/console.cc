@@ -1,4 +1,4 @@
-#include "run/console.h"
+#include "base/console.h"
 
 #include <cstdio>
 

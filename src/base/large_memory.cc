@@ -1,4 +1,4 @@
-#include "run/large_memory.h"
+#include "base/large_memory.h"
 
 #include <sys/mman.h>
 

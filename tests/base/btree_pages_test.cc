@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "records/btree_pages.h"
-#include "records/item_walk.h"
+#include "base/btree_pages.h"
+#include "base/item_walk.h"
 #include "support/btree_damage.h"
 #include "support/btree_files.h"
 #include "support/scratch_dir.h"
@@ -17,6 +17,7 @@ namespace indicizza {
 namespace {
 
 using testing::StoredItem;
+using Code = Status::Code;
 
 // `count` items keyed by little-endian numbers, with data of `dataSize` bytes.
 std::vector<StoredItem> numberedItems(int count, std::size_t dataSize) {
@@ -29,7 +30,7 @@ struct PageCase {
   const char* name;
   std::function<void(const std::filesystem::path&)> make;
   std::function<void(const std::filesystem::path&)> damage;  // none for a sound file
-  BtreeFileState expected;
+  Code expected;
   friend void PrintTo(const PageCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -43,7 +44,7 @@ TEST_P(PageCheck, TellsSoundDamagedAndForeignFiles) {
   const auto path = dir / "file.db";
   GetParam().make(path);
   if (GetParam().damage) GetParam().damage(path);
-  EXPECT_EQ(checkBtreeFile(path), GetParam().expected);
+  EXPECT_EQ(checkBtreeFile(path).code(), GetParam().expected);
 
   // The verdict does not hang on how the bytes are cut into pieces.
   const std::string bytes = testing::readFile(path);
@@ -52,7 +53,7 @@ TEST_P(PageCheck, TellsSoundDamagedAndForeignFiles) {
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     check.feed({data + at, std::min(piece, bytes.size() - at)});
   }
-  EXPECT_EQ(check.finish(), GetParam().expected);
+  EXPECT_EQ(check.finish().code(), GetParam().expected);
 }
 
 using namespace testing;
@@ -60,59 +61,59 @@ const auto none = nullptr;
 INSTANTIATE_TEST_SUITE_P(
     Records, PageCheck,
     ::testing::Values(
-        PageCase{"Empty", [](auto p) { loadDatabase(p, {}); }, none, BtreeFileState::kSound},
-        PageCase{"ThreeLevels", records, none, BtreeFileState::kSound},
+        PageCase{"Empty", [](auto p) { loadDatabase(p, {}); }, none, Code::kOk},
+        PageCase{"ThreeLevels", records, none, Code::kOk},
         PageCase{"SmallPagesAndOverflowData",
                  [](auto p) { loadDatabase(p, numberedItems(500, 524), "btree", "db_pagesize=512\n"); },
-                 none, BtreeFileState::kSound},
+                 none, Code::kOk},
         PageCase{"LargestPagesLongKeysAndLongData",
                  [](auto p) {
                    std::vector<StoredItem> items;
                    for (int i = 0; i < 200; ++i) items.emplace_back(std::string(20000, 'k') + std::to_string(i + 100), std::string(70000, 'd'));
                    loadDatabase(p, items, "btree", "db_pagesize=65536\n");
                  },
-                 none, BtreeFileState::kSound},
+                 none, Code::kOk},
         PageCase{"LongKeysInInternalPages",
                  [](auto p) {
                    std::vector<StoredItem> items;
                    for (int i = 0; i < 300; ++i) items.emplace_back(std::string(2000, 'k') + std::to_string(i + 100), "d");
                    loadDatabase(p, items);
                  },
-                 none, BtreeFileState::kSound},
+                 none, Code::kOk},
         PageCase{"ZeroedFirstLeaf", records, [](auto p) { zeroPage(p, leafChain(p).front()); },
-                 BtreeFileState::kDamaged},
+                 Code::kDamaged},
         PageCase{"ZeroedMiddleLeaf", records, [](auto p) { zeroPage(p, middle(leafChain(p))); },
-                 BtreeFileState::kDamaged},
+                 Code::kDamaged},
         PageCase{"ZeroedInternalPage", records,
                  [](auto p) { zeroPage(p, middle(pagesOfType(p, kInternalPageType))); },
-                 BtreeFileState::kDamaged},
+                 Code::kDamaged},
         PageCase{"ZeroedOverflowPage",
                  [](auto p) { loadDatabase(p, numberedItems(50, 9000)); },
                  [](auto p) { zeroPage(p, middle(pagesOfType(p, kOverflowPageType))); },
-                 BtreeFileState::kDamaged},
+                 Code::kDamaged},
         PageCase{"LeafLinkedToItself", records,
                  [](auto p) {
                    const auto leaf = middle(leafChain(p));
                    setLinks(p, leaf, leaf, leaf);
                  },
-                 BtreeFileState::kDamaged},
+                 Code::kDamaged},
         PageCase{"LeafLinkedBack", records,
                  [](auto p) {
                    const auto chain = leafChain(p);
                    setLinks(p, chain[2], chain[1], chain[0]);
                  },
-                 BtreeFileState::kDamaged},
+                 Code::kDamaged},
         PageCase{"HalfItsPages", records,
                  [](auto p) { std::filesystem::resize_file(p, std::filesystem::file_size(p) / 8192 * 4096); },
-                 BtreeFileState::kDamaged},
+                 Code::kDamaged},
         PageCase{"CutInsideAPage", records, [](auto p) { std::filesystem::resize_file(p, 3 * 4096 + 100); },
-                 BtreeFileState::kForeign},
+                 Code::kForeign},
         PageCase{"DuplicateKeys", [](auto p) { loadDatabase(p, numberedItems(10, 8), "btree", "duplicates=1\n"); },
-                 none, BtreeFileState::kForeign},
+                 none, Code::kForeign},
         PageCase{"HashDatabase", [](auto p) { loadDatabase(p, numberedItems(10, 8), "hash"); }, none,
-                 BtreeFileState::kForeign},
+                 Code::kForeign},
         PageCase{"PlainText", [](auto p) { writeFile(p, std::string(8192, 'x')); }, none,
-                 BtreeFileState::kForeign}),
+                 Code::kForeign}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Damage the page check lets through, because every link agrees with the
@@ -120,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct WalkCase {
   const char* name;
   std::function<void(const std::filesystem::path&)> damage;
-  WalkEnd expected;
+  Code expected;
   friend void PrintTo(const WalkCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -131,21 +132,24 @@ TEST_P(Walk, NoticesWhatTheLinksHide) {
   const auto path = dir / "file.db";
   records(path);
   GetParam().damage(path);
-  ASSERT_EQ(checkBtreeFile(path), BtreeFileState::kSound);
+  ASSERT_TRUE(checkBtreeFile(path).ok());
 
   bdb::Database database;
-  ASSERT_EQ(database.create(), 0);
-  ASSERT_EQ(database.open(path.c_str(), bdb::OpenMode::kReadOnly, 0), 0);
+  ASSERT_TRUE(database.open(path.c_str(), bdb::OpenMode::kReadOnly).ok());
   std::size_t visited = 0;
-  EXPECT_EQ(walkItems(database, [&](const bdb::Item&, const bdb::Item&) { ++visited; }), GetParam().expected);
-  if (GetParam().expected == WalkEnd::kComplete) {
+  ItemWalk walk(database);
+  bdb::Item key;
+  bdb::Item data;
+  while (walk.next(key, data)) ++visited;
+  EXPECT_EQ(walk.status().code(), GetParam().expected);
+  if (GetParam().expected == Code::kOk) {
     EXPECT_EQ(visited, 3000u);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Records, Walk,
-    ::testing::Values(WalkCase{"Sound", [](auto) {}, WalkEnd::kComplete},
+    ::testing::Values(WalkCase{"Sound", [](auto) {}, Code::kOk},
                       // The chain ends at a middle leaf, which claims to be the last.
                       WalkCase{"ChainCutShort",
                                [](auto p) {
@@ -154,9 +158,9 @@ INSTANTIATE_TEST_SUITE_P(
                                  setLinks(p, chain[cut], chain[cut - 1], 0);
                                  setLinks(p, chain[cut + 1], 0, chain[cut + 2]);
                                },
-                               WalkEnd::kBroken},
+                               Code::kDamaged},
                       WalkCase{"KeysOutOfOrder", [](auto p) { swapFirstTwoKeys(p, middle(leafChain(p))); },
-                               WalkEnd::kBroken}),
+                               Code::kDamaged}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "records/berkeley_db.h"
+#include "base/berkeley_db.h"
 #include "support/btree_files.h"
 #include "support/scratch_dir.h"
 
@@ -42,28 +42,27 @@ TEST_P(BulkTransfer, StoresAndReadsBackEveryItemInKeyOrder) {
   testing::ScratchDir dir;
   const auto path = dir / "bulk.db";
   bdb::Database database;
-  ASSERT_EQ(database.create(), 0);
-  ASSERT_EQ(database.open(path.c_str(), bdb::OpenMode::kCreateNew, 0664), 0);
+  ASSERT_TRUE(database.open(path.c_str(), bdb::OpenMode::kCreateNew).ok());
 
   bdb::BulkPairs pairs(GetParam().putCapacity);
   int puts = 0;
   for (const auto& [key, data] : items) {
     if (!pairs.add(bytesOf(key), bytesOf(data))) {
-      ASSERT_EQ(database.putBulk(pairs), 0);
+      ASSERT_TRUE(database.putBulk(pairs).ok());
       ++puts;
       pairs.clear();
       ASSERT_TRUE(pairs.add(bytesOf(key), bytesOf(data)));
     }
   }
-  ASSERT_EQ(database.putBulk(pairs), 0);
+  ASSERT_TRUE(database.putBulk(pairs).ok());
 
   std::vector<StoredItem> read;
   {
     bdb::Cursor cursor;
-    ASSERT_EQ(database.openCursor(cursor), 0);
+    ASSERT_TRUE(database.openCursor(cursor).ok());
     bdb::BulkItems bulk(GetParam().getCapacity);
-    int result = cursor.firstBulk(bulk);
-    for (; result == 0; result = cursor.nextBulk(bulk)) {
+    Status result = cursor.firstBulk(bulk);
+    for (; result.ok(); result = cursor.nextBulk(bulk)) {
       bdb::Item key;
       bdb::Item data;
       while (bulk.next(key, data)) {
@@ -71,9 +70,9 @@ TEST_P(BulkTransfer, StoresAndReadsBackEveryItemInKeyOrder) {
                           std::string(reinterpret_cast<const char*>(data.data), data.size));
       }
     }
-    EXPECT_EQ(result, bdb::kNotFound);
+    EXPECT_EQ(result.code(), Status::Code::kNotFound);
   }
-  ASSERT_EQ(database.close(), 0);
+  ASSERT_TRUE(database.close().ok());
 
   // Compared whole, but not printed: the items are long.
   EXPECT_EQ(read.size(), items.size());

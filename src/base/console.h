@@ -4,6 +4,7 @@
 // already written on it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -30,6 +31,10 @@ class ProgressCounter {
   explicit ProgressCounter(std::uint32_t threshold) : threshold_(threshold) {}
 
   void tick();
+  // `events` ticks in a row.
+  void tick(std::size_t events) {
+    for (; events > 0; --events) tick();
+  }
 
  private:
   std::uint32_t threshold_;

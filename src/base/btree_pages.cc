@@ -1,4 +1,4 @@
-#include "records/btree_pages.h"
+#include "base/btree_pages.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,7 +29,7 @@ std::uint16_t BtreePageCheck::load16(std::span<const std::uint8_t> page, std::si
 
 void BtreePageCheck::feed(std::span<const std::uint8_t> bytes) {
   bytesFed_ += bytes.size();
-  while (!bytes.empty() && state_ == BtreeFileState::kSound) {
+  while (!bytes.empty() && verdict_ == Status::Code::kOk) {
     if (skipping_ > 0) {
       const std::size_t n = std::min(skipping_, bytes.size());
       bytes = bytes.subspan(n);
@@ -77,12 +77,12 @@ void BtreePageCheck::readMetadata(std::span<const std::uint8_t> page) {
       page[kEncryptionOffset] != 0 || page[kMetaFlagsOffset] != 0 ||
       (load32(page, kTreeFlagsOffset) & kForeignTreeFlags) != 0 || !std::has_single_bit(pageSize) ||
       pageSize < kSmallestPageSize || pageSize > kLargestPageSize) {
-    state_ = BtreeFileState::kForeign;
+    verdict_ = Status::Code::kForeign;
     return;
   }
   pageSize_ = pageSize;
   if (fileSize_ % pageSize_ != 0) {
-    state_ = BtreeFileState::kForeign;
+    verdict_ = Status::Code::kForeign;
     return;
   }
   lastPage_ = load32(page, kLastPageOffset);
@@ -91,7 +91,7 @@ void BtreePageCheck::readMetadata(std::span<const std::uint8_t> page) {
   // A file cut short, or metadata that points past the file.
   if (std::uint64_t{lastPage_} >= fileSize_ / pageSize_ || root_ == 0 || root_ > lastPage_ ||
       freeList_ > lastPage_) {
-    state_ = BtreeFileState::kDamaged;
+    verdict_ = Status::Code::kDamaged;
     return;
   }
   pages_.resize(std::size_t{lastPage_} + 1);
@@ -120,7 +120,7 @@ void BtreePageCheck::checkPage(std::uint32_t number, std::span<const std::uint8_
     default:
       sound = false;
   }
-  if (!sound) state_ = BtreeFileState::kDamaged;
+  if (!sound) verdict_ = Status::Code::kDamaged;
 }
 
 bool BtreePageCheck::checkItems(std::uint32_t number, std::span<const std::uint8_t> page,
@@ -200,14 +200,14 @@ bool BtreePageCheck::linksAreSound() const {
   return true;
 }
 
-BtreeFileState BtreePageCheck::finish() {
-  if (state_ != BtreeFileState::kSound) return state_;
-  if (!haveMetadata_) return BtreeFileState::kForeign;
+Status BtreePageCheck::finish() {
+  if (verdict_ != Status::Code::kOk) return Status::failure(verdict_);
+  if (!haveMetadata_) return Status::failure(Status::Code::kForeign);
   // The file changed length while it was read.
   if (bytesFed_ != fileSize_ || pagesSeen_ <= lastPage_ || !linksAreSound()) {
-    return BtreeFileState::kDamaged;
+    return Status::failure(Status::Code::kDamaged);
   }
-  return BtreeFileState::kSound;
+  return {};
 }
 
 namespace {
@@ -218,7 +218,7 @@ constexpr std::size_t kReadPieceBytes = std::size_t{1} << 20;
 
 }  // namespace
 
-std::optional<BtreeFileState> readCheckedPages(int fd, std::uint64_t size, const PageSink& sink) {
+Status readCheckedPages(int fd, std::uint64_t size, const PageSink& sink) {
   posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   BtreePageCheck check(size);
   std::vector<std::uint8_t> piece(kReadPieceBytes);
@@ -226,25 +226,29 @@ std::optional<BtreeFileState> readCheckedPages(int fd, std::uint64_t size, const
   while (left > 0) {
     const ssize_t n = read(fd, piece.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, piece.size())));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return std::nullopt;
+    if (n < 0) return Status::systemFailure(Status::Code::kReadFailed, errno);
+    if (n == 0) return Status::failure(Status::Code::kReadFailed);  // the file ended early
     const std::span<const std::uint8_t> bytes(piece.data(), static_cast<std::size_t>(n));
     check.feed(bytes);
-    if (sink && !sink(bytes)) return std::nullopt;
+    if (sink) {
+      Status taken = sink(bytes);
+      if (!taken.ok()) return taken;
+    }
     left -= static_cast<std::uint64_t>(n);
   }
   return check.finish();
 }
 
-std::optional<BtreeFileState> checkBtreeFile(const std::filesystem::path& path) {
+Status checkBtreeFile(const std::filesystem::path& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  if (fd < 0) return Status::systemFailure(Status::Code::kCannotOpen, errno);
   struct stat info;
-  std::optional<BtreeFileState> state;
+  Status verdict = Status::failure(Status::Code::kCannotOpen);
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    state = readCheckedPages(fd, static_cast<std::uint64_t>(info.st_size), nullptr);
+    verdict = readCheckedPages(fd, static_cast<std::uint64_t>(info.st_size), nullptr);
   }
   close(fd);
-  return state;
+  return verdict;
 }
 
 }  // namespace indicizza

@@ -1,4 +1,4 @@
-#include "records/catalogue_lock.h"
+#include "base/catalogue_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "run/console.h"
+#include "base/console.h"
 
 namespace indicizza {
 
@@ -17,24 +17,24 @@ CatalogueLock::~CatalogueLock() {
 
 CatalogueLock::CatalogueLock(CatalogueLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
 
-bool CatalogueLock::tryLock(const std::filesystem::path& folder) {
+Status CatalogueLock::tryLock(const std::filesystem::path& folder) {
   const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return true;
+  if (fd < 0) return {};
   int result;
   while ((result = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
   }
   if (result != 0) {
-    const bool busy = errno == EWOULDBLOCK;
+    const Status status = errno == EWOULDBLOCK ? Status::systemFailure(Status::Code::kBusy, errno) : Status();
     close(fd);
-    return !busy;
+    return status;
   }
   fd_ = fd;
-  return true;
+  return {};
 }
 
 CatalogueLock lockCatalogue(const std::filesystem::path& folder) {
   CatalogueLock lock;
-  if (!lock.tryLock(folder)) fatalStop(kCatalogueBusyMessage);
+  if (!lock.tryLock(folder).ok()) fatalStop(kCatalogueBusyMessage);
   return lock;
 }
 

@@ -17,7 +17,8 @@
 #include <optional>
 #include <thread>
 
-#include "records/btree_pages.h"
+#include "base/btree_pages.h"
+#include "base/status.h"
 
 namespace indicizza {
 
@@ -34,15 +35,6 @@ std::filesystem::path shadowPathOf(const std::filesystem::path& target);
 // Only to be called while holding the catalogue lock.
 void removeLeftoverShadow(const std::filesystem::path& target);
 
-// How making a working copy went.
-enum class ShadowCopyOutcome {
-  kCopied,        // the copy is whole; its B-tree pages are sound
-  kCannotRead,    // the target can't be opened or read (or is no regular file)
-  kCannotWrite,   // the copy can't be made or written: no room, or no write permission in the folder
-  kForeign,       // the target is not a B-tree this program uses (see BtreeFileState)
-  kDamaged,       // the target's pages are damaged (see BtreeFileState)
-};
-
 // A working copy of one database file. Destroying it before commit()
 // removes the copy and leaves the target as it was. Not copyable; movable.
 class ShadowFile {
@@ -55,11 +47,15 @@ class ShadowFile {
   ShadowFile& operator=(const ShadowFile&) = delete;
 
   // Copies the existing `target` to its working copy, checking the target's
-  // B-tree pages as they pass. On any outcome but kCopied nothing is left
-  // behind and `shadow` stays empty. When `stop` is set and turns true, the
-  // copy gives up (kCannotWrite).
-  static ShadowCopyOutcome copyOf(const std::filesystem::path& target, ShadowFile& shadow,
-                                  const std::atomic<bool>* stop = nullptr);
+  // B-tree pages as they pass. Fails with kCannotOpen when the target can't
+  // be opened or is no regular file, kReadFailed when it can't be read,
+  // kWriteFailed when the copy can't be made or written (no room, or no
+  // write permission in the folder), kForeign or kDamaged when its pages say
+  // so (see BtreePageCheck::finish). On failure nothing is left behind and
+  // `shadow` stays empty.
+  // When `stop` is given and turns true, the copy gives up (kWriteFailed).
+  static Status copyOf(const std::filesystem::path& target, ShadowFile& shadow,
+                       const std::atomic<bool>* stop = nullptr);
 
   // The working copy of a `target` that does not exist yet: the caller
   // creates the file at path(). Its mode is then the one it was created with.
@@ -71,11 +67,13 @@ class ShadowFile {
   // Gives the copy the mode, owner and group of the file it replaces (the
   // owner only where the user may), makes its bytes durable, renames it over
   // the target and makes the rename durable (a sync of the folder). Every
-  // handle on the copy must be closed first. Returns false when a step
-  // fails: before the rename the target is as it was and the copy is
+  // handle on the copy must be closed first. Fails with kWriteFailed when a
+  // step fails: before the rename the target is as it was and the copy is
   // removed; after it the target holds the copy, whose rename may not be on
-  // the disk yet.
-  bool commit();
+  // the disk yet. The replaced file's blocks are freed on a thread of its
+  // own (for a large file that takes a while), which the destructor waits
+  // for.
+  Status commit();
 
  private:
   std::filesystem::path target_;
@@ -88,11 +86,12 @@ class ShadowFile {
   };
   std::optional<Ownership> ownership_;
   bool pending_ = false;  // a copy exists and is not committed
+  std::thread releasing_;  // closes the last descriptor of the replaced file
 };
 
-// A working copy made on a thread of its own while the run goes on (the
-// copy of a large file takes about as long as `cp`, time the run can spend
-// reading its input). Not copyable.
+// A working copy made on a thread of its own while the run goes on: the copy
+// of a large file takes about as long as `cp`, time the run can spend
+// reading its input or scanning. Not copyable.
 class ShadowCopyInProgress {
  public:
   // Starts ShadowFile::copyOf(target).
@@ -103,14 +102,14 @@ class ShadowCopyInProgress {
   ShadowCopyInProgress(const ShadowCopyInProgress&) = delete;
   ShadowCopyInProgress& operator=(const ShadowCopyInProgress&) = delete;
 
-  // Waits for the copy to end and returns its outcome; on kCopied, `shadow`
-  // takes the copy. Called once.
-  ShadowCopyOutcome finish(ShadowFile& shadow);
+  // Waits for the copy to end and gives copyOf's verdict; on success
+  // `shadow` takes the copy. Called once.
+  Status finish(ShadowFile& shadow);
 
  private:
   std::atomic<bool> stop_{false};
   ShadowFile shadow_;
-  ShadowCopyOutcome outcome_ = ShadowCopyOutcome::kCannotWrite;
+  Status status_;
   std::thread thread_;
 };
 

@@ -1,0 +1,65 @@
+// The outcome of a silent core: an operation that can fail but neither
+// prints nor stops the program. It says whether the operation worked, and if
+// not, what kind of failure it was (the code a caller acts on), the number
+// behind it (the library's result or errno) and that number's text.
+//
+// The indexer's phases turn a failed Status into their fixed message and
+// the fatal stop (see console.h); catalogo turns it into its own message on
+// standard error. Codes are kinds of failure, not places: a caller knows
+// which step it called, and each step's comment says which codes it gives.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace indicizza {
+
+class [[nodiscard]] Status {
+ public:
+  enum class Code : std::uint8_t {
+    kOk,
+    kNotFound,     // a key, an item or a file that is not there
+    kCannotOpen,   // a file that can't be opened: missing, not permitted, or of another kind of file
+    kReadFailed,   // reading failed after the open
+    kWriteFailed,  // writing, putting, syncing, closing or renaming failed
+    kNoHandle,     // the library could not make a database handle or a cursor
+    kForeign,      // a database file of a kind this program never makes
+    kDamaged,      // a database file whose structure is broken
+    kEmpty,        // a walk found no item at all
+    kBusy,         // another process holds the catalogue lock
+    kInterrupted,  // a signal asked the run to stop (see interruption.h)
+  };
+
+  // Success.
+  Status() = default;
+
+  // A failure of kind `code` with no number behind it.
+  static Status failure(Code code) { return Status(code, 0, {}); }
+  // A failure behind which is `error`, an errno value; its text is
+  // strerror's.
+  static Status systemFailure(Code code, int error);
+  // A failure behind which is `result`, a Berkeley DB result (its own codes
+  // and errno values); its text is the library's (see berkeley_db.h).
+  static Status libraryFailure(Code code, int result, std::string text) {
+    return Status(code, result, std::move(text));
+  }
+
+  bool ok() const { return code_ == Code::kOk; }
+  Code code() const { return code_; }
+  // The library's result or the errno value behind the failure; 0 when there
+  // is none.
+  int error() const { return error_; }
+  // That number's text ("No such file or directory"), for a tool's message;
+  // empty when there is no number.
+  const std::string& text() const { return text_; }
+
+ private:
+  Status(Code code, int error, std::string text) : code_(code), error_(error), text_(std::move(text)) {}
+
+  Code code_ = Code::kOk;
+  int error_ = 0;
+  std::string text_;
+};
+
+}  // namespace indicizza
