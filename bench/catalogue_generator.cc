@@ -29,15 +29,14 @@ class Random {
 };
 
 constexpr std::array<std::string_view, 40> kStopWords = {
-    "di",  "la",  "il",  "e",    "del",  "della", "in",  "per", "con", "da",
-    "le",  "un",  "una", "the",  "of",   "and",   "a",   "op",  "no",  "de",
-    "des", "du",  "et",  "der",  "die",  "das",   "und", "von", "zu",  "for",
-    "al",  "ai",  "gli", "dei",  "nel",  "sul",   "tra", "fra", "ed",  "o"};
+    "di", "la",  "il", "e",  "del", "della", "in",  "per", "con", "da",  "le",  "un",  "una", "the",
+    "of", "and", "a",  "op", "no",  "de",    "des", "du",  "et",  "der", "die", "das", "und", "von",
+    "zu", "for", "al", "ai", "gli", "dei",   "nel", "sul", "tra", "fra", "ed",  "o"};
 
 constexpr std::array<std::string_view, 48> kSyllables = {
-    "ba", "be", "ca", "co", "da", "de", "do", "fa", "fi", "ga", "gi", "la",
-    "le", "li", "lo", "ma", "me", "mi", "mo", "na", "ne", "no", "pa", "pe",
-    "pi", "po", "ra", "re", "ri", "ro", "sa", "se", "si", "so", "ta", "te",
+    "ba", "be", "ca", "co", "da", "de", "do",  "fa",  "fi",  "ga",  "gi",  "la",
+    "le", "li", "lo", "ma", "me", "mi", "mo",  "na",  "ne",  "no",  "pa",  "pe",
+    "pi", "po", "ra", "re", "ri", "ro", "sa",  "se",  "si",  "so",  "ta",  "te",
     "ti", "to", "va", "ve", "vi", "za", "ton", "mar", "ser", "cor", "lin", "ust"};
 
 // Latin-1 accented vowels: à è é ì ò ù.
@@ -76,8 +75,8 @@ class ZipfRanks {
   }
   std::uint64_t draw(Random& random) const {
     const double u = random.unit();
-    return static_cast<std::uint64_t>(
-        std::lower_bound(cumulative_.begin(), cumulative_.end(), u) - cumulative_.begin());
+    return static_cast<std::uint64_t>(std::lower_bound(cumulative_.begin(), cumulative_.end(), u) -
+                                      cumulative_.begin());
   }
 
  private:
@@ -126,8 +125,8 @@ void fillTextFields(PlainRecord& record, const std::vector<std::string>& tokens)
   std::size_t next = 0;
   for (std::size_t field = 0; field < kTextFieldCount; ++field) {
     std::string text;
-    while (next < tokens.size() &&
-           text.size() + (text.empty() ? 0 : 1) + tokens[next].size() <= kTextFields[field].length) {
+    while (next < tokens.size() && text.size() + (text.empty() ? 0 : 1) + tokens[next].size() <=
+                                       kTextFields[field].length) {
       if (!text.empty()) text += ' ';
       text += tokens[next++];
     }
@@ -174,9 +173,12 @@ void generateCatalogue(const CatalogueOptions& options,
     PlainRecord record;
     record.recordNumber(number).kindCode(kKindCodes[random.below(kKindCodes.size())]);
     const double flags = random.unit();
-    if (flags < 0.10) record.flags('1', '2');
-    else if (flags < 0.15) record.flags('2', '1');
-    else record.flags('0', '0');
+    if (flags < 0.10)
+      record.flags('1', '2');
+    else if (flags < 0.15)
+      record.flags('2', '1');
+    else
+      record.flags('0', '0');
     fillTextFields(record, tokensOfRecord(zipf, random));
     fillCodeFields(record, random);
     sink(record);

@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
   const ScrambleKey key = buildScrambleKey();
   bench::generateCatalogue(options, [&](const PlainRecord& record) {
     const auto bytes = record.scrambled(key);
-    records.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    records.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
   });
   std::ofstream stopWords(directory + "/noused.txt", std::ios::binary | std::ios::trunc);
   stopWords << bench::generatedStopWords();

@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
         const httplib::Result result = client.Get(target);
         const Clock::time_point answered = Clock::now();
         if (result && result->status == 200) {
-          tally.latenciesMs.push_back(std::chrono::duration<double, std::milli>(answered - sent).count());
+          tally.latenciesMs.push_back(
+              std::chrono::duration<double, std::milli>(answered - sent).count());
         } else {
           ++tally.errors;
         }
@@ -75,8 +76,10 @@ int main(int argc, char** argv) {
     errors += tally.errors;
   }
   std::sort(all.begin(), all.end());
-  std::printf("requests=%zu errors=%llu per_second=%.1f p50_ms=%.1f p90_ms=%.1f p99_ms=%.1f max_ms=%.1f\n",
-              all.size(), static_cast<unsigned long long>(errors), static_cast<double>(all.size()) / elapsed,
-              percentile(all, 0.50), percentile(all, 0.90), percentile(all, 0.99), all.empty() ? 0.0 : all.back());
+  std::printf(
+      "requests=%zu errors=%llu per_second=%.1f p50_ms=%.1f p90_ms=%.1f p99_ms=%.1f max_ms=%.1f\n",
+      all.size(), static_cast<unsigned long long>(errors),
+      static_cast<double>(all.size()) / elapsed, percentile(all, 0.50), percentile(all, 0.90),
+      percentile(all, 0.99), all.empty() ? 0.0 : all.back());
   return errors == 0 ? 0 : 1;
 }

@@ -68,7 +68,8 @@ std::string opusCode(const std::string& opus) {
 std::string firstYear(const std::string& date) {
   const std::size_t start = date.find_first_of("0123456789");
   if (start == std::string::npos) return "";
-  const std::string digits = date.substr(start, date.find_first_not_of("0123456789", start) - start);
+  const std::string digits =
+      date.substr(start, date.find_first_not_of("0123456789", start) - start);
   return digits.size() == 4 ? digits : firstYear(date.substr(start + digits.size()));
 }
 
@@ -77,8 +78,8 @@ std::string kindFor(const std::string& instrument) {
     const char* word;
     const char* kind;
   };
-  static const Rule kRules[] = {{"Voice", "VO"},     {"Choir", "VO"}, {"Orchestra", "OR"},
-                                {"Guitar", "CH"},    {"Organ", "OG"}, {"Piano", "PF"},
+  static const Rule kRules[] = {{"Voice", "VO"},       {"Choir", "VO"},  {"Orchestra", "OR"},
+                                {"Guitar", "CH"},      {"Organ", "OG"},  {"Piano", "PF"},
                                 {"Harpsichord", "CM"}, {"Violin", "AR"}, {"Cello", "AR"},
                                 {"String", "AR"}};
   for (const Rule& rule : kRules) {

@@ -128,7 +128,8 @@ Status Database::open(const char* path, OpenMode mode) {
 Status Database::putBulk(BulkPairs& pairs) {
   if (pairs.count() == 0) return {};
   DBT unused{};
-  return statusOf(db_->put(db_, nullptr, &pairs.dbt_, &unused, DB_MULTIPLE_KEY), Status::Code::kWriteFailed);
+  return statusOf(db_->put(db_, nullptr, &pairs.dbt_, &unused, DB_MULTIPLE_KEY),
+                  Status::Code::kWriteFailed);
 }
 
 Status Database::get(std::span<const std::uint8_t> key, Item& data) {

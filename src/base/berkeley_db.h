@@ -95,7 +95,9 @@ class Database {
  public:
   Database() = default;
   ~Database();
-  Database(Database&& other) noexcept : db_(other.db_), opened_(other.opened_) { other.db_ = nullptr; }
+  Database(Database&& other) noexcept : db_(other.db_), opened_(other.opened_) {
+    other.db_ = nullptr;
+  }
   // Discards the handle held (as the destructor does), then takes `other`'s.
   Database& operator=(Database&& other) noexcept;
   Database(const Database&) = delete;

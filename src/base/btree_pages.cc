@@ -45,7 +45,8 @@ void BtreePageCheck::feed(std::span<const std::uint8_t> bytes) {
       bytes = bytes.subspan(want);
     } else {
       const std::size_t take = std::min(want - partial_.size(), bytes.size());
-      partial_.insert(partial_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(take));
+      partial_.insert(partial_.end(), bytes.begin(),
+                      bytes.begin() + static_cast<std::ptrdiff_t>(take));
       bytes = bytes.subspan(take);
       if (partial_.size() < want) return;
       page = partial_;
@@ -105,8 +106,7 @@ void BtreePageCheck::checkPage(std::uint32_t number, std::span<const std::uint8_
   links.next = load32(page, kNextPageOffset);
   bool sound = load32(page, kPageNumberOffset) == number;
   switch (links.type) {
-    case kFreePage:
-      break;
+    case kFreePage: break;
     case kInternalPage:
       sound = sound && links.level > kLeafLevel && checkItems(number, page, links);
       break;
@@ -115,10 +115,10 @@ void BtreePageCheck::checkPage(std::uint32_t number, std::span<const std::uint8_
       break;
     case kOverflowPage:
       // The free-offset field counts the bytes the page holds.
-      sound = sound && links.level == 0 && load16(page, kFreeOffsetOffset) <= pageSize_ - kHeaderSize;
+      sound =
+          sound && links.level == 0 && load16(page, kFreeOffsetOffset) <= pageSize_ - kHeaderSize;
       break;
-    default:
-      sound = false;
+    default: sound = false;
   }
   if (!sound) verdict_ = Status::Code::kDamaged;
 }
@@ -142,12 +142,14 @@ bool BtreePageCheck::checkItems(std::uint32_t number, std::span<const std::uint8
       if ((type != kBytesItem && type != kOverflowItem) || at + size > pageSize_) return false;
       const std::uint32_t child = load32(page, at + kInternalItemChildOffset);
       const std::uint8_t childLevel = static_cast<std::uint8_t>(links.level - 1);
-      references_.push_back({child, childLevel == kLeafLevel ? kLeafPage : kInternalPage, childLevel});
+      references_.push_back(
+          {child, childLevel == kLeafLevel ? kLeafPage : kInternalPage, childLevel});
       if (i == 0) pages_[number].firstChild = child;
       pages_[number].lastChild = child;
       if (type == kOverflowItem) {
         references_.push_back(
-            {load32(page, at + kInternalItemHeaderSize + kOverflowReferencePageOffset), kOverflowPage, 0});
+            {load32(page, at + kInternalItemHeaderSize + kOverflowReferencePageOffset),
+             kOverflowPage, 0});
       }
     } else if (type == kBytesItem) {
       if (at + kBytesItemHeaderSize + length > pageSize_) return false;
@@ -224,7 +226,8 @@ Status readCheckedPages(int fd, std::uint64_t size, const PageSink& sink) {
   std::vector<std::uint8_t> piece(kReadPieceBytes);
   std::uint64_t left = size;
   while (left > 0) {
-    const ssize_t n = read(fd, piece.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, piece.size())));
+    const ssize_t n = read(fd, piece.data(),
+                           static_cast<std::size_t>(std::min<std::uint64_t>(left, piece.size())));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return Status::systemFailure(Status::Code::kReadFailed, errno);
     if (n == 0) return Status::failure(Status::Code::kReadFailed);  // the file ended early

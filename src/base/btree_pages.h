@@ -49,11 +49,11 @@ inline constexpr std::uint32_t kForeignTreeFlags = 0x1 | 0x2 | 0x8 | 0x10 | 0x20
 inline constexpr std::size_t kPageNumberOffset = 8;
 inline constexpr std::size_t kPreviousPageOffset = 12;
 inline constexpr std::size_t kNextPageOffset = 16;
-inline constexpr std::size_t kEntriesOffset = 20;    // 16 bits
-inline constexpr std::size_t kFreeOffsetOffset = 22; // 16 bits: where the items begin
+inline constexpr std::size_t kEntriesOffset = 20;     // 16 bits
+inline constexpr std::size_t kFreeOffsetOffset = 22;  // 16 bits: where the items begin
 inline constexpr std::size_t kLevelOffset = 24;
 inline constexpr std::size_t kTypeOffset = 25;
-inline constexpr std::size_t kHeaderSize = 26;       // then one 16-bit item offset per entry
+inline constexpr std::size_t kHeaderSize = 26;  // then one 16-bit item offset per entry
 
 // Page types.
 inline constexpr std::uint8_t kFreePage = 0;
@@ -134,7 +134,7 @@ class BtreePageCheck {
   std::uint64_t bytesFed_ = 0;
   std::uint32_t pagesSeen_ = 0;
   std::vector<std::uint8_t> partial_;  // the start of a page not yet whole
-  std::size_t skipping_ = 0;            // bytes of page 0 still to pass over
+  std::size_t skipping_ = 0;           // bytes of page 0 still to pass over
   std::vector<PageLinks> pages_;
   std::vector<Reference> references_;
 };

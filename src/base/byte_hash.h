@@ -29,7 +29,8 @@ inline std::uint32_t hashBytes(std::string_view bytes) {
     // The last 1-7 bytes, byte by byte: a copy of variable length would be a
     // library call.
     std::uint64_t chunk = 0;
-    for (std::size_t i = 0; i < left; ++i) chunk |= std::uint64_t{static_cast<std::uint8_t>(p[i])} << (8 * i);
+    for (std::size_t i = 0; i < left; ++i)
+      chunk |= std::uint64_t{static_cast<std::uint8_t>(p[i])} << (8 * i);
     mix(chunk);
   }
   hash *= kMultiplier;

@@ -21,10 +21,10 @@ Status CatalogueLock::tryLock(const std::filesystem::path& folder) {
   const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return {};
   int result;
-  while ((result = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-  }
+  while ((result = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {}
   if (result != 0) {
-    const Status status = errno == EWOULDBLOCK ? Status::systemFailure(Status::Code::kBusy, errno) : Status();
+    const Status status =
+        errno == EWOULDBLOCK ? Status::systemFailure(Status::Code::kBusy, errno) : Status();
     close(fd);
     return status;
   }

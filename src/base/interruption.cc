@@ -20,7 +20,8 @@ volatile sig_atomic_t interruption = 0;
 [[noreturn]] void endAtOnce() {
   if (interruption != kReported) {
     // Nothing to be done if the console is gone.
-    [[maybe_unused]] ssize_t ignored = write(STDOUT_FILENO, kInterruptedMessage, std::strlen(kInterruptedMessage));
+    [[maybe_unused]] ssize_t ignored =
+        write(STDOUT_FILENO, kInterruptedMessage, std::strlen(kInterruptedMessage));
     ignored = write(STDOUT_FILENO, "\n", 1);
   }
   _exit(1);

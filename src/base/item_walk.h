@@ -52,8 +52,8 @@ class ItemWalk {
   bdb::Database& database_;
   bdb::Cursor cursor_;
   bdb::BulkItems bulkItems_;
-  bool bulk_ = true;             // steps read many items
-  bool bulkPending_ = false;     // bulkItems_ holds items not yet handed out
+  bool bulk_ = true;          // steps read many items
+  bool bulkPending_ = false;  // bulkItems_ holds items not yet handed out
   bool over_ = false;
   std::uint64_t mostItems_ = 0;  // what the file can hold
   std::uint64_t items_ = 0;

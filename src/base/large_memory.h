@@ -35,7 +35,9 @@ struct LargeAllocator {
   void deallocate(T* p, std::size_t n) noexcept { freeLarge(p, n * sizeof(T)); }
 
   template <typename U>
-  bool operator==(const LargeAllocator<U>&) const { return true; }
+  bool operator==(const LargeAllocator<U>&) const {
+    return true;
+  }
 };
 
 // A block of `size` bytes from allocateLarge, owned until destruction; its
@@ -43,7 +45,8 @@ struct LargeAllocator {
 // Not copyable.
 class LargeBuffer {
  public:
-  explicit LargeBuffer(std::size_t size) : data_(static_cast<unsigned char*>(allocateLarge(size))), size_(size) {}
+  explicit LargeBuffer(std::size_t size)
+      : data_(static_cast<unsigned char*>(allocateLarge(size))), size_(size) {}
   ~LargeBuffer() { freeLarge(data_, size_); }
   LargeBuffer(const LargeBuffer&) = delete;
   LargeBuffer& operator=(const LargeBuffer&) = delete;

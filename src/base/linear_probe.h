@@ -2,9 +2,9 @@
 // of a scan, the terms of one record): open addressing with linear probing.
 //
 // A table is a power-of-two array of slots (a std::vector or std::array of
-// integers); a slot equal to zero is empty, and what any other slot holds (an index, a hash, an offset) is the
-// table's own business. A table keeps at least one slot empty, so that every
-// probe ends; how full it may grow, and how it grows, is up to it.
+// integers); a slot equal to zero is empty, and what any other slot holds (an index, a hash, an
+// offset) is the table's own business. A table keeps at least one slot empty, so that every probe
+// ends; how full it may grow, and how it grows, is up to it.
 #pragma once
 
 #include <cstddef>

@@ -116,13 +116,15 @@ Status ShadowFile::copyOf(const std::filesystem::path& target, ShadowFile& shado
   copy.pending_ = true;
   Status copied = readCheckedPages(source, static_cast<std::uint64_t>(info.st_size),
                                    [&](std::span<const std::uint8_t> bytes) {
-                                     if (stop && *stop) return Status::failure(Status::Code::kWriteFailed);
+                                     if (stop && *stop)
+                                       return Status::failure(Status::Code::kWriteFailed);
                                      return writeAll(destination, bytes);
                                    });
   close(source);
   // A copy that could not be written whole says so before anything the
   // reading found.
-  if (close(destination) != 0 && copied.code() != Status::Code::kWriteFailed) copied = writeFailure();
+  if (close(destination) != 0 && copied.code() != Status::Code::kWriteFailed)
+    copied = writeFailure();
   if (copied.ok()) shadow = std::move(copy);
   return copied;
 }
@@ -163,7 +165,9 @@ Status ShadowFile::commit() {
 }
 
 ShadowCopyInProgress::ShadowCopyInProgress(std::filesystem::path target)
-    : thread_([this, target = std::move(target)] { status_ = ShadowFile::copyOf(target, shadow_, &stop_); }) {}
+    : thread_([this, target = std::move(target)] {
+        status_ = ShadowFile::copyOf(target, shadow_, &stop_);
+      }) {}
 
 ShadowCopyInProgress::~ShadowCopyInProgress() {
   stop_ = true;

@@ -85,7 +85,7 @@ class ShadowFile {
     gid_t group;
   };
   std::optional<Ownership> ownership_;
-  bool pending_ = false;  // a copy exists and is not committed
+  bool pending_ = false;   // a copy exists and is not committed
   std::thread releasing_;  // closes the last descriptor of the replaced file
 };
 

@@ -4,6 +4,8 @@
 
 namespace indicizza {
 
-Status Status::systemFailure(Code code, int error) { return Status(code, error, std::strerror(error)); }
+Status Status::systemFailure(Code code, int error) {
+  return Status(code, error, std::strerror(error));
+}
 
 }  // namespace indicizza

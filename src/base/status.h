@@ -19,9 +19,9 @@ class [[nodiscard]] Status {
  public:
   enum class Code : std::uint8_t {
     kOk,
-    kNotFound,     // a key, an item or a file that is not there
-    kCannotOpen,   // a file that can't be opened: missing, not permitted, or of another kind of file
-    kReadFailed,   // reading failed after the open
+    kNotFound,    // a key, an item or a file that is not there
+    kCannotOpen,  // a file that can't be opened: missing, not permitted, or of another kind of file
+    kReadFailed,  // reading failed after the open
     kWriteFailed,  // writing, putting, syncing, closing or renaming failed
     kNoHandle,     // the library could not make a database handle or a cursor
     kForeign,      // a database file of a kind this program never makes
@@ -55,7 +55,8 @@ class [[nodiscard]] Status {
   const std::string& text() const { return text_; }
 
  private:
-  Status(Code code, int error, std::string text) : code_(code), error_(error), text_(std::move(text)) {}
+  Status(Code code, int error, std::string text)
+      : code_(code), error_(error), text_(std::move(text)) {}
 
   Code code_ = Code::kOk;
   int error_ = 0;

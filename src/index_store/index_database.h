@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <span>
 
 #include "base/berkeley_db.h"
@@ -31,7 +31,8 @@ IndexEntry indexEntryOf(std::span<const std::uint8_t, kStoredEntrySize> stored);
 
 // The fatal message of an index database that the run can't use; removing
 // the file lets the next run build it anew.
-inline constexpr const char* kIndexDatabaseDamaged = "opere.idb danneggiato: rimuoverlo per ricostruirlo";
+inline constexpr const char* kIndexDatabaseDamaged =
+    "opere.idb danneggiato: rimuoverlo per ricostruirlo";
 
 // Looks at the index database at `path` before the run puts anything
 // anywhere: removes the working copy a killed run may have left, and checks
@@ -48,8 +49,8 @@ void checkIndexDatabase(const std::filesystem::path& path = kIndexDatabaseFileNa
 // The working copy of the index database in the making, on a thread of its
 // own while the scan goes on (see ShadowCopyInProgress). Not copyable.
 struct IndexDatabaseCopy {
-  std::filesystem::path target;                   // the file opere.idb names, links followed
-  Status access;                                  // kNotFound, or kCannotOpen when it may not be written
+  std::filesystem::path target;  // the file opere.idb names, links followed
+  Status access;                 // kNotFound, or kCannotOpen when it may not be written
   std::unique_ptr<ShadowCopyInProgress> copying;  // when it exists and may be written
 };
 

@@ -41,7 +41,8 @@ inline bool holdsDigit(std::string_view s) {
 inline constexpr std::array<char, 256> kUpperCase = [] {
   std::array<char, 256> upper{};
   for (int b = 0; b < 256; ++b) {
-    upper[static_cast<std::size_t>(b)] = static_cast<char>(b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b);
+    upper[static_cast<std::size_t>(b)] =
+        static_cast<char>(b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b);
   }
   return upper;
 }();

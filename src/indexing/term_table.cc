@@ -20,7 +20,9 @@ std::uint64_t slotOf(std::uint32_t hash, std::uint32_t offset) {
   return (std::uint64_t{hash} << kHashShift) | (std::uint64_t{offset} + 1);
 }
 
-std::uint32_t offsetOf(std::uint64_t slot) { return static_cast<std::uint32_t>((slot & kOffsetMask) - 1); }
+std::uint32_t offsetOf(std::uint64_t slot) {
+  return static_cast<std::uint32_t>((slot & kOffsetMask) - 1);
+}
 
 std::uint32_t load32(const char* p) {
   std::uint32_t value;
@@ -37,7 +39,9 @@ std::string_view TermTable::textAt(std::uint32_t offset) const {
   return {header + kHeaderBytes, load32(header + kIdBytes)};
 }
 
-TermTable::TermId TermTable::idAt(std::uint32_t offset) const { return load32(arena_.data() + offset); }
+TermTable::TermId TermTable::idAt(std::uint32_t offset) const {
+  return load32(arena_.data() + offset);
+}
 
 TermTable::TermId TermTable::intern(std::string_view term, std::uint32_t hash) {
   const std::size_t i = probeSlot(slots_, hash, [&](std::uint64_t slot) {

@@ -28,7 +28,9 @@ class TermTable {
   // The same with the term's hash already computed (hashBytes). Looking up
   // many terms is faster when their slots are first fetched into the cache
   // (prefetch) and then interned one by one.
-  void prefetch(std::uint32_t hash) const { __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]); }
+  void prefetch(std::uint32_t hash) const {
+    __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+  }
   TermId intern(std::string_view term, std::uint32_t hash);
 
   // The bytes of term `id` (< size()). Valid until the next intern().

@@ -72,7 +72,8 @@ void extractTerms(const DecodedRecord& record, const StopWordSet& stopWords, Ter
 
   for (int field = 1; field <= static_cast<int>(kCodeFieldCount); ++field) {
     std::string_view code = codeField(record, field);
-    const auto separator = std::find_if(code.begin(), code.end(), [](char c) { return isSeparator(c); });
+    const auto separator =
+        std::find_if(code.begin(), code.end(), [](char c) { return isSeparator(c); });
     if (separator != code.begin() && separator != code.end()) {
       code = code.substr(0, static_cast<std::size_t>(separator - code.begin()));
     }

@@ -42,7 +42,8 @@ void WordIndex::add(const TermList& terms, const IndexEntry& entry) {
   if (terms.size() == 0) return;
   noteEntry(entry);
   for (std::size_t i = 0; i < terms.size(); ++i) terms_.prefetch(terms.hash(i));
-  for (std::size_t i = 0; i < terms.size(); ++i) addInterned(terms_.intern(terms[i], terms.hash(i)));
+  for (std::size_t i = 0; i < terms.size(); ++i)
+    addInterned(terms_.intern(terms[i], terms.hash(i)));
 }
 
 void WordIndex::forEachTerm(const TermVisitor& visit) const {
@@ -51,7 +52,8 @@ void WordIndex::forEachTerm(const TermVisitor& visit) const {
   // Where each term's array starts in one array of entry numbers, then the
   // entry numbers dealt out to their terms in order of arrival.
   LargeVector<std::size_t> next(termCount);
-  std::exclusive_scan(termEntryCounts_.begin(), termEntryCounts_.end(), next.begin(), std::size_t{0});
+  std::exclusive_scan(termEntryCounts_.begin(), termEntryCounts_.end(), next.begin(),
+                      std::size_t{0});
   LargeVector<std::uint32_t> entryNumbers(additionTerms_.size());
   for (std::size_t e = 0; e < entries_.size(); ++e) {
     const std::size_t end =

@@ -49,7 +49,8 @@ class WordIndex {
   std::size_t termCount() const { return terms_.size(); }
 
   // Receives one term and its entries; returns false to end the walk.
-  using TermVisitor = std::function<bool(std::string_view term, std::span<const IndexEntry> entries)>;
+  using TermVisitor =
+      std::function<bool(std::string_view term, std::span<const IndexEntry> entries)>;
 
   // Calls `visit(term, entries)` for every term in term order, until it
   // returns false; both views are valid for the call only.

@@ -75,7 +75,8 @@ RecordNumber parseRecordNumber(const RecordNumberBytes& field) {
 
 RecordNumber recordNumberOf(const DecodedRecord& record) {
   RecordNumberBytes field;
-  for (std::size_t i = 0; i < field.size(); ++i) field[i] = byteAt(record, kRecordNumberField.offset + i);
+  for (std::size_t i = 0; i < field.size(); ++i)
+    field[i] = byteAt(record, kRecordNumberField.offset + i);
   return parseRecordNumber(field);
 }
 

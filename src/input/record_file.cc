@@ -32,7 +32,8 @@ Status tryOpenRecordFile(const std::filesystem::path& path, RecordFile& recordFi
   if (!file) return Status::systemFailure(Status::Code::kCannotOpen, errno);
   RecordFile opened(file);
   struct stat info;
-  if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) return Status::failure(Status::Code::kCannotOpen);
+  if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode))
+    return Status::failure(Status::Code::kCannotOpen);
   std::setvbuf(file, nullptr, _IOFBF, kStreamBufferSize);
   recordFile = std::move(opened);
   return {};
@@ -58,14 +59,16 @@ Status readRecords(RecordFile& file, std::span<std::uint8_t> buffer, std::size_t
     const std::size_t n = std::fread(buffer.data() + size, 1, buffer.size() - size, file.stream());
     size += n;
     if (n == 0) {
-      if (std::ferror(file.stream())) return Status::systemFailure(Status::Code::kReadFailed, errno);
+      if (std::ferror(file.stream()))
+        return Status::systemFailure(Status::Code::kReadFailed, errno);
       break;
     }
   }
   return {};
 }
 
-Status readRecord(RecordFile& file, std::span<std::uint8_t, kRecordSize> buffer, ReadOutcome& outcome) {
+Status readRecord(RecordFile& file, std::span<std::uint8_t, kRecordSize> buffer,
+                  ReadOutcome& outcome) {
   std::size_t size = 0;
   Status read = readRecords(file, buffer, size);
   if (size == buffer.size()) {

@@ -66,6 +66,7 @@ Status readRecords(RecordFile& file, std::span<std::uint8_t> buffer, std::size_t
 
 // Reads the next record into `buffer`; `outcome` says what was read. Fails
 // with kReadFailed on a read error (not the end of the file).
-Status readRecord(RecordFile& file, std::span<std::uint8_t, kRecordSize> buffer, ReadOutcome& outcome);
+Status readRecord(RecordFile& file, std::span<std::uint8_t, kRecordSize> buffer,
+                  ReadOutcome& outcome);
 
 }  // namespace indicizza

@@ -22,13 +22,23 @@ struct FieldSpan {
 // Text fields 1-7: the words of the record.
 inline constexpr std::size_t kTextFieldCount = 7;
 inline constexpr std::array<FieldSpan, kTextFieldCount> kTextFields = {{
-    {0, 30}, {30, 30}, {60, 30}, {90, 77}, {398, 30}, {428, 43}, {471, 43},
+    {0, 30},
+    {30, 30},
+    {60, 30},
+    {90, 77},
+    {398, 30},
+    {428, 43},
+    {471, 43},
 }};
 
 // Code fields 1-5: catalogue codes of the record.
 inline constexpr std::size_t kCodeFieldCount = 5;
 inline constexpr std::array<FieldSpan, kCodeFieldCount> kCodeFields = {{
-    {201, 13}, {214, 13}, {227, 13}, {240, 13}, {253, 13},
+    {201, 13},
+    {214, 13},
+    {227, 13},
+    {240, 13},
+    {253, 13},
 }};
 
 // Two flag bytes that together decide the case of the kind code's first byte.

@@ -2,8 +2,8 @@
 // noused.txt.
 #pragma once
 
-#include <filesystem>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>

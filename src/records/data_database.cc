@@ -11,7 +11,8 @@ namespace indicizza {
 RecordKey recordKeyOf(RecordNumber number) {
   const auto bits = static_cast<std::uint32_t>(number);
   RecordKey key;
-  for (std::size_t i = 0; i < kRecordKeySize; ++i) key[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+  for (std::size_t i = 0; i < kRecordKeySize; ++i)
+    key[i] = static_cast<std::uint8_t>(bits >> (8 * i));
   return key;
 }
 
@@ -30,7 +31,8 @@ constexpr const char* kOpenFailed = "opere.ddb open error";
 Status tryOpenDataDatabase(const std::filesystem::path& path, DataDatabase& database) {
   database.target = linkTarget(path);
   removeLeftoverShadow(database.target);
-  if (access(database.target.c_str(), W_OK) != 0) return Status::systemFailure(Status::Code::kCannotOpen, errno);
+  if (access(database.target.c_str(), W_OK) != 0)
+    return Status::systemFailure(Status::Code::kCannotOpen, errno);
   database.copying = std::make_unique<ShadowCopyInProgress>(database.target);
   return {};
 }

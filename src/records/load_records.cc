@@ -40,7 +40,8 @@ std::uint64_t keyBytesOf(PutOrder order) { return order >> kKeyShift; }
 RecordKey keyOfPutOrder(PutOrder order) {
   std::uint64_t keyBytes = keyBytesOf(order);
   RecordKey key;
-  for (std::size_t i = kRecordKeySize; i-- > 0; keyBytes >>= 8) key[i] = static_cast<std::uint8_t>(keyBytes);
+  for (std::size_t i = kRecordKeySize; i-- > 0; keyBytes >>= 8)
+    key[i] = static_cast<std::uint8_t>(keyBytes);
   return key;
 }
 
@@ -94,7 +95,8 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
   // the file fills are ever touched. A pipe fills whole batches too.
   const auto remaining = remainingBytes(file);
   const std::size_t batchRecords =
-      remaining ? std::min<std::uintmax_t>(kLoadBatchRecords, *remaining / kRecordSize + 1) : kLoadBatchRecords;
+      remaining ? std::min<std::uintmax_t>(kLoadBatchRecords, *remaining / kRecordSize + 1)
+                : kLoadBatchRecords;
   const LargeBuffer batch(batchRecords * kRecordSize);
   for (;;) {
     std::size_t size = 0;
@@ -116,8 +118,8 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
 void loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key) {
   ProgressCounter dots(kLoadDotEvery);
   bool shortFinalRecord = false;
-  const Status loaded =
-      tryLoadRecords(file, database, key, [&](std::size_t records) { dots.tick(records); }, shortFinalRecord);
+  const Status loaded = tryLoadRecords(
+      file, database, key, [&](std::size_t records) { dots.tick(records); }, shortFinalRecord);
   // Until the working copy is open, a failure is the copy's.
   if (!loaded.ok() && loaded.code() != Status::Code::kInterrupted && !database.handle.isOpen()) {
     stopOnUnreadyCopy(loaded);

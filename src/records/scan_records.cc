@@ -60,7 +60,8 @@ void scanRecords(DataDatabase& database, const ScrambleKey& key, const RecordHan
       },
       [&](const bdb::Item& itemKey, std::size_t) {
         nextItem();
-        reportLine("Record di lunghezza errata in opere.ddb, chiave " + describeKey(itemKey) + ": ignorato");
+        reportLine("Record di lunghezza errata in opere.ddb, chiave " + describeKey(itemKey) +
+                   ": ignorato");
       });
   switch (scanned.code()) {
     case Status::Code::kOk: break;

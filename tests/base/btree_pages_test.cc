@@ -1,13 +1,14 @@
 // The page check on files the stock utilities make, sound and then damaged
 // the ways a disk, a crash or another program damages them; and the walk's
 // own checks on damage whose links stay sound.
+#include "base/btree_pages.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <functional>
 #include <string>
 
-#include "base/btree_pages.h"
 #include "base/item_walk.h"
 #include "support/btree_damage.h"
 #include "support/btree_files.h"
@@ -22,7 +23,8 @@ using Code = Status::Code;
 // `count` items keyed by little-endian numbers, with data of `dataSize` bytes.
 std::vector<StoredItem> numberedItems(int count, std::size_t dataSize) {
   std::vector<StoredItem> items;
-  for (int i = 0; i < count; ++i) items.emplace_back(testing::recordKey(i), std::string(dataSize, 'a' + i % 26));
+  for (int i = 0; i < count; ++i)
+    items.emplace_back(testing::recordKey(i), std::string(dataSize, 'a' + i % 26));
   return items;
 }
 
@@ -63,20 +65,24 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PageCase{"Empty", [](auto p) { loadDatabase(p, {}); }, none, Code::kOk},
         PageCase{"ThreeLevels", records, none, Code::kOk},
-        PageCase{"SmallPagesAndOverflowData",
-                 [](auto p) { loadDatabase(p, numberedItems(500, 524), "btree", "db_pagesize=512\n"); },
-                 none, Code::kOk},
+        PageCase{
+            "SmallPagesAndOverflowData",
+            [](auto p) { loadDatabase(p, numberedItems(500, 524), "btree", "db_pagesize=512\n"); },
+            none, Code::kOk},
         PageCase{"LargestPagesLongKeysAndLongData",
                  [](auto p) {
                    std::vector<StoredItem> items;
-                   for (int i = 0; i < 200; ++i) items.emplace_back(std::string(20000, 'k') + std::to_string(i + 100), std::string(70000, 'd'));
+                   for (int i = 0; i < 200; ++i)
+                     items.emplace_back(std::string(20000, 'k') + std::to_string(i + 100),
+                                        std::string(70000, 'd'));
                    loadDatabase(p, items, "btree", "db_pagesize=65536\n");
                  },
                  none, Code::kOk},
         PageCase{"LongKeysInInternalPages",
                  [](auto p) {
                    std::vector<StoredItem> items;
-                   for (int i = 0; i < 300; ++i) items.emplace_back(std::string(2000, 'k') + std::to_string(i + 100), "d");
+                   for (int i = 0; i < 300; ++i)
+                     items.emplace_back(std::string(2000, 'k') + std::to_string(i + 100), "d");
                    loadDatabase(p, items);
                  },
                  none, Code::kOk},
@@ -87,8 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"ZeroedInternalPage", records,
                  [](auto p) { zeroPage(p, middle(pagesOfType(p, kInternalPageType))); },
                  Code::kDamaged},
-        PageCase{"ZeroedOverflowPage",
-                 [](auto p) { loadDatabase(p, numberedItems(50, 9000)); },
+        PageCase{"ZeroedOverflowPage", [](auto p) { loadDatabase(p, numberedItems(50, 9000)); },
                  [](auto p) { zeroPage(p, middle(pagesOfType(p, kOverflowPageType))); },
                  Code::kDamaged},
         PageCase{"LeafLinkedToItself", records,
@@ -104,14 +109,17 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  Code::kDamaged},
         PageCase{"HalfItsPages", records,
-                 [](auto p) { std::filesystem::resize_file(p, std::filesystem::file_size(p) / 8192 * 4096); },
+                 [](auto p) {
+                   std::filesystem::resize_file(p, std::filesystem::file_size(p) / 8192 * 4096);
+                 },
                  Code::kDamaged},
-        PageCase{"CutInsideAPage", records, [](auto p) { std::filesystem::resize_file(p, 3 * 4096 + 100); },
-                 Code::kForeign},
-        PageCase{"DuplicateKeys", [](auto p) { loadDatabase(p, numberedItems(10, 8), "btree", "duplicates=1\n"); },
+        PageCase{"CutInsideAPage", records,
+                 [](auto p) { std::filesystem::resize_file(p, 3 * 4096 + 100); }, Code::kForeign},
+        PageCase{"DuplicateKeys",
+                 [](auto p) { loadDatabase(p, numberedItems(10, 8), "btree", "duplicates=1\n"); },
                  none, Code::kForeign},
-        PageCase{"HashDatabase", [](auto p) { loadDatabase(p, numberedItems(10, 8), "hash"); }, none,
-                 Code::kForeign},
+        PageCase{"HashDatabase", [](auto p) { loadDatabase(p, numberedItems(10, 8), "hash"); },
+                 none, Code::kForeign},
         PageCase{"PlainText", [](auto p) { writeFile(p, std::string(8192, 'x')); }, none,
                  Code::kForeign}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -159,7 +167,8 @@ INSTANTIATE_TEST_SUITE_P(
                                  setLinks(p, chain[cut + 1], 0, chain[cut + 2]);
                                },
                                Code::kDamaged},
-                      WalkCase{"KeysOutOfOrder", [](auto p) { swapFirstTwoKeys(p, middle(leafChain(p))); },
+                      WalkCase{"KeysOutOfOrder",
+                               [](auto p) { swapFirstTwoKeys(p, middle(leafChain(p))); },
                                Code::kDamaged}),
     [](const auto& info) { return std::string(info.param.name); });
 

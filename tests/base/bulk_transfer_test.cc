@@ -85,11 +85,11 @@ TEST_P(BulkTransfer, StoresAndReadsBackEveryItemInKeyOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Buffers, BulkTransfer,
-    ::testing::Values(BulkCase{"SmallItems", 256, 0, {1, 7, 0, 30, 30, 30, 30, 30, 12}},
-                      BulkCase{"ItemsLargerThanEitherBuffer", 64, 0, {3, 5000, 10, 70000, 2, 140000, 1}},
-                      BulkCase{"OneHugeItem", 64, 0, {300000}},
-                      BulkCase{"ManyRecordSizedItems", 4096, 0,
-                               std::vector<std::size_t>(300, 524)}),
+    ::testing::Values(
+        BulkCase{"SmallItems", 256, 0, {1, 7, 0, 30, 30, 30, 30, 30, 12}},
+        BulkCase{"ItemsLargerThanEitherBuffer", 64, 0, {3, 5000, 10, 70000, 2, 140000, 1}},
+        BulkCase{"OneHugeItem", 64, 0, {300000}},
+        BulkCase{"ManyRecordSizedItems", 4096, 0, std::vector<std::size_t>(300, 524)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -21,10 +21,22 @@ const std::string kThreeHundred("\x2C\x01\x00\x00", 4);
 
 std::vector<PlainRecord> smallCatalogue() {
   return {
-      PlainRecord().recordNumber(3).kindCode("AB").textField(1, "Sonata in re").codeField(1, "331-A"),
-      PlainRecord().recordNumber(300).kindCode("AB").flags('1', '2').textField(1, "Sonata").textField(
-          4, "L'amore e il tempo"),
-      PlainRecord().recordNumber(1).kindCode("CH").textField(2, "Perch\xE9 no?").codeField(2, "1999"),
+      PlainRecord()
+          .recordNumber(3)
+          .kindCode("AB")
+          .textField(1, "Sonata in re")
+          .codeField(1, "331-A"),
+      PlainRecord()
+          .recordNumber(300)
+          .kindCode("AB")
+          .flags('1', '2')
+          .textField(1, "Sonata")
+          .textField(4, "L'amore e il tempo"),
+      PlainRecord()
+          .recordNumber(1)
+          .kindCode("CH")
+          .textField(2, "Perch\xE9 no?")
+          .codeField(2, "1999"),
   };
 }
 
@@ -91,7 +103,8 @@ TEST(WriteIndex, WritesADotEveryHundredTerms) {
   CatalogueDir dir;
   std::vector<PlainRecord> records;
   for (int i = 0; i < 250; ++i) {
-    const std::string word = {'W', static_cast<char>('A' + i / 26), static_cast<char>('A' + i % 26)};
+    const std::string word = {'W', static_cast<char>('A' + i / 26),
+                              static_cast<char>('A' + i % 26)};
     records.push_back(PlainRecord().recordNumber(i + 1).textField(1, word));
   }
   dir.prepare(records);

@@ -37,10 +37,11 @@ TEST_P(ExtractTerms, GivesWordsThenCodes) {
 INSTANTIATE_TEST_SUITE_P(
     Terms, ExtractTerms,
     ::testing::Values(
-        TermCase{"ApostropheAndStopWords",
-                 PlainRecord().textField(1, "L'AMORE").textField(2, "e il").textField(3, "MOZART W.A."),
-                 "IL\nE\n",
-                 {"L", "AMORE", "MOZART", "W", "A"}},
+        TermCase{
+            "ApostropheAndStopWords",
+            PlainRecord().textField(1, "L'AMORE").textField(2, "e il").textField(3, "MOZART W.A."),
+            "IL\nE\n",
+            {"L", "AMORE", "MOZART", "W", "A"}},
         TermCase{"WordMetTwiceIsReturnedOnce",
                  PlainRecord().textField(1, "Sonata sonata").textField(7, "SONATA, Rondo"),
                  "",
@@ -67,27 +68,38 @@ INSTANTIATE_TEST_SUITE_P(
                  "di\nLA \n",
                  {"DI", "LA"}},
         TermCase{"FieldsAreWordsApartInFieldOrder",
-                 PlainRecord().textField(1, std::string(29, ' ') + "A").textField(2, "B").textField(
-                     5, "QUINTO").textField(6, "SESTO").textField(7, "SETTIMO"),
+                 PlainRecord()
+                     .textField(1, std::string(29, ' ') + "A")
+                     .textField(2, "B")
+                     .textField(5, "QUINTO")
+                     .textField(6, "SESTO")
+                     .textField(7, "SETTIMO"),
                  "",
                  {"A", "B", "QUINTO", "SESTO", "SETTIMO"}},
         TermCase{"BlankRecordGivesNothing", PlainRecord(), "", {}},
-        TermCase{"CodeCutAtFirstSeparator",
-                 PlainRecord().codeField(1, "123-456-78"), "", {"123"}},
+        TermCase{"CodeCutAtFirstSeparator", PlainRecord().codeField(1, "123-456-78"), "", {"123"}},
         TermCase{"CodeOfThirteenDigits",
-                 PlainRecord().codeField(2, "1234567890123"), "", {"1234567890123"}},
-        TermCase{"CodeWithoutDigitGivesNothing",
-                 PlainRecord().codeField(3, "ABCDEFGHIJKLM"), "", {}},
+                 PlainRecord().codeField(2, "1234567890123"),
+                 "",
+                 {"1234567890123"}},
+        TermCase{
+            "CodeWithoutDigitGivesNothing", PlainRecord().codeField(3, "ABCDEFGHIJKLM"), "", {}},
         TermCase{"CodeStartingWithSeparatorTakenWhole",
-                 PlainRecord().codeField(4, " 12-3"), "", {" 12-3        "}},
+                 PlainRecord().codeField(4, " 12-3"),
+                 "",
+                 {" 12-3        "}},
         TermCase{"CodeKeepsCaseAndIgnoresStopWords",
-                 PlainRecord().codeField(1, "bwv1009"), "bwv1009\nBWV1009\n", {"bwv1009"}},
+                 PlainRecord().codeField(1, "bwv1009"),
+                 "bwv1009\nBWV1009\n",
+                 {"bwv1009"}},
         TermCase{"CodeRepeatedInTwoFieldsTwice",
                  PlainRecord().codeField(1, "K331").codeField(4, "K331").textField(1, "Mozart"),
                  "",
                  {"MOZART", "K331", "K331"}},
         TermCase{"CodeAndWordNeverShareAKey",
-                 PlainRecord().textField(1, "K331").codeField(1, "K331"), "", {"K331"}}),
+                 PlainRecord().textField(1, "K331").codeField(1, "K331"),
+                 "",
+                 {"K331"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ExtractTerms, TextEndingEarlyShortensTheFields) {

@@ -16,7 +16,8 @@ using Listing = std::vector<std::pair<std::string, std::vector<IndexEntry>>>;
 Listing listingOf(const WordIndex& index) {
   Listing listing;
   index.forEachTerm([&](std::string_view term, std::span<const IndexEntry> entries) {
-    listing.emplace_back(std::string(term), std::vector<IndexEntry>(entries.begin(), entries.end()));
+    listing.emplace_back(std::string(term),
+                         std::vector<IndexEntry>(entries.begin(), entries.end()));
     return true;
   });
   return listing;
@@ -55,8 +56,13 @@ TEST(IndexRecord, AddsTheRecordEntryUnderEachTerm) {
   const auto add = [&](const PlainRecord& record) {
     indexRecord(DecodedRecord::fromPlain(record.bytes()), stopWords, index, terms);
   };
-  add(PlainRecord().recordNumber(5).kindCode("AB").flags('1', '2').textField(1, "il Tema tema")
-          .codeField(1, "K7").codeField(4, "K7"));
+  add(PlainRecord()
+          .recordNumber(5)
+          .kindCode("AB")
+          .flags('1', '2')
+          .textField(1, "il Tema tema")
+          .codeField(1, "K7")
+          .codeField(4, "K7"));
   add(PlainRecord().recordNumber(9).kindCode("CD").textField(2, "TEMA"));
   add(PlainRecord().recordNumber(11).textField(1, "il 123"));  // yields no term
 

@@ -55,13 +55,12 @@ TEST_P(PinnedScrambling, XorsEachByteWithTheKeyByteOfItsPosition) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scrambling, PinnedScrambling,
-    ::testing::Values(
-        PinnedCase{"ShorterThanTheKey", "ABC", {0xE6, 0x7E, 0x12}},
-        PinnedCase{"TwoKeyLengthsAndFiveBytes",
-                   "ABCDEFGHIJKLMNOPQRSTU",
-                   {0xE6, 0x7E, 0x12, 0xAD, 0x48, 0xC0, 0xB5, 0x03, 0xEE, 0x76, 0x1A,
-                    0xA5, 0x40, 0xC8, 0xBD, 0x1B, 0xF6, 0x6E, 0x02, 0xBD, 0x58}},
-        PinnedCase{"Empty", "", {}}),
+    ::testing::Values(PinnedCase{"ShorterThanTheKey", "ABC", {0xE6, 0x7E, 0x12}},
+                      PinnedCase{"TwoKeyLengthsAndFiveBytes",
+                                 "ABCDEFGHIJKLMNOPQRSTU",
+                                 {0xE6, 0x7E, 0x12, 0xAD, 0x48, 0xC0, 0xB5, 0x03, 0xEE, 0x76, 0x1A,
+                                  0xA5, 0x40, 0xC8, 0xBD, 0x1B, 0xF6, 0x6E, 0x02, 0xBD, 0x58}},
+                      PinnedCase{"Empty", "", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A whole record of blanks: its number's six bytes (from offset 278, key
@@ -76,7 +75,8 @@ TEST(PinnedScrambling, RecordNumberAndLastBytesOfARecord) {
   EXPECT_EQ(recordNumberOf(DecodedRecord::fromScrambled(scrambled, kPinnedKey)), 42);
 
   for (const std::size_t size : {kRecordSize, kStoredRecordSize}) {
-    const DecodedRecord record = DecodedRecord::fromScrambled(std::span(scrambled).first(size), kPinnedKey);
+    const DecodedRecord record =
+        DecodedRecord::fromScrambled(std::span(scrambled).first(size), kPinnedKey);
     const auto plain = record.bytes();
     EXPECT_EQ(std::string(plain.end() - 8, plain.end()), std::string(8, ' ')) << size << " bytes";
   }
@@ -98,15 +98,21 @@ TEST_P(RecordNumberText, ReadsLikeAtoi) {
   EXPECT_EQ(recordNumberOf(decode(record)), GetParam().expected) << "text: " << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Readings, RecordNumberText,
-    ::testing::Values(NumberCase{"001234", 1234}, NumberCase{"12345 ", 12345},
-                      NumberCase{"  12 3", 12}, NumberCase{"-00042", -42},
-                      NumberCase{"+00007", 7}, NumberCase{"      ", 0},
-                      NumberCase{"ABCDEF", 0}, NumberCase{"999999", 999999},
-                      NumberCase{"\t\n\v\f\r7", 7}, NumberCase{"--5   ", 0},
-                      NumberCase{"+ 5   ", 0}, NumberCase{std::string("12\0" "345", 6), 12},
-                      NumberCase{std::string("\0" "12345", 6), 0}));
+INSTANTIATE_TEST_SUITE_P(Readings, RecordNumberText,
+                         ::testing::Values(NumberCase{"001234", 1234}, NumberCase{"12345 ", 12345},
+                                           NumberCase{"  12 3", 12}, NumberCase{"-00042", -42},
+                                           NumberCase{"+00007", 7}, NumberCase{"      ", 0},
+                                           NumberCase{"ABCDEF", 0}, NumberCase{"999999", 999999},
+                                           NumberCase{"\t\n\v\f\r7", 7}, NumberCase{"--5   ", 0},
+                                           NumberCase{"+ 5   ", 0},
+                                           NumberCase{std::string("12\0"
+                                                                  "345",
+                                                                  6),
+                                                      12},
+                                           NumberCase{std::string("\0"
+                                                                  "12345",
+                                                                  6),
+                                                      0}));
 
 TEST(RecordNumber, DoesNotReadBeyondTheSixBytes) {
   PlainRecord record;
@@ -128,7 +134,8 @@ class KindCodeRule : public ::testing::TestWithParam<KindCase> {};
 
 TEST_P(KindCodeRule, CopiesThenAdjusts) {
   PlainRecord record;
-  record.bytesAt(kKindCodeField.offset, GetParam().copied).flags(GetParam().flagA, GetParam().flagB);
+  record.bytesAt(kKindCodeField.offset, GetParam().copied)
+      .flags(GetParam().flagA, GetParam().flagB);
   const KindCode code = kindCodeOf(decode(record));
   EXPECT_EQ(std::string(code.bytes.begin(), code.bytes.end()), GetParam().expected);
 }
@@ -138,7 +145,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(KindCase{"AB", '1', '2', "aB"}, KindCase{"AB", '2', '1', "aB"},
                       KindCase{"7B", '2', '1', "7B"}, KindCase{"AB", '1', '1', "AB"},
                       KindCase{"AB", '2', '2', "AB"}, KindCase{"AB", ' ', ' ', "AB"},
-                      KindCase{"ab", '1', '2', "ab"}, KindCase{"\xC9" "B", '1', '2', "\xC9" "B"},
+                      KindCase{"ab", '1', '2', "ab"},
+                      KindCase{"\xC9"
+                               "B",
+                               '1', '2',
+                               "\xC9"
+                               "B"},
                       KindCase{"ZZ", '1', '2', "zZ"},
                       KindCase{std::string("A\0", 2), ' ', ' ', std::string("A\0", 2)},
                       KindCase{std::string("\0B", 2), ' ', ' ', std::string("\0\0", 2)},
@@ -146,7 +158,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(TextReadings, FieldsSitAtTheirOffsets) {
   PlainRecord record;
-  record.textField(1, "UNO").textField(4, "QUATTRO").textField(7, "SETTE").codeField(1, "123-456-78");
+  record.textField(1, "UNO")
+      .textField(4, "QUATTRO")
+      .textField(7, "SETTE")
+      .codeField(1, "123-456-78");
   const DecodedRecord decoded = decode(record);
   EXPECT_EQ(textField(decoded, 1), "UNO" + std::string(27, ' '));
   EXPECT_EQ(textField(decoded, 4), "QUATTRO" + std::string(70, ' '));

@@ -38,14 +38,17 @@ INSTANTIATE_TEST_SUITE_P(
         LineRuleCase{"BlanksKept", "DI \n DI\n", {"DI ", " DI", ""}},
         LineRuleCase{"CaseKept", "il\nIL", {"il", "IL"}},
         LineRuleCase{"DuplicatesCollapse", "IL\nIL\nIL", {"IL"}},
-        LineRuleCase{"CtrlZEndsInput", "IL\nLA\x1A" "DI\nXX\n", {"IL", "LA"}},
+        LineRuleCase{"CtrlZEndsInput",
+                     "IL\nLA\x1A"
+                     "DI\nXX\n",
+                     {"IL", "LA"}},
         LineRuleCase{"CtrlZRightAfterLineFeed", "IL\n\x1A", {"IL", ""}},
         LineRuleCase{"ZeroByteEndsWord", std::string("AB\0CD\nEF", 8), {"AB", "EF"}},
         LineRuleCase{"ZeroByteFirstGivesEmpty", std::string("\0X\nEF", 5), {"", "EF"}},
         LineRuleCase{"EmptyLinesGiveEmptyString", "\n\nA", {"", "A"}},
         LineRuleCase{"HighBytesKept", "PERCH\xC9\n", {"PERCH\xC9", ""}},
-        LineRuleCase{"LongLineTakenWhole", std::string(300, 'X') + "\nY",
-                     {std::string(300, 'X'), "Y"}}),
+        LineRuleCase{
+            "LongLineTakenWhole", std::string(300, 'X') + "\nY", {std::string(300, 'X'), "Y"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StopWordSet, ComparesExactBytes) {

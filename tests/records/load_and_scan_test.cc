@@ -85,8 +85,8 @@ TEST(LoadAndScan, ShortFinalRecordIsReportedAndDropped) {
   testing::writeFile(dir / "opere.cry", content);  // 1051 bytes
 
   const auto run = dir.run();
-  EXPECT_EQ(run.output,
-            "Inizio scansione\nRecord con lunghezza diversa da quella stabilita\n\n\n" + kWritePhase);
+  EXPECT_EQ(run.output, "Inizio scansione\nRecord con lunghezza diversa da quella stabilita\n\n\n" +
+                            kWritePhase);
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(dir.dataItems().size(), 2u);
 }
@@ -122,8 +122,8 @@ TEST(LoadAndScan, ItemsOfAnotherSizeAreReportedAndSkipped) {
   const std::string skipped9 = "Record di lunghezza errata in opere.ddb, chiave 9: ignorato\n";
   const std::string skippedShortKey =
       "Record di lunghezza errata in opere.ddb, chiave 0x0102: ignorato\n";
-  EXPECT_EQ(run.output, "Inizio scansione\n\n" + skippedShortKey + skipped7 + skipped9 +
-                            ".\n" + kWritePhase);
+  EXPECT_EQ(run.output,
+            "Inizio scansione\n\n" + skippedShortKey + skipped7 + skipped9 + ".\n" + kWritePhase);
 }
 
 // Only whole records count towards the scan dots: the odd items are told
@@ -146,16 +146,19 @@ TEST_P(OddItems, AreNoScanDots) {
   std::string reports;
   for (int i = 1; i <= GetParam().oddItems; ++i) {
     items.push_back({recordKey(i), std::string(100, 'x')});
-    reports += "Record di lunghezza errata in opere.ddb, chiave " + std::to_string(i) + ": ignorato\n";
+    reports +=
+        "Record di lunghezza errata in opere.ddb, chiave " + std::to_string(i) + ": ignorato\n";
   }
-  for (const auto& record : numberedRecords(4, GetParam().records)) items.push_back(storedItemOf(record));
+  for (const auto& record : numberedRecords(4, GetParam().records))
+    items.push_back(storedItemOf(record));
   dir.stopWords("");
   dir.dataDatabase(items);
   dir.records({});
 
   const auto run = dir.run();
   EXPECT_EQ(run.exitStatus, 0);
-  EXPECT_EQ(run.output, "Inizio scansione\n\n" + reports + GetParam().scanDots + "\n" + kWritePhase);
+  EXPECT_EQ(run.output,
+            "Inizio scansione\n\n" + reports + GetParam().scanDots + "\n" + kWritePhase);
 }
 
 INSTANTIATE_TEST_SUITE_P(LoadAndScan, OddItems,
@@ -194,12 +197,12 @@ TEST_P(DataDatabaseFailures, StopWithTheirMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     LoadAndScan, DataDatabaseFailures,
-    ::testing::Values(
-        FatalCase{"Empty", "empty", "Inizio scansione\nErrore costruzione DB\n"},
-        FatalCase{"Missing", "missing", "Inizio scansione\nopere.ddb open error\n"},
-        FatalCase{"HashDatabase", "hash", "Inizio scansione\nopere.ddb open error\n"},
-        FatalCase{"NotADatabase", "text", "Inizio scansione\nopere.ddb open error\n"},
-        FatalCase{"Directory", "directory", "Inizio scansione\nopere.ddb open error\n"}),
+    ::testing::Values(FatalCase{"Empty", "empty", "Inizio scansione\nErrore costruzione DB\n"},
+                      FatalCase{"Missing", "missing", "Inizio scansione\nopere.ddb open error\n"},
+                      FatalCase{"HashDatabase", "hash", "Inizio scansione\nopere.ddb open error\n"},
+                      FatalCase{"NotADatabase", "text", "Inizio scansione\nopere.ddb open error\n"},
+                      FatalCase{"Directory", "directory",
+                                "Inizio scansione\nopere.ddb open error\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

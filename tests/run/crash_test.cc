@@ -41,12 +41,14 @@ TEST_P(Crash, LeavesEachFileWholeAndTheNextRunFinishes) {
     kill.delay = std::chrono::milliseconds(
         static_cast<long>(GetParam().share * static_cast<double>(states().duration().count())));
   } else {
-    kill.marker = transcript.substr(0, static_cast<std::size_t>(GetParam().share * static_cast<double>(transcript.size())));
+    kill.marker = transcript.substr(
+        0, static_cast<std::size_t>(GetParam().share * static_cast<double>(transcript.size())));
     if (kill.marker.size() < 17) kill.marker = "Inizio scansione\n";
   }
   const auto run = testing::runIndexer(dir.path(), kill);
   EXPECT_TRUE(run.exitStatus == 128 + SIGKILL || (run.exitStatus == 0 && run.output == transcript))
-      << run.exitStatus << "\n" << run.output;
+      << run.exitStatus << "\n"
+      << run.output;
   std::string data;
   std::string index;
   states().expectWholeStates(dir.path(), data, index);

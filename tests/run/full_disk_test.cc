@@ -28,7 +28,8 @@ using testing::SmallDisk;
 // the library maps small files into memory, and touching a hole of a full
 // tmpfs that way raises SIGBUS in the reader.
 void copyOff(const SmallDisk& disk, const std::filesystem::path& to, const char* name) {
-  if (std::filesystem::exists(disk / name)) testing::writeFile(to / name, testing::readFile(disk / name));
+  if (std::filesystem::exists(disk / name))
+    testing::writeFile(to / name, testing::readFile(disk / name));
 }
 
 // The fatal message a run ended with (its last line), or "Fine scansione".
@@ -36,7 +37,8 @@ std::string lastLine(const std::string& output) {
   const std::size_t end = output.size() - (output.ends_with('\n') ? 1 : 0);
   const std::size_t begin = output.find_last_of('\n', end - 1);
   std::string line = output.substr(begin == std::string::npos ? 0 : begin + 1, end - (begin + 1));
-  return line.substr(line.find_first_not_of('.') == std::string::npos ? line.size() : line.find_first_not_of('.'));
+  return line.substr(
+      line.find_first_not_of('.') == std::string::npos ? line.size() : line.find_first_not_of('.'));
 }
 
 struct FullDiskCase {
@@ -62,8 +64,8 @@ TEST_P(FullDisk, StopsWithTheFilesWholeAtEveryFillLevel) {
   std::set<std::string> seen;
   for (int level = 0; level <= kLevels; ++level) {
     // From the earlier files alone to room for `room` times as much.
-    const auto kilobytes =
-        static_cast<int>((earlierBytes + earlierBytes * (c.room - 1) * level / kLevels) / 1024 + 16);
+    const auto kilobytes = static_cast<int>(
+        (earlierBytes + earlierBytes * (c.room - 1) * level / kLevels) / 1024 + 16);
     ScratchDir after;
     testing::ProgramRun run;
     {
@@ -101,15 +103,28 @@ TEST_P(FullDisk, StopsWithTheFilesWholeAtEveryFillLevel) {
 // copies of opere.ddb: that is when the disk is fullest.
 INSTANTIATE_TEST_SUITE_P(
     Run, FullDisk,
-    ::testing::Values(FullDiskCase{"BeyondTheCache", 1000, 2000, false, 3,
-                                   {"Errore copia opere.ddb", "put error", "Errore chiusura opere.ddb",
-                                    "Errore copia opere.idb", "Fine scansione"}},
-                      FullDiskCase{"WithinTheCache", 200, 300, false, 3,
+    ::testing::Values(FullDiskCase{"BeyondTheCache",
+                                   1000,
+                                   2000,
+                                   false,
+                                   3,
+                                   {"Errore copia opere.ddb", "put error",
+                                    "Errore chiusura opere.ddb", "Errore copia opere.idb",
+                                    "Fine scansione"}},
+                      FullDiskCase{"WithinTheCache",
+                                   200,
+                                   300,
+                                   false,
+                                   3,
                                    {"Errore copia opere.ddb", "Errore chiusura opere.ddb",
                                     "Errore copia opere.idb", "Fine scansione"}},
-                      FullDiskCase{"IndexOnItsOwnDisk", 600, 1200, true, 5,
-                                   {"Errore copia opere.idb", "put error", "Errore chiusura opere.idb",
-                                    "Fine scansione"}}),
+                      FullDiskCase{"IndexOnItsOwnDisk",
+                                   600,
+                                   1200,
+                                   true,
+                                   5,
+                                   {"Errore copia opere.idb", "put error",
+                                    "Errore chiusura opere.idb", "Fine scansione"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,9 +1,8 @@
 // Hostile input files, end to end: each case damages or replaces one file of
 // an otherwise good catalogue, runs the real indexer and checks the whole
 // transcript, the exit status and, where it matters, what the files hold.
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -27,8 +26,11 @@ const std::string kWritePhaseOpenError = "Creazione db indice\nOpen error\n";
 
 // A catalogue of one record with the words SONATA, AAAB, ZZZZ, IL and A.
 PlainRecord wordRecord() {
-  return PlainRecord().recordNumber(1).kindCode("AB").textField(1, "A IL SONATA").textField(
-      2, "AAAB ZZZZ");
+  return PlainRecord()
+      .recordNumber(1)
+      .kindCode("AB")
+      .textField(1, "A IL SONATA")
+      .textField(2, "AAAB ZZZZ");
 }
 
 // The terms of the index database, in key order.
@@ -41,7 +43,8 @@ std::vector<std::string> indexTerms(const CatalogueDir& dir) {
 // Four-letter upper-case word number `n`: AAAA, AAAB, ..., ZZZZ.
 std::string fourLetterWord(int n) {
   std::string word(4, 'A');
-  for (int i = 3; i >= 0; --i, n /= 26) word[static_cast<std::size_t>(i)] = static_cast<char>('A' + n % 26);
+  for (int i = 3; i >= 0; --i, n /= 26)
+    word[static_cast<std::size_t>(i)] = static_cast<char>('A' + n % 26);
   return word;
 }
 
@@ -111,22 +114,21 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_TRUE(d.dataItems().empty());
                       EXPECT_FALSE(std::filesystem::exists(d / "opere.idb"));
                     }},
-        HostileCase{"OneByteShortOfARecord",
-                    [](CatalogueDir& d) {
-                      writeFile(d / "opere.cry", std::string(kRecordSize - 1, 'X'));
-                    },
-                    "Inizio scansione\n" + kShortRecord + "Errore costruzione DB\n", 1,
-                    [](const CatalogueDir& d) { EXPECT_TRUE(d.dataItems().empty()); }},
-        HostileCase{"OneRecordOfZeroBytes",
-                    [](CatalogueDir& d) { writeFile(d / "opere.cry", std::string(kRecordSize, '\0')); },
-                    "Inizio scansione" + kEmptyRunEnd, 0,
-                    [](const CatalogueDir& d) { checkSingleRecordOfBytes(d, '\0'); }},
-        HostileCase{"OneRecordOfFFBytes",
-                    [](CatalogueDir& d) {
-                      writeFile(d / "opere.cry", std::string(kRecordSize, '\xFF'));
-                    },
-                    "Inizio scansione" + kEmptyRunEnd, 0,
-                    [](const CatalogueDir& d) { checkSingleRecordOfBytes(d, '\xFF'); }},
+        HostileCase{
+            "OneByteShortOfARecord",
+            [](CatalogueDir& d) { writeFile(d / "opere.cry", std::string(kRecordSize - 1, 'X')); },
+            "Inizio scansione\n" + kShortRecord + "Errore costruzione DB\n", 1,
+            [](const CatalogueDir& d) { EXPECT_TRUE(d.dataItems().empty()); }},
+        HostileCase{
+            "OneRecordOfZeroBytes",
+            [](CatalogueDir& d) { writeFile(d / "opere.cry", std::string(kRecordSize, '\0')); },
+            "Inizio scansione" + kEmptyRunEnd, 0,
+            [](const CatalogueDir& d) { checkSingleRecordOfBytes(d, '\0'); }},
+        HostileCase{
+            "OneRecordOfFFBytes",
+            [](CatalogueDir& d) { writeFile(d / "opere.cry", std::string(kRecordSize, '\xFF')); },
+            "Inizio scansione" + kEmptyRunEnd, 0,
+            [](const CatalogueDir& d) { checkSingleRecordOfBytes(d, '\xFF'); }},
         HostileCase{"Directory",
                     [](CatalogueDir& d) {
                       std::filesystem::remove(d / "opere.cry");
@@ -139,31 +141,31 @@ INSTANTIATE_TEST_SUITE_P(
     StopWordFile, HostileFiles,
     ::testing::Values(
         // AAAA to FRYD: AAAB stops its word, ZZZZ is not in the list.
-        HostileCase{"HundredThousandLines",
-                    [](CatalogueDir& d) {
-                      std::string words;
-                      for (int n = 0; n < 100000; ++n) words += fourLetterWord(n) + "\n";
-                      d.stopWords(words);
-                    },
-                    "Inizio scansione" + kEmptyRunEnd, 0,
-                    [](const CatalogueDir& d) {
-                      EXPECT_EQ(indexTerms(d),
-                                (std::vector<std::string>{"A", "IL", "SONATA", "ZZZZ"}));
-                    }},
+        HostileCase{
+            "HundredThousandLines",
+            [](CatalogueDir& d) {
+              std::string words;
+              for (int n = 0; n < 100000; ++n) words += fourLetterWord(n) + "\n";
+              d.stopWords(words);
+            },
+            "Inizio scansione" + kEmptyRunEnd, 0,
+            [](const CatalogueDir& d) {
+              EXPECT_EQ(indexTerms(d), (std::vector<std::string>{"A", "IL", "SONATA", "ZZZZ"}));
+            }},
         // A line far beyond any word is taken whole and stops nothing; the
         // line after it still counts.
-        HostileCase{"OneMegabyteLine",
-                    [](CatalogueDir& d) { d.stopWords(std::string(1 << 20, 'A') + "\nIL\n"); },
-                    "Inizio scansione" + kEmptyRunEnd, 0,
-                    [](const CatalogueDir& d) {
-                      EXPECT_EQ(indexTerms(d),
-                                (std::vector<std::string>{"A", "AAAB", "SONATA", "ZZZZ"}));
-                    }},
+        HostileCase{
+            "OneMegabyteLine",
+            [](CatalogueDir& d) { d.stopWords(std::string(1 << 20, 'A') + "\nIL\n"); },
+            "Inizio scansione" + kEmptyRunEnd, 0,
+            [](const CatalogueDir& d) {
+              EXPECT_EQ(indexTerms(d), (std::vector<std::string>{"A", "AAAB", "SONATA", "ZZZZ"}));
+            }},
         HostileCase{"ZeroBytesOnly", [](CatalogueDir& d) { d.stopWords(std::string(4096, '\0')); },
                     "Inizio scansione" + kEmptyRunEnd, 0,
                     [](const CatalogueDir& d) {
-                      EXPECT_EQ(indexTerms(d), (std::vector<std::string>{"A", "AAAB", "IL",
-                                                                         "SONATA", "ZZZZ"}));
+                      EXPECT_EQ(indexTerms(d),
+                                (std::vector<std::string>{"A", "AAAB", "IL", "SONATA", "ZZZZ"}));
                     }},
         HostileCase{"Directory",
                     [](CatalogueDir& d) {
@@ -175,44 +177,44 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     DataDatabase, HostileFiles,
-    ::testing::Values(
-        HostileCase{"HalfItsPagesAndNoRecordToLoad",
-                    [](CatalogueDir& d) {
-                      cutDataDatabase(d, halfItsPages);
-                      d.records({});
-                    },
-                    "Inizio scansione\nErrore lettura opere.ddb\n", 1},
-        // The missing pages are noticed before any record is stored.
-        HostileCase{"HalfItsPagesAndItsRecordsToLoad",
-                    [](CatalogueDir& d) {
-                      cutDataDatabase(d, halfItsPages);
-                      d.records(numberedRecords(1, 300));
-                    },
-                    "Inizio scansione\nErrore lettura opere.ddb\n", 1},
-        HostileCase{"OnlyItsMetadataPage",
-                    [](CatalogueDir& d) {
-                      cutDataDatabase(d, onlyTheMetadataPage);
-                      d.records({});
-                    },
-                    "Inizio scansione\nErrore lettura opere.ddb\n", 1},
-        HostileCase{"CutInsideAPage",
-                    [](CatalogueDir& d) { cutDataDatabase(d, insideTheFourthPage); },
-                    "Inizio scansione\nopere.ddb open error\n", 1},
-        // Zero-length keys and data are legal B-tree items; neither is a
-        // record.
-        HostileCase{"ItemsOfZeroBytes",
-                    [](CatalogueDir& d) {
-                      d.dataDatabase({{"", ""}, {recordKey(5), ""}});
-                      d.records({PlainRecord().recordNumber(3).textField(1, "SONATA")});
-                    },
-                    "Inizio scansione\n\n"
-                    "Record di lunghezza errata in opere.ddb, chiave 0x: ignorato\n"
-                    "Record di lunghezza errata in opere.ddb, chiave 5: ignorato\n"
-                    "\nCreazione db indice\n\nFine scansione\n",
-                    0,
-                    [](const CatalogueDir& d) {
-                      EXPECT_EQ(indexTerms(d), std::vector<std::string>{"SONATA"});
-                    }}),
+    ::testing::Values(HostileCase{"HalfItsPagesAndNoRecordToLoad",
+                                  [](CatalogueDir& d) {
+                                    cutDataDatabase(d, halfItsPages);
+                                    d.records({});
+                                  },
+                                  "Inizio scansione\nErrore lettura opere.ddb\n", 1},
+                      // The missing pages are noticed before any record is stored.
+                      HostileCase{"HalfItsPagesAndItsRecordsToLoad",
+                                  [](CatalogueDir& d) {
+                                    cutDataDatabase(d, halfItsPages);
+                                    d.records(numberedRecords(1, 300));
+                                  },
+                                  "Inizio scansione\nErrore lettura opere.ddb\n", 1},
+                      HostileCase{"OnlyItsMetadataPage",
+                                  [](CatalogueDir& d) {
+                                    cutDataDatabase(d, onlyTheMetadataPage);
+                                    d.records({});
+                                  },
+                                  "Inizio scansione\nErrore lettura opere.ddb\n", 1},
+                      HostileCase{"CutInsideAPage",
+                                  [](CatalogueDir& d) { cutDataDatabase(d, insideTheFourthPage); },
+                                  "Inizio scansione\nopere.ddb open error\n", 1},
+                      // Zero-length keys and data are legal B-tree items; neither is a
+                      // record.
+                      HostileCase{"ItemsOfZeroBytes",
+                                  [](CatalogueDir& d) {
+                                    d.dataDatabase({{"", ""}, {recordKey(5), ""}});
+                                    d.records(
+                                        {PlainRecord().recordNumber(3).textField(1, "SONATA")});
+                                  },
+                                  "Inizio scansione\n\n"
+                                  "Record di lunghezza errata in opere.ddb, chiave 0x: ignorato\n"
+                                  "Record di lunghezza errata in opere.ddb, chiave 5: ignorato\n"
+                                  "\nCreazione db indice\n\nFine scansione\n",
+                                  0,
+                                  [](const CatalogueDir& d) {
+                                    EXPECT_EQ(indexTerms(d), std::vector<std::string>{"SONATA"});
+                                  }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -255,12 +257,13 @@ const std::string kDataDamaged = "Inizio scansione\nErrore lettura opere.ddb\n";
 INSTANTIATE_TEST_SUITE_P(
     DamagedDatabases, HostileFiles,
     ::testing::Values(
-        HostileCase{"ZeroedFirstLeaf",
-                    damagedData([](const auto& p) { testing::zeroPage(p, testing::leafChain(p).front()); }),
+        HostileCase{"ZeroedFirstLeaf", damagedData([](const auto& p) {
+                      testing::zeroPage(p, testing::leafChain(p).front());
+                    }),
                     kDataDamaged, 1, dataUntouched},
-        HostileCase{"ZeroedInternalPage",
-                    damagedData([](const auto& p) {
-                      testing::zeroPage(p, testing::pagesOfType(p, testing::kInternalPageType).back());
+        HostileCase{"ZeroedInternalPage", damagedData([](const auto& p) {
+                      testing::zeroPage(p,
+                                        testing::pagesOfType(p, testing::kInternalPageType).back());
                     }),
                     kDataDamaged, 1, dataUntouched},
         HostileCase{"LeafLinkedToItself", damagedData([](const auto& p) {
@@ -279,7 +282,8 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"ZeroedLeafOfTheIndex",
                     [](CatalogueDir& d) {
                       std::vector<StoredItem> terms;
-                      for (int n = 0; n < 3000; ++n) terms.emplace_back(fourLetterWord(n), std::string(8, '\0'));
+                      for (int n = 0; n < 3000; ++n)
+                        terms.emplace_back(fourLetterWord(n), std::string(8, '\0'));
                       testing::loadDatabase(d / "opere.idb", terms);
                       testing::zeroPage(d / "opere.idb", middleLeaf(d / "opere.idb"));
                     },
@@ -295,7 +299,8 @@ INSTANTIATE_TEST_SUITE_P(
                     [](const CatalogueDir& d) {
                       EXPECT_FALSE(std::filesystem::exists(d / "opere.ddb.nuovo"));
                       EXPECT_FALSE(std::filesystem::exists(d / "opere.idb.nuovo"));
-                      EXPECT_EQ(indexTerms(d), (std::vector<std::string>{"A", "AAAB", "IL", "SONATA", "ZZZZ"}));
+                      EXPECT_EQ(indexTerms(d),
+                                (std::vector<std::string>{"A", "AAAB", "IL", "SONATA", "ZZZZ"}));
                     }},
         // Links are followed: the file they reach is replaced, keeping its
         // mode, and the link stays.
@@ -303,7 +308,8 @@ INSTANTIATE_TEST_SUITE_P(
                     [](CatalogueDir& d) {
                       std::filesystem::create_directory(d / "altrove");
                       std::filesystem::rename(d / "opere.ddb", d / "altrove/dati.ddb");
-                      std::filesystem::permissions(d / "altrove/dati.ddb", std::filesystem::perms(0640));
+                      std::filesystem::permissions(d / "altrove/dati.ddb",
+                                                   std::filesystem::perms(0640));
                       std::filesystem::create_symlink("altrove/dati.ddb", d / "opere.ddb");
                       std::filesystem::create_symlink("altrove/indice.idb", d / "opere.idb");
                     },
@@ -311,7 +317,8 @@ INSTANTIATE_TEST_SUITE_P(
                     [](const CatalogueDir& d) {
                       EXPECT_TRUE(std::filesystem::is_symlink(d / "opere.ddb"));
                       EXPECT_TRUE(std::filesystem::is_symlink(d / "opere.idb"));
-                      EXPECT_EQ(std::filesystem::status(d / "opere.ddb").permissions(), std::filesystem::perms(0640));
+                      EXPECT_EQ(std::filesystem::status(d / "opere.ddb").permissions(),
+                                std::filesystem::perms(0640));
                       EXPECT_EQ(d.dataItems(), std::vector<StoredItem>{storedItemOf(wordRecord())});
                       EXPECT_EQ(indexTerms(d).size(), 5u);
                     }}),

@@ -55,7 +55,8 @@ TEST_P(ReadErrors, StopWithTheReadMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Indicizza, ReadErrors,
-    ::testing::Values(ReadErrorCase{"StopWords", "noused.txt", "Errore durante la lettura di noused.txt\n"},
+    ::testing::Values(ReadErrorCase{"StopWords", "noused.txt",
+                                    "Errore durante la lettura di noused.txt\n"},
                       ReadErrorCase{"Records", "opere.cry",
                                     "Inizio scansione\nErrore durante la lettura di opere.cry\n"}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -154,9 +154,9 @@ TEST(Interruption, ASecondSignalEndsTheRunAtOnce) {
 // on the files to finish, and the exit status to tell how it ended.
 TEST(Interruption, AClosedConsoleDoesNotStopTheRun) {
   InterruptedCatalogue dir;
-  const auto run = testing::runProgram(
-      "/bin/bash", dir.path(),
-      {"-c", "set -o pipefail; \"$0\" | head -c 20 >/dev/null", testing::indexerExecutable().string()});
+  const auto run = testing::runProgram("/bin/bash", dir.path(),
+                                       {"-c", "set -o pipefail; \"$0\" | head -c 20 >/dev/null",
+                                        testing::indexerExecutable().string()});
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_TRUE(testing::verifyDatabase(dir / "opere.idb"));
   EXPECT_EQ(dir.dataItems().size(), dir.itemsAfterARun());

@@ -35,12 +35,16 @@ struct Field {
   std::size_t offset;
   std::size_t length;
 };
-constexpr std::array<Field, 7> kTextFields = {{{0, 30}, {30, 30}, {60, 30}, {90, 77}, {398, 30}, {428, 43}, {471, 43}}};
-constexpr std::array<Field, 5> kCodeFields = {{{201, 13}, {214, 13}, {227, 13}, {240, 13}, {253, 13}}};
+constexpr std::array<Field, 7> kTextFields = {
+    {{0, 30}, {30, 30}, {60, 30}, {90, 77}, {398, 30}, {428, 43}, {471, 43}}};
+constexpr std::array<Field, 5> kCodeFields = {
+    {{201, 13}, {214, 13}, {227, 13}, {240, 13}, {253, 13}}};
 constexpr std::string_view kSeparators = " \t\",.;:-+!%&/?()[]'";
 
 bool isSeparator(char c) { return kSeparators.find(c) != std::string_view::npos; }
-bool holdsDigit(std::string_view s) { return s.find_first_of("0123456789") != std::string_view::npos; }
+bool holdsDigit(std::string_view s) {
+  return s.find_first_of("0123456789") != std::string_view::npos;
+}
 
 // Stop words: one per line; a line feed ends a line, a carriage return just
 // before it goes with it; Ctrl-Z ends the file; a zero byte ends a word.
@@ -50,7 +54,8 @@ std::set<std::string> stopWords(std::string content) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t end = content.find('\n', start);
-    std::string line = content.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string line =
+        content.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (end != std::string::npos && !line.empty() && line.back() == '\r') line.pop_back();
     words.insert(line.substr(0, line.find('\0')));
     if (end == std::string::npos) return words;
@@ -61,7 +66,8 @@ std::set<std::string> stopWords(std::string content) {
 // The plain bytes of stored (or file) bytes: byte i XOR key byte i mod 8.
 std::string plainOf(const std::string& scrambled, const ScrambleKey& key) {
   std::string plain = scrambled;
-  for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<char>(plain[i] ^ key.bytes[i % 8]);
+  for (std::size_t i = 0; i < plain.size(); ++i)
+    plain[i] = static_cast<char>(plain[i] ^ key.bytes[i % 8]);
   return plain;
 }
 
@@ -82,14 +88,17 @@ std::string entry(const std::string& plain) {
   char kind0 = plain[266];
   const char kind1 = kind0 == '\0' ? '\0' : plain[267];
   const std::string flags = {plain[183], plain[297]};
-  if ((flags == "12" || flags == "21") && kind0 >= 'A' && kind0 <= 'Z') kind0 = static_cast<char>(kind0 - 'A' + 'a');
+  if ((flags == "12" || flags == "21") && kind0 >= 'A' && kind0 <= 'Z')
+    kind0 = static_cast<char>(kind0 - 'A' + 'a');
   return littleEndian(recordNumber(plain)) + kind0 + kind1 + std::string(2, '\0');
 }
 
 // The record's terms: the words of its text fields, then its codes.
 std::vector<std::string> terms(const std::string& plain, const std::set<std::string>& stop) {
   const std::string text = plain.substr(0, plain.find('\0'));
-  const auto field = [&](Field f) { return f.offset < text.size() ? text.substr(f.offset, f.length) : std::string(); };
+  const auto field = [&](Field f) {
+    return f.offset < text.size() ? text.substr(f.offset, f.length) : std::string();
+  };
   std::vector<std::string> result;
   std::set<std::string> seen;
   for (const Field f : kTextFields) {
@@ -145,8 +154,9 @@ TEST(ReferenceIndex, GeneratedCatalogueOverAnEarlierRun) {
   std::map<std::string, std::string> stored(earlierItems.begin(), earlierItems.end());
   for (std::size_t at = 0; at + 525 <= fileContent.size(); at += 525) {
     const std::string scrambled = fileContent.substr(at, 525);
-    stored.insert_or_assign(model::littleEndian(model::recordNumber(model::plainOf(scrambled, key))),
-                            scrambled.substr(0, 524));
+    stored.insert_or_assign(
+        model::littleEndian(model::recordNumber(model::plainOf(scrambled, key))),
+        scrambled.substr(0, 524));
   }
   const std::set<std::string> stop = model::stopWords(bench::generatedStopWords());
   std::map<std::string, std::string> index;

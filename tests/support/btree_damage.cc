@@ -54,7 +54,8 @@ std::vector<std::uint32_t> pagesOfType(const std::filesystem::path& path, std::u
   const PageFile file(path);
   std::vector<std::uint32_t> pages;
   for (std::uint32_t page = 1; page < file.pageCount(); ++page) {
-    if (static_cast<std::uint8_t>(file.bytes[file.at(page) + kTypeAt]) == type) pages.push_back(page);
+    if (static_cast<std::uint8_t>(file.bytes[file.at(page) + kTypeAt]) == type)
+      pages.push_back(page);
   }
   return pages;
 }

@@ -50,8 +50,7 @@ std::vector<StoredItem> dumpDatabase(const std::filesystem::path& path) {
   // one per data item, each a blank followed by hex digits, then DATA=END.
   std::istringstream lines(text);
   std::string line;
-  while (std::getline(lines, line) && line != "HEADER=END") {
-  }
+  while (std::getline(lines, line) && line != "HEADER=END") {}
   std::vector<StoredItem> items;
   std::string key;
   bool haveKey = false;
@@ -70,7 +69,8 @@ std::vector<StoredItem> dumpDatabase(const std::filesystem::path& path) {
 void loadDatabase(const std::filesystem::path& path, const std::vector<StoredItem>& items,
                   const std::string& type, const std::string& header) {
   std::string input = "VERSION=3\nformat=bytevalue\ntype=" + type + "\n" + header + "HEADER=END\n";
-  for (const auto& [key, data] : items) input += " " + hexBytes(key) + "\n " + hexBytes(data) + "\n";
+  for (const auto& [key, data] : items)
+    input += " " + hexBytes(key) + "\n " + hexBytes(data) + "\n";
   input += "DATA=END\n";
   const std::filesystem::path inputPath = path.string() + ".load-input";
   writeFile(inputPath, input);

@@ -36,8 +36,7 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::filesyste
   if (pid == 0) {
     const int devNull = open("/dev/null", O_RDONLY);
     if (devNull < 0 || dup2(devNull, STDIN_FILENO) < 0 || dup2(pipeFds[1], STDOUT_FILENO) < 0 ||
-        dup2(fileno(errorFile), STDERR_FILENO) < 0 ||
-        chdir(directory.c_str()) != 0) {
+        dup2(fileno(errorFile), STDERR_FILENO) < 0 || chdir(directory.c_str()) != 0) {
       _exit(126);
     }
     close(pipeFds[0]);
@@ -86,8 +85,7 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::filesyste
   }
   close(pipeFds[0]);
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
   run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   std::rewind(errorFile);
   while ((n = static_cast<ssize_t>(std::fread(chunk, 1, sizeof chunk, errorFile))) > 0) {
@@ -100,7 +98,8 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::filesyste
 
 std::filesystem::path indexerExecutable() { return INDICIZZA_EXECUTABLE; }
 
-ProgramRun runIndexer(const std::filesystem::path& directory, const SignalOnOutput& signalOnOutput) {
+ProgramRun runIndexer(const std::filesystem::path& directory,
+                      const SignalOnOutput& signalOnOutput) {
   return runProgram(INDICIZZA_EXECUTABLE, directory, {}, kRunTimeLimit, signalOnOutput);
 }
 

@@ -13,10 +13,10 @@
 namespace indicizza::testing {
 
 struct ProgramRun {
-  std::string output;        // standard output, byte for byte
-  int exitStatus;            // the status passed to exit, or 128 + signal number
-  std::string errorOutput;   // standard error, byte for byte
-  bool timedOut = false;     // killed (SIGKILL) after running past its time limit
+  std::string output;       // standard output, byte for byte
+  int exitStatus;           // the status passed to exit, or 128 + signal number
+  std::string errorOutput;  // standard error, byte for byte
+  bool timedOut = false;    // killed (SIGKILL) after running past its time limit
 };
 
 // How long a run may take before it is taken for hung and killed. Generous:

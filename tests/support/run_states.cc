@@ -9,7 +9,8 @@
 namespace indicizza::testing {
 namespace {
 
-void writeCatalogue(const std::filesystem::path& folder, std::uint64_t records, std::uint64_t seed) {
+void writeCatalogue(const std::filesystem::path& folder, std::uint64_t records,
+                    std::uint64_t seed) {
   std::string content;
   const ScrambleKey key = buildScrambleKey();
   bench::generateCatalogue({.records = records, .seed = seed}, [&](const PlainRecord& record) {
@@ -30,7 +31,8 @@ RunStates::RunStates(std::uint64_t earlierRecords, std::uint64_t fileRecords) {
   ScratchDir earlier;
   writeCatalogue(earlier.path(), earlierRecords, 1);
   loadDatabase(earlier / "opere.ddb", {});
-  if (runIndexer(earlier.path()).exitStatus != 0) throw std::runtime_error("the earlier run failed");
+  if (runIndexer(earlier.path()).exitStatus != 0)
+    throw std::runtime_error("the earlier run failed");
   copyFile(earlier / "opere.ddb", files_ / "earlier.ddb");
   copyFile(earlier / "opere.idb", files_ / "earlier.idb");
   dataBefore_ = dumpDatabase(earlier / "opere.ddb");
@@ -41,7 +43,8 @@ RunStates::RunStates(std::uint64_t earlierRecords, std::uint64_t fileRecords) {
   prepare(whole.path());
   const auto start = std::chrono::steady_clock::now();
   const ProgramRun run = runIndexer(whole.path());
-  duration_ = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  duration_ = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - start);
   if (run.exitStatus != 0) throw std::runtime_error("the whole run failed: " + run.output);
   transcript_ = run.output;
   dataAfter_ = dumpDatabase(whole / "opere.ddb");

@@ -27,15 +27,17 @@ class RunStates {
   // into `folder` (the databases may go to `databaseFolder` instead, with the
   // inputs reached through symbolic links).
   void prepare(const std::filesystem::path& folder) const;
-  void prepare(const std::filesystem::path& inputFolder, const std::filesystem::path& databaseFolder) const;
+  void prepare(const std::filesystem::path& inputFolder,
+               const std::filesystem::path& databaseFolder) const;
 
   // Checks that the databases in `folder` verify and each holds its state of
   // before the run or of after a whole one (the data database: or after the
   // load, which is the same). Reports failures through gtest; `data` and
   // `index` get which state was found ("before" or "after").
-  void expectWholeStates(const std::filesystem::path& folder, std::string& data, std::string& index) const;
+  void expectWholeStates(const std::filesystem::path& folder, std::string& data,
+                         std::string& index) const;
 
-  const std::string& transcript() const { return transcript_; }  // of a whole run
+  const std::string& transcript() const { return transcript_; }     // of a whole run
   std::chrono::milliseconds duration() const { return duration_; }  // of a whole run
 
  private:

@@ -13,7 +13,8 @@ namespace indicizza::catalogo {
 int runCreateDatabase() {
   const std::string name = kDataDatabaseFileName;
   std::error_code ignored;
-  if (std::filesystem::symlink_status(name, ignored).type() != std::filesystem::file_type::not_found) {
+  if (std::filesystem::symlink_status(name, ignored).type() !=
+      std::filesystem::file_type::not_found) {
     throw ToolFailure(name + " esiste già: non modificato");
   }
   // The library creates the file exclusively, so a file made meanwhile is

@@ -26,8 +26,8 @@ constexpr int kOpenAttempts = 3;
 
 }  // namespace
 
-std::unique_ptr<DatabasePool::Pair> DatabasePool::openPair(Identities identities,
-                                                           std::shared_ptr<RecordListCache> recordLists) {
+std::unique_ptr<DatabasePool::Pair> DatabasePool::openPair(
+    Identities identities, std::shared_ptr<RecordListCache> recordLists) {
   // The files are looked at before and after opening: when a run renamed a
   // new one in between, the pair may be open on either, so it is opened
   // again. After the last attempt it keeps the identities seen first: it is
@@ -49,10 +49,11 @@ DatabasePool::Lease DatabasePool::acquire() {
   {
     const std::lock_guard lock(mutex_);
     if (seenFiles_ && now != identities_) {
-      const auto changed = [&](const std::optional<FileIdentity>& before, const std::optional<FileIdentity>& after,
-                               const std::string& name) {
+      const auto changed = [&](const std::optional<FileIdentity>& before,
+                               const std::optional<FileIdentity>& after, const std::string& name) {
         if (before == after) return;
-        log_(after ? name + " è cambiato: le ricerche leggono il nuovo file" : name + " non c'è più");
+        log_(after ? name + " è cambiato: le ricerche leggono il nuovo file"
+                   : name + " non c'è più");
       };
       changed(identities_.index, now.index, kIndexDatabaseFileName);
       changed(identities_.data, now.data, kDataDatabaseFileName);
@@ -90,9 +91,11 @@ void DatabasePool::giveBack(std::unique_ptr<Pair> pair) {
   if (pair->identities == identities_) kept_.push_back(std::move(pair));
 }
 
-DatabasePool::Lease::Lease(DatabasePool& pool, std::unique_ptr<Pair> pair) : pool_(&pool), pair_(std::move(pair)) {}
+DatabasePool::Lease::Lease(DatabasePool& pool, std::unique_ptr<Pair> pair)
+    : pool_(&pool), pair_(std::move(pair)) {}
 
-DatabasePool::Lease::Lease(Lease&& other) noexcept : pool_(other.pool_), pair_(std::move(other.pair_)) {}
+DatabasePool::Lease::Lease(Lease&& other) noexcept
+    : pool_(other.pool_), pair_(std::move(other.pair_)) {}
 
 DatabasePool::Lease::~Lease() {
   if (pair_) pool_->giveBack(std::move(pair_));

@@ -77,7 +77,8 @@ class DatabasePool {
     bool operator==(const Identities&) const = default;
   };
   static Identities currentIdentities();
-  std::unique_ptr<Pair> openPair(Identities identities, std::shared_ptr<RecordListCache> recordLists);
+  std::unique_ptr<Pair> openPair(Identities identities,
+                                 std::shared_ptr<RecordListCache> recordLists);
   void giveBack(std::unique_ptr<Pair> pair);
 
   std::function<void(const std::string&)> log_;

@@ -58,9 +58,11 @@ std::size_t repeatedNumbers(NumberLines& numberLines, std::vector<std::string>* 
     if (end - i > 1) {
       ++repeated;
       std::string lines;
-      for (std::size_t j = i; j < end; ++j) lines += (j == i ? "" : ", ") + std::to_string(numberLines[j].second);
+      for (std::size_t j = i; j < end; ++j)
+        lines += (j == i ? "" : ", ") + std::to_string(numberLines[j].second);
       if (messages) {
-        messages->push_back("numero di record " + std::to_string(numberLines[i].first) + " ripetuto: righe " + lines);
+        messages->push_back("numero di record " + std::to_string(numberLines[i].first) +
+                            " ripetuto: righe " + lines);
       }
     }
     i = end;
@@ -93,12 +95,13 @@ int runEncode(const EncodeCommand& command) {
     reportErrors(errors, reported);
     throw ToolFailure("Intestazione non valida: " + notChanged());
   }
-  const auto numberColumn = std::find_if(columns->begin(), columns->end(), [](const LayoutField* field) {
-    return field->name == kRecordNumberColumn;
-  });
+  const auto numberColumn =
+      std::find_if(columns->begin(), columns->end(),
+                   [](const LayoutField* field) { return field->name == kRecordNumberColumn; });
   if (numberColumn == columns->end()) {
-    throw ToolFailure("Intestazione senza la colonna RecordNumber: ogni record ha bisogno del suo numero; " +
-                      notChanged());
+    throw ToolFailure(
+        "Intestazione senza la colonna RecordNumber: ogni record ha bisogno del suo numero; " +
+        notChanged());
   }
 
   ReplacementFile out(kRecordFileName);
@@ -120,7 +123,8 @@ int runEncode(const EncodeCommand& command) {
       progress.finish();
       reportErrors(errors, reported);
     } else {
-      numberLines.emplace_back(recordNumberOf(DecodedRecord::fromPlain(record->bytes())), lineNumber);
+      numberLines.emplace_back(recordNumberOf(DecodedRecord::fromPlain(record->bytes())),
+                               lineNumber);
       if (badLines == 0) {
         const auto scrambled = record->scrambled(key);
         out.write({reinterpret_cast<const char*>(scrambled.data()), scrambled.size()});
@@ -139,18 +143,20 @@ int runEncode(const EncodeCommand& command) {
     std::cerr << "Il file non è in UTF-8: se è in Latin-1, usare --latin1\n";
   }
   if (badLines != 0) {
-    throw ToolFailure(std::to_string(badLines) + " righe con errori (" + std::to_string(errors.size()) +
-                      " errori): " + notChanged());
+    throw ToolFailure(std::to_string(badLines) + " righe con errori (" +
+                      std::to_string(errors.size()) + " errori): " + notChanged());
   }
   if (repeated != 0 && !command.allowRepeatedNumbers) {
-    throw ToolFailure(std::to_string(repeated) +
-                      (repeated == 1 ? " numero di record ripetuto" : " numeri di record ripetuti") +
-                      " (--ammetti-doppi li accetta; l'indicizzatore tiene l'ultima riga di ciascuno): " +
-                      notChanged());
+    throw ToolFailure(
+        std::to_string(repeated) +
+        (repeated == 1 ? " numero di record ripetuto" : " numeri di record ripetuti") +
+        " (--ammetti-doppi li accetta; l'indicizzatore tiene l'ultima riga di ciascuno): " +
+        notChanged());
   }
   out.commit();
   if (repeated != 0) {
-    std::cerr << repeated << (repeated == 1 ? " numero di record ripetuto" : " numeri di record ripetuti")
+    std::cerr << repeated
+              << (repeated == 1 ? " numero di record ripetuto" : " numeri di record ripetuti")
               << ": l'indicizzatore terrà l'ultima riga di ciascuno\n";
   }
   if (decoding.replaced != 0) {

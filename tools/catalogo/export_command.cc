@@ -19,7 +19,8 @@ namespace {
 // that is not a record key is reported and counted in `refused`. The file is
 // walked as the indexer's scan walks it, pages checked first, so that a
 // damaged file is refused rather than exported in part.
-std::vector<RecordNumber> storedNumbers(ReadOnlyDatabase& data, std::size_t& items, std::size_t& refused) {
+std::vector<RecordNumber> storedNumbers(ReadOnlyDatabase& data, std::size_t& items,
+                                        std::size_t& refused) {
   checkDatabasePages(data);
   std::vector<RecordNumber> numbers;
   ItemWalk walk(data.handle);
@@ -28,7 +29,8 @@ std::vector<RecordNumber> storedNumbers(ReadOnlyDatabase& data, std::size_t& ite
   while (walk.next(key, item)) {
     ++items;
     if (key.size != kRecordKeySize) {
-      std::cerr << "chiave di " << key.size << " byte in " << data.fileName << ": non è un record\n";
+      std::cerr << "chiave di " << key.size << " byte in " << data.fileName
+                << ": non è un record\n";
       ++refused;
       continue;
     }
@@ -77,8 +79,8 @@ int runExport(TextEncoding encoding) {
   std::cout.flush();
   if (!std::cout) throw ToolFailure("Errore di scrittura sullo standard output");
   if (refused != 0) {
-    throw ToolFailure(std::to_string(refused) + " elementi di " + data.fileName + " non esportati su " +
-                      std::to_string(items));
+    throw ToolFailure(std::to_string(refused) + " elementi di " + data.fileName +
+                      " non esportati su " + std::to_string(items));
   }
   return kExitFound;
 }

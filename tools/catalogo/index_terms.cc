@@ -75,7 +75,8 @@ void IndexTerms::walk(std::string& raw, std::size_t done, const std::string& fol
   }
 }
 
-std::vector<std::string> IndexTerms::keysFor(std::string_view term, bool prefix, Matching matching) {
+std::vector<std::string> IndexTerms::keysFor(std::string_view term, bool prefix,
+                                             Matching matching) {
   std::vector<std::string> keys;
   const std::string wanted = comparableTerm(term, matching);
   if (matching == Matching::kExact) {

@@ -5,7 +5,6 @@
 //
 // Exit status: 0 done/found, 1 not found or disagreements, 2 error.
 #include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -45,7 +44,8 @@ std::string usageFailure(const CLI::App* app, const CLI::Error& error) {
     if (looksLikeOption(argument)) {
       std::string text = "Opzione sconosciuta: " + argument;
       if (argument[1] != '-') {
-        text += " (per escludere una parola: -- " + argument + ", oppure NOT " + argument.substr(1) + ")";
+        text += " (per escludere una parola: -- " + argument + ", oppure NOT " +
+                argument.substr(1) + ")";
       }
       return text + help;
     }
@@ -87,7 +87,9 @@ void addFormatOption(CLI::App& command, std::string& format) {
       ->check(CLI::IsMember(kFormatNames));
 }
 
-OutputFormat formatOf(const std::string& name) { return outputFormatNamed(name).value_or(OutputFormat::kText); }
+OutputFormat formatOf(const std::string& name) {
+  return outputFormatNamed(name).value_or(OutputFormat::kText);
+}
 
 }  // namespace
 
@@ -104,11 +106,13 @@ int main(int argc, char** argv) {
   SearchCommand searchCommand;
   std::string searchFormat = "testo";
   bool exact = false;
-  auto* search = app.add_subcommand("cerca", "Cerca i record: parole, codici, frasi, prefissi, OR, NOT");
+  auto* search =
+      app.add_subcommand("cerca", "Cerca i record: parole, codici, frasi, prefissi, OR, NOT");
   search->add_option("RICERCA", searchCommand.query, "Parole, codici e operatori (vedi sotto)");
   addFormatOption(*search, searchFormat);
   search->add_flag("--conta", searchCommand.countOnly, "Scrive solo il numero dei record trovati");
-  search->add_option("--limite", searchCommand.limit, "Mostra al più N record")->check(CLI::PositiveNumber);
+  search->add_option("--limite", searchCommand.limit, "Mostra al più N record")
+      ->check(CLI::PositiveNumber);
   search->add_option("--da", searchCommand.from, "Comincia dal risultato N (1 il primo)")
       ->check(CLI::PositiveNumber);
   search->add_flag("--esatto", exact, "Termini cercati esattamente come li tiene l'indice");
@@ -121,39 +125,51 @@ int main(int argc, char** argv) {
   addFormatOption(*show, showFormat);
   show->footer(kShowHelpFooter);
 
-  auto* create = app.add_subcommand("crea-db", "Crea opere.ddb vuoto (mai sopra un file esistente)");
+  auto* create =
+      app.add_subcommand("crea-db", "Crea opere.ddb vuoto (mai sopra un file esistente)");
   create->footer(kCreateHelpFooter);
 
   EncodeCommand encodeCommand;
   bool latin1Input = false;
-  auto* encode = app.add_subcommand("cifra", "Scrive opere.cry da un file di campi separati da tabulazioni");
-  encode->add_option("FILE", encodeCommand.input,
-                     "File .tsv (- per lo standard input): intestazione con i nomi dei campi, poi un record per riga")
+  auto* encode =
+      app.add_subcommand("cifra", "Scrive opere.cry da un file di campi separati da tabulazioni");
+  encode
+      ->add_option("FILE", encodeCommand.input,
+                   "File .tsv (- per lo standard input): intestazione con i nomi dei campi, poi un "
+                   "record per riga")
       ->required();
   encode->add_flag("--latin1", latin1Input, "Il file è in Latin-1 (altrimenti UTF-8)");
   encode->add_flag("--ammetti-doppi", encodeCommand.allowRepeatedNumbers,
                    "Accetta righe con lo stesso numero di record (vale l'ultima)");
-  encode->add_flag("--sostituisci", encodeCommand.replaceTypographic,
-                   "Sostituisce trattini, virgolette, puntini e spazi tipografici con caratteri Latin-1");
+  encode->add_flag(
+      "--sostituisci", encodeCommand.replaceTypographic,
+      "Sostituisce trattini, virgolette, puntini e spazi tipografici con caratteri Latin-1");
   encode->footer(kEncodeHelpFooter);
 
   bool latin1Output = false;
-  auto* decode = app.add_subcommand("decifra", "Scrive opere.cry sull'uscita standard come campi separati da tabulazioni");
+  auto* decode = app.add_subcommand(
+      "decifra", "Scrive opere.cry sull'uscita standard come campi separati da tabulazioni");
   decode->add_flag("--latin1", latin1Output, "Scrive in Latin-1 (altrimenti UTF-8)");
   decode->footer(kDecodeHelpFooter);
 
   bool latin1Export = false;
-  auto* exportRecords = app.add_subcommand("esporta", "Scrive ogni record di opere.ddb sull'uscita standard nella forma di cifra");
+  auto* exportRecords = app.add_subcommand(
+      "esporta", "Scrive ogni record di opere.ddb sull'uscita standard nella forma di cifra");
   exportRecords->add_flag("--latin1", latin1Export, "Scrive in Latin-1 (altrimenti UTF-8)");
   exportRecords->footer(kExportHelpFooter);
 
-  auto* verify = app.add_subcommand("verifica", "Controlla che opere.idb corrisponda a opere.ddb e noused.txt");
+  auto* verify = app.add_subcommand("verifica",
+                                    "Controlla che opere.idb corrisponda a opere.ddb e noused.txt");
   verify->footer(kVerifyHelpFooter);
 
   ServeCommand serveCommand;
-  auto* serve = app.add_subcommand("servi", "Serve una pagina di ricerca per il browser (solo lettura)");
-  serve->add_option("--indirizzo", serveCommand.address, "Indirizzo su cui ascoltare (predefinito 127.0.0.1)");
-  serve->add_option("--porta", serveCommand.port, "Porta su cui ascoltare (predefinita 8080; 0: una libera)")
+  auto* serve =
+      app.add_subcommand("servi", "Serve una pagina di ricerca per il browser (solo lettura)");
+  serve->add_option("--indirizzo", serveCommand.address,
+                    "Indirizzo su cui ascoltare (predefinito 127.0.0.1)");
+  serve
+      ->add_option("--porta", serveCommand.port,
+                   "Porta su cui ascoltare (predefinita 8080; 0: una libera)")
       ->check(CLI::Range(0, 65535));
   serve->footer(kServeHelpFooter);
 
@@ -162,7 +178,8 @@ int main(int argc, char** argv) {
   help->add_option("COMANDO", helpTopic, "Il comando di cui mostrare l'aiuto");
   help->footer(kHelpHelpFooter);
 
-  for (CLI::App* command : {search, show, create, encode, decode, exportRecords, verify, serve, help}) {
+  for (CLI::App* command :
+       {search, show, create, encode, decode, exportRecords, verify, serve, help}) {
     command->group("Comandi");
     command->set_help_flag("-h,--help", "Mostra questo aiuto ed esce");
   }
@@ -190,7 +207,8 @@ int main(int argc, char** argv) {
   try {
     if (*search) {
       searchCommand.query.insert(searchCommand.query.end(), afterMark.begin(), afterMark.end());
-      if (searchCommand.query.empty()) throw ToolFailure("Argomento mancante: la ricerca. Aiuto: catalogo help cerca");
+      if (searchCommand.query.empty())
+        throw ToolFailure("Argomento mancante: la ricerca. Aiuto: catalogo help cerca");
       searchCommand.format = formatOf(searchFormat);
       searchCommand.matching = exact ? Matching::kExact : Matching::kFolded;
       return runSearch(searchCommand);
@@ -202,13 +220,15 @@ int main(int argc, char** argv) {
       return runEncode(encodeCommand);
     }
     if (*decode) return runDecode(latin1Output ? TextEncoding::kLatin1 : TextEncoding::kUtf8);
-    if (*exportRecords) return runExport(latin1Export ? TextEncoding::kLatin1 : TextEncoding::kUtf8);
+    if (*exportRecords)
+      return runExport(latin1Export ? TextEncoding::kLatin1 : TextEncoding::kUtf8);
     if (*verify) return runVerify();
     if (*serve) return runServe(serveCommand);
     if (*help) {
       if (helpTopic.empty()) {
         // app.help() would show the help of the command given: "help".
-        std::cout << app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
+        std::cout << app.get_formatter()->make_help(&app, app.get_name(),
+                                                    CLI::AppFormatMode::Normal);
         return kExitFound;
       }
       for (const CLI::App* command : app.get_subcommands({})) {

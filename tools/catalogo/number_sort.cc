@@ -25,7 +25,8 @@ constexpr std::uint64_t kWordBits = 64;
 bool sortUniqueByBitmap(std::vector<RecordNumber>& numbers) {
   const auto [low, high] = std::minmax_element(numbers.begin(), numbers.end());
   const std::int64_t first = *low;
-  const std::uint64_t span = static_cast<std::uint64_t>(static_cast<std::int64_t>(*high) - first) + 1;
+  const std::uint64_t span =
+      static_cast<std::uint64_t>(static_cast<std::int64_t>(*high) - first) + 1;
   if (span / kBitmapBitsPerNumber > numbers.size()) return false;
   std::vector<std::uint64_t> bits((span + kWordBits - 1) / kWordBits, 0);
   for (const RecordNumber number : numbers) {
@@ -35,8 +36,8 @@ bool sortUniqueByBitmap(std::vector<RecordNumber>& numbers) {
   std::size_t count = 0;
   for (std::size_t w = 0; w < bits.size(); ++w) {
     for (std::uint64_t word = bits[w]; word != 0; word &= word - 1) {
-      numbers[count++] = static_cast<RecordNumber>(first + static_cast<std::int64_t>(w * kWordBits) +
-                                                   std::countr_zero(word));
+      numbers[count++] = static_cast<RecordNumber>(
+          first + static_cast<std::int64_t>(w * kWordBits) + std::countr_zero(word));
     }
   }
   numbers.resize(count);
@@ -65,7 +66,8 @@ void sortUnique(std::vector<RecordNumber>& numbers) {
       for (std::uint32_t key : keys) sorted[start[(key >> (b * kBitsPerByte)) & 0xFF]++] = key;
       keys.swap(sorted);
     }
-    for (std::size_t i = 0; i < keys.size(); ++i) numbers[i] = static_cast<RecordNumber>(keys[i] ^ kSignBit);
+    for (std::size_t i = 0; i < keys.size(); ++i)
+      numbers[i] = static_cast<RecordNumber>(keys[i] ^ kSignBit);
   }
   numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
 }

@@ -12,13 +12,20 @@ std::string pageFrame(std::string_view title, std::string_view toRoot, std::stri
       "<head>\n"
       "<meta charset=\"utf-8\">\n"
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-      "<title>" + htmlEscaped(title) + " - Catalogo</title>\n"
-      "<link rel=\"stylesheet\" href=\"" + std::string(toRoot) + "stile.css\">\n"
+      "<title>" +
+      htmlEscaped(title) +
+      " - Catalogo</title>\n"
+      "<link rel=\"stylesheet\" href=\"" +
+      std::string(toRoot) +
+      "stile.css\">\n"
       "</head>\n"
       "<body>\n"
-      "<header><a class=\"sito\" href=\"" + root + "\">Catalogo delle opere</a></header>\n"
+      "<header><a class=\"sito\" href=\"" +
+      root +
+      "\">Catalogo delle opere</a></header>\n"
       "<main>\n"
-      "<h1>" + htmlEscaped(title) + "</h1>\n";
+      "<h1>" +
+      htmlEscaped(title) + "</h1>\n";
   page += body;
   page += "</main>\n</body>\n</html>\n";
   return page;
@@ -38,9 +45,10 @@ std::string_view statusTitle(int status) {
 
 std::string errorPage(int status, std::string_view message, std::string_view toRoot) {
   const std::string root(toRoot.empty() ? "./" : toRoot);
-  const std::string body = "<p class=\"errore\">" + htmlEscaped(message) + "</p>\n<p><a href=\"" + root +
-                           "\">Torna alla ricerca</a></p>\n";
-  return pageFrame("Errore " + std::to_string(status) + ": " + std::string(statusTitle(status)), toRoot, body);
+  const std::string body = "<p class=\"errore\">" + htmlEscaped(message) + "</p>\n<p><a href=\"" +
+                           root + "\">Torna alla ricerca</a></p>\n";
+  return pageFrame("Errore " + std::to_string(status) + ": " + std::string(statusTitle(status)),
+                   toRoot, body);
 }
 
 std::string_view styleSheet() {

@@ -20,10 +20,12 @@ constexpr std::string_view kAnd = "AND";
 constexpr std::string_view kNot = "NOT";
 // The two ligatures beyond Latin-1 that a query may hold, in UTF-8, and
 // what they are read as.
-constexpr std::string_view kSmallLigatureOe = "\xC5\x93";  // œ
+constexpr std::string_view kSmallLigatureOe = "\xC5\x93";    // œ
 constexpr std::string_view kCapitalLigatureOe = "\xC5\x92";  // Œ
 
-bool isQuerySpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool isQuerySpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 
 // Thrown inside the parser only; parseQuery turns it into QueryParse::error.
 struct QueryError {
@@ -35,7 +37,8 @@ struct QueryError {
 std::string quoted(std::string_view latin1) { return "'" + tools::latin1ToUtf8(latin1) + "'"; }
 
 std::string replaceAll(std::string text, std::string_view from, std::string_view to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
     text.replace(at, from.size(), to);
   }
   return text;
@@ -55,7 +58,8 @@ std::string latin1Query(std::string_view text) {
     while (end < text.size() && !isQuerySpace(text[end])) ++end;
     std::string part(text.substr(at, end - at));
     part = replaceAll(replaceAll(part, kSmallLigatureOe, "oe"), kCapitalLigatureOe, "OE");
-    const tools::Latin1Conversion converted = tools::utf8ToLatin1(part, tools::Typographic::kReplaced);
+    const tools::Latin1Conversion converted =
+        tools::utf8ToLatin1(part, tools::Typographic::kReplaced);
     if (converted.ok()) {
       latin1 += converted.latin1;
     } else if (converted.malformed) {
@@ -127,7 +131,8 @@ std::vector<Lexeme> lex(std::string_view query) {
       continue;
     }
     if (c == kOpenGroup || c == kCloseGroup) {
-      lexemes.push_back(lexemeOf(c == kOpenGroup ? LexemeKind::kOpen : LexemeKind::kClose, std::string(1, c)));
+      lexemes.push_back(
+          lexemeOf(c == kOpenGroup ? LexemeKind::kOpen : LexemeKind::kClose, std::string(1, c)));
       ++at;
       continue;
     }
@@ -145,7 +150,8 @@ std::vector<Lexeme> lex(std::string_view query) {
     at += readField(query, at, item);
     if (at < query.size() && query[at] == kQuote) {
       const std::size_t close = query.find(kQuote, at + 1);
-      if (close == std::string_view::npos) fail("virgolette non chiuse: " + quoted(query.substr(start)));
+      if (close == std::string_view::npos)
+        fail("virgolette non chiuse: " + quoted(query.substr(start)));
       item.quotedPhrase = true;
       item.text = query.substr(at + 1, close - at - 1);
       at = close + 1;
@@ -174,8 +180,8 @@ std::vector<Lexeme> lex(std::string_view query) {
       }
       fail("Parola senza termini da cercare: " + quoted(item.source));
     }
-    const bool plain = !item.excluded && item.scope == FieldScope::kAnywhere && !item.quotedPhrase &&
-                       !item.prefix;
+    const bool plain =
+        !item.excluded && item.scope == FieldScope::kAnywhere && !item.quotedPhrase && !item.prefix;
     if (plain && item.text == kOr) item.kind = LexemeKind::kOr;
     if (plain && item.text == kAnd) item.kind = LexemeKind::kAnd;
     if (plain && item.text == kNot) item.kind = LexemeKind::kNot;
@@ -287,8 +293,7 @@ class Parser {
         QueryNode item = itemNode(lexeme);
         return lexeme.excluded ? negation(std::move(item)) : item;
       }
-      default:
-        fail("operatore fuori posto: " + quoted(lexeme.source));
+      default: fail("operatore fuori posto: " + quoted(lexeme.source));
     }
   }
 
@@ -312,15 +317,16 @@ class Parser {
       if (lexeme.prefix) fail(what + ": un prefisso con '*' è una parola sola");
       if (lexeme.scope == FieldScope::kCodeField) {
         const std::string_view indexed = indexedCodeOf(lexeme.text);
-        fail(what + ": un campo di codice è indicizzato fino al primo separatore (" + quoted(indexed) +
-             ")");
+        fail(what + ": un campo di codice è indicizzato fino al primo separatore (" +
+             quoted(indexed) + ")");
       }
       node.kind = NodeKind::kPhrase;
       noteUnindexedParts(lexeme, node);
     }
     const bool code = node.kind == NodeKind::kTerm && holdsDigit(node.tokens.front());
     if (lexeme.scope == FieldScope::kTextField && code) {
-      fail(what + ": i numeri dei campi di testo non sono indicizzati (un codice si cerca in C1-C5)");
+      fail(what +
+           ": i numeri dei campi di testo non sono indicizzati (un codice si cerca in C1-C5)");
     }
     if (lexeme.scope == FieldScope::kCodeField && !code && !lexeme.prefix) {
       fail(what + ": nei campi C1-C5 sono indicizzati solo codici (con almeno una cifra)");
@@ -336,7 +342,8 @@ class Parser {
       const std::string_view indexed = indexedCodeOf(lexeme.text);
       std::string note = "Nota: " + quoted(lexeme.text) +
                          " non può essere un codice dell'indice, che tiene un codice solo fino al "
-                         "primo separatore (" + quoted(indexed);
+                         "primo separatore (" +
+                         quoted(indexed);
       if (!holdsDigit(indexed)) note += ", senza cifre: nessun codice";
       note += "); è cercato come frase nei campi di testo";
       notes_.push_back(note);

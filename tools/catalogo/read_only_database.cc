@@ -26,7 +26,8 @@ std::span<const std::uint8_t> bytesOf(std::string_view text) {
 ReadOnlyDatabase openReadOnly(const std::string& fileName) {
   ReadOnlyDatabase database{bdb::Database(), fileName};
   std::error_code ignored;
-  if (!std::filesystem::exists(fileName, ignored)) throw ToolFailure("File " + fileName + " indefinito");
+  if (!std::filesystem::exists(fileName, ignored))
+    throw ToolFailure("File " + fileName + " indefinito");
   const Status opened = database.handle.open(fileName.c_str(), bdb::OpenMode::kReadOnly);
   if (!opened.ok()) {
     throw ToolFailure("Errore apertura " + fileName + ": " + opened.text());
@@ -39,9 +40,11 @@ void checkDatabasePages(const ReadOnlyDatabase& database) {
   switch (checked.code()) {
     case Status::Code::kOk: return;
     case Status::Code::kForeign:
-      throw ToolFailure(database.fileName +
-                        " non è un database dell'indicizzatore (chiavi doppie, sotto-database o altro formato)");
-    case Status::Code::kDamaged: throw ToolFailure("Errore lettura " + database.fileName + ": file danneggiato");
+      throw ToolFailure(
+          database.fileName +
+          " non è un database dell'indicizzatore (chiavi doppie, sotto-database o altro formato)");
+    case Status::Code::kDamaged:
+      throw ToolFailure("Errore lettura " + database.fileName + ": file danneggiato");
     default: throw ToolFailure("Errore lettura " + database.fileName);
   }
 }

@@ -48,7 +48,8 @@ std::string kindCodeText(const KindCode& code) {
 
 std::string summaryLine(const DecodedRecord& record, const KindCode& kindCode) {
   char head[32];
-  std::snprintf(head, sizeof head, "%6d  %-2s  ", recordNumberOf(record), kindCodeText(kindCode).c_str());
+  std::snprintf(head, sizeof head, "%6d  %-2s  ", recordNumberOf(record),
+                kindCodeText(kindCode).c_str());
   std::string line = head;
   bool first = true;
   for (std::size_t i = 1; i <= kTextFieldCount; ++i) {

@@ -10,7 +10,8 @@ namespace {
 
 // The code the indexer takes from a code field, or "" when it yields none.
 std::string_view indexedCode(std::string_view field) {
-  const auto separator = std::find_if(field.begin(), field.end(), [](char c) { return isSeparator(c); });
+  const auto separator =
+      std::find_if(field.begin(), field.end(), [](char c) { return isSeparator(c); });
   if (separator != field.begin() && separator != field.end()) {
     field = field.substr(0, static_cast<std::size_t>(separator - field.begin()));
   }
@@ -58,7 +59,8 @@ bool phraseMatches(const QueryNode& node, const RecordView& view, Matching match
   for (const std::string& token : node.tokens) wanted.push_back(comparableTerm(token, matching));
   const auto [first, last] = textFieldRange(node);
   std::vector<std::string_view> text;  // the word source's tokens in scope
-  for (std::size_t f = first; f < last; ++f) text.insert(text.end(), view.tokens[f].begin(), view.tokens[f].end());
+  for (std::size_t f = first; f < last; ++f)
+    text.insert(text.end(), view.tokens[f].begin(), view.tokens[f].end());
   return std::search(text.begin(), text.end(), wanted.begin(), wanted.end(),
                      [](std::string_view a, const std::string& b) { return a == b; }) != text.end();
 }
@@ -94,11 +96,13 @@ bool matchesRecord(const QueryNode& node, const RecordView& view, Matching match
     case NodeKind::kTerm: return termMatches(node, view, matching);
     case NodeKind::kPhrase: return phraseMatches(node, view, matching);
     case NodeKind::kAll:
-      return std::all_of(node.children.begin(), node.children.end(),
-                         [&](const QueryNode& child) { return matchesRecord(child, view, matching); });
+      return std::all_of(node.children.begin(), node.children.end(), [&](const QueryNode& child) {
+        return matchesRecord(child, view, matching);
+      });
     case NodeKind::kAny:
-      return std::any_of(node.children.begin(), node.children.end(),
-                         [&](const QueryNode& child) { return matchesRecord(child, view, matching); });
+      return std::any_of(node.children.begin(), node.children.end(), [&](const QueryNode& child) {
+        return matchesRecord(child, view, matching);
+      });
     case NodeKind::kNot: return !matchesRecord(node.children.front(), view, matching);
   }
   return false;

@@ -15,14 +15,18 @@ constexpr std::string_view kToRoot = "../";
 std::string recordPage(const DecodedRecord& record, const std::vector<std::string>& indexedTerms) {
   std::string body = "<table class=\"campi\">\n";
   for (const auto& [name, value] : namedFieldValues(record)) {
-    body += "<tr><th scope=\"row\">" + htmlEscaped(name) + "</th><td>" + htmlEscaped(value) + "</td></tr>\n";
+    body += "<tr><th scope=\"row\">" + htmlEscaped(name) + "</th><td>" + htmlEscaped(value) +
+            "</td></tr>\n";
   }
   body += "</table>\n<h2>Termini nell'indice</h2>\n";
   if (indexedTerms.empty()) {
     body += "<p>L'indice non elenca questo record sotto alcun termine.</p>\n";
   } else {
-    body += "<p>Le parole e i codici sotto cui opere.idb elenca questo record:</p>\n<ul class=\"termini\">\n";
-    for (const std::string& term : indexedTerms) body += "<li>" + htmlEscaped(displayText(term)) + "</li>\n";
+    body +=
+        "<p>Le parole e i codici sotto cui opere.idb elenca questo record:</p>\n<ul "
+        "class=\"termini\">\n";
+    for (const std::string& term : indexedTerms)
+      body += "<li>" + htmlEscaped(displayText(term)) + "</li>\n";
     body += "</ul>\n";
   }
   body += "<p><a href=\"" + std::string(kToRoot) + "\">Nuova ricerca</a></p>\n";

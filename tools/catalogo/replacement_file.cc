@@ -47,7 +47,8 @@ ReplacementFile::~ReplacementFile() {
 
 void ReplacementFile::write(std::string_view bytes) {
   if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-    throw ToolFailure("Errore di scrittura su " + temporary_.string() + ": " + std::strerror(errno));
+    throw ToolFailure("Errore di scrittura su " + temporary_.string() + ": " +
+                      std::strerror(errno));
   }
 }
 

@@ -117,7 +117,7 @@ class Proposal {
 
   IndexTerms& terms_;
   Matching matching_;
-  RecordListCache* cache_;  // may be null
+  RecordListCache* cache_;        // may be null
   std::vector<KeyRecords> keys_;  // each key once
   std::map<std::string, std::size_t, std::less<>> keyIndex_;
 };
@@ -156,7 +156,7 @@ class ListingWalk {
   }
 
   const std::vector<KeyRecords>& keys_;
-  std::vector<std::size_t> next_;                           // per key, its next record
+  std::vector<std::size_t> next_;                            // per key, its next record
   std::vector<std::pair<RecordNumber, std::size_t>> heads_;  // min-heap of (record, key)
 };
 
@@ -168,7 +168,8 @@ SearchDatabases openSearchDatabases() {
   return {std::move(index), std::move(data), buildScrambleKey(), nullptr};
 }
 
-SearchResult runQuery(SearchDatabases& databases, const QueryNode& query, const SearchOptions& options) {
+SearchResult runQuery(SearchDatabases& databases, const QueryNode& query,
+                      const SearchOptions& options) {
   IndexTerms terms(databases.index);
   Proposal proposal(terms, options.matching, databases.recordLists.get());
   const SharedNumbers proposed = proposal.candidates(query);

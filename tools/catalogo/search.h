@@ -77,6 +77,7 @@ struct SearchResult {
 
 // Evaluates `query` (see query_parser.h). Throws ToolFailure when a database
 // can't be read.
-SearchResult runQuery(SearchDatabases& databases, const QueryNode& query, const SearchOptions& options);
+SearchResult runQuery(SearchDatabases& databases, const QueryNode& query,
+                      const SearchOptions& options);
 
 }  // namespace indicizza::catalogo

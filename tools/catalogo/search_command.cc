@@ -27,7 +27,8 @@ std::string recordCount(std::uint64_t count) {
 // The line that closes a listing: how many results, and which were shown.
 std::string countLine(const SearchResult& result, const SearchCommand& command) {
   if (result.total == 0) return "Nessun record trovato";
-  std::string line = result.exact() ? recordCount(result.total) : "al più " + recordCount(result.total);
+  std::string line =
+      result.exact() ? recordCount(result.total) : "al più " + recordCount(result.total);
   if (!result.exact()) {
     line += " (" + std::to_string(result.unchecked) +
             (result.unchecked == 1 ? " proposto dall'indice non ancora controllato"
@@ -40,8 +41,9 @@ std::string countLine(const SearchResult& result, const SearchCommand& command) 
       line += ", nessuno dal " + std::to_string(command.from) + "°";
     } else {
       const std::uint64_t last = command.from + result.pageSize - 1;
-      line += last == command.from ? ", mostrato il " + std::to_string(last) + "°"
-                                   : ", mostrati " + std::to_string(command.from) + "-" + std::to_string(last);
+      line += last == command.from
+                  ? ", mostrato il " + std::to_string(last) + "°"
+                  : ", mostrati " + std::to_string(command.from) + "-" + std::to_string(last);
     }
   }
   return line;
@@ -49,8 +51,9 @@ std::string countLine(const SearchResult& result, const SearchCommand& command) 
 
 std::string staleNote(std::uint64_t stale) {
   return "Nota: " + std::to_string(stale) +
-         (stale == 1 ? " voce di opere.idb non vale più per il suo record ed è stata ignorata"
-                     : " voci di opere.idb non valgono più per il loro record e sono state ignorate") +
+         (stale == 1
+              ? " voce di opere.idb non vale più per il suo record ed è stata ignorata"
+              : " voci di opere.idb non valgono più per il loro record e sono state ignorate") +
          " (record assente o senza il termine): 'catalogo verifica' le elenca; rimuovere opere.idb "
          "e rieseguire indicizza ricostruisce l'indice";
 }
@@ -80,7 +83,8 @@ int runSearch(const SearchCommand& command) {
     std::cout << result.total << '\n';
   } else {
     std::cout.flush();
-    (command.format == OutputFormat::kText ? std::cout : std::cerr) << countLine(result, command) << '\n';
+    (command.format == OutputFormat::kText ? std::cout : std::cerr)
+        << countLine(result, command) << '\n';
   }
   std::cout.flush();
   if (result.staleEntries != 0) std::cerr << staleNote(result.staleEntries) << '\n';

@@ -106,7 +106,8 @@ std::string pagerHtml(const std::string& query, const SearchResult& result, std:
 
 std::string countText(const SearchResult& result, std::uint64_t from) {
   if (result.total == 0) return "Nessun record trovato";
-  std::string line = result.exact() ? recordCount(result.total) : "al più " + recordCount(result.total);
+  std::string line =
+      result.exact() ? recordCount(result.total) : "al più " + recordCount(result.total);
   if (from > 1 || result.total > result.pageSize) {
     if (result.pageSize == 0) {
       line += ", nessuno dal " + std::to_string(from) + "°";
@@ -122,13 +123,18 @@ std::string countText(const SearchResult& result, std::uint64_t from) {
 std::string searchPage(const SearchPageContent& content) {
   std::string body = formHtml(content.query);
   body += kSyntaxHelp;
-  for (const std::string& note : content.notes) body += "<p class=\"nota\">" + htmlEscaped(note) + "</p>\n";
-  if (!content.error.empty()) body += "<p class=\"errore\">" + htmlEscaped(content.error) + "</p>\n";
+  for (const std::string& note : content.notes)
+    body += "<p class=\"nota\">" + htmlEscaped(note) + "</p>\n";
+  if (!content.error.empty())
+    body += "<p class=\"errore\">" + htmlEscaped(content.error) + "</p>\n";
   if (content.result) {
     const SearchResult& result = *content.result;
-    body += "<p id=\"conteggio\" class=\"conteggio\">" + htmlEscaped(countText(result, content.from));
+    body +=
+        "<p id=\"conteggio\" class=\"conteggio\">" + htmlEscaped(countText(result, content.from));
     if (!result.exact()) {
-      body += " <small>(il numero esatto si sa solo dopo aver letto tutti i record che l'indice propone)</small>";
+      body +=
+          " <small>(il numero esatto si sa solo dopo aver letto tutti i record che l'indice "
+          "propone)</small>";
     }
     body += "</p>\n";
     if (!result.page.empty()) {

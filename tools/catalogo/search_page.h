@@ -18,9 +18,9 @@ inline constexpr std::uint64_t kResultsPerPage = 20;
 inline constexpr std::uint64_t kLastBrowsableResult = 1000;
 
 struct SearchPageContent {
-  std::string query;               // as typed (UTF-8); empty: the form alone
-  std::vector<std::string> notes;  // remarks on the query (query_parser.h)
-  std::string error;               // why there are no results to show, or ""
+  std::string query;                     // as typed (UTF-8); empty: the form alone
+  std::vector<std::string> notes;        // remarks on the query (query_parser.h)
+  std::string error;                     // why there are no results to show, or ""
   const SearchResult* result = nullptr;  // the page of results, when searched
   std::uint64_t from = 1;                // the first result of the page, 1-based
 };

@@ -82,15 +82,16 @@ SearchRequest searchRequestOf(const httplib::Request& request, bool limitAllowed
   SearchRequest wanted;
   wanted.query = request.get_param_value("q");
   if (wanted.query.size() > kMaxQueryBytes) {
-    wanted.error = "Ricerca troppo lunga: " + std::to_string(wanted.query.size()) + " byte, al massimo " +
-                   std::to_string(kMaxQueryBytes);
+    wanted.error = "Ricerca troppo lunga: " + std::to_string(wanted.query.size()) +
+                   " byte, al massimo " + std::to_string(kMaxQueryBytes);
     return wanted;
   }
   if (request.has_param("da")) {
     const auto from = boundedNumber(request.get_param_value("da"), kLastBrowsableResult);
     if (!from) {
-      wanted.error = "Parametro da non valido: un numero da 1 a " + std::to_string(kLastBrowsableResult) +
-                     " (si possono scorrere solo i primi " + std::to_string(kLastBrowsableResult) + " risultati)";
+      wanted.error = "Parametro da non valido: un numero da 1 a " +
+                     std::to_string(kLastBrowsableResult) + " (si possono scorrere solo i primi " +
+                     std::to_string(kLastBrowsableResult) + " risultati)";
       return wanted;
     }
     wanted.from = *from;
@@ -98,7 +99,8 @@ SearchRequest searchRequestOf(const httplib::Request& request, bool limitAllowed
   if (limitAllowed && request.has_param("limite")) {
     const auto limit = boundedNumber(request.get_param_value("limite"), kMaxApiLimit);
     if (!limit) {
-      wanted.error = "Parametro limite non valido: un numero da 1 a " + std::to_string(kMaxApiLimit);
+      wanted.error =
+          "Parametro limite non valido: un numero da 1 a " + std::to_string(kMaxApiLimit);
       return wanted;
     }
     wanted.limit = *limit;
@@ -118,7 +120,8 @@ struct SearchOutcome {
 }  // namespace
 
 struct SearchServer::Service {
-  explicit Service(std::function<void(const std::string&)> logLine) : log(std::move(logLine)), pool(log) {}
+  explicit Service(std::function<void(const std::string&)> logLine)
+      : log(std::move(logLine)), pool(log) {}
 
   // Runs `work` on a leased handle pair. A database that can't be opened
   // or read (ToolFailure), or memory running out, is a 503 with a log line;
@@ -154,9 +157,10 @@ struct SearchServer::Service {
     outcome.notes = parse.query->notes;
     outcome.options.from = wanted.from;
     outcome.options.limit = wanted.limit;
-    const auto failure = withDatabases("Ricerca '" + wanted.query + "'", [&](SearchDatabases& databases) {
-      outcome.result = runQuery(databases, parse.query->root, outcome.options);
-    });
+    const auto failure =
+        withDatabases("Ricerca '" + wanted.query + "'", [&](SearchDatabases& databases) {
+          outcome.result = runQuery(databases, parse.query->root, outcome.options);
+        });
     if (failure) {
       outcome.status = kUnavailable;
       outcome.error = "Il catalogo non si può leggere ora: " + *failure;
@@ -219,7 +223,8 @@ struct SearchServer::Service {
     });
     if (failure) {
       response.status = kUnavailable;
-      response.set_content(errorPage(kUnavailable, "Il catalogo non si può leggere ora: " + *failure, "../"), kHtml);
+      response.set_content(
+          errorPage(kUnavailable, "Il catalogo non si può leggere ora: " + *failure, "../"), kHtml);
     } else if (!record) {
       response.status = kNotFound;
       response.set_content(errorPage(kNotFound, "Record " + text + " non trovato", "../"), kHtml);
@@ -230,7 +235,8 @@ struct SearchServer::Service {
 
   static void notFound(const httplib::Request& request, httplib::Response& response) {
     response.status = kNotFound;
-    response.set_content(errorPage(kNotFound, "Nessuna pagina a questo indirizzo: " + request.path, toRootOf(request.path)),
+    response.set_content(errorPage(kNotFound, "Nessuna pagina a questo indirizzo: " + request.path,
+                                   toRootOf(request.path)),
                          kHtml);
   }
 
@@ -264,13 +270,15 @@ SearchServer::SearchServer(std::function<void(const std::string&)> log)
   });
 
   http.set_pre_routing_handler([](const httplib::Request& request, httplib::Response& response) {
-    if (request.method == "GET" || request.method == "HEAD") return httplib::Server::HandlerResponse::Unhandled;
+    if (request.method == "GET" || request.method == "HEAD")
+      return httplib::Server::HandlerResponse::Unhandled;
     response.status = kMethodNotAllowed;
     response.set_header("Allow", "GET, HEAD");
-    response.set_content(errorPage(kMethodNotAllowed, "Il catalogo si consulta soltanto: metodo " + request.method +
-                                                          " non ammesso",
-                                   toRootOf(request.path)),
-                         kHtml);
+    response.set_content(
+        errorPage(kMethodNotAllowed,
+                  "Il catalogo si consulta soltanto: metodo " + request.method + " non ammesso",
+                  toRootOf(request.path)),
+        kHtml);
     return httplib::Server::HandlerResponse::Handled;
   });
   http.Get("/", [&service](const httplib::Request& request, httplib::Response& response) {
@@ -279,9 +287,10 @@ SearchServer::SearchServer(std::function<void(const std::string&)> log)
   http.Get("/api/cerca", [&service](const httplib::Request& request, httplib::Response& response) {
     service.apiRequest(request, response);
   });
-  http.Get("/record/([^/]+)", [&service](const httplib::Request& request, httplib::Response& response) {
-    service.recordRequest(request, response);
-  });
+  http.Get("/record/([^/]+)",
+           [&service](const httplib::Request& request, httplib::Response& response) {
+             service.recordRequest(request, response);
+           });
   http.Get("/stile.css", [](const httplib::Request&, httplib::Response& response) {
     response.set_content(std::string(styleSheet()), kCss);
   });
@@ -293,23 +302,25 @@ SearchServer::SearchServer(std::function<void(const std::string&)> log)
     if (response.status == kNotFound) {
       Service::notFound(request, response);
     } else {
-      response.set_content(errorPage(response.status, "La richiesta non si può servire", toRootOf(request.path)), kHtml);
+      response.set_content(
+          errorPage(response.status, "La richiesta non si può servire", toRootOf(request.path)),
+          kHtml);
     }
     return httplib::Server::HandlerResponse::Handled;
   };
   http.set_error_handler(errorPages);
-  http.set_exception_handler([&service](const httplib::Request& request, httplib::Response& response,
-                                        std::exception_ptr thrown) {
+  http.set_exception_handler([&service](const httplib::Request& request,
+                                        httplib::Response& response, std::exception_ptr thrown) {
     std::string what = "eccezione sconosciuta";
     try {
       std::rethrow_exception(thrown);
     } catch (const std::exception& exception) {
       what = exception.what();
-    } catch (...) {
-    }
+    } catch (...) {}
     service.log("Errore rispondendo a " + request.path + ": " + what);
     response.status = kInternalError;
-    response.set_content(errorPage(kInternalError, "Errore del servizio: " + what, toRootOf(request.path)), kHtml);
+    response.set_content(
+        errorPage(kInternalError, "Errore del servizio: " + what, toRootOf(request.path)), kHtml);
   });
 }
 

@@ -66,7 +66,9 @@ int runServe(const ServeCommand& command) {
 
   SearchServer server(logLine);
   if (const auto problem = server.checkDatabases()) {
-    logLine("Attenzione: le ricerche avranno una pagina d'errore finché il catalogo non si potrà leggere");
+    logLine(
+        "Attenzione: le ricerche avranno una pagina d'errore finché il catalogo non si potrà "
+        "leggere");
   }
   const std::string hostPort = urlHost(command.address) + ":";
   const std::optional<int> port = server.bind(command.address, command.port);
@@ -75,10 +77,11 @@ int runServe(const ServeCommand& command) {
                       std::strerror(errno));
   }
   std::error_code ignored;
-  logLine("Catalogo di " + std::filesystem::current_path(ignored).string() + " in ascolto su http://" + hostPort +
-          std::to_string(*port) + "/ (Ctrl-C per fermare)");
+  logLine("Catalogo di " + std::filesystem::current_path(ignored).string() +
+          " in ascolto su http://" + hostPort + std::to_string(*port) + "/ (Ctrl-C per fermare)");
   if (!isLoopback(command.address)) {
-    logLine("Attenzione: l'indirizzo " + command.address + " non è locale: la pagina è raggiungibile da altre macchine");
+    logLine("Attenzione: l'indirizzo " + command.address +
+            " non è locale: la pagina è raggiungibile da altre macchine");
   }
 
   const pthread_t mainThread = pthread_self();
@@ -105,12 +108,14 @@ int runServe(const ServeCommand& command) {
       logLine(std::string("Secondo segnale (") + signalName(signal) + "): fine immediata");
       std::_Exit(kExitFailure);
     }
-    logLine(std::string("Segnale ") + signalName(signal) + ": il servizio si ferma dopo le richieste in corso");
+    logLine(std::string("Segnale ") + signalName(signal) +
+            ": il servizio si ferma dopo le richieste in corso");
     stopping = true;
     server.stop();
   }
   listener.join();
-  if (!stopping) throw ToolFailure("Il servizio ha smesso di ascoltare su " + hostPort + std::to_string(*port));
+  if (!stopping)
+    throw ToolFailure("Il servizio ha smesso di ascoltare su " + hostPort + std::to_string(*port));
   logLine("Servizio fermato");
   return kExitFound;
 }

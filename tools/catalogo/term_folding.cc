@@ -8,14 +8,14 @@ namespace {
 // Latin-1 letters 0xC0-0xFF and their folds, in byte order (0xD7 and 0xF7,
 // the multiplication and division signs, fold to themselves).
 constexpr std::array<const char*, 64> kLatin1LetterFolds = {
-    "A", "A", "A", "A", "A", "A", "AE", "C",  // C0-C7  À Á Â Ã Ä Å Æ Ç
-    "E", "E", "E", "E", "I", "I", "I", "I",   // C8-CF  È É Ê Ë Ì Í Î Ï
-    "D", "N", "O", "O", "O", "O", "O", "\xD7",  // D0-D7  Ð Ñ Ò Ó Ô Õ Ö ×
-    "O", "U", "U", "U", "U", "Y", "TH", "SS",  // D8-DF  Ø Ù Ú Û Ü Ý Þ ß
-    "A", "A", "A", "A", "A", "A", "AE", "C",  // E0-E7  à á â ã ä å æ ç
-    "E", "E", "E", "E", "I", "I", "I", "I",   // E8-EF  è é ê ë ì í î ï
-    "D", "N", "O", "O", "O", "O", "O", "\xF7",  // F0-F7  ð ñ ò ó ô õ ö ÷
-    "O", "U", "U", "U", "U", "Y", "TH", "Y",  // F8-FF  ø ù ú û ü ý þ ÿ
+    "A", "A", "A", "A", "A", "A", "AE", "C",     // C0-C7  À Á Â Ã Ä Å Æ Ç
+    "E", "E", "E", "E", "I", "I", "I",  "I",     // C8-CF  È É Ê Ë Ì Í Î Ï
+    "D", "N", "O", "O", "O", "O", "O",  "\xD7",  // D0-D7  Ð Ñ Ò Ó Ô Õ Ö ×
+    "O", "U", "U", "U", "U", "Y", "TH", "SS",    // D8-DF  Ø Ù Ú Û Ü Ý Þ ß
+    "A", "A", "A", "A", "A", "A", "AE", "C",     // E0-E7  à á â ã ä å æ ç
+    "E", "E", "E", "E", "I", "I", "I",  "I",     // E8-EF  è é ê ë ì í î ï
+    "D", "N", "O", "O", "O", "O", "O",  "\xF7",  // F0-F7  ð ñ ò ó ô õ ö ÷
+    "O", "U", "U", "U", "U", "Y", "TH", "Y",     // F8-FF  ø ù ú û ü ý þ ÿ
 };
 constexpr unsigned char kFirstLatin1Letter = 0xC0;
 constexpr unsigned char kFeminineOrdinal = 0xAA;   // ª

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-
 namespace indicizza::catalogo {
 namespace {
 
@@ -14,7 +13,8 @@ constexpr std::string_view kForbiddenBytes("\t\n\r\0", 4);
 
 std::string hexByte(char byte) {
   char text[8];
-  std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(static_cast<unsigned char>(byte)));
+  std::snprintf(text, sizeof text, "0x%02X",
+                static_cast<unsigned>(static_cast<unsigned char>(byte)));
   return text;
 }
 

@@ -40,8 +40,8 @@ struct RowDecoding {
   // UTF-8 only: whether typographic characters beyond Latin-1 are replaced
   // (see tools::Typographic).
   tools::Typographic typographic = tools::Typographic::kRefused;
-  std::size_t replaced = 0;        // typographic characters replaced so far
-  bool sawMalformedUtf8 = false;   // some value was not UTF-8
+  std::size_t replaced = 0;       // typographic characters replaced so far
+  bool sawMalformedUtf8 = false;  // some value was not UTF-8
 };
 
 // The record of data line `lineNumber` (a 1-based line of the file, used in

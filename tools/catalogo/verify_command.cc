@@ -64,7 +64,8 @@ class Comparison {
     }
     entries_ += stored->size();
     std::map<RecordNumber, KindCode> wanted;
-    for (const IndexEntry& entry : expectedEntries) wanted.emplace(entry.recordNumber, entry.kindCode);
+    for (const IndexEntry& entry : expectedEntries)
+      wanted.emplace(entry.recordNumber, entry.kindCode);
     std::set<RecordNumber> seen;
     for (const IndexEntry& entry : *stored) {
       seen.insert(entry.recordNumber);
@@ -164,7 +165,8 @@ int runVerify() {
               << " non lunghi 524 byte: ignorati, come fa l'indicizzatore\n";
   }
   std::cout << "Record: " << expected.storedNumbers.size() << ", termini: " << comparison.terms()
-            << ", voci: " << comparison.entries() << ", discordanze: " << comparison.disagreements() << '\n';
+            << ", voci: " << comparison.entries() << ", discordanze: " << comparison.disagreements()
+            << '\n';
   return comparison.disagreements() == 0 ? kExitFound : kExitNotFound;
 }
 

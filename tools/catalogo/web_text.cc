@@ -8,8 +8,8 @@ constexpr unsigned kNibbleBits = 4;
 constexpr unsigned kNibbleMask = 0x0F;
 
 bool keptInForm(unsigned char byte) {
-  return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') ||
-         byte == '-' || byte == '.' || byte == '_' || byte == '*';
+  return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+         (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' || byte == '*';
 }
 
 }  // namespace

@@ -46,9 +46,17 @@ bool decodeOne(std::string_view s, std::size_t& pos, char32_t& codePoint) {
 
 const char* asciiLookAlike(char32_t c) {
   switch (c) {
-    case U'\u2010': case U'\u2011': case U'\u2012': case U'\u2013': case U'\u2014': return "-";
-    case U'\u2018': case U'\u2019': case U'\u201A': return "'";
-    case U'\u201C': case U'\u201D': case U'\u201E': return "\"";
+    case U'\u2010':
+    case U'\u2011':
+    case U'\u2012':
+    case U'\u2013':
+    case U'\u2014': return "-";
+    case U'\u2018':
+    case U'\u2019':
+    case U'\u201A': return "'";
+    case U'\u201C':
+    case U'\u201D':
+    case U'\u201E': return "\"";
     case U'\u2116': return "No";
     case U'\u2026': return "...";
     case U'\u2022': return "*";
@@ -60,10 +68,17 @@ const char* asciiLookAlike(char32_t c) {
 const char* typographicStandIn(char32_t c) {
   if ((c >= U'\u2010' && c <= U'\u2015') || c == U'\u2212') return "-";
   switch (c) {
-    case U'\u2018': case U'\u2019': case U'\u201A': case U'\u201B': return "'";
-    case U'\u201C': case U'\u201D': case U'\u201E': case U'\u201F': return "\"";
+    case U'\u2018':
+    case U'\u2019':
+    case U'\u201A':
+    case U'\u201B': return "'";
+    case U'\u201C':
+    case U'\u201D':
+    case U'\u201E':
+    case U'\u201F': return "\"";
     case U'\u2026': return "...";
-    case U'\u2007': case U'\u202F': return "\xA0";
+    case U'\u2007':
+    case U'\u202F': return "\xA0";
     case U'\u205F': return " ";
     default: break;
   }

@@ -38,7 +38,8 @@ enum class Typographic {
 // The Latin-1 bytes of `utf8`, or an error naming the first malformed
 // sequence or the first character above U+00FF (other than those replaced
 // under Typographic::kReplaced). Nothing else is approximated.
-Latin1Conversion utf8ToLatin1(std::string_view utf8, Typographic typographic = Typographic::kRefused);
+Latin1Conversion utf8ToLatin1(std::string_view utf8,
+                              Typographic typographic = Typographic::kRefused);
 
 // The UTF-8 form of Latin-1 bytes: bytes 0-127 stay, 128-255 become two
 // bytes. Never fails; utf8ToLatin1 gives the bytes back.

@@ -11,13 +11,28 @@ ProgramRun runCatalogo(const std::filesystem::path& directory,
 
 std::vector<PlainRecord> smallCatalogue() {
   return {
-      PlainRecord().recordNumber(1).textField(1, "J. S. Bach").textField(4, "Sonata in G")
-          .codeField(1, "BWV1001").kindCode("AR"),
-      PlainRecord().recordNumber(2).textField(1, "J. S. Bach").textField(4, "Partita")
-          .kindCode("PF").flags('1', '2'),
-      PlainRecord().recordNumber(3).textField(1, "W. A. Mozart").textField(4, "Sonata facile")
-          .codeField(1, "K545").kindCode("PF"),
-      PlainRecord().recordNumber(4).textField(1, "A. Adam").textField(4, "Minuit Chr\xE9tiens")
+      PlainRecord()
+          .recordNumber(1)
+          .textField(1, "J. S. Bach")
+          .textField(4, "Sonata in G")
+          .codeField(1, "BWV1001")
+          .kindCode("AR"),
+      PlainRecord()
+          .recordNumber(2)
+          .textField(1, "J. S. Bach")
+          .textField(4, "Partita")
+          .kindCode("PF")
+          .flags('1', '2'),
+      PlainRecord()
+          .recordNumber(3)
+          .textField(1, "W. A. Mozart")
+          .textField(4, "Sonata facile")
+          .codeField(1, "K545")
+          .kindCode("PF"),
+      PlainRecord()
+          .recordNumber(4)
+          .textField(1, "A. Adam")
+          .textField(4, "Minuit Chr\xE9tiens")
           .kindCode("VO"),
   };
 }

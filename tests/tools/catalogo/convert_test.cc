@@ -39,8 +39,8 @@ TEST(Catalogo, GeneratedTsvRoundTripsByteForByte) {
       // Accented UTF-8 text, a value filling its field, a code with leading blanks.
       "000001\tAR\t1\t2\tJ. S. Bach\tViolino\tBarocco\tSonata n. 1 in sol minore\t1720\t"
       "Città di Lipsia\tÉdition française\t BWV 1001\t  1720\tABCDEFGHIJKLM\t\t\n" +
-      "-00042\taR\t\t\t" + std::string(30, 'x') + "\t\t\t" + std::string(77, 'y') +
-      "\t\t" + std::string(43, 'z') + "\t\t\t\t\t\t\n" +
+      "-00042\taR\t\t\t" + std::string(30, 'x') + "\t\t\t" + std::string(77, 'y') + "\t\t" +
+      std::string(43, 'z') + "\t\t\t\t\t\t\n" +
       "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n";  // an all-blank record
   writeFile(dir / "in.tsv", tsv);
 
@@ -115,7 +115,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "riga 3, campo T1: 31 byte, al massimo 30"},
         BadRowCase{"AccentsCountAsOneByte", "2\t" + std::string(29, 'a') + "éé\tX",
                    "riga 3, campo T1: 31 byte, al massimo 30"},
-        BadRowCase{"NumberTooLong", "1234567\ta\tX", "riga 3, campo RecordNumber: 7 byte, al massimo 6"},
+        BadRowCase{"NumberTooLong", "1234567\ta\tX",
+                   "riga 3, campo RecordNumber: 7 byte, al massimo 6"},
         BadRowCase{"MissingValue", "2\ta", "riga 3: 2 valori invece di 3"},
         BadRowCase{"ExtraValue", "2\ta\tb\tc", "riga 3: 4 valori invece di 3"},
         BadRowCase{"NotLatin1", "2\tprezzo 5 €\tX",
@@ -123,7 +124,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadRowCase{"MalformedUtf8", "2\tChr\xE9tiens\tX",
                    "riga 3, campo T1: sequenza UTF-8 non valida al byte 4 (0xE9)"},
         BadRowCase{"CarriageReturnInside", "2\ta\rb\tX", "riga 3, campo T1: byte 0x0D non ammesso"},
-        BadRowCase{"ZeroByte", std::string("2\ta\0b\tX", 7), "riga 3, campo T1: byte 0x00 non ammesso"}),
+        BadRowCase{"ZeroByte", std::string("2\ta\0b\tX", 7),
+                   "riga 3, campo T1: byte 0x00 non ammesso"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Catalogo, EveryBadLineIsReportedNotJustTheFirst) {
@@ -158,11 +160,12 @@ TEST_P(BadInputs, AreRefused) {
 
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, BadInputs,
-    ::testing::Values(
-        BadInputCase{"MissingFile", nullptr, "Errore lettura in.tsv"},
-        BadInputCase{"EmptyFile", "", "manca la riga di intestazione"},
-        BadInputCase{"UnknownField", "T1\tTitolo\n", "intestazione, colonna 2: campo sconosciuto 'Titolo'"},
-        BadInputCase{"RepeatedField", "C1\tT1\tC1\n", "intestazione, colonna 3: campo ripetuto C1"}),
+    ::testing::Values(BadInputCase{"MissingFile", nullptr, "Errore lettura in.tsv"},
+                      BadInputCase{"EmptyFile", "", "manca la riga di intestazione"},
+                      BadInputCase{"UnknownField", "T1\tTitolo\n",
+                                   "intestazione, colonna 2: campo sconosciuto 'Titolo'"},
+                      BadInputCase{"RepeatedField", "C1\tT1\tC1\n",
+                                   "intestazione, colonna 3: campo ripetuto C1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct RefusedInputCase {
@@ -179,7 +182,8 @@ TEST_P(RefusedInputs, LeaveTheRecordFileAsItWas) {
   writeFile(dir / "opere.cry", "earlier content");
   writeFile(dir / "in.tsv", GetParam().content);
   std::vector<std::string> arguments{"cifra", "in.tsv"};
-  arguments.insert(arguments.end(), GetParam().extraArguments.begin(), GetParam().extraArguments.end());
+  arguments.insert(arguments.end(), GetParam().extraArguments.begin(),
+                   GetParam().extraArguments.end());
   const auto run = runCatalogo(dir.path(), arguments);
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_EQ(run.errorOutput, GetParam().errorOutput);
@@ -191,23 +195,34 @@ TEST_P(RefusedInputs, LeaveTheRecordFileAsItWas) {
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, RefusedInputs,
     ::testing::Values(
-        RefusedInputCase{"NoRecordNumberColumn", "T1\tC1\nuno\t1\ndue\t2\n", {},
-                         "Intestazione senza la colonna RecordNumber: ogni record ha bisogno del suo "
-                         "numero; opere.cry non modificato\n"},
-        RefusedInputCase{"RepeatedNumbers", "RecordNumber\tT1\n7\ta\n8\tb\n000007\tc\n8\td\n9\te\n", {},
-                         "numero di record 7 ripetuto: righe 2, 4\n"
-                         "numero di record 8 ripetuto: righe 3, 5\n"
-                         "2 numeri di record ripetuti (--ammetti-doppi li accetta; l'indicizzatore tiene "
-                         "l'ultima riga di ciascuno): opere.cry non modificato\n"},
-        RefusedInputCase{"NotUtf8SuggestsLatin1", "RecordNumber\tT1\n1\tChr\xE9tiens\n", {},
+        RefusedInputCase{
+            "NoRecordNumberColumn",
+            "T1\tC1\nuno\t1\ndue\t2\n",
+            {},
+            "Intestazione senza la colonna RecordNumber: ogni record ha bisogno del suo "
+            "numero; opere.cry non modificato\n"},
+        RefusedInputCase{
+            "RepeatedNumbers",
+            "RecordNumber\tT1\n7\ta\n8\tb\n000007\tc\n8\td\n9\te\n",
+            {},
+            "numero di record 7 ripetuto: righe 2, 4\n"
+            "numero di record 8 ripetuto: righe 3, 5\n"
+            "2 numeri di record ripetuti (--ammetti-doppi li accetta; l'indicizzatore tiene "
+            "l'ultima riga di ciascuno): opere.cry non modificato\n"},
+        RefusedInputCase{"NotUtf8SuggestsLatin1",
+                         "RecordNumber\tT1\n1\tChr\xE9tiens\n",
+                         {},
                          "riga 2, campo T1: sequenza UTF-8 non valida al byte 4 (0xE9)\n"
                          "Il file non è in UTF-8: se è in Latin-1, usare --latin1\n"
                          "1 righe con errori (1 errori): opere.cry non modificato\n"},
-        RefusedInputCase{"TypographicWithoutTheFlag", "RecordNumber\tT1\n1\tSonata \u2013 n. 1\n", {},
+        RefusedInputCase{"TypographicWithoutTheFlag",
+                         "RecordNumber\tT1\n1\tSonata \u2013 n. 1\n",
+                         {},
                          "riga 2, campo T1: carattere U+2013 non rappresentabile in Latin-1\n"
                          "1 righe con errori (1 errori): opere.cry non modificato\n"},
         RefusedInputCase{"ReplacementThatOverflowsTheField",
-                         "RecordNumber\tT1\n1\t" + std::string(28, 'a') + "\u2026\n", {"--sostituisci"},
+                         "RecordNumber\tT1\n1\t" + std::string(28, 'a') + "\u2026\n",
+                         {"--sostituisci"},
                          "riga 2, campo T1: 31 byte, al massimo 30\n"
                          "1 righe con errori (1 errori): opere.cry non modificato\n"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -228,29 +243,33 @@ TEST(Catalogo, RepeatedNumbersPassWhenAllowedAndAreCounted) {
   writeFile(dir / "in.tsv", "RecordNumber\tT1\n7\ta\n8\tb\n7\tc\n");
   const auto run = runCatalogo(dir.path(), {"cifra", "--ammetti-doppi", "in.tsv"});
   EXPECT_EQ(run.exitStatus, 0);
-  EXPECT_EQ(run.errorOutput, "1 numero di record ripetuto: l'indicizzatore terrà l'ultima riga di ciascuno\n");
+  EXPECT_EQ(run.errorOutput,
+            "1 numero di record ripetuto: l'indicizzatore terrà l'ultima riga di ciascuno\n");
   EXPECT_EQ(readFile(dir / "opere.cry").size(), 3 * kRecordSize);
 }
 
 TEST(Catalogo, StandardInputWithAByteOrderMarkIsRead) {
   CatalogueDir dir;
   writeFile(dir / "in.tsv", "\xEF\xBB\xBFRecordNumber\tT1\n12\tMinuit Chrétiens\n");
-  const auto run = testing::runProgram("/bin/sh", dir.path(),
-                                       {"-c", std::string(CATALOGO_EXECUTABLE) + " cifra - < in.tsv"});
+  const auto run = testing::runProgram(
+      "/bin/sh", dir.path(), {"-c", std::string(CATALOGO_EXECUTABLE) + " cifra - < in.tsv"});
   EXPECT_EQ(run.exitStatus, 0) << run.errorOutput;
   EXPECT_EQ(run.output, "1 record scritti in opere.cry\n");
-  EXPECT_EQ(decodedLines(dir), std::vector<std::string>{"12\t\t\t\tMinuit Chrétiens\t\t\t\t\t\t\t\t\t\t\t"});
+  EXPECT_EQ(decodedLines(dir),
+            std::vector<std::string>{"12\t\t\t\tMinuit Chrétiens\t\t\t\t\t\t\t\t\t\t\t"});
 }
 
 TEST(Catalogo, TypographicCharactersAreReplacedOnRequestAndCounted) {
   CatalogueDir dir;
-  writeFile(dir / "in.tsv",
-            "RecordNumber\tT1\tT4\n1\t\u201CAve\u201D \u2013 l\u2019alba\u2026\tn.\u202F5\u2009bis\n");
+  writeFile(
+      dir / "in.tsv",
+      "RecordNumber\tT1\tT4\n1\t\u201CAve\u201D \u2013 l\u2019alba\u2026\tn.\u202F5\u2009bis\n");
   const auto run = runCatalogo(dir.path(), {"cifra", "--sostituisci", "in.tsv"});
   EXPECT_EQ(run.exitStatus, 0) << run.errorOutput;
   EXPECT_EQ(run.errorOutput, "7 caratteri tipografici sostituiti con uno Latin-1\n");
-  EXPECT_EQ(decodedLines(dir),
-            std::vector<std::string>{"1\t\t\t\t\"Ave\" - l'alba...\t\t\tn.\u00A05 bis\t\t\t\t\t\t\t\t"});
+  EXPECT_EQ(
+      decodedLines(dir),
+      std::vector<std::string>{"1\t\t\t\t\"Ave\" - l'alba...\t\t\tn.\u00A05 bis\t\t\t\t\t\t\t\t"});
 }
 
 TEST(Catalogo, ExportGivesBackTheRecordFileThroughCifra) {
@@ -268,12 +287,13 @@ TEST(Catalogo, ExportGivesBackTheRecordFileThroughCifra) {
   std::istringstream lines(exported.output);
   std::string line;
   while (std::getline(lines, line)) numbers.push_back(line.substr(0, line.find('\t')));
-  EXPECT_EQ(numbers, (std::vector<std::string>{"RecordNumber", "-00003", "000001", "000002", "000003",
-                                               "000004", "000256"}));
+  EXPECT_EQ(numbers, (std::vector<std::string>{"RecordNumber", "-00003", "000001", "000002",
+                                               "000003", "000004", "000256"}));
 
   // Records given back in that order: the same bytes as the sorted originals.
   std::sort(records.begin(), records.end(), [](const PlainRecord& a, const PlainRecord& b) {
-    return recordNumberOf(DecodedRecord::fromPlain(a.bytes())) < recordNumberOf(DecodedRecord::fromPlain(b.bytes()));
+    return recordNumberOf(DecodedRecord::fromPlain(a.bytes())) <
+           recordNumberOf(DecodedRecord::fromPlain(b.bytes()));
   });
   writeFile(dir / "opere.tsv", exported.output);
   std::filesystem::remove(dir / "opere.cry");
@@ -283,9 +303,10 @@ TEST(Catalogo, ExportGivesBackTheRecordFileThroughCifra) {
 
 TEST(Catalogo, ExportReportsWhatIsNoRecordAndGoesOn) {
   CatalogueDir dir;
-  std::vector<testing::StoredItem> items = {testing::storedItemOf(PlainRecord().recordNumber(1).textField(1, "uno")),
-                                            {testing::recordKey(2), "short"},
-                                            testing::storedItemOf(PlainRecord().recordNumber(3).textField(1, "tre"))};
+  std::vector<testing::StoredItem> items = {
+      testing::storedItemOf(PlainRecord().recordNumber(1).textField(1, "uno")),
+      {testing::recordKey(2), "short"},
+      testing::storedItemOf(PlainRecord().recordNumber(3).textField(1, "tre"))};
   dir.dataDatabase(items);
   const auto run = runCatalogo(dir.path(), {"esporta"});
   EXPECT_EQ(run.exitStatus, 2);
@@ -300,8 +321,8 @@ TEST(Catalogo, DecodeLeavesOutWhatTheTsvFormCannotCarry) {
   CatalogueDir dir;
   const std::vector<PlainRecord> records = {
       PlainRecord().recordNumber(1).textField(1, "uno"),
-      PlainRecord().recordNumber(2).bytesAt(170, "X"),          // between the fields
-      PlainRecord().recordNumber(3).textField(2, "a\tb"),       // a tab in a value
+      PlainRecord().recordNumber(2).bytesAt(170, "X"),     // between the fields
+      PlainRecord().recordNumber(3).textField(2, "a\tb"),  // a tab in a value
       PlainRecord().recordNumber(4).textField(1, std::string("a\0b", 3)),
       PlainRecord().recordNumber(5).textField(1, "cinque"),
   };
@@ -343,10 +364,14 @@ TEST_P(ReadErrors, GoToStandardError) {
 
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, ReadErrors,
-    ::testing::Values(ReadErrorCase{"Decode", {"decifra"}, "opere.cry", kHeader,
-                                    "Errore durante la lettura di opere.cry\n"},
-                      ReadErrorCase{"Verify", {"verifica"}, "noused.txt", "",
-                                    "Errore durante la lettura di noused.txt\n"}),
+    ::testing::Values(
+        ReadErrorCase{"Decode",
+                      {"decifra"},
+                      "opere.cry",
+                      kHeader,
+                      "Errore durante la lettura di opere.cry\n"},
+        ReadErrorCase{
+            "Verify", {"verifica"}, "noused.txt", "", "Errore durante la lettura di noused.txt\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Catalogo, DecodeWithoutRecordFileFails) {

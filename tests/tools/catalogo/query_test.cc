@@ -26,7 +26,8 @@ std::string shown(const QueryNode& node) {
   const auto children = [&](const char* name) {
     text += name;
     text += '(';
-    for (std::size_t i = 0; i < node.children.size(); ++i) text += (i ? "," : "") + shown(node.children[i]);
+    for (std::size_t i = 0; i < node.children.size(); ++i)
+      text += (i ? "," : "") + shown(node.children[i]);
     text += ')';
   };
   switch (node.kind) {
@@ -46,7 +47,7 @@ std::string shown(const QueryNode& node) {
 struct ParseCase {
   const char* name;
   std::string query;
-  std::string tree;  // the shown() picture, or "" when refused
+  std::string tree;         // the shown() picture, or "" when refused
   std::string messagePart;  // a part of the error or of the first note, or ""
 };
 
@@ -83,7 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"OperatorsOnlyInCapitals", "a or not b", "AND(a,or,not,b)", ""},
         ParseCase{"QuotedOperatorIsAWord", "\"OR\" a", "AND(OR,a)", ""},
         ParseCase{"Phrase", "\"sonata in  sol\"", "\"sonata in sol\"", ""},
-        ParseCase{"CurlyQuotesArePhraseQuotes", "\xE2\x80\x9Csonata in\xE2\x80\x9D", "\"sonata in\"", ""},
+        ParseCase{"CurlyQuotesArePhraseQuotes", "\xE2\x80\x9Csonata in\xE2\x80\x9D",
+                  "\"sonata in\"", ""},
         ParseCase{"SeparatorsMakeAPhrase", "l'amore w.a.", "AND(\"l amore\",\"w a\")", ""},
         ParseCase{"OneQuotedWord", "\"bach\"", "bach", ""},
         ParseCase{"Prefix", "sonat*", "sonat*", ""},
@@ -99,11 +101,14 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"CodeWithSeparatorIsAPhraseWithANote", "K.331", "\"K 331\"",
                   "'K.331' non può essere un codice dell'indice"},
         ParseCase{"NoteSaysWhatIsIndexed", "979-0-2001-1", "\"979 0 2001 1\"", "('979')"},
-        ParseCase{"MinusBeforeSpaceIsNoOperator", "a - b", "", "Parola senza termini da cercare: '-'"},
+        ParseCase{"MinusBeforeSpaceIsNoOperator", "a - b", "",
+                  "Parola senza termini da cercare: '-'"},
         ParseCase{"Empty", "   ", "", "Ricerca vuota"},
         ParseCase{"SeparatorsOnly", "...", "", "Parola senza termini da cercare: '...'"},
-        ParseCase{"OnlyNegative", "-sonata", "", "'-sonata': una ricerca non può essere solo negativa"},
-        ParseCase{"NegativeBranchOfOr", "a OR NOT b", "", "'NOT': una ricerca non può essere solo negativa"},
+        ParseCase{"OnlyNegative", "-sonata", "",
+                  "'-sonata': una ricerca non può essere solo negativa"},
+        ParseCase{"NegativeBranchOfOr", "a OR NOT b", "",
+                  "'NOT': una ricerca non può essere solo negativa"},
         ParseCase{"OrAtTheStart", "OR a", "", "'OR' senza un termine prima"},
         ParseCase{"OrAtTheEnd", "a OR", "", "'OR' senza un termine dopo"},
         ParseCase{"AndAtTheEnd", "a AND", "", "'AND' senza un termine dopo"},
@@ -116,7 +121,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"UnknownField", "T8:bach", "", "campo sconosciuto 'T8:'"},
         ParseCase{"FieldWithoutTerm", "T1: bach", "", "'T1:': manca il termine"},
         ParseCase{"NumberInTextField", "T5:1720", "", "'T5:1720': i numeri dei campi di testo"},
-        ParseCase{"WordInCodeField", "C1:bach", "", "'C1:bach': nei campi C1-C5 sono indicizzati solo codici"},
+        ParseCase{"WordInCodeField", "C1:bach", "",
+                  "'C1:bach': nei campi C1-C5 sono indicizzati solo codici"},
         ParseCase{"CutCodeInCodeField", "C2:979-0-2001-1", "", "fino al primo separatore ('979')"},
         ParseCase{"PrefixOfAPhrase", "l'am*", "", "un prefisso con '*' è una parola sola"},
         ParseCase{"BeyondLatin1", "prezzo 5\xE2\x82\xAC", "", "'5\xE2\x82\xAC': carattere U+20AC"}),
@@ -124,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct FoldCase {
   const char* name;
-  std::string text;    // Latin-1
+  std::string text;  // Latin-1
   std::string folded;
 };
 
@@ -138,11 +144,18 @@ INSTANTIATE_TEST_SUITE_P(
     Catalogo, Folding,
     ::testing::Values(
         FoldCase{"AsciiCase", "Bach bwv1009", "BACH BWV1009"},
-        FoldCase{"Accents", "perch\xE9 PERCH\xC9 \xFC" "ber \xC0\xC1\xC2\xC3\xC4\xC5", "PERCHE PERCHE UBER AAAAAA"},
-        FoldCase{"EveryVowel", "\xE8\xE9\xEA\xEB \xEC\xED\xEE\xEF \xF2\xF3\xF4\xF5\xF6\xF8 \xF9\xFA\xFB\xFC",
+        FoldCase{"Accents",
+                 "perch\xE9 PERCH\xC9 \xFC"
+                 "ber \xC0\xC1\xC2\xC3\xC4\xC5",
+                 "PERCHE PERCHE UBER AAAAAA"},
+        FoldCase{"EveryVowel",
+                 "\xE8\xE9\xEA\xEB \xEC\xED\xEE\xEF \xF2\xF3\xF4\xF5\xF6\xF8 \xF9\xFA\xFB\xFC",
                  "EEEE IIII OOOOOO UUUU"},
         FoldCase{"Consonants", "\xE7\xC7 \xF1\xD1 \xF0\xD0 \xFD\xDD\xFF", "CC NN DD YYY"},
-        FoldCase{"TwoLetterFolds", "stra\xDF" "e \xC6\xE6 \xDE\xFE", "STRASSE AEAE THTH"},
+        FoldCase{"TwoLetterFolds",
+                 "stra\xDF"
+                 "e \xC6\xE6 \xDE\xFE",
+                 "STRASSE AEAE THTH"},
         FoldCase{"Ordinals", "1\xAA 2\xBA", "1A 2O"},
         FoldCase{"SignsStay", "\xD7\xF7\xB5\xA0\xBF!", "\xD7\xF7\xB5\xA0\xBF!"}),
     [](const auto& info) { return std::string(info.param.name); });

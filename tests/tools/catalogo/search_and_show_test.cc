@@ -52,16 +52,15 @@ TEST_P(Search, ListsTheRecordsCarryingEveryTerm) {
 
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, Search,
-    ::testing::Values(
-        SearchCase{"OneWordAnyCase", {"bach"}, {1, 2}},
-        SearchCase{"TwoWordsIntersect", {"BACH", "sonata"}, {1}},
-        SearchCase{"WordsOfOneArgumentIntersect", {"w.a. mozart"}, {3}},
-        SearchCase{"CodeAsGiven", {"BWV1001"}, {1}},
-        SearchCase{"CodeInAnyCase", {"bwv1001"}, {1}},
-        SearchCase{"CodeAndWord", {"K545", "sonata"}, {3}},
-        SearchCase{"Utf8ArgumentFindsLatin1Word", {"chrétiens"}, {4}},
-        SearchCase{"NoCommonRecord", {"mozart", "partita"}, {}},
-        SearchCase{"StopWordIsNotIndexed", {"in"}, {}}),
+    ::testing::Values(SearchCase{"OneWordAnyCase", {"bach"}, {1, 2}},
+                      SearchCase{"TwoWordsIntersect", {"BACH", "sonata"}, {1}},
+                      SearchCase{"WordsOfOneArgumentIntersect", {"w.a. mozart"}, {3}},
+                      SearchCase{"CodeAsGiven", {"BWV1001"}, {1}},
+                      SearchCase{"CodeInAnyCase", {"bwv1001"}, {1}},
+                      SearchCase{"CodeAndWord", {"K545", "sonata"}, {3}},
+                      SearchCase{"Utf8ArgumentFindsLatin1Word", {"chrétiens"}, {4}},
+                      SearchCase{"NoCommonRecord", {"mozart", "partita"}, {}},
+                      SearchCase{"StopWordIsNotIndexed", {"in"}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Catalogo, SearchShowsNumberIndexKindCodeAndTextFields) {
@@ -69,8 +68,9 @@ TEST(Catalogo, SearchShowsNumberIndexKindCodeAndTextFields) {
   testing::indexSmallCatalogue(dir);
   EXPECT_EQ(runCatalogo(dir.path(), {"cerca", "partita"}).output,
             "     2  pF  J. S. Bach |  |  | Partita |  |  |  |  |  |  |  |\n1 record trovato\n");
-  EXPECT_EQ(runCatalogo(dir.path(), {"cerca", "adam"}).output,
-            "     4  VO  A. Adam |  |  | Minuit Chrétiens |  |  |  |  |  |  |  |\n1 record trovato\n");
+  EXPECT_EQ(
+      runCatalogo(dir.path(), {"cerca", "adam"}).output,
+      "     4  VO  A. Adam |  |  | Minuit Chrétiens |  |  |  |  |  |  |  |\n1 record trovato\n");
 }
 
 TEST(Catalogo, SearchLeavesOutAnEntryWhoseRecordIsNotStored) {
@@ -78,8 +78,7 @@ TEST(Catalogo, SearchLeavesOutAnEntryWhoseRecordIsNotStored) {
   testing::indexSmallCatalogue(dir);
   const auto entry = storedEntryOf({77, {{'A', 'L'}}});
   std::filesystem::remove(dir / "opere.idb");
-  testing::loadDatabase(dir / "opere.idb",
-                        {{"ORFANO", std::string(entry.begin(), entry.end())}});
+  testing::loadDatabase(dir / "opere.idb", {{"ORFANO", std::string(entry.begin(), entry.end())}});
   const auto run = runCatalogo(dir.path(), {"cerca", "orfano"});
   EXPECT_EQ(run.output, "Nessun record trovato\n");
   EXPECT_EQ(run.exitStatus, 1);
@@ -88,8 +87,9 @@ TEST(Catalogo, SearchLeavesOutAnEntryWhoseRecordIsNotStored) {
 
 TEST(Catalogo, SearchPassesOverAStoredItemThatIsNoWholeRecord) {
   CatalogueDir dir;
-  dir.dataDatabase({testing::storedItemOf(PlainRecord().recordNumber(1).kindCode("AR").textField(1, "Sonata")),
-                    {testing::recordKey(2), "short"}});
+  dir.dataDatabase(
+      {testing::storedItemOf(PlainRecord().recordNumber(1).kindCode("AR").textField(1, "Sonata")),
+       {testing::recordKey(2), "short"}});
   std::string entries;
   for (const RecordNumber number : {1, 2}) {
     const auto entry = storedEntryOf({number, {{'A', 'R'}}});
@@ -99,7 +99,8 @@ TEST(Catalogo, SearchPassesOverAStoredItemThatIsNoWholeRecord) {
   const auto run = runCatalogo(dir.path(), {"cerca", "sonata"});
   EXPECT_EQ(run.output, "     1  AR  Sonata |  |  |  |  |  |  |  |  |  |  |\n1 record trovato\n");
   EXPECT_EQ(run.exitStatus, 0);
-  EXPECT_NE(run.errorOutput.find("Nota: 1 voce di opere.idb non vale più"), std::string::npos) << run.errorOutput;
+  EXPECT_NE(run.errorOutput.find("Nota: 1 voce di opere.idb non vale più"), std::string::npos)
+      << run.errorOutput;
 }
 
 struct FailureCase {
@@ -124,15 +125,18 @@ TEST_P(Failures, ExitWithStatusTwoAndSayWhy) {
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, Failures,
     ::testing::Values(
-        FailureCase{"SearchWithoutIndex", {"cerca", "bach"}, "opere.idb", "File opere.idb indefinito"},
-        FailureCase{"SearchWithoutData", {"cerca", "bach"}, "opere.ddb", "File opere.ddb indefinito"},
+        FailureCase{
+            "SearchWithoutIndex", {"cerca", "bach"}, "opere.idb", "File opere.idb indefinito"},
+        FailureCase{
+            "SearchWithoutData", {"cerca", "bach"}, "opere.ddb", "File opere.ddb indefinito"},
         FailureCase{"SearchForSeparatorsOnly", {"cerca", "..."}, "", "Parola senza termini"},
         FailureCase{"SearchWithoutWords", {"cerca"}, "", "Argomento mancante"},
         FailureCase{"SearchWithAnUnknownOption", {"cerca", "-x"}, "", "Opzione sconosciuta: -x"},
         FailureCase{"ShowWithoutData", {"mostra", "1"}, "opere.ddb", "File opere.ddb indefinito"},
         FailureCase{"ShowLetters", {"mostra", "abc"}, "", "Numero di record non valido: 'abc'"},
         FailureCase{"ShowTrailingJunk", {"mostra", "12x"}, "", "Numero di record non valido"},
-        FailureCase{"ShowBeyond32Bits", {"mostra", "99999999999"}, "", "Numero di record non valido"},
+        FailureCase{
+            "ShowBeyond32Bits", {"mostra", "99999999999"}, "", "Numero di record non valido"},
         FailureCase{"UnknownCommand", {"elenca"}, "", "Comando sconosciuto: elenca"},
         FailureCase{"ExtraArgument", {"crea-db", "x"}, "", "Argomenti in più"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -201,20 +205,29 @@ INSTANTIATE_TEST_SUITE_P(
                  "numero\ttipo\tT1\tT2\tT3\tT4\tT5\tT6\tT7\tC1\tC2\tC3\tC4\tC5\n"
                  "4\tVO\tA. Adam\t\t\tMinuit Chrétiens\t\t\t\t\t\t\t\t\n"
                  "2\tpF\tJ. S. Bach\t\t\tPartita\t\t\t\t\t\t\t\t\n",
-                 "", 0},
+                 "",
+                 0},
         ShowCase{"JsonWithAMissingNumber",
                  {"mostra", "--formato", "json", "99", "3"},
                  "{\"numero\":3,\"tipo\":\"PF\",\"T1\":\"W. A. Mozart\",\"T2\":\"\",\"T3\":\"\","
                  "\"T4\":\"Sonata facile\",\"T5\":\"\",\"T6\":\"\",\"T7\":\"\",\"C1\":\"K545\","
                  "\"C2\":\"\",\"C3\":\"\",\"C4\":\"\",\"C5\":\"\"}\n",
-                 "Record 99 non trovato\n", 1},
-        ShowCase{"TextRecordsApart",
-                 {"mostra", "1", "99"},
-                 "Record 1\nRecordNumber  000001\nKindCode      AR\nFlagA\nFlagB\nT1            J. S. Bach\n"
-                 "T2\nT3\nT4            Sonata in G\nT5\nT6\nT7\nC1            BWV1001\nC2\nC3\nC4\nC5\n"
-                 "Numero        1\nTipo indice   AR\n\nRecord 99 non trovato\n",
-                 "", 1},
-        ShowCase{"EveryNumberCheckedFirst", {"mostra", "1", "x"}, "", "Numero di record non valido: 'x'\n", 2}),
+                 "Record 99 non trovato\n",
+                 1},
+        ShowCase{
+            "TextRecordsApart",
+            {"mostra", "1", "99"},
+            "Record 1\nRecordNumber  000001\nKindCode      AR\nFlagA\nFlagB\nT1            J. S. "
+            "Bach\n"
+            "T2\nT3\nT4            Sonata in G\nT5\nT6\nT7\nC1            BWV1001\nC2\nC3\nC4\nC5\n"
+            "Numero        1\nTipo indice   AR\n\nRecord 99 non trovato\n",
+            "",
+            1},
+        ShowCase{"EveryNumberCheckedFirst",
+                 {"mostra", "1", "x"},
+                 "",
+                 "Numero di record non valido: 'x'\n",
+                 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Catalogo, ShowOfAnAbsentNumberSaysSo) {

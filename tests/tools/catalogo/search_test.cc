@@ -18,24 +18,67 @@ using testing::runCatalogo;
 // Latin-1 text of the records; queries are typed in UTF-8.
 std::vector<PlainRecord> searchCatalogue() {
   return {
-      PlainRecord().recordNumber(1).kindCode("AR").textField(1, "J. S. Bach")
-          .textField(4, "Sonata in sol minore").codeField(1, "BWV1001"),
-      PlainRecord().recordNumber(2).kindCode("PF").flags('1', '2').textField(1, "J. S. Bach")
-          .textField(4, "Partita").codeField(1, "bwv1002"),
-      PlainRecord().recordNumber(3).kindCode("PF").textField(1, "W. A. Mozart")
-          .textField(4, "Sonata facile").textField(5, "Rondo K.331").codeField(1, "K545")
+      PlainRecord()
+          .recordNumber(1)
+          .kindCode("AR")
+          .textField(1, "J. S. Bach")
+          .textField(4, "Sonata in sol minore")
+          .codeField(1, "BWV1001"),
+      PlainRecord()
+          .recordNumber(2)
+          .kindCode("PF")
+          .flags('1', '2')
+          .textField(1, "J. S. Bach")
+          .textField(4, "Partita")
+          .codeField(1, "bwv1002"),
+      PlainRecord()
+          .recordNumber(3)
+          .kindCode("PF")
+          .textField(1, "W. A. Mozart")
+          .textField(4, "Sonata facile")
+          .textField(5, "Rondo K.331")
+          .codeField(1, "K545")
           .codeField(2, "K.331"),
-      PlainRecord().recordNumber(4).kindCode("VO").textField(1, "A. Adam")
+      PlainRecord()
+          .recordNumber(4)
+          .kindCode("VO")
+          .textField(1, "A. Adam")
           .textField(4, "Minuit Chr\xE9tiens"),
-      PlainRecord().recordNumber(5).kindCode("VO").textField(1, "G. Faur\xE9").textField(4, "Perch\xE9 no"),
-      PlainRecord().recordNumber(6).kindCode("VO").textField(1, "ANONIMO")
-          .textField(4, "PERCH\xC9 S\xCC").textField(5, "\xDC" "BER ALLES"),
-      PlainRecord().recordNumber(7).kindCode("OR").textField(1, "R. Strau\xDF")
-          .textField(4, "\xFC" "ber die Stra\xDF" "e").codeField(1, "trv287"),
-      PlainRecord().recordNumber(8).kindCode("OR").textField(1, "G. Bizet")
-          .textField(4, "L'Arl\xE9sienne, suite \"1\"").codeField(1, "979-0-2001-1"),
-      PlainRecord().recordNumber(9).kindCode("CH").textField(1, "J. S. Bach")
-          .textField(4, "Sonata in sol").textField(6, "per chitarra").codeField(1, "BWV1001"),
+      PlainRecord()
+          .recordNumber(5)
+          .kindCode("VO")
+          .textField(1, "G. Faur\xE9")
+          .textField(4, "Perch\xE9 no"),
+      PlainRecord()
+          .recordNumber(6)
+          .kindCode("VO")
+          .textField(1, "ANONIMO")
+          .textField(4, "PERCH\xC9 S\xCC")
+          .textField(5,
+                     "\xDC"
+                     "BER ALLES"),
+      PlainRecord()
+          .recordNumber(7)
+          .kindCode("OR")
+          .textField(1, "R. Strau\xDF")
+          .textField(4,
+                     "\xFC"
+                     "ber die Stra\xDF"
+                     "e")
+          .codeField(1, "trv287"),
+      PlainRecord()
+          .recordNumber(8)
+          .kindCode("OR")
+          .textField(1, "G. Bizet")
+          .textField(4, "L'Arl\xE9sienne, suite \"1\"")
+          .codeField(1, "979-0-2001-1"),
+      PlainRecord()
+          .recordNumber(9)
+          .kindCode("CH")
+          .textField(1, "J. S. Bach")
+          .textField(4, "Sonata in sol")
+          .textField(6, "per chitarra")
+          .codeField(1, "BWV1001"),
   };
 }
 
@@ -109,15 +152,12 @@ TEST_P(Queries, FindTheRecordsAPersonMeans) {
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, Queries,
     ::testing::Values(
-        QueryCase{"Word", {"bach"}, {1, 2, 9}},
-        QueryCase{"TwoWords", {"BACH", "sonata"}, {1, 9}},
+        QueryCase{"Word", {"bach"}, {1, 2, 9}}, QueryCase{"TwoWords", {"BACH", "sonata"}, {1, 9}},
         QueryCase{"AccentedAsTyped", {"perché"}, {5, 6}},
         QueryCase{"CapitalAccented", {"PERCHÉ"}, {5, 6}},
         QueryCase{"WithoutAccent", {"Perche"}, {5, 6}},
-        QueryCase{"UmlautBothCases", {"uber"}, {6, 7}},
-        QueryCase{"SharpS", {"strasse"}, {7}},
-        QueryCase{"SharpSTyped", {"STRAßE"}, {7}},
-        QueryCase{"SharpSInAName", {"strauss"}, {7}},
+        QueryCase{"UmlautBothCases", {"uber"}, {6, 7}}, QueryCase{"SharpS", {"strasse"}, {7}},
+        QueryCase{"SharpSTyped", {"STRAßE"}, {7}}, QueryCase{"SharpSInAName", {"strauss"}, {7}},
         QueryCase{"AccentInTheMiddle", {"arlesienne"}, {8}},
         QueryCase{"ApostropheMakesAPhrase", {"l'arlesienne"}, {8}},
         QueryCase{"GraveOnCapital", {"si"}, {6}},
@@ -130,8 +170,10 @@ INSTANTIATE_TEST_SUITE_P(
         QueryCase{"ExactCode", {"--esatto", "BWV1002"}, {}},
         QueryCase{"ExactCodeAsStored", {"--esatto", "bwv1002"}, {2}},
         QueryCase{"CodeCutAtItsSeparator", {"979"}, {8}},
-        QueryCase{"UnstorableCodeIsSoughtInTheText", {"K.331"}, {3}, "'K.331' non può essere un codice"},
-        QueryCase{"UnstorableCodeSaysWhatIsIndexed", {"979-0-2001-1"}, {}, "primo separatore ('979')"},
+        QueryCase{
+            "UnstorableCodeIsSoughtInTheText", {"K.331"}, {3}, "'K.331' non può essere un codice"},
+        QueryCase{
+            "UnstorableCodeSaysWhatIsIndexed", {"979-0-2001-1"}, {}, "primo separatore ('979')"},
         QueryCase{"Or", {"bach OR mozart"}, {1, 2, 3, 9}},
         QueryCase{"Minus", {"bach", "--", "-sonata"}, {2}},
         QueryCase{"MinusInsideAnArgument", {"bach -sonata"}, {2}},
@@ -142,8 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
         QueryCase{"PhraseInOrderOnly", {"\"sol sonata\""}, {}},
         QueryCase{"PhraseAcrossFields", {"\"bach sonata\""}, {1, 9}},
         QueryCase{"PhraseWithANumber", {"\"rondo k 331\""}, {3}},
-        QueryCase{"Prefix", {"sona*"}, {1, 3, 9}},
-        QueryCase{"PrefixFolded", {"perch*"}, {5, 6}},
+        QueryCase{"Prefix", {"sona*"}, {1, 3, 9}}, QueryCase{"PrefixFolded", {"perch*"}, {5, 6}},
         QueryCase{"PrefixEndingInsideSharpS", {"stras*"}, {7}},
         QueryCase{"PrefixOfCodes", {"bwv100*"}, {1, 2, 9}},
         QueryCase{"TextField", {"T1:bach"}, {1, 2, 9}},
@@ -151,18 +192,22 @@ INSTANTIATE_TEST_SUITE_P(
         QueryCase{"PhraseInAField", {"T4:\"bach sonata\""}, {}},
         QueryCase{"FieldOfAWordAfterOthers", {"T6:chitarra"}, {9}},
         QueryCase{"CodeField", {"C1:bwv1001"}, {1, 9}},
-        QueryCase{"CodeNotInThatField", {"C2:bwv1001"}, {}},
-        QueryCase{"StopWord", {"in"}, {}},
-        QueryCase{"StaleEntryIsNoResult", {"partita"}, {}, "Nota: 1 voce di opere.idb non vale più"},
-        QueryCase{"EntryWithoutRecordIsNoResult", {"sonata"}, {1, 3, 9}, "'catalogo verifica' le elenca"}),
+        QueryCase{"CodeNotInThatField", {"C2:bwv1001"}, {}}, QueryCase{"StopWord", {"in"}, {}},
+        QueryCase{
+            "StaleEntryIsNoResult", {"partita"}, {}, "Nota: 1 voce di opere.idb non vale più"},
+        QueryCase{"EntryWithoutRecordIsNoResult",
+                  {"sonata"},
+                  {1, 3, 9},
+                  "'catalogo verifica' le elenca"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SearchCatalogue, StaleEntriesAreCountedOnStandardErrorWithTheWayToCleanThem) {
   const auto run = search({"partita OR sonata"});
-  EXPECT_EQ(run.errorOutput,
-            "Nota: 2 voci di opere.idb non valgono più per il loro record e sono state ignorate "
-            "(record assente o senza il termine): 'catalogo verifica' le elenca; rimuovere opere.idb e "
-            "rieseguire indicizza ricostruisce l'indice\n");
+  EXPECT_EQ(
+      run.errorOutput,
+      "Nota: 2 voci di opere.idb non valgono più per il loro record e sono state ignorate "
+      "(record assente o senza il termine): 'catalogo verifica' le elenca; rimuovere opere.idb e "
+      "rieseguire indicizza ricostruisce l'indice\n");
 }
 
 struct FormatCase {
@@ -189,16 +234,21 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"Text",
                    {"bizet OR adam"},
                    "     4  VO  A. Adam |  |  | Minuit Chrétiens |  |  |  |  |  |  |  |\n"
-                   "     8  OR  G. Bizet |  |  | L'Arlésienne, suite \"1\" |  |  |  | 979-0-2001-1 |  |  |  |\n"
+                   "     8  OR  G. Bizet |  |  | L'Arlésienne, suite \"1\" |  |  |  | 979-0-2001-1 "
+                   "|  |  |  |\n"
                    "2 record trovati\n",
                    ""},
-        FormatCase{"TextKindCodeAsIndexed", {"ciaccona"},
-                   "     2  pF  J. S. Bach |  |  | Ciaccona |  |  |  | bwv1002 |  |  |  |\n1 record trovato\n", ""},
-        FormatCase{"Tsv",
-                   {"--formato", "tsv", "bizet OR adam"},
-                   kTsvHeader + "4\tVO\tA. Adam\t\t\tMinuit Chrétiens\t\t\t\t\t\t\t\t\n" +
-                       "8\tOR\tG. Bizet\t\t\tL'Arlésienne, suite \"1\"\t\t\t\t979-0-2001-1\t\t\t\t\n",
-                   "2 record trovati\n"},
+        FormatCase{"TextKindCodeAsIndexed",
+                   {"ciaccona"},
+                   "     2  pF  J. S. Bach |  |  | Ciaccona |  |  |  | bwv1002 |  |  |  |\n1 "
+                   "record trovato\n",
+                   ""},
+        FormatCase{
+            "Tsv",
+            {"--formato", "tsv", "bizet OR adam"},
+            kTsvHeader + "4\tVO\tA. Adam\t\t\tMinuit Chrétiens\t\t\t\t\t\t\t\t\n" +
+                "8\tOR\tG. Bizet\t\t\tL'Arlésienne, suite \"1\"\t\t\t\t979-0-2001-1\t\t\t\t\n",
+            "2 record trovati\n"},
         FormatCase{"Csv",
                    {"--formato", "csv", "bizet OR adam"},
                    kCsvHeader + "4,VO,A. Adam,,,Minuit Chrétiens,,,,,,,,\n" +
@@ -210,21 +260,27 @@ INSTANTIATE_TEST_SUITE_P(
                    "\"T4\":\"L'Arlésienne, suite \\\"1\\\"\",\"T5\":\"\",\"T6\":\"\",\"T7\":\"\","
                    "\"C1\":\"979-0-2001-1\",\"C2\":\"\",\"C3\":\"\",\"C4\":\"\",\"C5\":\"\"}\n",
                    "1 record trovato\n"},
-        FormatCase{"NothingFoundInTsv", {"--formato", "tsv", "zefiro"}, kTsvHeader, "Nessun record trovato\n"},
+        FormatCase{"NothingFoundInTsv",
+                   {"--formato", "tsv", "zefiro"},
+                   kTsvHeader,
+                   "Nessun record trovato\n"},
         FormatCase{"CountOnly", {"--conta", "bach OR adam"}, "4\n", ""},
         FormatCase{"CountOfNothing", {"--conta", "zefiro"}, "0\n", ""},
-        FormatCase{"FirstPage",
-                   {"--formato", "tsv", "--limite", "2", "bach"},
-                   kTsvHeader + "1\tAR\tJ. S. Bach\t\t\tSonata in sol minore\t\t\t\tBWV1001\t\t\t\t\n" +
-                       "2\tpF\tJ. S. Bach\t\t\tCiaccona\t\t\t\tbwv1002\t\t\t\t\n",
-                   "al più 3 record trovati (1 proposto dall'indice non ancora controllato sul record: "
-                   "--conta dà il numero esatto), mostrati 1-2\n"},
+        FormatCase{
+            "FirstPage",
+            {"--formato", "tsv", "--limite", "2", "bach"},
+            kTsvHeader + "1\tAR\tJ. S. Bach\t\t\tSonata in sol minore\t\t\t\tBWV1001\t\t\t\t\n" +
+                "2\tpF\tJ. S. Bach\t\t\tCiaccona\t\t\t\tbwv1002\t\t\t\t\n",
+            "al più 3 record trovati (1 proposto dall'indice non ancora controllato sul record: "
+            "--conta dà il numero esatto), mostrati 1-2\n"},
         FormatCase{"LastPage",
                    {"--limite", "2", "--da", "3", "bach"},
-                   "     9  CH  J. S. Bach |  |  | Sonata in sol |  | per chitarra |  | BWV1001 |  |  |  |\n"
+                   "     9  CH  J. S. Bach |  |  | Sonata in sol |  | per chitarra |  | BWV1001 |  "
+                   "|  |  |\n"
                    "3 record trovati, mostrato il 3°\n",
                    ""},
-        FormatCase{"PageBeyondTheEnd", {"--da", "4", "bach"}, "3 record trovati, nessuno dal 4°\n", ""}),
+        FormatCase{
+            "PageBeyondTheEnd", {"--da", "4", "bach"}, "3 record trovati, nessuno dal 4°\n", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SearchCatalogue, PagingSkipsEveryNonResult) {
@@ -247,18 +303,24 @@ TEST_P(Usage, IsRefusedWithStatusTwoNamingWhatIsWrong) {
   const auto run = runCatalogo(dir_->path(), GetParam().arguments);
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_EQ(run.output, "");
-  EXPECT_EQ(run.errorOutput.substr(0, GetParam().message.size()), GetParam().message) << run.errorOutput;
+  EXPECT_EQ(run.errorOutput.substr(0, GetParam().message.size()), GetParam().message)
+      << run.errorOutput;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, Usage,
     ::testing::Values(
-        UsageCase{"UnknownOption", {"cerca", "-x"}, "Opzione sconosciuta: -x (per escludere una parola: -- -x"},
-        UsageCase{"ExclusionBeforeTheMark", {"cerca", "bach", "-sonata"}, "Opzione sconosciuta: -sonata"},
-        UsageCase{"UnknownLongOption", {"cerca", "--tutto", "bach"}, "Opzione sconosciuta: --tutto."},
+        UsageCase{"UnknownOption",
+                  {"cerca", "-x"},
+                  "Opzione sconosciuta: -x (per escludere una parola: -- -x"},
+        UsageCase{
+            "ExclusionBeforeTheMark", {"cerca", "bach", "-sonata"}, "Opzione sconosciuta: -sonata"},
+        UsageCase{
+            "UnknownLongOption", {"cerca", "--tutto", "bach"}, "Opzione sconosciuta: --tutto."},
         UsageCase{"UnknownFormat", {"cerca", "--formato", "xml", "bach"}, "Argomenti non validi"},
         UsageCase{"LimitZero", {"cerca", "--limite", "0", "bach"}, "Argomenti non validi"},
-        UsageCase{"ParseErrorNamesTheToken", {"cerca", "bach", "OR"}, "'OR' senza un termine dopo\n"},
+        UsageCase{
+            "ParseErrorNamesTheToken", {"cerca", "bach", "OR"}, "'OR' senza un termine dopo\n"},
         UsageCase{"UnknownCommand", {"elenca"}, "Comando sconosciuto: elenca"},
         UsageCase{"HelpOfAnUnknownCommand", {"help", "elenca"}, "Comando sconosciuto: elenca"},
         UsageCase{"NoCommand", {}, "Comando mancante"}),
@@ -266,10 +328,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Catalogo, HelpShowsAnExampleForEveryCommand) {
   CatalogueDir dir;
-  for (const char* command : {"cerca", "mostra", "crea-db", "cifra", "decifra", "esporta", "verifica", "help"}) {
+  for (const char* command :
+       {"cerca", "mostra", "crea-db", "cifra", "decifra", "esporta", "verifica", "help"}) {
     const auto run = runCatalogo(dir.path(), {"help", command});
     EXPECT_EQ(run.exitStatus, 0) << command;
-    EXPECT_NE(run.output.find(std::string("  catalogo ") + command), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(std::string("  catalogo ") + command), std::string::npos)
+        << run.output;
   }
   const auto all = runCatalogo(dir.path(), {"help"});
   EXPECT_EQ(all.exitStatus, 0);

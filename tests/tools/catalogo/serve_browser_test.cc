@@ -3,7 +3,6 @@
 // followed, and a screenshot kept in the build folder. Skipped, saying so,
 // where chromium is not installed (`make test` installs it).
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdlib>
@@ -21,12 +20,14 @@ using testing::ServeProcess;
 
 // $CHROMIUM, or chromium on the PATH.
 std::optional<std::filesystem::path> findChromium() {
-  if (const char* named = std::getenv("CHROMIUM"); named && *named) return std::filesystem::path(named);
+  if (const char* named = std::getenv("CHROMIUM"); named && *named)
+    return std::filesystem::path(named);
   const char* path = std::getenv("PATH");
   std::string folders = path ? path : "/usr/bin";
   for (std::size_t start = 0; start <= folders.size();) {
     const std::size_t end = std::min(folders.find(':', start), folders.size());
-    const std::filesystem::path candidate = std::filesystem::path(folders.substr(start, end - start)) / "chromium";
+    const std::filesystem::path candidate =
+        std::filesystem::path(folders.substr(start, end - start)) / "chromium";
     if (access(candidate.c_str(), X_OK) == 0) return candidate;
     start = end + 1;
   }
@@ -39,9 +40,15 @@ std::optional<std::filesystem::path> findChromium() {
 ProgramRun runChromium(const std::filesystem::path& chromium, std::vector<std::string> arguments,
                        const std::string& url) {
   testing::ScratchDir profile;
-  std::vector<std::string> flags = {"--headless", "--disable-gpu", "--disable-quic", "--no-first-run",
-                                    "--disable-background-networking", "--disable-component-update",
-                                    "--disable-sync", "--hide-scrollbars", "--user-data-dir=" + profile.path().string()};
+  std::vector<std::string> flags = {"--headless",
+                                    "--disable-gpu",
+                                    "--disable-quic",
+                                    "--no-first-run",
+                                    "--disable-background-networking",
+                                    "--disable-component-update",
+                                    "--disable-sync",
+                                    "--hide-scrollbars",
+                                    "--user-data-dir=" + profile.path().string()};
   if (geteuid() == 0) flags.push_back("--no-sandbox");  // chromium refuses to run as root otherwise
   flags.insert(flags.end(), arguments.begin(), arguments.end());
   flags.push_back(url);
@@ -52,7 +59,8 @@ ProgramRun runChromium(const std::filesystem::path& chromium, std::vector<std::s
 // start tag holds `marker`, as chromium serializes it (double quotes).
 std::string attributeOf(const std::string& dom, const std::string& tag, const std::string& marker,
                         const std::string& name) {
-  for (std::size_t at = dom.find("<" + tag); at != std::string::npos; at = dom.find("<" + tag, at + 1)) {
+  for (std::size_t at = dom.find("<" + tag); at != std::string::npos;
+       at = dom.find("<" + tag, at + 1)) {
     const std::string element = dom.substr(at, dom.find('>', at) - at);
     if (element.find(marker) == std::string::npos) continue;
     const std::size_t value = element.find(" " + name + "=\"");
@@ -78,9 +86,12 @@ TEST(ServeInBrowser, SearchThroughTheFormAndFollowARecordLink) {
                     "(scripts/install-deps.sh browser installs it; make test does)";
   }
   CatalogueDir dir;
-  dir.stopWords(testing::readFile(std::filesystem::path(SAMPLE_WORKS_TSV).parent_path() / "noused.txt"));
-  ASSERT_EQ(testing::runProgram(DEMO_CATALOGUE_EXECUTABLE, dir.path(), {SAMPLE_WORKS_TSV, dir.path().string()})
-                .exitStatus, 0);
+  dir.stopWords(
+      testing::readFile(std::filesystem::path(SAMPLE_WORKS_TSV).parent_path() / "noused.txt"));
+  ASSERT_EQ(testing::runProgram(DEMO_CATALOGUE_EXECUTABLE, dir.path(),
+                                {SAMPLE_WORKS_TSV, dir.path().string()})
+                .exitStatus,
+            0);
   ASSERT_EQ(dir.run().exitStatus, 0);
   ServeProcess server(dir.path());
 
@@ -108,11 +119,12 @@ TEST(ServeInBrowser, SearchThroughTheFormAndFollowARecordLink) {
   EXPECT_NE(record.output.find("<h1>Record 49</h1>"), std::string::npos) << record.output;
   EXPECT_NE(record.output.find("<td>Sonata for Violin and Clavier No.4</td>"), std::string::npos);
 
-  const std::filesystem::path screenshot = std::filesystem::path(SCREENSHOT_DIR) / "catalogo-servi.png";
+  const std::filesystem::path screenshot =
+      std::filesystem::path(SCREENSHOT_DIR) / "catalogo-servi.png";
   std::filesystem::create_directories(screenshot.parent_path());
   std::filesystem::remove(screenshot);
-  const ProgramRun shot =
-      runChromium(*chromium, {"--screenshot=" + screenshot.string(), "--window-size=900,600"}, submitted);
+  const ProgramRun shot = runChromium(
+      *chromium, {"--screenshot=" + screenshot.string(), "--window-size=900,600"}, submitted);
   ASSERT_EQ(shot.exitStatus, 0) << shot.errorOutput;
   EXPECT_EQ(testing::readFile(screenshot).substr(0, 8), "\x89PNG\r\n\x1A\n");
   EXPECT_EQ(server.stop(SIGTERM), 0);

@@ -3,7 +3,6 @@
 // beside the index, an index cut short, a stop by signal; and it never
 // writes into the catalogue folder.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 
 #include <atomic>
@@ -20,7 +19,9 @@ using testing::CatalogueDir;
 using testing::HttpAnswer;
 using testing::ServeProcess;
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 std::string countOf(const HttpAnswer& answer) {
   const std::string::size_type start = answer.body.find("id=\"conteggio\" class=\"conteggio\">");
@@ -48,7 +49,9 @@ TEST(ServeFollowsTheFiles, MissingIndexThenRunsOfTheIndexer) {
 
   const HttpAnswer missing = server.request("/?q=partita");
   EXPECT_EQ(missing.status, 503);
-  EXPECT_TRUE(contains(missing.body, "Il catalogo non si può leggere ora: File opere.idb indefinito")) << missing.body;
+  EXPECT_TRUE(
+      contains(missing.body, "Il catalogo non si può leggere ora: File opere.idb indefinito"))
+      << missing.body;
   EXPECT_EQ(server.request("/record/2").status, 503);
   EXPECT_EQ(server.request("/").status, 200);
 
@@ -61,7 +64,8 @@ TEST(ServeFollowsTheFiles, MissingIndexThenRunsOfTheIndexer) {
   ASSERT_EQ(dir.run().exitStatus, 0);
   EXPECT_EQ(countOf(server.request("/?q=ciaccona")), "1 record trovato");
   EXPECT_EQ(countOf(server.request("/?q=partita")), "Nessun record trovato");
-  EXPECT_TRUE(contains(server.log(), "opere.idb è cambiato: le ricerche leggono il nuovo file")) << server.log();
+  EXPECT_TRUE(contains(server.log(), "opere.idb è cambiato: le ricerche leggono il nuovo file"))
+      << server.log();
   EXPECT_EQ(server.stop(SIGTERM), 0);
 }
 
@@ -71,12 +75,14 @@ TEST(ServeFollowsTheFiles, LongRecordListsAreReadAgainFromANewIndex) {
   constexpr int kRecords = 4100;
   CatalogueDir dir;
   std::vector<PlainRecord> records;
-  for (int n = 1; n <= kRecords; ++n) records.push_back(PlainRecord().recordNumber(n).textField(4, "Sonata"));
+  for (int n = 1; n <= kRecords; ++n)
+    records.push_back(PlainRecord().recordNumber(n).textField(4, "Sonata"));
   dir.prepare(records);
   ASSERT_EQ(dir.run().exitStatus, 0);
   ServeProcess server(dir.path());
   for (int twice = 0; twice < 2; ++twice) {
-    EXPECT_EQ(server.request("/api/cerca?q=sonata&limite=1").body.substr(0, 15), "{\"totale\":4100,");
+    EXPECT_EQ(server.request("/api/cerca?q=sonata&limite=1").body.substr(0, 15),
+              "{\"totale\":4100,");
   }
   records.push_back(PlainRecord().recordNumber(kRecords + 1).textField(4, "Sonata"));
   dir.records(records);
@@ -155,10 +161,11 @@ TEST(ServeListens, RefusesAPortAnotherServerHolds) {
   ServeProcess first(dir.path());
   const std::string port = std::to_string(first.port());
   // Sharing the port, it would serve until killed.
-  const testing::ProgramRun second =
-      testing::runProgram(CATALOGO_EXECUTABLE, dir.path(), {"servi", "--porta", port}, std::chrono::seconds(20));
+  const testing::ProgramRun second = testing::runProgram(
+      CATALOGO_EXECUTABLE, dir.path(), {"servi", "--porta", port}, std::chrono::seconds(20));
   EXPECT_EQ(second.exitStatus, 2);
-  EXPECT_TRUE(contains(second.errorOutput, "Impossibile ascoltare su 127.0.0.1:" + port + ": Address already in use"))
+  EXPECT_TRUE(contains(second.errorOutput,
+                       "Impossibile ascoltare su 127.0.0.1:" + port + ": Address already in use"))
       << second.errorOutput;
 }
 

@@ -1,13 +1,13 @@
 #include "tools/catalogo/serve_process.h"
 
 #include <fcntl.h>
+#include <httplib.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <httplib.h>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -20,7 +20,9 @@ constexpr auto kStartTimeLimit = std::chrono::seconds(60);
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 constexpr int kRequestTimeoutSeconds = 60;
 
-int exitStatusOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
+int exitStatusOf(int status) {
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
 
 }  // namespace
 
@@ -37,8 +39,9 @@ ServeProcess::ServeProcess(const std::filesystem::path& directory) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives the tests
     const int devNull = open("/dev/null", O_RDONLY);
     const int logFile = open(logPath.c_str(), O_WRONLY | O_APPEND);
-    if (devNull < 0 || logFile < 0 || dup2(devNull, STDIN_FILENO) < 0 || dup2(logFile, STDOUT_FILENO) < 0 ||
-        dup2(logFile, STDERR_FILENO) < 0 || chdir(directory.c_str()) != 0) {
+    if (devNull < 0 || logFile < 0 || dup2(devNull, STDIN_FILENO) < 0 ||
+        dup2(logFile, STDOUT_FILENO) < 0 || dup2(logFile, STDERR_FILENO) < 0 ||
+        chdir(directory.c_str()) != 0) {
       _exit(126);
     }
     execv(argv[0], argv.data());
@@ -66,7 +69,8 @@ int ServeProcess::waitUntilListening() {
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
-      throw std::runtime_error("catalogo servi ended (" + std::to_string(exitStatusOf(status)) + "): " + written);
+      throw std::runtime_error("catalogo servi ended (" + std::to_string(exitStatusOf(status)) +
+                               "): " + written);
     }
     std::this_thread::sleep_for(kPollInterval);
   }

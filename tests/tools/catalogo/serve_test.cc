@@ -25,12 +25,22 @@ constexpr int kSonatas = 25;
 std::vector<PlainRecord> serveCatalogue() {
   std::vector<PlainRecord> records;
   for (int n = 1; n <= kSonatas; ++n) {
-    records.push_back(PlainRecord().recordNumber(n).kindCode("AR").textField(1, "J. S. Bach")
-                          .textField(4, "Sonata n. " + std::to_string(n)).codeField(1, "BWV" + std::to_string(1000 + n)));
+    records.push_back(PlainRecord()
+                          .recordNumber(n)
+                          .kindCode("AR")
+                          .textField(1, "J. S. Bach")
+                          .textField(4, "Sonata n. " + std::to_string(n))
+                          .codeField(1, "BWV" + std::to_string(1000 + n)));
   }
-  records.push_back(PlainRecord().recordNumber(26).kindCode("VO").textField(1, "<script>alert(1)</script>")
+  records.push_back(PlainRecord()
+                        .recordNumber(26)
+                        .kindCode("VO")
+                        .textField(1, "<script>alert(1)</script>")
                         .textField(4, "Tom & \"Jerry\" 'x'"));
-  records.push_back(PlainRecord().recordNumber(27).kindCode("VO").textField(1, "A. Adam")
+  records.push_back(PlainRecord()
+                        .recordNumber(27)
+                        .kindCode("VO")
+                        .textField(1, "A. Adam")
                         .textField(4, "Minuit Chr\xE9tiens"));
   return records;
 }
@@ -66,38 +76,56 @@ void expectPage(const HttpAnswer& answer, const PageCase& expected) {
   SCOPED_TRACE(expected.target);
   EXPECT_EQ(answer.status, expected.status);
   EXPECT_EQ(answer.contentType, "text/html; charset=utf-8");
-  for (const std::string& text : expected.present) EXPECT_NE(answer.body.find(text), std::string::npos) << text;
-  for (const std::string& text : expected.absent) EXPECT_EQ(answer.body.find(text), std::string::npos) << text;
+  for (const std::string& text : expected.present)
+    EXPECT_NE(answer.body.find(text), std::string::npos) << text;
+  for (const std::string& text : expected.absent)
+    EXPECT_EQ(answer.body.find(text), std::string::npos) << text;
 }
 
 TEST_F(ServeCatalogue, SearchPagesRecordPagesAndEscaping) {
   const std::vector<PageCase> cases = {
-      {"/", 200, {"<form", "action=\"./\"", "method=\"get\"", "<label for=\"q\"", "name=\"q\"", "Come si scrive"},
+      {"/",
+       200,
+       {"<form", "action=\"./\"", "method=\"get\"", "<label for=\"q\"", "name=\"q\"",
+        "Come si scrive"},
        {"id=\"conteggio\""}},
       // The first page reads only its 20 records: the total is an upper bound.
-      {"/?q=sonata", 200,
-       {">al più 25 record trovati, mostrati 1-20 <small>", "href=\"record/1\"", "href=\"record/20\"",
-        "<ol class=\"risultati\" start=\"1\">", "href=\"./?q=sonata&amp;da=21\">successivi"},
+      {"/?q=sonata",
+       200,
+       {">al più 25 record trovati, mostrati 1-20 <small>", "href=\"record/1\"",
+        "href=\"record/20\"", "<ol class=\"risultati\" start=\"1\">",
+        "href=\"./?q=sonata&amp;da=21\">successivi"},
        {"href=\"record/21\"", "rel=\"prev\""}},
-      {"/?q=sonata&da=21", 200,
+      {"/?q=sonata&da=21",
+       200,
        {">25 record trovati, mostrati 21-25</p>", "href=\"record/21\"", "href=\"record/25\"",
         "<ol class=\"risultati\" start=\"21\">", "rel=\"prev\" href=\"./?q=sonata\"",
         "<span aria-current=\"page\">2</span>"},
        {"href=\"record/20\"", "rel=\"next\""}},
-      {"/?q=bwv1003+OR+bwv1017", 200, {">2 record trovati</p>", "href=\"record/3\"", "href=\"record/17\""}, {}},
+      {"/?q=bwv1003+OR+bwv1017",
+       200,
+       {">2 record trovati</p>", "href=\"record/3\"", "href=\"record/17\""},
+       {}},
       {"/?q=nessuna", 200, {">Nessun record trovato</p>"}, {"<ol"}},
       {"/?q=chretiens", 200, {"Minuit Chrétiens"}, {}},
-      {"/?q=jerry", 200,
+      {"/?q=jerry",
+       200,
        {"&lt;script&gt;alert(1)&lt;/script&gt;", "Tom &amp; &quot;Jerry&quot; &#39;x&#39;"},
        {"<script", "\"Jerry\""}},
       // The query comes back in the form, escaped, and in the title.
-      {"/?q=%3Cb%3Ex%27y", 200, {"value=\"&lt;b&gt;x&#39;y\"", "Ricerca: &lt;b&gt;x&#39;y"}, {"<b>x"}},
-      {"/record/3", 200,
+      {"/?q=%3Cb%3Ex%27y",
+       200,
+       {"value=\"&lt;b&gt;x&#39;y\"", "Ricerca: &lt;b&gt;x&#39;y"},
+       {"<b>x"}},
+      {"/record/3",
+       200,
        {"<h1>Record 3</h1>", "<th scope=\"row\">T4</th><td>Sonata n. 3</td>",
         "<th scope=\"row\">RecordNumber</th><td>000003</td>", "<li>SONATA</li>", "<li>BACH</li>",
         "<li>BWV1003</li>", "href=\"../stile.css\""},
        {"<li>N</li>", "<li>BWV1004</li>"}},
-      {"/record/26", 200, {"<td>&lt;script&gt;alert(1)&lt;/script&gt;</td>", "<li>&lt;SCRIPT&gt;ALERT</li>"},
+      {"/record/26",
+       200,
+       {"<td>&lt;script&gt;alert(1)&lt;/script&gt;</td>", "<li>&lt;SCRIPT&gt;ALERT</li>"},
        {"<script", "<SCRIPT"}},
   };
   for (const PageCase& expected : cases) expectPage(server_->request(expected.target), expected);
@@ -108,11 +136,14 @@ TEST_F(ServeCatalogue, ApiAnswersOnePageAsJson) {
   EXPECT_EQ(page.status, 200);
   EXPECT_EQ(page.contentType, "application/json; charset=utf-8");
   EXPECT_EQ(page.body,
-            "{\"totale\":2,\"esatto\":true,\"da\":2,\"record\":[{\"numero\":3,\"tipo\":\"AR\",\"T1\":\"J. S. Bach\","
-            "\"T2\":\"\",\"T3\":\"\",\"T4\":\"Sonata n. 3\",\"T5\":\"\",\"T6\":\"\",\"T7\":\"\",\"C1\":\"BWV1003\","
+            "{\"totale\":2,\"esatto\":true,\"da\":2,\"record\":[{\"numero\":3,\"tipo\":\"AR\","
+            "\"T1\":\"J. S. Bach\","
+            "\"T2\":\"\",\"T3\":\"\",\"T4\":\"Sonata n. "
+            "3\",\"T5\":\"\",\"T6\":\"\",\"T7\":\"\",\"C1\":\"BWV1003\","
             "\"C2\":\"\",\"C3\":\"\",\"C4\":\"\",\"C5\":\"\"}]}");
   const HttpAnswer markup = server_->request("/api/cerca?q=jerry");
-  EXPECT_NE(markup.body.find("\"T4\":\"Tom & \\\"Jerry\\\" 'x'\""), std::string::npos) << markup.body;
+  EXPECT_NE(markup.body.find("\"T4\":\"Tom & \\\"Jerry\\\" 'x'\""), std::string::npos)
+      << markup.body;
 }
 
 TEST_F(ServeCatalogue, RefusesWhatItDoesNotServe) {
@@ -130,9 +161,11 @@ TEST_F(ServeCatalogue, RefusesWhatItDoesNotServe) {
       {"GET", "/?q=sonata&da=0", 400, "Parametro da non valido: un numero da 1 a 1000"},
       {"GET", "/?q=sonata&da=1001", 400, "Parametro da non valido"},
       {"GET", "/?q=sonata&da=2x", 400, "Parametro da non valido"},
-      {"GET", "/api/cerca?q=sonata&limite=101", 400, "{\"errore\":\"Parametro limite non valido: un numero da 1 a 100\"}"},
+      {"GET", "/api/cerca?q=sonata&limite=101", 400,
+       "{\"errore\":\"Parametro limite non valido: un numero da 1 a 100\"}"},
       {"GET", "/api/cerca", 400, "{\"errore\":\"Parametro q mancante: la ricerca\"}"},
-      {"GET", "/api/cerca?q=T8:x", 400, "{\"errore\":\"campo sconosciuto 'T8:' (campi: T1-T7, C1-C5)\"}"},
+      {"GET", "/api/cerca?q=T8:x", 400,
+       "{\"errore\":\"campo sconosciuto 'T8:' (campi: T1-T7, C1-C5)\"}"},
       {"GET", "/record/999", 404, "Record 999 non trovato"},
       {"GET", "/record/abc", 404, "Nessuna pagina a questo indirizzo: /record/abc"},
       {"GET", "/opere.ddb", 404, "Nessuna pagina a questo indirizzo: /opere.ddb"},
@@ -162,9 +195,12 @@ TEST_F(ServeCatalogue, AnswersSeveralRequestsAtOnce) {
         const std::string code = "bwv" + std::to_string(1000 + number);
         const HttpAnswer found = server_->request("/?q=" + code);
         const HttpAnswer record = server_->request("/record/" + std::to_string(number));
-        if (found.status != 200 || found.body.find("href=\"record/" + std::to_string(number) + "\"") == std::string::npos ||
+        if (found.status != 200 ||
+            found.body.find("href=\"record/" + std::to_string(number) + "\"") ==
+                std::string::npos ||
             found.body.find(">1 record trovato</p>") == std::string::npos ||
-            record.body.find("<td>Sonata n. " + std::to_string(number) + "</td>") == std::string::npos) {
+            record.body.find("<td>Sonata n. " + std::to_string(number) + "</td>") ==
+                std::string::npos) {
           ++wrong[c];
         }
       }

@@ -1,6 +1,5 @@
 // catalogo verifica and catalogo crea-db.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include "index_store/index_database.h"
@@ -69,9 +68,11 @@ TEST_P(VerifyRefuses, ADataDatabaseItCannotTrust) {
   CatalogueDir dir;
   testing::indexSmallCatalogue(dir);
   std::vector<StoredItem> items;
-  for (const auto& record : testing::numberedRecords(1, 3000)) items.push_back(testing::storedItemOf(record));
+  for (const auto& record : testing::numberedRecords(1, 3000))
+    items.push_back(testing::storedItemOf(record));
   std::filesystem::remove(dir / "opere.ddb");
-  testing::loadDatabase(dir / "opere.ddb", items, "btree", GetParam().damage ? "" : "duplicates=1\n");
+  testing::loadDatabase(dir / "opere.ddb", items, "btree",
+                        GetParam().damage ? "" : "duplicates=1\n");
   if (GetParam().damage) GetParam().damage(dir / "opere.ddb");
   const auto run = runCatalogo(dir.path(), {"verifica"});
   EXPECT_EQ(run.errorOutput, std::string(GetParam().message) + "\n");
@@ -81,23 +82,23 @@ TEST_P(VerifyRefuses, ADataDatabaseItCannotTrust) {
 const char* const kDamaged = "Errore lettura opere.ddb: file danneggiato";
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, VerifyRefuses,
-    ::testing::Values(
-        RefusedDataCase{"LeafLinkedToItself",
-                        [](const std::filesystem::path& p) {
-                          const auto leaf = testing::leafChain(p).at(5);
-                          testing::setLinks(p, leaf, leaf, leaf);
-                        },
-                        kDamaged},
-        RefusedDataCase{"ChainCutShort",
-                        [](const std::filesystem::path& p) {
-                          const auto chain = testing::leafChain(p);
-                          testing::setLinks(p, chain[10], chain[9], 0);
-                          testing::setLinks(p, chain[11], 0, chain[12]);
-                        },
-                        kDamaged},
-        RefusedDataCase{"DuplicateKeys", nullptr,
-                        "opere.ddb non è un database dell'indicizzatore (chiavi doppie, "
-                        "sotto-database o altro formato)"}),
+    ::testing::Values(RefusedDataCase{"LeafLinkedToItself",
+                                      [](const std::filesystem::path& p) {
+                                        const auto leaf = testing::leafChain(p).at(5);
+                                        testing::setLinks(p, leaf, leaf, leaf);
+                                      },
+                                      kDamaged},
+                      RefusedDataCase{"ChainCutShort",
+                                      [](const std::filesystem::path& p) {
+                                        const auto chain = testing::leafChain(p);
+                                        testing::setLinks(p, chain[10], chain[9], 0);
+                                        testing::setLinks(p, chain[11], 0, chain[12]);
+                                      },
+                                      kDamaged},
+                      RefusedDataCase{
+                          "DuplicateKeys", nullptr,
+                          "opere.ddb non è un database dell'indicizzatore (chiavi doppie, "
+                          "sotto-database o altro formato)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // esporta walks opere.ddb as verifica does: a damaged file is refused before
@@ -105,7 +106,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Catalogo, ExportRefusesADamagedDataDatabase) {
   CatalogueDir dir;
   std::vector<StoredItem> items;
-  for (const auto& record : testing::numberedRecords(1, 3000)) items.push_back(testing::storedItemOf(record));
+  for (const auto& record : testing::numberedRecords(1, 3000))
+    items.push_back(testing::storedItemOf(record));
   testing::loadDatabase(dir / "opere.ddb", items);
   const auto chain = testing::leafChain(dir / "opere.ddb");
   testing::setLinks(dir / "opere.ddb", chain[10], chain[9], 0);
@@ -166,29 +168,36 @@ TEST_P(PlantedFaults, AreReportedWithTheTotals) {
 
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, PlantedFaults,
-    ::testing::Values(
-        PlantedCase{"EntryOfAnAbsentRecord",
-                    [](auto& items) {
-                      dataOf(items, "PARTITA") += storedEntries({{77, {{'A', 'L'}}}});
-                    },
-                    "Voce senza record: PARTITA -> 77"},
-        PlantedCase{"MissingEntry",
-                    [](auto& items) { dataOf(items, "BACH") = storedEntries({{1, {{'A', 'R'}}}}); },
-                    "Voce mancante: BACH -> 2"},
-        PlantedCase{"MissingTerm",
-                    [](auto& items) {
-                      std::erase_if(items, [](const auto& item) { return item.first == "K545"; });
-                    },
-                    "Voce mancante: K545 -> 3"},
-        PlantedCase{"WrongKindCode",
-                    [](auto& items) { dataOf(items, "PARTITA") = storedEntries({{2, {{'P', 'F'}}}}); },
-                    "Tipo errato: PARTITA -> 2 (PF, nel record pF)"},
-        PlantedCase{"TermNoRecordCarries",
-                    [](auto& items) { items.push_back({"ZEFIRO", storedEntries({{1, {{'A', 'R'}}}})}); },
-                    "Voce superata: ZEFIRO -> 1 (il record non contiene il termine)"},
-        PlantedCase{"DataNotWholeEntries",
-                    [](auto& items) { dataOf(items, "ADAM") += "xyz"; },
-                    "Dati di lunghezza errata: ADAM (11 byte)"}),
+    ::testing::Values(PlantedCase{"EntryOfAnAbsentRecord",
+                                  [](auto& items) {
+                                    dataOf(items, "PARTITA") += storedEntries({{77, {{'A', 'L'}}}});
+                                  },
+                                  "Voce senza record: PARTITA -> 77"},
+                      PlantedCase{"MissingEntry",
+                                  [](auto& items) {
+                                    dataOf(items, "BACH") = storedEntries({{1, {{'A', 'R'}}}});
+                                  },
+                                  "Voce mancante: BACH -> 2"},
+                      PlantedCase{"MissingTerm",
+                                  [](auto& items) {
+                                    std::erase_if(items, [](const auto& item) {
+                                      return item.first == "K545";
+                                    });
+                                  },
+                                  "Voce mancante: K545 -> 3"},
+                      PlantedCase{"WrongKindCode",
+                                  [](auto& items) {
+                                    dataOf(items, "PARTITA") = storedEntries({{2, {{'P', 'F'}}}});
+                                  },
+                                  "Tipo errato: PARTITA -> 2 (PF, nel record pF)"},
+                      PlantedCase{"TermNoRecordCarries",
+                                  [](auto& items) {
+                                    items.push_back({"ZEFIRO", storedEntries({{1, {{'A', 'R'}}}})});
+                                  },
+                                  "Voce superata: ZEFIRO -> 1 (il record non contiene il termine)"},
+                      PlantedCase{"DataNotWholeEntries",
+                                  [](auto& items) { dataOf(items, "ADAM") += "xyz"; },
+                                  "Dati di lunghezza errata: ADAM (11 byte)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Catalogo, VerifyWithoutStopWordFileFails) {
