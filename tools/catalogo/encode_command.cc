@@ -143,8 +143,9 @@ int runEncode(const EncodeCommand& command) {
     std::cerr << "Il file non è in UTF-8: se è in Latin-1, usare --latin1\n";
   }
   if (badLines != 0) {
-    throw ToolFailure(std::to_string(badLines) + " righe con errori (" +
-                      std::to_string(errors.size()) + " errori): " + notChanged());
+    throw ToolFailure(std::to_string(badLines) + (badLines == 1 ? " riga" : " righe") +
+                      " con errori (" + std::to_string(errors.size()) +
+                      (errors.size() == 1 ? " errore): " : " errori): ") + notChanged());
   }
   if (repeated != 0 && !command.allowRepeatedNumbers) {
     throw ToolFailure(

@@ -214,17 +214,17 @@ INSTANTIATE_TEST_SUITE_P(
                          {},
                          "riga 2, campo T1: sequenza UTF-8 non valida al byte 4 (0xE9)\n"
                          "Il file non è in UTF-8: se è in Latin-1, usare --latin1\n"
-                         "1 righe con errori (1 errori): opere.cry non modificato\n"},
+                         "1 riga con errori (1 errore): opere.cry non modificato\n"},
         RefusedInputCase{"TypographicWithoutTheFlag",
                          "RecordNumber\tT1\n1\tSonata \u2013 n. 1\n",
                          {},
                          "riga 2, campo T1: carattere U+2013 non rappresentabile in Latin-1\n"
-                         "1 righe con errori (1 errori): opere.cry non modificato\n"},
+                         "1 riga con errori (1 errore): opere.cry non modificato\n"},
         RefusedInputCase{"ReplacementThatOverflowsTheField",
                          "RecordNumber\tT1\n1\t" + std::string(28, 'a') + "\u2026\n",
                          {"--sostituisci"},
                          "riga 2, campo T1: 31 byte, al massimo 30\n"
-                         "1 righe con errori (1 errori): opere.cry non modificato\n"}),
+                         "1 riga con errori (1 errore): opere.cry non modificato\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The lines of `decifra`'s output after its header.
