@@ -43,9 +43,13 @@ void catchInterruptions() {
   // Reads and writes in progress go on: the run stops at its next check.
   action.sa_flags = SA_RESTART;
   action.sa_handler = noteInterruption;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGHUP, &action, nullptr);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // A signal ignored when the run starts was ignored on purpose (nohup, a
+    // background job of a script): it stays ignored.
+    struct sigaction before {};
+    sigaction(signal, nullptr, &before);
+    if (before.sa_handler != SIG_IGN) sigaction(signal, &action, nullptr);
+  }
   action.sa_handler = endUnanswered;
   sigaction(SIGALRM, &action, nullptr);
   action.sa_handler = SIG_IGN;

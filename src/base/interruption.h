@@ -24,8 +24,9 @@ inline constexpr const char* kInterruptedMessage = "Esecuzione interrotta";
 // How long a run may take to answer an interruption before it is ended.
 inline constexpr unsigned kInterruptionGraceSeconds = 3;
 
-// Installs the handlers for SIGINT, SIGTERM and SIGHUP, and ignores SIGPIPE.
-// Called once, at start.
+// Installs the handlers for SIGINT, SIGTERM and SIGHUP, except for those
+// already ignored at start (`nohup indicizza` goes on when the session
+// ends), and ignores SIGPIPE. Called once, at start.
 void catchInterruptions();
 
 // Whether a signal has arrived since the handlers were installed. Silent

@@ -150,6 +150,21 @@ TEST(Interruption, ASecondSignalEndsTheRunAtOnce) {
   EXPECT_EQ(dir.dataItems().size(), dir.itemsAfterARun());
 }
 
+// A hang-up that was ignored when the run started (nohup) does not stop it.
+TEST(Interruption, AnIgnoredHangUpStaysIgnored) {
+  InterruptedCatalogue dir;
+  testing::SignalOnOutput hangUp;
+  hangUp.signal = SIGHUP;
+  hangUp.marker = "Inizio scansione\n.";
+  const auto run = testing::runProgram("/bin/sh", dir.path(),
+                                       {"-c", "trap '' HUP; exec \"$0\"",
+                                        testing::indexerExecutable().string()},
+                                       testing::kRunTimeLimit, hangUp);
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_TRUE(run.output.ends_with("Fine scansione\n")) << run.output;
+  EXPECT_EQ(dir.dataItems().size(), dir.itemsAfterARun());
+}
+
 // A console that goes away (a pipe whose reader has ended) leaves the work
 // on the files to finish, and the exit status to tell how it ended.
 TEST(Interruption, AClosedConsoleDoesNotStopTheRun) {
