@@ -194,6 +194,19 @@ bool BtreePageCheck::linksAreSound() const {
   while (pages_[first].type == kInternalPage) first = pages_[first].firstChild;
   while (pages_[last].type == kInternalPage) last = pages_[last].lastChild;
   if (pages_[first].previous != 0 || pages_[last].next != 0) return false;
+  // The chain from the first leaf passes every leaf and ends at the last: a
+  // chain cut in two, with each piece's links agreeing, would end a walk
+  // early and make the library's puts loop.
+  std::uint32_t leaves = 0;
+  for (std::uint32_t number = 1; number <= lastPage_; ++number) {
+    if (pages_[number].type == kLeafPage) ++leaves;
+  }
+  std::uint32_t chained = 1;
+  std::uint32_t end = first;
+  for (; pages_[end].next != 0; end = pages_[end].next) {
+    if (++chained > leaves) return false;
+  }
+  if (end != last || chained != leaves) return false;
   // The free list ends, and holds free pages only.
   std::uint32_t steps = 0;
   for (std::uint32_t page = freeList_; page != 0; page = pages_[page].next) {

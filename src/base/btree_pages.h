@@ -6,7 +6,8 @@
 // as if the data were exhausted. This check reads the file's pages as bytes,
 // front to back, and tells whether the tree's links are sound: every page is
 // where its number says, a tree descent always goes one level down, the leaf
-// and overflow chains are linked both ways, the free list ends. It does not
+// and overflow chains are linked both ways, the leaf chain passes every leaf,
+// the free list ends. It does not
 // read the items' contents, only where they lie.
 #pragma once
 

@@ -271,6 +271,14 @@ INSTANTIATE_TEST_SUITE_P(
                       testing::setLinks(p, leaf, leaf, leaf);
                     }),
                     kDataDamaged, 1, dataUntouched},
+        // Two pieces whose links agree: the library's puts would loop.
+        HostileCase{"LeafChainCutInTwo", damagedData([](const auto& p) {
+                      const auto chain = testing::leafChain(p);
+                      const auto cut = chain.size() / 2;
+                      testing::setLinks(p, chain[cut], chain[cut - 1], 0);
+                      testing::setLinks(p, chain[cut + 1], 0, chain[cut + 2]);
+                    }),
+                    kDataDamaged, 1, dataUntouched},
         // One record per number: a file that allows more is refused.
         HostileCase{"DataWithDuplicateKeys",
                     [](CatalogueDir& d) {
@@ -324,18 +332,12 @@ INSTANTIATE_TEST_SUITE_P(
                     }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A leaf chain cut short with every link agreeing (the page check can't
-// tell): the scan stops at the cut, and says so instead of indexing half
-// the catalogue.
-TEST(DamagedDatabases, AWalkCutShortIsAReadError) {
+// Keys out of order in a middle leaf (the page check does not read keys):
+// the scan stops there, and says so instead of indexing half the catalogue.
+TEST(DamagedDatabases, KeysOutOfOrderAreAReadError) {
   CatalogueDir dir;
   dir.prepare({});
-  damagedData([](const auto& p) {
-    const auto chain = testing::leafChain(p);
-    const auto cut = chain.size() / 2;
-    testing::setLinks(p, chain[cut], chain[cut - 1], 0);
-    testing::setLinks(p, chain[cut + 1], 0, chain[cut + 2]);
-  })(dir);
+  damagedData([](const auto& p) { testing::swapFirstTwoKeys(p, middleLeaf(p)); })(dir);
   const auto run = dir.run();
   EXPECT_TRUE(run.output.starts_with("Inizio scansione\n\n.")) << run.output;
   EXPECT_TRUE(run.output.ends_with(".Errore lettura opere.ddb\n")) << run.output;
