@@ -327,6 +327,32 @@ INSTANTIATE_TEST_SUITE_P(
 // A leaf chain cut short with every link agreeing (the page check can't
 // tell): the scan stops at the cut, and says so instead of indexing half
 // the catalogue.
+// The walk runs ahead of the indexing, on a thread of its own: whatever it
+// had walked when it found the cut, every record before the cut is indexed,
+// with its dot, before the message; the larger catalogue has many blocks of
+// records in flight when the walk fails.
+TEST(DamagedDatabases, AWalkCutShortIndexesEveryRecordBeforeTheCut) {
+  for (const int records : {3000, 40000}) {
+    CatalogueDir dir;
+    dir.prepare({});
+    std::vector<StoredItem> items;
+    for (const auto& record : numberedRecords(1, records)) items.push_back(storedItemOf(record));
+    dir.dataDatabase(items);
+    const auto chain = testing::leafChain(dir / "opere.ddb");
+    const auto cut = chain.size() / 2;
+    const std::size_t before = testing::leafPairs(
+        dir / "opere.ddb", {chain.begin(), chain.begin() + static_cast<std::ptrdiff_t>(cut) + 1});
+    testing::setLinks(dir / "opere.ddb", chain[cut], chain[cut - 1], 0);
+    testing::setLinks(dir / "opere.ddb", chain[cut + 1], 0, chain[cut + 2]);
+    const auto run = dir.run();
+    EXPECT_EQ(run.output,
+              "Inizio scansione\n\n" + std::string(before / 100, '.') + "Errore lettura opere.ddb\n")
+        << records << " records";
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "opere.idb"));
+  }
+}
+
 TEST(DamagedDatabases, AWalkCutShortIsAReadError) {
   CatalogueDir dir;
   dir.prepare({});
