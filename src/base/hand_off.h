@@ -22,6 +22,7 @@
 #include <thread>
 #include <utility>
 
+#include "base/quiet_thread.h"
 #include "base/status.h"
 
 namespace indicizza {
@@ -107,7 +108,8 @@ class HandOff {
 // half) and closes `handOff` when it returns, or throws. Destroying it
 // closes `handOff` too and waits for the thread, so a phase that stops early
 // (a fatal stop unwinding through it) never leaves the helper running on a
-// handle that is about to be closed. Not copyable.
+// handle that is about to be closed. The helper takes no signal (see
+// quiet_thread.h). Not copyable.
 template <typename T>
 class HelperThread {
  public:
@@ -115,7 +117,7 @@ class HelperThread {
   template <typename Work>
   HelperThread(HandOff<T>& handOff, Work work) : handOff_(handOff) {
     try {
-      thread_ = std::thread([this, work = std::move(work)]() mutable {
+      thread_ = startQuietThread([this, work = std::move(work)]() mutable {
         try {
           status_ = work();
         } catch (...) {
