@@ -12,26 +12,29 @@ DEMO_TARGETS = indicizza catalogo demo-catalogue
 INSTALL_TARGETS = indicizza catalogo man_pages
 
 .PHONY: demo test install package bench fuzz deps deps-package configure build build-asan \
-	build-release
+	build-release build-tsan
 
 # Builds only what the demo runs, in build/.
 demo: configure
 	cmake --build build -j $(JOBS) --target $(DEMO_TARGETS)
 	scripts/demo.sh
 
-# Builds everything in three configurations with warnings as errors: build/
-# (RelWithDebInfo), build-asan/ (Debug, AddressSanitizer + UBSan) and
-# build-release/ (Release, as installed and packaged). Every test runs in the
+# Builds in four configurations with warnings as errors: build/
+# (RelWithDebInfo), build-asan/ (Debug, AddressSanitizer + UBSan),
+# build-release/ (Release, as installed and packaged) and build-tsan/
+# (ThreadSanitizer, the indexer and its tests only). Every test runs in the
 # first two; in build-release only the package test, which checks what a user
-# installs (the whole suite a third time would add minutes for little).
+# installs (the whole suite a third time would add minutes for little); in
+# build-tsan the tests of the threaded code (label "threads").
 # Skipped tests are listed with their reason after each run. The browser
 # test needs chromium: installed here when root, skipped (with the reason)
 # otherwise.
-test: build build-asan build-release
+test: build build-asan build-release build-tsan
 	-scripts/install-deps.sh browser
 	scripts/run-tests.sh build $(JOBS)
 	scripts/run-tests.sh build-asan $(JOBS)
 	scripts/run-tests.sh build-release $(JOBS) -L package
+	scripts/run-tests.sh build-tsan $(JOBS) -L threads
 
 # Installs the Release build under PREFIX (DESTDIR is honoured too).
 install: deps
@@ -46,11 +49,13 @@ package: deps-package
 	cd build-release && cpack
 
 # Not one of the README's two commands: times the indexer at growing sizes,
-# then catalogo cerca and catalogo servi on the largest catalogue.
+# on the workloads staff run and against the library floor, then catalogo
+# cerca and catalogo servi on the largest catalogue.
 bench: build
 	scripts/install-deps.sh bench
 	scripts/bench.sh
 	scripts/bench-workloads.sh
+	scripts/bench-floor.sh
 	scripts/bench-search.sh
 	scripts/bench-serve.sh
 
@@ -75,6 +80,13 @@ build-asan: deps-package
 build-release: deps-package
 	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=ON
 	cmake --build build-release -j $(JOBS)
+
+# ThreadSanitizer: only the indexer and its tests, of which make test runs
+# those of the threaded code (label "threads").
+build-tsan: deps-package
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DINDICIZZA_THREAD_SANITIZE=ON \
+	  -DINDICIZZA_WERROR=ON -DINDICIZZA_MAN_PAGES=OFF
+	cmake --build build-tsan -j $(JOBS) --target indicizza indicizza_tests
 
 # Builds the libFuzzer targets with clang (ASan + UBSan) in build-fuzz/ and
 # runs each for FUZZ_SECONDS, starting from the committed corpus. New inputs

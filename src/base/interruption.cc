@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "base/console.h"
@@ -11,10 +12,13 @@ namespace indicizza {
 namespace {
 
 // 0 until a signal arrives; kNoted once one has; kReported once the run has
-// answered it with its fatal message.
-constexpr sig_atomic_t kNoted = 1;
-constexpr sig_atomic_t kReported = 2;
-volatile sig_atomic_t interruption = 0;
+// answered it with its fatal message. Read by every thread of the run and
+// written by the handler: a lock-free atomic is both async-signal-safe and
+// free of data races.
+constexpr int kNoted = 1;
+constexpr int kReported = 2;
+std::atomic<int> interruption{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 // Ends the process now, from a signal handler: only async-signal-safe calls.
 [[noreturn]] void endAtOnce() {

@@ -8,6 +8,8 @@
 #include <system_error>
 #include <utility>
 
+#include "base/quiet_thread.h"
+
 namespace indicizza {
 namespace {
 
@@ -160,14 +162,14 @@ Status ShadowFile::commit() {
     return writeFailure();
   }
   pending_ = false;
-  if (replaced >= 0) releasing_ = std::thread([replaced] { close(replaced); });
+  if (replaced >= 0) releasing_ = startQuietThread([replaced] { close(replaced); });
   return syncFolder(target_.parent_path());
 }
 
 ShadowCopyInProgress::ShadowCopyInProgress(std::filesystem::path target)
-    : thread_([this, target = std::move(target)] {
+    : thread_(startQuietThread([this, target = std::move(target)] {
         status_ = ShadowFile::copyOf(target, shadow_, &stop_);
-      }) {}
+      })) {}
 
 ShadowCopyInProgress::~ShadowCopyInProgress() {
   stop_ = true;

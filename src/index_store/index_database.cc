@@ -9,6 +9,7 @@
 
 #include "base/berkeley_db.h"
 #include "base/console.h"
+#include "base/hand_off.h"
 #include "base/interruption.h"
 #include "base/shadow_file.h"
 #include "records/data_database.h"
@@ -19,6 +20,9 @@ namespace {
 // Size of one bulk put of terms and their arrays; a longer array gets a put
 // of its own.
 constexpr std::size_t kBulkPutBytes = std::size_t{2} << 20;
+
+// How many bulk puts may be gathered ahead of the puts.
+constexpr std::size_t kPutBlocksAhead = 3;
 
 // The file's pages are sent to the disk each time about this much more has
 // been put, so that the disk works while the next terms are gathered.
@@ -86,22 +90,21 @@ Status tryOpenIndexDatabase(IndexDatabaseCopy& copy, IndexDatabase& database) {
   return database.handle.open(database.shadow.path().c_str(), mode);
 }
 
-Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
-                   const std::function<void(std::size_t terms)>& stored) {
-  bdb::BulkPairs pairs(kBulkPutBytes);
-  std::size_t termsPending = 0;
-  std::size_t bytesSinceWriteback = 0;
-  const auto flush = [&] {
-    Status put = database.handle.putBulk(pairs);
-    pairs.clear();
-    if (!put.ok()) return put;
-    if (bytesSinceWriteback >= kWritebackEveryBytes) {
-      database.handle.startWriteback();
-      bytesSinceWriteback = 0;
-    }
-    stored(std::exchange(termsPending, 0));
-    return put;
-  };
+namespace {
+
+// One bulk put of terms, and how many terms and bytes it holds.
+struct TermBlock {
+  bdb::BulkPairs pairs{kBulkPutBytes};
+  std::size_t terms = 0;
+  std::size_t bytes = 0;
+};
+
+// The helper's half of the write: gathers every term of `index` in term
+// order, with its stored entries, into bulk puts for the phase's thread.
+// Fails with kInterrupted.
+Status gatherTerms(const WordIndex& index, HandOff<TermBlock>& handOff) {
+  std::unique_ptr<TermBlock> block = handOff.emptyBlock();
+  if (!block) return {};
   Status status;
   std::vector<std::uint8_t> data;
   index.forEachTerm([&](std::string_view term, std::span<const IndexEntry> entries) {
@@ -116,16 +119,41 @@ Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
     }
     const std::span<const std::uint8_t> key(reinterpret_cast<const std::uint8_t*>(term.data()),
                                             term.size());
-    if (!pairs.add(key, data)) {
-      status = flush();
-      if (!status.ok()) return false;
-      pairs.add(key, data);
+    if (!block->pairs.add(key, data)) {
+      if (!handOff.push(std::move(block))) return false;
+      block = handOff.emptyBlock();
+      if (!block) return false;
+      block->pairs.add(key, data);
     }
-    ++termsPending;
-    bytesSinceWriteback += key.size() + data.size();
+    ++block->terms;
+    block->bytes += key.size() + data.size();
     return true;
   });
-  return status.ok() ? flush() : status;
+  if (status.ok() && block && block->terms > 0) handOff.push(std::move(block));
+  return status;
+}
+
+}  // namespace
+
+Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
+                   const std::function<void(std::size_t terms)>& stored) {
+  HandOff<TermBlock> handOff(kPutBlocksAhead);
+  HelperThread<TermBlock> helper(handOff, [&] { return gatherTerms(index, handOff); });
+  std::size_t bytesSinceWriteback = 0;
+  while (std::unique_ptr<TermBlock> block = handOff.pop()) {
+    if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
+    Status put = database.handle.putBulk(block->pairs);
+    block->pairs.clear();
+    if (!put.ok()) return put;
+    bytesSinceWriteback += std::exchange(block->bytes, 0);
+    if (bytesSinceWriteback >= kWritebackEveryBytes) {
+      database.handle.startWriteback();
+      bytesSinceWriteback = 0;
+    }
+    stored(std::exchange(block->terms, 0));
+    handOff.giveBack(std::move(block));
+  }
+  return helper.finish();
 }
 
 Status tryCommitIndexDatabase(IndexDatabase& database) {

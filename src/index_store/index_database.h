@@ -76,7 +76,8 @@ Status tryOpenIndexDatabase(IndexDatabaseCopy& copy, IndexDatabase& database);
 
 // Puts every term of `index` in term order (key: the term's bytes; data:
 // its stored entries, in array order), in bulk, telling `stored` after each
-// bulk put how many terms it stored. Fails with kWriteFailed when a put
+// bulk put how many terms it stored. A helper thread gathers the bulk puts
+// (the terms' order and arrays) while this thread makes them. Fails with kWriteFailed when a put
 // fails, kInterrupted when a signal arrives (looked at before each term).
 Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
                    const std::function<void(std::size_t terms)>& stored);

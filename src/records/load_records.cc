@@ -1,88 +1,183 @@
 #include "records/load_records.h"
 
-#include <algorithm>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <memory>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
 #include "base/console.h"
+#include "base/hand_off.h"
 #include "base/interruption.h"
 #include "base/large_memory.h"
 
 namespace indicizza {
 namespace {
 
-// Records are read in batches of up to this many (about 550 MB); each batch
-// is put in ascending key order, which writes the B-tree front to back
-// instead of all over.
-constexpr std::size_t kLoadBatchRecords = std::size_t{1} << 20;
+// A record number is read from six characters: from "-99999" to "999999".
+constexpr RecordNumber kLowestRecordNumber = -99999;
+constexpr RecordNumber kHighestRecordNumber = 999999;
+constexpr std::size_t kNumberSlots =
+    static_cast<std::size_t>(kHighestRecordNumber - kLowestRecordNumber) + 1;
 
-// Size of one bulk put (a few thousand records).
+// The file is read this many records at a time.
+constexpr std::size_t kReadBlockRecords = 2048;
+constexpr std::size_t kReadBlockBytes = kReadBlockRecords * kRecordSize;
+
+// Size of one bulk put (a few thousand records), and how many of them may be
+// gathered ahead of the puts.
 constexpr std::size_t kBulkPutBytes = std::size_t{2} << 20;
+constexpr std::size_t kPutBlocksAhead = 3;
 
-// A record's place in a batch, ordered by the bytes of its key and then by
-// its place: the B-tree compares keys as unsigned bytes, and the bytes of a
-// little-endian key read as a big-endian number are the byte-swapped record
-// number.
-using PutOrder = std::uint64_t;
-constexpr int kKeyShift = 32;
-constexpr std::uint64_t kPlaceMask = (std::uint64_t{1} << kKeyShift) - 1;
+// For each record number, where the last record read with it is and how many
+// records read carry it: one slot per number the field can hold, so that the
+// last record of each number is found in one pass, with no sort.
+struct NumberSlot {
+  std::uint64_t place = 0;  // the record's place in the file plus one; 0 when none
+  std::uint64_t records = 0;
+};
+using NumberTable = std::vector<NumberSlot, LargeAllocator<NumberSlot>>;
 
-PutOrder putOrderOf(RecordNumber number, std::size_t place) {
-  const RecordKey key = recordKeyOf(number);
-  std::uint64_t keyBytes = 0;
-  for (const std::uint8_t byte : key) keyBytes = (keyBytes << 8) | byte;
-  return (keyBytes << kKeyShift) | place;
+NumberSlot& slotOf(NumberTable& table, RecordNumber number) {
+  if (number < kLowestRecordNumber || number > kHighestRecordNumber)
+    throw std::logic_error("record number out of its field's range");
+  return table[static_cast<std::size_t>(number - kLowestRecordNumber)];
 }
 
-std::size_t placeOf(PutOrder order) { return static_cast<std::size_t>(order & kPlaceMask); }
-std::uint64_t keyBytesOf(PutOrder order) { return order >> kKeyShift; }
-
-RecordKey keyOfPutOrder(PutOrder order) {
-  std::uint64_t keyBytes = keyBytesOf(order);
-  RecordKey key;
-  for (std::size_t i = kRecordKeySize; i-- > 0; keyBytes >>= 8)
-    key[i] = static_cast<std::uint8_t>(keyBytes);
-  return key;
-}
-
-// Stores the `count` whole records at the front of `batch`, in key order, the
-// last of equal numbers winning, telling `stored` of each bulk put.
-Status storeBatch(DataDatabase& database, const std::uint8_t* batch, std::size_t count,
-                  const ScrambleKey& key, bdb::BulkPairs& pairs, const StoredCount& stored) {
-  const auto recordAt = [&](std::size_t place) {
-    return std::span<const std::uint8_t, kRecordSize>(batch + place * kRecordSize, kRecordSize);
-  };
-  std::vector<PutOrder, LargeAllocator<PutOrder>> order(count);
-  for (std::size_t place = 0; place < count; ++place) {
-    order[place] = putOrderOf(scrambledRecordNumberOf(recordAt(place), key), place);
+// The records read, for the puts: read again from the file when it is a
+// regular file, kept in memory as read otherwise (a pipe can't be read
+// twice). Not copyable.
+class ReadRecords {
+ public:
+  explicit ReadRecords(RecordFile& file) : fd_(fileno(file.stream())) {
+    kept_ = !remainingBytes(file).has_value();
+    const long position = std::ftell(file.stream());
+    start_ = position < 0 ? 0 : static_cast<off_t>(position);
+    if (!kept_) readBlock_ = std::make_unique<LargeBuffer>(kReadBlockBytes);
   }
-  std::sort(order.begin(), order.end());
-  // The working copy has been in the making meanwhile.
-  Status ready = tryReadyForLoad(database);
-  if (!ready.ok()) return ready;
+  ReadRecords(const ReadRecords&) = delete;
+  ReadRecords& operator=(const ReadRecords&) = delete;
 
-  std::size_t recordsPending = 0;  // records read whose put is in `pairs`
-  const auto flush = [&] {
-    Status put = tryStoreRecords(database, pairs);
-    if (put.ok()) stored(std::exchange(recordsPending, 0));
-    return put;
-  };
-  std::size_t runBegin = 0;  // the first of the records with the current key
-  for (std::size_t i = 0; i < count; ++i) {
-    if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
-    // Of equal keys only the last read is put.
-    if (i + 1 < count && keyBytesOf(order[i + 1]) == keyBytesOf(order[i])) continue;
-    const RecordKey recordKey = keyOfPutOrder(order[i]);
-    const auto item = storedRecordBytes(recordAt(placeOf(order[i])));
-    if (!pairs.add(recordKey, item)) {
-      Status put = flush();
-      if (!put.ok()) return put;
-      pairs.add(recordKey, item);
+  // Where the next block of the file is to be read to.
+  std::uint8_t* nextBlock() {
+    if (!kept_) return readBlock_->data();
+    keptBlocks_.push_back(std::make_unique<LargeBuffer>(kReadBlockBytes));
+    return keptBlocks_.back()->data();
+  }
+
+  // The stored bytes of the record at `place`. Fails with kReadFailed.
+  Status storedBytes(std::uint64_t place, std::array<std::uint8_t, kStoredRecordSize>& bytes) {
+    if (kept_) {
+      const std::uint8_t* record = keptBlocks_[place / kReadBlockRecords]->data() +
+                                   (place % kReadBlockRecords) * kRecordSize;
+      std::copy(record, record + kStoredRecordSize, bytes.begin());
+      return {};
     }
-    recordsPending += i + 1 - runBegin;
-    runBegin = i + 1;
+    const auto offset = static_cast<off_t>(start_ + place * kRecordSize);
+    std::size_t size = 0;
+    while (size < bytes.size()) {
+      const ssize_t n =
+          pread(fd_, bytes.data() + size, bytes.size() - size, offset + static_cast<off_t>(size));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return Status::systemFailure(Status::Code::kReadFailed, errno);
+      // The file shrank since it was read.
+      if (n == 0) return Status::failure(Status::Code::kReadFailed);
+      size += static_cast<std::size_t>(n);
+    }
+    return {};
   }
-  return flush();
+
+ private:
+  int fd_;
+  off_t start_ = 0;
+  bool kept_ = false;
+  std::unique_ptr<LargeBuffer> readBlock_;
+  std::vector<std::unique_ptr<LargeBuffer>> keptBlocks_;
+};
+
+// Reads the file to its end (or to a read error, whose Status is `read`),
+// noting the last record of each number. Fails with kInterrupted.
+Status readAll(RecordFile& file, const ScrambleKey& key, ReadRecords& records, NumberTable& table,
+               Status& read, bool& shortFinalRecord) {
+  std::uint64_t place = 0;
+  for (;;) {
+    std::uint8_t* block = records.nextBlock();
+    std::size_t size = 0;
+    read = readRecords(file, std::span(block, kReadBlockBytes), size);
+    for (std::size_t i = 0; i < size / kRecordSize; ++i, ++place) {
+      if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
+      const std::span<const std::uint8_t, kRecordSize> record(block + i * kRecordSize,
+                                                              kRecordSize);
+      NumberSlot& slot = slotOf(table, scrambledRecordNumberOf(record, key));
+      slot.place = place + 1;
+      ++slot.records;
+    }
+    if (!read.ok()) return {};
+    if (size < kReadBlockBytes) {
+      shortFinalRecord = size % kRecordSize != 0;
+      return {};
+    }
+  }
+}
+
+// One bulk put of the records that survive, and how many records read they
+// stand for (the replaced ones included).
+struct PutBlock {
+  bdb::BulkPairs pairs{kBulkPutBytes};
+  std::size_t recordsRead = 0;
+};
+
+// The high two bytes of a key, (byte 2, byte 3), that a number of the
+// field's range can have, in ascending byte order.
+std::vector<std::pair<std::uint32_t, std::uint32_t>> highKeyBytes() {
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> high;
+  for (std::uint32_t byte2 = 0; byte2 < 256; ++byte2) {
+    for (const std::uint32_t byte3 : {0x00u, 0xFFu}) {
+      const std::uint32_t bits = (byte3 << 24) | (byte2 << 16);
+      const auto lowest = static_cast<RecordNumber>(bits);
+      const auto highest = static_cast<RecordNumber>(bits | 0xFFFFu);
+      if (highest >= kLowestRecordNumber && lowest <= kHighestRecordNumber)
+        high.emplace_back(byte2, byte3);
+    }
+  }
+  return high;
+}
+
+// The helper's half of the puts: gathers the surviving records in key-byte
+// order (the B-tree compares keys as unsigned bytes, the record number's
+// lowest byte first) into bulk puts for the phase's thread. Fails with
+// kReadFailed or kInterrupted.
+Status gatherSurvivors(ReadRecords& records, NumberTable& table, HandOff<PutBlock>& handOff) {
+  std::unique_ptr<PutBlock> block = handOff.emptyBlock();
+  if (!block) return {};
+  std::array<std::uint8_t, kStoredRecordSize> bytes;
+  const auto high = highKeyBytes();
+  for (std::uint32_t low = 0; low < 0x10000; ++low) {
+    // Key bytes 0 and 1: the number's lowest byte first.
+    const std::uint32_t lowBits = ((low & 0xFFu) << 8) | (low >> 8);
+    for (const auto& [byte2, byte3] : high) {
+      const auto number = static_cast<RecordNumber>((byte3 << 24) | (byte2 << 16) | lowBits);
+      if (number < kLowestRecordNumber || number > kHighestRecordNumber) continue;
+      const NumberSlot& slot = slotOf(table, number);
+      if (slot.place == 0) continue;
+      if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
+      Status read = records.storedBytes(slot.place - 1, bytes);
+      if (!read.ok()) return read;
+      const RecordKey recordKey = recordKeyOf(number);
+      if (!block->pairs.add(recordKey, bytes)) {
+        if (!handOff.push(std::move(block))) return {};
+        block = handOff.emptyBlock();
+        if (!block) return {};
+        block->pairs.add(recordKey, bytes);
+      }
+      block->recordsRead += slot.records;
+    }
+  }
+  if (block->pairs.count() > 0) handOff.push(std::move(block));
+  return {};
 }
 
 }  // namespace
@@ -90,29 +185,32 @@ Status storeBatch(DataDatabase& database, const std::uint8_t* batch, std::size_t
 Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key,
                       const StoredCount& stored, bool& shortFinalRecord) {
   shortFinalRecord = false;
-  bdb::BulkPairs pairs(kBulkPutBytes);
-  // Room for the whole file when it is smaller than a batch; only the pages
-  // the file fills are ever touched. A pipe fills whole batches too.
-  const auto remaining = remainingBytes(file);
-  const std::size_t batchRecords =
-      remaining ? std::min<std::uintmax_t>(kLoadBatchRecords, *remaining / kRecordSize + 1)
-                : kLoadBatchRecords;
-  const LargeBuffer batch(batchRecords * kRecordSize);
-  for (;;) {
-    std::size_t size = 0;
-    const Status read = readRecords(file, std::span(batch.data(), batch.size()), size);
-    Status put = storeBatch(database, batch.data(), size / kRecordSize, key, pairs, stored);
+  ReadRecords records(file);
+  NumberTable table(kNumberSlots);
+  Status read;
+  const Status readOver = readAll(file, key, records, table, read, shortFinalRecord);
+  if (!readOver.ok()) return readOver;
+  // The working copy has been in the making meanwhile.
+  Status ready = tryReadyForLoad(database);
+  if (!ready.ok()) return ready;
+
+  HandOff<PutBlock> handOff(kPutBlocksAhead);
+  HelperThread<PutBlock> helper(handOff,
+                                [&] { return gatherSurvivors(records, table, handOff); });
+  while (std::unique_ptr<PutBlock> block = handOff.pop()) {
+    if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
+    Status put = tryStoreRecords(database, block->pairs);
     if (!put.ok()) return put;
-    // The scan that follows only reads: the disk can take the new pages
-    // meanwhile, and the close after the scan then has little left to wait
-    // for.
-    database.handle.startWriteback();
-    if (!read.ok()) return read;
-    if (size < batch.size()) {
-      shortFinalRecord = size % kRecordSize != 0;
-      return {};
-    }
+    stored(std::exchange(block->recordsRead, 0));
+    handOff.giveBack(std::move(block));
   }
+  Status gathered = helper.finish();
+  if (!gathered.ok()) return gathered;
+  // The scan that follows only reads: the disk can take the new pages
+  // meanwhile, and the close after the scan then has little left to wait
+  // for.
+  database.handle.startWriteback();
+  return read;
 }
 
 void loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key) {

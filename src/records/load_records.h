@@ -16,20 +16,23 @@ namespace indicizza {
 // included).
 using StoredCount = std::function<void(std::size_t records)>;
 
-// The silent core of the load: reads the record file to its end and stores
-// each whole record under the record number it carries (a later record with
-// an equal number replaces the earlier one). Records are put in batches of
-// up to a million, each in ascending key order. A short final record is
-// dropped, and `shortFinalRecord` says so.
+// The silent core of the load: reads the record file to its end once,
+// noting for each record number the last record read with it (a later record
+// with an equal number replaces the earlier one), then puts only those
+// records, in ascending key order, in bulk. A regular file is read a second
+// time for the records put, at their places; any other file (a pipe) is kept
+// in memory as read. A helper thread gathers the bulk puts while this thread
+// makes them. A short final record is dropped, and `shortFinalRecord` says
+// so.
 //
 // The working copy of the data database is waited for (tryReadyForLoad)
-// once the first batch is read and sorted, and its failures are given as
-// they are; the handle is open after any other failure.
+// once the file is read, and its failures are given as they are; the handle
+// is open after any other failure.
 //
 // Fails with kReadFailed on a read error of the record file (after the whole
 // records read before it are stored), kWriteFailed when a put fails,
 // kInterrupted when a signal arrives (see interruption.h; looked at before
-// each record).
+// each record read and each record put).
 Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key,
                       const StoredCount& stored, bool& shortFinalRecord);
 

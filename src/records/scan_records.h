@@ -22,8 +22,10 @@ using RecordHandler = std::function<void(const DecodedRecord&)>;
 using OddItemHandler = std::function<void(const bdb::Item& key, std::size_t size)>;
 
 // The silent core of the scan: walks `database` (open) in key order with an
-// ItemWalk (see item_walk.h). For each item of 524 bytes descrambles a copy
-// and calls `record`; for any other item calls `oddItem`. Returns the walk's
+// ItemWalk (see item_walk.h) on a helper thread, which descrambles a copy of
+// each item of 524 bytes; on the calling thread, in key order, calls
+// `record` for each of them and `oddItem` for any other item. The helper is
+// done with `database` when this returns, however it returns. Returns the walk's
 // status: ok, kNoHandle, kEmpty, kReadFailed or kDamaged; or kInterrupted
 // when a signal arrives (see interruption.h; looked at before each item). An
 // exception from a handler ends the walk.

@@ -1,6 +1,11 @@
 // The load and scan phases, end to end: transcript, exit status and the data
 // database as the stock utilities read it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <thread>
 
 #include "support/catalogue_dir.h"
 
@@ -76,6 +81,46 @@ TEST(LoadAndScan, EqualNumbersCountTwiceButTheLaterRecordWins) {
   const auto items = dir.dataItems();
   ASSERT_EQ(items.size(), 199u);
   EXPECT_NE(std::find(items.begin(), items.end(), storedItemOf(later)), items.end());
+}
+
+// A regular record file is read twice (once through, then the records that
+// survive at their places); a pipe can't be, and is kept in memory as read.
+// Both must give the same transcript and the same data database, with
+// numbers repeated across the file and a short final record.
+TEST(LoadAndScan, ARecordFileThatIsAPipeLoadsAsARegularFileDoes) {
+  std::vector<PlainRecord> records = numberedRecords(1, 5000);
+  for (int n = 4990; n > 0; n -= 700)
+    records.push_back(PlainRecord().recordNumber(n).textField(1, "ANCORA"));
+  const auto content = recordFileContent(records, buildScrambleKey()) + "CODA";
+
+  CatalogueDir fromFile;
+  fromFile.prepare({});
+  testing::writeFile(fromFile / "opere.cry", content);
+  const auto fileRun = fromFile.run();
+  EXPECT_EQ(fileRun.exitStatus, 0);
+
+  CatalogueDir fromPipe;
+  fromPipe.prepare({});
+  std::filesystem::remove(fromPipe / "opere.cry");
+  ASSERT_EQ(mkfifo((fromPipe / "opere.cry").c_str(), 0600), 0);
+  std::thread writer([&] {
+    const int fd = open((fromPipe / "opere.cry").c_str(), O_WRONLY);
+    for (std::size_t done = 0; fd >= 0 && done < content.size();) {
+      const ssize_t n = write(fd, content.data() + done, content.size() - done);
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    if (fd >= 0) close(fd);
+  });
+  const auto pipeRun = fromPipe.run();
+  writer.join();
+
+  EXPECT_EQ(pipeRun.output, fileRun.output);
+  EXPECT_EQ(pipeRun.exitStatus, 0);
+  const auto items = fromPipe.dataItems();
+  EXPECT_EQ(items, fromFile.dataItems());
+  EXPECT_EQ(items.size(), 5000u);
+  EXPECT_NE(std::find(items.begin(), items.end(), storedItemOf(records.back())), items.end());
 }
 
 TEST(LoadAndScan, ShortFinalRecordIsReportedAndDropped) {

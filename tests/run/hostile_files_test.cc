@@ -334,15 +334,33 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Keys out of order in a middle leaf (the page check does not read keys):
 // the scan stops there, and says so instead of indexing half the catalogue.
-TEST(DamagedDatabases, KeysOutOfOrderAreAReadError) {
-  CatalogueDir dir;
-  dir.prepare({});
-  damagedData([](const auto& p) { testing::swapFirstTwoKeys(p, middleLeaf(p)); })(dir);
-  const auto run = dir.run();
-  EXPECT_TRUE(run.output.starts_with("Inizio scansione\n\n.")) << run.output;
-  EXPECT_TRUE(run.output.ends_with(".Errore lettura opere.ddb\n")) << run.output;
-  EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_FALSE(std::filesystem::exists(dir / "opere.idb"));
+// The walk runs ahead of the indexing, on a thread of its own: whatever it
+// had walked when it found the fault, every record before it is indexed,
+// with its dot, before the message; the larger catalogue has many blocks of
+// records in flight when the walk fails.
+TEST(DamagedDatabases, KeysOutOfOrderIndexEveryRecordBeforeThem) {
+  for (const int records : {3000, 40000}) {
+    CatalogueDir dir;
+    dir.prepare({});
+    std::vector<StoredItem> items;
+    for (const auto& record : numberedRecords(1, records)) items.push_back(storedItemOf(record));
+    dir.dataDatabase(items);
+    const auto chain = testing::leafChain(dir / "opere.ddb");
+    const auto cut = chain.size() / 2;
+    // The leaves before the swapped keys, and the first of them, which is
+    // still in order.
+    const std::size_t before =
+        testing::leafPairs(dir / "opere.ddb",
+                           {chain.begin(), chain.begin() + static_cast<std::ptrdiff_t>(cut)}) +
+        1;
+    testing::swapFirstTwoKeys(dir / "opere.ddb", chain[cut]);
+    const auto run = dir.run();
+    EXPECT_EQ(run.output,
+              "Inizio scansione\n\n" + std::string(before / 100, '.') + "Errore lettura opere.ddb\n")
+        << records << " records";
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "opere.idb"));
+  }
 }
 
 // Files the run may not read or write. Root reads and writes every file

@@ -13,6 +13,7 @@ namespace {
 constexpr std::size_t kPageSizeAt = 20;
 constexpr std::size_t kPreviousAt = 12;
 constexpr std::size_t kNextAt = 16;
+constexpr std::size_t kEntriesAt = 20;  // a 16-bit count: two per key/data pair on a leaf
 constexpr std::size_t kTypeAt = 25;
 constexpr std::size_t kItemOffsetsAt = 26;
 constexpr std::size_t kItemBytesAt = 3;  // after a 16-bit length and a type byte
@@ -71,6 +72,13 @@ std::vector<std::uint32_t> leafChain(const std::filesystem::path& path) {
     chain.push_back(next);
   }
   return chain;
+}
+
+std::size_t leafPairs(const std::filesystem::path& path, const std::vector<std::uint32_t>& pages) {
+  const PageFile file(path);
+  std::size_t pairs = 0;
+  for (const std::uint32_t page : pages) pairs += load16(file.bytes, file.at(page) + kEntriesAt) / 2;
+  return pairs;
 }
 
 void zeroPage(const std::filesystem::path& path, std::uint32_t page) {

@@ -21,6 +21,9 @@ std::vector<std::uint32_t> pagesOfType(const std::filesystem::path& path, std::u
 // previous link is 0) along the next links.
 std::vector<std::uint32_t> leafChain(const std::filesystem::path& path);
 
+// How many key/data pairs the leaves `pages` hold together.
+std::size_t leafPairs(const std::filesystem::path& path, const std::vector<std::uint32_t>& pages);
+
 // Overwrites page `page` with zero bytes.
 void zeroPage(const std::filesystem::path& path, std::uint32_t page);
 

@@ -1,0 +1,78 @@
+// The hand-off between a phase's thread and its helper: blocks arrive in
+// order and are reused, either side can end it early without the other
+// waiting for ever, and what the helper throws reaches the phase.
+#include "base/hand_off.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <stdexcept>
+#include <vector>
+
+namespace indicizza {
+namespace {
+
+struct Block {
+  std::vector<int> values;
+};
+
+// The helper's side: `blocks` blocks of `perBlock` consecutive numbers.
+Status produce(HandOff<Block>& handOff, int blocks, int perBlock, std::set<Block*>& made) {
+  int next = 0;
+  for (int b = 0; b < blocks; ++b) {
+    std::unique_ptr<Block> block = handOff.emptyBlock();
+    if (!block) return Status::failure(Status::Code::kInterrupted);
+    made.insert(block.get());
+    block->values.clear();
+    for (int i = 0; i < perBlock; ++i) block->values.push_back(next++);
+    if (!handOff.push(std::move(block))) return Status::failure(Status::Code::kInterrupted);
+  }
+  return Status::failure(Status::Code::kReadFailed);  // how the helper's half ended
+}
+
+TEST(HandOff, BlocksArriveInOrderAndAreReused) {
+  constexpr std::size_t kDepth = 3;
+  HandOff<Block> handOff(kDepth);
+  std::set<Block*> made;
+  HelperThread<Block> helper(handOff, [&] { return produce(handOff, 200, 50, made); });
+  std::vector<int> received;
+  while (std::unique_ptr<Block> block = handOff.pop()) {
+    received.insert(received.end(), block->values.begin(), block->values.end());
+    handOff.giveBack(std::move(block));
+  }
+  // Every block pushed before the end is taken, then the helper's status.
+  EXPECT_EQ(helper.finish().code(), Status::Code::kReadFailed);
+  ASSERT_EQ(received.size(), 200u * 50u);
+  for (std::size_t i = 0; i < received.size(); ++i) ASSERT_EQ(received[i], static_cast<int>(i));
+  EXPECT_LE(made.size(), kDepth);
+}
+
+// The phase stops after its first block (a fatal stop unwinding, say): the
+// helper, waiting for an empty block or to push a full one, must end.
+TEST(HandOff, APhaseThatStopsEarlyEndsItsHelper) {
+  for (const bool keepBlock : {false, true}) {
+    HandOff<Block> handOff(2);
+    std::set<Block*> made;
+    Status helperStatus;
+    {
+      HelperThread<Block> helper(handOff, [&] {
+        helperStatus = produce(handOff, 1000, 10, made);
+        return helperStatus;
+      });
+      std::unique_ptr<Block> first = handOff.pop();
+      ASSERT_TRUE(first);
+      if (!keepBlock) handOff.giveBack(std::move(first));
+    }  // destroying the helper closes the hand-off and waits for the thread
+    EXPECT_EQ(helperStatus.code(), Status::Code::kInterrupted);
+  }
+}
+
+TEST(HandOff, WhatTheHelperThrowsReachesThePhase) {
+  HandOff<Block> handOff(2);
+  HelperThread<Block> helper(handOff, []() -> Status { throw std::bad_alloc(); });
+  EXPECT_FALSE(handOff.pop());  // closed when the helper ended
+  EXPECT_THROW(static_cast<void>(helper.finish()), std::bad_alloc);
+}
+
+}  // namespace
+}  // namespace indicizza
