@@ -139,15 +139,7 @@ section=$(mktemp)
   echo "![the indexer against the library floor](floor.png)"
   echo "$end_marker"
 } >"$section"
-if [ -f "$results" ] && grep -qF "$begin_marker" "$results"; then
-  awk -v begin="$begin_marker" -v end="$end_marker" -v file="$section" '
-    $0 == begin { while ((getline line < file) > 0) print line; skip = 1; next }
-    $0 == end { skip = 0; next }
-    !skip { print }' "$results" >"$results.new"
-  mv "$results.new" "$results"
-else
-  { echo; cat "$section"; } >>"$results"
-fi
+scripts/results-section.sh bench-floor "$section"
 rm -f "$section"
 
 gnuplot <<GNUPLOT

@@ -125,15 +125,7 @@ section=$(mktemp)
   done <"$rows"
   echo "$end_marker"
 } >"$section"
-if [ -f "$results" ] && grep -qF "$begin_marker" "$results"; then
-  awk -v begin="$begin_marker" -v end="$end_marker" -v file="$section" '
-    $0 == begin { while ((getline line < file) > 0) print line; skip = 1; next }
-    $0 == end { skip = 0; next }
-    !skip { print }' "$results" >"$results.new"
-  mv "$results.new" "$results"
-else
-  { echo; cat "$section"; } >>"$results"
-fi
+scripts/results-section.sh bench-workloads "$section"
 rm -f "$section"
 rm -rf "$work"
 echo "bench-workloads: wrote its section of $results"
