@@ -49,34 +49,47 @@ void check(const Status& status, const std::string& what) {
 }
 
 // The pairs to put, in unsigned byte order of their keys.
-using Pairs = std::map<Bytes, Bytes>;
+using Pairs = std::vector<std::pair<Bytes, Bytes>>;
 
 Pairs survivingRecords(const std::filesystem::path& path) {
   RecordFile file;
   check(tryOpenRecordFile(path, file), "open " + path.string());
   const ScrambleKey key = buildScrambleKey();
-  Pairs pairs;
+  // By the key's bytes read as a big-endian number, which orders as the
+  // bytes do; the last record of a number wins.
+  std::map<std::uint32_t, Bytes> last;
   std::array<std::uint8_t, kRecordSize> record;
   for (;;) {
     ReadOutcome outcome;
     check(readRecord(file, record, outcome), "read " + path.string());
-    if (outcome != ReadOutcome::kWholeRecord) return pairs;
+    if (outcome != ReadOutcome::kWholeRecord) break;
     const RecordKey recordKey = recordKeyOf(scrambledRecordNumberOf(record, key));
-    pairs[Bytes(recordKey.begin(), recordKey.end())] =
-        Bytes(record.begin(), record.begin() + kStoredRecordSize);
+    std::uint32_t order = 0;
+    for (const std::uint8_t byte : recordKey) order = (order << 8) | byte;
+    last[order] = Bytes(record.begin(), record.begin() + kStoredRecordSize);
   }
+  Pairs pairs;
+  for (auto& [order, data] : last) {
+    Bytes keyBytes(kRecordKeySize);
+    std::uint32_t bits = order;
+    for (std::size_t i = kRecordKeySize; i-- > 0; bits >>= 8)
+      keyBytes[i] = static_cast<std::uint8_t>(bits);
+    pairs.emplace_back(std::move(keyBytes), std::move(data));
+  }
+  return pairs;
 }
 
 Pairs allPairs(const std::filesystem::path& path) {
   bdb::Database database;
   check(database.open(path.c_str(), bdb::OpenMode::kReadOnly), "open " + path.string());
-  Pairs pairs;
+  Pairs pairs;  // the walk gives them in key order
   bdb::Cursor cursor;
   check(database.openCursor(cursor), "cursor");
   bdb::Item key;
   bdb::Item data;
   for (Status step = cursor.first(key, data); step.ok(); step = cursor.next(key, data)) {
-    pairs.emplace(Bytes(key.data, key.data + key.size), Bytes(data.data, data.data + data.size));
+    pairs.emplace_back(Bytes(key.data, key.data + key.size),
+                       Bytes(data.data, data.data + data.size));
   }
   return pairs;
 }
