@@ -26,10 +26,6 @@ floor="$PWD/build/bench/library-floor"
 begin_marker='<!-- bench-floor: begin -->'
 end_marker='<!-- bench-floor: end -->'
 
-empty_btree() {
-  rm -f "$1"
-  printf 'VERSION=3\nformat=bytevalue\ntype=btree\nHEADER=END\nDATA=END\n' | db5.3_load "$1"
-}
 
 one_million="$data/1000000"
 if [ ! -f "$one_million/opere.cry" ]; then
@@ -55,12 +51,12 @@ mkdir -p "$work/first" "$work/increment" "$work/ten-million" "$work/run"
 # them (the floor puts the same terms).
 ln -s "$(realpath "$one_million/opere.cry")" "$work/first/opere.cry"
 cp "$one_million/noused.txt" "$work/first/"
-empty_btree "$work/first/opere.ddb"
+scripts/empty-btree.sh "$work/first/opere.ddb"
 head -c $((10000 * 525)) "$one_million/opere.cry" >"$work/increment/opere.cry"
 cp "$one_million/noused.txt" "$work/increment/"
 ln -s "$(realpath "$ten_million/opere.cry")" "$work/ten-million/opere.cry"
 cp "$ten_million/noused.txt" "$work/ten-million/"
-empty_btree "$work/ten-million/opere.ddb"
+scripts/empty-btree.sh "$work/ten-million/opere.ddb"
 
 # Runs the indexer in a copy of the starting files of $1 into $work/run.
 prepare() {

@@ -26,10 +26,6 @@ indexer="$PWD/build/indicizza"
 begin_marker='<!-- bench-workloads: begin -->'
 end_marker='<!-- bench-workloads: end -->'
 
-empty_btree() {
-  rm -f "$1"
-  printf 'VERSION=3\nformat=bytevalue\ntype=btree\nHEADER=END\nDATA=END\n' | db5.3_load "$1"
-}
 
 if [ ! -f "$source_dir/opere.cry" ]; then
   mkdir -p "$source_dir"
@@ -40,7 +36,7 @@ mkdir -p "$work/start" "$work/run"
 cp "$source_dir/opere.cry" "$source_dir/noused.txt" "$work/start/"
 head -c $((10000 * 525)) "$source_dir/opere.cry" >"$work/start/increment.cry"
 # The files a first run leaves: where the second run and the increment start.
-empty_btree "$work/start/opere.ddb"
+scripts/empty-btree.sh "$work/start/opere.ddb"
 (cd "$work/start" && "$indexer" >/dev/null)
 ddb_mib=$(($(stat -c %s "$work/start/opere.ddb") / 1048576))
 
@@ -49,7 +45,7 @@ prepare() {
   rm -f "$work/run/"opere.* "$work/run/"*.nuovo
   cp "$work/start/noused.txt" "$work/run/"
   case "$1" in
-    first) cp "$work/start/opere.cry" "$work/run/"; empty_btree "$work/run/opere.ddb" ;;
+    first) cp "$work/start/opere.cry" "$work/run/"; scripts/empty-btree.sh "$work/run/opere.ddb" ;;
     second) cp "$work/start/opere.cry" "$work/start/opere.ddb" "$work/start/opere.idb" "$work/run/" ;;
     increment)
       cp "$work/start/increment.cry" "$work/run/opere.cry"

@@ -22,10 +22,6 @@ table=$(mktemp)
 trap 'rm -f "$table"' EXIT
 
 mkdir -p "$data"
-empty_btree() {
-  rm -f "$1"
-  printf 'VERSION=3\nformat=bytevalue\ntype=btree\nHEADER=END\nDATA=END\n' | db5.3_load "$1"
-}
 
 printf '%-9s %8s %8s %8s %8s %10s %9s %9s %9s\n' N total load scan write records/s rss_MiB ddb_MiB idb_MiB
 for n in $sizes; do
@@ -36,7 +32,7 @@ for n in $sizes; do
   sync
   lines=()
   for ((run = 1; run <= runs; run++)); do
-    empty_btree "$dir/opere.ddb"
+    scripts/empty-btree.sh "$dir/opere.ddb"
     rm -f "$dir/opere.idb"
     line=$(build/bench/phase-timer "$dir" "$PWD/build/indicizza" 2>/dev/null)
     case "$line" in *status=0*) ;; *) echo "bench: run failed at N=$n: $line" >&2; exit 1 ;; esac
