@@ -79,6 +79,15 @@ class HandOff {
     return block;
   }
 
+  // The producer's step from one block to the next: hands `block` (filled)
+  // to the consumer and puts the next empty block in its place. False, with
+  // `block` null, once the hand-off is closed.
+  bool passOn(std::unique_ptr<T>& block) {
+    if (!push(std::move(block))) return false;
+    block = emptyBlock();
+    return block != nullptr;
+  }
+
   // Gives an emptied block back to the producer.
   void giveBack(std::unique_ptr<T> block) {
     const std::lock_guard lock(mutex_);

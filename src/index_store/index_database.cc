@@ -120,9 +120,7 @@ Status gatherTerms(const WordIndex& index, HandOff<TermBlock>& handOff) {
     const std::span<const std::uint8_t> key(reinterpret_cast<const std::uint8_t*>(term.data()),
                                             term.size());
     if (!block->pairs.add(key, data)) {
-      if (!handOff.push(std::move(block))) return false;
-      block = handOff.emptyBlock();
-      if (!block) return false;
+      if (!handOff.passOn(block)) return false;
       block->pairs.add(key, data);
     }
     ++block->terms;

@@ -168,9 +168,7 @@ Status gatherSurvivors(ReadRecords& records, NumberTable& table, HandOff<PutBloc
       if (!read.ok()) return read;
       const RecordKey recordKey = recordKeyOf(number);
       if (!block->pairs.add(recordKey, bytes)) {
-        if (!handOff.push(std::move(block))) return {};
-        block = handOff.emptyBlock();
-        if (!block) return {};
+        if (!handOff.passOn(block)) return {};
         block->pairs.add(recordKey, bytes);
       }
       block->recordsRead += slot.records;

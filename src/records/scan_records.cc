@@ -27,10 +27,6 @@ std::string describeKey(const bdb::Item& key) {
   return hex;
 }
 
-}  // namespace
-
-namespace {
-
 // Items handed from the walk to the handlers at a time, and how many such
 // blocks may be walked ahead of the handlers.
 constexpr std::size_t kScanBlockItems = 4096;
@@ -76,9 +72,7 @@ Status walkItems(bdb::Database& database, const ScrambleKey& key, HandOff<ScanBl
       block->records.push_back(DecodedRecord::fromScrambled(item.bytes(), key));
     }
     if (block->items() == kScanBlockItems) {
-      if (!handOff.push(std::move(block))) return {};
-      block = handOff.emptyBlock();
-      if (!block) return {};
+      if (!handOff.passOn(block)) return {};
       block->records.reserve(kScanBlockItems);
     }
   }
