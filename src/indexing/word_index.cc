@@ -85,6 +85,10 @@ void WordIndex::forEachTerm(const TermVisitor& visit) const {
 void indexRecord(const DecodedRecord& record, const StopWordSet& stopWords, WordIndex& index,
                  TermList& terms) {
   extractTerms(record, stopWords, terms);
+  indexRecordTerms(record, terms, index);
+}
+
+void indexRecordTerms(const DecodedRecord& record, const TermList& terms, WordIndex& index) {
   index.add(terms, makeIndexEntry(record));
 }
 

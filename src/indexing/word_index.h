@@ -78,4 +78,9 @@ class WordIndex {
 void indexRecord(const DecodedRecord& record, const StopWordSet& stopWords, WordIndex& index,
                  TermList& terms);
 
+// indexRecord's second half, for a record whose terms were extracted
+// elsewhere (by the scan's walk thread): adds the record's entry under each
+// of `terms`, in order.
+void indexRecordTerms(const DecodedRecord& record, const TermList& terms, WordIndex& index);
+
 }  // namespace indicizza

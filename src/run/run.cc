@@ -27,11 +27,15 @@ int runIndexer() {
   loadRecords(recordFile, dataDatabase, key);
   // The index database's working copy is made while the scan goes on.
   IndexDatabaseCopy indexCopy = startIndexCopy();
+  // The scan's walk thread extracts each record's terms; this thread adds
+  // them to the index.
   WordIndex wordIndex;
-  TermList terms;
-  scanRecords(dataDatabase, key, [&](const DecodedRecord& record) {
-    indexRecord(record, stopWords, wordIndex, terms);
-  });
+  scanPreparedRecords<TermList>(
+      dataDatabase, key,
+      [&](const DecodedRecord& record, TermList& terms) { extractTerms(record, stopWords, terms); },
+      [&](const DecodedRecord& record, const TermList& terms) {
+        indexRecordTerms(record, terms, wordIndex);
+      });
   // The data database is closed, and put in place, before the index
   // database gets its own handle: a handle is never opened twice.
   closeDataDatabase(dataDatabase);
