@@ -139,6 +139,15 @@ ShadowFile ShadowFile::toCreate(const std::filesystem::path& target) {
   return shadow;
 }
 
+Status ShadowFile::toRewrite(const std::filesystem::path& target, ShadowFile& shadow) {
+  struct stat info;
+  if (stat(target.c_str(), &info) != 0) return Status::systemFailure(Status::Code::kCannotOpen, errno);
+  if (!S_ISREG(info.st_mode)) return Status::failure(Status::Code::kCannotOpen);
+  shadow = toCreate(target);
+  shadow.ownership_ = Ownership{info.st_mode & 07777, info.st_uid, info.st_gid};
+  return {};
+}
+
 Status ShadowFile::commit() {
   if (!pending_) return Status::failure(Status::Code::kWriteFailed);
   const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);

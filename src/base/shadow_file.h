@@ -61,6 +61,12 @@ class ShadowFile {
   // creates the file at path(). Its mode is then the one it was created with.
   static ShadowFile toCreate(const std::filesystem::path& target);
 
+  // The working copy of the existing `target` when the caller writes its new
+  // version from scratch at path() rather than from a copy: the copy gets
+  // the target's mode, owner and group when committed. Fails with
+  // kCannotOpen when the target can't be looked at or is no regular file.
+  static Status toRewrite(const std::filesystem::path& target, ShadowFile& shadow);
+
   // Where the working copy is.
   const std::filesystem::path& path() const { return path_; }
 

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "base/console.h"
 #include "base/hand_off.h"
 #include "base/interruption.h"
+#include "base/item_walk.h"
 #include "base/shadow_file.h"
 #include "records/data_database.h"
 
@@ -61,73 +64,115 @@ void checkIndexDatabase(const std::filesystem::path& path) {
   }
 }
 
-IndexDatabaseCopy startIndexCopy(const std::filesystem::path& path) {
-  IndexDatabaseCopy copy;
-  copy.target = linkTarget(path);
+IndexDatabaseTarget findIndexDatabase(const std::filesystem::path& path) {
+  IndexDatabaseTarget found;
+  found.target = linkTarget(path);
   std::error_code error;
-  if (!std::filesystem::exists(std::filesystem::symlink_status(copy.target, error))) {
-    copy.access = Status::failure(Status::Code::kNotFound);
-  } else if (access(copy.target.c_str(), W_OK) != 0) {
-    copy.access = Status::systemFailure(Status::Code::kCannotOpen, errno);
-  } else {
-    copy.copying = std::make_unique<ShadowCopyInProgress>(copy.target);
+  if (!std::filesystem::exists(std::filesystem::symlink_status(found.target, error))) {
+    found.access = Status::failure(Status::Code::kNotFound);
+  } else if (access(found.target.c_str(), W_OK) != 0) {
+    found.access = Status::systemFailure(Status::Code::kCannotOpen, errno);
   }
-  return copy;
+  return found;
 }
 
-Status tryOpenIndexDatabase(IndexDatabaseCopy& copy, IndexDatabase& database) {
-  bdb::OpenMode mode = bdb::OpenMode::kExisting;
-  if (copy.access.code() == Status::Code::kNotFound) {
-    database.shadow = ShadowFile::toCreate(copy.target);
-    mode = bdb::OpenMode::kCreateNew;
-  } else if (!copy.access.ok()) {
-    return copy.access;
+Status tryOpenIndexDatabase(const IndexDatabaseTarget& target, IndexDatabase& database) {
+  if (target.access.code() == Status::Code::kNotFound) {
+    database.shadow = ShadowFile::toCreate(target.target);
+  } else if (!target.access.ok()) {
+    return target.access;
   } else {
-    Status copied = copy.copying->finish(database.shadow);
-    copy.copying.reset();
-    if (!copied.ok()) return copied;
+    Status opened = database.earlier.open(target.target.c_str(), bdb::OpenMode::kReadOnly);
+    if (opened.ok()) opened = ShadowFile::toRewrite(target.target, database.shadow);
+    if (!opened.ok()) return opened;
   }
-  return database.handle.open(database.shadow.path().c_str(), mode);
+  Status created = database.handle.open(database.shadow.path().c_str(), bdb::OpenMode::kCreateNew);
+  // Beside a file that may be written, a new one that can't be made is a
+  // working copy that can't be made (a folder that may not be written).
+  if (created.code() == Status::Code::kCannotOpen && target.access.ok())
+    created = Status::failure(Status::Code::kWriteFailed);
+  return created;
 }
 
 namespace {
 
-// One bulk put of terms, and how many terms and bytes it holds.
+// One bulk put of terms and their arrays, and of the items of earlier runs
+// between them; how many terms of this run and how many bytes it holds.
 struct TermBlock {
   bdb::BulkPairs pairs{kBulkPutBytes};
   std::size_t terms = 0;
   std::size_t bytes = 0;
 };
 
+// Whether key `a` sorts before key `b`: unsigned bytes, a prefix first.
+bool keyBefore(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
+}
+
 // The helper's half of the write: gathers every term of `index` in term
-// order, with its stored entries, into bulk puts for the phase's thread.
-// Fails with kInterrupted.
-Status gatherTerms(const WordIndex& index, HandOff<TermBlock>& handOff) {
+// order, with its stored entries, and the items of the earlier file (when
+// `earlier` is open) whose keys are no term of `index`, into bulk puts for
+// the phase's thread. Fails with kInterrupted, or as the walk of the earlier
+// file does.
+Status gatherTerms(const WordIndex& index, bdb::Database& earlier, HandOff<TermBlock>& handOff) {
   std::unique_ptr<TermBlock> block = handOff.emptyBlock();
   if (!block) return {};
   Status status;
+  const auto add = [&](std::span<const std::uint8_t> key, std::span<const std::uint8_t> data) {
+    if (!block->pairs.add(key, data)) {
+      if (!handOff.passOn(block)) return false;
+      block->pairs.add(key, data);
+    }
+    block->bytes += key.size() + data.size();
+    return true;
+  };
+
+  std::optional<ItemWalk> walk;
+  if (earlier.isOpen()) walk.emplace(earlier);
+  bdb::Item earlierKey;
+  bdb::Item earlierData;
+  bool earlierPending = walk && walk->next(earlierKey, earlierData);
+  // Puts the earlier items that sort before `key` (all that are left when
+  // there is none) and drops the one equal to it.
+  const auto carryEarlier = [&](std::optional<std::span<const std::uint8_t>> key) {
+    for (; earlierPending; earlierPending = walk->next(earlierKey, earlierData)) {
+      if (key && !keyBefore(earlierKey.bytes(), *key)) {
+        if (std::ranges::equal(earlierKey.bytes(), *key))
+          earlierPending = walk->next(earlierKey, earlierData);
+        return true;
+      }
+      if (interruptionPending()) {
+        status = Status::failure(Status::Code::kInterrupted);
+        return false;
+      }
+      if (!add(earlierKey.bytes(), earlierData.bytes())) return false;
+    }
+    return true;
+  };
+
   std::vector<std::uint8_t> data;
+  bool going = true;
   index.forEachTerm([&](std::string_view term, std::span<const IndexEntry> entries) {
     if (interruptionPending()) {
       status = Status::failure(Status::Code::kInterrupted);
-      return false;
+      return going = false;
     }
+    const std::span<const std::uint8_t> key(reinterpret_cast<const std::uint8_t*>(term.data()),
+                                            term.size());
+    if (!carryEarlier(key)) return going = false;
     data.clear();
     for (const IndexEntry& entry : entries) {
       const StoredEntry storedEntry = storedEntryOf(entry);
       data.insert(data.end(), storedEntry.begin(), storedEntry.end());
     }
-    const std::span<const std::uint8_t> key(reinterpret_cast<const std::uint8_t*>(term.data()),
-                                            term.size());
-    if (!block->pairs.add(key, data)) {
-      if (!handOff.passOn(block)) return false;
-      block->pairs.add(key, data);
-    }
+    if (!add(key, data)) return going = false;
     ++block->terms;
-    block->bytes += key.size() + data.size();
     return true;
   });
-  if (status.ok() && block && block->terms > 0) handOff.push(std::move(block));
+  if (going) going = carryEarlier(std::nullopt);
+  if (!status.ok() || !going) return status;
+  if (walk && walk->status().code() != Status::Code::kEmpty) status = walk->status();
+  if (status.ok() && block->pairs.count() > 0) handOff.push(std::move(block));
   return status;
 }
 
@@ -136,7 +181,8 @@ Status gatherTerms(const WordIndex& index, HandOff<TermBlock>& handOff) {
 Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
                    const std::function<void(std::size_t terms)>& stored) {
   HandOff<TermBlock> handOff(kPutBlocksAhead);
-  HelperThread<TermBlock> helper(handOff, [&] { return gatherTerms(index, handOff); });
+  HelperThread<TermBlock> helper(handOff,
+                                  [&] { return gatherTerms(index, database.earlier, handOff); });
   std::size_t bytesSinceWriteback = 0;
   while (std::unique_ptr<TermBlock> block = handOff.pop()) {
     if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
@@ -160,10 +206,10 @@ Status tryCommitIndexDatabase(IndexDatabase& database) {
   return committed;
 }
 
-void writeIndex(const WordIndex& index, IndexDatabaseCopy& copy) {
+void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
   reportLine("Creazione db indice");
   IndexDatabase database;
-  const Status opened = tryOpenIndexDatabase(copy, database);
+  const Status opened = tryOpenIndexDatabase(findIndexDatabase(path), database);
   switch (opened.code()) {
     case Status::Code::kOk: break;
     case Status::Code::kNoHandle: fatalStop("db_create error");
@@ -172,8 +218,14 @@ void writeIndex(const WordIndex& index, IndexDatabaseCopy& copy) {
   }
   ProgressCounter dots(kWriteDotEvery);
   const Status put = tryPutTerms(database, index, [&](std::size_t terms) { dots.tick(terms); });
-  if (put.code() == Status::Code::kInterrupted) stopIfInterrupted();
-  if (!put.ok()) fatalStop("put error");
+  switch (put.code()) {
+    case Status::Code::kOk: break;
+    case Status::Code::kInterrupted: stopIfInterrupted(); break;
+    case Status::Code::kDamaged: fatalStop(kIndexDatabaseDamaged);
+    case Status::Code::kReadFailed:
+    case Status::Code::kNoHandle: fatalStop("Errore copia opere.idb");
+    default: fatalStop("put error");
+  }
   if (!tryCommitIndexDatabase(database).ok()) fatalStop("Errore chiusura opere.idb");
   reportLine("");
 }

@@ -46,39 +46,42 @@ Status tryCheckIndexDatabase(const std::filesystem::path& path);
 // by default. Fatal stop kIndexDatabaseDamaged for kForeign or kDamaged.
 void checkIndexDatabase(const std::filesystem::path& path = kIndexDatabaseFileName);
 
-// The working copy of the index database in the making, on a thread of its
-// own while the scan goes on (see ShadowCopyInProgress). Not copyable.
-struct IndexDatabaseCopy {
+// Where the write phase writes the index database, and whether it may.
+struct IndexDatabaseTarget {
   std::filesystem::path target;  // the file opere.idb names, links followed
-  Status access;                 // kNotFound, or kCannotOpen when it may not be written
-  std::unique_ptr<ShadowCopyInProgress> copying;  // when it exists and may be written
+  Status access;  // ok when it exists and may be written; kNotFound; kCannotOpen
 };
 
-// Starts the working copy of the index database at `path` (opere.idb of the
-// working directory by default) when there is such a file: the terms of
-// earlier runs that this one does not produce are kept.
-IndexDatabaseCopy startIndexCopy(const std::filesystem::path& path = kIndexDatabaseFileName);
+// Looks for the index database at `path` (opere.idb of the working directory
+// by default).
+IndexDatabaseTarget findIndexDatabase(const std::filesystem::path& path = kIndexDatabaseFileName);
 
-// The index database while the write phase writes it: a handle on its
-// working copy (see shadow_file.h).
+// The index database while the write phase writes it: its new version, a
+// B-tree made from nothing in a working copy (see shadow_file.h), and the
+// file as it was, read for the terms of earlier runs that this one does not
+// produce.
 struct IndexDatabase {
-  ShadowFile shadow;  // destroyed after the handle on it
-  bdb::Database handle;
+  ShadowFile shadow;      // destroyed after the handle on it
+  bdb::Database handle;   // on the working copy
+  bdb::Database earlier;  // read only; not open when there was no file
 };
 
-// Opens the working copy of the index database: the copy of `copy`, or,
-// when there was no file, a new B-tree (mode 0664). Fails with kCannotOpen
-// when the file may not be written or can't be opened as a B-tree;
-// kReadFailed, kForeign or kDamaged when it can't be copied as one;
-// kWriteFailed when the working copy can't be made; kNoHandle when no
-// handle can be made.
-Status tryOpenIndexDatabase(IndexDatabaseCopy& copy, IndexDatabase& database);
+// Opens the index database for the write phase: a new B-tree (mode 0664) at
+// the working copy of `target` and, when the file exists, the file itself
+// for reading. Fails with kCannotOpen when the file may not be written or
+// can't be opened as a B-tree; kWriteFailed when the working copy can't be
+// made; kNoHandle when no handle can be made.
+Status tryOpenIndexDatabase(const IndexDatabaseTarget& target, IndexDatabase& database);
 
-// Puts every term of `index` in term order (key: the term's bytes; data:
-// its stored entries, in array order), in bulk, telling `stored` after each
-// bulk put how many terms it stored. A helper thread gathers the bulk puts
-// (the terms' order and arrays) while this thread makes them. Fails with kWriteFailed when a put
-// fails, kInterrupted when a signal arrives (looked at before each term).
+// Puts into the working copy, in key order and in bulk, every term of
+// `index` (key: the term's bytes; data: its stored entries, in array order)
+// and every item of the earlier file whose key is no term of `index`, as it
+// was. Tells `stored` after each bulk put how many terms of `index` it
+// stored. A helper thread walks the earlier file (see item_walk.h) and
+// gathers the bulk puts while this thread makes them. Fails with
+// kWriteFailed when a put fails; kReadFailed, kNoHandle or kDamaged when the
+// earlier file can't be walked to its end; kInterrupted when a signal
+// arrives (looked at before each term).
 Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
                    const std::function<void(std::size_t terms)>& stored);
 
@@ -87,15 +90,19 @@ Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
 // kWriteFailed; the file is then as it was before the run.
 Status tryCommitIndexDatabase(IndexDatabase& database);
 
-// The write phase: reports "Creazione db indice", opens the working copy
-// started by startIndexCopy, puts every term of `index`, writing a dot every
-// 100 terms as the puts succeed, commits the copy and ends the line of dots.
+// The write phase: reports "Creazione db indice", opens the index database
+// at `path` (opere.idb of the working directory by default), puts every term
+// of `index` and keeps those of earlier runs, writing a dot every 100 terms
+// of `index` as the puts succeed, commits the working copy and ends the line
+// of dots.
 //
 // Fatal stops: "db_create error" (kNoHandle); "Errore copia opere.idb" when
-// the working copy can't be made; "Open error" for the other failures of
-// the open; "put error"; "Errore chiusura opere.idb" when the close or the
-// replacement fails; and an interruption (see interruption.h). After any of
-// them opere.idb is as it was before the run.
-void writeIndex(const WordIndex& index, IndexDatabaseCopy& copy);
+// the working copy can't be made or the file as it was can't be read to its
+// end; kIndexDatabaseDamaged when its items are out of order; "Open error"
+// for the other failures of the open; "put error"; "Errore chiusura
+// opere.idb" when the close or the replacement fails; and an interruption
+// (see interruption.h). After any of them opere.idb is as it was before the
+// run.
+void writeIndex(const WordIndex& index, const std::filesystem::path& path = kIndexDatabaseFileName);
 
 }  // namespace indicizza

@@ -25,8 +25,6 @@ int runIndexer() {
   DataDatabase dataDatabase = openDataDatabase();
   checkIndexDatabase();
   loadRecords(recordFile, dataDatabase, key);
-  // The index database's working copy is made while the scan goes on.
-  IndexDatabaseCopy indexCopy = startIndexCopy();
   // The scan's walk thread extracts each record's terms; this thread adds
   // them to the index.
   WordIndex wordIndex;
@@ -39,7 +37,7 @@ int runIndexer() {
   // The data database is closed, and put in place, before the index
   // database gets its own handle: a handle is never opened twice.
   closeDataDatabase(dataDatabase);
-  writeIndex(wordIndex, indexCopy);
+  writeIndex(wordIndex);
 
   reportLine("Fine scansione");
   return 0;

@@ -2,6 +2,10 @@
 // utilities and compared with an index written out by hand.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
 #include "index_store/index_database.h"
 #include "support/catalogue_dir.h"
 
@@ -79,16 +83,66 @@ TEST(WriteIndex, SecondRunOverTheFirstRunsFilesLeavesTheSameFiles) {
   EXPECT_EQ(dir.dataItems(), data);
 }
 
-TEST(WriteIndex, TermsOfEarlierRunsStayAndProducedTermsAreReplaced) {
+// The new index is written from nothing, with the earlier file's items that
+// this run does not produce carried over between its terms: before the
+// first, between (a prefix, an extension, a byte above 0x7F), after the
+// last, in numbers that cross a bulk put, and with data over a bulk put's
+// size. None of them counts a dot.
+struct EarlierCase {
+  const char* name;
+  std::vector<StoredItem> earlier;  // sorted by key
+  friend void PrintTo(const EarlierCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class EarlierTerms : public ::testing::TestWithParam<EarlierCase> {};
+
+TEST_P(EarlierTerms, StayAndProducedTermsAreReplaced) {
   CatalogueDir dir;
   dir.prepare(smallCatalogue(), "IL\nE\nNO\n");
-  testing::loadDatabase(dir / "opere.idb",
-                        {{"SONATA", entry(kOne, "XX")}, {"ZZZ", entry(kOne, "YY")}});
-  ASSERT_EQ(dir.run().exitStatus, 0);
-  std::vector<StoredItem> expected = kSmallIndex;
-  expected.push_back({"ZZZ", entry(kOne, "YY")});
-  EXPECT_EQ(dir.indexItems(), expected);
+  testing::loadDatabase(dir / "opere.idb", GetParam().earlier);
+  // The new file takes the old one's mode.
+  std::filesystem::permissions(dir / "opere.idb", std::filesystem::perms(0640));
+  const auto run = dir.run();
+  EXPECT_EQ(run.output, kSmallTranscript);
+  ASSERT_EQ(run.exitStatus, 0);
+  std::map<std::string, std::string> expected(GetParam().earlier.begin(),
+                                              GetParam().earlier.end());
+  for (const auto& [term, data] : kSmallIndex) expected[term] = data;
+  EXPECT_EQ(dir.indexItems(), std::vector<StoredItem>(expected.begin(), expected.end()));
+  EXPECT_TRUE(testing::verifyDatabase(dir / "opere.idb"));
+  EXPECT_EQ(std::filesystem::status(dir / "opere.idb").permissions(),
+            std::filesystem::perms(0640));
 }
+
+std::vector<StoredItem> manyEarlierTerms() {
+  std::vector<StoredItem> items;
+  for (int i = 0; i < 3000; ++i) {
+    char key[16];
+    std::snprintf(key, sizeof key, "Q%05d", i);
+    items.push_back({key, std::string(1000, static_cast<char>('a' + i % 26))});
+  }
+  return items;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WriteIndex, EarlierTerms,
+    ::testing::Values(
+        EarlierCase{"AroundAndBetween",
+                    {{"0000", entry(kOne, "AA")},
+                     {"A", entry(kOne, "BB")},
+                     {"PERCHE", entry(kOne, "CC")},
+                     {"PERCH\xE9", entry(kOne, "DD")},
+                     {"PERCH\xE9S", entry(kOne, "EE")},
+                     {"SONAT", entry(kOne, "FF")},
+                     {"SONATA", entry(kOne, "XX")},
+                     {"SONATAS", entry(kOne, "GG")},
+                     {"TEMPO", entry(kThree, "HH")},
+                     {"ZZZ", entry(kOne, "YY")},
+                     {"\xFF", entry(kOne, "ZZ")}}},
+        EarlierCase{"ManyAcrossBulkPuts", manyEarlierTerms()},
+        EarlierCase{"LargerThanABulkPut",
+                    {{"AAA", std::string(3 << 20, 'x')}, {"SONATA", entry(kOne, "XX")}}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WriteIndex, EmptyWordIndexStillCreatesTheIndexFile) {
   CatalogueDir dir;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "index_store/index_database.h"
 #include "support/btree_damage.h"
 #include "support/catalogue_dir.h"
 
@@ -297,6 +298,25 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     "Inizio scansione\nopere.idb danneggiato: rimuoverlo per ricostruirlo\n", 1,
                     [](const CatalogueDir& d) { EXPECT_TRUE(d.dataItems().empty()); }},
+        // Keys out of order (the page check does not read keys) are found
+        // when the new index is written from the file as it was.
+        HostileCase{"IndexKeysOutOfOrder",
+                    [](CatalogueDir& d) {
+                      std::vector<StoredItem> terms;
+                      for (int n = 0; n < 3000; ++n)
+                        terms.emplace_back(fourLetterWord(n), std::string(8, '\0'));
+                      testing::loadDatabase(d / "opere.idb", terms);
+                      testing::swapFirstTwoKeys(d / "opere.idb", middleLeaf(d / "opere.idb"));
+                      std::filesystem::copy_file(d / "opere.idb", d / "before.idb");
+                    },
+                    "Inizio scansione\n\n\nCreazione db indice\n" +
+                        std::string(kIndexDatabaseDamaged) + "\n",
+                    1,
+                    [](const CatalogueDir& d) {
+                      EXPECT_EQ(testing::readFile(d / "opere.idb"),
+                                testing::readFile(d / "before.idb"));
+                      EXPECT_FALSE(std::filesystem::exists(d / "opere.idb.nuovo"));
+                    }},
         // What a killed run leaves is cleared away, never read.
         HostileCase{"LeftoverWorkingCopies",
                     [](CatalogueDir& d) {
