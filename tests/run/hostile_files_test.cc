@@ -254,6 +254,13 @@ std::uint32_t middleLeaf(const std::filesystem::path& p) {
   return chain[chain.size() / 2];
 }
 
+// An index database of 3000 terms (three levels of pages).
+void loadLargeIndex(CatalogueDir& d) {
+  std::vector<StoredItem> terms;
+  for (int n = 0; n < 3000; ++n) terms.emplace_back(fourLetterWord(n), std::string(8, '\0'));
+  testing::loadDatabase(d / "opere.idb", terms);
+}
+
 const std::string kDataDamaged = "Inizio scansione\nErrore lettura opere.ddb\n";
 INSTANTIATE_TEST_SUITE_P(
     DamagedDatabases, HostileFiles,
@@ -290,10 +297,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "Inizio scansione\nopere.ddb open error\n", 1},
         HostileCase{"ZeroedLeafOfTheIndex",
                     [](CatalogueDir& d) {
-                      std::vector<StoredItem> terms;
-                      for (int n = 0; n < 3000; ++n)
-                        terms.emplace_back(fourLetterWord(n), std::string(8, '\0'));
-                      testing::loadDatabase(d / "opere.idb", terms);
+                      loadLargeIndex(d);
                       testing::zeroPage(d / "opere.idb", middleLeaf(d / "opere.idb"));
                     },
                     "Inizio scansione\nopere.idb danneggiato: rimuoverlo per ricostruirlo\n", 1,
@@ -302,10 +306,7 @@ INSTANTIATE_TEST_SUITE_P(
         // when the new index is written from the file as it was.
         HostileCase{"IndexKeysOutOfOrder",
                     [](CatalogueDir& d) {
-                      std::vector<StoredItem> terms;
-                      for (int n = 0; n < 3000; ++n)
-                        terms.emplace_back(fourLetterWord(n), std::string(8, '\0'));
-                      testing::loadDatabase(d / "opere.idb", terms);
+                      loadLargeIndex(d);
                       testing::swapFirstTwoKeys(d / "opere.idb", middleLeaf(d / "opere.idb"));
                       std::filesystem::copy_file(d / "opere.idb", d / "before.idb");
                     },
