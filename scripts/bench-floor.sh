@@ -28,10 +28,7 @@ end_marker='<!-- bench-floor: end -->'
 
 
 one_million="$data/1000000"
-if [ ! -f "$one_million/opere.cry" ]; then
-  mkdir -p "$one_million"
-  build/bench/make-catalogue 1000000 "$one_million" >/dev/null
-fi
+scripts/bench-catalogue.sh 1000000 "$one_million"
 ten_million="$data/10000000"
 if [ ! -f "$ten_million/opere.cry" ] ||
   [ "$(stat -c %s "$ten_million/opere.cry")" -ne $((10000000 * 525)) ]; then

@@ -23,8 +23,8 @@ if [ ! -f "$dir/opere.cry" ] || [ ! -f "$dir/opere.ddb" ] || [ ! -f "$dir/opere.
   echo "bench-search: making and indexing the 1,000,000-record catalogue in $dir"
   mkdir -p "$dir"
   build/bench/make-catalogue 1000000 "$dir" >/dev/null
-  rm -f "$dir/opere.ddb" "$dir/opere.idb"
-  printf 'VERSION=3\nformat=bytevalue\ntype=btree\nHEADER=END\nDATA=END\n' | db5.3_load "$dir/opere.ddb"
+  rm -f "$dir/opere.idb"
+  scripts/empty-btree.sh "$dir/opere.ddb"
   (cd "$dir" && "$indexer" >/dev/null)
 fi
 

@@ -27,10 +27,7 @@ begin_marker='<!-- bench-workloads: begin -->'
 end_marker='<!-- bench-workloads: end -->'
 
 
-if [ ! -f "$source_dir/opere.cry" ]; then
-  mkdir -p "$source_dir"
-  build/bench/make-catalogue 1000000 "$source_dir" >/dev/null
-fi
+scripts/bench-catalogue.sh 1000000 "$source_dir"
 rm -rf "$work"
 mkdir -p "$work/start" "$work/run"
 cp "$source_dir/opere.cry" "$source_dir/noused.txt" "$work/start/"

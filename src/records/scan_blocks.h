@@ -44,9 +44,12 @@ struct OddItem {
 
 // Items of the walk, in key order: the records descrambled, each with what
 // the preparer made of it (prepared[i] for records[i]; slots beyond the
-// records are spare), and the odd items aside with their places.
+// records are spare), and the odd items aside with their places. Made with
+// room for a whole block.
 template <typename Prepared>
 struct ScanBlock {
+  ScanBlock() : prepared(kScanBlockItems) { records.reserve(kScanBlockItems); }
+
   std::vector<DecodedRecord> records;
   std::vector<Prepared> prepared;
   std::vector<OddItem> oddItems;
@@ -78,21 +81,16 @@ Status walkItems(bdb::Database& database, const ScrambleKey& key,
       block->oddItems.push_back(
           {block->records.size(), {itemKey.data, itemKey.data + itemKey.size}, item.size});
     } else {
-      const std::size_t slot = block->records.size();
-      if (block->prepared.size() <= slot) block->prepared.resize(kScanBlockItems);
-      const DecodedRecord record = DecodedRecord::fromScrambled(item.bytes(), key);
+      block->records.push_back(DecodedRecord::fromScrambled(item.bytes(), key));
       try {
-        prepare(record, block->prepared[slot]);
+        prepare(block->records.back(), block->prepared[block->records.size() - 1]);
       } catch (...) {
+        block->records.pop_back();
         handOff.push(std::move(block));
         throw;
       }
-      block->records.push_back(record);
     }
-    if (block->items() == kScanBlockItems) {
-      if (!handOff.passOn(block)) return {};
-      block->records.reserve(kScanBlockItems);
-    }
+    if (block->items() == kScanBlockItems && !handOff.passOn(block)) return {};
   }
   if (block->items() > 0) handOff.push(std::move(block));
   return walk.status();

@@ -20,12 +20,15 @@ std::string describeKey(const bdb::Item& key) {
   return hex;
 }
 
+// The preparer of a scan that prepares nothing.
+void prepareNothing(const DecodedRecord&, NoPreparation&) {}
+
 }  // namespace
 
 Status tryScanRecords(bdb::Database& database, const ScrambleKey& key, const RecordHandler& record,
                       const OddItemHandler& oddItem) {
   return tryScanPrepared<NoPreparation>(
-      database, key, [](const DecodedRecord&, NoPreparation&) {},
+      database, key, prepareNothing,
       [&](const DecodedRecord& decoded, const NoPreparation&) { record(decoded); }, oddItem);
 }
 
@@ -58,7 +61,7 @@ void ScanReport::finish(const Status& scanned) {
 
 void scanRecords(DataDatabase& database, const ScrambleKey& key, const RecordHandler& handler) {
   scanPreparedRecords<NoPreparation>(
-      database, key, [](const DecodedRecord&, NoPreparation&) {},
+      database, key, prepareNothing,
       [&](const DecodedRecord& record, const NoPreparation&) {
         if (handler) handler(record);
       });
