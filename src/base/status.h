@@ -4,9 +4,12 @@
 // behind it (the library's result or errno) and that number's text.
 //
 // The indexer's phases turn a failed Status into their fixed message and
-// the fatal stop (see console.h); catalogo turns it into its own message on
-// standard error. Codes are kinds of failure, not places: a caller knows
-// which step it called, and each step's comment says which codes it gives.
+// the fatal stop (see console.h). The read side of the catalogue (catalogue/,
+// search/) describes its failures itself, naming the file and the key or
+// term (described()), and its front ends show that text: catalogo on
+// standard error with exit status 2, its web page in a 503. Codes are kinds
+// of failure, not places: a caller knows which step it called, and each
+// step's comment says which codes it gives.
 #pragma once
 
 #include <cstdint>
@@ -44,14 +47,20 @@ class [[nodiscard]] Status {
   static Status libraryFailure(Code code, int result, std::string text) {
     return Status(code, result, std::move(text));
   }
+  // A failure the layer that found it has put in words for the person who
+  // asked ("Errore lettura opere.idb: file danneggiato"); its text is that
+  // sentence, whole.
+  static Status described(Code code, std::string sentence) {
+    return Status(code, 0, std::move(sentence));
+  }
 
   bool ok() const { return code_ == Code::kOk; }
   Code code() const { return code_; }
   // The library's result or the errno value behind the failure; 0 when there
   // is none.
   int error() const { return error_; }
-  // That number's text ("No such file or directory"), for a tool's message;
-  // empty when there is no number.
+  // That number's text ("No such file or directory"), for a tool's message,
+  // or the sentence of a described() failure; empty when there is neither.
   const std::string& text() const { return text_; }
 
  private:

@@ -26,24 +26,31 @@ constexpr int kOpenAttempts = 3;
 
 }  // namespace
 
-std::unique_ptr<DatabasePool::Pair> DatabasePool::openPair(
-    Identities identities, std::shared_ptr<RecordListCache> recordLists) {
+Status DatabasePool::openPair(Identities identities, std::shared_ptr<RecordListCache> recordLists,
+                              std::unique_ptr<Pair>& pair) {
   // The files are looked at before and after opening: when a run renamed a
   // new one in between, the pair may be open on either, so it is opened
   // again. After the last attempt it keeps the identities seen first: it is
   // then dropped at its next lease, and its lists go to a cache the pool
   // drops too.
   for (int attempt = 1;; ++attempt) {
-    auto pair = std::make_unique<Pair>(Pair{openSearchDatabases(), identities});
+    pair = std::make_unique<Pair>();
+    const Status opened = openSearchDatabases(pair->databases);
+    if (!opened.ok()) {
+      pair.reset();
+      return opened;
+    }
+    pair->identities = identities;
     pair->databases.recordLists = recordLists;
     const Identities after = currentIdentities();
-    if (after == identities || attempt == kOpenAttempts) return pair;
+    if (after == identities || attempt == kOpenAttempts) return {};
     identities = after;
     recordLists = std::make_shared<RecordListCache>(kRecordListBudget);
   }
 }
 
-DatabasePool::Lease DatabasePool::acquire() {
+Status DatabasePool::acquire(std::optional<Lease>& lease) {
+  lease.reset();
   const Identities now = currentIdentities();
   std::shared_ptr<RecordListCache> recordLists;
   {
@@ -69,16 +76,20 @@ DatabasePool::Lease DatabasePool::acquire() {
     if (!kept_.empty()) {
       std::unique_ptr<Pair> pair = std::move(kept_.back());
       kept_.pop_back();
-      return Lease(*this, std::move(pair));
+      lease.emplace(Lease(*this, std::move(pair)));
+      return {};
     }
     recordLists = recordLists_;
   }
-  std::unique_ptr<Pair> pair = openPair(now, std::move(recordLists));
+  std::unique_ptr<Pair> pair;
+  const Status opened = openPair(now, std::move(recordLists), pair);
+  if (!opened.ok()) return opened;
   {
     const std::lock_guard lock(mutex_);
     ++pairsOpened_;
   }
-  return Lease(*this, std::move(pair));
+  lease.emplace(Lease(*this, std::move(pair)));
+  return {};
 }
 
 std::uint64_t DatabasePool::pairsOpened() const {

@@ -63,9 +63,9 @@ class DatabasePool {
   };
 
   // A pair open on the current opere.idb and opere.ddb of the current
-  // folder. Throws ToolFailure ("File opere.idb indefinito", ...) when
-  // either can't be opened.
-  Lease acquire();
+  // folder, into `lease`. Fails as openSearchDatabases ("File opere.idb
+  // indefinito", ...) when either can't be opened.
+  Status acquire(std::optional<Lease>& lease);
 
   // The pairs opened since the pool was made (for tests and logs).
   std::uint64_t pairsOpened() const;
@@ -77,8 +77,8 @@ class DatabasePool {
     bool operator==(const Identities&) const = default;
   };
   static Identities currentIdentities();
-  std::unique_ptr<Pair> openPair(Identities identities,
-                                 std::shared_ptr<RecordListCache> recordLists);
+  static Status openPair(Identities identities, std::shared_ptr<RecordListCache> recordLists,
+                         std::unique_ptr<Pair>& pair);
   void giveBack(std::unique_ptr<Pair> pair);
 
   std::function<void(const std::string&)> log_;

@@ -21,7 +21,7 @@ namespace {
 // damaged file is refused rather than exported in part.
 std::vector<RecordNumber> storedNumbers(ReadOnlyDatabase& data, std::size_t& items,
                                         std::size_t& refused) {
-  checkDatabasePages(data);
+  failOn(checkDatabasePages(data));
   std::vector<RecordNumber> numbers;
   ItemWalk walk(data.handle);
   bdb::Item key;
@@ -36,7 +36,7 @@ std::vector<RecordNumber> storedNumbers(ReadOnlyDatabase& data, std::size_t& ite
     }
     numbers.push_back(recordNumberOfKey(key.bytes().first<kRecordKeySize>()));
   }
-  checkWalkEnd(data, walk.status());
+  failOn(checkWalkEnd(data, walk.status()));
   std::sort(numbers.begin(), numbers.end());
   return numbers;
 }
@@ -44,7 +44,8 @@ std::vector<RecordNumber> storedNumbers(ReadOnlyDatabase& data, std::size_t& ite
 }  // namespace
 
 int runExport(TextEncoding encoding) {
-  ReadOnlyDatabase data = openReadOnly(kDataDatabaseFileName);
+  ReadOnlyDatabase data;
+  failOn(openReadOnly(kDataDatabaseFileName, data));
   std::size_t items = 0;
   std::size_t refused = 0;
   const std::vector<RecordNumber> numbers = storedNumbers(data, items, refused);
@@ -55,11 +56,10 @@ int runExport(TextEncoding encoding) {
   for (const RecordNumber number : numbers) {
     const std::string place = "record numero " + std::to_string(number);
     std::optional<DecodedRecord> record;
-    try {
-      record = fetchRecord(data, number, key);
-    } catch (const ToolFailure& failure) {
+    const Status fetched = fetchRecord(data, number, key, record);
+    if (!fetched.ok()) {
       progress.finish();
-      std::cerr << failure.what() << '\n';
+      std::cerr << fetched.text() << '\n';
       ++refused;
       continue;
     }

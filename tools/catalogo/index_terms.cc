@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "catalogo/number_sort.h"
-#include "catalogo/tool_failure.h"
 
 namespace indicizza::catalogo {
 namespace {
@@ -20,44 +19,47 @@ constexpr int kByteValues = 256;
 
 }  // namespace
 
-IndexTerms::IndexTerms(ReadOnlyDatabase& index) : index_(index) {
+Status IndexTerms::open() {
   if (!index_.handle.openCursor(cursor_).ok()) {
-    throw ToolFailure("Errore nella creazione del cursore su " + index_.fileName);
+    return Status::described(Status::Code::kNoHandle,
+                             "Errore nella creazione del cursore su " + index_.fileName);
   }
+  return {};
 }
 
-bool IndexTerms::anyKeyStartsWith(const std::string& raw) {
+Status IndexTerms::readFailed(const Status& result) const {
+  return Status::described(Status::Code::kReadFailed,
+                           "Errore lettura " + index_.fileName + ": " + result.text());
+}
+
+Status IndexTerms::anyKeyStartsWith(const std::string& raw, bool& starts) {
   bdb::Item found;
   const Status result = cursor_.seekKey(bytesOf(raw), found);
-  if (result.code() == Status::Code::kNotFound) return false;
-  if (!result.ok()) throw ToolFailure("Errore lettura " + index_.fileName + ": " + result.text());
-  return textOf(found).starts_with(raw);
+  starts = result.ok() && textOf(found).starts_with(raw);
+  if (result.ok() || result.code() == Status::Code::kNotFound) return {};
+  return readFailed(result);
 }
 
-void IndexTerms::collect(const std::string& raw, bool prefix, std::vector<std::string>& keys) {
+Status IndexTerms::collect(const std::string& raw, bool prefix, std::vector<std::string>& keys) {
   bdb::Item found;
   Status result = cursor_.seekKey(bytesOf(raw), found);
   while (result.ok()) {
     const std::string_view key = textOf(found);
     if (!prefix) {
       if (key == raw) keys.emplace_back(key);
-      return;
+      return {};
     }
-    if (!key.starts_with(raw)) return;
+    if (!key.starts_with(raw)) return {};
     keys.emplace_back(key);
     result = cursor_.nextKey(found);
   }
-  if (result.code() != Status::Code::kNotFound) {
-    throw ToolFailure("Errore lettura " + index_.fileName + ": " + result.text());
-  }
+  if (result.code() != Status::Code::kNotFound) return readFailed(result);
+  return {};
 }
 
-void IndexTerms::walk(std::string& raw, std::size_t done, const std::string& folded, bool prefix,
-                      std::vector<std::string>& keys) {
-  if (done == folded.size()) {
-    collect(raw, prefix, keys);
-    return;
-  }
+Status IndexTerms::walk(std::string& raw, std::size_t done, const std::string& folded,
+                        bool prefix, std::vector<std::string>& keys) {
+  if (done == folded.size()) return collect(raw, prefix, keys);
   const std::string_view rest = std::string_view(folded).substr(done);
   for (int b = 0; b < kByteValues; ++b) {
     const std::string_view fold = foldOf(static_cast<unsigned char>(b)).text();
@@ -70,30 +72,31 @@ void IndexTerms::walk(std::string& raw, std::size_t done, const std::string& fol
       continue;
     }
     raw.push_back(static_cast<char>(b));
-    if (anyKeyStartsWith(raw)) walk(raw, next, folded, prefix, keys);
+    bool starts = false;
+    Status walked = anyKeyStartsWith(raw, starts);
+    if (walked.ok() && starts) walked = walk(raw, next, folded, prefix, keys);
+    if (!walked.ok()) return walked;
     raw.pop_back();
   }
+  return {};
 }
 
-std::vector<std::string> IndexTerms::keysFor(std::string_view term, bool prefix,
-                                             Matching matching) {
-  std::vector<std::string> keys;
+Status IndexTerms::keysFor(std::string_view term, bool prefix, Matching matching,
+                           std::vector<std::string>& keys) {
+  keys.clear();
   const std::string wanted = comparableTerm(term, matching);
-  if (matching == Matching::kExact) {
-    collect(wanted, prefix, keys);
-  } else {
-    std::string raw;
-    walk(raw, 0, wanted, prefix, keys);
-    std::sort(keys.begin(), keys.end());
-    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-  }
-  return keys;
+  if (matching == Matching::kExact) return collect(wanted, prefix, keys);
+  std::string raw;
+  const Status walked = walk(raw, 0, wanted, prefix, keys);
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  return walked;
 }
 
-std::vector<RecordNumber> IndexTerms::recordsUnder(std::string_view key) {
-  std::vector<RecordNumber> numbers = fetchRecordNumbers(index_, key);
+Status IndexTerms::recordsUnder(std::string_view key, std::vector<RecordNumber>& numbers) {
+  const Status fetched = fetchRecordNumbers(index_, key, numbers);
   sortUnique(numbers);
-  return numbers;
+  return fetched;
 }
 
 }  // namespace indicizza::catalogo

@@ -10,7 +10,6 @@
 namespace indicizza::catalogo {
 namespace {
 
-constexpr const char* kFieldSeparator = " | ";
 constexpr std::size_t kNameWidth = 14;
 
 // The bytes of `field` as the indexer reads them: text and code fields are
@@ -44,22 +43,6 @@ std::string kindCodeText(const KindCode& code) {
     text += static_cast<char>(byte);
   }
   return displayText(text);
-}
-
-std::string summaryLine(const DecodedRecord& record, const KindCode& kindCode) {
-  char head[32];
-  std::snprintf(head, sizeof head, "%6d  %-2s  ", recordNumberOf(record),
-                kindCodeText(kindCode).c_str());
-  std::string line = head;
-  bool first = true;
-  for (std::size_t i = 1; i <= kTextFieldCount; ++i) {
-    const std::string_view value = withoutPadding(textField(record, static_cast<int>(i)));
-    if (value.empty()) continue;
-    if (!first) line += kFieldSeparator;
-    line += displayText(value);
-    first = false;
-  }
-  return line;
 }
 
 std::vector<std::pair<std::string, std::string>> namedFieldValues(const DecodedRecord& record) {

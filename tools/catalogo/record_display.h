@@ -17,11 +17,6 @@ std::string displayText(std::string_view latin1);
 // The kind code's bytes up to its first zero byte ("AR", "a", or "").
 std::string kindCodeText(const KindCode& code);
 
-// One line for a found record: its number right-aligned in six places, its
-// kind code `kindCode` (as the index has it) in two, and its non-empty text
-// fields T1..T7 without their padding, joined by " | ".
-std::string summaryLine(const DecodedRecord& record, const KindCode& kindCode);
-
 // The record field by field as (NAME, VALUE) pairs, VALUE in UTF-8: the
 // layout fields in column order (text and code fields as the indexer reads
 // them, every field without its padding), then "Numero" and "Tipo indice",

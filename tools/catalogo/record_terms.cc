@@ -7,16 +7,19 @@
 
 namespace indicizza::catalogo {
 
-std::vector<std::string> termsIndexedFor(ReadOnlyDatabase& index, const DecodedRecord& record) {
+Status termsIndexedFor(ReadOnlyDatabase& index, const DecodedRecord& record,
+                       std::vector<std::string>& terms) {
+  terms.clear();
   const RecordNumber number = recordNumberOf(record);
-  std::vector<std::string> held;
   std::set<std::string, std::less<>> seen;
+  std::vector<RecordNumber> numbers;
   for (const std::string& term : viewOf(record, Matching::kExact).indexTerms) {
     if (!seen.insert(term).second) continue;
-    const std::vector<RecordNumber> numbers = fetchRecordNumbers(index, term);
-    if (std::find(numbers.begin(), numbers.end(), number) != numbers.end()) held.push_back(term);
+    const Status fetched = fetchRecordNumbers(index, term, numbers);
+    if (!fetched.ok()) return fetched;
+    if (std::find(numbers.begin(), numbers.end(), number) != numbers.end()) terms.push_back(term);
   }
-  return held;
+  return {};
 }
 
 }  // namespace indicizza::catalogo

@@ -48,31 +48,46 @@ class Proposal {
   Proposal(IndexTerms& terms, Matching matching, RecordListCache* cache)
       : terms_(terms), matching_(matching), cache_(cache) {}
 
-  // The records that may match `node`: every record that matches it is
-  // among them when the index is up to date. A NOT is left to the check on
-  // the record, so kAll intersects only its other members.
-  SharedNumbers candidates(const QueryNode& node) {
+  // The records that may match `node`, into `records`: every record that
+  // matches it is among them when the index is up to date. A NOT is left to
+  // the check on the record, so kAll intersects only its other members.
+  // Fails when the index can't be read.
+  Status candidates(const QueryNode& node, SharedNumbers& records) {
+    records = kNone;
     switch (node.kind) {
-      case NodeKind::kTerm: return unionOf(lookUp(node.tokens.front(), node.prefix));
-      case NodeKind::kPhrase: return phraseCandidates(node);
+      case NodeKind::kTerm: {
+        std::vector<SharedNumbers> lists;
+        const Status looked = lookUp(node.tokens.front(), node.prefix, lists);
+        if (looked.ok()) records = unionOf(lists);
+        return looked;
+      }
+      case NodeKind::kPhrase: return phraseCandidates(node, records);
       case NodeKind::kAny: {
         std::vector<SharedNumbers> lists;
-        for (const QueryNode& child : node.children) lists.push_back(candidates(child));
-        return unionOf(lists);
+        for (const QueryNode& child : node.children) {
+          lists.emplace_back();
+          const Status found = candidates(child, lists.back());
+          if (!found.ok()) return found;
+        }
+        records = unionOf(lists);
+        return {};
       }
       case NodeKind::kAll: {
         SharedNumbers all;
         for (const QueryNode& child : node.children) {
           if (child.kind == NodeKind::kNot) continue;
-          SharedNumbers some = candidates(child);
+          SharedNumbers some;
+          const Status found = candidates(child, some);
+          if (!found.ok()) return found;
           all = all ? intersectionOf(all, some) : std::move(some);
           if (all->empty()) break;
         }
-        return all ? all : kNone;
+        if (all) records = std::move(all);
+        return {};
       }
       case NodeKind::kNot: break;  // never asked: see kAll
     }
-    return kNone;
+    return {};
   }
 
   const std::vector<KeyRecords>& keys() const { return keys_; }
@@ -80,39 +95,48 @@ class Proposal {
  private:
   inline static const SharedNumbers kNone = std::make_shared<const Numbers>();
 
-  // The record lists of every key `token` stands for.
-  std::vector<SharedNumbers> lookUp(const std::string& token, bool prefix) {
-    std::vector<SharedNumbers> lists;
-    for (std::string& key : terms_.keysFor(token, prefix, matching_)) {
-      const auto [known, added] = keyIndex_.try_emplace(key, keys_.size());
-      if (added) keys_.push_back({std::move(key), recordsUnder(known->first)});
+  // The record lists of every key `token` stands for, into `lists`.
+  Status lookUp(const std::string& token, bool prefix, std::vector<SharedNumbers>& lists) {
+    std::vector<std::string> keys;
+    Status found = terms_.keysFor(token, prefix, matching_, keys);
+    for (std::size_t i = 0; found.ok() && i < keys.size(); ++i) {
+      const auto [known, added] = keyIndex_.try_emplace(keys[i], keys_.size());
+      if (added) {
+        SharedNumbers records;
+        found = recordsUnder(known->first, records);
+        keys_.push_back({std::move(keys[i]), std::move(records)});
+      }
       lists.push_back(keys_[known->second].records);
     }
-    return lists;
+    return found;
   }
 
-  SharedNumbers recordsUnder(const std::string& key) {
-    SharedNumbers records = cache_ ? cache_->find(key) : nullptr;
-    if (!records) {
-      records = std::make_shared<const Numbers>(terms_.recordsUnder(key));
-      if (cache_) cache_->keep(key, records);
-    }
-    return records;
+  Status recordsUnder(const std::string& key, SharedNumbers& records) {
+    records = cache_ ? cache_->find(key) : nullptr;
+    if (records) return {};
+    auto numbers = std::make_shared<Numbers>();
+    const Status fetched = terms_.recordsUnder(key, *numbers);
+    records = std::move(numbers);
+    if (fetched.ok() && cache_) cache_->keep(key, records);
+    return fetched;
   }
 
   // The records listed under every word of the phrase that the index holds
   // (a word it does not hold may be a stop word; the record check sees it).
-  SharedNumbers phraseCandidates(const QueryNode& node) {
+  Status phraseCandidates(const QueryNode& node, SharedNumbers& records) {
     SharedNumbers all;
     for (const std::string& token : node.tokens) {
       if (holdsDigit(token)) continue;  // numbers in text are never indexed
-      const std::vector<SharedNumbers> lists = lookUp(token, false);
+      std::vector<SharedNumbers> lists;
+      const Status looked = lookUp(token, false, lists);
+      if (!looked.ok()) return looked;
       if (lists.empty()) continue;
       SharedNumbers some = unionOf(lists);
       all = all ? intersectionOf(all, some) : std::move(some);
       if (all->empty()) break;
     }
-    return all ? all : kNone;
+    if (all) records = std::move(all);
+    return {};
   }
 
   IndexTerms& terms_;
@@ -162,21 +186,27 @@ class ListingWalk {
 
 }  // namespace
 
-SearchDatabases openSearchDatabases() {
-  ReadOnlyDatabase index = openReadOnly(kIndexDatabaseFileName);
-  ReadOnlyDatabase data = openReadOnly(kDataDatabaseFileName);
-  return {std::move(index), std::move(data), buildScrambleKey(), nullptr};
+Status openSearchDatabases(SearchDatabases& databases) {
+  databases.recordLists = nullptr;
+  databases.key = buildScrambleKey();
+  const Status index = openReadOnly(kIndexDatabaseFileName, databases.index);
+  if (!index.ok()) return index;
+  return openReadOnly(kDataDatabaseFileName, databases.data);
 }
 
-SearchResult runQuery(SearchDatabases& databases, const QueryNode& query,
-                      const SearchOptions& options) {
+Status runQuery(SearchDatabases& databases, const QueryNode& query, const SearchOptions& options,
+                SearchResult& result) {
+  result = SearchResult();
   IndexTerms terms(databases.index);
+  Status searched = terms.open();
+  if (!searched.ok()) return searched;
   Proposal proposal(terms, options.matching, databases.recordLists.get());
-  const SharedNumbers proposed = proposal.candidates(query);
+  SharedNumbers proposed;
+  searched = proposal.candidates(query, proposed);
+  if (!searched.ok()) return searched;
   const Numbers& candidates = *proposed;
   ListingWalk listings(proposal.keys());
 
-  SearchResult result;
   const std::uint64_t first = std::max<std::uint64_t>(options.from, 1);
   for (std::size_t i = 0; i < candidates.size(); ++i) {
     if (!options.countOnly && options.limit && result.pageSize >= *options.limit) {
@@ -185,7 +215,9 @@ SearchResult runQuery(SearchDatabases& databases, const QueryNode& query,
       break;
     }
     const RecordNumber number = candidates[i];
-    std::optional<DecodedRecord> record = fetchWholeRecord(databases.data, number, databases.key);
+    std::optional<DecodedRecord> record;
+    searched = fetchWholeRecord(databases.data, number, databases.key, record);
+    if (!searched.ok()) return searched;
     if (!record) {
       result.staleEntries += listings.staleEntriesOf(number, nullptr);
       continue;
@@ -202,7 +234,7 @@ SearchResult runQuery(SearchDatabases& databases, const QueryNode& query,
       result.page.push_back(std::move(*record));
     }
   }
-  return result;
+  return {};
 }
 
 }  // namespace indicizza::catalogo

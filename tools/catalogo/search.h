@@ -2,14 +2,16 @@
 // opened read-only. The index proposes records; each proposed record is then
 // read from opere.ddb and the query is checked on its own text, so an entry
 // left behind by an earlier run (whose record is gone or no longer carries
-// the term) is never a result. Nothing here prints or exits.
+// the term) is never a result. Nothing here prints, exits or throws.
 //
 // A program that serves searches (a command, a web page) opens the
 // databases once with openSearchDatabases, then for each request:
 //   QueryParse parse = parseQuery(text);           // parse.error: say why
-//   SearchResult result = runQuery(databases, parse.query->root, options);
-// and writes result.page with result_formats.h. The handles are not safe to
-// use from two threads at once: serve one search at a time per handle pair.
+//   SearchResult result;
+//   Status searched = runQuery(databases, parse.query->root, options, result);
+// and writes result.page with result_formats.h (searched.text() says why
+// not). The handles are not safe to use from two threads at once: serve one
+// search at a time per handle pair.
 #pragma once
 
 #include <cstdint>
@@ -38,10 +40,10 @@ struct SearchDatabases {
   std::shared_ptr<RecordListCache> recordLists;
 };
 
-// Opens opere.idb and opere.ddb of the current folder read-only. Throws
-// ToolFailure ("File opere.idb indefinito", ...) when one is missing or
-// can't be opened.
-SearchDatabases openSearchDatabases();
+// Opens opere.idb and opere.ddb of the current folder read-only into
+// `databases`. Fails as openReadOnly ("File opere.idb indefinito", ...) when
+// one is missing or can't be opened.
+Status openSearchDatabases(SearchDatabases& databases);
 
 struct SearchOptions {
   Matching matching = Matching::kFolded;
@@ -75,9 +77,10 @@ struct SearchResult {
   std::uint64_t staleEntries = 0;
 };
 
-// Evaluates `query` (see query_parser.h). Throws ToolFailure when a database
-// can't be read.
-SearchResult runQuery(SearchDatabases& databases, const QueryNode& query,
-                      const SearchOptions& options);
+// Evaluates `query` (see query_parser.h) into `result`. Fails, with the
+// Status of the lookup that failed (see read_only_database.h), when a
+// database can't be read; `result` then holds what was found before.
+Status runQuery(SearchDatabases& databases, const QueryNode& query, const SearchOptions& options,
+                SearchResult& result);
 
 }  // namespace indicizza::catalogo

@@ -65,7 +65,8 @@ int runSearch(const SearchCommand& command) {
   if (!parse.query) throw ToolFailure(parse.error);
   for (const std::string& note : parse.query->notes) std::cerr << note << '\n';
 
-  SearchDatabases databases = openSearchDatabases();
+  SearchDatabases databases;
+  failOn(openSearchDatabases(databases));
   SearchOptions options;
   options.matching = command.matching;
   options.from = command.from;
@@ -77,7 +78,8 @@ int runSearch(const SearchCommand& command) {
       std::cout << formattedRow(command.format, rowOf(record));
     };
   }
-  const SearchResult result = runQuery(databases, parse.query->root, options);
+  SearchResult result;
+  failOn(runQuery(databases, parse.query->root, options, result));
 
   if (command.countOnly) {
     std::cout << result.total << '\n';

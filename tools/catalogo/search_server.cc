@@ -12,7 +12,6 @@
 #include "catalogo/record_terms.h"
 #include "catalogo/result_formats.h"
 #include "catalogo/search_page.h"
-#include "catalogo/tool_failure.h"
 
 namespace indicizza::catalogo {
 namespace {
@@ -123,27 +122,32 @@ struct SearchServer::Service {
   explicit Service(std::function<void(const std::string&)> logLine)
       : log(std::move(logLine)), pool(log) {}
 
-  // Runs `work` on a leased handle pair. A database that can't be opened
-  // or read (ToolFailure), or memory running out, is a 503 with a log line;
-  // the pair is then dropped, not kept for the next request.
+  // Runs `work` (which returns a Status) on a leased handle pair. A
+  // database that can't be opened or read, or memory running out, is a 503
+  // with a log line: the message is returned. The pair is then dropped, not
+  // kept for the next request.
   template <typename Work>
   std::optional<std::string> withDatabases(const std::string& what, Work work) {
+    Status done;
     try {
-      DatabasePool::Lease lease = pool.acquire();
-      try {
-        work(lease.databases());
-        return std::nullopt;
-      } catch (...) {
-        lease.discard();
-        throw;
+      std::optional<DatabasePool::Lease> lease;
+      done = pool.acquire(lease);
+      if (done.ok()) {
+        try {
+          done = work(lease->databases());
+        } catch (...) {
+          lease->discard();
+          throw;
+        }
+        if (!done.ok()) lease->discard();
       }
-    } catch (const ToolFailure& failure) {
-      log(what + ": " + failure.what());
-      return failure.what();
     } catch (const std::bad_alloc&) {
       log(what + ": memoria insufficiente");
       return std::string("Memoria insufficiente");
     }
+    if (done.ok()) return std::nullopt;
+    log(what + ": " + done.text());
+    return done.text();
   }
 
   SearchOutcome search(const SearchRequest& wanted) {
@@ -159,9 +163,11 @@ struct SearchServer::Service {
     outcome.options.limit = wanted.limit;
     const auto failure =
         withDatabases("Ricerca '" + wanted.query + "'", [&](SearchDatabases& databases) {
-          outcome.result = runQuery(databases, parse.query->root, outcome.options);
+          return runQuery(databases, parse.query->root, outcome.options,
+                          outcome.result.emplace());
         });
     if (failure) {
+      outcome.result.reset();
       outcome.status = kUnavailable;
       outcome.error = "Il catalogo non si può leggere ora: " + *failure;
     }
@@ -218,8 +224,9 @@ struct SearchServer::Service {
     std::optional<DecodedRecord> record;
     std::vector<std::string> terms;
     const auto failure = withDatabases("Record " + text, [&](SearchDatabases& databases) {
-      record = fetchWholeRecord(databases.data, number, databases.key);
-      if (record) terms = termsIndexedFor(databases.index, *record);
+      Status read = fetchWholeRecord(databases.data, number, databases.key, record);
+      if (read.ok() && record) read = termsIndexedFor(databases.index, *record, terms);
+      return read;
     });
     if (failure) {
       response.status = kUnavailable;
@@ -327,7 +334,7 @@ SearchServer::SearchServer(std::function<void(const std::string&)> log)
 SearchServer::~SearchServer() = default;
 
 std::optional<std::string> SearchServer::checkDatabases() {
-  return service_->withDatabases("Avvio", [](SearchDatabases&) {});
+  return service_->withDatabases("Avvio", [](SearchDatabases&) { return Status(); });
 }
 
 std::optional<int> SearchServer::bind(const std::string& address, int port) {

@@ -27,13 +27,15 @@ int parseRecordNumber(const std::string& text) {
 int runShow(const std::vector<std::string>& texts, OutputFormat format) {
   std::vector<RecordNumber> numbers;
   for (const std::string& text : texts) numbers.push_back(parseRecordNumber(text));
-  ReadOnlyDatabase data = openReadOnly(kDataDatabaseFileName);
+  ReadOnlyDatabase data;
+  failOn(openReadOnly(kDataDatabaseFileName, data));
   const ScrambleKey key = buildScrambleKey();
   std::cout << headerLine(format);
   bool allFound = true;
   bool first = true;
   for (const RecordNumber number : numbers) {
-    const std::optional<DecodedRecord> record = fetchRecord(data, number, key);
+    std::optional<DecodedRecord> record;
+    failOn(fetchRecord(data, number, key, record));
     const std::string name = "Record " + std::to_string(number);
     if (format == OutputFormat::kText && !first) std::cout << '\n';
     first = false;

@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/status.h"
+
 namespace indicizza::catalogo {
 
 // Thrown where a command can't go on (a missing file, a bad argument, a
@@ -12,5 +14,11 @@ namespace indicizza::catalogo {
 struct ToolFailure : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
+
+// Ends the command when `status` is a failure, with its text: the read side
+// of the catalogue puts its failures in words (see Status::described).
+inline void failOn(const Status& status) {
+  if (!status.ok()) throw ToolFailure(status.text());
+}
 
 }  // namespace indicizza::catalogo

@@ -40,7 +40,7 @@ ExpectedIndex indexStoredRecords(ReadOnlyDatabase& data, const StopWordSet& stop
       },
       [&](const bdb::Item&, std::size_t) { ++expected.skippedItems; });
   // An empty database is checked like any other.
-  checkWalkEnd(data, scanned);
+  failOn(checkWalkEnd(data, scanned));
   return expected;
 }
 
@@ -127,10 +127,12 @@ int runVerify() {
   const Status loaded = tryLoadStopWords(kStopWordFileName, stopWords);
   if (loaded.code() == Status::Code::kCannotOpen) throw ToolFailure(kStopWordFileOpenFailed);
   if (!loaded.ok()) throw ToolFailure(kStopWordFileReadFailed);
-  ReadOnlyDatabase index = openReadOnly(kIndexDatabaseFileName);
-  ReadOnlyDatabase data = openReadOnly(kDataDatabaseFileName);
-  checkDatabasePages(index);
-  checkDatabasePages(data);
+  ReadOnlyDatabase index;
+  failOn(openReadOnly(kIndexDatabaseFileName, index));
+  ReadOnlyDatabase data;
+  failOn(openReadOnly(kDataDatabaseFileName, data));
+  failOn(checkDatabasePages(index));
+  failOn(checkDatabasePages(data));
   const ExpectedIndex expected = indexStoredRecords(data, stopWords);
 
   // Both sides are in unsigned byte order of the terms: walk them together.
@@ -145,7 +147,7 @@ int runVerify() {
       more = walk.next(key, item);
     }
     // A walk that failed says nothing of the terms after it.
-    if (!more) checkWalkEnd(index, walk.status());
+    if (!more) failOn(checkWalkEnd(index, walk.status()));
     if (more && termOf(key) == term) {
       comparison.storedTerm(term, item.bytes(), entries);
       more = walk.next(key, item);
@@ -158,7 +160,7 @@ int runVerify() {
     comparison.storedTerm(termOf(key), item.bytes(), {});
     more = walk.next(key, item);
   }
-  checkWalkEnd(index, walk.status());
+  failOn(checkWalkEnd(index, walk.status()));
 
   if (expected.skippedItems != 0) {
     std::cout << expected.skippedItems << " elementi di " << data.fileName
