@@ -1,7 +1,6 @@
 #include "catalogo/record_display.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "catalogo/layout_fields.h"
 #include "common/latin1.h"
