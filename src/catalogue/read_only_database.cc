@@ -1,0 +1,140 @@
+#include "catalogue/read_only_database.h"
+
+#include <filesystem>
+
+#include "base/btree_pages.h"
+#include "catalogue/record_display.h"
+#include "index_store/index_database.h"
+#include "records/data_database.h"
+
+namespace indicizza {
+namespace {
+
+std::span<const std::uint8_t> bytesOf(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+Status readFailed(const ReadOnlyDatabase& database, const Status& status) {
+  std::string message = "Errore lettura " + database.fileName;
+  if (!status.text().empty()) message += ": " + status.text();
+  return Status::described(Status::Code::kReadFailed, std::move(message));
+}
+
+Status damaged(const ReadOnlyDatabase& database) {
+  return Status::described(Status::Code::kDamaged,
+                           "Errore lettura " + database.fileName + ": file danneggiato");
+}
+
+}  // namespace
+
+Status openReadOnly(const std::string& fileName, ReadOnlyDatabase& database) {
+  database = ReadOnlyDatabase{bdb::Database(), fileName};
+  std::error_code ignored;
+  if (!std::filesystem::exists(fileName, ignored))
+    return Status::described(Status::Code::kCannotOpen, "File " + fileName + " indefinito");
+  const Status opened = database.handle.open(fileName.c_str(), bdb::OpenMode::kReadOnly);
+  if (!opened.ok()) {
+    return Status::described(Status::Code::kCannotOpen,
+                             "Errore apertura " + fileName + ": " + opened.text());
+  }
+  return {};
+}
+
+Status checkDatabasePages(const ReadOnlyDatabase& database) {
+  const Status checked = checkBtreeFile(database.fileName);
+  switch (checked.code()) {
+    case Status::Code::kOk: return {};
+    case Status::Code::kForeign:
+      return Status::described(
+          Status::Code::kForeign,
+          database.fileName +
+              " non è un database dell'indicizzatore (chiavi doppie, sotto-database o altro "
+              "formato)");
+    case Status::Code::kDamaged: return damaged(database);
+    default:
+      return Status::described(Status::Code::kReadFailed, "Errore lettura " + database.fileName);
+  }
+}
+
+Status checkWalkEnd(const ReadOnlyDatabase& database, const Status& walk) {
+  if (walk.ok() || walk.code() == Status::Code::kEmpty) return {};
+  if (walk.code() == Status::Code::kNoHandle) {
+    return Status::described(Status::Code::kNoHandle,
+                             "Errore nella creazione del cursore su " + database.fileName);
+  }
+  if (walk.code() == Status::Code::kDamaged) return damaged(database);
+  return readFailed(database, walk);
+}
+
+namespace {
+
+// The item stored under `number` into `item`; kNotFound when the key is
+// absent.
+Status storedRecordItem(ReadOnlyDatabase& data, RecordNumber number, bdb::Item& item) {
+  const RecordKey recordKey = recordKeyOf(number);
+  const Status result = data.handle.get(recordKey, item);
+  if (result.ok() || result.code() == Status::Code::kNotFound) return result;
+  return readFailed(data, result);
+}
+
+}  // namespace
+
+Status fetchRecord(ReadOnlyDatabase& data, RecordNumber number, const ScrambleKey& key,
+                   std::optional<DecodedRecord>& record) {
+  record.reset();
+  bdb::Item item;
+  const Status found = storedRecordItem(data, number, item);
+  if (found.code() == Status::Code::kNotFound) return {};
+  if (!found.ok()) return found;
+  if (item.size != kStoredRecordSize) {
+    return Status::described(Status::Code::kDamaged, "Record di lunghezza errata in " +
+                                                         data.fileName + ", chiave " +
+                                                         std::to_string(number));
+  }
+  record = DecodedRecord::fromScrambled(item.bytes(), key);
+  return {};
+}
+
+Status fetchWholeRecord(ReadOnlyDatabase& data, RecordNumber number, const ScrambleKey& key,
+                        std::optional<DecodedRecord>& record) {
+  record.reset();
+  bdb::Item item;
+  const Status found = storedRecordItem(data, number, item);
+  if (found.code() == Status::Code::kNotFound) return {};
+  if (!found.ok()) return found;
+  if (item.size == kStoredRecordSize) record = DecodedRecord::fromScrambled(item.bytes(), key);
+  return {};
+}
+
+std::optional<std::vector<IndexEntry>> entriesOf(std::span<const std::uint8_t> stored) {
+  if (stored.size() % kStoredEntrySize != 0) return std::nullopt;
+  std::vector<IndexEntry> entries;
+  entries.reserve(stored.size() / kStoredEntrySize);
+  for (std::size_t at = 0; at < stored.size(); at += kStoredEntrySize) {
+    entries.push_back(indexEntryOf(stored.subspan(at).first<kStoredEntrySize>()));
+  }
+  return entries;
+}
+
+Status fetchRecordNumbers(ReadOnlyDatabase& index, std::string_view term,
+                          std::vector<RecordNumber>& numbers) {
+  numbers.clear();
+  bdb::Item item;
+  const Status result = index.handle.get(bytesOf(term), item);
+  if (result.code() == Status::Code::kNotFound) return {};
+  if (!result.ok()) return readFailed(index, result);
+  if (item.size % kStoredEntrySize != 0) {
+    return Status::described(Status::Code::kDamaged, "Dati di lunghezza errata in " +
+                                                         index.fileName + " per il termine " +
+                                                         displayText(term));
+  }
+  const std::span<const std::uint8_t> stored = item.bytes();
+  numbers.reserve(stored.size() / kStoredEntrySize);
+  for (std::size_t at = 0; at < stored.size(); at += kStoredEntrySize) {
+    // An entry starts with its record number, laid out as a record key.
+    numbers.push_back(recordNumberOfKey(stored.subspan(at).first<kRecordKeySize>()));
+  }
+  return {};
+}
+
+}  // namespace indicizza

@@ -1,0 +1,67 @@
+// The tab-separated form of records: a header line naming layout fields
+// (see layout_fields.h), then one line per record holding the fields' values
+// without their padding. Lines end with a line feed (a carriage return before
+// it is dropped on input); values never hold a tab, line feed, carriage
+// return or zero byte. Text is UTF-8 or Latin-1, the catalogue's bytes being
+// Latin-1.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/layout_fields.h"
+#include "catalogue/latin1.h"
+#include "input/decoded_record.h"
+#include "input/plain_record.h"
+
+namespace indicizza {
+
+enum class TextEncoding { kUtf8, kLatin1 };
+
+// The parts of `line` between tabs (one part for a line with no tab). The
+// views point into `line`.
+std::vector<std::string_view> splitTabs(std::string_view line);
+
+// The fields named by a header line, in column order. Any subset of the
+// layout's fields in any order; unknown or repeated names are appended to
+// `errors` ("intestazione, colonna N: ...") and give nothing.
+std::optional<std::vector<const LayoutField*>> parseHeader(std::string_view line,
+                                                           std::vector<std::string>& errors);
+
+// The header line of every field of the layout, in column order (no line
+// end).
+std::string fullHeader();
+
+// How recordOfRow reads the values of a file, and what it met in them.
+struct RowDecoding {
+  TextEncoding encoding = TextEncoding::kUtf8;
+  // UTF-8 only: whether typographic characters beyond Latin-1 are replaced
+  // (see Typographic).
+  Typographic typographic = Typographic::kRefused;
+  std::size_t replaced = 0;       // typographic characters replaced so far
+  bool sawMalformedUtf8 = false;  // some value was not UTF-8
+};
+
+// The record of data line `lineNumber` (a 1-based line of the file, used in
+// messages) holding `line` (no line end) under `columns`: each value is
+// converted to Latin-1 as `decoding` says and written left-aligned,
+// blank-padded into its field; fields without a column are blanks. Every
+// problem is appended to `errors` as "riga L: ..." or "riga L, campo F: ..."
+// (wrong number of values, unconvertible text, a zero byte or carriage
+// return, a value longer than its field); then nothing is returned.
+std::optional<PlainRecord> recordOfRow(std::string_view line, std::size_t lineNumber,
+                                       const std::vector<const LayoutField*>& columns,
+                                       RowDecoding& decoding, std::vector<std::string>& errors);
+
+// The line (no line end) of a whole or stored record under fullHeader(), in
+// `encoding`: each field's bytes without their trailing blanks. Records the
+// line can't carry exactly are refused with a message appended to `errors`,
+// starting with `place` ("record 5"): a non-blank byte outside every field,
+// or a tab, line feed, carriage return or zero byte in a value. So
+// recordOfRow of the line gives back the same bytes.
+std::optional<std::string> rowOfRecord(const DecodedRecord& record, std::string_view place,
+                                       TextEncoding encoding, std::vector<std::string>& errors);
+
+}  // namespace indicizza

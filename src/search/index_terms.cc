@@ -1,0 +1,102 @@
+#include "search/index_terms.h"
+
+#include <algorithm>
+
+#include "catalogue/number_sort.h"
+
+namespace indicizza {
+namespace {
+
+std::span<const std::uint8_t> bytesOf(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+std::string_view textOf(const bdb::Item& item) {
+  return {reinterpret_cast<const char*>(item.data), item.size};
+}
+
+constexpr int kByteValues = 256;
+
+}  // namespace
+
+Status IndexTerms::open() {
+  if (!index_.handle.openCursor(cursor_).ok()) {
+    return Status::described(Status::Code::kNoHandle,
+                             "Errore nella creazione del cursore su " + index_.fileName);
+  }
+  return {};
+}
+
+Status IndexTerms::readFailed(const Status& result) const {
+  return Status::described(Status::Code::kReadFailed,
+                           "Errore lettura " + index_.fileName + ": " + result.text());
+}
+
+Status IndexTerms::anyKeyStartsWith(const std::string& raw, bool& starts) {
+  bdb::Item found;
+  const Status result = cursor_.seekKey(bytesOf(raw), found);
+  starts = result.ok() && textOf(found).starts_with(raw);
+  if (result.ok() || result.code() == Status::Code::kNotFound) return {};
+  return readFailed(result);
+}
+
+Status IndexTerms::collect(const std::string& raw, bool prefix, std::vector<std::string>& keys) {
+  bdb::Item found;
+  Status result = cursor_.seekKey(bytesOf(raw), found);
+  while (result.ok()) {
+    const std::string_view key = textOf(found);
+    if (!prefix) {
+      if (key == raw) keys.emplace_back(key);
+      return {};
+    }
+    if (!key.starts_with(raw)) return {};
+    keys.emplace_back(key);
+    result = cursor_.nextKey(found);
+  }
+  if (result.code() != Status::Code::kNotFound) return readFailed(result);
+  return {};
+}
+
+Status IndexTerms::walk(std::string& raw, std::size_t done, const std::string& folded,
+                        bool prefix, std::vector<std::string>& keys) {
+  if (done == folded.size()) return collect(raw, prefix, keys);
+  const std::string_view rest = std::string_view(folded).substr(done);
+  for (int b = 0; b < kByteValues; ++b) {
+    const std::string_view fold = foldOf(static_cast<unsigned char>(b)).text();
+    std::size_t next;
+    if (rest.starts_with(fold)) {
+      next = done + fold.size();
+    } else if (prefix && fold.starts_with(rest)) {
+      next = folded.size();  // the byte's fold runs past the end of a prefix (ß for "S")
+    } else {
+      continue;
+    }
+    raw.push_back(static_cast<char>(b));
+    bool starts = false;
+    Status walked = anyKeyStartsWith(raw, starts);
+    if (walked.ok() && starts) walked = walk(raw, next, folded, prefix, keys);
+    if (!walked.ok()) return walked;
+    raw.pop_back();
+  }
+  return {};
+}
+
+Status IndexTerms::keysFor(std::string_view term, bool prefix, Matching matching,
+                           std::vector<std::string>& keys) {
+  keys.clear();
+  const std::string wanted = comparableTerm(term, matching);
+  if (matching == Matching::kExact) return collect(wanted, prefix, keys);
+  std::string raw;
+  const Status walked = walk(raw, 0, wanted, prefix, keys);
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  return walked;
+}
+
+Status IndexTerms::recordsUnder(std::string_view key, std::vector<RecordNumber>& numbers) {
+  const Status fetched = fetchRecordNumbers(index_, key, numbers);
+  sortUnique(numbers);
+  return fetched;
+}
+
+}  // namespace indicizza

@@ -1,0 +1,44 @@
+// A parsed search query: a tree of terms, phrases and the operators that
+// join them. Built by parseQuery (query_parser.h); evaluated against the
+// index and the records by runQuery (search.h). Plain data.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace indicizza {
+
+enum class NodeKind {
+  kTerm,    // one word (no digit) or code (a digit), or a prefix of terms
+  kPhrase,  // two or more tokens that follow each other in the record text
+  kAll,     // every child matches (AND); a kNot child must not match
+  kAny,     // some child matches (OR)
+  kNot,     // its one child does not match; only ever a child of kAll
+};
+
+// Where a term or phrase must be found.
+enum class FieldScope {
+  kAnywhere,   // any text field, or any code field for a code
+  kTextField,  // text field `field` (1-7)
+  kCodeField,  // code field `field` (1-5)
+};
+
+struct QueryNode {
+  NodeKind kind = NodeKind::kTerm;
+  // The part of the query it was made from (UTF-8), for messages.
+  std::string source;
+  // kTerm: one token; kPhrase: its tokens in order. Latin-1, as typed (cut
+  // at the indexer's separators, not yet folded). A token holding a digit
+  // is a code in a kTerm, a number in a phrase.
+  std::vector<std::string> tokens;
+  bool prefix = false;  // kTerm: matches every term that starts with it
+  FieldScope scope = FieldScope::kAnywhere;
+  int field = 0;
+  std::vector<QueryNode> children;  // kAll, kAny: two or more; kNot: one
+};
+
+// Whether `node` holds a word or code: a kTerm whose token has a digit is
+// a code (prefixes included).
+bool isCodeTerm(const QueryNode& node);
+
+}  // namespace indicizza

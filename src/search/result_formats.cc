@@ -1,0 +1,165 @@
+#include "search/result_formats.h"
+
+#include <cstdio>
+
+#include "catalogue/layout_fields.h"
+#include "catalogue/record_display.h"
+
+namespace indicizza {
+namespace {
+
+constexpr std::string_view kTextSeparator = " | ";
+constexpr char kTab = '\t';
+constexpr char kComma = ',';
+constexpr char kCsvQuote = '"';
+
+std::string escapedTsv(std::string_view utf8) {
+  std::string out;
+  for (char c : utf8) {
+    switch (c) {
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\\': out += "\\\\"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string quotedCsv(std::string_view utf8) {
+  if (utf8.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(utf8);
+  std::string out(1, kCsvQuote);
+  for (char c : utf8) {
+    if (c == kCsvQuote) out += kCsvQuote;
+    out += c;
+  }
+  return out + kCsvQuote;
+}
+
+}  // namespace
+
+std::string jsonString(std::string_view utf8) {
+  std::string out = "\"";
+  for (char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (byte < 0x20) {
+          char escape[8];
+          std::snprintf(escape, sizeof escape, "\\u%04X", byte);
+          out += escape;
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out + "\"";
+}
+
+namespace {
+
+// The row's columns as UTF-8 text, in column order.
+std::array<std::string, kColumnCount> columnsOf(const ResultRow& row) {
+  std::array<std::string, kColumnCount> columns;
+  columns[0] = std::to_string(row.number);
+  columns[1] = displayText(row.kindCode);
+  for (std::size_t i = 0; i < row.fields.size(); ++i) columns[i + 2] = displayText(row.fields[i]);
+  return columns;
+}
+
+std::string jsonObject(const ResultRow& row) {
+  const auto columns = columnsOf(row);
+  std::string out = "{";
+  for (std::size_t i = 0; i < kColumnCount; ++i) {
+    if (i != 0) out += ',';
+    out += jsonString(columnNames()[i]) + ':' + (i == 0 ? columns[i] : jsonString(columns[i]));
+  }
+  return out + "}";
+}
+
+}  // namespace
+
+std::optional<OutputFormat> outputFormatNamed(std::string_view name) {
+  if (name == "testo") return OutputFormat::kText;
+  if (name == "tsv") return OutputFormat::kTsv;
+  if (name == "csv") return OutputFormat::kCsv;
+  if (name == "json") return OutputFormat::kJson;
+  return std::nullopt;
+}
+
+const std::array<std::string_view, kColumnCount>& columnNames() {
+  static constexpr std::array<std::string_view, kColumnCount> names = {
+      "numero", "tipo", "T1", "T2", "T3", "T4", "T5", "T6", "T7", "C1", "C2", "C3", "C4", "C5"};
+  return names;
+}
+
+ResultRow rowOf(const DecodedRecord& record) {
+  ResultRow row{recordNumberOf(record), "", {}};
+  for (std::uint8_t byte : kindCodeOf(record).bytes) {
+    if (byte == 0) break;
+    row.kindCode += static_cast<char>(byte);
+  }
+  for (std::size_t i = 0; i < kTextFieldCount; ++i) {
+    row.fields[i] = withoutPadding(textField(record, static_cast<int>(i + 1)));
+  }
+  for (std::size_t i = 0; i < kCodeFieldCount; ++i) {
+    row.fields[kTextFieldCount + i] = withoutPadding(codeField(record, static_cast<int>(i + 1)));
+  }
+  return row;
+}
+
+std::string headerLine(OutputFormat format) {
+  if (format != OutputFormat::kTsv && format != OutputFormat::kCsv) return "";
+  std::string line;
+  for (std::string_view name : columnNames()) {
+    if (!line.empty()) line += format == OutputFormat::kTsv ? kTab : kComma;
+    line += name;
+  }
+  return line + "\n";
+}
+
+std::string formattedRow(OutputFormat format, const ResultRow& row) {
+  const auto columns = columnsOf(row);
+  std::string line;
+  switch (format) {
+    case OutputFormat::kText: {
+      char head[32];
+      std::snprintf(head, sizeof head, "%6d  %-2s  ", row.number, columns[1].c_str());
+      line = head;
+      for (std::size_t i = 2; i < kColumnCount; ++i) {
+        if (i != 2) line += kTextSeparator;
+        line += columns[i];
+      }
+      line.erase(line.find_last_not_of(' ') + 1);
+      break;
+    }
+    case OutputFormat::kTsv:
+    case OutputFormat::kCsv:
+      for (std::size_t i = 0; i < kColumnCount; ++i) {
+        if (i != 0) line += format == OutputFormat::kTsv ? kTab : kComma;
+        line += format == OutputFormat::kTsv ? escapedTsv(columns[i]) : quotedCsv(columns[i]);
+      }
+      break;
+    case OutputFormat::kJson: line = jsonObject(row); break;
+  }
+  return line + "\n";
+}
+
+std::string jsonPage(const SearchResult& result, const SearchOptions& options) {
+  std::string out = "{\"totale\":" + std::to_string(result.total) +
+                    ",\"esatto\":" + (result.exact() ? "true" : "false") +
+                    ",\"da\":" + std::to_string(options.from) + ",\"record\":[";
+  for (std::size_t i = 0; i < result.page.size(); ++i) {
+    if (i != 0) out += ',';
+    out += jsonObject(rowOf(result.page[i]));
+  }
+  return out + "]}";
+}
+
+}  // namespace indicizza

@@ -1,0 +1,62 @@
+// How found records are written out: for people (testo) and for scripts
+// (tsv, csv, json). Every format has the same fixed columns, in this order:
+// numero (the record number), tipo (the kind code as the index has it, its
+// first letter lower case when the flags ask for it), T1-T7, C1-C5 (the
+// fields without their padding blanks; an empty field is an empty column).
+// Text is written as UTF-8. Nothing here prints.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "search/search.h"
+#include "input/decoded_record.h"
+#include "input/record_layout.h"
+
+namespace indicizza {
+
+enum class OutputFormat {
+  kText,  // "    49  aR  T1 | T2 | ... | C5", blanks at the end dropped
+  kTsv,   // a header line, then tab-separated lines; a tab, line feed,
+          // carriage return or backslash in a value is written \t \n \r \\.
+  kCsv,   // a header line, then comma-separated lines (RFC 4180 quoting:
+          // a value holding a comma, quote, CR or LF is quoted, quotes
+          // doubled); lines end with a line feed
+  kJson,  // JSON Lines: one object per record, keys as the column names
+};
+
+// The format called `name` (testo, tsv, csv, json), or nothing.
+std::optional<OutputFormat> outputFormatNamed(std::string_view name);
+
+// The column names, in order: numero, tipo, T1..T7, C1..C5.
+inline constexpr std::size_t kColumnCount = 2 + kTextFieldCount + kCodeFieldCount;
+const std::array<std::string_view, kColumnCount>& columnNames();
+
+// The fixed columns of one record, Latin-1 as stored.
+struct ResultRow {
+  RecordNumber number;
+  std::string kindCode;
+  std::array<std::string, kTextFieldCount + kCodeFieldCount> fields;  // T1..T7, C1..C5
+};
+
+ResultRow rowOf(const DecodedRecord& record);
+
+// The header line of `format` with its line end; "" for testo and json.
+std::string headerLine(OutputFormat format);
+
+// The line of `row` in `format`, with its line end.
+std::string formattedRow(OutputFormat format, const ResultRow& row);
+
+// `utf8` as a JSON string, quotes included: " and \ escaped, control
+// bytes as \n \r \t or \u00XX; other bytes kept.
+std::string jsonString(std::string_view utf8);
+
+// A whole search page as one JSON object, for a program that answers with
+// JSON: {"totale":N,"esatto":true|false,"da":D,"record":[row objects of the
+// json format...]}; "esatto" is false when the total is an upper bound (see
+// SearchResult).
+std::string jsonPage(const SearchResult& result, const SearchOptions& options);
+
+}  // namespace indicizza

@@ -1,0 +1,123 @@
+#include "catalogo/cli/serve_command.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <thread>
+
+#include "catalogo/cli/exit_status.h"
+#include "catalogo/web/search_server.h"
+#include "catalogo/web/server_log.h"
+#include "catalogo/cli/tool_failure.h"
+
+namespace indicizza::catalogo {
+
+const char* const kServeHelpFooter =
+    "Serve la cartella corrente a un browser: un modulo di ricerca (la sintassi di cerca),\n"
+    "20 risultati per pagina, una pagina per record, e GET /api/cerca?q=...&da=...&limite=...\n"
+    "con il JSON di una pagina per gli script. Non scrive alcun file; segue opere.idb e\n"
+    "opere.ddb quando indicizza li sostituisce. Per altre macchine: dietro un proxy inverso\n"
+    "(vedi il README), oppure --indirizzo 0.0.0.0.\n"
+    "Si ferma con Ctrl-C (SIGINT), SIGTERM o SIGHUP.\n"
+    "Esempi:\n"
+    "  catalogo servi\n"
+    "  catalogo servi --porta 8090";
+
+namespace {
+
+// How often a stop is tried again while the server is not yet listening.
+constexpr long kStopRetryNanoseconds = 100'000'000;
+
+// Raised by the listening thread at the main thread when it is done.
+constexpr int kListenerEnded = SIGUSR1;
+
+bool isLoopback(const std::string& address) {
+  return address == "localhost" || address == "::1" || address.starts_with("127.");
+}
+
+std::string urlHost(const std::string& address) {
+  return address.find(':') == std::string::npos ? address : "[" + address + "]";
+}
+
+const char* signalName(int signal) {
+  switch (signal) {
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    default: return "?";
+  }
+}
+
+}  // namespace
+
+int runServe(const ServeCommand& command) {
+  // Blocked before any thread starts, so every thread inherits the mask and
+  // the signals are taken only by the sigwait below.
+  sigset_t waited;
+  sigemptyset(&waited);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, kListenerEnded}) sigaddset(&waited, signal);
+  pthread_sigmask(SIG_BLOCK, &waited, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+
+  SearchServer server(logLine);
+  if (const auto problem = server.checkDatabases()) {
+    logLine(
+        "Attenzione: le ricerche avranno una pagina d'errore finché il catalogo non si potrà "
+        "leggere");
+  }
+  const std::string hostPort = urlHost(command.address) + ":";
+  const std::optional<int> port = server.bind(command.address, command.port);
+  if (!port) {
+    throw ToolFailure("Impossibile ascoltare su " + hostPort + std::to_string(command.port) + ": " +
+                      std::strerror(errno));
+  }
+  std::error_code ignored;
+  logLine("Catalogo di " + std::filesystem::current_path(ignored).string() +
+          " in ascolto su http://" + hostPort + std::to_string(*port) + "/ (Ctrl-C per fermare)");
+  if (!isLoopback(command.address)) {
+    logLine("Attenzione: l'indirizzo " + command.address +
+            " non è locale: la pagina è raggiungibile da altre macchine");
+  }
+
+  const pthread_t mainThread = pthread_self();
+  std::thread listener([&] {
+    server.listen();
+    pthread_kill(mainThread, kListenerEnded);
+  });
+
+  bool stopping = false;
+  for (;;) {
+    int signal = 0;
+    if (stopping) {
+      const timespec retry{0, kStopRetryNanoseconds};
+      signal = sigtimedwait(&waited, nullptr, &retry);
+      if (signal < 0) {
+        server.stop();  // not listening yet when the signal came
+        continue;
+      }
+    } else if (sigwait(&waited, &signal) != 0) {
+      continue;
+    }
+    if (signal == kListenerEnded) break;
+    if (stopping) {
+      logLine(std::string("Secondo segnale (") + signalName(signal) + "): fine immediata");
+      std::_Exit(kExitFailure);
+    }
+    logLine(std::string("Segnale ") + signalName(signal) +
+            ": il servizio si ferma dopo le richieste in corso");
+    stopping = true;
+    server.stop();
+  }
+  listener.join();
+  if (!stopping)
+    throw ToolFailure("Il servizio ha smesso di ascoltare su " + hostPort + std::to_string(*port));
+  logLine("Servizio fermato");
+  return kExitFound;
+}
+
+}  // namespace indicizza::catalogo

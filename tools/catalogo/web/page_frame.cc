@@ -1,0 +1,99 @@
+#include "catalogo/web/page_frame.h"
+
+#include "catalogo/web/web_text.h"
+
+namespace indicizza::catalogo {
+
+std::string pageFrame(std::string_view title, std::string_view toRoot, std::string_view body) {
+  const std::string root(toRoot.empty() ? "./" : toRoot);
+  std::string page =
+      "<!DOCTYPE html>\n"
+      "<html lang=\"it\">\n"
+      "<head>\n"
+      "<meta charset=\"utf-8\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+      "<title>" +
+      htmlEscaped(title) +
+      " - Catalogo</title>\n"
+      "<link rel=\"stylesheet\" href=\"" +
+      std::string(toRoot) +
+      "stile.css\">\n"
+      "</head>\n"
+      "<body>\n"
+      "<header><a class=\"sito\" href=\"" +
+      root +
+      "\">Catalogo delle opere</a></header>\n"
+      "<main>\n"
+      "<h1>" +
+      htmlEscaped(title) + "</h1>\n";
+  page += body;
+  page += "</main>\n</body>\n</html>\n";
+  return page;
+}
+
+std::string_view statusTitle(int status) {
+  switch (status) {
+    case 400: return "Richiesta non valida";
+    case 404: return "Pagina inesistente";
+    case 405: return "Metodo non ammesso";
+    case 413: return "Richiesta troppo grande";
+    case 414: return "Indirizzo troppo lungo";
+    case 503: return "Catalogo non leggibile";
+    default: return status < 500 ? "Richiesta rifiutata" : "Errore del servizio";
+  }
+}
+
+std::string errorPage(int status, std::string_view message, std::string_view toRoot) {
+  const std::string root(toRoot.empty() ? "./" : toRoot);
+  const std::string body = "<p class=\"errore\">" + htmlEscaped(message) + "</p>\n<p><a href=\"" +
+                           root + "\">Torna alla ricerca</a></p>\n";
+  return pageFrame("Errore " + std::to_string(status) + ": " + std::string(statusTitle(status)),
+                   toRoot, body);
+}
+
+std::string_view styleSheet() {
+  return R"css(*, *::before, *::after { box-sizing: border-box; }
+body { margin: 0; font-family: system-ui, -apple-system, "Segoe UI", Roboto, sans-serif;
+  line-height: 1.45; color: #1d1d1f; background: #fbfbf8; }
+header { background: #2c3e50; padding: 0.6rem 1rem; }
+header a.sito { color: #fff; text-decoration: none; font-weight: 600; }
+main { max-width: 52rem; margin: 0 auto; padding: 0.5rem 1rem 2rem; }
+h1 { font-size: 1.35rem; margin: 0.8rem 0; }
+h2 { font-size: 1.1rem; margin-top: 1.5rem; }
+a { color: #1a5fb4; }
+form.ricerca label { display: block; font-weight: 600; margin-bottom: 0.25rem; }
+form.ricerca .riga { display: flex; gap: 0.5rem; }
+form.ricerca input { flex: 1; min-width: 0; font-size: 1rem; padding: 0.45rem 0.5rem;
+  border: 1px solid #888; border-radius: 4px; }
+form.ricerca button { font-size: 1rem; padding: 0.45rem 1rem; border: 0; border-radius: 4px;
+  background: #1a5fb4; color: #fff; cursor: pointer; }
+details.sintassi { margin: 0.6rem 0 1rem; font-size: 0.92rem; }
+details.sintassi summary { cursor: pointer; color: #1a5fb4; }
+details.sintassi td { padding: 0.2rem 0.6rem 0.2rem 0; vertical-align: top; }
+code { background: #eceae4; padding: 0 0.2rem; border-radius: 3px; }
+.conteggio { font-weight: 600; }
+.nota { color: #6b4f00; background: #fff6d8; padding: 0.4rem 0.6rem; border-radius: 4px; }
+.errore { color: #8a1c1c; background: #fde8e8; padding: 0.4rem 0.6rem; border-radius: 4px; }
+ol.risultati { list-style: none; padding-left: 0; }
+ol.risultati li { margin: 0 0 0.7rem; }
+ol.risultati a { text-decoration: none; }
+ol.risultati a:hover .campi { text-decoration: underline; }
+.numero { font-weight: 600; }
+.tipo { font-family: ui-monospace, monospace; font-size: 0.85rem; background: #e3e8ef;
+  padding: 0 0.3rem; border-radius: 3px; color: #1d1d1f; }
+.codici { display: block; font-family: ui-monospace, monospace; font-size: 0.85rem; color: #555; }
+nav.pagine { display: flex; flex-wrap: wrap; gap: 0.4rem; margin-top: 1rem; }
+nav.pagine a, nav.pagine span { padding: 0.25rem 0.55rem; border: 1px solid #ccc; border-radius: 4px; }
+nav.pagine span[aria-current] { background: #1a5fb4; color: #fff; border-color: #1a5fb4; }
+table.campi { border-collapse: collapse; width: 100%; }
+table.campi th { text-align: left; white-space: nowrap; padding: 0.3rem 0.8rem 0.3rem 0;
+  font-family: ui-monospace, monospace; font-weight: 600; vertical-align: top; }
+table.campi td { padding: 0.3rem 0; overflow-wrap: anywhere; }
+table.campi tr { border-bottom: 1px solid #e2e0da; }
+ul.termini { list-style: none; padding: 0; display: flex; flex-wrap: wrap; gap: 0.35rem; }
+ul.termini li { font-family: ui-monospace, monospace; background: #e3e8ef; padding: 0.1rem 0.4rem;
+  border-radius: 3px; }
+)css";
+}
+
+}  // namespace indicizza::catalogo

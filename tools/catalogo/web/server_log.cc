@@ -1,0 +1,39 @@
+#include "catalogo/web/server_log.h"
+
+#include <unistd.h>
+
+#include <ctime>
+#include <mutex>
+#include <string>
+
+namespace indicizza::catalogo {
+namespace {
+
+constexpr unsigned char kFirstPrintable = 0x20;
+constexpr unsigned char kDelete = 0x7F;
+
+std::mutex logMutex;
+
+}  // namespace
+
+void logLine(std::string_view text) {
+  char stamp[32] = "";
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local)) std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S ", &local);
+  std::string line = stamp;
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    line += byte < kFirstPrintable || byte == kDelete ? '?' : c;
+  }
+  line += '\n';
+  const std::lock_guard lock(logMutex);
+  std::size_t written = 0;
+  while (written < line.size()) {
+    const ssize_t result = ::write(STDERR_FILENO, line.data() + written, line.size() - written);
+    if (result <= 0) return;  // standard error gone: the service goes on without its log
+    written += static_cast<std::size_t>(result);
+  }
+}
+
+}  // namespace indicizza::catalogo
