@@ -1,19 +1,34 @@
-#include "catalogo/cli/decode_command.h"
-
+// catalogo decifra [--latin1]: writes opere.cry in its tab-separated form.
+//
+// Writes opere.cry of the current folder to standard output in its
+// tab-separated form (fullHeader, then one line per record, in file order),
+// in `encoding`. Records the form can't carry exactly (see rowOfRecord) and
+// a short final record are reported on standard error by position and left
+// out. Progress dots on standard error. Exit status 0 when every record was
+// written, 2 when the file can't be read or any record was left out.
 #include <array>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/status.h"
+#include "catalogo/cli/command_line.h"
+#include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/progress.h"
 #include "catalogo/cli/tool_failure.h"
 #include "input/record_file.h"
+#include "catalogue/tsv_rows.h"
 #include "input/scramble_key.h"
 
 namespace indicizza::catalogo {
+namespace {
+
+constexpr const char* kDecodeHelpFooter =
+    "Esempio:\n"
+    "  catalogo decifra > opere.tsv";
 
 int runDecode(TextEncoding encoding) {
   RecordFile file;
@@ -60,6 +75,18 @@ int runDecode(TextEncoding encoding) {
                       std::to_string(position));
   }
   return kExitFound;
+}
+
+}  // namespace
+
+Command addDecodeCommand(CLI::App& app) {
+  auto latin1 = std::make_shared<bool>(false);
+  CLI::App* decode = addSubcommand(
+      app, "decifra", "Scrive opere.cry sull'uscita standard come campi separati da tabulazioni",
+      kDecodeHelpFooter);
+  decode->add_flag("--latin1", *latin1, "Scrive in Latin-1 (altrimenti UTF-8)");
+  return {decode,
+          [latin1] { return runDecode(*latin1 ? TextEncoding::kLatin1 : TextEncoding::kUtf8); }};
 }
 
 }  // namespace indicizza::catalogo

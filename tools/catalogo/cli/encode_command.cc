@@ -1,21 +1,58 @@
-#include "catalogo/cli/encode_command.h"
-
+// catalogo cifra FILE.tsv: writes opere.cry from the tab-separated form.
+//
+// Turns the tab-separated input (a header line, then one record per line;
+// see tsv_rows.h) into opere.cry of the current folder, each record
+// scrambled with the build's key, in line order. A UTF-8 byte order mark
+// before the header is dropped. The header must name RecordNumber. Every
+// bad line is reported on standard error with its line number and field,
+// and so is every record number carried by more than one line (with the
+// lines; unless allowRepeatedNumbers); when UTF-8 decoding failed, a line
+// suggests --latin1. opere.cry is replaced only when the whole input is
+// good (written under a temporary name, then renamed), otherwise left as it
+// was. Progress dots on standard error; "N record scritti in opere.cry" at
+// the end, after the number of typographic characters replaced, if any.
+// Exit status 0; 2 (after the line messages) when anything was wrong.
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "catalogo/cli/command_line.h"
+#include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/progress.h"
 #include "catalogo/cli/replacement_file.h"
 #include "catalogo/cli/tool_failure.h"
+#include "catalogue/tsv_rows.h"
 #include "input/record_file.h"
 #include "input/scramble_key.h"
 
 namespace indicizza::catalogo {
 namespace {
+
+constexpr const char* kEncodeHelpFooter =
+    "La prima riga nomina le colonne (RecordNumber obbligatoria, poi KindCode FlagA FlagB\n"
+    "T1-T7 C1-C5 in qualsiasi ordine). Un numero di record ripetuto è un errore, se non\n"
+    "con --ammetti-doppi. opere.cry è sostituito solo se tutto il file è corretto.\n"
+    "--sostituisci: trattini lunghi e il segno meno -> '-', virgolette curve -> ' e \",\n"
+    "puntini di sospensione -> '...', spazi tipografici -> spazio (U+2007 e U+202F ->\n"
+    "spazio non separabile).\n"
+    "Esempi:\n"
+    "  catalogo cifra opere.tsv\n"
+    "  catalogo esporta | catalogo cifra -";
+
+struct EncodeCommand {
+  std::string input;  // a file name, or "-" for standard input
+  TextEncoding encoding = TextEncoding::kUtf8;
+  // Replace typographic characters beyond Latin-1 (UTF-8 input only).
+  bool replaceTypographic = false;
+  // Let several lines carry the same record number (the indexer keeps the
+  // last one).
+  bool allowRepeatedNumbers = false;
+};
 
 // Past this many, line errors are counted but no longer written.
 constexpr std::size_t kMostReportedErrors = 100;
@@ -69,8 +106,6 @@ std::size_t repeatedNumbers(NumberLines& numberLines, std::vector<std::string>* 
   }
   return repeated;
 }
-
-}  // namespace
 
 int runEncode(const EncodeCommand& command) {
   std::ifstream file;
@@ -168,6 +203,31 @@ int runEncode(const EncodeCommand& command) {
   }
   std::cout << records << " record scritti in " << kRecordFileName << '\n';
   return kExitFound;
+}
+
+}  // namespace
+
+Command addEncodeCommand(CLI::App& app) {
+  auto command = std::make_shared<EncodeCommand>();
+  auto latin1 = std::make_shared<bool>(false);
+  CLI::App* encode =
+      addSubcommand(app, "cifra", "Scrive opere.cry da un file di campi separati da tabulazioni",
+                    kEncodeHelpFooter);
+  encode
+      ->add_option("FILE", command->input,
+                   "File .tsv (- per lo standard input): intestazione con i nomi dei campi, poi un "
+                   "record per riga")
+      ->required();
+  encode->add_flag("--latin1", *latin1, "Il file è in Latin-1 (altrimenti UTF-8)");
+  encode->add_flag("--ammetti-doppi", command->allowRepeatedNumbers,
+                   "Accetta righe con lo stesso numero di record (vale l'ultima)");
+  encode->add_flag(
+      "--sostituisci", command->replaceTypographic,
+      "Sostituisce trattini, virgolette, puntini e spazi tipografici con caratteri Latin-1");
+  return {encode, [command, latin1] {
+            command->encoding = *latin1 ? TextEncoding::kLatin1 : TextEncoding::kUtf8;
+            return runEncode(*command);
+          }};
 }
 
 }  // namespace indicizza::catalogo

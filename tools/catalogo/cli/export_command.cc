@@ -1,19 +1,38 @@
-#include "catalogo/cli/export_command.h"
-
+// catalogo esporta [--latin1]: the records of opere.ddb in the tab-separated
+// form.
+//
+// Writes every record stored in opere.ddb of the current folder (opened
+// read-only) to standard output in the tab-separated form that `cifra`
+// reads (fullHeader(), then one line per record, in ascending record
+// number), in `encoding`: `cifra` of the output gives records whose first
+// 524 bytes are the stored ones. An item that is not 524 bytes long, or a
+// record the form can't carry exactly (see rowOfRecord), is reported on
+// standard error by its number and left out; then, at the end, a last line
+// says how many, with exit status 2 (also when the database is missing or
+// can't be read).
 #include <algorithm>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/item_walk.h"
+#include "catalogo/cli/command_line.h"
+#include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/progress.h"
 #include "catalogue/read_only_database.h"
+#include "catalogue/tsv_rows.h"
 #include "catalogo/cli/tool_failure.h"
 #include "records/data_database.h"
 
 namespace indicizza::catalogo {
 namespace {
+
+constexpr const char* kExportHelpFooter =
+    "Scrive ogni record di opere.ddb, in ordine di numero, nella forma che cifra legge.\n"
+    "Esempio:\n"
+    "  catalogo esporta > opere.tsv";
 
 // The record numbers of every key of the data database, ascending; a key
 // that is not a record key is reported and counted in `refused`. The file is
@@ -40,8 +59,6 @@ std::vector<RecordNumber> storedNumbers(ReadOnlyDatabase& data, std::size_t& ite
   std::sort(numbers.begin(), numbers.end());
   return numbers;
 }
-
-}  // namespace
 
 int runExport(TextEncoding encoding) {
   ReadOnlyDatabase data;
@@ -83,6 +100,18 @@ int runExport(TextEncoding encoding) {
                       " non esportati su " + std::to_string(items));
   }
   return kExitFound;
+}
+
+}  // namespace
+
+Command addExportCommand(CLI::App& app) {
+  auto latin1 = std::make_shared<bool>(false);
+  CLI::App* exportRecords = addSubcommand(
+      app, "esporta", "Scrive ogni record di opere.ddb sull'uscita standard nella forma di cifra",
+      kExportHelpFooter);
+  exportRecords->add_flag("--latin1", *latin1, "Scrive in Latin-1 (altrimenti UTF-8)");
+  return {exportRecords,
+          [latin1] { return runExport(*latin1 ? TextEncoding::kLatin1 : TextEncoding::kUtf8); }};
 }
 
 }  // namespace indicizza::catalogo

@@ -1,5 +1,11 @@
-#include "catalogo/cli/serve_command.h"
-
+// catalogo servi [--indirizzo A] [--porta P]: the search page of the
+// catalogue of the current folder, for a browser (see web/search_server.h).
+//
+// Serves until SIGINT, SIGTERM or SIGHUP: then stops taking connections,
+// answers the requests under way and ends with exit status 0 (a second
+// signal ends the process at once, exit status 2). Says on standard error
+// where it listens, and logs there. Exit status 2 when it can't listen on
+// the address.
 #include <pthread.h>
 #include <signal.h>
 
@@ -8,16 +14,26 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <memory>
+#include <string>
 #include <thread>
 
+#include "catalogo/cli/command_line.h"
+#include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
+#include "catalogo/cli/tool_failure.h"
 #include "catalogo/web/search_server.h"
 #include "catalogo/web/server_log.h"
-#include "catalogo/cli/tool_failure.h"
 
 namespace indicizza::catalogo {
+namespace {
 
-const char* const kServeHelpFooter =
+struct ServeCommand {
+  std::string address = "127.0.0.1";
+  int port = 8080;
+};
+
+constexpr const char* kServeHelpFooter =
     "Serve la cartella corrente a un browser: un modulo di ricerca (la sintassi di cerca),\n"
     "20 risultati per pagina, una pagina per record, e GET /api/cerca?q=...&da=...&limite=...\n"
     "con il JSON di una pagina per gli script. Non scrive alcun file; segue opere.idb e\n"
@@ -27,8 +43,6 @@ const char* const kServeHelpFooter =
     "Esempi:\n"
     "  catalogo servi\n"
     "  catalogo servi --porta 8090";
-
-namespace {
 
 // How often a stop is tried again while the server is not yet listening.
 constexpr long kStopRetryNanoseconds = 100'000'000;
@@ -52,8 +66,6 @@ const char* signalName(int signal) {
     default: return "?";
   }
 }
-
-}  // namespace
 
 int runServe(const ServeCommand& command) {
   // Blocked before any thread starts, so every thread inherits the mask and
@@ -118,6 +130,21 @@ int runServe(const ServeCommand& command) {
     throw ToolFailure("Il servizio ha smesso di ascoltare su " + hostPort + std::to_string(*port));
   logLine("Servizio fermato");
   return kExitFound;
+}
+
+}  // namespace
+
+Command addServeCommand(CLI::App& app) {
+  auto command = std::make_shared<ServeCommand>();
+  CLI::App* serve = addSubcommand(
+      app, "servi", "Serve una pagina di ricerca per il browser (solo lettura)", kServeHelpFooter);
+  serve->add_option("--indirizzo", command->address,
+                    "Indirizzo su cui ascoltare (predefinito 127.0.0.1)");
+  serve
+      ->add_option("--porta", command->port,
+                   "Porta su cui ascoltare (predefinita 8080; 0: una libera)")
+      ->check(CLI::Range(0, 65535));
+  return {serve, [command] { return runServe(*command); }};
 }
 
 }  // namespace indicizza::catalogo

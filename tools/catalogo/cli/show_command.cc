@@ -1,18 +1,43 @@
-#include "catalogo/cli/show_command.h"
-
+// catalogo mostra NUMERO...: writes the records stored under the numbers
+// given (decimal text, optional sign, 32-bit values; all checked before
+// anything is read) in opere.ddb of the current folder, in the order given.
+// In testo each is a "Record N" line and its fieldListing, records
+// separated by an empty line; in the other formats each is a row with the
+// columns of search/result_formats.h (after the header line). A number not
+// stored gives "Record N non trovato" (on standard output in testo,
+// standard error otherwise). Exit status 0 when every number was found, 1
+// otherwise, 2 on a malformed number or a missing or unreadable database.
 #include <charconv>
-#include <cstdio>
 #include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "catalogo/cli/command_line.h"
+#include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
+#include "catalogo/cli/tool_failure.h"
 #include "catalogue/read_only_database.h"
 #include "catalogue/record_display.h"
-#include "catalogo/cli/tool_failure.h"
 #include "records/data_database.h"
+#include "search/result_formats.h"
 
 namespace indicizza::catalogo {
+namespace {
 
-int parseRecordNumber(const std::string& text) {
+constexpr const char* kShowHelpFooter =
+    "Esempi:\n"
+    "  catalogo mostra 43\n"
+    "  catalogo mostra 43 49 50 --formato json";
+
+struct ShowCommand {
+  std::vector<std::string> numbers;
+  std::string format = "testo";
+};
+
+// The record number written in `text`, whole: decimal digits with an
+// optional sign, within the 32-bit range. Throws ToolFailure otherwise.
+RecordNumber parseRecordNumber(const std::string& text) {
   const char* begin = text.data();
   const char* end = begin + text.size();
   if (begin != end && *begin == '+') ++begin;  // from_chars takes only '-'
@@ -24,9 +49,10 @@ int parseRecordNumber(const std::string& text) {
   return number;
 }
 
-int runShow(const std::vector<std::string>& texts, OutputFormat format) {
+int runShow(const ShowCommand& command) {
   std::vector<RecordNumber> numbers;
-  for (const std::string& text : texts) numbers.push_back(parseRecordNumber(text));
+  for (const std::string& text : command.numbers) numbers.push_back(parseRecordNumber(text));
+  const OutputFormat format = formatOf(command.format);
   ReadOnlyDatabase data;
   failOn(openReadOnly(kDataDatabaseFileName, data));
   const ScrambleKey key = buildScrambleKey();
@@ -54,6 +80,17 @@ int runShow(const std::vector<std::string>& texts, OutputFormat format) {
   std::cout.flush();
   if (!std::cout) throw ToolFailure("Errore di scrittura sullo standard output");
   return allFound ? kExitFound : kExitNotFound;
+}
+
+}  // namespace
+
+Command addShowCommand(CLI::App& app) {
+  auto command = std::make_shared<ShowCommand>();
+  CLI::App* show = addSubcommand(app, "mostra", "Mostra campo per campo i record di opere.ddb",
+                                 kShowHelpFooter);
+  show->add_option("NUMERO", command->numbers, "Numeri dei record")->required();
+  addFormatOption(*show, command->format);
+  return {show, [command] { return runShow(*command); }};
 }
 
 }  // namespace indicizza::catalogo

@@ -1,0 +1,170 @@
+#include "catalogue/index_check.h"
+
+#include <map>
+#include <set>
+#include <span>
+#include <string>
+
+#include "base/item_walk.h"
+#include "catalogue/record_display.h"
+#include "index_store/index_database.h"
+#include "indexing/word_index.h"
+#include "records/data_database.h"
+#include "records/scan_records.h"
+
+namespace indicizza {
+namespace {
+
+// Indexes every stored record as the scan phase does, and gathers the
+// numbers of the stored records.
+struct ExpectedIndex {
+  WordIndex index;
+  std::set<RecordNumber> storedNumbers;
+  std::size_t skippedItems = 0;
+};
+
+Status indexStoredRecords(ReadOnlyDatabase& data, const StopWordSet& stopWords,
+                          ExpectedIndex& expected) {
+  TermList terms;  // one list for every record, as in the indexer's scan
+  const Status scanned = tryScanRecords(
+      data.handle, buildScrambleKey(),
+      [&](const DecodedRecord& record) {
+        expected.storedNumbers.insert(recordNumberOf(record));
+        indexRecord(record, stopWords, expected.index, terms);
+      },
+      [&](const bdb::Item&, std::size_t) { ++expected.skippedItems; });
+  // An empty database is checked like any other.
+  return checkWalkEnd(data, scanned);
+}
+
+// Compares one term's stored entries with the expected ones and reports each
+// disagreement.
+class Comparison {
+ public:
+  Comparison(const ExpectedIndex& expected, const StopWordSet& stopWords,
+             const std::function<void(const std::string&)>& report)
+      : expected_(expected), stopWords_(stopWords), report_(report) {}
+
+  // A term the index database holds; `entries` is empty for a term that no
+  // stored record carries.
+  void storedTerm(std::string_view term, std::span<const std::uint8_t> data,
+                  std::span<const IndexEntry> expectedEntries) {
+    ++terms_;
+    const auto stored = entriesOf(data);
+    if (!stored) {
+      disagree("Dati di lunghezza errata: " + displayText(term) + " (" +
+               std::to_string(data.size()) + " byte)");
+      return;
+    }
+    entries_ += stored->size();
+    std::map<RecordNumber, KindCode> wanted;
+    for (const IndexEntry& entry : expectedEntries)
+      wanted.emplace(entry.recordNumber, entry.kindCode);
+    std::set<RecordNumber> seen;
+    for (const IndexEntry& entry : *stored) {
+      seen.insert(entry.recordNumber);
+      const std::string where = displayText(term) + " -> " + std::to_string(entry.recordNumber);
+      const auto match = wanted.find(entry.recordNumber);
+      if (match != wanted.end()) {
+        if (match->second != entry.kindCode) {
+          disagree("Tipo errato: " + where + " (" + kindCodeText(entry.kindCode) + ", nel record " +
+                   kindCodeText(match->second) + ")");
+        }
+      } else if (!expected_.storedNumbers.contains(entry.recordNumber)) {
+        disagree("Voce senza record: " + where);
+      } else if (stopWords_.contains(term)) {
+        disagree("Voce di una parola di noused.txt: " + where);
+      } else {
+        disagree("Voce superata: " + where + " (il record non contiene il termine)");
+      }
+    }
+    for (const auto& [number, kindCode] : wanted) {
+      if (!seen.contains(number)) missing(term, number);
+    }
+  }
+
+  // A term some stored record carries that the index database lacks.
+  void absentTerm(std::string_view term, std::span<const IndexEntry> expectedEntries) {
+    std::set<RecordNumber> numbers;
+    for (const IndexEntry& entry : expectedEntries) numbers.insert(entry.recordNumber);
+    for (RecordNumber number : numbers) missing(term, number);
+  }
+
+  std::size_t disagreements() const { return disagreements_; }
+  std::size_t terms() const { return terms_; }
+  std::size_t entries() const { return entries_; }
+
+ private:
+  void missing(std::string_view term, RecordNumber number) {
+    disagree("Voce mancante: " + displayText(term) + " -> " + std::to_string(number));
+  }
+  void disagree(const std::string& line) {
+    ++disagreements_;
+    report_(line);
+  }
+
+  const ExpectedIndex& expected_;
+  const StopWordSet& stopWords_;
+  const std::function<void(const std::string&)>& report_;
+  std::size_t disagreements_ = 0;
+  std::size_t terms_ = 0;
+  std::size_t entries_ = 0;
+};
+
+std::string_view termOf(const bdb::Item& key) {
+  return {reinterpret_cast<const char*>(key.data), key.size};
+}
+
+}  // namespace
+
+Status checkIndex(ReadOnlyDatabase& index, ReadOnlyDatabase& data, const StopWordSet& stopWords,
+                  const std::function<void(const std::string&)>& report, IndexCheck& check) {
+  check = IndexCheck();
+  Status checked = checkDatabasePages(index);
+  if (checked.ok()) checked = checkDatabasePages(data);
+  ExpectedIndex expected;
+  if (checked.ok()) checked = indexStoredRecords(data, stopWords, expected);
+  if (!checked.ok()) return checked;
+  check.records = expected.storedNumbers.size();
+  check.skippedItems = expected.skippedItems;
+
+  // Both sides are in unsigned byte order of the terms: walk them together.
+  Comparison comparison(expected, stopWords, report);
+  ItemWalk walk(index.handle);
+  Status walkEnd;
+  bdb::Item key;
+  bdb::Item item;
+  bool more = walk.next(key, item);
+  expected.index.forEachTerm([&](std::string_view term, std::span<const IndexEntry> entries) {
+    while (more && termOf(key) < term) {
+      comparison.storedTerm(termOf(key), item.bytes(), {});
+      more = walk.next(key, item);
+    }
+    if (!more) {
+      walkEnd = checkWalkEnd(index, walk.status());
+      // A walk that failed says nothing of the terms after it.
+      if (!walkEnd.ok()) return false;
+    }
+    if (more && termOf(key) == term) {
+      comparison.storedTerm(term, item.bytes(), entries);
+      more = walk.next(key, item);
+    } else {
+      comparison.absentTerm(term, entries);
+    }
+    return true;
+  });
+  if (!walkEnd.ok()) return walkEnd;
+  while (more) {
+    comparison.storedTerm(termOf(key), item.bytes(), {});
+    more = walk.next(key, item);
+  }
+  walkEnd = checkWalkEnd(index, walk.status());
+  if (!walkEnd.ok()) return walkEnd;
+
+  check.terms = comparison.terms();
+  check.entries = comparison.entries();
+  check.disagreements = comparison.disagreements();
+  return {};
+}
+
+}  // namespace indicizza

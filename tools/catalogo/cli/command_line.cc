@@ -1,0 +1,82 @@
+#include "catalogo/cli/command_line.h"
+
+#include <vector>
+
+namespace indicizza::catalogo {
+namespace {
+
+// Whether `argument` is written as an option (and not as a negative
+// number, which CLI11 takes as a value).
+bool looksLikeOption(const std::string& argument) {
+  return argument.size() > 1 && argument[0] == '-' && !(argument[1] >= '0' && argument[1] <= '9');
+}
+
+const std::vector<std::string> kFormatNames = {"testo", "tsv", "csv", "json"};
+
+}  // namespace
+
+void italianHelp(CLI::App& app) {
+  auto formatter = app.get_formatter();
+  formatter->label("Usage", "Uso");
+  formatter->label("OPTIONS", "OPZIONI");
+  formatter->label("SUBCOMMAND", "COMANDO");
+  formatter->label("SUBCOMMANDS", "COMANDI");
+  formatter->label("Positionals", "Argomenti");
+  formatter->label("REQUIRED", "OBBLIGATORIO");
+  formatter->label("TEXT", "TESTO");
+  formatter->column_width(24);
+  app.option_defaults()->group("Opzioni");
+  app.set_help_flag("-h,--help", "Mostra questo aiuto ed esce");
+}
+
+std::string usageFailure(const CLI::App* app, const CLI::Error& error) {
+  const std::string help = ". Aiuto: " + app->get_name() + " help\n";
+  const std::vector<std::string> left = app->remaining(true);
+  for (const std::string& argument : left) {
+    if (argument == "--") break;
+    if (looksLikeOption(argument)) {
+      std::string text = "Opzione sconosciuta: " + argument;
+      if (argument[1] != '-') {
+        text += " (per escludere una parola: -- " + argument + ", oppure NOT " +
+                argument.substr(1) + ")";
+      }
+      return text + help;
+    }
+  }
+  if (app->get_subcommands().empty()) {
+    if (!left.empty()) return "Comando sconosciuto: " + left.front() + help;
+    return std::string("Comando mancante") + help;
+  }
+  std::string text;
+  if (dynamic_cast<const CLI::RequiredError*>(&error)) {
+    text = "Argomento mancante";
+  } else if (dynamic_cast<const CLI::ExtrasError*>(&error)) {
+    text = "Argomenti in più";
+  } else {
+    text = "Argomenti non validi";
+  }
+  return text + " (" + error.what() + ")" + help;
+}
+
+CLI::App* addSubcommand(CLI::App& app, std::string_view name, std::string_view description,
+                        std::string_view footer) {
+  CLI::App* command = app.add_subcommand(std::string(name), std::string(description));
+  command->footer(std::string(footer));
+  return command;
+}
+
+void finishSubcommand(CLI::App& command) {
+  command.group("Comandi");
+  command.set_help_flag("-h,--help", "Mostra questo aiuto ed esce");
+}
+
+void addFormatOption(CLI::App& command, std::string& format) {
+  command.add_option("--formato", format, "Formato: testo (predefinito), tsv, csv o json")
+      ->check(CLI::IsMember(kFormatNames));
+}
+
+OutputFormat formatOf(const std::string& name) {
+  return outputFormatNamed(name).value_or(OutputFormat::kText);
+}
+
+}  // namespace indicizza::catalogo

@@ -1,0 +1,40 @@
+// What every command of catalogo's command line shares: Italian help, the
+// Italian message for a command line that can't be parsed, the making of a
+// subcommand and the --formato option.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+#include <string_view>
+
+#include "search/result_formats.h"
+
+namespace indicizza::catalogo {
+
+// Gives `app`'s help Italian labels and groups, and its -h/--help flag.
+void italianHelp(CLI::App& app);
+
+// The Italian message for a command line that can't be parsed; CLI11's own
+// text (English) follows it as the detail. An unknown option or command is
+// named.
+std::string usageFailure(const CLI::App* app, const CLI::Error& error);
+
+// Adds the subcommand `name` to `app`, with `footer` after its options in
+// its help.
+CLI::App* addSubcommand(CLI::App& app, std::string_view name, std::string_view description,
+                        std::string_view footer);
+
+// Puts `command` in the group of the commands and gives it the Italian
+// -h/--help flag, listed after the options it has: called once every option
+// is declared.
+void finishSubcommand(CLI::App& command);
+
+// Adds --formato (testo, tsv, csv, json) to `command`, stored in `format`
+// (which holds the default).
+void addFormatOption(CLI::App& command, std::string& format);
+
+// The format named by a value --formato accepted.
+OutputFormat formatOf(const std::string& name);
+
+}  // namespace indicizza::catalogo
