@@ -107,6 +107,13 @@ SearchRequest searchRequestOf(const httplib::Request& request, bool limitAllowed
   return wanted;
 }
 
+void notFound(const httplib::Request& request, httplib::Response& response) {
+  response.status = kNotFound;
+  response.set_content(errorPage(kNotFound, "Nessuna pagina a questo indirizzo: " + request.path,
+                                 toRootOf(request.path)),
+                       kHtml);
+}
+
 // The outcome of one search: a result, or the status and message of why not.
 struct SearchOutcome {
   int status = kOk;
@@ -240,11 +247,19 @@ struct SearchServer::Service {
     }
   }
 
-  static void notFound(const httplib::Request& request, httplib::Response& response) {
-    response.status = kNotFound;
-    response.set_content(errorPage(kNotFound, "Nessuna pagina a questo indirizzo: " + request.path,
-                                   toRootOf(request.path)),
-                         kHtml);
+  // An answer that threw: a 500 page and a log line.
+  void failedAnswer(const httplib::Request& request, httplib::Response& response,
+                    std::exception_ptr thrown) {
+    std::string what = "eccezione sconosciuta";
+    try {
+      std::rethrow_exception(thrown);
+    } catch (const std::exception& exception) {
+      what = exception.what();
+    } catch (...) {}
+    log("Errore rispondendo a " + request.path + ": " + what);
+    response.status = kInternalError;
+    response.set_content(
+        errorPage(kInternalError, "Errore del servizio: " + what, toRootOf(request.path)), kHtml);
   }
 
   std::function<void(const std::string&)> log;
@@ -254,10 +269,11 @@ struct SearchServer::Service {
   socket_t listeningSocket = INVALID_SOCKET;  // the last socket the library made to listen on
 };
 
-SearchServer::SearchServer(std::function<void(const std::string&)> log)
-    : service_(std::make_unique<Service>(std::move(log))) {
-  Service& service = *service_;
-  httplib::Server& http = service.http;
+namespace {
+
+// How the library keeps connections: worker threads, keep-alive, request
+// sizes, the socket options, the headers of every answer.
+void setUpConnections(httplib::Server& http, socket_t& listeningSocket) {
   http.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
   http.set_keep_alive_timeout(kKeepAliveSeconds);
   http.set_keep_alive_max_count(kKeepAliveRequests);
@@ -270,24 +286,51 @@ SearchServer::SearchServer(std::function<void(const std::string&)> log)
   // own options add SO_REUSEPORT, with which a second server started on
   // the same port (over another catalogue, say) shares its connections
   // instead of failing.
-  http.set_socket_options([&service](socket_t socket) {
+  http.set_socket_options([&listeningSocket](socket_t socket) {
     const int on = 1;
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    service.listeningSocket = socket;
+    listeningSocket = socket;
   });
+}
 
-  http.set_pre_routing_handler([](const httplib::Request& request, httplib::Response& response) {
-    if (request.method == "GET" || request.method == "HEAD")
-      return httplib::Server::HandlerResponse::Unhandled;
-    response.status = kMethodNotAllowed;
-    response.set_header("Allow", "GET, HEAD");
+// Only GET and HEAD are answered; any other method gets a 405 page.
+httplib::Server::HandlerResponse refuseOtherMethods(const httplib::Request& request,
+                                                    httplib::Response& response) {
+  if (request.method == "GET" || request.method == "HEAD")
+    return httplib::Server::HandlerResponse::Unhandled;
+  response.status = kMethodNotAllowed;
+  response.set_header("Allow", "GET, HEAD");
+  response.set_content(
+      errorPage(kMethodNotAllowed,
+                "Il catalogo si consulta soltanto: metodo " + request.method + " non ammesso",
+                toRootOf(request.path)),
+      kHtml);
+  return httplib::Server::HandlerResponse::Handled;
+}
+
+// Every other answer of 400 or more that has no page yet: an unknown path,
+// or a request the library refused before routing it.
+httplib::Server::HandlerResponse addErrorPage(const httplib::Request& request,
+                                              httplib::Response& response) {
+  if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+  if (response.status == kNotFound) {
+    notFound(request, response);
+  } else {
     response.set_content(
-        errorPage(kMethodNotAllowed,
-                  "Il catalogo si consulta soltanto: metodo " + request.method + " non ammesso",
-                  toRootOf(request.path)),
+        errorPage(response.status, "La richiesta non si può servire", toRootOf(request.path)),
         kHtml);
-    return httplib::Server::HandlerResponse::Handled;
-  });
+  }
+  return httplib::Server::HandlerResponse::Handled;
+}
+
+}  // namespace
+
+SearchServer::SearchServer(std::function<void(const std::string&)> log)
+    : service_(std::make_unique<Service>(std::move(log))) {
+  Service& service = *service_;
+  httplib::Server& http = service.http;
+  setUpConnections(http, service.listeningSocket);
+  http.set_pre_routing_handler(refuseOtherMethods);
   http.Get("/", [&service](const httplib::Request& request, httplib::Response& response) {
     service.searchPageRequest(request, response);
   });
@@ -301,33 +344,10 @@ SearchServer::SearchServer(std::function<void(const std::string&)> log)
   http.Get("/stile.css", [](const httplib::Request&, httplib::Response& response) {
     response.set_content(std::string(styleSheet()), kCss);
   });
-  // Every other answer of 400 or more that has no page yet: an unknown
-  // path, or a request the library refused before routing it.
-  const httplib::Server::HandlerWithResponse errorPages = [](const httplib::Request& request,
-                                                             httplib::Response& response) {
-    if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-    if (response.status == kNotFound) {
-      Service::notFound(request, response);
-    } else {
-      response.set_content(
-          errorPage(response.status, "La richiesta non si può servire", toRootOf(request.path)),
-          kHtml);
-    }
-    return httplib::Server::HandlerResponse::Handled;
-  };
-  http.set_error_handler(errorPages);
+  http.set_error_handler(httplib::Server::HandlerWithResponse(addErrorPage));
   http.set_exception_handler([&service](const httplib::Request& request,
                                         httplib::Response& response, std::exception_ptr thrown) {
-    std::string what = "eccezione sconosciuta";
-    try {
-      std::rethrow_exception(thrown);
-    } catch (const std::exception& exception) {
-      what = exception.what();
-    } catch (...) {}
-    service.log("Errore rispondendo a " + request.path + ": " + what);
-    response.status = kInternalError;
-    response.set_content(
-        errorPage(kInternalError, "Errore del servizio: " + what, toRootOf(request.path)), kHtml);
+    service.failedAnswer(request, response, thrown);
   });
 }
 
