@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <random>
+#include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -19,6 +22,22 @@ constexpr const char* kShadowSuffix = ".nuovo";
 // Symbolic links followed before a path is taken for a loop (the kernel's
 // own limit).
 constexpr int kMostLinksFollowed = 40;
+
+// A working copy of a writer without the lock is named FILE.XXXXXX: six
+// characters drawn from these, a new draw when the name is taken.
+constexpr std::string_view kNameCharacters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr int kUniqueNameLength = 6;
+constexpr int kUniqueNameAttempts = 100;
+// The mode a new file asks for; the umask takes its share.
+constexpr mode_t kNewFileMode = 0666;
+
+std::string uniqueSuffix(std::mt19937_64& random) {
+  std::uniform_int_distribution<std::size_t> pick(0, kNameCharacters.size() - 1);
+  std::string suffix = ".";
+  for (int i = 0; i < kUniqueNameLength; ++i) suffix += kNameCharacters[pick(random)];
+  return suffix;
+}
 
 Status writeFailure() { return Status::systemFailure(Status::Code::kWriteFailed, errno); }
 
@@ -146,6 +165,47 @@ Status ShadowFile::toRewrite(const std::filesystem::path& target, ShadowFile& sh
   shadow = toCreate(target);
   shadow.ownership_ = Ownership{info.st_mode & 07777, info.st_uid, info.st_gid};
   return {};
+}
+
+Status ShadowFile::toWriteBeside(const std::filesystem::path& target, ShadowFile& shadow,
+                                 int& fd) {
+  ShadowFile copy;
+  copy.target_ = linkTarget(target);
+  struct stat info;
+  if (stat(copy.target_.c_str(), &info) == 0) {
+    if (!S_ISREG(info.st_mode)) {
+      return Status::systemFailure(Status::Code::kCannotOpen,
+                                   S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+    }
+    copy.ownership_ = Ownership{info.st_mode & 07777, info.st_uid, info.st_gid};
+  } else if (errno != ENOENT) {
+    return Status::systemFailure(Status::Code::kCannotOpen, errno);
+  }
+  std::mt19937_64 random(std::random_device{}());
+  for (int attempt = 0; attempt < kUniqueNameAttempts; ++attempt) {
+    copy.path_ = copy.target_;
+    copy.path_ += uniqueSuffix(random);
+    fd = open(copy.path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) return writeFailure();
+    copy.pending_ = true;
+    // Created as any new file is (the umask decides its mode), then made
+    // private while it is written: a new target gets that mode back when
+    // the copy takes its place.
+    struct stat created;
+    if (fstat(fd, &created) != 0 || fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
+      const Status failure = writeFailure();
+      close(fd);
+      fd = -1;
+      return failure;
+    }
+    if (!copy.ownership_) {
+      copy.ownership_ = Ownership{created.st_mode & 07777, created.st_uid, created.st_gid};
+    }
+    shadow = std::move(copy);
+    return {};
+  }
+  return Status::systemFailure(Status::Code::kWriteFailed, EEXIST);
 }
 
 Status ShadowFile::commit() {

@@ -1,4 +1,5 @@
-// Whole-or-nothing replacement of a database file.
+// Whole-or-nothing replacement of a file: the databases of a run, and the
+// record file catalogo writes.
 //
 // The run never writes a database file in place: it writes a working copy
 // beside it (the shadow, `<name>.nuovo`) and renames the copy over the file
@@ -66,6 +67,20 @@ class ShadowFile {
   // the target's mode, owner and group when committed. Fails with
   // kCannotOpen when the target can't be looked at or is no regular file.
   static Status toRewrite(const std::filesystem::path& target, ShadowFile& shadow);
+
+  // The working copy of `target` for a writer that writes the new version
+  // from scratch and holds no catalogue lock (catalogo cifra): created now,
+  // empty, under a name of its own beside the file (FILE.XXXXXX, made with
+  // O_EXCL), so that two writers at once never share a copy. `target` is
+  // followed through symbolic links: the file a link points to is replaced,
+  // the link stays. On success `fd` is open for writing on the copy; the
+  // caller closes it before commit(). The copy is private (0600) until
+  // commit() gives it the mode, owner and group of the file it replaces (a
+  // new file: the mode any new file gets, 0666 less the umask). On failure
+  // nothing is left behind. Fails with kCannotOpen when the
+  // target exists but is no regular file or can't be looked at,
+  // kWriteFailed when the copy can't be created.
+  static Status toWriteBeside(const std::filesystem::path& target, ShadowFile& shadow, int& fd);
 
   // Where the working copy is.
   const std::filesystem::path& path() const { return path_; }

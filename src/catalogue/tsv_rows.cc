@@ -105,6 +105,28 @@ std::optional<PlainRecord> recordOfRow(std::string_view line, std::size_t lineNu
   return record;
 }
 
+std::size_t repeatedRecordNumbers(NumberedLines& lines, std::vector<std::string>* messages) {
+  std::stable_sort(lines.begin(), lines.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::size_t repeated = 0;
+  for (std::size_t i = 0; i < lines.size();) {
+    std::size_t end = i + 1;
+    while (end < lines.size() && lines[end].first == lines[i].first) ++end;
+    if (end - i > 1) {
+      ++repeated;
+      std::string list;
+      for (std::size_t j = i; j < end; ++j)
+        list += (j == i ? "" : ", ") + std::to_string(lines[j].second);
+      if (messages) {
+        messages->push_back("numero di record " + std::to_string(lines[i].first) +
+                            " ripetuto: righe " + list);
+      }
+    }
+    i = end;
+  }
+  return repeated;
+}
+
 std::optional<std::string> rowOfRecord(const DecodedRecord& record, std::string_view where,
                                        TextEncoding encoding, std::vector<std::string>& errors) {
   const std::string place(where);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "catalogue/layout_fields.h"
@@ -54,6 +55,15 @@ struct RowDecoding {
 std::optional<PlainRecord> recordOfRow(std::string_view line, std::size_t lineNumber,
                                        const std::vector<const LayoutField*>& columns,
                                        RowDecoding& decoding, std::vector<std::string>& errors);
+
+// The record number of each good line of a file, with the line's number.
+using NumberedLines = std::vector<std::pair<RecordNumber, std::size_t>>;
+
+// The record numbers carried by more than one line of `lines` (sorted here
+// by number, lines kept in order): for each, when `messages` is given, one
+// message appended to it ("numero di record 7 ripetuto: righe 2, 4"), in
+// number order. Returns how many such numbers there are.
+std::size_t repeatedRecordNumbers(NumberedLines& lines, std::vector<std::string>* messages);
 
 // The line (no line end) of a whole or stored record under fullHeader(), in
 // `encoding`: each field's bytes without their trailing blanks. Records the

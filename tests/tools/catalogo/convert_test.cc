@@ -1,8 +1,11 @@
 // catalogo cifra and catalogo decifra: the tab-separated form of opere.cry.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -225,6 +228,57 @@ INSTANTIATE_TEST_SUITE_P(
                          {"--sostituisci"},
                          "riga 2, campo T1: 31 byte, al massimo 30\n"
                          "1 riga con errori (1 errore): opere.cry non modificato\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// cifra puts the new opere.cry in place as a run puts a database: the file
+// a link points to is replaced (the link stays), its mode is kept, and no
+// working copy is left behind.
+struct ReplacedFileCase {
+  const char* name;
+  bool throughLink;                  // opere.cry is a link to records/real.cry
+  std::optional<unsigned> oldMode;   // the replaced file's mode; none: no file yet
+};
+
+class ReplacedRecordFile : public ::testing::TestWithParam<ReplacedFileCase> {};
+
+TEST_P(ReplacedRecordFile, KeepsLinkAndMode) {
+  namespace fs = std::filesystem;
+  CatalogueDir dir;
+  fs::create_directory(dir / "records");
+  const fs::path file = GetParam().throughLink ? dir / "records" / "real.cry" : dir / "opere.cry";
+  if (GetParam().throughLink) fs::create_symlink("records/real.cry", dir / "opere.cry");
+  if (GetParam().oldMode) {
+    writeFile(file, "earlier content");
+    fs::permissions(file, static_cast<fs::perms>(*GetParam().oldMode));
+  }
+  writeFile(dir / "in.tsv", "RecordNumber\tT1\n7\tuno\n");
+
+  const auto run = runCatalogo(dir.path(), {"cifra", "in.tsv"});
+  ASSERT_EQ(run.exitStatus, 0) << run.errorOutput;
+  EXPECT_EQ(fs::is_symlink(dir / "opere.cry"), GetParam().throughLink);
+  EXPECT_EQ(readFile(file).size(), kRecordSize);
+  const mode_t mask = umask(0);
+  umask(mask);
+  const unsigned expected = GetParam().oldMode.value_or(0666 & ~mask);
+  EXPECT_EQ(static_cast<unsigned>(fs::status(file).permissions()), expected);
+  std::vector<std::string> left;
+  for (const fs::path& folder : {dir.path(), dir / "records"}) {
+    for (const auto& entry : fs::directory_iterator(folder)) left.push_back(entry.path().filename());
+  }
+  std::sort(left.begin(), left.end());
+  const std::vector<std::string> expectedFiles =
+      GetParam().throughLink ? std::vector<std::string>{"in.tsv", "opere.cry", "real.cry", "records"}
+                             : std::vector<std::string>{"in.tsv", "opere.cry", "records"};
+  EXPECT_EQ(left, expectedFiles);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, ReplacedRecordFile,
+    ::testing::Values(ReplacedFileCase{"NewFile", false, std::nullopt},
+                      ReplacedFileCase{"PrivateFile", false, 0600},
+                      ReplacedFileCase{"GroupReadableFile", false, 0640},
+                      ReplacedFileCase{"FileBehindALink", true, 0604},
+                      ReplacedFileCase{"NewFileBehindALink", true, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The lines of `decifra`'s output after its header.

@@ -8,8 +8,7 @@
 // and so is every record number carried by more than one line (with the
 // lines; unless allowRepeatedNumbers); when UTF-8 decoding failed, a line
 // suggests --latin1. opere.cry is replaced only when the whole input is
-// good (written under a temporary name, then renamed), otherwise left as it
-// was. Progress dots on standard error; "N record scritti in opere.cry" at
+// good (see catalogue/record_file_writer.h), otherwise left as it was. Progress dots on standard error; "N record scritti in opere.cry" at
 // the end, after the number of typographic characters replaced, if any.
 // Exit status 0; 2 (after the line messages) when anything was wrong.
 #include <algorithm>
@@ -24,8 +23,8 @@
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/progress.h"
-#include "catalogo/cli/replacement_file.h"
 #include "catalogo/cli/tool_failure.h"
+#include "catalogue/record_file_writer.h"
 #include "catalogue/tsv_rows.h"
 #include "input/record_file.h"
 #include "input/scramble_key.h"
@@ -70,130 +69,144 @@ bool readLine(std::istream& in, std::string& line) {
   return true;
 }
 
-// Writes the new errors of `errors` from `reported` on; counts them all.
-void reportErrors(const std::vector<std::string>& errors, std::size_t& reported) {
-  for (; reported < errors.size(); ++reported) {
-    if (reported < kMostReportedErrors) std::cerr << errors[reported] << "\n";
-    if (reported == kMostReportedErrors) std::cerr << "...\n";
-  }
-}
-
 std::string notChanged() { return std::string(kRecordFileName) + " non modificato"; }
 
-// The record number of each good line, with the line.
-using NumberLines = std::vector<std::pair<RecordNumber, std::size_t>>;
-
-// One message per number carried by more than one line, naming its lines;
-// returns how many numbers that is.
-std::size_t repeatedNumbers(NumberLines& numberLines, std::vector<std::string>* messages) {
-  std::stable_sort(numberLines.begin(), numberLines.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::size_t repeated = 0;
-  for (std::size_t i = 0; i < numberLines.size();) {
-    std::size_t end = i + 1;
-    while (end < numberLines.size() && numberLines[end].first == numberLines[i].first) ++end;
-    if (end - i > 1) {
-      ++repeated;
-      std::string lines;
-      for (std::size_t j = i; j < end; ++j)
-        lines += (j == i ? "" : ", ") + std::to_string(numberLines[j].second);
-      if (messages) {
-        messages->push_back("numero di record " + std::to_string(numberLines[i].first) +
-                            " ripetuto: righe " + lines);
-      }
+// The errors met in the input, written to standard error as they come, up
+// to kMostReportedErrors; all of them are counted.
+class LineErrors {
+ public:
+  std::vector<std::string>& list() { return errors_; }
+  std::size_t count() const { return errors_.size(); }
+  // Writes the errors added since the last call.
+  void report() {
+    for (; reported_ < errors_.size(); ++reported_) {
+      if (reported_ < kMostReportedErrors) std::cerr << errors_[reported_] << "\n";
+      if (reported_ == kMostReportedErrors) std::cerr << "...\n";
     }
-    i = end;
   }
-  return repeated;
+
+ private:
+  std::vector<std::string> errors_;
+  std::size_t reported_ = 0;
+};
+
+// The input to read: a file, or standard input.
+struct Input {
+  std::ifstream file;
+  std::istream* stream = nullptr;
+  std::string name;  // for messages
+};
+
+void openInput(const std::string& path, Input& input) {
+  if (path == kStandardInput) {
+    input.stream = &std::cin;
+    input.name = "lo standard input";
+    return;
+  }
+  std::error_code ignored;
+  input.file.open(path, std::ios::binary);
+  if (!input.file || std::filesystem::is_directory(path, ignored)) {
+    throw ToolFailure("Errore lettura " + path);
+  }
+  input.stream = &input.file;
+  input.name = path;
 }
 
-int runEncode(const EncodeCommand& command) {
-  std::ifstream file;
-  const bool standardInput = command.input == kStandardInput;
-  if (!standardInput) {
-    std::error_code ignored;
-    file.open(command.input, std::ios::binary);
-    if (!file || std::filesystem::is_directory(command.input, ignored)) {
-      throw ToolFailure("Errore lettura " + command.input);
-    }
-  }
-  std::istream& in = standardInput ? std::cin : file;
-  const std::string inputName = standardInput ? "lo standard input" : command.input;
-
+// The fields named by the header line, which must name RecordNumber.
+std::vector<const LayoutField*> readHeader(Input& input, LineErrors& errors) {
   std::string line;
-  if (!readLine(in, line)) throw ToolFailure(inputName + ": manca la riga di intestazione");
+  if (!readLine(*input.stream, line)) {
+    throw ToolFailure(input.name + ": manca la riga di intestazione");
+  }
   if (line.starts_with(kByteOrderMark)) line.erase(0, kByteOrderMark.size());
-  std::vector<std::string> errors;
-  std::size_t reported = 0;
-  const auto columns = parseHeader(line, errors);
+  const auto columns = parseHeader(line, errors.list());
   if (!columns) {
-    reportErrors(errors, reported);
+    errors.report();
     throw ToolFailure("Intestazione non valida: " + notChanged());
   }
-  const auto numberColumn =
-      std::find_if(columns->begin(), columns->end(),
-                   [](const LayoutField* field) { return field->name == kRecordNumberColumn; });
-  if (numberColumn == columns->end()) {
+  if (std::none_of(columns->begin(), columns->end(), [](const LayoutField* field) {
+        return field->name == kRecordNumberColumn;
+      })) {
     throw ToolFailure(
         "Intestazione senza la colonna RecordNumber: ogni record ha bisogno del suo numero; " +
         notChanged());
   }
+  return *columns;
+}
 
-  ReplacementFile out(kRecordFileName);
+// What the data lines gave.
+struct Rows {
+  std::size_t records = 0;   // good lines
+  std::size_t badLines = 0;  // lines with errors
+  NumberedLines numbers;     // the record number of each good line
+};
+
+// Reads every data line, reporting the bad ones; while none is bad, writes
+// each record to `out`.
+Rows encodeRows(Input& input, const std::vector<const LayoutField*>& columns,
+                RowDecoding& decoding, RecordFileWriter& out, LineErrors& errors) {
   const ScrambleKey key = buildScrambleKey();
-  RowDecoding decoding;
-  decoding.encoding = command.encoding;
-  decoding.typographic =
-      command.replaceTypographic ? Typographic::kReplaced : Typographic::kRefused;
   ErrorStreamProgress progress;
-  NumberLines numberLines;
-  std::size_t lineNumber = 1;
-  std::size_t records = 0;
-  std::size_t badLines = 0;
-  while (readLine(in, line)) {
-    ++lineNumber;
-    const auto record = recordOfRow(line, lineNumber, *columns, decoding, errors);
+  Rows rows;
+  std::string line;
+  for (std::size_t lineNumber = 2; readLine(*input.stream, line); ++lineNumber) {
+    const auto record = recordOfRow(line, lineNumber, columns, decoding, errors.list());
     if (!record) {
-      ++badLines;
+      ++rows.badLines;
       progress.finish();
-      reportErrors(errors, reported);
+      errors.report();
     } else {
-      numberLines.emplace_back(recordNumberOf(DecodedRecord::fromPlain(record->bytes())),
-                               lineNumber);
-      if (badLines == 0) {
-        const auto scrambled = record->scrambled(key);
-        out.write({reinterpret_cast<const char*>(scrambled.data()), scrambled.size()});
-      }
-      ++records;
+      rows.numbers.emplace_back(recordNumberOf(DecodedRecord::fromPlain(record->bytes())),
+                                lineNumber);
+      if (rows.badLines == 0) failOn(out.append(*record, key));
+      ++rows.records;
     }
     progress.tick();
   }
   progress.finish();
-  if (in.bad()) throw ToolFailure("Errore durante la lettura di " + inputName);
+  if (input.stream->bad()) throw ToolFailure("Errore durante la lettura di " + input.name);
+  return rows;
+}
+
+std::string repeatedCount(std::size_t repeated) {
+  return std::to_string(repeated) +
+         (repeated == 1 ? " numero di record ripetuto" : " numeri di record ripetuti");
+}
+
+int runEncode(const EncodeCommand& command) {
+  Input input;
+  openInput(command.input, input);
+  LineErrors errors;
+  const std::vector<const LayoutField*> columns = readHeader(input, errors);
+
+  RecordFileWriter out;
+  failOn(out.open(kRecordFileName));
+  RowDecoding decoding;
+  decoding.encoding = command.encoding;
+  decoding.typographic =
+      command.replaceTypographic ? Typographic::kReplaced : Typographic::kRefused;
+  Rows rows = encodeRows(input, columns, decoding, out, errors);
 
   const std::size_t repeated =
-      repeatedNumbers(numberLines, command.allowRepeatedNumbers ? nullptr : &errors);
-  reportErrors(errors, reported);
+      repeatedRecordNumbers(rows.numbers, command.allowRepeatedNumbers ? nullptr : &errors.list());
+  errors.report();
   if (decoding.sawMalformedUtf8) {
     std::cerr << "Il file non è in UTF-8: se è in Latin-1, usare --latin1\n";
   }
-  if (badLines != 0) {
-    throw ToolFailure(std::to_string(badLines) + (badLines == 1 ? " riga" : " righe") +
-                      " con errori (" + std::to_string(errors.size()) +
-                      (errors.size() == 1 ? " errore): " : " errori): ") + notChanged());
+  if (rows.badLines != 0) {
+    throw ToolFailure(std::to_string(rows.badLines) + (rows.badLines == 1 ? " riga" : " righe") +
+                      " con errori (" + std::to_string(errors.count()) +
+                      (errors.count() == 1 ? " errore): " : " errori): ") + notChanged());
   }
   if (repeated != 0 && !command.allowRepeatedNumbers) {
-    throw ToolFailure(
-        std::to_string(repeated) +
-        (repeated == 1 ? " numero di record ripetuto" : " numeri di record ripetuti") +
-        " (--ammetti-doppi li accetta; l'indicizzatore tiene l'ultima riga di ciascuno): " +
-        notChanged());
+    throw ToolFailure(repeatedCount(repeated) +
+                      " (--ammetti-doppi li accetta; l'indicizzatore tiene l'ultima riga di "
+                      "ciascuno): " +
+                      notChanged());
   }
-  out.commit();
+  failOn(out.commit());
   if (repeated != 0) {
-    std::cerr << repeated
-              << (repeated == 1 ? " numero di record ripetuto" : " numeri di record ripetuti")
-              << ": l'indicizzatore terrà l'ultima riga di ciascuno\n";
+    std::cerr << repeatedCount(repeated) << ": l'indicizzatore terrà l'ultima riga di ciascuno\n";
   }
   if (decoding.replaced != 0) {
     std::cerr << decoding.replaced
@@ -201,7 +214,7 @@ int runEncode(const EncodeCommand& command) {
                                          : " caratteri tipografici sostituiti")
               << " con uno Latin-1\n";
   }
-  std::cout << records << " record scritti in " << kRecordFileName << '\n';
+  std::cout << rows.records << " record scritti in " << kRecordFileName << '\n';
   return kExitFound;
 }
 
