@@ -3,8 +3,7 @@
 #include <cstddef>
 
 #include "catalogue/latin1.h"
-#include "indexing/byte_classes.h"
-#include "indexing/tokens.h"
+#include "indexing/term_rules.h"
 
 namespace indicizza {
 namespace {
@@ -190,15 +189,6 @@ std::vector<Lexeme> lex(std::string_view query) {
   return lexemes;
 }
 
-// The first separator of `text` when it is not its first byte: where the
-// indexer cuts a code.
-std::string_view indexedCodeOf(std::string_view text) {
-  for (std::size_t i = 1; i < text.size(); ++i) {
-    if (isSeparator(text[i])) return text.substr(0, i);
-  }
-  return text;
-}
-
 class Parser {
  public:
   Parser(std::vector<Lexeme> lexemes, std::vector<std::string>& notes)
@@ -316,7 +306,7 @@ class Parser {
     if (node.tokens.size() > 1) {
       if (lexeme.prefix) fail(what + ": un prefisso con '*' è una parola sola");
       if (lexeme.scope == FieldScope::kCodeField) {
-        const std::string_view indexed = indexedCodeOf(lexeme.text);
+        const std::string_view indexed = cutCodeField(lexeme.text);
         fail(what + ": un campo di codice è indicizzato fino al primo separatore (" +
              quoted(indexed) + ")");
       }
@@ -339,7 +329,7 @@ class Parser {
     bool anyWord = false;
     for (const std::string& token : phrase.tokens) anyWord = anyWord || !holdsDigit(token);
     if (!lexeme.quotedPhrase && holdsDigit(lexeme.text) && !isSeparator(lexeme.text.front())) {
-      const std::string_view indexed = indexedCodeOf(lexeme.text);
+      const std::string_view indexed = cutCodeField(lexeme.text);
       std::string note = "Nota: " + quoted(lexeme.text) +
                          " non può essere un codice dell'indice, che tiene un codice solo fino al "
                          "primo separatore (" +

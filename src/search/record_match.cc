@@ -2,21 +2,10 @@
 
 #include <algorithm>
 
-#include "indexing/byte_classes.h"
-#include "indexing/tokens.h"
+#include "indexing/term_rules.h"
 
 namespace indicizza {
 namespace {
-
-// The code the indexer takes from a code field, or "" when it yields none.
-std::string_view indexedCode(std::string_view field) {
-  const auto separator =
-      std::find_if(field.begin(), field.end(), [](char c) { return isSeparator(c); });
-  if (separator != field.begin() && separator != field.end()) {
-    field = field.substr(0, static_cast<std::size_t>(separator - field.begin()));
-  }
-  return holdsDigit(field) ? field : std::string_view();
-}
 
 // The text fields a scope covers, as 0-based indexes.
 std::pair<std::size_t, std::size_t> textFieldRange(const QueryNode& node) {
@@ -70,16 +59,14 @@ bool phraseMatches(const QueryNode& node, const RecordView& view, Matching match
 RecordView viewOf(const DecodedRecord& record, Matching matching) {
   RecordView view;
   for (std::size_t f = 0; f < kTextFieldCount; ++f) {
-    forEachToken(textField(record, static_cast<int>(f + 1)), [&](std::string_view token) {
+    const std::string_view text = textField(record, static_cast<int>(f + 1));
+    forEachToken(text, [&](std::string_view token) {
       view.tokens[f].push_back(comparableTerm(token, matching));
-      if (holdsDigit(token)) return;
-      std::string word(token);
-      for (char& c : word) c = asciiUpper(c);
-      view.indexTerms.push_back(std::move(word));
     });
+    forEachIndexedWord(text, [&](std::string_view word) { view.indexTerms.emplace_back(word); });
   }
   for (std::size_t f = 0; f < kCodeFieldCount; ++f) {
-    const std::string_view code = indexedCode(codeField(record, static_cast<int>(f + 1)));
+    const std::string_view code = indexedCodeOf(codeField(record, static_cast<int>(f + 1)));
     if (code.empty()) continue;
     view.codes[f] = comparableTerm(code, matching);
     view.indexTerms.emplace_back(code);
