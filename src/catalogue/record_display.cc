@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "catalogue/layout_fields.h"
 #include "catalogue/latin1.h"
+#include "catalogue/layout_fields.h"
 #include "indexing/word_index.h"
 
 namespace indicizza {

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/layout_fields.h"
 #include "catalogue/latin1.h"
+#include "catalogue/layout_fields.h"
 #include "input/decoded_record.h"
 #include "input/plain_record.h"
 

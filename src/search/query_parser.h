@@ -1,22 +1,11 @@
-// The query language of `catalogo cerca` (and of anything else that
-// searches the catalogue): text in, a QueryNode tree or an error out.
-// Nothing is printed; nothing is looked up.
-//
-//   bach sonata        both (AND is implied between terms; AND may be written)
-//   bach OR händel     either; AND binds tighter than OR
-//   NOT sonata, -sonata  the record must not match (beside a term that must)
-//   "sonata in sol"    the words in this order, next to each other
-//   l'amore, w.a.      a term holding separators is such a phrase too
-//   sonat*             every term starting with "sonat"
-//   T4:sonata          in text field T4 only (T1-T7); C1:bwv1009 in code
-//                      field C1 only (C1-C5); T4:"sonata in sol" too
-//   ( ... )            grouping
-//   BWV1009            a token with a digit is a code (codes are looked up
-//                      whole: the indexer keeps one only up to its first
-//                      separator, so "K.331" is searched as a phrase, with
-//                      a note)
-// The operators are recognised in capitals only (OR, AND, NOT); written
-// otherwise, or in double quotes, they are words.
+// The query language of the catalogue's searches (catalogo cerca, the page
+// of catalogo servi): text in, a QueryNode tree or an error out. Nothing is
+// printed; nothing is looked up. The language as its users are taught it is
+// in query_help.h; in short: terms are ANDed, OR binds looser, NOT or a
+// leading '-' excludes, double quotes make a phrase (and so does a term
+// holding separators), a trailing '*' a prefix, T1:-T7: and C1:-C5: a field,
+// parentheses group, and a term with a digit is a code. The operators are
+// recognised in capitals only.
 #pragma once
 
 #include <optional>

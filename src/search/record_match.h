@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "search/query.h"
-#include "search/term_folding.h"
 #include "input/decoded_record.h"
 #include "input/record_layout.h"
+#include "search/query.h"
+#include "search/term_folding.h"
 
 namespace indicizza {
 

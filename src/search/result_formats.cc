@@ -151,6 +151,32 @@ std::string formattedRow(OutputFormat format, const ResultRow& row) {
   return line + "\n";
 }
 
+namespace {
+
+std::string recordCount(std::uint64_t count) {
+  return std::to_string(count) + (count == 1 ? " record trovato" : " record trovati");
+}
+
+}  // namespace
+
+std::string countLine(const SearchResult& result, std::uint64_t from,
+                      std::string_view boundNote) {
+  if (result.total == 0) return "Nessun record trovato";
+  std::string line = result.exact() ? recordCount(result.total)
+                                    : "al più " + recordCount(result.total) + std::string(boundNote);
+  // Some results are not on the page: say which are.
+  if (from > 1 || result.total > result.pageSize) {
+    if (result.pageSize == 0) {
+      line += ", nessuno dal " + std::to_string(from) + "°";
+    } else {
+      const std::uint64_t last = from + result.pageSize - 1;
+      line += last == from ? ", mostrato il " + std::to_string(last) + "°"
+                           : ", mostrati " + std::to_string(from) + "-" + std::to_string(last);
+    }
+  }
+  return line;
+}
+
 std::string jsonPage(const SearchResult& result, const SearchOptions& options) {
   std::string out = "{\"totale\":" + std::to_string(result.total) +
                     ",\"esatto\":" + (result.exact() ? "true" : "false") +

@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "search/search.h"
 #include "input/decoded_record.h"
 #include "input/record_layout.h"
+#include "search/search.h"
 
 namespace indicizza {
 
@@ -52,6 +52,15 @@ std::string formattedRow(OutputFormat format, const ResultRow& row);
 // `utf8` as a JSON string, quotes included: " and \ escaped, control
 // bytes as \n \r \t or \u00XX; other bytes kept.
 std::string jsonString(std::string_view utf8);
+
+// The count line of a search: how many results, and which of them the page
+// from result number `from` (1-based) shows: "4 record trovati", "1 record
+// trovato, mostrato il 3°", "al più 986010 record trovati, mostrati 1-20",
+// "Nessun record trovato". When the total is an upper bound (see
+// SearchResult), `boundNote` follows it: a front end says there why, in its
+// own terms.
+std::string countLine(const SearchResult& result, std::uint64_t from,
+                      std::string_view boundNote = "");
 
 // A whole search page as one JSON object, for a program that answers with
 // JSON: {"totale":N,"esatto":true|false,"da":D,"record":[row objects of the

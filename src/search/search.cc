@@ -7,12 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "search/index_terms.h"
 #include "catalogue/number_sort.h"
-#include "search/record_match.h"
 #include "index_store/index_database.h"
 #include "indexing/byte_classes.h"
 #include "records/data_database.h"
+#include "search/index_terms.h"
+#include "search/record_match.h"
 
 namespace indicizza {
 namespace {

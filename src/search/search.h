@@ -20,12 +20,12 @@
 #include <optional>
 #include <vector>
 
-#include "search/query.h"
 #include "catalogue/read_only_database.h"
-#include "search/record_list_cache.h"
-#include "search/term_folding.h"
 #include "input/decoded_record.h"
 #include "input/scramble_key.h"
+#include "search/query.h"
+#include "search/record_list_cache.h"
+#include "search/term_folding.h"
 
 namespace indicizza {
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "catalogue/number_sort.h"
+#include "search/query_help.h"
 #include "search/query_parser.h"
 #include "search/term_folding.h"
 
@@ -155,6 +156,19 @@ INSTANTIATE_TEST_SUITE_P(
         FoldCase{"Ordinals", "1\xAA 2\xBA", "1A 2O"},
         FoldCase{"SignsStay", "\xD7\xF7\xB5\xA0\xBF!", "\xD7\xF7\xB5\xA0\xBF!"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The help (catalogo help cerca, the search page, the man page) teaches
+// only queries the parser takes: each example, beside a word to find (an
+// exclusion alone is refused), parses without a note.
+TEST(QueryHelp, EveryExampleParses) {
+  for (const QueryHelpRow& row : queryHelpRows()) {
+    for (std::string_view example : row.examples) {
+      const QueryParse parse = parseQuery("bach " + std::string(example));
+      ASSERT_TRUE(parse.query) << example << ": " << parse.error;
+      EXPECT_TRUE(parse.query->notes.empty()) << example;
+    }
+  }
+}
 
 TEST(Catalogo, ExactMatchingUpperCasesWordsOnlyAsTheIndexerDoes) {
   EXPECT_EQ(comparableTerm("perch\xE9", Matching::kExact), "PERCH\xE9");

@@ -1,5 +1,6 @@
 #include "catalogo/cli/command_line.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace indicizza::catalogo {
@@ -73,6 +74,41 @@ void finishSubcommand(CLI::App& command) {
 void addFormatOption(CLI::App& command, std::string& format) {
   command.add_option("--formato", format, "Formato: testo (predefinito), tsv, csv o json")
       ->check(CLI::IsMember(kFormatNames));
+}
+
+namespace {
+
+// The characters of UTF-8 text: every byte but the continuation bytes.
+std::size_t characterCount(std::string_view text) {
+  std::size_t count = 0;
+  for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+}  // namespace
+
+std::string wrapped(std::string_view text, std::size_t width, std::string_view indent) {
+  std::string out;
+  const std::size_t start = characterCount(indent);
+  std::size_t lineLength = start;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = std::min(text.find(' ', at), text.size());
+    const std::string_view word = text.substr(at, end - at);
+    const std::size_t length = characterCount(word);
+    if (lineLength != start && lineLength + 1 + length > width) {
+      out += '\n';
+      out += indent;
+      lineLength = start;
+    } else if (lineLength != start) {
+      out += ' ';
+      ++lineLength;
+    }
+    out += word;
+    lineLength += length;
+    at = end + 1;
+  }
+  return out + '\n';
 }
 
 OutputFormat formatOf(const std::string& name) {

@@ -34,6 +34,12 @@ void finishSubcommand(CLI::App& command);
 // (which holds the default).
 void addFormatOption(CLI::App& command, std::string& format);
 
+// `text` (UTF-8) cut into lines of at most `width` characters at blanks (a
+// longer word stands alone), each ending in a line feed. The lines after the
+// first start with `indent`; the first is taken to start at the same column,
+// after what the caller wrote before it.
+std::string wrapped(std::string_view text, std::size_t width, std::string_view indent = "");
+
 // The format named by a value --formato accepted.
 OutputFormat formatOf(const std::string& name);
 

@@ -19,8 +19,8 @@
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/progress.h"
 #include "catalogo/cli/tool_failure.h"
-#include "input/record_file.h"
 #include "catalogue/tsv_rows.h"
+#include "input/record_file.h"
 #include "input/scramble_key.h"
 
 namespace indicizza::catalogo {

@@ -21,9 +21,9 @@
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/progress.h"
+#include "catalogo/cli/tool_failure.h"
 #include "catalogue/read_only_database.h"
 #include "catalogue/tsv_rows.h"
-#include "catalogo/cli/tool_failure.h"
 #include "records/data_database.h"
 
 namespace indicizza::catalogo {

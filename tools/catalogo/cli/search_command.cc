@@ -18,44 +18,74 @@
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/tool_failure.h"
+#include "search/query_help.h"
 #include "search/query_parser.h"
 #include "search/search.h"
 
 namespace indicizza::catalogo {
 namespace {
 
-constexpr const char* kSearchHelpFooter =
-    "Ricerca (gli argomenti sono uniti da spazi in un'unica ricerca):\n"
-    "  bach sonata          record con entrambe le parole (AND sottinteso; si può scrivere AND)\n"
-    "  bach OR handel       record con l'una o l'altra; AND lega più di OR\n"
-    "  NOT sonata           record senza la parola; anche -sonata, dopo -- o dentro\n"
-    "                       un argomento: cerca bach -- -sonata, cerca 'bach -sonata'\n"
-    "  '\"sonata in sol\"'    le parole in quest'ordine, una dopo l'altra nel testo del record\n"
-    "  l'amore, w.a.        una parola con separatori è una frase come sopra\n"
-    "  sonat*               ogni parola o codice che comincia per sonat\n"
-    "  T4:sonata            solo nel campo T4 (T1-T7); C1:bwv1009 solo nel campo C1 (C1-C5)\n"
-    "  '(bach OR handel) sonata'   le parentesi raggruppano\n"
-    "  BWV1009              un termine con una cifra è un codice: l'indice tiene un\n"
-    "                       codice fino al primo separatore, K.331 è cercato come frase\n"
-    "OR, AND e NOT sono operatori solo in maiuscolo. Maiuscole, minuscole e accenti non\n"
-    "contano (--esatto li fa contare): àáâãäå->a ç->c èéêë->e ìíîï->i ñ->n òóôõöø->o\n"
-    "ùúûü->u ýÿ->y ð->d æ->ae þ->th ß->ss ª->a º->o, lo stesso per le maiuscole.\n"
-    "Ogni record proposto dall'indice è riletto da opere.ddb: una voce superata non è\n"
-    "un risultato, e il loro numero va sullo standard error.\n"
-    "Formati (colonne fisse: numero, tipo, T1-T7, C1-C5; un campo vuoto resta una\n"
-    "colonna vuota; testo in UTF-8):\n"
+// Help lines are cut to this many characters; the examples of a form of
+// query take the first kExampleColumn of them.
+constexpr std::size_t kHelpWidth = 90;
+constexpr std::size_t kExampleColumn = 24;
+
+// What `catalogo help cerca` says of the command itself, after the query
+// language.
+constexpr std::string_view kSearchCommandHelp =
+    "-sonata come argomento a sé va dopo --, oppure dentro un argomento tra apici: cerca "
+    "bach -- -sonata, cerca 'bach -sonata'. --esatto fa contare maiuscole e accenti: i termini "
+    "sono cercati come li tiene l'indice.\n"
+    "Ogni record proposto dall'indice è riletto da opere.ddb: una voce superata non è un "
+    "risultato, e il loro numero va sullo standard error.\n"
+    "Formati (colonne fisse: numero, tipo, T1-T7, C1-C5; un campo vuoto resta una colonna "
+    "vuota; testo in UTF-8):\n"
     "  testo   numero, tipo e i campi separati da ' | '; poi il conteggio\n"
     "  tsv     intestazione e righe separate da tabulazioni (\\t \\n \\r \\\\ nei valori)\n"
     "  csv     intestazione e righe separate da virgole (virgolette come in RFC 4180)\n"
     "  json    un oggetto JSON per riga: {\"numero\":49,\"tipo\":\"aR\",\"T1\":...,\"C5\":\"\"}\n"
-    "In tsv, csv e json il conteggio va sullo standard error. I risultati sono in ordine\n"
-    "di numero; con --limite si leggono solo i record della pagina, e il totale è un\n"
-    "massimo ('al più') finché --conta non li controlla tutti.\n"
+    "In tsv, csv e json il conteggio va sullo standard error. I risultati sono in ordine di "
+    "numero; con --limite si leggono solo i record della pagina, e il totale è un massimo "
+    "('al più') finché --conta non li controlla tutti.\n"
     "Esempi:\n"
     "  catalogo cerca perche\n"
     "  catalogo cerca 'bach OR handel' sonata --formato csv > sonate.csv\n"
     "  catalogo cerca bach --limite 20 --da 21\n"
-    "  catalogo cerca --conta bwv*";
+    "  catalogo cerca --conta 'bwv*'";
+
+// The text after the options of `catalogo help cerca`: the query language
+// (search/query_help.h), laid out for a terminal, then the command's own.
+std::string searchHelpFooter() {
+  std::string text = wrapped(
+      "Ricerca (gli argomenti sono uniti da spazi in un'unica ricerca; tra apici per la shell "
+      "quando contiene \" ' ( ) *):",
+      kHelpWidth);
+  const std::string column(kExampleColumn, ' ');
+  for (const QueryHelpRow& row : queryHelpRows()) {
+    std::string examples = "  ";
+    for (std::string_view example : row.examples) {
+      if (examples.size() > 2) examples += ", ";
+      examples += example;
+    }
+    if (examples.size() + 1 > kExampleColumn) {
+      text += examples + "\n" + column;
+    } else {
+      text += examples + std::string(kExampleColumn - examples.size(), ' ');
+    }
+    text += wrapped(row.meaning, kHelpWidth, column);
+  }
+  for (const std::string& note : queryHelpNotes()) text += wrapped(note, kHelpWidth);
+  std::string help;
+  for (std::size_t at = 0; at < kSearchCommandHelp.size();) {
+    const std::size_t end = kSearchCommandHelp.find('\n', at);
+    const std::string_view line = kSearchCommandHelp.substr(at, end - at);
+    help += line.starts_with("  ") ? std::string(line) + "\n" : wrapped(line, kHelpWidth);
+    if (end == std::string_view::npos) break;
+    at = end + 1;
+  }
+  help.pop_back();  // CLI11 ends the footer itself
+  return text + help;
+}
 
 struct SearchCommand {
   std::vector<std::string> query;  // the arguments, joined by blanks
@@ -75,33 +105,12 @@ std::string joined(const std::vector<std::string>& parts) {
   return text;
 }
 
-std::string recordCount(std::uint64_t count) {
-  return std::to_string(count) + (count == 1 ? " record trovato" : " record trovati");
-}
-
-// The line that closes a listing: how many results, and which were shown.
-std::string countLine(const SearchResult& result, const SearchCommand& command) {
-  if (result.total == 0) return "Nessun record trovato";
-  std::string line =
-      result.exact() ? recordCount(result.total) : "al più " + recordCount(result.total);
-  if (!result.exact()) {
-    line += " (" + std::to_string(result.unchecked) +
-            (result.unchecked == 1 ? " proposto dall'indice non ancora controllato"
-                                   : " proposti dall'indice non ancora controllati") +
-            " sul record: --conta dà il numero esatto)";
-  }
-  const bool paged = command.from > 1 || (command.limit && *command.limit < result.total);
-  if (paged) {
-    if (result.pageSize == 0) {
-      line += ", nessuno dal " + std::to_string(command.from) + "°";
-    } else {
-      const std::uint64_t last = command.from + result.pageSize - 1;
-      line += last == command.from
-                  ? ", mostrato il " + std::to_string(last) + "°"
-                  : ", mostrati " + std::to_string(command.from) + "-" + std::to_string(last);
-    }
-  }
-  return line;
+// Why the total is only an upper bound, and how to get the exact one.
+std::string boundNote(const SearchResult& result) {
+  return " (" + std::to_string(result.unchecked) +
+         (result.unchecked == 1 ? " proposto dall'indice non ancora controllato"
+                                : " proposti dall'indice non ancora controllati") +
+         " sul record: --conta dà il numero esatto)";
 }
 
 std::string staleNote(std::uint64_t stale) {
@@ -141,7 +150,8 @@ int runSearch(const SearchCommand& command) {
     std::cout << result.total << '\n';
   } else {
     std::cout.flush();
-    (format == OutputFormat::kText ? std::cout : std::cerr) << countLine(result, command) << '\n';
+    (format == OutputFormat::kText ? std::cout : std::cerr)
+        << countLine(result, command.from, boundNote(result)) << '\n';
   }
   std::cout.flush();
   if (result.staleEntries != 0) std::cerr << staleNote(result.staleEntries) << '\n';
@@ -154,7 +164,7 @@ int runSearch(const SearchCommand& command) {
 Command addSearchCommand(CLI::App& app, const std::vector<std::string>& afterMark) {
   auto command = std::make_shared<SearchCommand>();
   CLI::App* search = addSubcommand(
-      app, "cerca", "Cerca i record: parole, codici, frasi, prefissi, OR, NOT", kSearchHelpFooter);
+      app, "cerca", "Cerca i record: parole, codici, frasi, prefissi, OR, NOT", searchHelpFooter());
   search->add_option("RICERCA", command->query, "Parole, codici e operatori (vedi sotto)");
   addFormatOption(*search, command->format);
   search->add_flag("--conta", command->countOnly, "Scrive solo il numero dei record trovati");

@@ -1,8 +1,8 @@
 #include "catalogo/web/record_page.h"
 
 #include "catalogo/web/page_frame.h"
-#include "catalogue/record_display.h"
 #include "catalogo/web/web_text.h"
+#include "catalogue/record_display.h"
 
 namespace indicizza::catalogo {
 namespace {

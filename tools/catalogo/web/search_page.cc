@@ -3,10 +3,11 @@
 #include <algorithm>
 
 #include "catalogo/web/page_frame.h"
-#include "catalogue/record_display.h"
-#include "search/result_formats.h"
 #include "catalogo/web/web_text.h"
+#include "catalogue/record_display.h"
 #include "input/record_layout.h"
+#include "search/query_help.h"
+#include "search/result_formats.h"
 
 namespace indicizza::catalogo {
 namespace {
@@ -15,26 +16,21 @@ constexpr std::string_view kFieldJoint = " · ";
 // Page links shown on each side of the current page.
 constexpr std::uint64_t kNearbyPages = 3;
 
-// The query language in short: what to type, what it finds.
-constexpr std::string_view kSyntaxHelp = R"html(<details class="sintassi">
-<summary>Come si scrive una ricerca</summary>
-<table>
-<tr><td><code>bach sonata</code></td><td>record con entrambe le parole (AND sottinteso)</td></tr>
-<tr><td><code>bach OR handel</code></td><td>con l'una o l'altra; AND lega più di OR</td></tr>
-<tr><td><code>bach -sonata</code>, <code>bach NOT sonata</code></td><td>con bach ma senza sonata</td></tr>
-<tr><td><code>"trio sonata"</code></td><td>le parole in quest'ordine, una dopo l'altra</td></tr>
-<tr><td><code>sonat*</code></td><td>ogni parola o codice che comincia per sonat</td></tr>
-<tr><td><code>T4:sonata</code>, <code>C1:bwv1009</code></td><td>solo nel campo di testo T4 (T1-T7) o di codice C1 (C1-C5)</td></tr>
-<tr><td><code>(bach OR handel) sonata</code></td><td>le parentesi raggruppano</td></tr>
-<tr><td><code>BWV1009</code></td><td>un termine con una cifra è un codice</td></tr>
-</table>
-<p>OR, AND e NOT sono operatori solo in maiuscolo. Maiuscole, minuscole e accenti non contano:
-<code>perche</code> trova anche «Perché».</p>
-</details>
-)html";
-
-std::string recordCount(std::uint64_t count) {
-  return std::to_string(count) + (count == 1 ? " record trovato" : " record trovati");
+// The query language (search/query_help.h), folded away under the form.
+std::string syntaxHelpHtml() {
+  std::string html =
+      "<details class=\"sintassi\">\n<summary>Come si scrive una ricerca</summary>\n<table>\n";
+  for (const QueryHelpRow& row : queryHelpRows()) {
+    html += "<tr><td>";
+    for (std::size_t i = 0; i < row.examples.size(); ++i) {
+      if (i != 0) html += ", ";
+      html += "<code>" + htmlEscaped(row.examples[i]) + "</code>";
+    }
+    html += "</td><td>" + htmlEscaped(row.meaning) + "</td></tr>\n";
+  }
+  html += "</table>\n";
+  for (const std::string& note : queryHelpNotes()) html += "<p>" + htmlEscaped(note) + "</p>\n";
+  return html + "</details>\n";
 }
 
 std::string formHtml(const std::string& query) {
@@ -104,25 +100,10 @@ std::string pagerHtml(const std::string& query, const SearchResult& result, std:
 
 }  // namespace
 
-std::string countText(const SearchResult& result, std::uint64_t from) {
-  if (result.total == 0) return "Nessun record trovato";
-  std::string line =
-      result.exact() ? recordCount(result.total) : "al più " + recordCount(result.total);
-  if (from > 1 || result.total > result.pageSize) {
-    if (result.pageSize == 0) {
-      line += ", nessuno dal " + std::to_string(from) + "°";
-    } else {
-      const std::uint64_t last = from + result.pageSize - 1;
-      line += last == from ? ", mostrato il " + std::to_string(last) + "°"
-                           : ", mostrati " + std::to_string(from) + "-" + std::to_string(last);
-    }
-  }
-  return line;
-}
-
 std::string searchPage(const SearchPageContent& content) {
   std::string body = formHtml(content.query);
-  body += kSyntaxHelp;
+  static const std::string syntaxHelp = syntaxHelpHtml();
+  body += syntaxHelp;
   for (const std::string& note : content.notes)
     body += "<p class=\"nota\">" + htmlEscaped(note) + "</p>\n";
   if (!content.error.empty())
@@ -130,7 +111,7 @@ std::string searchPage(const SearchPageContent& content) {
   if (content.result) {
     const SearchResult& result = *content.result;
     body +=
-        "<p id=\"conteggio\" class=\"conteggio\">" + htmlEscaped(countText(result, content.from));
+        "<p id=\"conteggio\" class=\"conteggio\">" + htmlEscaped(countLine(result, content.from));
     if (!result.exact()) {
       body +=
           " <small>(il numero esatto si sa solo dopo aver letto tutti i record che l'indice "

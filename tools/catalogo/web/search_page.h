@@ -28,8 +28,4 @@ struct SearchPageContent {
 // The whole page; every value from the query or the catalogue is escaped.
 std::string searchPage(const SearchPageContent& content);
 
-// The count line of a search ("4 record trovati, mostrati 1-4", "al più
-// 986010 record trovati, mostrati 1-20", "Nessun record trovato").
-std::string countText(const SearchResult& result, std::uint64_t from);
-
 }  // namespace indicizza::catalogo

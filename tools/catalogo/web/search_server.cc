@@ -5,13 +5,13 @@
 #include <charconv>
 #include <new>
 
-#include "search/database_pool.h"
 #include "catalogo/web/page_frame.h"
-#include "search/query_parser.h"
 #include "catalogo/web/record_page.h"
+#include "catalogo/web/search_page.h"
+#include "search/database_pool.h"
+#include "search/query_parser.h"
 #include "search/record_terms.h"
 #include "search/result_formats.h"
-#include "catalogo/web/search_page.h"
 
 namespace indicizza::catalogo {
 namespace {
