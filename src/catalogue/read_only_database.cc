@@ -68,42 +68,39 @@ Status checkWalkEnd(const ReadOnlyDatabase& database, const Status& walk) {
 
 namespace {
 
-// The item stored under `number` into `item`; kNotFound when the key is
-// absent.
-Status storedRecordItem(ReadOnlyDatabase& data, RecordNumber number, bdb::Item& item) {
+// The record stored under `number`, descrambled, into `record` when its item
+// is a whole stored record; `wrongLength` tells an item of another length.
+// Nothing when the key is absent.
+Status fetchStoredRecord(ReadOnlyDatabase& data, RecordNumber number, const ScrambleKey& key,
+                         std::optional<DecodedRecord>& record, bool& wrongLength) {
+  record.reset();
+  wrongLength = false;
   const RecordKey recordKey = recordKeyOf(number);
+  bdb::Item item;
   const Status result = data.handle.get(recordKey, item);
-  if (result.ok() || result.code() == Status::Code::kNotFound) return result;
-  return readFailed(data, result);
+  if (result.code() == Status::Code::kNotFound) return {};
+  if (!result.ok()) return readFailed(data, result);
+  wrongLength = item.size != kStoredRecordSize;
+  if (!wrongLength) record = DecodedRecord::fromScrambled(item.bytes(), key);
+  return {};
 }
 
 }  // namespace
 
 Status fetchRecord(ReadOnlyDatabase& data, RecordNumber number, const ScrambleKey& key,
                    std::optional<DecodedRecord>& record) {
-  record.reset();
-  bdb::Item item;
-  const Status found = storedRecordItem(data, number, item);
-  if (found.code() == Status::Code::kNotFound) return {};
-  if (!found.ok()) return found;
-  if (item.size != kStoredRecordSize) {
-    return Status::described(Status::Code::kDamaged, "Record di lunghezza errata in " +
-                                                         data.fileName + ", chiave " +
-                                                         std::to_string(number));
-  }
-  record = DecodedRecord::fromScrambled(item.bytes(), key);
-  return {};
+  bool wrongLength = false;
+  const Status fetched = fetchStoredRecord(data, number, key, record, wrongLength);
+  if (!fetched.ok() || !wrongLength) return fetched;
+  return Status::described(Status::Code::kDamaged, "Record di lunghezza errata in " +
+                                                       data.fileName + ", chiave " +
+                                                       std::to_string(number));
 }
 
 Status fetchWholeRecord(ReadOnlyDatabase& data, RecordNumber number, const ScrambleKey& key,
                         std::optional<DecodedRecord>& record) {
-  record.reset();
-  bdb::Item item;
-  const Status found = storedRecordItem(data, number, item);
-  if (found.code() == Status::Code::kNotFound) return {};
-  if (!found.ok()) return found;
-  if (item.size == kStoredRecordSize) record = DecodedRecord::fromScrambled(item.bytes(), key);
-  return {};
+  bool wrongLength = false;
+  return fetchStoredRecord(data, number, key, record, wrongLength);
 }
 
 std::optional<std::vector<IndexEntry>> entriesOf(std::span<const std::uint8_t> stored) {

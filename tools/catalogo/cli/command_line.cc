@@ -111,6 +111,12 @@ std::string wrapped(std::string_view text, std::size_t width, std::string_view i
   return out + '\n';
 }
 
+void addLatin1OutputOption(CLI::App& command, bool& latin1) {
+  command.add_flag("--latin1", latin1, "Scrive in Latin-1 (altrimenti UTF-8)");
+}
+
+TextEncoding encodingOf(bool latin1) { return latin1 ? TextEncoding::kLatin1 : TextEncoding::kUtf8; }
+
 OutputFormat formatOf(const std::string& name) {
   return outputFormatNamed(name).value_or(OutputFormat::kText);
 }

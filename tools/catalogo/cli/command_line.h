@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "catalogue/tsv_rows.h"
 #include "search/result_formats.h"
 
 namespace indicizza::catalogo {
@@ -39,6 +40,12 @@ void addFormatOption(CLI::App& command, std::string& format);
 // first start with `indent`; the first is taken to start at the same column,
 // after what the caller wrote before it.
 std::string wrapped(std::string_view text, std::size_t width, std::string_view indent = "");
+
+// Adds --latin1 to a command that writes the tab-separated form (decifra,
+// esporta): Latin-1 instead of UTF-8. The encoding chosen, once parsed, is
+// encodingOf(latin1).
+void addLatin1OutputOption(CLI::App& command, bool& latin1);
+TextEncoding encodingOf(bool latin1);
 
 // The format named by a value --formato accepted.
 OutputFormat formatOf(const std::string& name);

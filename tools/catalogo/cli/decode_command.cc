@@ -84,9 +84,8 @@ Command addDecodeCommand(CLI::App& app) {
   CLI::App* decode = addSubcommand(
       app, "decifra", "Scrive opere.cry sull'uscita standard come campi separati da tabulazioni",
       kDecodeHelpFooter);
-  decode->add_flag("--latin1", *latin1, "Scrive in Latin-1 (altrimenti UTF-8)");
-  return {decode,
-          [latin1] { return runDecode(*latin1 ? TextEncoding::kLatin1 : TextEncoding::kUtf8); }};
+  addLatin1OutputOption(*decode, *latin1);
+  return {decode, [latin1] { return runDecode(encodingOf(*latin1)); }};
 }
 
 }  // namespace indicizza::catalogo

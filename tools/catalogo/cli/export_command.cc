@@ -109,9 +109,8 @@ Command addExportCommand(CLI::App& app) {
   CLI::App* exportRecords = addSubcommand(
       app, "esporta", "Scrive ogni record di opere.ddb sull'uscita standard nella forma di cifra",
       kExportHelpFooter);
-  exportRecords->add_flag("--latin1", *latin1, "Scrive in Latin-1 (altrimenti UTF-8)");
-  return {exportRecords,
-          [latin1] { return runExport(*latin1 ? TextEncoding::kLatin1 : TextEncoding::kUtf8); }};
+  addLatin1OutputOption(*exportRecords, *latin1);
+  return {exportRecords, [latin1] { return runExport(encodingOf(*latin1)); }};
 }
 
 }  // namespace indicizza::catalogo
