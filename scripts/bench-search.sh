@@ -22,7 +22,7 @@ end_marker='<!-- bench-search: end -->'
 if [ ! -f "$dir/opere.cry" ] || [ ! -f "$dir/opere.ddb" ] || [ ! -f "$dir/opere.idb" ]; then
   echo "bench-search: making and indexing the 1,000,000-record catalogue in $dir"
   mkdir -p "$dir"
-  build/bench/make-catalogue 1000000 "$dir" >/dev/null
+  build/tools/generator/make-catalogue 1000000 "$dir" >/dev/null
   rm -f "$dir/opere.idb"
   scripts/empty-btree.sh "$dir/opere.ddb"
   (cd "$dir" && "$indexer" >/dev/null)

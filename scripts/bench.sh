@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # make bench: times the indexer on generated catalogues of growing size.
 #
-# For each N it generates a catalogue (bench/make_catalogue.cc), then runs
-# build/indicizza BENCH_RUNS times from an empty data database, timing the
-# phases from outside by the moment each output line arrives (phase-timer),
-# and keeps the run of median total time. Peak RSS is the child's
+# For each N it generates a catalogue (build/tools/generator/make-catalogue),
+# then runs build/indicizza BENCH_RUNS times from an empty data database,
+# timing the phases from outside by the moment each output line arrives
+# (phase-timer), and keeps the run of median total time. Peak RSS is the child's
 # ru_maxrss, the figure `/usr/bin/time -v` reports as "Maximum resident set
 # size". Writes bench/RESULTS.md and bench/phases.png.
 #
@@ -27,7 +27,7 @@ printf '%-9s %8s %8s %8s %8s %10s %9s %9s %9s\n' N total load scan write records
 for n in $sizes; do
   dir="$data/$n"
   mkdir -p "$dir"
-  build/bench/make-catalogue "$n" "$dir" >/dev/null
+  build/tools/generator/make-catalogue "$n" "$dir" >/dev/null
   # The new catalogue's pages go to the disk now, not during the first run.
   sync
   lines=()
@@ -55,7 +55,7 @@ done
   echo "# Benchmark results"
   echo
   echo "Written by \`make bench\` on $(date -u +%Y-%m-%d) ($(nproc) cores, $(uname -r))."
-  echo "Generated catalogues (bench/catalogue_generator.h); each figure is the run of median"
+  echo "Generated catalogues (tools/generator/catalogue_generator.h); each figure is the run of median"
   echo "total time out of $runs, from an empty opere.ddb. Times in seconds; RSS is the peak"
   echo "resident set size; file sizes after the run. A run ends only when both databases are on"
   echo "the disk (about 860 MB at 1M records), so the totals follow the disk and the machine's"
