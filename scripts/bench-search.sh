@@ -5,8 +5,7 @@
 # SEARCH_BENCH_RUNS times (default 7) and its median wall time is kept.
 # Writes its own section of bench/RESULTS.md, between the two marker lines
 # below, replacing that section when present and leaving the rest of the
-# file as it is; scripts/bench.sh rewrites the whole file, so run this after
-# it.
+# file as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
