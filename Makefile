@@ -22,10 +22,11 @@ demo: configure
 # Builds in four configurations with warnings as errors: build/
 # (RelWithDebInfo), build-asan/ (Debug, AddressSanitizer + UBSan),
 # build-release/ (Release, as installed and packaged) and build-tsan/
-# (ThreadSanitizer, the indexer and its tests only). Every test runs in the
-# first two; in build-release only the package test, which checks what a user
-# installs (the whole suite a third time would add minutes for little); in
-# build-tsan the tests of the threaded code (label "threads").
+# (ThreadSanitizer, the indexer and the tests of its threaded code only).
+# Every test runs in the first two; in build-release only the package test,
+# which checks what a user installs (the whole suite a third time would add
+# minutes for little); in build-tsan the tests of the threaded code (label
+# "threads").
 # Skipped tests are listed with their reason after each run. The browser
 # test needs chromium: installed here when root, skipped (with the reason)
 # otherwise.
@@ -94,12 +95,13 @@ build-release: deps-package
 	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=ON
 	cmake --build build-release -j $(JOBS)
 
-# ThreadSanitizer: only the indexer and its tests, of which make test runs
-# those of the threaded code (label "threads").
+# ThreadSanitizer: only the indexer and the tests of its threaded code
+# (indicizza_threaded_tests, whose tests all carry the label "threads": see
+# tests/CMakeLists.txt).
 build-tsan: deps-package
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DINDICIZZA_THREAD_SANITIZE=ON \
 	  -DINDICIZZA_WERROR=ON -DINDICIZZA_MAN_PAGES=OFF
-	cmake --build build-tsan -j $(JOBS) --target indicizza indicizza_tests
+	cmake --build build-tsan -j $(JOBS) --target indicizza indicizza_threaded_tests
 
 # Builds the libFuzzer targets with clang (ASan + UBSan) in build-fuzz/ and
 # runs each for FUZZ_SECONDS, starting from the committed corpus. New inputs
