@@ -22,10 +22,11 @@ demo: configure
 # Builds in four configurations with warnings as errors: build/
 # (RelWithDebInfo), build-asan/ (Debug, AddressSanitizer + UBSan),
 # build-release/ (Release, as installed and packaged) and build-tsan/
-# (ThreadSanitizer, the indexer and its tests only). Every test runs in the
-# first two; in build-release only the package test, which checks what a user
-# installs (the whole suite a third time would add minutes for little); in
-# build-tsan the tests of the threaded code (label "threads").
+# (ThreadSanitizer, the indexer and the tests of its threaded code only).
+# Every test runs in the first two; in build-release only the package test,
+# which checks what a user installs (the whole suite a third time would add
+# minutes for little); in build-tsan the tests of the threaded code (label
+# "threads").
 # Skipped tests are listed with their reason after each run. The browser
 # test needs chromium: installed here when root, skipped (with the reason)
 # otherwise.
@@ -36,15 +37,27 @@ test: build build-asan build-release build-tsan
 	scripts/run-tests.sh build-release $(JOBS) -L package
 	scripts/run-tests.sh build-tsan $(JOBS) -L threads
 
+# Warnings as errors: on in make test's builds, and off, said explicitly on
+# the cmake line, for make demo, make install and make package. Those three
+# share build/ and build-release/ with make test, and a cmake line without the
+# option would keep whatever value the folder's cache holds, so a warning
+# from a newer compiler would stop an install. The cost: the option is a
+# compile flag of every object, so alternating make test with make demo (in
+# build/), or with make install or make package (in build-release/),
+# recompiles that folder's objects each time the value changes. Objects
+# compiled without -Werror prove nothing about warnings, so make test has to
+# compile them again anyway; separate folders would avoid the round trip at
+# the price of one more full build kept on the disk.
+
 # Installs the Release build under PREFIX (DESTDIR is honoured too).
 install: deps
-	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=OFF
 	cmake --build build-release -j $(JOBS) --target $(INSTALL_TARGETS)
 	cmake --install build-release --prefix $(PREFIX)
 
 # Writes build-release/indicizza_<version>_amd64.deb.
 package: deps-package
-	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=OFF
 	cmake --build build-release -j $(JOBS) --target $(INSTALL_TARGETS)
 	cd build-release && cpack
 
@@ -66,8 +79,9 @@ deps:
 deps-package:
 	scripts/install-deps.sh build package
 
+# make demo's configuration of build/: warnings as errors off (see install).
 configure: deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINDICIZZA_WERROR=OFF
 
 build: deps-package
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINDICIZZA_WERROR=ON
@@ -81,12 +95,13 @@ build-release: deps-package
 	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=ON
 	cmake --build build-release -j $(JOBS)
 
-# ThreadSanitizer: only the indexer and its tests, of which make test runs
-# those of the threaded code (label "threads").
+# ThreadSanitizer: only the indexer and the tests of its threaded code
+# (indicizza_threaded_tests, whose tests all carry the label "threads": see
+# tests/CMakeLists.txt).
 build-tsan: deps-package
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DINDICIZZA_THREAD_SANITIZE=ON \
 	  -DINDICIZZA_WERROR=ON -DINDICIZZA_MAN_PAGES=OFF
-	cmake --build build-tsan -j $(JOBS) --target indicizza indicizza_tests
+	cmake --build build-tsan -j $(JOBS) --target indicizza indicizza_threaded_tests
 
 # Builds the libFuzzer targets with clang (ASan + UBSan) in build-fuzz/ and
 # runs each for FUZZ_SECONDS, starting from the committed corpus. New inputs

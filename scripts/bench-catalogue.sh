@@ -5,5 +5,5 @@
 set -euo pipefail
 if [ ! -f "$2/opere.cry" ]; then
   mkdir -p "$2"
-  build/bench/make-catalogue "$1" "$2" >/dev/null
+  build/tools/generator/make-catalogue "$1" "$2" >/dev/null
 fi

@@ -35,7 +35,7 @@ if [ ! -f "$ten_million/opere.cry" ] ||
   mkdir -p "$ten_million/part"
   rm -f "$ten_million/opere.cry"
   for seed in 1 2 3 4 5 6 7 8 9 10; do
-    build/bench/make-catalogue 1000000 "$ten_million/part" "$seed" >/dev/null
+    build/tools/generator/make-catalogue 1000000 "$ten_million/part" "$seed" >/dev/null
     cat "$ten_million/part/opere.cry" >>"$ten_million/opere.cry"
   done
   cp "$ten_million/part/noused.txt" "$ten_million/"

@@ -5,8 +5,7 @@
 # SEARCH_BENCH_RUNS times (default 7) and its median wall time is kept.
 # Writes its own section of bench/RESULTS.md, between the two marker lines
 # below, replacing that section when present and leaving the rest of the
-# file as it is; scripts/bench.sh rewrites the whole file, so run this after
-# it.
+# file as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,7 +21,7 @@ end_marker='<!-- bench-search: end -->'
 if [ ! -f "$dir/opere.cry" ] || [ ! -f "$dir/opere.ddb" ] || [ ! -f "$dir/opere.idb" ]; then
   echo "bench-search: making and indexing the 1,000,000-record catalogue in $dir"
   mkdir -p "$dir"
-  build/bench/make-catalogue 1000000 "$dir" >/dev/null
+  build/tools/generator/make-catalogue 1000000 "$dir" >/dev/null
   rm -f "$dir/opere.idb"
   scripts/empty-btree.sh "$dir/opere.ddb"
   (cd "$dir" && "$indexer" >/dev/null)

@@ -12,7 +12,7 @@
 # build/indicizza (A B A B ...) and the ratio of the medians is shown too.
 #
 # Writes its own section of bench/RESULTS.md between the marker lines below,
-# leaving the rest of the file as it is (run it after scripts/bench.sh).
+# leaving the rest of the file as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

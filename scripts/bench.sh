@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # make bench: times the indexer on generated catalogues of growing size.
 #
-# For each N it generates a catalogue (bench/make_catalogue.cc), then runs
-# build/indicizza BENCH_RUNS times from an empty data database, timing the
-# phases from outside by the moment each output line arrives (phase-timer),
-# and keeps the run of median total time. Peak RSS is the child's
-# ru_maxrss, the figure `/usr/bin/time -v` reports as "Maximum resident set
-# size". Writes bench/RESULTS.md and bench/phases.png.
+# For each N it generates a catalogue (build/tools/generator/make-catalogue),
+# then runs build/indicizza BENCH_RUNS times from an empty data database,
+# timing the phases from outside by the moment each output line arrives
+# (phase-timer), and keeps the run of median total time. Peak RSS is the
+# child's ru_maxrss, the figure `/usr/bin/time -v` reports as "Maximum
+# resident set size". Writes its own section of bench/RESULTS.md, between the
+# marker lines below, leaving the rest of the file as it is, and the plot
+# bench/phases.png.
 #
 # Environment: BENCH_SIZES (default "10000 100000 1000000"), BENCH_RUNS
 # (default 3), BENCH_DIR (default build/bench-data; about 1.5 GB at 1M).
@@ -18,8 +20,11 @@ runs=${BENCH_RUNS:-3}
 data=${BENCH_DIR:-build/bench-data}
 results=bench/RESULTS.md
 plot=bench/phases.png
+begin_marker='<!-- bench-phases: begin -->'
+end_marker='<!-- bench-phases: end -->'
 table=$(mktemp)
-trap 'rm -f "$table"' EXIT
+section=$(mktemp)
+trap 'rm -f "$table" "$section"' EXIT
 
 mkdir -p "$data"
 
@@ -27,7 +32,7 @@ printf '%-9s %8s %8s %8s %8s %10s %9s %9s %9s\n' N total load scan write records
 for n in $sizes; do
   dir="$data/$n"
   mkdir -p "$dir"
-  build/bench/make-catalogue "$n" "$dir" >/dev/null
+  build/tools/generator/make-catalogue "$n" "$dir" >/dev/null
   # The new catalogue's pages go to the disk now, not during the first run.
   sync
   lines=()
@@ -52,11 +57,12 @@ for n in $sizes; do
 done
 
 {
-  echo "# Benchmark results"
+  echo "$begin_marker"
+  echo "## The indexer at growing sizes"
   echo
-  echo "Written by \`make bench\` on $(date -u +%Y-%m-%d) ($(nproc) cores, $(uname -r))."
-  echo "Generated catalogues (bench/catalogue_generator.h); each figure is the run of median"
-  echo "total time out of $runs, from an empty opere.ddb. Times in seconds; RSS is the peak"
+  echo "Written by \`make bench\` (scripts/bench.sh) on $(date -u +%Y-%m-%d) ($(nproc) cores, $(uname -r))."
+  echo "Generated catalogues (tools/generator/catalogue_generator.h); each figure is the run of"
+  echo "median total time out of $runs, from an empty opere.ddb. Times in seconds; RSS is the peak"
   echo "resident set size; file sizes after the run. A run ends only when both databases are on"
   echo "the disk (about 860 MB at 1M records), so the totals follow the disk and the machine's"
   echo "neighbours as well as the program: compare the spread in the last column."
@@ -68,7 +74,9 @@ done
   done <"$table"
   echo
   echo "![time per phase against records](phases.png)"
-} >"$results"
+  echo "$end_marker"
+} >"$section"
+scripts/results-section.sh bench-phases "$section"
 
 gnuplot <<GNUPLOT
 set terminal pngcairo size 800,500 noenhanced
@@ -84,4 +92,4 @@ plot "$table" using 1:2 with linespoints title "total", \
      "" using 1:4 with linespoints title "scan", \
      "" using 1:5 with linespoints title "write"
 GNUPLOT
-echo "bench: wrote $results and $plot"
+echo "bench: wrote its section of $results and $plot"

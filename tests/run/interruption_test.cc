@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/catalogue_generator.h"
+#include "generator/catalogue_generator.h"
 #include "support/catalogue_dir.h"
 
 namespace indicizza {
@@ -50,13 +50,13 @@ std::string markerOf(Phase phase) {
 // holds kEarlierRecords others.
 struct InterruptedCatalogue : testing::CatalogueDir {
   InterruptedCatalogue() {
-    bench::generateCatalogue({.records = kFileRecords},
-                             [&](const PlainRecord& record) { fileRecords.push_back(record); });
+    generator::generateCatalogue({.records = kFileRecords},
+                                 [&](const PlainRecord& record) { fileRecords.push_back(record); });
     for (int i = 0; i < kEarlierRecords; ++i) {
       earlierItems.push_back(testing::storedItemOf(
           PlainRecord().recordNumber(kFirstEarlierNumber + i).textField(1, "Opera precedente")));
     }
-    stopWords(bench::generatedStopWords());
+    stopWords(generator::generatedStopWords());
     records(fileRecords);
     dataDatabase(earlierItems);
   }

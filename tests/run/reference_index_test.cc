@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "bench/catalogue_generator.h"
+#include "generator/catalogue_generator.h"
 #include "support/catalogue_dir.h"
 
 namespace indicizza {
@@ -131,8 +131,8 @@ std::vector<std::string> terms(const std::string& plain, const std::set<std::str
 
 std::vector<PlainRecord> generated(std::uint64_t count, std::uint64_t seed) {
   std::vector<PlainRecord> records;
-  bench::generateCatalogue({.records = count, .seed = seed},
-                           [&](const PlainRecord& record) { records.push_back(record); });
+  generator::generateCatalogue({.records = count, .seed = seed},
+                               [&](const PlainRecord& record) { records.push_back(record); });
   return records;
 }
 
@@ -158,7 +158,7 @@ TEST(ReferenceIndex, GeneratedCatalogueOverAnEarlierRun) {
         model::littleEndian(model::recordNumber(model::plainOf(scrambled, key))),
         scrambled.substr(0, 524));
   }
-  const std::set<std::string> stop = model::stopWords(bench::generatedStopWords());
+  const std::set<std::string> stop = model::stopWords(generator::generatedStopWords());
   std::map<std::string, std::string> index;
   for (const auto& [storedKey, data] : stored) {
     const std::string plain = model::plainOf(data, key);
@@ -166,7 +166,7 @@ TEST(ReferenceIndex, GeneratedCatalogueOverAnEarlierRun) {
   }
 
   testing::CatalogueDir dir;
-  dir.stopWords(bench::generatedStopWords());
+  dir.stopWords(generator::generatedStopWords());
   testing::writeFile(dir / "opere.cry", fileContent);
   dir.dataDatabase(earlierItems);
   const auto run = dir.run();

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/catalogue_generator.h"
+#include "generator/catalogue_generator.h"
 #include "indexing/terms.h"
 #include "input/plain_record.h"
 #include "search/record_match.h"
@@ -43,7 +43,7 @@ std::vector<PlainRecord> edgeRecords() {
 
 std::vector<PlainRecord> recordsToCompare() {
   std::vector<PlainRecord> records = edgeRecords();
-  bench::generateCatalogue({.records = 3000, .seed = 11},
+  generator::generateCatalogue({.records = 3000, .seed = 11},
                            [&](const PlainRecord& record) { records.push_back(record); });
   return records;
 }

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bench/catalogue_generator.h"
+#include "generator/catalogue_generator.h"
 #include "input/scramble_key.h"
 #include "support/program_run.h"
 
@@ -13,12 +13,12 @@ void writeCatalogue(const std::filesystem::path& folder, std::uint64_t records,
                     std::uint64_t seed) {
   std::string content;
   const ScrambleKey key = buildScrambleKey();
-  bench::generateCatalogue({.records = records, .seed = seed}, [&](const PlainRecord& record) {
+  generator::generateCatalogue({.records = records, .seed = seed}, [&](const PlainRecord& record) {
     const auto bytes = record.scrambled(key);
     content.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   });
   writeFile(folder / "opere.cry", content);
-  writeFile(folder / "noused.txt", bench::generatedStopWords());
+  writeFile(folder / "noused.txt", generator::generatedStopWords());
 }
 
 void copyFile(const std::filesystem::path& from, const std::filesystem::path& to) {

@@ -1,4 +1,4 @@
-#include "bench/catalogue_generator.h"
+#include "generator/catalogue_generator.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace indicizza::bench {
+namespace indicizza::generator {
 namespace {
 
 // splitmix64: small, fast and the same on every platform.
@@ -194,4 +194,4 @@ std::string generatedStopWords() {
   return content;
 }
 
-}  // namespace indicizza::bench
+}  // namespace indicizza::generator

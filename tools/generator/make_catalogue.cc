@@ -8,7 +8,7 @@
 #include <iostream>
 #include <string>
 
-#include "bench/catalogue_generator.h"
+#include "generator/catalogue_generator.h"
 
 int main(int argc, char** argv) {
   using namespace indicizza;
@@ -16,20 +16,20 @@ int main(int argc, char** argv) {
     std::cerr << "usage: make-catalogue N DIRECTORY [SEED]\n";
     return 2;
   }
-  bench::CatalogueOptions options;
+  generator::CatalogueOptions options;
   options.records = std::stoull(argv[1]);
   if (argc == 4) options.seed = std::stoull(argv[3]);
   const std::string directory = argv[2];
 
   std::ofstream records(directory + "/opere.cry", std::ios::binary | std::ios::trunc);
   const ScrambleKey key = buildScrambleKey();
-  bench::generateCatalogue(options, [&](const PlainRecord& record) {
+  generator::generateCatalogue(options, [&](const PlainRecord& record) {
     const auto bytes = record.scrambled(key);
     records.write(reinterpret_cast<const char*>(bytes.data()),
                   static_cast<std::streamsize>(bytes.size()));
   });
   std::ofstream stopWords(directory + "/noused.txt", std::ios::binary | std::ios::trunc);
-  stopWords << bench::generatedStopWords();
+  stopWords << generator::generatedStopWords();
   if (!records.flush() || !stopWords.flush()) {
     std::cerr << "cannot write the catalogue in " << directory << "\n";
     return 1;

@@ -16,7 +16,7 @@
 
 #include "input/plain_record.h"
 
-namespace indicizza::bench {
+namespace indicizza::generator {
 
 struct CatalogueOptions {
   std::uint64_t records = 0;
@@ -33,4 +33,4 @@ void generateCatalogue(const CatalogueOptions& options,
 // The stop-word file that goes with generated catalogues.
 std::string generatedStopWords();
 
-}  // namespace indicizza::bench
+}  // namespace indicizza::generator
