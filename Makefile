@@ -70,6 +70,7 @@ bench: build
 	scripts/bench-workloads.sh
 	scripts/bench-floor.sh
 	scripts/bench-search.sh
+	scripts/bench-verify.sh
 	scripts/bench-serve.sh
 
 deps:
