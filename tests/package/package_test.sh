@@ -35,6 +35,11 @@ field() { dpkg-deb -f "$deb" "$1"; }
 expected_files="./usr/bin/catalogo
 ./usr/bin/indicizza
 ./usr/share/doc/indicizza/README.md
+./usr/share/doc/indicizza/docs/building.md
+./usr/share/doc/indicizza/docs/catalogo-servi.png
+./usr/share/doc/indicizza/docs/design.md
+./usr/share/doc/indicizza/docs/file-formats.md
+./usr/share/doc/indicizza/docs/safety.md
 ./usr/share/doc/indicizza/examples/noused.txt
 ./usr/share/man/man1/catalogo.1.gz
 ./usr/share/man/man1/indicizza.1.gz"
