@@ -14,18 +14,23 @@ std::span<const std::uint8_t> bytesOf(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-Status readFailed(const ReadOnlyDatabase& database, const Status& status) {
-  std::string message = "Errore lettura " + database.fileName;
-  if (!status.text().empty()) message += ": " + status.text();
-  return Status::described(Status::Code::kReadFailed, std::move(message));
-}
-
 Status damaged(const ReadOnlyDatabase& database) {
   return Status::described(Status::Code::kDamaged,
                            "Errore lettura " + database.fileName + ": file danneggiato");
 }
 
 }  // namespace
+
+Status readFailure(const ReadOnlyDatabase& database, const Status& cause) {
+  std::string message = "Errore lettura " + database.fileName;
+  if (!cause.text().empty()) message += ": " + cause.text();
+  return Status::described(Status::Code::kReadFailed, std::move(message));
+}
+
+Status cursorFailure(const ReadOnlyDatabase& database) {
+  return Status::described(Status::Code::kNoHandle,
+                           "Errore nella creazione del cursore su " + database.fileName);
+}
 
 Status openReadOnly(const std::string& fileName, ReadOnlyDatabase& database) {
   database = ReadOnlyDatabase{bdb::Database(), fileName};
@@ -58,12 +63,9 @@ Status checkDatabasePages(const ReadOnlyDatabase& database) {
 
 Status checkWalkEnd(const ReadOnlyDatabase& database, const Status& walk) {
   if (walk.ok() || walk.code() == Status::Code::kEmpty) return {};
-  if (walk.code() == Status::Code::kNoHandle) {
-    return Status::described(Status::Code::kNoHandle,
-                             "Errore nella creazione del cursore su " + database.fileName);
-  }
+  if (walk.code() == Status::Code::kNoHandle) return cursorFailure(database);
   if (walk.code() == Status::Code::kDamaged) return damaged(database);
-  return readFailed(database, walk);
+  return readFailure(database, walk);
 }
 
 namespace {
@@ -79,7 +81,7 @@ Status fetchStoredRecord(ReadOnlyDatabase& data, RecordNumber number, const Scra
   bdb::Item item;
   const Status result = data.handle.get(recordKey, item);
   if (result.code() == Status::Code::kNotFound) return {};
-  if (!result.ok()) return readFailed(data, result);
+  if (!result.ok()) return readFailure(data, result);
   wrongLength = item.size != kStoredRecordSize;
   if (!wrongLength) record = DecodedRecord::fromScrambled(item.bytes(), key);
   return {};
@@ -119,7 +121,7 @@ Status fetchRecordNumbers(ReadOnlyDatabase& index, std::string_view term,
   bdb::Item item;
   const Status result = index.handle.get(bytesOf(term), item);
   if (result.code() == Status::Code::kNotFound) return {};
-  if (!result.ok()) return readFailed(index, result);
+  if (!result.ok()) return readFailure(index, result);
   if (item.size % kStoredEntrySize != 0) {
     return Status::described(Status::Code::kDamaged, "Dati di lunghezza errata in " +
                                                          index.fileName + " per il termine " +

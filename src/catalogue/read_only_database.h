@@ -25,6 +25,12 @@ struct ReadOnlyDatabase {
   std::string fileName;
 };
 
+// The failures of reading `database`, in words: kReadFailed "Errore lettura
+// NAME: REASON" (the reason is `cause`'s text, left out when it has none),
+// and kNoHandle "Errore nella creazione del cursore su NAME".
+Status readFailure(const ReadOnlyDatabase& database, const Status& cause);
+Status cursorFailure(const ReadOnlyDatabase& database);
+
 // Opens `fileName` (opere.ddb or opere.idb) read-only as a B-tree into
 // `database`. Fails with kCannotOpen, "File NAME indefinito" when it doesn't
 // exist, "Errore apertura NAME: REASON" when the library can't open it.

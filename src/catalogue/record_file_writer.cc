@@ -6,6 +6,15 @@
 #include <cstring>
 
 namespace indicizza {
+namespace {
+
+Status cannotStart(const std::filesystem::path& target, Status::Code code,
+                   const std::string& reason) {
+  return Status::described(code, "Impossibile creare un file temporaneo per " + target.string() +
+                                     ": " + reason);
+}
+
+}  // namespace
 
 RecordFileWriter::~RecordFileWriter() {
   if (file_) std::fclose(file_);
@@ -21,12 +30,9 @@ Status RecordFileWriter::open(const std::filesystem::path& target) {
     const int error = errno;
     close(fd);
     copy_ = ShadowFile();
-    return Status::described(Status::Code::kWriteFailed,
-                             "Impossibile creare un file temporaneo per " + target.string() +
-                                 ": " + std::strerror(error));
+    return cannotStart(target, Status::Code::kWriteFailed, std::strerror(error));
   }
-  return Status::described(started.code(), "Impossibile creare un file temporaneo per " +
-                                               target.string() + ": " + started.text());
+  return cannotStart(target, started.code(), started.text());
 }
 
 Status RecordFileWriter::writeFailed() {

@@ -20,16 +20,8 @@ constexpr int kByteValues = 256;
 }  // namespace
 
 Status IndexTerms::open() {
-  if (!index_.handle.openCursor(cursor_).ok()) {
-    return Status::described(Status::Code::kNoHandle,
-                             "Errore nella creazione del cursore su " + index_.fileName);
-  }
+  if (!index_.handle.openCursor(cursor_).ok()) return cursorFailure(index_);
   return {};
-}
-
-Status IndexTerms::readFailed(const Status& result) const {
-  return Status::described(Status::Code::kReadFailed,
-                           "Errore lettura " + index_.fileName + ": " + result.text());
 }
 
 Status IndexTerms::anyKeyStartsWith(const std::string& raw, bool& starts) {
@@ -37,7 +29,7 @@ Status IndexTerms::anyKeyStartsWith(const std::string& raw, bool& starts) {
   const Status result = cursor_.seekKey(bytesOf(raw), found);
   starts = result.ok() && textOf(found).starts_with(raw);
   if (result.ok() || result.code() == Status::Code::kNotFound) return {};
-  return readFailed(result);
+  return readFailure(index_, result);
 }
 
 Status IndexTerms::collect(const std::string& raw, bool prefix, std::vector<std::string>& keys) {
@@ -53,7 +45,7 @@ Status IndexTerms::collect(const std::string& raw, bool prefix, std::vector<std:
     keys.emplace_back(key);
     result = cursor_.nextKey(found);
   }
-  if (result.code() != Status::Code::kNotFound) return readFailed(result);
+  if (result.code() != Status::Code::kNotFound) return readFailure(index_, result);
   return {};
 }
 

@@ -47,7 +47,6 @@ class IndexTerms {
               std::vector<std::string>& keys);
   // Adds `raw` when it is a key, or (prefix) every key starting with it.
   Status collect(const std::string& raw, bool prefix, std::vector<std::string>& keys);
-  Status readFailed(const Status& result) const;
 
   ReadOnlyDatabase& index_;
   bdb::Cursor cursor_;

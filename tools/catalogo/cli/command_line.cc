@@ -1,9 +1,18 @@
 #include "catalogo/cli/command_line.h"
 
 #include <algorithm>
+#include <iostream>
 #include <vector>
 
+#include "catalogo/cli/tool_failure.h"
+
 namespace indicizza::catalogo {
+
+void checkStandardOutput() {
+  std::cout.flush();
+  if (!std::cout) throw ToolFailure("Errore di scrittura sullo standard output");
+}
+
 namespace {
 
 // Whether `argument` is written as an option (and not as a negative
@@ -13,6 +22,9 @@ bool looksLikeOption(const std::string& argument) {
 }
 
 const std::vector<std::string> kFormatNames = {"testo", "tsv", "csv", "json"};
+
+constexpr const char* kHelpFlag = "-h,--help";
+constexpr const char* kHelpFlagText = "Mostra questo aiuto ed esce";
 
 }  // namespace
 
@@ -27,7 +39,11 @@ void italianHelp(CLI::App& app) {
   formatter->label("TEXT", "TESTO");
   formatter->column_width(24);
   app.option_defaults()->group("Opzioni");
-  app.set_help_flag("-h,--help", "Mostra questo aiuto ed esce");
+  app.set_help_flag(kHelpFlag, kHelpFlagText);
+}
+
+std::string unknownCommand(std::string_view name) {
+  return "Comando sconosciuto: " + std::string(name) + ". Aiuto: catalogo help\n";
 }
 
 std::string usageFailure(const CLI::App* app, const CLI::Error& error) {
@@ -45,7 +61,7 @@ std::string usageFailure(const CLI::App* app, const CLI::Error& error) {
     }
   }
   if (app->get_subcommands().empty()) {
-    if (!left.empty()) return "Comando sconosciuto: " + left.front() + help;
+    if (!left.empty()) return unknownCommand(left.front());
     return std::string("Comando mancante") + help;
   }
   std::string text;
@@ -68,7 +84,7 @@ CLI::App* addSubcommand(CLI::App& app, std::string_view name, std::string_view d
 
 void finishSubcommand(CLI::App& command) {
   command.group("Comandi");
-  command.set_help_flag("-h,--help", "Mostra questo aiuto ed esce");
+  command.set_help_flag(kHelpFlag, kHelpFlagText);
 }
 
 void addFormatOption(CLI::App& command, std::string& format) {

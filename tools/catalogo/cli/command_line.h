@@ -16,6 +16,9 @@ namespace indicizza::catalogo {
 // Gives `app`'s help Italian labels and groups, and its -h/--help flag.
 void italianHelp(CLI::App& app);
 
+// The message for a command that does not exist, with its line end.
+std::string unknownCommand(std::string_view name);
+
 // The Italian message for a command line that can't be parsed; CLI11's own
 // text (English) follows it as the detail. An unknown option or command is
 // named.

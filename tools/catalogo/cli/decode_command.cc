@@ -68,8 +68,7 @@ int runDecode(TextEncoding encoding) {
     progress.tick();
   }
   progress.finish();
-  std::cout.flush();
-  if (!std::cout) throw ToolFailure("Errore di scrittura sullo standard output");
+  checkStandardOutput();
   if (!errors.empty()) {
     throw ToolFailure(std::to_string(errors.size()) + " record non convertiti su " +
                       std::to_string(position));

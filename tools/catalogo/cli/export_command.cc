@@ -93,8 +93,7 @@ int runExport(TextEncoding encoding) {
     progress.tick();
   }
   progress.finish();
-  std::cout.flush();
-  if (!std::cout) throw ToolFailure("Errore di scrittura sullo standard output");
+  checkStandardOutput();
   if (refused != 0) {
     throw ToolFailure(std::to_string(refused) + " elementi di " + data.fileName +
                       " non esportati su " + std::to_string(items));

@@ -29,7 +29,9 @@ int runHelp(const CLI::App& app, const std::string& topic) {
       return kExitFound;
     }
   }
-  throw ToolFailure("Comando sconosciuto: " + topic + ". Aiuto: catalogo help");
+  std::string message = unknownCommand(topic);
+  message.pop_back();  // the failure's line end is written by main
+  throw ToolFailure(message);
 }
 
 }  // namespace

@@ -155,7 +155,7 @@ int runSearch(const SearchCommand& command) {
   }
   std::cout.flush();
   if (result.staleEntries != 0) std::cerr << staleNote(result.staleEntries) << '\n';
-  if (!std::cout) throw ToolFailure("Errore di scrittura sullo standard output");
+  checkStandardOutput();
   return result.total == 0 ? kExitNotFound : kExitFound;
 }
 

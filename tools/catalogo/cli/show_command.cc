@@ -77,8 +77,7 @@ int runShow(const ShowCommand& command) {
       std::cout << formattedRow(format, rowOf(*record));
     }
   }
-  std::cout.flush();
-  if (!std::cout) throw ToolFailure("Errore di scrittura sullo standard output");
+  checkStandardOutput();
   return allFound ? kExitFound : kExitNotFound;
 }
 

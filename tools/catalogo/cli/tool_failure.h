@@ -15,6 +15,10 @@ struct ToolFailure : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Ends the command when standard output could not take all that was written
+// to it (a full disk, a closed pipe): flushes it first.
+void checkStandardOutput();
+
 // Ends the command when `status` is a failure, with its text: the read side
 // of the catalogue puts its failures in words (see Status::described).
 inline void failOn(const Status& status) {

@@ -107,6 +107,11 @@ SearchRequest searchRequestOf(const httplib::Request& request, bool limitAllowed
   return wanted;
 }
 
+// What a page says when the catalogue's files can't be read (`failure`).
+std::string unreadable(const std::string& failure) {
+  return "Il catalogo non si può leggere ora: " + failure;
+}
+
 void notFound(const httplib::Request& request, httplib::Response& response) {
   response.status = kNotFound;
   response.set_content(errorPage(kNotFound, "Nessuna pagina a questo indirizzo: " + request.path,
@@ -176,7 +181,7 @@ struct SearchServer::Service {
     if (failure) {
       outcome.result.reset();
       outcome.status = kUnavailable;
-      outcome.error = "Il catalogo non si può leggere ora: " + *failure;
+      outcome.error = unreadable(*failure);
     }
     return outcome;
   }
@@ -238,7 +243,7 @@ struct SearchServer::Service {
     if (failure) {
       response.status = kUnavailable;
       response.set_content(
-          errorPage(kUnavailable, "Il catalogo non si può leggere ora: " + *failure, "../"), kHtml);
+          errorPage(kUnavailable, unreadable(*failure), "../"), kHtml);
     } else if (!record) {
       response.status = kNotFound;
       response.set_content(errorPage(kNotFound, "Record " + text + " non trovato", "../"), kHtml);
