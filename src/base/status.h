@@ -31,7 +31,9 @@ class [[nodiscard]] Status {
     kDamaged,      // a database file whose structure is broken
     kEmpty,        // a walk found no item at all
     kBusy,         // another process holds the catalogue lock
-    kInterrupted,  // a signal asked the run to stop (see interruption.h)
+    kInterrupted,  // a signal asked the run to stop (see interruption.h), or the
+                   // caller of a search gave up on it (its deadline, its client gone)
+    kOverBudget,   // a request that would cost more than it may (a search's limits)
   };
 
   // Success.

@@ -14,17 +14,17 @@ std::span<const std::uint8_t> bytesOf(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-Status damaged(const ReadOnlyDatabase& database) {
-  return Status::described(Status::Code::kDamaged,
-                           "Errore lettura " + database.fileName + ": file danneggiato");
-}
-
 }  // namespace
 
 Status readFailure(const ReadOnlyDatabase& database, const Status& cause) {
   std::string message = "Errore lettura " + database.fileName;
   if (!cause.text().empty()) message += ": " + cause.text();
   return Status::described(Status::Code::kReadFailed, std::move(message));
+}
+
+Status damageFailure(const ReadOnlyDatabase& database) {
+  return Status::described(Status::Code::kDamaged,
+                           "Errore lettura " + database.fileName + ": file danneggiato");
 }
 
 Status cursorFailure(const ReadOnlyDatabase& database) {
@@ -55,7 +55,7 @@ Status checkDatabasePages(const ReadOnlyDatabase& database) {
           database.fileName +
               " non è un database dell'indicizzatore (chiavi doppie, sotto-database o altro "
               "formato)");
-    case Status::Code::kDamaged: return damaged(database);
+    case Status::Code::kDamaged: return damageFailure(database);
     default:
       return Status::described(Status::Code::kReadFailed, "Errore lettura " + database.fileName);
   }
@@ -64,7 +64,7 @@ Status checkDatabasePages(const ReadOnlyDatabase& database) {
 Status checkWalkEnd(const ReadOnlyDatabase& database, const Status& walk) {
   if (walk.ok() || walk.code() == Status::Code::kEmpty) return {};
   if (walk.code() == Status::Code::kNoHandle) return cursorFailure(database);
-  if (walk.code() == Status::Code::kDamaged) return damaged(database);
+  if (walk.code() == Status::Code::kDamaged) return damageFailure(database);
   return readFailure(database, walk);
 }
 

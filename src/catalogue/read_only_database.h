@@ -28,8 +28,11 @@ struct ReadOnlyDatabase {
 // The failures of reading `database`, in words: kReadFailed "Errore lettura
 // NAME: REASON" (the reason is `cause`'s text, left out when it has none),
 // and kNoHandle "Errore nella creazione del cursore su NAME".
+// kDamaged "Errore lettura NAME: file danneggiato" says a walk met what no
+// sound B-tree holds.
 Status readFailure(const ReadOnlyDatabase& database, const Status& cause);
 Status cursorFailure(const ReadOnlyDatabase& database);
+Status damageFailure(const ReadOnlyDatabase& database);
 
 // Opens `fileName` (opere.ddb or opere.idb) read-only as a B-tree into
 // `database`. Fails with kCannotOpen, "File NAME indefinito" when it doesn't

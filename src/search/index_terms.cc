@@ -32,18 +32,30 @@ Status IndexTerms::anyKeyStartsWith(const std::string& raw, bool& starts) {
   return readFailure(index_, result);
 }
 
+Status IndexTerms::add(std::string_view key, std::vector<std::string>& keys) const {
+  if (keys.size() >= maxKeys_) return Status::failure(Status::Code::kOverBudget);
+  keys.emplace_back(key);
+  return {};
+}
+
 Status IndexTerms::collect(const std::string& raw, bool prefix, std::vector<std::string>& keys) {
   bdb::Item found;
   Status result = cursor_.seekKey(bytesOf(raw), found);
-  while (result.ok()) {
-    const std::string_view key = textOf(found);
-    if (!prefix) {
-      if (key == raw) keys.emplace_back(key);
-      return {};
+  if (!prefix) {
+    if (result.ok()) return textOf(found) == raw ? add(raw, keys) : Status();
+  } else {
+    std::string previous;
+    for (bool first = true; result.ok(); first = false) {
+      const std::string_view key = textOf(found);
+      if (!key.starts_with(raw)) return {};
+      // A sound B-tree gives its keys in ascending order; going back means
+      // a damaged page that would make the walk go round for ever.
+      if (!first && key <= previous) return damageFailure(index_);
+      const Status added = add(key, keys);
+      if (!added.ok()) return added;
+      previous = key;
+      result = cursor_.nextKey(found);
     }
-    if (!key.starts_with(raw)) return {};
-    keys.emplace_back(key);
-    result = cursor_.nextKey(found);
   }
   if (result.code() != Status::Code::kNotFound) return readFailure(index_, result);
   return {};
@@ -74,8 +86,9 @@ Status IndexTerms::walk(std::string& raw, std::size_t done, const std::string& f
 }
 
 Status IndexTerms::keysFor(std::string_view term, bool prefix, Matching matching,
-                           std::vector<std::string>& keys) {
+                           std::size_t maxKeys, std::vector<std::string>& keys) {
   keys.clear();
+  maxKeys_ = maxKeys;
   const std::string wanted = comparableTerm(term, matching);
   if (matching == Matching::kExact) return collect(wanted, prefix, keys);
   std::string raw;

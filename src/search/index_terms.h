@@ -32,8 +32,10 @@ class IndexTerms {
   // raw bytes it seeks (DB_SET_RANGE) each byte whose fold continues the
   // folded term and goes on only where some key starts that way, so a word
   // costs a few dozen seeks whatever the size of the index. Fails with
-  // kReadFailed on a read error.
-  Status keysFor(std::string_view term, bool prefix, Matching matching,
+  // kReadFailed on a read error, kDamaged when the walk meets keys out of
+  // order (a damaged file could otherwise make it go round for ever), and
+  // kOverBudget, with no text, once `keys` would hold more than `maxKeys`.
+  Status keysFor(std::string_view term, bool prefix, Matching matching, std::size_t maxKeys,
                  std::vector<std::string>& keys);
 
   // The record numbers listed under `key`, ascending, each once, into
@@ -47,9 +49,12 @@ class IndexTerms {
               std::vector<std::string>& keys);
   // Adds `raw` when it is a key, or (prefix) every key starting with it.
   Status collect(const std::string& raw, bool prefix, std::vector<std::string>& keys);
+  // Adds `key` unless the keys are already at maxKeys_.
+  Status add(std::string_view key, std::vector<std::string>& keys) const;
 
   ReadOnlyDatabase& index_;
   bdb::Cursor cursor_;
+  std::size_t maxKeys_ = 0;  // of the keysFor under way
 };
 
 }  // namespace indicizza

@@ -41,4 +41,10 @@ struct QueryNode {
 // a code (prefixes included).
 bool isCodeTerm(const QueryNode& node);
 
+// `node` with each member of an AND or an OR that repeats an earlier one
+// (the same question, however written) left out, at every depth, so that a
+// query that says a thing many times costs what saying it once costs. A
+// group left with one member is that member.
+QueryNode withoutRepeats(QueryNode node);
+
 }  // namespace indicizza

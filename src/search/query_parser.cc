@@ -17,6 +17,9 @@ constexpr char kFieldMark = ':';
 constexpr std::string_view kOr = "OR";
 constexpr std::string_view kAnd = "AND";
 constexpr std::string_view kNot = "NOT";
+// Groups one inside another, at the most: the parser, and every walk of the
+// tree after it, go one call deeper per group.
+constexpr std::size_t kMaxGroupDepth = 100;
 // The two ligatures beyond Latin-1 that a query may hold, in UTF-8, and
 // what they are read as.
 constexpr std::string_view kSmallLigatureOe = "\xC5\x93";    // œ
@@ -273,7 +276,12 @@ class Parser {
       case LexemeKind::kOpen: {
         ++at_;
         if (atKind(LexemeKind::kClose)) fail("'()' vuote");
+        if (++depth_ > kMaxGroupDepth) {
+          fail("troppe parentesi una dentro l'altra: al massimo " +
+               std::to_string(kMaxGroupDepth));
+        }
         QueryNode group = parseAny();
+        --depth_;
         if (!atKind(LexemeKind::kClose)) fail("'(' senza ')' corrispondente");
         ++at_;
         return group;
@@ -347,14 +355,11 @@ class Parser {
 
   std::vector<Lexeme> lexemes_;
   std::size_t at_ = 0;
+  std::size_t depth_ = 0;  // groups open at at_
   std::vector<std::string>& notes_;
 };
 
 }  // namespace
-
-bool isCodeTerm(const QueryNode& node) {
-  return node.kind == NodeKind::kTerm && !node.tokens.empty() && holdsDigit(node.tokens.front());
-}
 
 QueryParse parseQuery(std::string_view text) {
   QueryParse parse;

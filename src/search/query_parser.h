@@ -36,8 +36,9 @@ struct QueryParse {
 // ones that have a Latin-1 stand-in (curly quotes act as quotes) and the
 // ligatures œ Œ, read as oe. A query must ask for something: a part with no
 // word or code, a group of only negative members, a dangling operator,
-// parenthesis or quote, an unknown field, a code asked for in a text field
-// or a word in a code field are errors.
+// parenthesis or quote, more than 100 groups one inside another, an unknown
+// field, a code asked for in a text field or a word in a code field are
+// errors.
 QueryParse parseQuery(std::string_view text);
 
 }  // namespace indicizza

@@ -1,13 +1,16 @@
 #include "search/search.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <memory>
+#include <queue>
 #include <string>
 
-#include "catalogue/number_sort.h"
 #include "index_store/index_database.h"
 #include "indexing/byte_classes.h"
 #include "records/data_database.h"
@@ -28,11 +31,54 @@ struct KeyRecords {
   SharedNumbers records;  // ascending
 };
 
+// A union whose numbers span at most this many values is made in a bitmap
+// of the span (2 MiB at most), which record numbers of six digits fit.
+constexpr std::uint64_t kBitmapUnionSpan = std::uint64_t{1} << 24;
+constexpr std::uint64_t kWordBits = 64;
+
+// The union of ascending lists, ascending and each number once, made
+// without gathering the lists' numbers in one place first: each is marked
+// in a bitmap of the span they cover, or, for a span too wide, merged in
+// order through a heap of the lists' heads.
 SharedNumbers unionOf(const std::vector<SharedNumbers>& lists) {
   if (lists.size() == 1) return lists.front();
+  std::int64_t low = std::numeric_limits<std::int64_t>::max();
+  std::int64_t high = std::numeric_limits<std::int64_t>::min();
+  for (const SharedNumbers& list : lists) {
+    if (list->empty()) continue;
+    low = std::min<std::int64_t>(low, list->front());
+    high = std::max<std::int64_t>(high, list->back());
+  }
   auto all = std::make_shared<Numbers>();
-  for (const SharedNumbers& list : lists) all->insert(all->end(), list->begin(), list->end());
-  sortUnique(*all);
+  if (low > high) return all;
+  if (static_cast<std::uint64_t>(high - low) < kBitmapUnionSpan) {
+    std::vector<std::uint64_t> bits(static_cast<std::size_t>(high - low) / kWordBits + 1, 0);
+    for (const SharedNumbers& list : lists) {
+      for (const RecordNumber number : *list) {
+        const auto at = static_cast<std::uint64_t>(number - low);
+        bits[at / kWordBits] |= std::uint64_t{1} << (at % kWordBits);
+      }
+    }
+    for (std::size_t w = 0; w < bits.size(); ++w) {
+      for (std::uint64_t word = bits[w]; word != 0; word &= word - 1) {
+        all->push_back(static_cast<RecordNumber>(low + static_cast<std::int64_t>(w * kWordBits) +
+                                                 std::countr_zero(word)));
+      }
+    }
+    return all;
+  }
+  using Head = std::pair<RecordNumber, std::size_t>;  // (number, list), lowest on top
+  std::priority_queue<Head, std::vector<Head>, std::greater<>> heads;
+  std::vector<std::size_t> next(lists.size(), 0);
+  for (std::size_t l = 0; l < lists.size(); ++l) {
+    if (!lists[l]->empty()) heads.emplace(lists[l]->front(), l);
+  }
+  while (!heads.empty()) {
+    const auto [number, l] = heads.top();
+    heads.pop();
+    if (all->empty() || all->back() != number) all->push_back(number);
+    if (++next[l] < lists[l]->size()) heads.emplace((*lists[l])[next[l]], l);
+  }
   return all;
 }
 
@@ -42,11 +88,16 @@ SharedNumbers intersectionOf(const SharedNumbers& a, const SharedNumbers& b) {
   return both;
 }
 
+// How often the record checks ask SearchOptions::stop.
+constexpr std::size_t kRecordsBetweenStopChecks = 256;
+
+Status interrupted() { return Status::described(Status::Code::kInterrupted, "Ricerca interrotta"); }
+
 // The records the index proposes for a query, and the keys it looked up.
 class Proposal {
  public:
-  Proposal(IndexTerms& terms, Matching matching, RecordListCache* cache)
-      : terms_(terms), matching_(matching), cache_(cache) {}
+  Proposal(IndexTerms& terms, const SearchOptions& options, RecordListCache* cache)
+      : terms_(terms), options_(options), cache_(cache) {}
 
   // The records that may match `node`, into `records`: every record that
   // matches it is among them when the index is up to date. A NOT is left to
@@ -57,7 +108,7 @@ class Proposal {
     switch (node.kind) {
       case NodeKind::kTerm: {
         std::vector<SharedNumbers> lists;
-        const Status looked = lookUp(node.tokens.front(), node.prefix, lists);
+        const Status looked = lookUp(node, node.tokens.front(), node.prefix, lists);
         if (looked.ok()) records = unionOf(lists);
         return looked;
       }
@@ -95,10 +146,16 @@ class Proposal {
  private:
   inline static const SharedNumbers kNone = std::make_shared<const Numbers>();
 
-  // The record lists of every key `token` stands for, into `lists`.
-  Status lookUp(const std::string& token, bool prefix, std::vector<SharedNumbers>& lists) {
+  // The record lists of every key `token` (of `node`) stands for, into
+  // `lists`, within the search's limits.
+  Status lookUp(const QueryNode& node, const std::string& token, bool prefix,
+                std::vector<SharedNumbers>& lists) {
+    if (stopAsked()) return interrupted();
     std::vector<std::string> keys;
-    Status found = terms_.keysFor(token, prefix, matching_, keys);
+    const std::size_t maxKeys = options_.limits.maxKeys - std::min(keysSought_, options_.limits.maxKeys);
+    Status found = terms_.keysFor(token, prefix, options_.matching, maxKeys, keys);
+    keysSought_ += keys.size();
+    if (found.code() == Status::Code::kOverBudget) return tooManyKeys(node);
     for (std::size_t i = 0; found.ok() && i < keys.size(); ++i) {
       const auto [known, added] = keyIndex_.try_emplace(keys[i], keys_.size());
       if (added) {
@@ -113,12 +170,33 @@ class Proposal {
 
   Status recordsUnder(const std::string& key, SharedNumbers& records) {
     records = cache_ ? cache_->find(key) : nullptr;
-    if (records) return {};
-    auto numbers = std::make_shared<Numbers>();
-    const Status fetched = terms_.recordsUnder(key, *numbers);
-    records = std::move(numbers);
-    if (fetched.ok() && cache_) cache_->keep(key, records);
-    return fetched;
+    if (!records) {
+      auto numbers = std::make_shared<Numbers>();
+      const Status fetched = terms_.recordsUnder(key, *numbers);
+      records = std::move(numbers);
+      if (!fetched.ok()) return fetched;
+      if (cache_) cache_->keep(key, records);
+    }
+    listed_ += records->size();
+    if (listed_ > options_.limits.maxListedRecords) return tooManyListed();
+    return {};
+  }
+
+  bool stopAsked() const { return options_.stop && options_.stop(); }
+
+  Status tooManyKeys(const QueryNode& node) const {
+    return Status::described(
+        Status::Code::kOverBudget,
+        "Ricerca troppo ampia: i suoi termini stanno per più di " +
+            std::to_string(options_.limits.maxKeys) + " termini dell'indice (troppi da '" +
+            node.source + "'); usare un prefisso più lungo o meno termini");
+  }
+
+  Status tooManyListed() const {
+    return Status::described(Status::Code::kOverBudget,
+                             "Ricerca troppo ampia: le liste dell'indice dei suoi termini superano " +
+                                 std::to_string(options_.limits.maxListedRecords) +
+                                 " voci; usare termini meno comuni o meno termini");
   }
 
   // The records listed under every word of the phrase that the index holds
@@ -128,7 +206,7 @@ class Proposal {
     for (const std::string& token : node.tokens) {
       if (holdsDigit(token)) continue;  // numbers in text are never indexed
       std::vector<SharedNumbers> lists;
-      const Status looked = lookUp(token, false, lists);
+      const Status looked = lookUp(node, token, false, lists);
       if (!looked.ok()) return looked;
       if (lists.empty()) continue;
       SharedNumbers some = unionOf(lists);
@@ -140,8 +218,10 @@ class Proposal {
   }
 
   IndexTerms& terms_;
-  Matching matching_;
+  const SearchOptions& options_;
   RecordListCache* cache_;        // may be null
+  std::size_t keysSought_ = 0;    // keys the lookups gave, repeats included
+  std::uint64_t listed_ = 0;      // entries of the lists read
   std::vector<KeyRecords> keys_;  // each key once
   std::map<std::string, std::size_t, std::less<>> keyIndex_;
 };
@@ -194,13 +274,14 @@ Status openSearchDatabases(SearchDatabases& databases) {
   return openReadOnly(kDataDatabaseFileName, databases.data);
 }
 
-Status runQuery(SearchDatabases& databases, const QueryNode& query, const SearchOptions& options,
+Status runQuery(SearchDatabases& databases, const QueryNode& asked, const SearchOptions& options,
                 SearchResult& result) {
   result = SearchResult();
+  const QueryNode query = withoutRepeats(asked);
   IndexTerms terms(databases.index);
   Status searched = terms.open();
   if (!searched.ok()) return searched;
-  Proposal proposal(terms, options.matching, databases.recordLists.get());
+  Proposal proposal(terms, options, databases.recordLists.get());
   SharedNumbers proposed;
   searched = proposal.candidates(query, proposed);
   if (!searched.ok()) return searched;
@@ -214,6 +295,7 @@ Status runQuery(SearchDatabases& databases, const QueryNode& query, const Search
       result.total += result.unchecked;
       break;
     }
+    if (i % kRecordsBetweenStopChecks == 0 && options.stop && options.stop()) return interrupted();
     const RecordNumber number = candidates[i];
     std::optional<DecodedRecord> record;
     searched = fetchWholeRecord(databases.data, number, databases.key, record);

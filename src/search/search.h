@@ -45,8 +45,26 @@ struct SearchDatabases {
 // one is missing or can't be opened.
 Status openSearchDatabases(SearchDatabases& databases);
 
+// What one search may cost: past either bound it gives up with kOverBudget
+// and a sentence that says which bound and how to narrow the query. The
+// defaults let through every query a person types on a catalogue of a
+// million records, and stop what only a machine or a damaged file makes.
+struct SearchLimits {
+  // Index keys the query's terms may stand for, all together (a prefix or
+  // a folded word stands for many).
+  std::size_t maxKeys = 100'000;
+  // Entries read from the index's lists of those keys, all together.
+  std::uint64_t maxListedRecords = 20'000'000;
+};
+
 struct SearchOptions {
   Matching matching = Matching::kFolded;
+  SearchLimits limits;
+  // When set, asked now and then while the search works (between index
+  // lookups, and every few hundred records read): when it returns true,
+  // the search gives up with kInterrupted ("Ricerca interrotta"). A server
+  // passes its deadline and whether the client is still there.
+  std::function<bool()> stop;
   // The page: `limit` results from result number `from` (1-based) on, in
   // record-number order; no limit: all results from `from` on.
   std::uint64_t from = 1;
@@ -79,7 +97,9 @@ struct SearchResult {
 
 // Evaluates `query` (see query_parser.h) into `result`. Fails, with the
 // Status of the lookup that failed (see read_only_database.h), when a
-// database can't be read; `result` then holds what was found before.
+// database can't be read (kDamaged too when the index's keys come out of
+// order); with kOverBudget past options.limits; with kInterrupted when
+// options.stop said so. `result` then holds what was found before.
 Status runQuery(SearchDatabases& databases, const QueryNode& query, const SearchOptions& options,
                 SearchResult& result);
 

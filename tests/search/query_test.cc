@@ -122,7 +122,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "'C1:bach': nei campi C1-C5 sono indicizzati solo codici"},
         ParseCase{"CutCodeInCodeField", "C2:979-0-2001-1", "", "fino al primo separatore ('979')"},
         ParseCase{"PrefixOfAPhrase", "l'am*", "", "un prefisso con '*' è una parola sola"},
-        ParseCase{"BeyondLatin1", "prezzo 5\xE2\x82\xAC", "", "'5\xE2\x82\xAC': carattere U+20AC"}),
+        ParseCase{"BeyondLatin1", "prezzo 5\xE2\x82\xAC", "", "'5\xE2\x82\xAC': carattere U+20AC"},
+        // Each group is a call deeper in the parser and in every walk of the
+        // tree: past 100 the query is refused rather than the stack.
+        ParseCase{"DeepestGroups", std::string(100, '(') + "a" + std::string(100, ')'), "a", ""},
+        ParseCase{"GroupsTooDeep", std::string(101, '(') + "a" + std::string(101, ')'), "",
+                  "troppe parentesi una dentro l'altra: al massimo 100"},
+        ParseCase{"ThousandsOfGroups", std::string(6600, '(') + "a" + std::string(6600, ')'), "",
+                  "al massimo 100"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct FoldCase {
@@ -156,6 +163,32 @@ INSTANTIATE_TEST_SUITE_P(
         FoldCase{"Ordinals", "1\xAA 2\xBA", "1A 2O"},
         FoldCase{"SignsStay", "\xD7\xF7\xB5\xA0\xBF!", "\xD7\xF7\xB5\xA0\xBF!"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A query that asks a thing twice costs what asking it once costs: repeats
+// are left out, wherever they stand; what differs in field, prefix or
+// order stays.
+struct RepeatCase {
+  const char* query;
+  std::string tree;  // shown(withoutRepeats(parse))
+};
+
+TEST(Query, RepeatsAreLeftOut) {
+  const std::vector<RepeatCase> cases = {
+      {"bach OR bach OR bach", "bach"},
+      {"bach bach", "bach"},
+      {"a OR b OR a", "OR(a,b)"},
+      {"(a OR a) b b", "AND(a,b)"},
+      {"a -b -b", "AND(a,NOT(b))"},
+      {"(a b) OR (a b) OR (b a)", "OR(AND(a,b),AND(b,a))"},
+      {"a T1:a a* C1:a1 a1", "AND(a,T1:a,a*,C1:a1,a1)"},
+      {"\"a b\" \"a b\" \"a b c\"", "AND(\"a b\",\"a b c\")"},
+  };
+  for (const RepeatCase& c : cases) {
+    const QueryParse parse = parseQuery(c.query);
+    ASSERT_TRUE(parse.query) << c.query << ": " << parse.error;
+    EXPECT_EQ(shown(withoutRepeats(parse.query->root)), c.tree) << c.query;
+  }
+}
 
 // The help (catalogo help cerca, the search page, the man page) teaches
 // only queries the parser takes: each example, beside a word to find (an
