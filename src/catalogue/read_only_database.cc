@@ -35,8 +35,15 @@ Status cursorFailure(const ReadOnlyDatabase& database) {
 Status openReadOnly(const std::string& fileName, ReadOnlyDatabase& database) {
   database = ReadOnlyDatabase{bdb::Database(), fileName};
   std::error_code ignored;
-  if (!std::filesystem::exists(fileName, ignored))
+  const std::filesystem::file_status status = std::filesystem::status(fileName, ignored);
+  if (!std::filesystem::exists(status))
     return Status::described(Status::Code::kCannotOpen, "File " + fileName + " indefinito");
+  // Opening a named pipe or a device would wait for a writer, or read for
+  // ever: only a regular file (a link to one included) is a database.
+  if (!std::filesystem::is_regular_file(status)) {
+    return Status::described(Status::Code::kCannotOpen,
+                             "Errore apertura " + fileName + ": non è un file regolare");
+  }
   const Status opened = database.handle.open(fileName.c_str(), bdb::OpenMode::kReadOnly);
   if (!opened.ok()) {
     return Status::described(Status::Code::kCannotOpen,

@@ -36,7 +36,9 @@ Status damageFailure(const ReadOnlyDatabase& database);
 
 // Opens `fileName` (opere.ddb or opere.idb) read-only as a B-tree into
 // `database`. Fails with kCannotOpen, "File NAME indefinito" when it doesn't
-// exist, "Errore apertura NAME: REASON" when the library can't open it.
+// exist, "Errore apertura NAME: non è un file regolare" for a named pipe, a
+// device or a folder (never opened: that could wait for ever), "Errore
+// apertura NAME: REASON" when the library can't open it.
 Status openReadOnly(const std::string& fileName, ReadOnlyDatabase& database);
 
 // Checks the pages of `database`'s file (see btree_pages.h) before it is

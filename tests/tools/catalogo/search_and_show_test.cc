@@ -1,5 +1,6 @@
 // catalogo cerca and catalogo mostra on a small indexed catalogue.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <sstream>
 
@@ -116,6 +117,10 @@ TEST_P(Failures, ExitWithStatusTwoAndSayWhy) {
   CatalogueDir dir;
   testing::indexSmallCatalogue(dir);
   if (*GetParam().removed) std::filesystem::remove(dir / GetParam().removed);
+  // A named pipe in the index's place: opening it would wait for a writer.
+  if (std::string_view(GetParam().name).starts_with("IndexIsAPipe")) {
+    ASSERT_EQ(mkfifo((dir / "opere.idb").c_str(), 0600), 0);
+  }
   const auto run = runCatalogo(dir.path(), GetParam().arguments);
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_NE(run.errorOutput.find(GetParam().message), std::string::npos) << run.errorOutput;
@@ -129,6 +134,8 @@ INSTANTIATE_TEST_SUITE_P(
             "SearchWithoutIndex", {"cerca", "bach"}, "opere.idb", "File opere.idb indefinito"},
         FailureCase{
             "SearchWithoutData", {"cerca", "bach"}, "opere.ddb", "File opere.ddb indefinito"},
+        FailureCase{"IndexIsAPipe", {"cerca", "bach"}, "opere.idb",
+                    "Errore apertura opere.idb: non è un file regolare"},
         FailureCase{"SearchForSeparatorsOnly", {"cerca", "..."}, "", "Parola senza termini"},
         FailureCase{"SearchWithoutWords", {"cerca"}, "", "Argomento mancante"},
         FailureCase{"SearchWithAnUnknownOption", {"cerca", "-x"}, "", "Opzione sconosciuta: -x"},
