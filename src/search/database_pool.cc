@@ -49,6 +49,19 @@ Status DatabasePool::openPair(Identities identities, std::shared_ptr<RecordListC
   }
 }
 
+Status DatabasePool::checkPages(const Identities& identities) {
+  // A file that is not there is left to the open, which says so.
+  if (!identities.index || !identities.data) return {};
+  const std::lock_guard lock(checkMutex_);
+  if (checked_ == identities) return verdict_;
+  verdict_ = checkDatabasePages(ReadOnlyDatabase{bdb::Database(), kIndexDatabaseFileName});
+  if (verdict_.ok()) {
+    verdict_ = checkDatabasePages(ReadOnlyDatabase{bdb::Database(), kDataDatabaseFileName});
+  }
+  checked_ = identities;
+  return verdict_;
+}
+
 Status DatabasePool::acquire(std::optional<Lease>& lease) {
   lease.reset();
   const Identities now = currentIdentities();
@@ -81,6 +94,8 @@ Status DatabasePool::acquire(std::optional<Lease>& lease) {
     }
     recordLists = recordLists_;
   }
+  const Status checked = checkPages(now);
+  if (!checked.ok()) return checked;
   std::unique_ptr<Pair> pair;
   const Status opened = openPair(now, std::move(recordLists), pair);
   if (!opened.ok()) return opened;

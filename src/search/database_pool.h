@@ -14,6 +14,12 @@
 //
 // The pairs open on one opere.idb share a RecordListCache of
 // kRecordListBudget bytes, dropped with them when the file changes.
+//
+// Before the first pair is opened on a version of the two files, their
+// pages are checked once (checkDatabasePages): a damaged page could make
+// the library loop inside a lookup, where no deadline reaches, and hold a
+// serving thread for ever. The verdict is kept for that version; while it is
+// a failure, every lease fails with it.
 #pragma once
 
 #include <functional>
@@ -79,6 +85,9 @@ class DatabasePool {
   static Identities currentIdentities();
   static Status openPair(Identities identities, std::shared_ptr<RecordListCache> recordLists,
                          std::unique_ptr<Pair>& pair);
+  // The page check's verdict on the files of `identities`, made once per
+  // version (one thread checks; the others wait for its verdict).
+  Status checkPages(const Identities& identities);
   void giveBack(std::unique_ptr<Pair> pair);
 
   std::function<void(const std::string&)> log_;
@@ -88,6 +97,9 @@ class DatabasePool {
   std::vector<std::unique_ptr<Pair>> kept_;
   std::shared_ptr<RecordListCache> recordLists_;  // of the opere.idb of identities_
   std::uint64_t pairsOpened_ = 0;
+  std::mutex checkMutex_;  // held while the pages are checked
+  std::optional<Identities> checked_;  // the version the verdict is about
+  Status verdict_;
 };
 
 }  // namespace indicizza

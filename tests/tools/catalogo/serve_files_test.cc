@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <thread>
 
+#include "support/btree_damage.h"
 #include "tools/catalogo/catalogo_run.h"
 #include "tools/catalogo/serve_process.h"
 
@@ -183,6 +185,36 @@ TEST(ServeStops, OnEachStopSignalWithoutWritingAFile) {
     EXPECT_TRUE(contains(server.log(), "Servizio fermato")) << server.log();
     EXPECT_EQ(filesOf(dir.path()), before);
   }
+}
+
+}  // namespace
+}  // namespace indicizza
+
+namespace indicizza {
+namespace {
+
+// A damaged page of the index, on no search's path: the page check made
+// before the first search on a version of the files finds it, and every
+// search gets the 503 page, until a sound index takes its place.
+TEST(ServeFollowsTheFiles, ChecksThePagesOfEachNewIndexOnce) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  std::vector<testing::StoredItem> terms = dir.indexItems();
+  for (int n = 0; n < 3000; ++n) terms.emplace_back("Z" + std::to_string(10000 + n), "");
+  std::sort(terms.begin(), terms.end());
+  std::filesystem::rename(dir / "opere.idb", dir / "sound.idb");
+  testing::loadDatabase(dir / "opere.idb", terms);
+  const auto leaves = testing::leafChain(dir / "opere.idb");
+  testing::zeroPage(dir / "opere.idb", leaves.back());
+
+  ServeProcess server(dir.path());
+  const HttpAnswer damaged = server.request("/?q=partita");
+  EXPECT_EQ(damaged.status, 503);
+  EXPECT_TRUE(contains(damaged.body, "Errore lettura opere.idb: file danneggiato")) << damaged.body;
+
+  std::filesystem::rename(dir / "sound.idb", dir / "opere.idb");
+  EXPECT_EQ(countOf(server.request("/?q=partita")), "1 record trovato");
+  EXPECT_EQ(server.stop(SIGTERM), 0);
 }
 
 }  // namespace
