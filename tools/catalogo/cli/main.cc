@@ -8,10 +8,13 @@
 
 #include <cstdio>
 #include <iostream>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/out_of_memory.h"
 #include "catalogo/cli/command_line.h"
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
@@ -43,16 +46,26 @@ int splitAtMark(int argc, char** argv, const std::string& search,
   return argc;
 }
 
+// Ends a command with `message` on standard error (after what it wrote to
+// standard output) and exit status 2.
+int failWith(const char* message) {
+  std::fflush(stdout);
+  std::cout.flush();
+  std::cerr << message << '\n';
+  return kExitFailure;
+}
+
 // Runs `command`; a ToolFailure ends it with its message on standard error
-// and exit status 2.
+// and exit status 2, and so does running out of memory.
 int runCommand(const Command& command) {
   try {
     return command.run();
   } catch (const ToolFailure& failure) {
-    std::fflush(stdout);
-    std::cout.flush();
-    std::cerr << failure.what() << '\n';
-    return kExitFailure;
+    return failWith(failure.what());
+  } catch (const std::bad_alloc&) {
+    return failWith(indicizza::kOutOfMemoryMessage);
+  } catch (const std::length_error&) {
+    return failWith(indicizza::kOutOfMemoryMessage);
   }
 }
 
