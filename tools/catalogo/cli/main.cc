@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <new>
 #include <stdexcept>
@@ -55,11 +56,15 @@ int failWith(const char* message) {
   return kExitFailure;
 }
 
-// Runs `command`; a ToolFailure ends it with its message on standard error
-// and exit status 2, and so does running out of memory.
-int runCommand(const Command& command) {
+// Runs `run` (a command, or the help and version flags), then checks that
+// standard output took all it was given. A ToolFailure (the write error
+// among them) ends it with its message on standard error and exit status 2,
+// and so does running out of memory.
+int runChecked(const std::function<int()>& run) {
   try {
-    return command.run();
+    const int status = run();
+    checkStandardOutput();
+    return status;
   } catch (const ToolFailure& failure) {
     return failWith(failure.what());
   } catch (const std::bad_alloc&) {
@@ -92,11 +97,11 @@ int main(int argc, char** argv) {
   try {
     app.parse(parsed, argv);
   } catch (const CLI::ParseError& error) {
-    const int status = app.exit(error);
-    return status == 0 ? kExitFound : kExitFailure;
+    // --help and --version write to standard output.
+    return runChecked([&] { return app.exit(error) == 0 ? kExitFound : kExitFailure; });
   }
   for (const Command& command : commands) {
-    if (*command.app) return runCommand(command);
+    if (*command.app) return runChecked(command.run);
   }
   return kExitFailure;
 }
