@@ -169,9 +169,9 @@ Command addSearchCommand(CLI::App& app, const std::vector<std::string>& afterMar
   addFormatOption(*search, command->format);
   search->add_flag("--conta", command->countOnly, "Scrive solo il numero dei record trovati");
   search->add_option("--limite", command->limit, "Mostra al più N record")
-      ->check(CLI::PositiveNumber);
+      ->check(wholeNumberFromOne());
   search->add_option("--da", command->from, "Comincia dal risultato N (1 il primo)")
-      ->check(CLI::PositiveNumber);
+      ->check(wholeNumberFromOne());
   search->add_flag("--esatto", command->exact,
                    "Termini cercati esattamente come li tiene l'indice");
   return {search, [command, &afterMark] {
