@@ -20,7 +20,17 @@ std::string hexByte(char byte) {
 
 std::string rowPlace(std::size_t lineNumber) { return "riga " + std::to_string(lineNumber); }
 
+bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
+
 }  // namespace
+
+bool isRecordNumberText(std::string_view value) {
+  const std::size_t first = value.find_first_not_of(kFieldPadding);
+  if (first == std::string_view::npos) return false;
+  value = withoutPadding(value.substr(first));
+  if (value.front() == '+' || value.front() == '-') value.remove_prefix(1);
+  return !value.empty() && std::all_of(value.begin(), value.end(), isDecimalDigit);
+}
 
 std::vector<std::string_view> splitTabs(std::string_view line) {
   std::vector<std::string_view> parts;
@@ -96,6 +106,10 @@ std::optional<PlainRecord> recordOfRow(std::string_view line, std::size_t lineNu
     } else if (value.size() > field.span.length) {
       errors.push_back(place + std::to_string(value.size()) + " byte, al massimo " +
                        std::to_string(field.span.length));
+      good = false;
+    } else if (field.name == kRecordNumberName && !isRecordNumberText(value)) {
+      errors.push_back(place + "numero di record non valido '" + value +
+                       "' (cifre decimali, con un segno facoltativo)");
       good = false;
     } else {
       record.field(field.span, value);

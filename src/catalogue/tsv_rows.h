@@ -51,10 +51,20 @@ struct RowDecoding {
 // blank-padded into its field; fields without a column are blanks. Every
 // problem is appended to `errors` as "riga L: ..." or "riga L, campo F: ..."
 // (wrong number of values, unconvertible text, a zero byte or carriage
-// return, a value longer than its field); then nothing is returned.
+// return, a value longer than its field, a record number that is not
+// isRecordNumberText); then nothing is returned.
 std::optional<PlainRecord> recordOfRow(std::string_view line, std::size_t lineNumber,
                                        const std::vector<const LayoutField*>& columns,
                                        RowDecoding& decoding, std::vector<std::string>& errors);
+
+// Whether `value` (Latin-1, at most the six bytes of the field) is a record
+// number as the tab-separated form takes it: decimal digits, one '+' or '-'
+// just before them if wanted, and blanks before or after. The indexer reads
+// the field as atoi reads text (see recordNumberOf): it skips leading
+// blanks, takes a sign and the digits, and stops at the first other byte,
+// the padding included; so such a value gives exactly the number written,
+// while "12a" would give 12, and "abc" or an empty field 0.
+bool isRecordNumberText(std::string_view value);
 
 // The record number of each good line of a file, with the line's number.
 using NumberedLines = std::vector<std::pair<RecordNumber, std::size_t>>;
@@ -70,7 +80,9 @@ std::size_t repeatedRecordNumbers(NumberedLines& lines, std::vector<std::string>
 // line can't carry exactly are refused with a message appended to `errors`,
 // starting with `place` ("record 5"): a non-blank byte outside every field,
 // or a tab, line feed, carriage return or zero byte in a value. So
-// recordOfRow of the line gives back the same bytes.
+// recordOfRow of the line gives back the same bytes, unless the number
+// field holds no isRecordNumberText (it is written as stored, so that
+// nothing is lost, and recordOfRow then refuses the line by name).
 std::optional<std::string> rowOfRecord(const DecodedRecord& record, std::string_view place,
                                        TextEncoding encoding, std::vector<std::string>& errors);
 

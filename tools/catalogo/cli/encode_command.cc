@@ -59,7 +59,6 @@ constexpr std::size_t kMostReportedErrors = 100;
 constexpr std::string_view kStandardInput = "-";
 // What a UTF-8 file may start with; it is no part of the header.
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::string_view kRecordNumberColumn = "RecordNumber";
 
 // Reads one line without its line feed, and without a carriage return just
 // before it; false at the end of the input.
@@ -125,7 +124,7 @@ std::vector<const LayoutField*> readHeader(Input& input, LineErrors& errors) {
     throw ToolFailure("Intestazione non valida: " + notChanged());
   }
   if (std::none_of(columns->begin(), columns->end(), [](const LayoutField* field) {
-        return field->name == kRecordNumberColumn;
+        return field->name == kRecordNumberName;
       })) {
     throw ToolFailure(
         "Intestazione senza la colonna RecordNumber: ogni record ha bisogno del suo numero; " +
