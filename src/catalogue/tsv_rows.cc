@@ -119,7 +119,8 @@ std::optional<PlainRecord> recordOfRow(std::string_view line, std::size_t lineNu
   return record;
 }
 
-std::size_t repeatedRecordNumbers(NumberedLines& lines, std::vector<std::string>* messages) {
+std::size_t repeatedRecordNumbers(NumberedLines& lines,
+                                  const std::function<void(std::string)>& report) {
   std::stable_sort(lines.begin(), lines.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   std::size_t repeated = 0;
@@ -128,12 +129,11 @@ std::size_t repeatedRecordNumbers(NumberedLines& lines, std::vector<std::string>
     while (end < lines.size() && lines[end].first == lines[i].first) ++end;
     if (end - i > 1) {
       ++repeated;
-      std::string list;
-      for (std::size_t j = i; j < end; ++j)
-        list += (j == i ? "" : ", ") + std::to_string(lines[j].second);
-      if (messages) {
-        messages->push_back("numero di record " + std::to_string(lines[i].first) +
-                            " ripetuto: righe " + list);
+      if (report) {
+        std::string list;
+        for (std::size_t j = i; j < end; ++j)
+          list += (j == i ? "" : ", ") + std::to_string(lines[j].second);
+        report("numero di record " + std::to_string(lines[i].first) + " ripetuto: righe " + list);
       }
     }
     i = end;

@@ -6,6 +6,8 @@
 // Latin-1.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +22,12 @@
 namespace indicizza {
 
 enum class TextEncoding { kUtf8, kLatin1 };
+
+// The most bytes a line of the form may hold before its line feed; a longer
+// one is refused unread (see line_reader.h). A record's line is far shorter:
+// 525 bytes in 16 fields and 15 tabs, each byte at most two of UTF-8, or
+// three for a typographic character --sostituisci replaces.
+inline constexpr std::size_t kLongestTsvLine = 64 * 1024;
 
 // The parts of `line` between tabs (one part for a line with no tab). The
 // views point into `line`.
@@ -70,10 +78,11 @@ bool isRecordNumberText(std::string_view value);
 using NumberedLines = std::vector<std::pair<RecordNumber, std::size_t>>;
 
 // The record numbers carried by more than one line of `lines` (sorted here
-// by number, lines kept in order): for each, when `messages` is given, one
-// message appended to it ("numero di record 7 ripetuto: righe 2, 4"), in
+// by number, lines kept in order): for each, when `report` is given, one
+// message handed to it ("numero di record 7 ripetuto: righe 2, 4"), in
 // number order. Returns how many such numbers there are.
-std::size_t repeatedRecordNumbers(NumberedLines& lines, std::vector<std::string>* messages);
+std::size_t repeatedRecordNumbers(NumberedLines& lines,
+                                  const std::function<void(std::string)>& report = {});
 
 // The line (no line end) of a whole or stored record under fullHeader(), in
 // `encoding`: each field's bytes without their trailing blanks. Records the

@@ -3,27 +3,35 @@
 // Turns the tab-separated input (a header line, then one record per line;
 // see tsv_rows.h) into opere.cry of the current folder, each record
 // scrambled with the build's key, in line order. A UTF-8 byte order mark
-// before the header is dropped. The header must name RecordNumber. Every
-// bad line is reported on standard error with its line number and field,
-// and so is every record number carried by more than one line (with the
-// lines; unless allowRepeatedNumbers); when UTF-8 decoding failed, a line
-// suggests --latin1. opere.cry is replaced only when the whole input is
-// good (see catalogue/record_file_writer.h), otherwise left as it was. Progress dots on standard error; "N record scritti in opere.cry" at
-// the end, after the number of typographic characters replaced, if any.
-// Exit status 0; 2 (after the line messages) when anything was wrong.
+// before the header is dropped. The header must name RecordNumber. Every bad line is reported on standard
+// error with its line number and field (a line longer than kLongestTsvLine
+// is not read, only named), and so is every record number carried by more
+// than one line (with the lines; unless allowRepeatedNumbers): the first
+// kMostReportedErrors of them, the others counted. When UTF-8 decoding
+// failed, a line suggests --latin1. opere.cry is replaced only when the
+// whole input is good (see catalogue/record_file_writer.h), otherwise left
+// as it was. Progress dots on standard error; "N record scritti in
+// opere.cry" at the end, after the number of typographic characters
+// replaced, if any. Exit status 0; 2 (after the line messages) when
+// anything was wrong.
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalogo/cli/command_line.h"
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
+#include "catalogo/cli/line_errors.h"
 #include "catalogo/cli/progress.h"
 #include "catalogo/cli/tool_failure.h"
+#include "catalogue/line_reader.h"
 #include "catalogue/record_file_writer.h"
 #include "catalogue/tsv_rows.h"
 #include "input/record_file.h"
@@ -53,41 +61,16 @@ struct EncodeCommand {
   bool allowRepeatedNumbers = false;
 };
 
-// Past this many, line errors are counted but no longer written.
-constexpr std::size_t kMostReportedErrors = 100;
 // The name that stands for standard input.
 constexpr std::string_view kStandardInput = "-";
 // What a UTF-8 file may start with; it is no part of the header.
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// Reads one line without its line feed, and without a carriage return just
-// before it; false at the end of the input.
-bool readLine(std::istream& in, std::string& line) {
-  if (!std::getline(in, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
-}
-
 std::string notChanged() { return std::string(kRecordFileName) + " non modificato"; }
 
-// The errors met in the input, written to standard error as they come, up
-// to kMostReportedErrors; all of them are counted.
-class LineErrors {
- public:
-  std::vector<std::string>& list() { return errors_; }
-  std::size_t count() const { return errors_.size(); }
-  // Writes the errors added since the last call.
-  void report() {
-    for (; reported_ < errors_.size(); ++reported_) {
-      if (reported_ < kMostReportedErrors) std::cerr << errors_[reported_] << "\n";
-      if (reported_ == kMostReportedErrors) std::cerr << "...\n";
-    }
-  }
-
- private:
-  std::vector<std::string> errors_;
-  std::size_t reported_ = 0;
-};
+std::string tooLong(const std::string& place) {
+  return place + ": più di " + std::to_string(kLongestTsvLine) + " byte";
+}
 
 // The input to read: a file, or standard input.
 struct Input {
@@ -112,17 +95,22 @@ void openInput(const std::string& path, Input& input) {
 }
 
 // The fields named by the header line, which must name RecordNumber.
-std::vector<const LayoutField*> readHeader(Input& input, LineErrors& errors) {
+std::vector<const LayoutField*> readHeader(Input& input, LineReader& lines, LineErrors& errors) {
   std::string line;
-  if (!readLine(*input.stream, line)) {
+  const LineRead read = lines.next(line);
+  if (read == LineRead::kEnd) {
+    if (lines.failed()) throw ToolFailure("Errore durante la lettura di " + input.name);
     throw ToolFailure(input.name + ": manca la riga di intestazione");
   }
-  if (line.starts_with(kByteOrderMark)) line.erase(0, kByteOrderMark.size());
-  const auto columns = parseHeader(line, errors.list());
-  if (!columns) {
+  std::optional<std::vector<const LayoutField*>> columns;
+  if (read == LineRead::kTooLong) {
+    errors.add(tooLong("intestazione"));
+  } else {
+    if (line.starts_with(kByteOrderMark)) line.erase(0, kByteOrderMark.size());
+    columns = parseHeader(line, errors.pending());
     errors.report();
-    throw ToolFailure("Intestazione non valida: " + notChanged());
   }
+  if (!columns) throw ToolFailure("Intestazione non valida: " + notChanged());
   if (std::none_of(columns->begin(), columns->end(), [](const LayoutField* field) {
         return field->name == kRecordNumberName;
       })) {
@@ -142,14 +130,21 @@ struct Rows {
 
 // Reads every data line, reporting the bad ones; while none is bad, writes
 // each record to `out`.
-Rows encodeRows(Input& input, const std::vector<const LayoutField*>& columns,
+Rows encodeRows(Input& input, LineReader& lines, const std::vector<const LayoutField*>& columns,
                 RowDecoding& decoding, RecordFileWriter& out, LineErrors& errors) {
   const ScrambleKey key = buildScrambleKey();
   ErrorStreamProgress progress;
   Rows rows;
   std::string line;
-  for (std::size_t lineNumber = 2; readLine(*input.stream, line); ++lineNumber) {
-    const auto record = recordOfRow(line, lineNumber, columns, decoding, errors.list());
+  for (std::size_t lineNumber = 2;; ++lineNumber) {
+    const LineRead read = lines.next(line);
+    if (read == LineRead::kEnd) break;
+    std::optional<PlainRecord> record;
+    if (read == LineRead::kTooLong) {
+      errors.pending().push_back(tooLong("riga " + std::to_string(lineNumber)));
+    } else {
+      record = recordOfRow(line, lineNumber, columns, decoding, errors.pending());
+    }
     if (!record) {
       ++rows.badLines;
       progress.finish();
@@ -163,7 +158,7 @@ Rows encodeRows(Input& input, const std::vector<const LayoutField*>& columns,
     progress.tick();
   }
   progress.finish();
-  if (input.stream->bad()) throw ToolFailure("Errore durante la lettura di " + input.name);
+  if (lines.failed()) throw ToolFailure("Errore durante la lettura di " + input.name);
   return rows;
 }
 
@@ -175,8 +170,9 @@ std::string repeatedCount(std::size_t repeated) {
 int runEncode(const EncodeCommand& command) {
   Input input;
   openInput(command.input, input);
+  LineReader lines(*input.stream, kLongestTsvLine);
   LineErrors errors;
-  const std::vector<const LayoutField*> columns = readHeader(input, errors);
+  const std::vector<const LayoutField*> columns = readHeader(input, lines, errors);
 
   RecordFileWriter out;
   failOn(out.open(kRecordFileName));
@@ -184,11 +180,13 @@ int runEncode(const EncodeCommand& command) {
   decoding.encoding = command.encoding;
   decoding.typographic =
       command.replaceTypographic ? Typographic::kReplaced : Typographic::kRefused;
-  Rows rows = encodeRows(input, columns, decoding, out, errors);
+  Rows rows = encodeRows(input, lines, columns, decoding, out, errors);
 
-  const std::size_t repeated =
-      repeatedRecordNumbers(rows.numbers, command.allowRepeatedNumbers ? nullptr : &errors.list());
-  errors.report();
+  std::function<void(std::string)> reportRepeated;
+  if (!command.allowRepeatedNumbers) {
+    reportRepeated = [&errors](std::string message) { errors.add(std::move(message)); };
+  }
+  const std::size_t repeated = repeatedRecordNumbers(rows.numbers, reportRepeated);
   if (decoding.sawMalformedUtf8) {
     std::cerr << "Il file non è in UTF-8: se è in Latin-1, usare --latin1\n";
   }
