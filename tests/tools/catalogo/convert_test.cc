@@ -244,6 +244,15 @@ TEST_P(RefusedInputs, LeaveTheRecordFileAsItWas) {
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, RefusedInputs,
     ::testing::Values(
+        // A header alone would have made opere.cry an empty file.
+        RefusedInputCase{"HeaderWithoutRecords",
+                         "RecordNumber\tT1\n",
+                         {},
+                         "in.tsv: nessun record dopo l'intestazione; opere.cry non modificato\n"},
+        RefusedInputCase{"HeaderWithoutALineEnd",
+                         "RecordNumber\tT1",
+                         {},
+                         "in.tsv: nessun record dopo l'intestazione; opere.cry non modificato\n"},
         RefusedInputCase{
             "NoRecordNumberColumn",
             "T1\tC1\nuno\t1\ndue\t2\n",

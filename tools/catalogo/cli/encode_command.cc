@@ -3,7 +3,8 @@
 // Turns the tab-separated input (a header line, then one record per line;
 // see tsv_rows.h) into opere.cry of the current folder, each record
 // scrambled with the build's key, in line order. A UTF-8 byte order mark
-// before the header is dropped. The header must name RecordNumber. Every bad line is reported on standard
+// before the header is dropped. The header must name RecordNumber, and at
+// least one line must follow it. Every bad line is reported on standard
 // error with its line number and field (a line longer than kLongestTsvLine
 // is not read, only named), and so is every record number carried by more
 // than one line (with the lines; unless allowRepeatedNumbers): the first
@@ -182,6 +183,9 @@ int runEncode(const EncodeCommand& command) {
       command.replaceTypographic ? Typographic::kReplaced : Typographic::kRefused;
   Rows rows = encodeRows(input, lines, columns, decoding, out, errors);
 
+  if (rows.records == 0 && rows.badLines == 0) {
+    throw ToolFailure(input.name + ": nessun record dopo l'intestazione; " + notChanged());
+  }
   std::function<void(std::string)> reportRepeated;
   if (!command.allowRepeatedNumbers) {
     reportRepeated = [&errors](std::string message) { errors.add(std::move(message)); };
