@@ -14,7 +14,11 @@
 // as it was. Progress dots on standard error; "N record scritti in
 // opere.cry" at the end, after the number of typographic characters
 // replaced, if any. Exit status 0; 2 (after the line messages) when
-// anything was wrong.
+// anything was wrong. SIGINT, SIGTERM or SIGHUP before opere.cry is
+// replaced stops it ("Esecuzione interrotta: opere.cry non modificato",
+// exit status 2) and removes its working copy (see base/interruption.h).
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +30,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/interruption.h"
 #include "catalogo/cli/command_line.h"
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
@@ -68,6 +73,19 @@ constexpr std::string_view kStandardInput = "-";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string notChanged() { return std::string(kRecordFileName) + " non modificato"; }
+
+// What an interrupted cifra says, on its way out or from the signal handler
+// (which needs it to live to the end of the process).
+const std::string& interruptedText() {
+  static const std::string text = std::string(kInterruptedMessage) + ": " + notChanged();
+  return text;
+}
+
+// Ends the command when SIGINT, SIGTERM or SIGHUP has arrived: the working
+// copy is removed on the way out (see RecordFileWriter).
+void stopIfInterrupted() {
+  if (answerInterruption()) throw ToolFailure(interruptedText());
+}
 
 std::string tooLong(const std::string& place) {
   return place + ": più di " + std::to_string(kLongestTsvLine) + " byte";
@@ -138,6 +156,7 @@ Rows encodeRows(Input& input, LineReader& lines, const std::vector<const LayoutF
   Rows rows;
   std::string line;
   for (std::size_t lineNumber = 2;; ++lineNumber) {
+    stopIfInterrupted();
     const LineRead read = lines.next(line);
     if (read == LineRead::kEnd) break;
     std::optional<PlainRecord> record;
@@ -169,6 +188,10 @@ std::string repeatedCount(std::size_t repeated) {
 }
 
 int runEncode(const EncodeCommand& command) {
+  // A signal is answered between lines; one the command does not answer
+  // within the grace (a read that waits on a terminal or a pipe), or a
+  // second one, ends it at once, the working copy removed first.
+  catchInterruptions({STDERR_FILENO, interruptedText().c_str(), kExitFailure});
   Input input;
   openInput(command.input, input);
   LineReader lines(*input.stream, kLongestTsvLine);
@@ -182,6 +205,9 @@ int runEncode(const EncodeCommand& command) {
   decoding.typographic =
       command.replaceTypographic ? Typographic::kReplaced : Typographic::kRefused;
   Rows rows = encodeRows(input, lines, columns, decoding, out, errors);
+  // A signal that came while the last line was awaited: the input may be cut
+  // short (Ctrl-C on `cat works.tsv | catalogo cifra -` ends both).
+  stopIfInterrupted();
 
   if (rows.records == 0 && rows.badLines == 0) {
     throw ToolFailure(input.name + ": nessun record dopo l'intestazione; " + notChanged());
@@ -205,6 +231,7 @@ int runEncode(const EncodeCommand& command) {
                       "ciascuno): " +
                       notChanged());
   }
+  stopIfInterrupted();
   failOn(out.commit());
   if (repeated != 0) {
     std::cerr << repeatedCount(repeated) << ": l'indicizzatore terrà l'ultima riga di ciascuno\n";
