@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "catalogue/terminal_text.h"
+
 namespace indicizza {
 namespace {
 
@@ -51,7 +53,7 @@ std::optional<std::vector<const LayoutField*>> parseHeader(std::string_view line
     const std::string place = "intestazione, colonna " + std::to_string(i + 1) + ": ";
     const LayoutField* field = findLayoutField(names[i]);
     if (!field) {
-      errors.push_back(place + "campo sconosciuto '" + std::string(names[i]) + "'");
+      errors.push_back(place + "campo sconosciuto '" + terminalText(names[i]) + "'");
       good = false;
     } else if (std::find(columns.begin(), columns.end(), field) != columns.end()) {
       errors.push_back(place + "campo ripetuto " + field->name);
@@ -108,7 +110,7 @@ std::optional<PlainRecord> recordOfRow(std::string_view line, std::size_t lineNu
                        std::to_string(field.span.length));
       good = false;
     } else if (field.name == kRecordNumberName && !isRecordNumberText(value)) {
-      errors.push_back(place + "numero di record non valido '" + value +
+      errors.push_back(place + "numero di record non valido '" + terminalTextOfLatin1(value) +
                        "' (cifre decimali, con un segno facoltativo)");
       good = false;
     } else {

@@ -267,6 +267,22 @@ INSTANTIATE_TEST_SUITE_P(
             "numero di record 8 ripetuto: righe 3, 5\n"
             "2 numeri di record ripetuti (--ammetti-doppi li accetta; l'indicizzatore tiene "
             "l'ultima riga di ciascuno): opere.cry non modificato\n"},
+        // A header of an old Mac file (carriage returns only), after a
+        // second byte order mark: the echoed names would hide part of the
+        // message.
+        RefusedInputCase{"HeaderEchoedWithItsControlBytes",
+                         "\xEF\xBB\xBF\xEF\xBB\xBFRecordNumber\tT1\r1\tuno\r",
+                         {},
+                         "intestazione, colonna 1: campo sconosciuto '\\ufeffRecordNumber'\n"
+                         "intestazione, colonna 2: campo sconosciuto 'T1\\x0d1'\n"
+                         "intestazione, colonna 3: campo sconosciuto 'uno'\n"
+                         "Intestazione non valida: opere.cry non modificato\n"},
+        RefusedInputCase{"RecordNumberEchoedWithItsControlBytes",
+                         "RecordNumber\tT1\n1\x1b[2J\tuno\n",
+                         {},
+                         "riga 2, campo RecordNumber: numero di record non valido '1\\x1b[2J' "
+                         "(cifre decimali, con un segno facoltativo)\n"
+                         "1 riga con errori (1 errore): opere.cry non modificato\n"},
         RefusedInputCase{"NotUtf8SuggestsLatin1",
                          "RecordNumber\tT1\n1\tChr\xE9tiens\n",
                          {},

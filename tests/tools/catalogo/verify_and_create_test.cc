@@ -200,6 +200,14 @@ INSTANTIATE_TEST_SUITE_P(
                                     items.push_back({"ZEFIRO", storedEntries({{1, {{'A', 'R'}}}})});
                                   },
                                   "Voce superata: ZEFIRO -> 1 (il record non contiene il termine)"},
+                      // A term that would clear the screen is shown escaped.
+                      PlantedCase{"TermWithControlBytes",
+                                  [](auto& items) {
+                                    items.push_back(
+                                        {"Z\x1b[2J\x9b", storedEntries({{1, {{'A', 'R'}}}})});
+                                  },
+                                  "Voce superata: Z\\x1b[2J\\x9b -> 1 (il record non contiene "
+                                  "il termine)"},
                       PlantedCase{"DataNotWholeEntries",
                                   [](auto& items) { dataOf(items, "ADAM") += "xyz"; },
                                   "Dati di lunghezza errata: ADAM (11 byte)"}),

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalogo/cli/tool_failure.h"
+#include "catalogue/terminal_text.h"
 
 namespace indicizza::catalogo {
 
@@ -53,7 +54,7 @@ void italianHelp(CLI::App& app) {
 }
 
 std::string unknownCommand(std::string_view name) {
-  return "Comando sconosciuto: " + std::string(name) + ". Aiuto: catalogo help\n";
+  return "Comando sconosciuto: " + terminalText(name) + ". Aiuto: catalogo help\n";
 }
 
 std::optional<std::string> refusedValue(const CLI::Error& error) {
@@ -76,7 +77,7 @@ std::optional<std::string> refusedValue(const CLI::Error& error) {
   const std::string range = highest.size() > kLongestShownLimit
                                 ? "da " + std::string(lowest) + " in su"
                                 : "da " + std::string(lowest) + " a " + std::string(highest);
-  return "Valore non valido per " + std::string(name) + ": '" + std::string(value) +
+  return "Valore non valido per " + std::string(name) + ": '" + terminalText(value) +
          "' (un numero intero " + range + ")";
 }
 
@@ -92,10 +93,10 @@ std::string usageFailure(const CLI::App* app, const CLI::Error& error) {
   for (const std::string& argument : left) {
     if (argument == "--") break;
     if (looksLikeOption(argument)) {
-      std::string text = "Opzione sconosciuta: " + argument;
+      const std::string shown = terminalText(argument);
+      std::string text = "Opzione sconosciuta: " + shown;
       if (argument[1] != '-') {
-        text += " (per escludere una parola: -- " + argument + ", oppure NOT " +
-                argument.substr(1) + ")";
+        text += " (per escludere una parola: -- " + shown + ", oppure NOT " + shown.substr(1) + ")";
       }
       return text + help;
     }
@@ -112,7 +113,7 @@ std::string usageFailure(const CLI::App* app, const CLI::Error& error) {
   } else {
     text = "Argomenti non validi";
   }
-  return text + " (" + error.what() + ")" + help;
+  return text + " (" + terminalText(error.what()) + ")" + help;
 }
 
 CLI::App* addSubcommand(CLI::App& app, std::string_view name, std::string_view description,

@@ -39,6 +39,7 @@
 #include "catalogo/cli/tool_failure.h"
 #include "catalogue/line_reader.h"
 #include "catalogue/record_file_writer.h"
+#include "catalogue/terminal_text.h"
 #include "catalogue/tsv_rows.h"
 #include "input/record_file.h"
 #include "input/scramble_key.h"
@@ -95,7 +96,7 @@ std::string tooLong(const std::string& place) {
 struct Input {
   std::ifstream file;
   std::istream* stream = nullptr;
-  std::string name;  // for messages
+  std::string name;  // for messages, escaped for the terminal
 };
 
 void openInput(const std::string& path, Input& input) {
@@ -105,12 +106,12 @@ void openInput(const std::string& path, Input& input) {
     return;
   }
   std::error_code ignored;
+  input.name = terminalText(path);
   input.file.open(path, std::ios::binary);
   if (!input.file || std::filesystem::is_directory(path, ignored)) {
-    throw ToolFailure("Errore lettura " + path);
+    throw ToolFailure("Errore lettura " + input.name);
   }
   input.stream = &input.file;
-  input.name = path;
 }
 
 // The fields named by the header line, which must name RecordNumber.
