@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 # How long `make fuzz` runs each fuzz target.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = stop_words record_readings query
+FUZZ_TARGETS = stop_words record_readings query tsv_rows
 # What the demo runs, and what is installed and packaged.
 DEMO_TARGETS = indicizza catalogo demo-catalogue
 INSTALL_TARGETS = indicizza catalogo man_pages

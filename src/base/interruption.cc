@@ -1,10 +1,12 @@
 #include "base/interruption.h"
 
+#include <limits.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstring>
+#include <string>
 
 #include "base/console.h"
 
@@ -20,15 +22,25 @@ constexpr int kReported = 2;
 std::atomic<int> interruption{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
+// How ending at once is told; set before the handlers are installed.
+AbruptEnd abruptEnd;
+
+// The file ending at once removes, when `removalNamed` is true: written only
+// while `removalNamed` is false, so the handler never reads it half made.
+char removalPath[PATH_MAX];
+std::atomic<bool> removalNamed{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
 // Ends the process now, from a signal handler: only async-signal-safe calls.
 [[noreturn]] void endAtOnce() {
+  if (removalNamed) unlink(removalPath);
   if (interruption != kReported) {
     // Nothing to be done if the console is gone.
     [[maybe_unused]] ssize_t ignored =
-        write(STDOUT_FILENO, kInterruptedMessage, std::strlen(kInterruptedMessage));
-    ignored = write(STDOUT_FILENO, "\n", 1);
+        write(abruptEnd.descriptor, abruptEnd.message, std::strlen(abruptEnd.message));
+    ignored = write(abruptEnd.descriptor, "\n", 1);
   }
-  _exit(1);
+  _exit(abruptEnd.exitStatus);
 }
 
 extern "C" void noteInterruption(int) {
@@ -41,7 +53,8 @@ extern "C" void endUnanswered(int) { endAtOnce(); }
 
 }  // namespace
 
-void catchInterruptions() {
+void catchInterruptions(const AbruptEnd& end) {
+  abruptEnd = end;
   struct sigaction action {};
   sigemptyset(&action.sa_mask);
   // Reads and writes in progress go on: the run stops at its next check.
@@ -67,5 +80,21 @@ void stopIfInterrupted() {
   interruption = kReported;
   fatalStop(kInterruptedMessage);
 }
+
+bool answerInterruption() {
+  if (interruption == 0) return false;
+  alarm(0);
+  return true;
+}
+
+void RemovedOnAbruptEnd::set(const std::filesystem::path& path) {
+  removalNamed = false;
+  const std::string& text = path.native();
+  if (text.size() >= sizeof removalPath) return;
+  std::memcpy(removalPath, text.c_str(), text.size() + 1);
+  removalNamed = true;
+}
+
+void RemovedOnAbruptEnd::clear() { removalNamed = false; }
 
 }  // namespace indicizza

@@ -9,6 +9,7 @@
 
 #include "base/item_walk.h"
 #include "catalogue/record_display.h"
+#include "catalogue/terminal_text.h"
 #include "index_store/index_database.h"
 #include "indexing/word_index.h"
 #include "records/data_database.h"
@@ -79,7 +80,7 @@ class Comparison {
     }
     const auto stored = entriesOf(data);
     if (!stored) {
-      disagree("Dati di lunghezza errata: " + displayText(term) + " (" +
+      disagree("Dati di lunghezza errata: " + terminalTextOfLatin1(term) + " (" +
                std::to_string(data.size()) + " byte)");
       return;
     }
@@ -90,12 +91,13 @@ class Comparison {
     std::set<RecordNumber> seen;
     for (const IndexEntry& entry : *stored) {
       seen.insert(entry.recordNumber);
-      const std::string where = displayText(term) + " -> " + std::to_string(entry.recordNumber);
+      const std::string where =
+          terminalTextOfLatin1(term) + " -> " + std::to_string(entry.recordNumber);
       const auto match = wanted.find(entry.recordNumber);
       if (match != wanted.end()) {
         if (match->second != entry.kindCode) {
-          disagree("Tipo errato: " + where + " (" + kindCodeText(entry.kindCode) + ", nel record " +
-                   kindCodeText(match->second) + ")");
+          disagree("Tipo errato: " + where + " (" + terminalText(kindCodeText(entry.kindCode)) +
+                   ", nel record " + terminalText(kindCodeText(match->second)) + ")");
         }
       } else if (!expected_.isStored(entry.recordNumber)) {
         disagree("Voce senza record: " + where);
@@ -123,7 +125,7 @@ class Comparison {
 
  private:
   void missing(std::string_view term, RecordNumber number) {
-    disagree("Voce mancante: " + displayText(term) + " -> " + std::to_string(number));
+    disagree("Voce mancante: " + terminalTextOfLatin1(term) + " -> " + std::to_string(number));
   }
   void disagree(const std::string& line) {
     ++disagreements_;

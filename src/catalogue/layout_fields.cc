@@ -7,7 +7,7 @@ namespace indicizza {
 const std::vector<LayoutField>& layoutFields() {
   static const std::vector<LayoutField> fields = [] {
     std::vector<LayoutField> list = {
-        {"RecordNumber", kRecordNumberField, FieldKind::kBytes, 0},
+        {std::string(kRecordNumberName), kRecordNumberField, FieldKind::kBytes, 0},
         {"KindCode", kKindCodeField, FieldKind::kBytes, 0},
         {"FlagA", {kFlagAOffset, kFlagLength}, FieldKind::kBytes, 0},
         {"FlagB", {kFlagBOffset, kFlagLength}, FieldKind::kBytes, 0},

@@ -17,6 +17,9 @@ namespace indicizza {
 // The byte that pads every field after its value.
 inline constexpr char kFieldPadding = ' ';
 
+// The name of the record number's field, which every record needs.
+inline constexpr std::string_view kRecordNumberName = "RecordNumber";
+
 // Each flag is one byte.
 inline constexpr std::size_t kFlagLength = 1;
 

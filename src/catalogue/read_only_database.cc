@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "base/btree_pages.h"
-#include "catalogue/record_display.h"
+#include "catalogue/terminal_text.h"
 #include "index_store/index_database.h"
 #include "records/data_database.h"
 
@@ -132,7 +132,7 @@ Status fetchRecordNumbers(ReadOnlyDatabase& index, std::string_view term,
   if (item.size % kStoredEntrySize != 0) {
     return Status::described(Status::Code::kDamaged, "Dati di lunghezza errata in " +
                                                          index.fileName + " per il termine " +
-                                                         displayText(term));
+                                                         terminalTextOfLatin1(term));
   }
   const std::span<const std::uint8_t> stored = item.bytes();
   numbers.reserve(stored.size() / kStoredEntrySize);

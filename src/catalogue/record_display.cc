@@ -4,6 +4,7 @@
 
 #include "catalogue/latin1.h"
 #include "catalogue/layout_fields.h"
+#include "catalogue/terminal_text.h"
 #include "indexing/word_index.h"
 
 namespace indicizza {
@@ -57,7 +58,9 @@ std::vector<std::pair<std::string, std::string>> namedFieldValues(const DecodedR
 
 std::string fieldListing(const DecodedRecord& record) {
   std::string listing;
-  for (const auto& [name, value] : namedFieldValues(record)) listing += namedLine(name, value);
+  for (const auto& [name, value] : namedFieldValues(record)) {
+    listing += namedLine(name, terminalText(value));
+  }
   return listing;
 }
 

@@ -17,7 +17,8 @@ std::string displayText(std::string_view latin1);
 // The kind code's bytes up to its first zero byte ("AR", "a", or "").
 std::string kindCodeText(const KindCode& code);
 
-// The record field by field as (NAME, VALUE) pairs, VALUE in UTF-8: the
+// The record field by field as (NAME, VALUE) pairs, VALUE in UTF-8 with
+// every byte kept (the web page escapes it for HTML): the
 // layout fields in column order (text and code fields as the indexer reads
 // them, every field without its padding), then "Numero" and "Tipo indice",
 // the record number and kind code the indexer takes from it.
@@ -25,7 +26,8 @@ std::vector<std::pair<std::string, std::string>> namedFieldValues(const DecodedR
 
 // The record field by field, one "NAME  VALUE" line each in layout column
 // order (text and code fields as the indexer reads them, without padding),
-// then the record number and kind code the indexer takes from it.
+// then the record number and kind code the indexer takes from it. For a
+// terminal: control bytes are written as escapes (see terminal_text.h).
 std::string fieldListing(const DecodedRecord& record);
 
 }  // namespace indicizza

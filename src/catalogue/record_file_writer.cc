@@ -26,7 +26,10 @@ Status RecordFileWriter::open(const std::filesystem::path& target) {
   const Status started = ShadowFile::toWriteBeside(target, copy_, fd);
   if (started.ok()) {
     file_ = fdopen(fd, "wb");
-    if (file_) return {};
+    if (file_) {
+      removal_.set(copy_.path());
+      return {};
+    }
     const int error = errno;
     close(fd);
     copy_ = ShadowFile();
@@ -57,6 +60,8 @@ Status RecordFileWriter::commit() {
   if (written.ok() && !closed) written = writeFailed();
   if (!written.ok()) return written;
   const Status committed = copy_.commit();
+  // Renamed over the target, or removed.
+  removal_.clear();
   if (committed.ok()) return {};
   return Status::described(Status::Code::kWriteFailed,
                            "Impossibile sostituire " + target_.string() + ": " + committed.text());

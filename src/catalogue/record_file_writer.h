@@ -1,11 +1,14 @@
 // A new record file (opere.cry) written record by record and put in place
 // of the old one whole: until commit(), and whatever stops the program, the
-// old file is as it was (see ShadowFile::toWriteBeside).
+// old file is as it was (see ShadowFile::toWriteBeside). The working copy
+// is removed on every way out but SIGKILL: by the destructor, or, when a
+// signal ends the program at once, by the handler (see interruption.h).
 #pragma once
 
 #include <cstdio>
 #include <filesystem>
 
+#include "base/interruption.h"
 #include "base/shadow_file.h"
 #include "base/status.h"
 #include "input/plain_record.h"
@@ -41,6 +44,8 @@ class RecordFileWriter {
   Status writeFailed();
 
   std::filesystem::path target_;
+  // Destroyed after copy_, so that the copy stays named until it is gone.
+  RemovedOnAbruptEnd removal_;
   ShadowFile copy_;
   std::FILE* file_ = nullptr;
 };

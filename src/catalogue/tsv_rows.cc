@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "catalogue/terminal_text.h"
+
 namespace indicizza {
 namespace {
 
@@ -20,7 +22,17 @@ std::string hexByte(char byte) {
 
 std::string rowPlace(std::size_t lineNumber) { return "riga " + std::to_string(lineNumber); }
 
+bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
+
 }  // namespace
+
+bool isRecordNumberText(std::string_view value) {
+  const std::size_t first = value.find_first_not_of(kFieldPadding);
+  if (first == std::string_view::npos) return false;
+  value = withoutPadding(value.substr(first));
+  if (value.front() == '+' || value.front() == '-') value.remove_prefix(1);
+  return !value.empty() && std::all_of(value.begin(), value.end(), isDecimalDigit);
+}
 
 std::vector<std::string_view> splitTabs(std::string_view line) {
   std::vector<std::string_view> parts;
@@ -41,7 +53,7 @@ std::optional<std::vector<const LayoutField*>> parseHeader(std::string_view line
     const std::string place = "intestazione, colonna " + std::to_string(i + 1) + ": ";
     const LayoutField* field = findLayoutField(names[i]);
     if (!field) {
-      errors.push_back(place + "campo sconosciuto '" + std::string(names[i]) + "'");
+      errors.push_back(place + "campo sconosciuto '" + terminalText(names[i]) + "'");
       good = false;
     } else if (std::find(columns.begin(), columns.end(), field) != columns.end()) {
       errors.push_back(place + "campo ripetuto " + field->name);
@@ -97,6 +109,10 @@ std::optional<PlainRecord> recordOfRow(std::string_view line, std::size_t lineNu
       errors.push_back(place + std::to_string(value.size()) + " byte, al massimo " +
                        std::to_string(field.span.length));
       good = false;
+    } else if (field.name == kRecordNumberName && !isRecordNumberText(value)) {
+      errors.push_back(place + "numero di record non valido '" + terminalTextOfLatin1(value) +
+                       "' (cifre decimali, con un segno facoltativo)");
+      good = false;
     } else {
       record.field(field.span, value);
     }
@@ -105,7 +121,8 @@ std::optional<PlainRecord> recordOfRow(std::string_view line, std::size_t lineNu
   return record;
 }
 
-std::size_t repeatedRecordNumbers(NumberedLines& lines, std::vector<std::string>* messages) {
+std::size_t repeatedRecordNumbers(NumberedLines& lines,
+                                  const std::function<void(std::string)>& report) {
   std::stable_sort(lines.begin(), lines.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   std::size_t repeated = 0;
@@ -114,12 +131,11 @@ std::size_t repeatedRecordNumbers(NumberedLines& lines, std::vector<std::string>
     while (end < lines.size() && lines[end].first == lines[i].first) ++end;
     if (end - i > 1) {
       ++repeated;
-      std::string list;
-      for (std::size_t j = i; j < end; ++j)
-        list += (j == i ? "" : ", ") + std::to_string(lines[j].second);
-      if (messages) {
-        messages->push_back("numero di record " + std::to_string(lines[i].first) +
-                            " ripetuto: righe " + list);
+      if (report) {
+        std::string list;
+        for (std::size_t j = i; j < end; ++j)
+          list += (j == i ? "" : ", ") + std::to_string(lines[j].second);
+        report("numero di record " + std::to_string(lines[i].first) + " ripetuto: righe " + list);
       }
     }
     i = end;

@@ -5,15 +5,8 @@
 
 #include "base/console.h"
 #include "base/interruption.h"
+#include "base/out_of_memory.h"
 #include "run/run.h"
-
-namespace {
-
-// The fatal message of a run that ran out of memory (or of room in the word
-// index's counters, which only memory on that scale could fill).
-constexpr const char* kOutOfMemoryMessage = "Memoria insufficiente";
-
-}  // namespace
 
 int main() {
   indicizza::catchInterruptions();
@@ -23,11 +16,13 @@ int main() {
     // The message is out and every handle of the run has been closed.
     return 1;
   } catch (const std::bad_alloc&) {
-    // Every handle of the run was closed on the way here.
-    indicizza::reportLine(kOutOfMemoryMessage);
+    // Every handle of the run was closed on the way here. Also the message
+    // of a run out of room in the word index's counters, which only memory
+    // on that scale could fill.
+    indicizza::reportLine(indicizza::kOutOfMemoryMessage);
     return 1;
   } catch (const std::length_error&) {
-    indicizza::reportLine(kOutOfMemoryMessage);
+    indicizza::reportLine(indicizza::kOutOfMemoryMessage);
     return 1;
   }
 }

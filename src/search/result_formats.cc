@@ -4,6 +4,7 @@
 
 #include "catalogue/layout_fields.h"
 #include "catalogue/record_display.h"
+#include "catalogue/terminal_text.h"
 
 namespace indicizza {
 namespace {
@@ -130,11 +131,12 @@ std::string formattedRow(OutputFormat format, const ResultRow& row) {
   switch (format) {
     case OutputFormat::kText: {
       char head[32];
-      std::snprintf(head, sizeof head, "%6d  %-2s  ", row.number, columns[1].c_str());
+      std::snprintf(head, sizeof head, "%6d  %-2s  ", row.number,
+                    terminalText(columns[1]).c_str());
       line = head;
       for (std::size_t i = 2; i < kColumnCount; ++i) {
         if (i != 2) line += kTextSeparator;
-        line += columns[i];
+        line += terminalText(columns[i]);
       }
       line.erase(line.find_last_not_of(' ') + 1);
       break;

@@ -18,13 +18,16 @@
 namespace indicizza {
 
 enum class OutputFormat {
-  kText,  // "    49  aR  T1 | T2 | ... | C5", blanks at the end dropped
+  kText,  // "    49  aR  T1 | T2 | ... | C5", blanks at the end dropped; for a
+          // terminal: control bytes written as escapes (see terminal_text.h)
   kTsv,   // a header line, then tab-separated lines; a tab, line feed,
           // carriage return or backslash in a value is written \t \n \r \\.
   kCsv,   // a header line, then comma-separated lines (RFC 4180 quoting:
           // a value holding a comma, quote, CR or LF is quoted, quotes
           // doubled); lines end with a line feed
   kJson,  // JSON Lines: one object per record, keys as the column names
+          // The last three keep every byte of a value (a control byte too),
+          // quoted as the format wants.
 };
 
 // The format called `name` (testo, tsv, csv, json), or nothing.

@@ -44,7 +44,7 @@ TEST(Catalogo, GeneratedTsvRoundTripsByteForByte) {
       "Città di Lipsia\tÉdition française\t BWV 1001\t  1720\tABCDEFGHIJKLM\t\t\n" +
       "-00042\taR\t\t\t" + std::string(30, 'x') + "\t\t\t" + std::string(77, 'y') + "\t\t" +
       std::string(43, 'z') + "\t\t\t\t\t\t\n" +
-      "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n";  // an all-blank record
+      "7\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n";  // a record blank but for its number
   writeFile(dir / "in.tsv", tsv);
 
   const auto encode = runCatalogo(dir.path(), {"cifra", "in.tsv"});
@@ -99,6 +99,11 @@ struct BadRowCase {
 
 class BadRows : public ::testing::TestWithParam<BadRowCase> {};
 
+std::string badNumber(const std::string& value) {
+  return "riga 3, campo RecordNumber: numero di record non valido '" + value +
+         "' (cifre decimali, con un segno facoltativo)";
+}
+
 TEST_P(BadRows, AreNamedByLineAndFieldAndNothingIsWritten) {
   CatalogueDir dir;
   writeFile(dir / "opere.cry", "earlier content");
@@ -128,8 +133,49 @@ INSTANTIATE_TEST_SUITE_P(
                    "riga 3, campo T1: sequenza UTF-8 non valida al byte 4 (0xE9)"},
         BadRowCase{"CarriageReturnInside", "2\ta\rb\tX", "riga 3, campo T1: byte 0x0D non ammesso"},
         BadRowCase{"ZeroByte", std::string("2\ta\0b\tX", 7),
-                   "riga 3, campo T1: byte 0x00 non ammesso"}),
+                   "riga 3, campo T1: byte 0x00 non ammesso"},
+        // The indexer would read 12, 1, 0, 0, 0, 0, 1 and 0 from these: the
+        // line would replace another record, or stand as record 0.
+        BadRowCase{"NumberWithALetter", "12a\ta\tX", badNumber("12a")},
+        BadRowCase{"NumberWithAnExponent", "1e3\ta\tX", badNumber("1e3")},
+        BadRowCase{"HexadecimalNumber", "0x10\ta\tX", badNumber("0x10")},
+        BadRowCase{"LettersForANumber", "abc\ta\tX", badNumber("abc")},
+        BadRowCase{"EmptyNumber", "\ta\tX", badNumber("")},
+        BadRowCase{"BlankNumber", "   \ta\tX", badNumber("   ")},
+        BadRowCase{"BlankInsideTheNumber", "1 2\ta\tX", badNumber("1 2")},
+        BadRowCase{"SignAlone", "-\ta\tX", badNumber("-")},
+        BadRowCase{"SignApartFromTheDigits", "- 12\ta\tX", badNumber("- 12")}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The record numbers taken: with blanks around them, or a sign, the indexer
+// still reads exactly the number written.
+struct RecordNumberCase {
+  const char* name;
+  std::string value;
+  RecordNumber read;
+};
+
+class AcceptedRecordNumbers : public ::testing::TestWithParam<RecordNumberCase> {};
+
+TEST_P(AcceptedRecordNumbers, AreReadAsWritten) {
+  CatalogueDir dir;
+  writeFile(dir / "in.tsv", "RecordNumber\tT1\n" + GetParam().value + "\tuno\n");
+  const auto run = runCatalogo(dir.path(), {"cifra", "in.tsv"});
+  ASSERT_EQ(run.exitStatus, 0) << run.errorOutput;
+  const std::string records = readFile(dir / "opere.cry");
+  ASSERT_EQ(records.size(), kRecordSize);
+  const auto record = DecodedRecord::fromScrambled(
+      {reinterpret_cast<const std::uint8_t*>(records.data()), kRecordSize}, buildScrambleKey());
+  EXPECT_EQ(recordNumberOf(record), GetParam().read);
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogo, AcceptedRecordNumbers,
+                         ::testing::Values(RecordNumberCase{"BlanksBefore", "  42", 42},
+                                           RecordNumberCase{"BlanksAfter", "42  ", 42},
+                                           RecordNumberCase{"PlusSign", "+42", 42},
+                                           RecordNumberCase{"MinusSign", " -0042", -42},
+                                           RecordNumberCase{"Largest", "999999", 999999}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Catalogo, EveryBadLineIsReportedNotJustTheFirst) {
   CatalogueDir dir;
@@ -198,6 +244,15 @@ TEST_P(RefusedInputs, LeaveTheRecordFileAsItWas) {
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, RefusedInputs,
     ::testing::Values(
+        // A header alone would have made opere.cry an empty file.
+        RefusedInputCase{"HeaderWithoutRecords",
+                         "RecordNumber\tT1\n",
+                         {},
+                         "in.tsv: nessun record dopo l'intestazione; opere.cry non modificato\n"},
+        RefusedInputCase{"HeaderWithoutALineEnd",
+                         "RecordNumber\tT1",
+                         {},
+                         "in.tsv: nessun record dopo l'intestazione; opere.cry non modificato\n"},
         RefusedInputCase{
             "NoRecordNumberColumn",
             "T1\tC1\nuno\t1\ndue\t2\n",
@@ -212,6 +267,22 @@ INSTANTIATE_TEST_SUITE_P(
             "numero di record 8 ripetuto: righe 3, 5\n"
             "2 numeri di record ripetuti (--ammetti-doppi li accetta; l'indicizzatore tiene "
             "l'ultima riga di ciascuno): opere.cry non modificato\n"},
+        // A header of an old Mac file (carriage returns only), after a
+        // second byte order mark: the echoed names would hide part of the
+        // message.
+        RefusedInputCase{"HeaderEchoedWithItsControlBytes",
+                         "\xEF\xBB\xBF\xEF\xBB\xBFRecordNumber\tT1\r1\tuno\r",
+                         {},
+                         "intestazione, colonna 1: campo sconosciuto '\\ufeffRecordNumber'\n"
+                         "intestazione, colonna 2: campo sconosciuto 'T1\\x0d1'\n"
+                         "intestazione, colonna 3: campo sconosciuto 'uno'\n"
+                         "Intestazione non valida: opere.cry non modificato\n"},
+        RefusedInputCase{"RecordNumberEchoedWithItsControlBytes",
+                         "RecordNumber\tT1\n1\x1b[2J\tuno\n",
+                         {},
+                         "riga 2, campo RecordNumber: numero di record non valido '1\\x1b[2J' "
+                         "(cifre decimali, con un segno facoltativo)\n"
+                         "1 riga con errori (1 errore): opere.cry non modificato\n"},
         RefusedInputCase{"NotUtf8SuggestsLatin1",
                          "RecordNumber\tT1\n1\tChr\xE9tiens\n",
                          {},

@@ -318,12 +318,60 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{
             "UnknownLongOption", {"cerca", "--tutto", "bach"}, "Opzione sconosciuta: --tutto."},
         UsageCase{"UnknownFormat", {"cerca", "--formato", "xml", "bach"}, "Argomenti non validi"},
-        UsageCase{"LimitZero", {"cerca", "--limite", "0", "bach"}, "Argomenti non validi"},
+        UsageCase{"LimitZero", {"cerca", "--limite", "0", "bach"}, "Valore non valido per --limite"},
         UsageCase{
             "ParseErrorNamesTheToken", {"cerca", "bach", "OR"}, "'OR' senza un termine dopo\n"},
         UsageCase{"UnknownCommand", {"elenca"}, "Comando sconosciuto: elenca"},
         UsageCase{"HelpOfAnUnknownCommand", {"help", "elenca"}, "Comando sconosciuto: elenca"},
         UsageCase{"NoCommand", {}, "Comando mancante"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A numeric option's value that is out of range or no number at all: one
+// short line naming the option, the value and the range (CLI11's own text
+// printed a 300-digit limit).
+struct OptionValueCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  std::string errorOutput;
+};
+
+class OptionValues : public ::testing::TestWithParam<OptionValueCase> {};
+
+TEST_P(OptionValues, AreRefusedInOneShortLine) {
+  CatalogueDir dir;
+  const auto run = runCatalogo(dir.path(), GetParam().arguments);
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.output, "");
+  EXPECT_EQ(run.errorOutput, GetParam().errorOutput);
+}
+
+const std::string kFromOne = "' (un numero intero da 1 in su). Aiuto: catalogo help\n";
+const std::string kPortRange = "' (un numero intero da 0 a 65535). Aiuto: catalogo help\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, OptionValues,
+    ::testing::Values(
+        OptionValueCase{"LimitZero",
+                        {"cerca", "--limite", "0", "bach"},
+                        "Valore non valido per --limite: '0" + kFromOne},
+        OptionValueCase{"LimitNegative",
+                        {"cerca", "--limite", "-3", "bach"},
+                        "Valore non valido per --limite: '-3" + kFromOne},
+        OptionValueCase{"LimitFraction",
+                        {"cerca", "--limite", "1.5", "bach"},
+                        "Valore non valido per --limite: '1.5" + kFromOne},
+        OptionValueCase{"LimitNoNumber",
+                        {"cerca", "--limite", "tutti", "bach"},
+                        "Valore non valido per --limite: 'tutti" + kFromOne},
+        OptionValueCase{"FromZero",
+                        {"cerca", "--da", "0", "bach"},
+                        "Valore non valido per --da: '0" + kFromOne},
+        OptionValueCase{"PortTooLarge",
+                        {"servi", "--porta", "70000"},
+                        "Valore non valido per --porta: '70000" + kPortRange},
+        OptionValueCase{"PortNoNumber",
+                        {"servi", "--porta", "http"},
+                        "Valore non valido per --porta: 'http" + kPortRange}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Catalogo, HelpShowsAnExampleForEveryCommand) {

@@ -2,6 +2,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
 #include "index_store/index_database.h"
 #include "support/btree_damage.h"
 #include "tools/catalogo/catalogo_run.h"
@@ -195,6 +200,14 @@ INSTANTIATE_TEST_SUITE_P(
                                     items.push_back({"ZEFIRO", storedEntries({{1, {{'A', 'R'}}}})});
                                   },
                                   "Voce superata: ZEFIRO -> 1 (il record non contiene il termine)"},
+                      // A term that would clear the screen is shown escaped.
+                      PlantedCase{"TermWithControlBytes",
+                                  [](auto& items) {
+                                    items.push_back(
+                                        {"Z\x1b[2J\x9b", storedEntries({{1, {{'A', 'R'}}}})});
+                                  },
+                                  "Voce superata: Z\\x1b[2J\\x9b -> 1 (il record non contiene "
+                                  "il termine)"},
                       PlantedCase{"DataNotWholeEntries",
                                   [](auto& items) { dataOf(items, "ADAM") += "xyz"; },
                                   "Dati di lunghezza errata: ADAM (11 byte)"}),
@@ -208,6 +221,58 @@ TEST(Catalogo, VerifyWithoutStopWordFileFails) {
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_EQ(run.output, "");
   EXPECT_EQ(run.errorOutput, "File noused.txt indefinito\n");
+}
+
+// A noused.txt that is no regular file is refused before it is opened:
+// /dev/zero would be read until memory ran out, a named pipe would wait for
+// a writer for ever.
+struct StopWordFileCase {
+  const char* name;
+  void (*make)(const std::filesystem::path&);
+};
+
+class IrregularStopWordFile : public ::testing::TestWithParam<StopWordFileCase> {};
+
+TEST_P(IrregularStopWordFile, IsRefused) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  std::filesystem::remove(dir / "noused.txt");
+  GetParam().make(dir / "noused.txt");
+  const auto run =
+      testing::runProgram(CATALOGO_EXECUTABLE, dir.path(), {"verifica"}, std::chrono::seconds(30));
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.output, "");
+  EXPECT_EQ(run.errorOutput, "noused.txt non è un file regolare\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, IrregularStopWordFile,
+    ::testing::Values(
+        StopWordFileCase{"LinkToDevZero",
+                         [](const auto& path) { std::filesystem::create_symlink("/dev/zero", path); }},
+        StopWordFileCase{"NamedPipe", [](const auto& path) { ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); }},
+        StopWordFileCase{"Directory",
+                         [](const auto& path) { std::filesystem::create_directory(path); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Memory that runs out (here a huge noused.txt read whole under a low
+// address-space limit) ends the command with a message, not an abort.
+TEST(Catalogo, RunningOutOfMemoryIsAFailureWithAMessage) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit";
+#endif
+  constexpr const char* kAddressSpaceKilobytes = "400000";
+  constexpr std::uintmax_t kStopWordFileBytes = std::uintmax_t{2} << 30;  // sparse
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  std::filesystem::resize_file(dir / "noused.txt", kStopWordFileBytes);
+  const auto run = testing::runProgram(
+      "/bin/sh", dir.path(),
+      {"-c", std::string("ulimit -v ") + kAddressSpaceKilobytes + " && exec \"$0\" verifica",
+       CATALOGO_EXECUTABLE});
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.output, "");
+  EXPECT_EQ(run.errorOutput, "Memoria insufficiente\n");
 }
 
 TEST(Catalogo, CreatedDataDatabaseIsAnEmptyBtreeTheIndexerTakes) {

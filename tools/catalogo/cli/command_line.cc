@@ -1,10 +1,13 @@
 #include "catalogo/cli/command_line.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <iostream>
+#include <limits>
 #include <vector>
 
 #include "catalogo/cli/tool_failure.h"
+#include "catalogue/terminal_text.h"
 
 namespace indicizza::catalogo {
 
@@ -24,6 +27,14 @@ bool looksLikeOption(const std::string& argument) {
 const std::vector<std::string> kFormatNames = {"testo", "tsv", "csv", "json"};
 
 constexpr const char* kHelpFlag = "-h,--help";
+// CLI11's text for a value outside an option's range (CLI::Range): "NAME:
+// Value V not in range A to B".
+constexpr std::string_view kRangeNameEnd = ": Value ";
+constexpr std::string_view kRangeValueEnd = " not in range ";
+constexpr std::string_view kRangeLimitSeparator = " to ";
+// An upper limit longer than this is a type's largest value, shown as no
+// limit at all ("da 1 in su").
+constexpr std::size_t kLongestShownLimit = 10;
 constexpr const char* kHelpFlagText = "Mostra questo aiuto ed esce";
 
 }  // namespace
@@ -43,19 +54,49 @@ void italianHelp(CLI::App& app) {
 }
 
 std::string unknownCommand(std::string_view name) {
-  return "Comando sconosciuto: " + std::string(name) + ". Aiuto: catalogo help\n";
+  return "Comando sconosciuto: " + terminalText(name) + ". Aiuto: catalogo help\n";
+}
+
+std::optional<std::string> refusedValue(const CLI::Error& error) {
+  if (!dynamic_cast<const CLI::ValidationError*>(&error)) return std::nullopt;
+  const std::string_view text = error.what();
+  const std::size_t nameEnd = text.find(kRangeNameEnd);
+  const std::size_t valueEnd = text.rfind(kRangeValueEnd);
+  if (nameEnd == std::string_view::npos || valueEnd == std::string_view::npos ||
+      valueEnd < nameEnd + kRangeNameEnd.size()) {
+    return std::nullopt;
+  }
+  const std::string_view name = text.substr(0, nameEnd);
+  const std::string_view value =
+      text.substr(nameEnd + kRangeNameEnd.size(), valueEnd - nameEnd - kRangeNameEnd.size());
+  const std::string_view limits = text.substr(valueEnd + kRangeValueEnd.size());
+  const std::size_t separator = limits.find(kRangeLimitSeparator);
+  if (separator == std::string_view::npos) return std::nullopt;
+  const std::string_view lowest = limits.substr(0, separator);
+  const std::string_view highest = limits.substr(separator + kRangeLimitSeparator.size());
+  const std::string range = highest.size() > kLongestShownLimit
+                                ? "da " + std::string(lowest) + " in su"
+                                : "da " + std::string(lowest) + " a " + std::string(highest);
+  return "Valore non valido per " + std::string(name) + ": '" + terminalText(value) +
+         "' (un numero intero " + range + ")";
+}
+
+CLI::Range wholeNumberFromOne() {
+  // Checked as a signed number: CLI11 would read "-3" as a huge unsigned one.
+  return CLI::Range(std::int64_t{1}, std::numeric_limits<std::int64_t>::max(), "POSITIVE");
 }
 
 std::string usageFailure(const CLI::App* app, const CLI::Error& error) {
   const std::string help = ". Aiuto: " + app->get_name() + " help\n";
+  if (const auto refused = refusedValue(error)) return *refused + help;
   const std::vector<std::string> left = app->remaining(true);
   for (const std::string& argument : left) {
     if (argument == "--") break;
     if (looksLikeOption(argument)) {
-      std::string text = "Opzione sconosciuta: " + argument;
+      const std::string shown = terminalText(argument);
+      std::string text = "Opzione sconosciuta: " + shown;
       if (argument[1] != '-') {
-        text += " (per escludere una parola: -- " + argument + ", oppure NOT " +
-                argument.substr(1) + ")";
+        text += " (per escludere una parola: -- " + shown + ", oppure NOT " + shown.substr(1) + ")";
       }
       return text + help;
     }
@@ -72,7 +113,7 @@ std::string usageFailure(const CLI::App* app, const CLI::Error& error) {
   } else {
     text = "Argomenti non validi";
   }
-  return text + " (" + error.what() + ")" + help;
+  return text + " (" + terminalText(error.what()) + ")" + help;
 }
 
 CLI::App* addSubcommand(CLI::App& app, std::string_view name, std::string_view description,

@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,8 +22,20 @@ std::string unknownCommand(std::string_view name);
 
 // The Italian message for a command line that can't be parsed; CLI11's own
 // text (English) follows it as the detail. An unknown option or command is
-// named.
+// named; a value outside an option's range is refusedValue's message.
 std::string usageFailure(const CLI::App* app, const CLI::Error& error);
+
+// The short message for a value that an option's range check (CLI::Range)
+// refused, not a number at all or out of range: "Valore non valido per
+// --porta: '70000' (un numero intero da 0 a 65535)", the range as the check
+// has it ("da 1 in su" when it goes to the type's largest value). Nothing
+// for any other error.
+std::optional<std::string> refusedValue(const CLI::Error& error);
+
+// The check of a whole-number option that starts at 1 (--limite, --da):
+// named POSITIVE in the help, like CLI11's PositiveNumber, but refusing a
+// fraction by refusedValue's message too.
+CLI::Range wholeNumberFromOne();
 
 // Adds the subcommand `name` to `app`, with `footer` after its options in
 // its help.

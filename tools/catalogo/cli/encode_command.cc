@@ -3,28 +3,43 @@
 // Turns the tab-separated input (a header line, then one record per line;
 // see tsv_rows.h) into opere.cry of the current folder, each record
 // scrambled with the build's key, in line order. A UTF-8 byte order mark
-// before the header is dropped. The header must name RecordNumber. Every
-// bad line is reported on standard error with its line number and field,
-// and so is every record number carried by more than one line (with the
-// lines; unless allowRepeatedNumbers); when UTF-8 decoding failed, a line
-// suggests --latin1. opere.cry is replaced only when the whole input is
-// good (see catalogue/record_file_writer.h), otherwise left as it was. Progress dots on standard error; "N record scritti in opere.cry" at
-// the end, after the number of typographic characters replaced, if any.
-// Exit status 0; 2 (after the line messages) when anything was wrong.
+// before the header is dropped. The header must name RecordNumber, and at
+// least one line must follow it. Every bad line is reported on standard
+// error with its line number and field (a line longer than kLongestTsvLine
+// is not read, only named), and so is every record number carried by more
+// than one line (with the lines; unless allowRepeatedNumbers): the first
+// kMostReportedErrors of them, the others counted. When UTF-8 decoding
+// failed, a line suggests --latin1. opere.cry is replaced only when the
+// whole input is good (see catalogue/record_file_writer.h), otherwise left
+// as it was. Progress dots on standard error; "N record scritti in
+// opere.cry" at the end, after the number of typographic characters
+// replaced, if any. Exit status 0; 2 (after the line messages) when
+// anything was wrong. SIGINT, SIGTERM or SIGHUP before opere.cry is
+// replaced stops it ("Esecuzione interrotta: opere.cry non modificato",
+// exit status 2) and removes its working copy (see base/interruption.h).
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "base/interruption.h"
 #include "catalogo/cli/command_line.h"
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
+#include "catalogo/cli/line_errors.h"
 #include "catalogo/cli/progress.h"
 #include "catalogo/cli/tool_failure.h"
+#include "catalogue/line_reader.h"
 #include "catalogue/record_file_writer.h"
+#include "catalogue/terminal_text.h"
 #include "catalogue/tsv_rows.h"
 #include "input/record_file.h"
 #include "input/scramble_key.h"
@@ -53,48 +68,35 @@ struct EncodeCommand {
   bool allowRepeatedNumbers = false;
 };
 
-// Past this many, line errors are counted but no longer written.
-constexpr std::size_t kMostReportedErrors = 100;
 // The name that stands for standard input.
 constexpr std::string_view kStandardInput = "-";
 // What a UTF-8 file may start with; it is no part of the header.
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::string_view kRecordNumberColumn = "RecordNumber";
-
-// Reads one line without its line feed, and without a carriage return just
-// before it; false at the end of the input.
-bool readLine(std::istream& in, std::string& line) {
-  if (!std::getline(in, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
-}
 
 std::string notChanged() { return std::string(kRecordFileName) + " non modificato"; }
 
-// The errors met in the input, written to standard error as they come, up
-// to kMostReportedErrors; all of them are counted.
-class LineErrors {
- public:
-  std::vector<std::string>& list() { return errors_; }
-  std::size_t count() const { return errors_.size(); }
-  // Writes the errors added since the last call.
-  void report() {
-    for (; reported_ < errors_.size(); ++reported_) {
-      if (reported_ < kMostReportedErrors) std::cerr << errors_[reported_] << "\n";
-      if (reported_ == kMostReportedErrors) std::cerr << "...\n";
-    }
-  }
+// What an interrupted cifra says, on its way out or from the signal handler
+// (which needs it to live to the end of the process).
+const std::string& interruptedText() {
+  static const std::string text = std::string(kInterruptedMessage) + ": " + notChanged();
+  return text;
+}
 
- private:
-  std::vector<std::string> errors_;
-  std::size_t reported_ = 0;
-};
+// Ends the command when SIGINT, SIGTERM or SIGHUP has arrived: the working
+// copy is removed on the way out (see RecordFileWriter).
+void stopIfInterrupted() {
+  if (answerInterruption()) throw ToolFailure(interruptedText());
+}
+
+std::string tooLong(const std::string& place) {
+  return place + ": più di " + std::to_string(kLongestTsvLine) + " byte";
+}
 
 // The input to read: a file, or standard input.
 struct Input {
   std::ifstream file;
   std::istream* stream = nullptr;
-  std::string name;  // for messages
+  std::string name;  // for messages, escaped for the terminal
 };
 
 void openInput(const std::string& path, Input& input) {
@@ -104,28 +106,33 @@ void openInput(const std::string& path, Input& input) {
     return;
   }
   std::error_code ignored;
+  input.name = terminalText(path);
   input.file.open(path, std::ios::binary);
   if (!input.file || std::filesystem::is_directory(path, ignored)) {
-    throw ToolFailure("Errore lettura " + path);
+    throw ToolFailure("Errore lettura " + input.name);
   }
   input.stream = &input.file;
-  input.name = path;
 }
 
 // The fields named by the header line, which must name RecordNumber.
-std::vector<const LayoutField*> readHeader(Input& input, LineErrors& errors) {
+std::vector<const LayoutField*> readHeader(Input& input, LineReader& lines, LineErrors& errors) {
   std::string line;
-  if (!readLine(*input.stream, line)) {
+  const LineRead read = lines.next(line);
+  if (read == LineRead::kEnd) {
+    if (lines.failed()) throw ToolFailure("Errore durante la lettura di " + input.name);
     throw ToolFailure(input.name + ": manca la riga di intestazione");
   }
-  if (line.starts_with(kByteOrderMark)) line.erase(0, kByteOrderMark.size());
-  const auto columns = parseHeader(line, errors.list());
-  if (!columns) {
+  std::optional<std::vector<const LayoutField*>> columns;
+  if (read == LineRead::kTooLong) {
+    errors.add(tooLong("intestazione"));
+  } else {
+    if (line.starts_with(kByteOrderMark)) line.erase(0, kByteOrderMark.size());
+    columns = parseHeader(line, errors.pending());
     errors.report();
-    throw ToolFailure("Intestazione non valida: " + notChanged());
   }
+  if (!columns) throw ToolFailure("Intestazione non valida: " + notChanged());
   if (std::none_of(columns->begin(), columns->end(), [](const LayoutField* field) {
-        return field->name == kRecordNumberColumn;
+        return field->name == kRecordNumberName;
       })) {
     throw ToolFailure(
         "Intestazione senza la colonna RecordNumber: ogni record ha bisogno del suo numero; " +
@@ -143,14 +150,22 @@ struct Rows {
 
 // Reads every data line, reporting the bad ones; while none is bad, writes
 // each record to `out`.
-Rows encodeRows(Input& input, const std::vector<const LayoutField*>& columns,
+Rows encodeRows(Input& input, LineReader& lines, const std::vector<const LayoutField*>& columns,
                 RowDecoding& decoding, RecordFileWriter& out, LineErrors& errors) {
   const ScrambleKey key = buildScrambleKey();
   ErrorStreamProgress progress;
   Rows rows;
   std::string line;
-  for (std::size_t lineNumber = 2; readLine(*input.stream, line); ++lineNumber) {
-    const auto record = recordOfRow(line, lineNumber, columns, decoding, errors.list());
+  for (std::size_t lineNumber = 2;; ++lineNumber) {
+    stopIfInterrupted();
+    const LineRead read = lines.next(line);
+    if (read == LineRead::kEnd) break;
+    std::optional<PlainRecord> record;
+    if (read == LineRead::kTooLong) {
+      errors.pending().push_back(tooLong("riga " + std::to_string(lineNumber)));
+    } else {
+      record = recordOfRow(line, lineNumber, columns, decoding, errors.pending());
+    }
     if (!record) {
       ++rows.badLines;
       progress.finish();
@@ -164,7 +179,7 @@ Rows encodeRows(Input& input, const std::vector<const LayoutField*>& columns,
     progress.tick();
   }
   progress.finish();
-  if (input.stream->bad()) throw ToolFailure("Errore durante la lettura di " + input.name);
+  if (lines.failed()) throw ToolFailure("Errore durante la lettura di " + input.name);
   return rows;
 }
 
@@ -174,10 +189,15 @@ std::string repeatedCount(std::size_t repeated) {
 }
 
 int runEncode(const EncodeCommand& command) {
+  // A signal is answered between lines; one the command does not answer
+  // within the grace (a read that waits on a terminal or a pipe), or a
+  // second one, ends it at once, the working copy removed first.
+  catchInterruptions({STDERR_FILENO, interruptedText().c_str(), kExitFailure});
   Input input;
   openInput(command.input, input);
+  LineReader lines(*input.stream, kLongestTsvLine);
   LineErrors errors;
-  const std::vector<const LayoutField*> columns = readHeader(input, errors);
+  const std::vector<const LayoutField*> columns = readHeader(input, lines, errors);
 
   RecordFileWriter out;
   failOn(out.open(kRecordFileName));
@@ -185,11 +205,19 @@ int runEncode(const EncodeCommand& command) {
   decoding.encoding = command.encoding;
   decoding.typographic =
       command.replaceTypographic ? Typographic::kReplaced : Typographic::kRefused;
-  Rows rows = encodeRows(input, columns, decoding, out, errors);
+  Rows rows = encodeRows(input, lines, columns, decoding, out, errors);
+  // A signal that came while the last line was awaited: the input may be cut
+  // short (Ctrl-C on `cat works.tsv | catalogo cifra -` ends both).
+  stopIfInterrupted();
 
-  const std::size_t repeated =
-      repeatedRecordNumbers(rows.numbers, command.allowRepeatedNumbers ? nullptr : &errors.list());
-  errors.report();
+  if (rows.records == 0 && rows.badLines == 0) {
+    throw ToolFailure(input.name + ": nessun record dopo l'intestazione; " + notChanged());
+  }
+  std::function<void(std::string)> reportRepeated;
+  if (!command.allowRepeatedNumbers) {
+    reportRepeated = [&errors](std::string message) { errors.add(std::move(message)); };
+  }
+  const std::size_t repeated = repeatedRecordNumbers(rows.numbers, reportRepeated);
   if (decoding.sawMalformedUtf8) {
     std::cerr << "Il file non è in UTF-8: se è in Latin-1, usare --latin1\n";
   }
@@ -204,6 +232,7 @@ int runEncode(const EncodeCommand& command) {
                       "ciascuno): " +
                       notChanged());
   }
+  stopIfInterrupted();
   failOn(out.commit());
   if (repeated != 0) {
     std::cerr << repeatedCount(repeated) << ": l'indicizzatore terrà l'ultima riga di ciascuno\n";

@@ -7,11 +7,15 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <functional>
 #include <iostream>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/out_of_memory.h"
 #include "catalogo/cli/command_line.h"
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
@@ -43,16 +47,30 @@ int splitAtMark(int argc, char** argv, const std::string& search,
   return argc;
 }
 
-// Runs `command`; a ToolFailure ends it with its message on standard error
-// and exit status 2.
-int runCommand(const Command& command) {
+// Ends a command with `message` on standard error (after what it wrote to
+// standard output) and exit status 2.
+int failWith(const char* message) {
+  std::fflush(stdout);
+  std::cout.flush();
+  std::cerr << message << '\n';
+  return kExitFailure;
+}
+
+// Runs `run` (a command, or the help and version flags), then checks that
+// standard output took all it was given. A ToolFailure (the write error
+// among them) ends it with its message on standard error and exit status 2,
+// and so does running out of memory.
+int runChecked(const std::function<int()>& run) {
   try {
-    return command.run();
+    const int status = run();
+    checkStandardOutput();
+    return status;
   } catch (const ToolFailure& failure) {
-    std::fflush(stdout);
-    std::cout.flush();
-    std::cerr << failure.what() << '\n';
-    return kExitFailure;
+    return failWith(failure.what());
+  } catch (const std::bad_alloc&) {
+    return failWith(indicizza::kOutOfMemoryMessage);
+  } catch (const std::length_error&) {
+    return failWith(indicizza::kOutOfMemoryMessage);
   }
 }
 
@@ -79,11 +97,11 @@ int main(int argc, char** argv) {
   try {
     app.parse(parsed, argv);
   } catch (const CLI::ParseError& error) {
-    const int status = app.exit(error);
-    return status == 0 ? kExitFound : kExitFailure;
+    // --help and --version write to standard output.
+    return runChecked([&] { return app.exit(error) == 0 ? kExitFound : kExitFailure; });
   }
   for (const Command& command : commands) {
-    if (*command.app) return runCommand(command);
+    if (*command.app) return runChecked(command.run);
   }
   return kExitFailure;
 }

@@ -18,6 +18,7 @@
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/tool_failure.h"
+#include "catalogue/terminal_text.h"
 #include "search/query_help.h"
 #include "search/query_parser.h"
 #include "search/search.h"
@@ -126,8 +127,9 @@ int runSearch(const SearchCommand& command) {
   if (command.query.empty())
     throw ToolFailure("Argomento mancante: la ricerca. Aiuto: catalogo help cerca");
   const QueryParse parse = parseQuery(joined(command.query));
-  if (!parse.query) throw ToolFailure(parse.error);
-  for (const std::string& note : parse.query->notes) std::cerr << note << '\n';
+  // Both may quote the query, which may hold control bytes.
+  if (!parse.query) throw ToolFailure(terminalText(parse.error));
+  for (const std::string& note : parse.query->notes) std::cerr << terminalText(note) << '\n';
 
   SearchDatabases databases;
   failOn(openSearchDatabases(databases));
@@ -169,9 +171,9 @@ Command addSearchCommand(CLI::App& app, const std::vector<std::string>& afterMar
   addFormatOption(*search, command->format);
   search->add_flag("--conta", command->countOnly, "Scrive solo il numero dei record trovati");
   search->add_option("--limite", command->limit, "Mostra al più N record")
-      ->check(CLI::PositiveNumber);
+      ->check(wholeNumberFromOne());
   search->add_option("--da", command->from, "Comincia dal risultato N (1 il primo)")
-      ->check(CLI::PositiveNumber);
+      ->check(wholeNumberFromOne());
   search->add_flag("--esatto", command->exact,
                    "Termini cercati esattamente come li tiene l'indice");
   return {search, [command, &afterMark] {

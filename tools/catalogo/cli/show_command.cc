@@ -19,6 +19,7 @@
 #include "catalogo/cli/tool_failure.h"
 #include "catalogue/read_only_database.h"
 #include "catalogue/record_display.h"
+#include "catalogue/terminal_text.h"
 #include "records/data_database.h"
 #include "search/result_formats.h"
 
@@ -44,7 +45,7 @@ RecordNumber parseRecordNumber(const std::string& text) {
   RecordNumber number = 0;
   const auto [stop, error] = std::from_chars(begin, end, number);
   if (begin == end || error != std::errc() || stop != end) {
-    throw ToolFailure("Numero di record non valido: '" + text + "'");
+    throw ToolFailure("Numero di record non valido: '" + terminalText(text) + "'");
   }
   return number;
 }

@@ -11,8 +11,8 @@
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/tool_failure.h"
 #include "catalogue/index_check.h"
+#include "catalogue/stop_word_file.h"
 #include "index_store/index_database.h"
-#include "input/stop_words.h"
 #include "records/data_database.h"
 
 namespace indicizza::catalogo {
@@ -24,9 +24,7 @@ constexpr const char* kVerifyHelpFooter =
 
 int runVerify() {
   StopWordSet stopWords;
-  const Status loaded = tryLoadStopWords(kStopWordFileName, stopWords);
-  if (loaded.code() == Status::Code::kCannotOpen) throw ToolFailure(kStopWordFileOpenFailed);
-  if (!loaded.ok()) throw ToolFailure(kStopWordFileReadFailed);
+  failOn(loadRegularStopWordFile(stopWords));
   ReadOnlyDatabase index;
   failOn(openReadOnly(kIndexDatabaseFileName, index));
   ReadOnlyDatabase data;
