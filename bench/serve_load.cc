@@ -95,7 +95,8 @@ int openSlow(int port, const std::string& head) {
 // `count` slow clients until `end`; the connections the server ended go
 // into `cutOff`.
 void trickle(int port, int count, Clock::time_point end, std::atomic<std::uint64_t>& cutOff) {
-  const std::string head = "GET /?q=lemore HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n";
+  const std::string head =
+      "GET /?q=lemore HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n";
   std::vector<pollfd> slow(static_cast<std::size_t>(count), pollfd{-1, POLLIN, 0});
   Clock::time_point nextLine = Clock::now() + kTrickleInterval;
   for (std::uint64_t line = 0; Clock::now() < end;) {
@@ -164,9 +165,8 @@ int main(int argc, char** argv) {
       "requests=%zu not_ok=%llu errors=%llu per_second=%.1f p50_ms=%.1f p90_ms=%.1f p99_ms=%.1f "
       "max_ms=%.1f slow=%d cut_off=%llu\n",
       all.size() + notOk, static_cast<unsigned long long>(notOk),
-      static_cast<unsigned long long>(errors),
-      static_cast<double>(all.size() + notOk) / elapsed, percentile(all, 0.50),
-      percentile(all, 0.90), percentile(all, 0.99), all.empty() ? 0.0 : all.back(), slowClients,
-      static_cast<unsigned long long>(cutOff.load()));
+      static_cast<unsigned long long>(errors), static_cast<double>(all.size() + notOk) / elapsed,
+      percentile(all, 0.50), percentile(all, 0.90), percentile(all, 0.99),
+      all.empty() ? 0.0 : all.back(), slowClients, static_cast<unsigned long long>(cutOff.load()));
   return errors == 0 ? 0 : 1;
 }

@@ -100,8 +100,7 @@ TEST_F(ServeHostile, AHeadTooLargeIsRefusedAndTheServerStaysSmall) {
   flood.send("GET / HTTP/1.1\r\nHost: " + server_->host() + "\r\n");
   std::string block;
   for (int i = 0; i < 1000; ++i) block += "X-Inondazione: " + std::string(38, 'x') + "\r\n";
-  for (int i = 0; i < 1000 && flood.send(block); ++i) {
-  }
+  for (int i = 0; i < 1000 && flood.send(block); ++i) {}
   EXPECT_EQ(testing::statusesIn(flood.receive(kPromptly)), std::vector<int>{431});
   EXPECT_LT(peakMemoryKb(server_->pid()), 200 * 1024);
   EXPECT_EQ(testing::statusesIn(get("/")), std::vector<int>{200});
@@ -109,9 +108,8 @@ TEST_F(ServeHostile, AHeadTooLargeIsRefusedAndTheServerStaysSmall) {
 
 TEST_F(ServeHostile, ABodyOnAGetIsRefusedAndNeverReadAsARequest) {
   const std::string second = testing::getRequest("/?q=mozart", server_->host());
-  for (const std::string& announced :
-       {"Content-Length: " + std::to_string(second.size()) + "\r\n",
-        std::string("Transfer-Encoding: chunked\r\n")}) {
+  for (const std::string& announced : {"Content-Length: " + std::to_string(second.size()) + "\r\n",
+                                       std::string("Transfer-Encoding: chunked\r\n")}) {
     SCOPED_TRACE(announced);
     RawConnection connection(server_->port());
     connection.send(testing::getRequest("/?q=bach", server_->host(), announced));
@@ -152,8 +150,8 @@ TEST_F(ServeHostile, RangesAreIgnored) {
   std::string ranges = "Range: bytes=0-";
   for (int i = 1; i < 2000; ++i) ranges += ",0-";
   const std::string whole = get("/?q=bach");
-  const std::string ranged =
-      exchange(testing::getRequest("/?q=bach", server_->host(), ranges + "\r\nConnection: close\r\n"));
+  const std::string ranged = exchange(
+      testing::getRequest("/?q=bach", server_->host(), ranges + "\r\nConnection: close\r\n"));
   EXPECT_EQ(testing::statusesIn(ranged), std::vector<int>{200});
   EXPECT_TRUE(contains(ranged, "Content-Type: text/html; charset=utf-8\r\n"));
   EXPECT_EQ(testing::bodyIn(ranged), testing::bodyIn(whole));

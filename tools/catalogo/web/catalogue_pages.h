@@ -19,7 +19,7 @@ namespace indicizza::catalogo {
 
 // How each reading of the catalogue is bounded.
 struct ReadingBounds {
-  SearchLimits limits;                // of each search's cost
+  SearchLimits limits;                 // of each search's cost
   std::chrono::milliseconds deadline;  // the time `stop` allows, for the 503's text
 };
 

@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
-
 namespace indicizza::catalogo {
 namespace {
 

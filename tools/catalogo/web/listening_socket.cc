@@ -21,7 +21,8 @@ int boundPort(int descriptor) {
   sockaddr_storage bound{};
   socklen_t size = sizeof bound;
   if (getsockname(descriptor, reinterpret_cast<sockaddr*>(&bound), &size) != 0) return 0;
-  if (bound.ss_family == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in&>(bound).sin_port);
+  if (bound.ss_family == AF_INET)
+    return ntohs(reinterpret_cast<const sockaddr_in&>(bound).sin_port);
   return ntohs(reinterpret_cast<const sockaddr_in6&>(bound).sin6_port);
 }
 
@@ -31,7 +32,8 @@ std::optional<ListeningSocket> ListeningSocket::open(const ListenAddress& addres
   sockaddr_storage socketAddress = address.socket;
   const int family = socketAddress.ss_family;
   if (family == AF_INET) {
-    reinterpret_cast<sockaddr_in&>(socketAddress).sin_port = htons(static_cast<std::uint16_t>(port));
+    reinterpret_cast<sockaddr_in&>(socketAddress).sin_port =
+        htons(static_cast<std::uint16_t>(port));
   } else {
     reinterpret_cast<sockaddr_in6&>(socketAddress).sin6_port =
         htons(static_cast<std::uint16_t>(port));

@@ -55,6 +55,7 @@ struct SearchServer::Service {
         workers(limits.searchThreads, limits.waitingSearches) {}
 
   // The answer to a request whose head is enough to refuse it, if refused.
+  // A refusal closes the connection: the rest of the request is not read.
   std::optional<WebAnswer> refusalOf(MHD_Connection* connection, const char* method,
                                      const char* url) const {
     const HeadSize head = headSizeOf(connection, url);
@@ -62,13 +63,9 @@ struct SearchServer::Service {
     const auto host = headerOf(connection, MHD_HTTP_HEADER_HOST);
     if (!hostServed(host, address, port)) return hostRefused(host, address.urlHost, port, url);
     const std::string_view verb = method;
-    const bool readOnly = verb == MHD_HTTP_METHOD_GET || verb == MHD_HTTP_METHOD_HEAD;
-    if (readOnly && announcesBody(connection)) return bodyRefused(url);
-    if (!readOnly) {
-      WebAnswer refused = methodRefused(verb, url);
-      refused.closeConnection = announcesBody(connection);
-      return refused;
-    }
+    if (verb != MHD_HTTP_METHOD_GET && verb != MHD_HTTP_METHOD_HEAD)
+      return methodRefused(verb, url);
+    if (announcesBody(connection)) return bodyRefused(url);
     return std::nullopt;
   }
 
@@ -87,8 +84,8 @@ struct SearchServer::Service {
     const bool json = plan.reading->kind == CatalogueReading::Kind::kApi;
     const Clock::time_point deadline = Clock::now() + settings.searchDeadline;
     const int socket = socketOf(connection);
-    std::function<void()> task = [this, connection, &exchange,
-                                  reading = std::move(*plan.reading), deadline, socket] {
+    std::function<void()> task = [this, connection, &exchange, reading = std::move(*plan.reading),
+                                  deadline, socket] {
       SearchStop stop(deadline, socket);
       exchange.answer = answerOf(reading, stop);
       resume(connection);
@@ -98,6 +95,7 @@ struct SearchServer::Service {
     try {
       queued = workers.offer(std::move(task));
     } catch (const std::bad_alloc&) {
+      // memory ran out: answered as when the queue is full
     }
     if (!queued) {
       noteBusy();
@@ -150,7 +148,8 @@ struct SearchServer::Service {
         std::to_string(kBusyLogInterval.count()) + " s)");
   }
 
-  static void onConnection(void* cls, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code) {
+  static void onConnection(void* cls, MHD_Connection* connection, void**,
+                           MHD_ConnectionNotificationCode code) {
     Service& service = *static_cast<Service*>(cls);
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
       service.heads.opened(connection, socketOf(connection));
@@ -159,7 +158,8 @@ struct SearchServer::Service {
     }
   }
 
-  static void onCompleted(void* cls, MHD_Connection* connection, void** context, MHD_RequestTerminationCode) {
+  static void onCompleted(void* cls, MHD_Connection* connection, void** context,
+                          MHD_RequestTerminationCode) {
     Service& service = *static_cast<Service*>(cls);
     if (!*context) return;  // never counted: see onRequest
     delete static_cast<Exchange*>(*context);
@@ -176,8 +176,9 @@ struct SearchServer::Service {
   // null), for each part of a body (never read: a body is refused with the
   // head), once the request is whole, and again once a suspended connection
   // is resumed.
-  static MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url, const char* method,
-                       const char*, const char*, std::size_t* uploadSize, void** context) {
+  static MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url,
+                              const char* method, const char*, const char*, std::size_t* uploadSize,
+                              void** context) {
     Service& service = *static_cast<Service*>(cls);
     if (!*context) {
       *context = new (std::nothrow) Exchange;
@@ -215,8 +216,8 @@ struct SearchServer::Service {
   std::condition_variable changed;
   bool stopAsked = false;
   std::atomic<bool> stopping = false;  // set with `mutex` held; answers close their connection
-  std::size_t suspended = 0;  // connections waiting for a worker's answer
-  std::size_t underway = 0;   // requests whose head came and whose answer is not done
+  std::size_t suspended = 0;           // connections waiting for a worker's answer
+  std::size_t underway = 0;            // requests whose head came and whose answer is not done
   std::atomic<Clock::rep> lastBusyLog = 0;
   WorkQueue workers;  // last: its threads end before the rest goes
 };
@@ -248,6 +249,8 @@ bool SearchServer::listen() {
   if (!service.socket) return false;
   unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME;
   if (service.address.socket.ss_family == AF_INET6) flags |= MHD_USE_IPv6;
+  // One option and its values a line.
+  // clang-format off
   MHD_Daemon* daemon = MHD_start_daemon(
       flags, 0, nullptr, nullptr, Service::onRequest, &service,
       MHD_OPTION_LISTEN_SOCKET, service.socket->descriptor(),
@@ -258,6 +261,7 @@ bool SearchServer::listen() {
       MHD_OPTION_NOTIFY_CONNECTION, Service::onConnection, &service,
       MHD_OPTION_NOTIFY_COMPLETED, Service::onCompleted, &service,
       MHD_OPTION_END);
+  // clang-format on
   if (!daemon) return false;
   std::unique_lock lock(service.mutex);
   service.changed.wait(lock, [&] { return service.stopAsked; });

@@ -29,8 +29,8 @@ std::string readSearchArguments(const WebRequest& request, bool limitAllowed,
   reading.query = argumentOf(request, "q").value_or("");
   reading.limit = kResultsPerPage;
   if (reading.query.size() > kMaxQueryBytes) {
-    return "Ricerca troppo lunga: " + std::to_string(reading.query.size()) +
-           " byte, al massimo " + std::to_string(kMaxQueryBytes);
+    return "Ricerca troppo lunga: " + std::to_string(reading.query.size()) + " byte, al massimo " +
+           std::to_string(kMaxQueryBytes);
   }
   if (const auto from = argumentOf(request, "da")) {
     const auto number = boundedNumber(*from, kLastBrowsableResult);
@@ -43,7 +43,8 @@ std::string readSearchArguments(const WebRequest& request, bool limitAllowed,
   }
   if (const auto limit = argumentOf(request, "limite"); limit && limitAllowed) {
     const auto number = boundedNumber(*limit, kMaxApiLimit);
-    if (!number) return "Parametro limite non valido: un numero da 1 a " + std::to_string(kMaxApiLimit);
+    if (!number)
+      return "Parametro limite non valido: un numero da 1 a " + std::to_string(kMaxApiLimit);
     reading.limit = *number;
   }
   return "";

@@ -74,8 +74,8 @@ WebAnswer hostRefused(std::optional<std::string_view> host, std::string_view url
                                  : "questa non dice per quale (manca l'intestazione Host)";
   return errorAnswer(kMisdirected,
                      "Questo servizio è solo per questa macchina: risponde alle richieste per " +
-                         std::string(urlHost) + withPort + ", localhost" + withPort +
-                         " o [::1]" + withPort + ", e " + asked +
+                         std::string(urlHost) + withPort + ", localhost" + withPort + " o [::1]" +
+                         withPort + ", e " + asked +
                          ". Un altro sito che dà un suo nome a questa macchina non può leggerne "
                          "le pagine.",
                      path);
@@ -92,8 +92,8 @@ WebAnswer headTooLarge(std::string_view path) {
 WebAnswer serviceBusy(std::size_t waiting, bool json, std::string_view path) {
   const std::string message = "Il servizio è occupato: troppe ricerche in attesa (al più " +
                               std::to_string(waiting) + "). Riprovare tra qualche secondo";
-  WebAnswer answer = json ? jsonError(kUnavailable, message)
-                          : errorAnswer(kUnavailable, message, path);
+  WebAnswer answer =
+      json ? jsonError(kUnavailable, message) : errorAnswer(kUnavailable, message, path);
   answer.headers.emplace_back("Retry-After", std::to_string(kBusyRetrySeconds));
   return answer;
 }
