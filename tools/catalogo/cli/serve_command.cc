@@ -47,6 +47,18 @@ constexpr const char* kServeHelpFooter =
 // Raised by the listening thread at the main thread when it is done.
 constexpr int kListenerEnded = SIGUSR1;
 
+// Why a port can't be listened on, for the failure of bind: the system's
+// text, and what it means here when that is not plain.
+std::string listenFailure(int error) {
+  std::string why = std::strerror(error);
+  switch (error) {
+    case EADDRINUSE: return why + " (la porta è di un altro programma)";
+    case EADDRNOTAVAIL: return why + " (l'indirizzo non è di questa macchina)";
+    case EACCES: return why + " (le porte sotto 1024 sono dell'amministratore)";
+    default: return why;
+  }
+}
+
 const char* signalName(int signal) {
   switch (signal) {
     case SIGINT: return "SIGINT";
@@ -80,7 +92,7 @@ int runServe(const ServeCommand& command) {
   const std::optional<int> port = server.bind(address, command.port);
   if (!port) {
     throw ToolFailure("Impossibile ascoltare su " + hostPort + std::to_string(command.port) + ": " +
-                      std::strerror(errno));
+                      listenFailure(errno));
   }
   std::error_code ignored;
   logLine("Catalogo di " + std::filesystem::current_path(ignored).string() +

@@ -6,8 +6,6 @@
 namespace indicizza::catalogo {
 namespace {
 
-constexpr const char* kNoMemory = "Memoria insufficiente";
-
 ReadEnd endOf(const Status& done) {
   if (done.ok()) return ReadEnd::kDone;
   switch (done.code()) {
@@ -38,8 +36,8 @@ ReadOutcome CatalogueAccess::read(const std::string& what,
       if (!done.ok()) lease->discard();
     }
   } catch (const std::bad_alloc&) {
-    log_(what + ": memoria insufficiente");
-    return {ReadEnd::kFailed, kNoMemory};
+    log_(what + ": " + std::string(kNoMemoryText));
+    return {ReadEnd::kFailed, std::string(kNoMemoryText)};
   }
   const ReadEnd end = endOf(done);
   if (end == ReadEnd::kFailed) log_(what + ": " + done.text());

@@ -6,10 +6,14 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "search/database_pool.h"
 
 namespace indicizza::catalogo {
+
+// What a reading that ran out of memory says, on its page and in the log.
+inline constexpr std::string_view kNoMemoryText = "Memoria insufficiente";
 
 // How a reading ended.
 enum class ReadEnd {
@@ -21,8 +25,8 @@ enum class ReadEnd {
 
 struct ReadOutcome {
   ReadEnd end = ReadEnd::kDone;
-  // The read side's sentence for kOverBudget and kFailed ("Memoria
-  // insufficiente" when memory ran out).
+  // The read side's sentence for kOverBudget and kFailed (kNoMemoryText
+  // when memory ran out).
   std::string text;
 };
 

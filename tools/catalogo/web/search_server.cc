@@ -105,22 +105,28 @@ struct SearchServer::Service {
     return MHD_YES;
   }
 
-  // The answer to `reading`, whatever happens (run on a worker). The outer
-  // catch is for memory running out while the inner ones make their page.
+  // The answer to `reading`, whatever happens (run on a worker): a failure
+  // is logged and answered 503 (memory ran out) or 500. The outer catch is
+  // for memory running out while the inner ones make their answer.
   WebAnswer answerOf(const CatalogueReading& reading, SearchStop& stop) noexcept {
     try {
       const std::string path = pathOf(reading);
+      int status = kInternalError;
+      std::string failure;
       try {
         return answerReading(reading, catalogue, stop,
                              {settings.searchLimits, settings.searchDeadline});
       } catch (const std::bad_alloc&) {
-        log("Errore rispondendo a " + path + ": memoria insufficiente");
-        return errorAnswer(kUnavailable, unreadableText("Memoria insufficiente"), path);
+        status = kUnavailable;
+        failure = kNoMemoryText;
       } catch (const std::exception& exception) {
-        log("Errore rispondendo a " + path + ": " + exception.what());
-        return errorAnswer(kInternalError, std::string("Errore del servizio: ") + exception.what(),
-                           path);
+        failure = exception.what();
       }
+      log("Errore rispondendo a " + path + ": " + failure);
+      return errorAnswer(
+          status,
+          status == kUnavailable ? unreadableText(failure) : "Errore del servizio: " + failure,
+          path);
     } catch (...) {
       return WebAnswer{kInternalError, std::string(kHtml), "", {}, true};
     }
