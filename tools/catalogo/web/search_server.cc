@@ -76,11 +76,6 @@ struct SearchServer::Service {
     const WebRequest request = requestOf(connection, method, url);
     RoutePlan plan = planOf(request);
     if (plan.answer) return queueAnswer(connection, *plan.answer, stopping);
-    {
-      const std::lock_guard lock(mutex);
-      if (stopping) return queueAnswer(connection, serviceStopping(url), true);
-      ++suspended;
-    }
     const bool json = plan.reading->kind == CatalogueReading::Kind::kApi;
     const Clock::time_point deadline = Clock::now() + settings.searchDeadline;
     const int socket = socketOf(connection);
@@ -90,6 +85,12 @@ struct SearchServer::Service {
       exchange.answer = answerOf(reading, stop);
       resume(connection);
     };
+    {
+      const std::lock_guard lock(mutex);
+      if (stopping) return queueAnswer(connection, serviceStopping(url), true);
+      ++suspended;
+    }
+    // From here on nothing may throw before the connection is resumed.
     MHD_suspend_connection(connection);
     bool queued = false;
     try {
@@ -98,11 +99,21 @@ struct SearchServer::Service {
       // memory ran out: answered as when the queue is full
     }
     if (!queued) {
-      noteBusy();
-      exchange.answer = serviceBusy(settings.waitingSearches, json, url);
+      exchange.answer = busyAnswer(json, url);
       resume(connection);
     }
     return MHD_YES;
+  }
+
+  // The 503 of a full queue, logged now and then; a bare 503 when even
+  // that can't be made.
+  WebAnswer busyAnswer(bool json, std::string_view path) noexcept {
+    try {
+      noteBusy();
+      return serviceBusy(settings.waitingSearches, json, path);
+    } catch (...) {
+      return WebAnswer{kUnavailable, {}, {}, {}, true};
+    }
   }
 
   // The answer to `reading`, whatever happens (run on a worker): a failure
@@ -128,7 +139,7 @@ struct SearchServer::Service {
           status == kUnavailable ? unreadableText(failure) : "Errore del servizio: " + failure,
           path);
     } catch (...) {
-      return WebAnswer{kInternalError, std::string(kHtml), "", {}, true};
+      return WebAnswer{kInternalError, {}, {}, {}, true};
     }
   }
 
