@@ -4,13 +4,20 @@
 # indexed in build/bench-data/1000000. SERVE_BENCH_CLIENTS clients (default
 # 8), each on one keep-alive connection over loopback, ask for one search
 # after the other for SERVE_BENCH_SECONDS seconds (default 10), after a
-# 2-second warm-up; requests per second and latency percentiles go into
-# this script's own section of bench/RESULTS.md.
+# 2-second warm-up: a common word as a page and as JSON; the same page for
+# SERVE_BENCH_SLOW_SECONDS (default 20) while 64 slow clients from another
+# address trickle their request heads a header line every 2 s; and costly
+# searches (past their deadline, over their budget, or just large). Requests
+# per second, latency percentiles and the server's peak resident memory go
+# into this script's own section of bench/RESULTS.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${SERVE_BENCH_SECONDS:-10}
+slow_seconds=${SERVE_BENCH_SLOW_SECONDS:-20}
 clients=${SERVE_BENCH_CLIENTS:-8}
+slow_clients=64
+rss_target_mb=500
 data=${BENCH_DIR:-build/bench-data}
 dir="$data/1000000"
 catalogo="$PWD/build/tools/catalogo/catalogo"
@@ -40,21 +47,32 @@ for _ in $(seq 100); do
 done
 [ -n "$port" ] || { echo "bench-serve: catalogo servi did not start:" >&2; cat "$log" >&2; exit 1; }
 
-# What each request stands for | its target for p99 in ms | the request.
-requests=(
-  "common word, first page of the search page|200|/?q=lemore"
-  "the same through the JSON API|200|/api/cerca?q=lemore"
+# What each load stands for | its target for p99 in ms (- none: its
+# answers are meant to be refusals) | its seconds | its slow clients | its
+# requests, asked in turn.
+costly="/?q=lemore+-lemore /api/cerca?q=l*+OR+t*+OR+c*+OR+v* /api/cerca?q=m*+OR+s*"
+costly+=" /?q=lemore+OR+lonove+OR+tonba+OR+teustdo+OR+capa+OR+vifi+OR+sevara+OR+meso+OR+luntonbe"
+costly+=" /?q=%22lemore+lonove%22+-tonba /?q=l*&da=981"
+loads=(
+  "common word, first page of the search page|200|$seconds|0|/?q=lemore"
+  "the same through the JSON API|200|$seconds|0|/api/cerca?q=lemore"
+  "the search page while $slow_clients slow clients trickle their heads|300|$slow_seconds|$slow_clients|/?q=lemore"
+  "costly searches: past the 2 s deadline, over the budget, large|-|$seconds|0|$costly"
 )
-printf '%-44s %9s %8s %8s %8s\n' request 'req/s' p50 p99 target
-for entry in "${requests[@]}"; do
-  IFS='|' read -r what target path <<<"$entry"
-  "$load" "$port" "$path" 2 "$clients" >/dev/null  # warm-up: page cache, kept record lists
-  result=$("$load" "$port" "$path" "$seconds" "$clients")
+printf '%-44s %9s %8s %8s %8s\n' load 'req/s' p50 p99 target
+for entry in "${loads[@]}"; do
+  IFS='|' read -r what target load_seconds slow paths <<<"$entry"
+  read -ra path_list <<<"$paths"
+  "$load" "$port" 2 "$clients" "${path_list[@]}" >/dev/null || true  # warm-up: page cache, kept record lists
+  result=$("$load" "$port" "$load_seconds" "$clients" --lenti "$slow" "${path_list[@]}")
   declare -A figure=()
   for pair in $result; do figure[${pair%%=*}]=${pair#*=}; done
-  printf '%-44s %9s %8s %8s %8s\n' "$what" "${figure[per_second]}" "${figure[p50_ms]}" "${figure[p99_ms]}" "$target"
-  echo "| $what | \`GET $path\` | ${figure[requests]} | ${figure[errors]} | ${figure[per_second]} | ${figure[p50_ms]} | ${figure[p90_ms]} | ${figure[p99_ms]} | ${figure[max_ms]} | $target |" >>"$rows"
+  printf '%-44s %9s %8s %8s %8s\n' "${what:0:44}" "${figure[per_second]}" "${figure[p50_ms]}" "${figure[p99_ms]}" "$target"
+  shown_paths=$(sed 's/ /`, `GET /g' <<<"$paths")
+  echo "| $what | \`GET $shown_paths\` | $load_seconds | ${figure[requests]} | ${figure[not_ok]} | ${figure[errors]} | ${figure[per_second]} | ${figure[p50_ms]} | ${figure[p90_ms]} | ${figure[p99_ms]} | ${figure[max_ms]} | $target | ${figure[cut_off]} |" >>"$rows"
 done
+peak_mb=$(($(sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$server/status") / 1024))
+echo "peak resident memory of catalogo servi: $peak_mb MB (target: under $rss_target_mb MB)"
 
 {
   echo "<!-- bench-serve: begin -->"
@@ -64,12 +82,20 @@ done
   echo "load average $(cut -d' ' -f1-3 /proc/loadavg) when it ended: the clients, the server and the machine's"
   echo "other work share the cores). \`catalogo servi\` in the 1,000,000-record catalogue above;"
   echo "$clients clients (\`build/bench/serve-load\`), each on one keep-alive connection over loopback,"
-  echo "send one request after the other for $seconds s, after a 2 s warm-up. Latency in milliseconds,"
-  echo "from sending a request to having the whole answer."
+  echo "send one request after the other (a row's requests in turn) for the seconds of the row, after a"
+  echo "2 s warm-up. Slow clients come from 127.0.0.2 (another machine, as the server sees it) and"
+  echo "send their request head a header line every 2 s; the server cuts each off once its head is not"
+  echo "whole after 10 s, and the client opens another at once. Latency in milliseconds, from sending a"
+  echo "request to having the whole answer, of the requests answered 200; *not 200* counts the answers"
+  echo "the server chose (400 over the budget, 503 past the deadline), *errors* the requests with no"
+  echo "answer at all."
   echo
-  echo "| request | path | requests | errors | requests/s | p50 ms | p90 ms | p99 ms | max ms | p99 target ms |"
-  echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|"
+  echo "| load | paths | s | requests | not 200 | errors | requests/s | p50 ms | p90 ms | p99 ms | max ms | p99 target ms | slow heads cut off |"
+  echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
   cat "$rows"
+  echo
+  echo "Peak resident memory of \`catalogo servi\` over the whole run (VmHWM): $peak_mb MB (target:"
+  echo "under $rss_target_mb MB, whatever the queries)."
   echo "<!-- bench-serve: end -->"
 } >"$section"
 scripts/results-section.sh bench-serve "$section"

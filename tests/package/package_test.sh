@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package of one build folder with its CPack settings,
 # checks its fields and file list, installs it with dpkg into a scratch root,
-# and runs the installed programs on the demonstration catalogue.
+# runs the installed programs on the demonstration catalogue, and has
+# systemd-analyze verify the unit of catalogo servi.
 # Usage: package_test.sh BUILD_DIR VERSION DEMO_CATALOGUE_TOOL SAMPLES_DIR
 # Exit status 77 (skipped) when the Debian packaging tools are missing.
 set -euo pipefail
@@ -29,17 +30,21 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = indicizza ] || fail "Package: $(field Package)"
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version), not $version"
 [ "$(field Architecture)" = amd64 ] || fail "Architecture: $(field Architecture)"
-# The Berkeley DB runtime library, by its package name.
+# The Berkeley DB and libmicrohttpd runtime libraries, by their package names.
 [[ ", $(field Depends)," =~ ,\ libdb5\.3[\ ,] ]] || fail "Depends lacks libdb5.3: $(field Depends)"
+[[ ", $(field Depends)," =~ ,\ libmicrohttpd12[\ ,] ]] ||
+  fail "Depends lacks libmicrohttpd12: $(field Depends)"
 
 expected_files="./usr/bin/catalogo
 ./usr/bin/indicizza
+./usr/lib/systemd/system/catalogo-servi@.service
 ./usr/share/doc/indicizza/README.md
 ./usr/share/doc/indicizza/docs/building.md
 ./usr/share/doc/indicizza/docs/catalogo-servi.png
 ./usr/share/doc/indicizza/docs/design.md
 ./usr/share/doc/indicizza/docs/file-formats.md
 ./usr/share/doc/indicizza/docs/safety.md
+./usr/share/doc/indicizza/examples/catalogo-servi.default
 ./usr/share/doc/indicizza/examples/noused.txt
 ./usr/share/man/man1/catalogo.1.gz
 ./usr/share/man/man1/indicizza.1.gz"
@@ -79,4 +84,24 @@ found=$(cd "$demo" && "$root/usr/bin/catalogo" cerca BWV1009) || fail "catalogo 
 [[ "$found" == *"    43  AR  J. S. Bach"* ]] || fail "catalogo cerca BWV1009:"$'\n'"$found"
 checked=$(cd "$demo" && "$root/usr/bin/catalogo" verifica) || fail "catalogo verifica:"$'\n'"$checked"
 [[ "$checked" == *"discordanze: 0" ]] || fail "catalogo verifica:"$'\n'"$checked"
-echo "indicizza_${version}_amd64.deb: fields, files, man pages and the demo catalogue are right"
+# The unit runs the packaged catalogo; systemd-analyze verify checks the
+# rest, on an instance for /srv/catalogo whose ExecStart names the copy
+# installed in the scratch root (it checks that the command exists). It
+# exits 0 after an unknown key or a value it can't parse, saying so: any
+# word from it is a failure.
+unit=$root/usr/lib/systemd/system/catalogo-servi@.service
+grep -q '^ExecStart=/usr/bin/catalogo servi ' "$unit" || fail "catalogo-servi@.service: $(grep ExecStart "$unit")"
+if command -v systemd-analyze >/dev/null; then
+  mkdir "$scratch/units"
+  sed "s|^ExecStart=/usr/bin/catalogo |ExecStart=$root/usr/bin/catalogo |" "$unit" \
+    >"$scratch/units/catalogo-servi@srv-catalogo.service"
+  if ! verified=$(systemd-analyze verify --man=no "$scratch/units/catalogo-servi@srv-catalogo.service" 2>&1) ||
+      [ -n "$verified" ]; then
+    fail "systemd-analyze verify catalogo-servi@.service:"$'\n'"$verified"
+  fi
+  unit_checked="the systemd unit, "
+else
+  echo "Skipped: systemd-analyze is missing, so the systemd unit is not verified (scripts/install-deps.sh package installs it)"
+  unit_checked=""
+fi
+echo "indicizza_${version}_amd64.deb: fields, files, man pages, ${unit_checked}and the demo catalogue are right"

@@ -26,10 +26,12 @@ int exitStatusOf(int status) {
 
 }  // namespace
 
-ServeProcess::ServeProcess(const std::filesystem::path& directory) {
+ServeProcess::ServeProcess(const std::filesystem::path& directory,
+                           const std::vector<std::string>& more) {
   const std::string logPath = (logDir_ / "servi.log").string();
   writeFile(logPath, "");  // there to be read before the server writes to it
   std::vector<std::string> arguments{CATALOGO_EXECUTABLE, "servi", "--porta", "0"};
+  arguments.insert(arguments.end(), more.begin(), more.end());
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
@@ -59,13 +61,13 @@ ServeProcess::ServeProcess(const std::filesystem::path& directory) {
 }
 
 int ServeProcess::waitUntilListening() {
-  const std::string listening = "in ascolto su http://127.0.0.1:";
+  const std::string listening = "in ascolto su http://";
   const auto deadline = std::chrono::steady_clock::now() + kStartTimeLimit;
   while (std::chrono::steady_clock::now() < deadline) {
     const std::string written = log();
     const std::size_t at = written.find(listening);
     const std::size_t end = at == std::string::npos ? at : written.find('/', at + listening.size());
-    if (end != std::string::npos) return std::stoi(written.substr(at + listening.size()));
+    if (end != std::string::npos) return std::stoi(written.substr(written.rfind(':', end) + 1));
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
@@ -84,8 +86,10 @@ ServeProcess::~ServeProcess() {
   }
 }
 
+std::string ServeProcess::host() const { return "127.0.0.1:" + std::to_string(port_); }
+
 std::string ServeProcess::url(const std::string& target) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + target;
+  return "http://" + host() + target;
 }
 
 HttpAnswer ServeProcess::request(const std::string& target, const std::string& method) const {

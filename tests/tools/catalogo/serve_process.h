@@ -1,5 +1,5 @@
 // `catalogo servi` running in the background for a test, on a free port of
-// the loopback address, with its log kept in a folder of its own (so that
+// a loopback address, with its log kept in a folder of its own (so that
 // the catalogue folder can be checked for files it should never get).
 #pragma once
 
@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/scratch_dir.h"
 
@@ -21,19 +22,24 @@ struct HttpAnswer {
 
 class ServeProcess {
  public:
-  // Starts `catalogo servi --porta 0` in `directory` and waits until it says
-  // where it listens. Throws std::runtime_error (with its log) when it ends
-  // or does not say so in time.
-  explicit ServeProcess(const std::filesystem::path& directory);
+  // Starts `catalogo servi --porta 0` in `directory`, with `arguments`
+  // after (--indirizzo of an address that 127.0.0.1 reaches), and waits
+  // until it says where it listens. Throws std::runtime_error (with its
+  // log) when it ends or does not say so in time.
+  explicit ServeProcess(const std::filesystem::path& directory,
+                        const std::vector<std::string>& arguments = {});
   ~ServeProcess();  // a server still running is killed
   ServeProcess(const ServeProcess&) = delete;
   ServeProcess& operator=(const ServeProcess&) = delete;
 
+  pid_t pid() const { return pid_; }
   int port() const { return port_; }
+  // "127.0.0.1:PORT", as a Host header names the server.
+  std::string host() const;
   std::string url(const std::string& target) const;
 
   // `method` (GET, POST, DELETE...) of `target` (path and query, sent as
-  // written) on a connection of its own.
+  // written) on a connection of its own to 127.0.0.1.
   HttpAnswer request(const std::string& target, const std::string& method = "GET") const;
 
   // What it wrote to standard error (and output) so far.

@@ -4,15 +4,14 @@
 // Serves until SIGINT, SIGTERM or SIGHUP: then stops taking connections,
 // answers the requests under way and ends with exit status 0 (a second
 // signal ends the process at once, exit status 2). Says on standard error
-// where it listens, and logs there. Exit status 2 when it can't listen on
-// the address.
+// where it listens, and logs there. Exit status 2 when the address is not
+// an IP address (or localhost), or it can't listen there.
 #include <pthread.h>
 #include <signal.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -22,6 +21,7 @@
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/tool_failure.h"
+#include "catalogo/web/listen_address.h"
 #include "catalogo/web/search_server.h"
 #include "catalogo/web/server_log.h"
 
@@ -44,18 +44,19 @@ constexpr const char* kServeHelpFooter =
     "  catalogo servi\n"
     "  catalogo servi --porta 8090";
 
-// How often a stop is tried again while the server is not yet listening.
-constexpr long kStopRetryNanoseconds = 100'000'000;
-
 // Raised by the listening thread at the main thread when it is done.
 constexpr int kListenerEnded = SIGUSR1;
 
-bool isLoopback(const std::string& address) {
-  return address == "localhost" || address == "::1" || address.starts_with("127.");
-}
-
-std::string urlHost(const std::string& address) {
-  return address.find(':') == std::string::npos ? address : "[" + address + "]";
+// Why a port can't be listened on, for the failure of bind: the system's
+// text, and what it means here when that is not plain.
+std::string listenFailure(int error) {
+  std::string why = std::strerror(error);
+  switch (error) {
+    case EADDRINUSE: return why + " (la porta è di un altro programma)";
+    case EADDRNOTAVAIL: return why + " (l'indirizzo non è di questa macchina)";
+    case EACCES: return why + " (le porte sotto 1024 sono dell'amministratore)";
+    default: return why;
+  }
 }
 
 const char* signalName(int signal) {
@@ -68,6 +69,10 @@ const char* signalName(int signal) {
 }
 
 int runServe(const ServeCommand& command) {
+  const ListenAddressParse parsed = parseListenAddress(command.address);
+  if (!parsed.address) throw ToolFailure(parsed.error);
+  const ListenAddress& address = *parsed.address;
+
   // Blocked before any thread starts, so every thread inherits the mask and
   // the signals are taken only by the sigwait below.
   sigset_t waited;
@@ -76,45 +81,38 @@ int runServe(const ServeCommand& command) {
   pthread_sigmask(SIG_BLOCK, &waited, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
 
-  SearchServer server(logLine);
+  // The limits of catalogo(1): the defaults of ServerSettings.
+  SearchServer server(logLine, ServerSettings{});
   if (const auto problem = server.checkDatabases()) {
     logLine(
         "Attenzione: le ricerche avranno una pagina d'errore finché il catalogo non si potrà "
         "leggere");
   }
-  const std::string hostPort = urlHost(command.address) + ":";
-  const std::optional<int> port = server.bind(command.address, command.port);
+  const std::string hostPort = address.urlHost + ":";
+  const std::optional<int> port = server.bind(address, command.port);
   if (!port) {
     throw ToolFailure("Impossibile ascoltare su " + hostPort + std::to_string(command.port) + ": " +
-                      std::strerror(errno));
+                      listenFailure(errno));
   }
   std::error_code ignored;
   logLine("Catalogo di " + std::filesystem::current_path(ignored).string() +
           " in ascolto su http://" + hostPort + std::to_string(*port) + "/ (Ctrl-C per fermare)");
-  if (!isLoopback(command.address)) {
+  if (!address.loopback) {
     logLine("Attenzione: l'indirizzo " + command.address +
             " non è locale: la pagina è raggiungibile da altre macchine");
   }
 
   const pthread_t mainThread = pthread_self();
+  bool listened = false;
   std::thread listener([&] {
-    server.listen();
+    listened = server.listen();
     pthread_kill(mainThread, kListenerEnded);
   });
 
   bool stopping = false;
   for (;;) {
     int signal = 0;
-    if (stopping) {
-      const timespec retry{0, kStopRetryNanoseconds};
-      signal = sigtimedwait(&waited, nullptr, &retry);
-      if (signal < 0) {
-        server.stop();  // not listening yet when the signal came
-        continue;
-      }
-    } else if (sigwait(&waited, &signal) != 0) {
-      continue;
-    }
+    if (sigwait(&waited, &signal) != 0) continue;
     if (signal == kListenerEnded) break;
     if (stopping) {
       logLine(std::string("Secondo segnale (") + signalName(signal) + "): fine immediata");
@@ -126,8 +124,8 @@ int runServe(const ServeCommand& command) {
     server.stop();
   }
   listener.join();
-  if (!stopping)
-    throw ToolFailure("Il servizio ha smesso di ascoltare su " + hostPort + std::to_string(*port));
+  if (!listened)
+    throw ToolFailure("Il servizio non è partito su " + hostPort + std::to_string(*port));
   logLine("Servizio fermato");
   return kExitFound;
 }
@@ -139,7 +137,7 @@ Command addServeCommand(CLI::App& app) {
   CLI::App* serve = addSubcommand(
       app, "servi", "Serve una pagina di ricerca per il browser (solo lettura)", kServeHelpFooter);
   serve->add_option("--indirizzo", command->address,
-                    "Indirizzo su cui ascoltare (predefinito 127.0.0.1)");
+                    "Indirizzo su cui ascoltare: IPv4, IPv6 o localhost (predefinito 127.0.0.1)");
   serve
       ->add_option("--porta", command->port,
                    "Porta su cui ascoltare (predefinita 8080; 0: una libera)")

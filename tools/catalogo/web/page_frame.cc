@@ -36,9 +36,9 @@ std::string_view statusTitle(int status) {
     case 400: return "Richiesta non valida";
     case 404: return "Pagina inesistente";
     case 405: return "Metodo non ammesso";
-    case 413: return "Richiesta troppo grande";
-    case 414: return "Indirizzo troppo lungo";
-    case 503: return "Catalogo non leggibile";
+    case 421: return "Richiesta per un altro sito";
+    case 431: return "Intestazioni troppo grandi";
+    case 503: return "Servizio non disponibile";
     default: return status < 500 ? "Richiesta rifiutata" : "Errore del servizio";
   }
 }

@@ -1,389 +1,304 @@
 #include "catalogo/web/search_server.h"
 
-#include <httplib.h>
+#include <microhttpd.h>
 
-#include <charconv>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <new>
 
-#include "catalogo/web/page_frame.h"
-#include "catalogo/web/record_page.h"
-#include "catalogo/web/search_page.h"
-#include "search/database_pool.h"
-#include "search/query_parser.h"
-#include "search/record_terms.h"
-#include "search/result_formats.h"
+#include "catalogo/web/catalogue_access.h"
+#include "catalogo/web/catalogue_pages.h"
+#include "catalogo/web/head_watch.h"
+#include "catalogo/web/host_check.h"
+#include "catalogo/web/http_connection.h"
+#include "catalogo/web/listening_socket.h"
+#include "catalogo/web/site_routes.h"
+#include "catalogo/web/web_answers.h"
+#include "catalogo/web/work_queue.h"
 
 namespace indicizza::catalogo {
 namespace {
 
-constexpr int kOk = 200;
-constexpr int kBadRequest = 400;
-constexpr int kNotFound = 404;
-constexpr int kMethodNotAllowed = 405;
-constexpr int kInternalError = 500;
-constexpr int kUnavailable = 503;
+using Clock = std::chrono::steady_clock;
 
-constexpr const char* kHtml = "text/html; charset=utf-8";
-constexpr const char* kCss = "text/css; charset=utf-8";
-constexpr const char* kJson = "application/json; charset=utf-8";
+// A log line about a full queue is written at most this often: under a
+// flood, one line per refusal would bury the rest of the log.
+constexpr auto kBusyLogInterval = std::chrono::seconds(10);
 
-// Idle keep-alive connections hold a worker thread; they are let go soon,
-// and a stop waits for them at most this long.
-constexpr time_t kKeepAliveSeconds = 2;
-// Requests one connection may carry: a client that opens fewer connections
-// meets a full listen queue less often (the library's queue is short).
-constexpr std::size_t kKeepAliveRequests = 100;
-// The queue of connections not yet accepted. The library listens with a
-// queue of 5, so that a sixth client connecting at once (a browser opens
-// six) waited a second for its connection to be tried again.
-constexpr int kListenQueue = 128;
-// Requests are GETs: a body is never read, so a large one is refused.
-constexpr std::size_t kMaxBodyBytes = 4096;
-
-// Pages are made here and link only to themselves: nothing is loaded from
-// elsewhere, no script runs, no other site may frame them.
-httplib::Headers safetyHeaders() {
-  return {{"X-Content-Type-Options", "nosniff"},
-          {"Content-Security-Policy",
-           "default-src 'none'; style-src 'self'; img-src 'self'; form-action 'self'; "
-           "frame-ancestors 'none'; base-uri 'none'"},
-          {"Referrer-Policy", "no-referrer"}};
-}
-
-// From `path` back to the root of the site, for the links of an error
-// page: "" for /x, "../" for /x/y.
-std::string toRootOf(const std::string& path) {
-  std::string toRoot;
-  for (std::size_t i = 1; i < path.size(); ++i) {
-    if (path[i] == '/') toRoot += "../";
-  }
-  return toRoot;
-}
-
-// A whole positive number from `text` (digits only) up to `highest`.
-std::optional<std::uint64_t> boundedNumber(const std::string& text, std::uint64_t highest) {
-  std::uint64_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  if (value < 1 || value > highest) return std::nullopt;
-  return value;
-}
-
-// What a search request asks for, or why it can't be served (a 400).
-struct SearchRequest {
-  std::string query;
-  std::uint64_t from = 1;
-  std::uint64_t limit = kResultsPerPage;
-  std::string error;
+// One request, from its head to its answer: the library keeps it for the
+// server with the request (its "connection class"), from the first call of
+// the request handler to the request's completion.
+struct Exchange {
+  // Set by a worker before it resumes the suspended connection.
+  std::optional<WebAnswer> answer;
 };
 
-SearchRequest searchRequestOf(const httplib::Request& request, bool limitAllowed) {
-  SearchRequest wanted;
-  wanted.query = request.get_param_value("q");
-  if (wanted.query.size() > kMaxQueryBytes) {
-    wanted.error = "Ricerca troppo lunga: " + std::to_string(wanted.query.size()) +
-                   " byte, al massimo " + std::to_string(kMaxQueryBytes);
-    return wanted;
+// The path a reading was asked at, for the log and the links of an error page.
+std::string pathOf(const CatalogueReading& reading) {
+  switch (reading.kind) {
+    case CatalogueReading::Kind::kRecord: return "/record/" + reading.recordText;
+    case CatalogueReading::Kind::kApi: return "/api/cerca";
+    case CatalogueReading::Kind::kSearchPage: break;
   }
-  if (request.has_param("da")) {
-    const auto from = boundedNumber(request.get_param_value("da"), kLastBrowsableResult);
-    if (!from) {
-      wanted.error = "Parametro da non valido: un numero da 1 a " +
-                     std::to_string(kLastBrowsableResult) + " (si possono scorrere solo i primi " +
-                     std::to_string(kLastBrowsableResult) + " risultati)";
-      return wanted;
-    }
-    wanted.from = *from;
-  }
-  if (limitAllowed && request.has_param("limite")) {
-    const auto limit = boundedNumber(request.get_param_value("limite"), kMaxApiLimit);
-    if (!limit) {
-      wanted.error =
-          "Parametro limite non valido: un numero da 1 a " + std::to_string(kMaxApiLimit);
-      return wanted;
-    }
-    wanted.limit = *limit;
-  }
-  return wanted;
+  return "/";
 }
-
-// What a page says when the catalogue's files can't be read (`failure`).
-std::string unreadable(const std::string& failure) {
-  return "Il catalogo non si può leggere ora: " + failure;
-}
-
-void notFound(const httplib::Request& request, httplib::Response& response) {
-  response.status = kNotFound;
-  response.set_content(errorPage(kNotFound, "Nessuna pagina a questo indirizzo: " + request.path,
-                                 toRootOf(request.path)),
-                       kHtml);
-}
-
-// The outcome of one search: a result, or the status and message of why not.
-struct SearchOutcome {
-  int status = kOk;
-  std::string error;
-  std::vector<std::string> notes;
-  std::optional<SearchResult> result;
-  SearchOptions options;
-};
 
 }  // namespace
 
 struct SearchServer::Service {
-  explicit Service(std::function<void(const std::string&)> logLine)
-      : log(std::move(logLine)), pool(log) {}
+  Service(std::function<void(const std::string&)> logLine, const ServerSettings& limits)
+      : settings(limits),
+        log(std::move(logLine)),
+        catalogue(log),
+        heads(limits.requestHeadDeadline),
+        workers(limits.searchThreads, limits.waitingSearches) {}
 
-  // Runs `work` (which returns a Status) on a leased handle pair. A
-  // database that can't be opened or read, or memory running out, is a 503
-  // with a log line: the message is returned. The pair is then dropped, not
-  // kept for the next request.
-  template <typename Work>
-  std::optional<std::string> withDatabases(const std::string& what, Work work) {
-    Status done;
+  // The answer to a request whose head is enough to refuse it, if refused.
+  // A refusal closes the connection: the rest of the request is not read.
+  std::optional<WebAnswer> refusalOf(MHD_Connection* connection, const char* method,
+                                     const char* url) const {
+    const HeadSize head = headSizeOf(connection, url);
+    if (head.lines > kMaxHeaderLines || head.bytes > kMaxHeadBytes) return headTooLarge(url);
+    const auto host = headerOf(connection, MHD_HTTP_HEADER_HOST);
+    if (!hostServed(host, address, port)) return hostRefused(host, address.urlHost, port, url);
+    const std::string_view verb = method;
+    if (verb != MHD_HTTP_METHOD_GET && verb != MHD_HTTP_METHOD_HEAD)
+      return methodRefused(verb, url);
+    if (announcesBody(connection)) return bodyRefused(url);
+    return std::nullopt;
+  }
+
+  // A request received whole: answered at once, or suspended while a
+  // worker reads the catalogue.
+  MHD_Result serve(MHD_Connection* connection, Exchange& exchange, const char* method,
+                   const char* url) {
+    const WebRequest request = requestOf(connection, method, url);
+    RoutePlan plan = planOf(request);
+    if (plan.answer) return queueAnswer(connection, *plan.answer, stopping);
+    const bool json = plan.reading->kind == CatalogueReading::Kind::kApi;
+    const Clock::time_point deadline = Clock::now() + settings.searchDeadline;
+    const int socket = socketOf(connection);
+    std::function<void()> task = [this, connection, &exchange, reading = std::move(*plan.reading),
+                                  deadline, socket] {
+      SearchStop stop(deadline, socket);
+      exchange.answer = answerOf(reading, stop);
+      resume(connection);
+    };
+    {
+      const std::lock_guard lock(mutex);
+      if (stopping) return queueAnswer(connection, serviceStopping(url), true);
+      ++suspended;
+    }
+    // From here on nothing may throw before the connection is resumed.
+    MHD_suspend_connection(connection);
+    bool queued = false;
     try {
-      std::optional<DatabasePool::Lease> lease;
-      done = pool.acquire(lease);
-      if (done.ok()) {
-        try {
-          done = work(lease->databases());
-        } catch (...) {
-          lease->discard();
-          throw;
-        }
-        if (!done.ok()) lease->discard();
-      }
+      queued = workers.offer(std::move(task));
     } catch (const std::bad_alloc&) {
-      log(what + ": memoria insufficiente");
-      return std::string("Memoria insufficiente");
+      // memory ran out: answered as when the queue is full
     }
-    if (done.ok()) return std::nullopt;
-    log(what + ": " + done.text());
-    return done.text();
+    if (!queued) {
+      exchange.answer = busyAnswer(json, url);
+      resume(connection);
+    }
+    return MHD_YES;
   }
 
-  SearchOutcome search(const SearchRequest& wanted) {
-    SearchOutcome outcome;
-    const QueryParse parse = parseQuery(wanted.query);
-    if (!parse.query) {
-      outcome.status = kBadRequest;
-      outcome.error = parse.error;
-      return outcome;
-    }
-    outcome.notes = parse.query->notes;
-    outcome.options.from = wanted.from;
-    outcome.options.limit = wanted.limit;
-    const auto failure =
-        withDatabases("Ricerca '" + wanted.query + "'", [&](SearchDatabases& databases) {
-          return runQuery(databases, parse.query->root, outcome.options,
-                          outcome.result.emplace());
-        });
-    if (failure) {
-      outcome.result.reset();
-      outcome.status = kUnavailable;
-      outcome.error = unreadable(*failure);
-    }
-    return outcome;
-  }
-
-  void searchPageRequest(const httplib::Request& request, httplib::Response& response) {
-    const SearchRequest wanted = searchRequestOf(request, false);
-    SearchPageContent content;
-    content.query = wanted.query;
-    content.from = wanted.from;
-    SearchOutcome outcome;
-    if (!wanted.error.empty()) {
-      outcome.status = kBadRequest;
-      outcome.error = wanted.error;
-    } else if (wanted.query.find_first_not_of(' ') != std::string::npos) {
-      outcome = search(wanted);
-    }
-    content.error = outcome.error;
-    content.notes = outcome.notes;
-    if (outcome.result) content.result = &*outcome.result;
-    response.status = outcome.status;
-    response.set_content(searchPage(content), kHtml);
-  }
-
-  void apiRequest(const httplib::Request& request, httplib::Response& response) {
-    SearchRequest wanted = searchRequestOf(request, true);
-    if (wanted.error.empty() && wanted.query.find_first_not_of(' ') == std::string::npos) {
-      wanted.error = "Parametro q mancante: la ricerca";
-    }
-    SearchOutcome outcome;
-    if (!wanted.error.empty()) {
-      outcome.status = kBadRequest;
-      outcome.error = wanted.error;
-    } else {
-      outcome = search(wanted);
-    }
-    response.status = outcome.status;
-    if (outcome.result) {
-      response.set_content(jsonPage(*outcome.result, outcome.options), kJson);
-    } else {
-      response.set_content("{\"errore\":" + jsonString(outcome.error) + "}", kJson);
-    }
-  }
-
-  void recordRequest(const httplib::Request& request, httplib::Response& response) {
-    const std::string& text = request.matches[1];
-    RecordNumber number = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (error != std::errc() || end != text.data() + text.size()) {
-      notFound(request, response);
-      return;
-    }
-    std::optional<DecodedRecord> record;
-    std::vector<std::string> terms;
-    const auto failure = withDatabases("Record " + text, [&](SearchDatabases& databases) {
-      Status read = fetchWholeRecord(databases.data, number, databases.key, record);
-      if (read.ok() && record) read = termsIndexedFor(databases.index, *record, terms);
-      return read;
-    });
-    if (failure) {
-      response.status = kUnavailable;
-      response.set_content(
-          errorPage(kUnavailable, unreadable(*failure), "../"), kHtml);
-    } else if (!record) {
-      response.status = kNotFound;
-      response.set_content(errorPage(kNotFound, "Record " + text + " non trovato", "../"), kHtml);
-    } else {
-      response.set_content(recordPage(*record, terms), kHtml);
-    }
-  }
-
-  // An answer that threw: a 500 page and a log line.
-  void failedAnswer(const httplib::Request& request, httplib::Response& response,
-                    std::exception_ptr thrown) {
-    std::string what = "eccezione sconosciuta";
+  // The 503 of a full queue, logged now and then; a bare 503 when even
+  // that can't be made.
+  WebAnswer busyAnswer(bool json, std::string_view path) noexcept {
     try {
-      std::rethrow_exception(thrown);
-    } catch (const std::exception& exception) {
-      what = exception.what();
-    } catch (...) {}
-    log("Errore rispondendo a " + request.path + ": " + what);
-    response.status = kInternalError;
-    response.set_content(
-        errorPage(kInternalError, "Errore del servizio: " + what, toRootOf(request.path)), kHtml);
+      noteBusy();
+      return serviceBusy(settings.waitingSearches, json, path);
+    } catch (...) {
+      return WebAnswer{kUnavailable, {}, {}, {}, true};
+    }
   }
 
+  // The answer to `reading`, whatever happens (run on a worker): a failure
+  // is logged and answered 503 (memory ran out) or 500. The outer catch is
+  // for memory running out while the inner ones make their answer.
+  WebAnswer answerOf(const CatalogueReading& reading, SearchStop& stop) noexcept {
+    try {
+      const std::string path = pathOf(reading);
+      int status = kInternalError;
+      std::string failure;
+      try {
+        return answerReading(reading, catalogue, stop,
+                             {settings.searchLimits, settings.searchDeadline});
+      } catch (const std::bad_alloc&) {
+        status = kUnavailable;
+        failure = kNoMemoryText;
+      } catch (const std::exception& exception) {
+        failure = exception.what();
+      }
+      log("Errore rispondendo a " + path + ": " + failure);
+      return errorAnswer(
+          status,
+          status == kUnavailable ? unreadableText(failure) : "Errore del servizio: " + failure,
+          path);
+    } catch (...) {
+      return WebAnswer{kInternalError, {}, {}, {}, true};
+    }
+  }
+
+  // Gives a suspended connection back to the library; only then is it no
+  // longer counted, so that a stop never finds it still suspended.
+  void resume(MHD_Connection* connection) {
+    MHD_resume_connection(connection);
+    {
+      const std::lock_guard lock(mutex);
+      --suspended;
+    }
+    changed.notify_all();
+  }
+
+  void noteBusy() {
+    const auto now = Clock::now().time_since_epoch().count();
+    auto last = lastBusyLog.load();
+    const auto interval = std::chrono::duration_cast<Clock::duration>(kBusyLogInterval).count();
+    if (last != 0 && now - last < interval) return;
+    if (!lastBusyLog.compare_exchange_strong(last, now)) return;
+    log("Servizio occupato: " + std::to_string(settings.waitingSearches) +
+        " ricerche in attesa, le altre hanno risposta 503 (al più una riga ogni " +
+        std::to_string(kBusyLogInterval.count()) + " s)");
+  }
+
+  static void onConnection(void* cls, MHD_Connection* connection, void**,
+                           MHD_ConnectionNotificationCode code) {
+    Service& service = *static_cast<Service*>(cls);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+      service.heads.opened(connection, socketOf(connection));
+    } else {
+      service.heads.closed(connection);
+    }
+  }
+
+  static void onCompleted(void* cls, MHD_Connection* connection, void** context,
+                          MHD_RequestTerminationCode) {
+    Service& service = *static_cast<Service*>(cls);
+    if (!*context) return;  // never counted: see onRequest
+    delete static_cast<Exchange*>(*context);
+    *context = nullptr;
+    service.heads.answered(connection);
+    {
+      const std::lock_guard lock(service.mutex);
+      --service.underway;
+    }
+    service.changed.notify_all();
+  }
+
+  // Called by the library when a request's head has come (`*context` still
+  // null), for each part of a body (never read: a body is refused with the
+  // head), once the request is whole, and again once a suspended connection
+  // is resumed.
+  static MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url,
+                              const char* method, const char*, const char*, std::size_t* uploadSize,
+                              void** context) {
+    Service& service = *static_cast<Service*>(cls);
+    if (!*context) {
+      *context = new (std::nothrow) Exchange;
+      if (!*context) return MHD_NO;
+      service.heads.headReceived(connection);
+      {
+        const std::lock_guard lock(service.mutex);
+        ++service.underway;
+      }
+      if (auto refusal = service.refusalOf(connection, method, url))
+        return queueAnswer(connection, *refusal, true);
+      return MHD_YES;
+    }
+    auto& exchange = *static_cast<Exchange*>(*context);
+    if (*uploadSize != 0) {
+      *uploadSize = 0;
+      return MHD_YES;
+    }
+    if (exchange.answer) return queueAnswer(connection, *exchange.answer, service.stopping);
+    try {
+      return service.serve(connection, exchange, method, url);
+    } catch (...) {
+      return MHD_NO;  // memory ran out: the library closes the connection
+    }
+  }
+
+  const ServerSettings settings;
   std::function<void(const std::string&)> log;
-  DatabasePool pool;
-  httplib::Server http;
-  bool stopped = false;
-  socket_t listeningSocket = INVALID_SOCKET;  // the last socket the library made to listen on
+  CatalogueAccess catalogue;
+  ListenAddress address;
+  int port = 0;
+  std::optional<ListeningSocket> socket;
+  HeadWatch heads;
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool stopAsked = false;
+  std::atomic<bool> stopping = false;  // set with `mutex` held; answers close their connection
+  std::size_t suspended = 0;           // connections waiting for a worker's answer
+  std::size_t underway = 0;            // requests whose head came and whose answer is not done
+  std::atomic<Clock::rep> lastBusyLog = 0;
+  WorkQueue workers;  // last: its threads end before the rest goes
 };
 
-namespace {
-
-// How the library keeps connections: worker threads, keep-alive, request
-// sizes, the socket options, the headers of every answer.
-void setUpConnections(httplib::Server& http, socket_t& listeningSocket) {
-  http.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
-  http.set_keep_alive_timeout(kKeepAliveSeconds);
-  http.set_keep_alive_max_count(kKeepAliveRequests);
-  // An answer goes out as headers, then body: without this, the body waits
-  // for the client's delayed acknowledgement of the headers (about 40 ms).
-  http.set_tcp_nodelay(true);
-  http.set_payload_max_length(kMaxBodyBytes);
-  http.set_default_headers(safetyHeaders());
-  // Only SO_REUSEADDR, to listen again at once after a stop. The library's
-  // own options add SO_REUSEPORT, with which a second server started on
-  // the same port (over another catalogue, say) shares its connections
-  // instead of failing.
-  http.set_socket_options([&listeningSocket](socket_t socket) {
-    const int on = 1;
-    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    listeningSocket = socket;
-  });
-}
-
-// Only GET and HEAD are answered; any other method gets a 405 page.
-httplib::Server::HandlerResponse refuseOtherMethods(const httplib::Request& request,
-                                                    httplib::Response& response) {
-  if (request.method == "GET" || request.method == "HEAD")
-    return httplib::Server::HandlerResponse::Unhandled;
-  response.status = kMethodNotAllowed;
-  response.set_header("Allow", "GET, HEAD");
-  response.set_content(
-      errorPage(kMethodNotAllowed,
-                "Il catalogo si consulta soltanto: metodo " + request.method + " non ammesso",
-                toRootOf(request.path)),
-      kHtml);
-  return httplib::Server::HandlerResponse::Handled;
-}
-
-// Every other answer of 400 or more that has no page yet: an unknown path,
-// or a request the library refused before routing it.
-httplib::Server::HandlerResponse addErrorPage(const httplib::Request& request,
-                                              httplib::Response& response) {
-  if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-  if (response.status == kNotFound) {
-    notFound(request, response);
-  } else {
-    response.set_content(
-        errorPage(response.status, "La richiesta non si può servire", toRootOf(request.path)),
-        kHtml);
-  }
-  return httplib::Server::HandlerResponse::Handled;
-}
-
-}  // namespace
-
-SearchServer::SearchServer(std::function<void(const std::string&)> log)
-    : service_(std::make_unique<Service>(std::move(log))) {
-  Service& service = *service_;
-  httplib::Server& http = service.http;
-  setUpConnections(http, service.listeningSocket);
-  http.set_pre_routing_handler(refuseOtherMethods);
-  http.Get("/", [&service](const httplib::Request& request, httplib::Response& response) {
-    service.searchPageRequest(request, response);
-  });
-  http.Get("/api/cerca", [&service](const httplib::Request& request, httplib::Response& response) {
-    service.apiRequest(request, response);
-  });
-  http.Get("/record/([^/]+)",
-           [&service](const httplib::Request& request, httplib::Response& response) {
-             service.recordRequest(request, response);
-           });
-  http.Get("/stile.css", [](const httplib::Request&, httplib::Response& response) {
-    response.set_content(std::string(styleSheet()), kCss);
-  });
-  http.set_error_handler(httplib::Server::HandlerWithResponse(addErrorPage));
-  http.set_exception_handler([&service](const httplib::Request& request,
-                                        httplib::Response& response, std::exception_ptr thrown) {
-    service.failedAnswer(request, response, thrown);
-  });
-}
+SearchServer::SearchServer(std::function<void(const std::string&)> log,
+                           const ServerSettings& settings)
+    : service_(std::make_unique<Service>(std::move(log), settings)) {}
 
 SearchServer::~SearchServer() = default;
 
 std::optional<std::string> SearchServer::checkDatabases() {
-  return service_->withDatabases("Avvio", [](SearchDatabases&) { return Status(); });
+  const ReadOutcome read =
+      service_->catalogue.read("Avvio", [](SearchDatabases&) { return Status(); });
+  if (read.end == ReadEnd::kDone) return std::nullopt;
+  return read.text;
 }
 
-std::optional<int> SearchServer::bind(const std::string& address, int port) {
-  int bound = port;
-  if (port == 0) {
-    bound = service_->http.bind_to_any_port(address);
-    if (bound <= 0) return std::nullopt;
-  } else if (!service_->http.bind_to_port(address, port)) {
-    return std::nullopt;
-  }
-  // Listening again on a listening socket only sets its queue length.
-  ::listen(service_->listeningSocket, kListenQueue);
-  return bound;
+std::optional<int> SearchServer::bind(const ListenAddress& address, int port) {
+  std::optional<ListeningSocket> opened = ListeningSocket::open(address, port);
+  if (!opened) return std::nullopt;
+  service_->socket.emplace(std::move(*opened));
+  service_->address = address;
+  service_->port = service_->socket->port();
+  return service_->port;
 }
 
-bool SearchServer::listen() { return service_->http.listen_after_bind(); }
-
-bool SearchServer::stop() {
-  // The library's stop() may be called once only while it listens.
-  if (service_->stopped) return true;
-  if (!service_->http.is_running()) return false;
-  service_->stopped = true;
-  service_->http.stop();
+bool SearchServer::listen() {
+  Service& service = *service_;
+  if (!service.socket) return false;
+  unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME;
+  if (service.address.socket.ss_family == AF_INET6) flags |= MHD_USE_IPv6;
+  // One option and its values a line.
+  // clang-format off
+  MHD_Daemon* daemon = MHD_start_daemon(
+      flags, 0, nullptr, nullptr, Service::onRequest, &service,
+      MHD_OPTION_LISTEN_SOCKET, service.socket->descriptor(),
+      MHD_OPTION_CONNECTION_LIMIT, service.settings.maxConnections,
+      MHD_OPTION_PER_IP_CONNECTION_LIMIT, service.settings.maxConnectionsPerAddress,
+      MHD_OPTION_CONNECTION_TIMEOUT, kIdleSeconds,
+      MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemoryBytes,
+      MHD_OPTION_NOTIFY_CONNECTION, Service::onConnection, &service,
+      MHD_OPTION_NOTIFY_COMPLETED, Service::onCompleted, &service,
+      MHD_OPTION_END);
+  // clang-format on
+  if (!daemon) return false;
+  std::unique_lock lock(service.mutex);
+  service.changed.wait(lock, [&] { return service.stopAsked; });
+  service.stopping = true;
+  MHD_quiesce_daemon(daemon);  // the socket stays ours, closed with the service
+  // No connection may stay suspended when the library stops; the searches
+  // end by their deadline.
+  service.changed.wait(lock, [&] { return service.suspended == 0; });
+  service.changed.wait_for(lock, kStopGrace, [&] { return service.underway == 0; });
+  lock.unlock();
+  MHD_stop_daemon(daemon);
   return true;
+}
+
+void SearchServer::stop() {
+  {
+    const std::lock_guard lock(service_->mutex);
+    service_->stopAsked = true;
+  }
+  service_->changed.notify_all();
 }
 
 }  // namespace indicizza::catalogo

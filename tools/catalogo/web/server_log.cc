@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 
+#include "catalogo/web/web_text.h"
+
 namespace indicizza::catalogo {
 namespace {
 
@@ -22,7 +24,7 @@ void logLine(std::string_view text) {
   std::tm local{};
   if (localtime_r(&now, &local)) std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S ", &local);
   std::string line = stamp;
-  for (char c : text) {
+  for (char c : validUtf8(text)) {
     const auto byte = static_cast<unsigned char>(c);
     line += byte < kFirstPrintable || byte == kDelete ? '?' : c;
   }

@@ -8,7 +8,8 @@ namespace indicizza::catalogo {
 
 // Writes "YYYY-MM-DD HH:MM:SS TEXT" and a line feed to standard error, in
 // one write. Control bytes in `text` (a query may hold a line feed) are
-// written as '?', so that one event is always one line.
+// written as '?', so that one event is always one line, and bytes that are
+// not UTF-8 as U+FFFD (validUtf8), so that the journal keeps it as text.
 void logLine(std::string_view text);
 
 }  // namespace indicizza::catalogo

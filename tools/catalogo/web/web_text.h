@@ -1,5 +1,6 @@
-// Text put into web pages and their links: HTML escaping and the encoding
-// of form values in a link's query string. Nothing here knows the pages.
+// Text put into web pages, their links and the log: UTF-8 made valid, HTML
+// escaping and the encoding of form values in a link's query string.
+// Nothing here knows the pages.
 #pragma once
 
 #include <string>
@@ -7,9 +8,16 @@
 
 namespace indicizza::catalogo {
 
-// `text` (UTF-8) safe to place in HTML text or in a double- or
-// single-quoted attribute value: & < > " ' become character references;
-// every other byte is kept.
+// `text` with every byte that does not belong to a well-formed UTF-8
+// sequence (a stray continuation byte, a sequence cut short, an overlong
+// form, a UTF-16 surrogate, a code point past U+10FFFF) replaced by U+FFFD,
+// one for each such byte; well-formed text comes back unchanged. What a
+// client sends (a query, a path) passes through it before it is shown.
+std::string validUtf8(std::string_view text);
+
+// `text` safe to place in HTML text or in a double- or single-quoted
+// attribute value: made valid UTF-8 (validUtf8), then & < > " ' become
+// character references; every other byte is kept.
 std::string htmlEscaped(std::string_view text);
 
 // `value` encoded as a browser encodes a form field in a GET query string

@@ -1,0 +1,29 @@
+// The answers of `catalogo servi` that read the catalogue: a page of
+// results, its JSON, a record page. Run on a worker thread, never where
+// the server watches its connections.
+//
+// A search over its limits is refused with 400 and the read side's
+// sentence (how to narrow it); a search past its deadline gives a 503 page
+// saying it took too long and how to narrow it (and a log line); a
+// catalogue that can't be read, or memory running out, a 503 with the
+// failure's text (logged by CatalogueAccess).
+#pragma once
+
+#include <chrono>
+
+#include "catalogo/web/catalogue_access.h"
+#include "catalogo/web/search_stop.h"
+#include "catalogo/web/site_routes.h"
+
+namespace indicizza::catalogo {
+
+// How each reading of the catalogue is bounded.
+struct ReadingBounds {
+  SearchLimits limits;                 // of each search's cost
+  std::chrono::milliseconds deadline;  // the time `stop` allows, for the 503's text
+};
+
+WebAnswer answerReading(const CatalogueReading& reading, CatalogueAccess& catalogue,
+                        SearchStop& stop, const ReadingBounds& bounds);
+
+}  // namespace indicizza::catalogo

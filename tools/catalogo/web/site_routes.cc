@@ -1,0 +1,115 @@
+#include "catalogo/web/site_routes.h"
+
+#include <charconv>
+
+#include "catalogo/web/page_frame.h"
+#include "catalogo/web/search_page.h"
+#include "catalogo/web/web_answers.h"
+
+namespace indicizza::catalogo {
+namespace {
+
+constexpr std::string_view kRecordPrefix = "/record/";
+
+// A whole positive number from `text` (digits only) up to `highest`.
+std::optional<std::uint64_t> boundedNumber(const std::string& text, std::uint64_t highest) {
+  std::uint64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (value < 1 || value > highest) return std::nullopt;
+  return value;
+}
+
+bool blank(const std::string& query) { return query.find_first_not_of(' ') == std::string::npos; }
+
+// The query and page a search request asks for into `reading`, or why it
+// can't be served (a 400's message).
+std::string readSearchArguments(const WebRequest& request, bool limitAllowed,
+                                CatalogueReading& reading) {
+  reading.query = argumentOf(request, "q").value_or("");
+  reading.limit = kResultsPerPage;
+  if (reading.query.size() > kMaxQueryBytes) {
+    return "Ricerca troppo lunga: " + std::to_string(reading.query.size()) + " byte, al massimo " +
+           std::to_string(kMaxQueryBytes);
+  }
+  if (const auto from = argumentOf(request, "da")) {
+    const auto number = boundedNumber(*from, kLastBrowsableResult);
+    if (!number) {
+      return "Parametro da non valido: un numero da 1 a " + std::to_string(kLastBrowsableResult) +
+             " (si possono scorrere solo i primi " + std::to_string(kLastBrowsableResult) +
+             " risultati)";
+    }
+    reading.from = *number;
+  }
+  if (const auto limit = argumentOf(request, "limite"); limit && limitAllowed) {
+    const auto number = boundedNumber(*limit, kMaxApiLimit);
+    if (!number)
+      return "Parametro limite non valido: un numero da 1 a " + std::to_string(kMaxApiLimit);
+    reading.limit = *number;
+  }
+  return "";
+}
+
+// The search page: the form alone, a 400 with the form, or a search.
+RoutePlan searchPagePlan(const WebRequest& request) {
+  CatalogueReading reading;
+  std::string error = readSearchArguments(request, false, reading);
+  std::vector<std::string> notes;
+  if (error.empty() && !blank(reading.query)) {
+    QueryParse parse = parseQuery(reading.query);
+    if (parse.query) {
+      reading.parsed = std::move(parse.query);
+      return {std::nullopt, std::move(reading)};
+    }
+    error = parse.error;
+  }
+  SearchPageContent content;
+  content.query = reading.query;
+  content.from = reading.from;
+  content.error = error;
+  return {htmlAnswer(error.empty() ? kOk : kBadRequest, searchPage(content)), std::nullopt};
+}
+
+RoutePlan apiPlan(const WebRequest& request) {
+  CatalogueReading reading;
+  reading.kind = CatalogueReading::Kind::kApi;
+  std::string error = readSearchArguments(request, true, reading);
+  if (error.empty() && blank(reading.query)) error = "Parametro q mancante: la ricerca";
+  if (error.empty()) {
+    QueryParse parse = parseQuery(reading.query);
+    if (parse.query) {
+      reading.parsed = std::move(parse.query);
+      return {std::nullopt, std::move(reading)};
+    }
+    error = parse.error;
+  }
+  return {jsonError(kBadRequest, error), std::nullopt};
+}
+
+RoutePlan recordPlan(const WebRequest& request) {
+  CatalogueReading reading;
+  reading.kind = CatalogueReading::Kind::kRecord;
+  reading.recordText = request.path.substr(kRecordPrefix.size());
+  const std::string& text = reading.recordText;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), reading.record);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size())
+    return {notFound(request.path), std::nullopt};
+  return {std::nullopt, std::move(reading)};
+}
+
+}  // namespace
+
+RoutePlan planOf(const WebRequest& request) {
+  if (request.path == "/") return searchPagePlan(request);
+  if (request.path == "/api/cerca") return apiPlan(request);
+  if (request.path.starts_with(kRecordPrefix)) return recordPlan(request);
+  if (request.path == "/stile.css") {
+    WebAnswer answer;
+    answer.contentType = kCss;
+    answer.body = styleSheet();
+    return {std::move(answer), std::nullopt};
+  }
+  return {notFound(request.path), std::nullopt};
+}
+
+}  // namespace indicizza::catalogo

@@ -1,0 +1,52 @@
+// The addresses of `catalogo servi` and what each asks for:
+//   GET /                      the search form
+//   GET /?q=QUERY&da=N         a page of 20 results from the N-th on
+//   GET /record/N              record N, field by field, with its index terms
+//   GET /api/cerca?q=&da=&limite=   one page as JSON (jsonPage), for scripts
+//   GET /stile.css             the stylesheet
+// HEAD is answered as GET (the HTTP layer leaves the body out). A query
+// longer than kMaxQueryBytes, a `da` past kLastBrowsableResult, a `limite`
+// above kMaxApiLimit or a query that does not parse is refused with 400
+// without reading anything; an unknown address is a 404 page.
+//
+// planOf is cheap (no file is read): the server calls it where it watches
+// its connections, and hands a CatalogueReading to a worker thread.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "catalogo/web/web_exchange.h"
+#include "input/decoded_record.h"
+#include "search/query_parser.h"
+
+namespace indicizza::catalogo {
+
+inline constexpr std::size_t kMaxQueryBytes = 500;
+inline constexpr std::uint64_t kMaxApiLimit = 100;
+
+// A request that needs the catalogue's databases.
+struct CatalogueReading {
+  enum class Kind { kSearchPage, kApi, kRecord };
+  Kind kind = Kind::kSearchPage;
+  // kSearchPage, kApi: the query as typed, parsed, and the page asked for.
+  std::string query;
+  std::optional<ParsedQuery> parsed;
+  std::uint64_t from = 1;
+  std::uint64_t limit = 0;
+  // kRecord: the record's number, as written in the address and as read.
+  std::string recordText;
+  RecordNumber record = 0;
+};
+
+// What a GET or HEAD request gets: an answer made at once, or a reading
+// of the catalogue (exactly one of the two is set).
+struct RoutePlan {
+  std::optional<WebAnswer> answer;
+  std::optional<CatalogueReading> reading;
+};
+
+RoutePlan planOf(const WebRequest& request);
+
+}  // namespace indicizza::catalogo
