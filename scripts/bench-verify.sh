@@ -26,10 +26,10 @@ mkdir -p "$work"
 cp "$source_dir/opere.cry" "$source_dir/noused.txt" "$work/"
 
 # Seconds of one whole process: "$@" in $work, output dropped.
+timing=$(mktemp)
 seconds() {
-  local out
-  out=$(cd "$work" && { /usr/bin/time -f '%e' "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -n 1)
-  echo "$out"
+  (cd "$work" && /usr/bin/time -f '%e' -o "$timing" "$@" >/dev/null 2>&1) || true
+  tail -n 1 "$timing"
 }
 
 median() { sort -g | sed -n "$(((runs + 1) / 2))p"; }
@@ -48,7 +48,7 @@ ratio=$(awk -v v="$verify_median" -v r="$run_median" 'BEGIN { printf "%.2f", v /
 echo "bench-verify: run $run_median s, verifica $verify_median s, ratio $ratio ($report)"
 
 section=$(mktemp)
-trap 'rm -f "$section"' EXIT
+trap 'rm -f "$section" "$timing"' EXIT
 {
   echo "$begin_marker"
   echo "## Checking the index (\`catalogo verifica\`)"
