@@ -200,6 +200,53 @@ INSTANTIATE_TEST_SUITE_P(
                                   "Dati di lunghezza errata: ADAM (11 byte)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// An opere.idb that the library can't open: catalogo's own message first,
+// then what the library said, on one line however many it wrote.
+struct LibraryDetailCase {
+  const char* name;
+  void (*make)(const std::filesystem::path&);
+  const char* start;  // the line after the message starts with this
+  const char* end;    // and ends with this
+  friend void PrintTo(const LibraryDetailCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class VerifyNamesTheLibrarysDetail : public ::testing::TestWithParam<LibraryDetailCase> {};
+
+TEST_P(VerifyNamesTheLibrarysDetail, AfterItsOwnMessage) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  std::filesystem::remove(dir / "opere.idb");
+  GetParam().make(dir / "opere.idb");
+  const auto run = runCatalogo(dir.path(), {"verifica"});
+  EXPECT_EQ(run.exitStatus, 2);
+  const std::string message = "Errore apertura opere.idb: Invalid argument\n";
+  ASSERT_TRUE(run.errorOutput.starts_with(message)) << run.errorOutput;
+  const std::string detail = run.errorOutput.substr(message.size());
+  EXPECT_TRUE(detail.starts_with(GetParam().start)) << detail;
+  EXPECT_TRUE(detail.ends_with(GetParam().end)) << detail;
+  EXPECT_EQ(std::count(detail.begin(), detail.end(), '\n'), 1) << detail;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, VerifyNamesTheLibrarysDetail,
+    ::testing::Values(
+        LibraryDetailCase{"HashDatabase",
+                          [](const std::filesystem::path& p) {
+                            testing::loadDatabase(p, {{"SONATA", std::string(8, '\0')}}, "hash");
+                          },
+                          "Dettaglio della libreria: BDB0641 __db_meta_setup: opere.idb: "
+                          "unexpected file type or format\n",
+                          ": unexpected file type or format\n"},
+        // A line for each page it tries, then the count of the others.
+        LibraryDetailCase{"Encrypted",
+                          [](const std::filesystem::path& p) {
+                            testing::loadEncryptedDatabase(p, {{"SONATA", std::string(8, '\0')}});
+                          },
+                          "Dettaglio della libreria: BDB0196 Encrypted checksum: no encryption "
+                          "key specified (e altre ",
+                          " righe della libreria)\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(Catalogo, VerifyWithoutStopWordFileFails) {
   CatalogueDir dir;
   testing::indexSmallCatalogue(dir);

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/library_lines.h"
 #include "catalogo/cli/command_line.h"
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
@@ -43,15 +44,28 @@ int splitAtMark(int argc, char** argv, const std::string& search,
   return argc;
 }
 
-// Runs `command`; a ToolFailure ends it with its message on standard error
-// and exit status 2.
+// What the library said while a command ran, as one line after the
+// command's own message: the first line of the library, and how many came
+// after it. Nothing when it said nothing.
+std::string libraryDetail(const indicizza::BoundedLines& lines) {
+  if (lines.count == 0) return {};
+  std::string detail = "Dettaglio della libreria: " + lines.first;
+  const std::string others = indicizza::otherLibraryLinesNote(lines.others());
+  if (!others.empty()) detail += " " + others;
+  return detail + '\n';
+}
+
+// Runs `command`; a ToolFailure ends it with its message on standard error,
+// followed by what the library said, and exit status 2. The library's lines
+// are gathered meanwhile, and never written on their own.
 int runCommand(const Command& command) {
+  const indicizza::GatheredLibraryLines library;
   try {
     return command.run();
   } catch (const ToolFailure& failure) {
     std::fflush(stdout);
     std::cout.flush();
-    std::cerr << failure.what() << '\n';
+    std::cerr << failure.what() << '\n' << libraryDetail(library.lines());
     return kExitFailure;
   }
 }
