@@ -73,19 +73,24 @@ void BtreePageCheck::readMetadata(std::span<const std::uint8_t> page) {
     magic = load32(page, kMagicOffset);
   }
   const std::uint32_t pageSize = load32(page, kPageSizeOffset);
+  const std::uint32_t treeFlags = load32(page, kTreeFlagsOffset);
+  const std::uint8_t metaFlags = page[kMetaFlagsOffset];
+  // What the library can't open at all (an encrypted file among them, named
+  // apart), then what it opens but this program never makes.
   if (magic != kBtreeMagic || load32(page, kPageNumberOffset) != 0 ||
-      load32(page, kVersionOffset) != kBtreeVersion || page[kTypeOffset] != kMetadataPage ||
-      page[kEncryptionOffset] != 0 || page[kMetaFlagsOffset] != 0 ||
-      (load32(page, kTreeFlagsOffset) & kForeignTreeFlags) != 0 || !std::has_single_bit(pageSize) ||
-      pageSize < kSmallestPageSize || pageSize > kLargestPageSize) {
+      page[kTypeOffset] != kMetadataPage || !std::has_single_bit(pageSize) ||
+      pageSize < kSmallestPageSize || pageSize > kLargestPageSize ||
+      load32(page, kVersionOffset) != kBtreeVersion) {
+    verdict_ = Status::Code::kUnknownFormat;
+  } else if (page[kEncryptionOffset] != 0) {
+    verdict_ = Status::Code::kEncrypted;
+  } else if ((treeFlags & kRecnoTreeFlags) != 0 || fileSize_ % pageSize != 0) {
+    verdict_ = Status::Code::kUnknownFormat;
+  } else if ((treeFlags & kForeignTreeFlags) != 0 || metaFlags != 0) {
     verdict_ = Status::Code::kForeign;
-    return;
   }
+  if (verdict_ != Status::Code::kOk) return;
   pageSize_ = pageSize;
-  if (fileSize_ % pageSize_ != 0) {
-    verdict_ = Status::Code::kForeign;
-    return;
-  }
   lastPage_ = load32(page, kLastPageOffset);
   root_ = load32(page, kRootOffset);
   freeList_ = load32(page, kFreeListOffset);
@@ -217,7 +222,8 @@ bool BtreePageCheck::linksAreSound() const {
 
 Status BtreePageCheck::finish() {
   if (verdict_ != Status::Code::kOk) return Status::failure(verdict_);
-  if (!haveMetadata_) return Status::failure(Status::Code::kForeign);
+  // Shorter than the smallest page: no metadata at all.
+  if (!haveMetadata_) return Status::failure(Status::Code::kUnknownFormat);
   // The file changed length while it was read.
   if (bytesFed_ != fileSize_ || pagesSeen_ <= lastPage_ || !linksAreSound()) {
     return Status::failure(Status::Code::kDamaged);
@@ -232,6 +238,12 @@ namespace {
 constexpr std::size_t kReadPieceBytes = std::size_t{1} << 20;
 
 }  // namespace
+
+std::string encryptedFileSentence(std::string_view fileName) {
+  return std::string(fileName) +
+         " è cifrato: si apre solo con la sua password, che questo programma non chiede "
+         "(ricrearlo in chiaro con db5.3_dump -P e db5.3_load)";
+}
 
 Status readCheckedPages(int fd, std::uint64_t size, const PageSink& sink) {
   posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);

@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <functional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/status.h"
@@ -42,9 +44,14 @@ inline constexpr std::size_t kTreeFlagsOffset = 48;
 inline constexpr std::size_t kRootOffset = 88;
 inline constexpr std::uint32_t kBtreeMagic = 0x053162;
 inline constexpr std::uint32_t kBtreeVersion = 9;
-// Tree flags this program's databases never carry: duplicate keys (sorted or
-// not), record-number access, sub-databases, compression.
-inline constexpr std::uint32_t kForeignTreeFlags = 0x1 | 0x2 | 0x8 | 0x10 | 0x20 | 0x40 | 0x80;
+// Tree flags of a Recno database, which shares the B-tree's file format but
+// which the library opens as no B-tree: record numbers for keys, fixed
+// length, renumbering.
+inline constexpr std::uint32_t kRecnoTreeFlags = 0x2 | 0x8 | 0x10;
+// Tree flags this program's databases never carry, though the library opens
+// such B-trees: duplicate keys (unsorted, sorted), sub-databases,
+// compression.
+inline constexpr std::uint32_t kForeignTreeFlags = 0x1 | 0x40 | 0x20 | 0x80;
 
 // Header of every other page.
 inline constexpr std::size_t kPageNumberOffset = 8;
@@ -93,12 +100,12 @@ class BtreePageCheck {
   void feed(std::span<const std::uint8_t> bytes);
 
   // The verdict on everything fed, which must be the whole file: ok for a
-  // B-tree of this program's kind whose links are sound; kForeign for no
-  // such B-tree (no B-tree metadata, a length that is not whole pages, or a
-  // kind this program never makes: duplicate keys, sub-databases,
-  // checksums, encryption, another version); kDamaged for a B-tree whose
-  // pages are not what its links say (zeroed, cut off, pointing back or out
-  // of the file).
+  // B-tree of this program's kind whose links are sound; kUnknownFormat for
+  // a file the library can't open as a B-tree (no B-tree metadata, another
+  // version, a Recno database, a length that is not whole pages); kEncrypted for an encrypted
+  // database; kForeign for a B-tree the library opens but of a kind this program never makes
+  // (duplicate keys, sub-databases, compression, checksums, partitions); kDamaged for a B-tree
+  // whose pages are not what its links say (zeroed, cut off, pointing back or out of the file).
   Status finish();
 
  private:
@@ -139,6 +146,10 @@ class BtreePageCheck {
   std::vector<PageLinks> pages_;
   std::vector<Reference> references_;
 };
+
+// Why an encrypted database file is refused, in a sentence that names it
+// (`fileName`): the library opens it only with its password.
+std::string encryptedFileSentence(std::string_view fileName);
 
 // Receives the bytes of a file as they are read; a failure it returns stops
 // the reading.
