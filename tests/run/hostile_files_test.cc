@@ -68,6 +68,11 @@ std::uintmax_t halfItsPages(std::uintmax_t size) { return size / 2 / kPageSize *
 std::uintmax_t onlyTheMetadataPage(std::uintmax_t) { return kPageSize; }
 std::uintmax_t insideTheFourthPage(std::uintmax_t) { return kPageSize * 3 + 100; }
 
+// A record of an earlier run, with a word of its own: ZEFIRO.
+StoredItem earlierItem() {
+  return storedItemOf(PlainRecord().recordNumber(2).kindCode("AB").textField(1, "ZEFIRO"));
+}
+
 // A single stored record whose 525 file bytes are all `byte`: the record
 // reads as the key itself (or its complement); it is stored and indexed like
 // any other, under whatever number and kind code those bytes spell.
@@ -228,6 +233,26 @@ INSTANTIATE_TEST_SUITE_P(
                                               testing::readFile(d / "before.ddb"));
                                   },
                                   encryptedFileSentence("opere.ddb") + "\n"},
+                      // Pages with the library's checksums, which it keeps
+                      // writing: the new records are stored beside the earlier.
+                      HostileCase{"Checksums",
+                                  [](CatalogueDir& d) {
+                                    std::filesystem::remove(d / "opere.ddb");
+                                    testing::loadDatabase(d / "opere.ddb", {earlierItem()},
+                                                          "btree", "chksum=1\n");
+                                  },
+                                  "Inizio scansione" + kEmptyRunEnd, 0,
+                                  [](const CatalogueDir& d) {
+                                    EXPECT_EQ(d.dataItems(),
+                                              (std::vector<StoredItem>{
+                                                  storedItemOf(wordRecord()), earlierItem()}));
+                                    EXPECT_TRUE(testing::verifyDatabase(d / "opere.ddb"));
+                                    EXPECT_EQ(checkBtreeFile(d / "opere.ddb").code(),
+                                              Status::Code::kOk);
+                                    EXPECT_EQ(testing::readFile(d / "opere.ddb").at(26), '\1')
+                                        << "the checksums flag";
+                                    EXPECT_EQ(indexTerms(d).size(), 6u);
+                                  }},
                       // Zero-length keys and data are legal B-tree items; neither is a
                       // record.
                       HostileCase{"ItemsOfZeroBytes",
@@ -291,7 +316,20 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"Directory",
                     [](CatalogueDir& d) { std::filesystem::create_directory(d / "opere.idb"); },
                     "Inizio scansione\n\n\n" + kWritePhaseOpenError, 1, nullptr,
-                    "BDB0134 read: *: Is a directory\n(e un'altra riga della libreria)\n"}),
+                    "BDB0134 read: *: Is a directory\n(e un'altra riga della libreria)\n"},
+        // Pages with the library's checksums: read like any others; the new
+        // index is written without them.
+        HostileCase{"Checksums",
+                    [](CatalogueDir& d) {
+                      testing::loadDatabase(d / "opere.idb", kEarlierTerm, "btree", "chksum=1\n");
+                    },
+                    "Inizio scansione" + kEmptyRunEnd, 0,
+                    [](const CatalogueDir& d) {
+                      EXPECT_EQ(indexTerms(d), (std::vector<std::string>{"A", "AAAB", "IL",
+                                                                          "SONATA", "ZEFIRO",
+                                                                          "ZZZZ"}));
+                      EXPECT_TRUE(testing::verifyDatabase(d / "opere.idb"));
+                    }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A data database of 3000 records (three levels of pages), damaged by
