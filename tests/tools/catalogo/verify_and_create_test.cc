@@ -53,6 +53,45 @@ TEST(Catalogo, VerifyPassesOnAFreshIndexAndTouchesNoFile) {
   EXPECT_TRUE(readFile(dir / "opere.idb") == index);
 }
 
+// A database with another hard link is named on standard error: a run
+// replaces it, and the other name keeps the file of before. The check and
+// its exit status are as they would be.
+struct HardLinkCase {
+  const char* name;
+  std::vector<const char*> linked;
+  std::string errors;
+  friend void PrintTo(const HardLinkCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class VerifyWarnsOfHardLinks : public ::testing::TestWithParam<HardLinkCase> {};
+
+TEST_P(VerifyWarnsOfHardLinks, AndChecksAsEver) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  std::filesystem::create_directory(dir / "copie");
+  for (const char* name : GetParam().linked) {
+    std::filesystem::create_hard_link(dir / name, dir / "copie" / name);
+  }
+  const auto run = runCatalogo(dir.path(), {"verifica"});
+  EXPECT_EQ(run.output, "Record: 4, termini: 15, voci: 20, discordanze: 0\n");
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.errorOutput, GetParam().errors);
+}
+
+std::string warningOf(const std::string& name) {
+  return "Attenzione: " + name +
+         " ha 2 collegamenti fisici: l'indicizzatore lo sostituisce con un file nuovo, e gli altri "
+         "nomi restano al file di prima\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, VerifyWarnsOfHardLinks,
+    ::testing::Values(HardLinkCase{"None", {}, ""},
+                      HardLinkCase{"Both",
+                                   {"opere.ddb", "opere.idb"},
+                                   warningOf("opere.ddb") + warningOf("opere.idb")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // A damaged or foreign data database is refused: a walk over it could end
 // early (and the check pass over half the catalogue) or never end.
 struct RefusedDataCase {
