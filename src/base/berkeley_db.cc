@@ -8,8 +8,20 @@
 #include <stdexcept>
 #include <utility>
 
+#include "base/library_lines.h"
+
 namespace indicizza::bdb {
 namespace {
+
+// The one callback of every handle for the library's error lines and its
+// other messages: both go where library_lines.h sends them, never straight
+// to standard error or standard output. No prefix is ever set.
+extern "C" void passOnError(const DB_ENV*, const char*, const char* line) {
+  deliverLibraryLine(line ? line : "");
+}
+extern "C" void passOnMessage(const DB_ENV*, const char* line) {
+  deliverLibraryLine(line ? line : "");
+}
 
 // A descriptor cleared to all zeros (no flags), pointing at `bytes`.
 DBT makeDbt(std::span<const std::uint8_t> bytes) {
@@ -121,6 +133,10 @@ Status Database::open(const char* path, OpenMode mode) {
     db_ = nullptr;
     return statusOf(created, Status::Code::kNoHandle);
   }
+  // A new handle writes the library's lines to standard error itself until
+  // it is given a callback.
+  db_->set_errcall(db_, passOnError);
+  db_->set_msgcall(db_, passOnMessage);
   return statusOf(db_->open(db_, nullptr, path, nullptr, DB_BTREE, openFlags(mode), kNewFileMode),
                   Status::Code::kCannotOpen);
 }

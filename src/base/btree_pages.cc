@@ -73,19 +73,29 @@ void BtreePageCheck::readMetadata(std::span<const std::uint8_t> page) {
     magic = load32(page, kMagicOffset);
   }
   const std::uint32_t pageSize = load32(page, kPageSizeOffset);
+  const std::uint32_t treeFlags = load32(page, kTreeFlagsOffset);
+  const std::uint8_t metaFlags = page[kMetaFlagsOffset];
+  // What the library can't open at all (an encrypted file among them, named
+  // apart), then what it opens but this program never makes.
   if (magic != kBtreeMagic || load32(page, kPageNumberOffset) != 0 ||
-      load32(page, kVersionOffset) != kBtreeVersion || page[kTypeOffset] != kMetadataPage ||
-      page[kEncryptionOffset] != 0 || page[kMetaFlagsOffset] != 0 ||
-      (load32(page, kTreeFlagsOffset) & kForeignTreeFlags) != 0 || !std::has_single_bit(pageSize) ||
-      pageSize < kSmallestPageSize || pageSize > kLargestPageSize) {
+      page[kTypeOffset] != kMetadataPage || !std::has_single_bit(pageSize) ||
+      pageSize < kSmallestPageSize || pageSize > kLargestPageSize ||
+      load32(page, kVersionOffset) != kBtreeVersion) {
+    verdict_ = Status::Code::kUnknownFormat;
+  } else if (page[kEncryptionOffset] != 0) {
+    verdict_ = Status::Code::kEncrypted;
+  } else if ((treeFlags & kRecnoTreeFlags) != 0 || fileSize_ % pageSize != 0) {
+    verdict_ = Status::Code::kUnknownFormat;
+  } else if ((treeFlags & kForeignTreeFlags) != 0 || (metaFlags & ~kChecksumsFlag) != 0) {
     verdict_ = Status::Code::kForeign;
-    return;
+  } else if ((metaFlags & kChecksumsFlag) != 0 &&
+             !checksumMatches(page.first(kChecksummedMetadataSize), kMetadataChecksumOffset)) {
+    verdict_ = Status::Code::kDamaged;
   }
+  if (verdict_ != Status::Code::kOk) return;
   pageSize_ = pageSize;
-  if (fileSize_ % pageSize_ != 0) {
-    verdict_ = Status::Code::kForeign;
-    return;
-  }
+  checksums_ = (metaFlags & kChecksumsFlag) != 0;
+  headerSize_ = checksums_ ? kChecksummedHeaderSize : kHeaderSize;
   lastPage_ = load32(page, kLastPageOffset);
   root_ = load32(page, kRootOffset);
   freeList_ = load32(page, kFreeListOffset);
@@ -104,7 +114,8 @@ void BtreePageCheck::checkPage(std::uint32_t number, std::span<const std::uint8_
   links.level = page[kLevelOffset];
   links.previous = load32(page, kPreviousPageOffset);
   links.next = load32(page, kNextPageOffset);
-  bool sound = load32(page, kPageNumberOffset) == number;
+  bool sound = load32(page, kPageNumberOffset) == number &&
+               (!checksums_ || checksumMatches(page, kPageChecksumOffset));
   switch (links.type) {
     case kFreePage: break;
     case kInternalPage:
@@ -116,7 +127,7 @@ void BtreePageCheck::checkPage(std::uint32_t number, std::span<const std::uint8_
     case kOverflowPage:
       // The free-offset field counts the bytes the page holds.
       sound =
-          sound && links.level == 0 && load16(page, kFreeOffsetOffset) <= pageSize_ - kHeaderSize;
+          sound && links.level == 0 && load16(page, kFreeOffsetOffset) <= pageSize_ - headerSize_;
       break;
     default: sound = false;
   }
@@ -127,12 +138,12 @@ bool BtreePageCheck::checkItems(std::uint32_t number, std::span<const std::uint8
                                 const PageLinks& links) {
   const std::size_t entries = load16(page, kEntriesOffset);
   const std::size_t itemsBegin = load16(page, kFreeOffsetOffset);
-  if (kHeaderSize + 2 * entries > itemsBegin || itemsBegin > pageSize_) return false;
+  if (headerSize_ + 2 * entries > itemsBegin || itemsBegin > pageSize_) return false;
   const bool internal = links.type == kInternalPage;
   // A leaf holds keys and data in pairs; an internal page at least one child.
   if (internal ? entries == 0 : entries % 2 != 0) return false;
   for (std::size_t i = 0; i < entries; ++i) {
-    const std::size_t at = load16(page, kHeaderSize + 2 * i);
+    const std::size_t at = load16(page, headerSize_ + 2 * i);
     if (at < itemsBegin || at + kBytesItemHeaderSize > pageSize_) return false;
     const std::uint8_t type = page[at + kItemTypeOffset] & kItemTypeMask;
     const std::size_t length = load16(page, at);
@@ -161,6 +172,11 @@ bool BtreePageCheck::checkItems(std::uint32_t number, std::span<const std::uint8
     }
   }
   return true;
+}
+
+bool BtreePageCheck::checksumMatches(std::span<const std::uint8_t> covered,
+                                     std::size_t offset) const {
+  return load32(covered, offset) == pageChecksum(covered, offset);
 }
 
 bool BtreePageCheck::linksAreSound() const {
@@ -217,7 +233,8 @@ bool BtreePageCheck::linksAreSound() const {
 
 Status BtreePageCheck::finish() {
   if (verdict_ != Status::Code::kOk) return Status::failure(verdict_);
-  if (!haveMetadata_) return Status::failure(Status::Code::kForeign);
+  // Shorter than the smallest page: no metadata at all.
+  if (!haveMetadata_) return Status::failure(Status::Code::kUnknownFormat);
   // The file changed length while it was read.
   if (bytesFed_ != fileSize_ || pagesSeen_ <= lastPage_ || !linksAreSound()) {
     return Status::failure(Status::Code::kDamaged);
@@ -227,11 +244,31 @@ Status BtreePageCheck::finish() {
 
 namespace {
 
+// What the sum so far is multiplied by before each byte is added.
+constexpr std::uint32_t kChecksumFactor = 33;
+
+std::uint32_t continuedSum(std::uint32_t sum, std::span<const std::uint8_t> bytes) {
+  for (const std::uint8_t byte : bytes) sum = sum * kChecksumFactor + byte;
+  return sum;
+}
+
 // Pieces of this size are read at a time: few system calls, and the pieces
 // stay in the processor's caches while they are checked and passed on.
 constexpr std::size_t kReadPieceBytes = std::size_t{1} << 20;
 
 }  // namespace
+
+std::uint32_t pageChecksum(std::span<const std::uint8_t> covered, std::size_t offset) {
+  std::uint32_t sum = continuedSum(0, covered.first(offset));
+  for (std::size_t i = 0; i < kChecksumSize; ++i) sum *= kChecksumFactor;
+  return continuedSum(sum, covered.subspan(offset + kChecksumSize));
+}
+
+std::string encryptedFileSentence(std::string_view fileName) {
+  return std::string(fileName) +
+         " è cifrato: si apre solo con la sua password, che questo programma non chiede "
+         "(ricrearlo in chiaro con db5.3_dump -P e db5.3_load)";
+}
 
 Status readCheckedPages(int fd, std::uint64_t size, const PageSink& sink) {
   posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);

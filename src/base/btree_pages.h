@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <functional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/status.h"
@@ -42,9 +44,17 @@ inline constexpr std::size_t kTreeFlagsOffset = 48;
 inline constexpr std::size_t kRootOffset = 88;
 inline constexpr std::uint32_t kBtreeMagic = 0x053162;
 inline constexpr std::uint32_t kBtreeVersion = 9;
-// Tree flags this program's databases never carry: duplicate keys (sorted or
-// not), record-number access, sub-databases, compression.
-inline constexpr std::uint32_t kForeignTreeFlags = 0x1 | 0x2 | 0x8 | 0x10 | 0x20 | 0x40 | 0x80;
+// Meta flags: the pages carry checksums. The others (partitions) are of
+// files this program never makes.
+inline constexpr std::uint8_t kChecksumsFlag = 0x01;
+// Tree flags of a Recno database, which shares the B-tree's file format but
+// which the library opens as no B-tree: record numbers for keys, fixed
+// length, renumbering.
+inline constexpr std::uint32_t kRecnoTreeFlags = 0x2 | 0x8 | 0x10;
+// Tree flags this program's databases never carry, though the library opens
+// such B-trees: duplicate keys (unsorted, sorted), sub-databases,
+// compression.
+inline constexpr std::uint32_t kForeignTreeFlags = 0x1 | 0x40 | 0x20 | 0x80;
 
 // Header of every other page.
 inline constexpr std::size_t kPageNumberOffset = 8;
@@ -55,6 +65,18 @@ inline constexpr std::size_t kFreeOffsetOffset = 22;  // 16 bits: where the item
 inline constexpr std::size_t kLevelOffset = 24;
 inline constexpr std::size_t kTypeOffset = 25;
 inline constexpr std::size_t kHeaderSize = 26;  // then one 16-bit item offset per entry
+
+// Page checksums (kChecksumsFlag): a 32-bit sum of the page's bytes, taken
+// with the sum's own bytes as zeros (see pageChecksum), stored in the byte
+// order of the file's numbers. On the metadata page it covers the first
+// kChecksummedMetadataSize bytes; on the others, the whole page, and it lies
+// after two unused bytes at the end of the header, so that the item offsets
+// begin kChecksummedHeaderSize bytes in.
+inline constexpr std::size_t kMetadataChecksumOffset = 492;
+inline constexpr std::size_t kChecksummedMetadataSize = 512;
+inline constexpr std::size_t kPageChecksumOffset = 28;
+inline constexpr std::size_t kChecksumSize = 4;
+inline constexpr std::size_t kChecksummedHeaderSize = 32;
 
 // Page types.
 inline constexpr std::uint8_t kFreePage = 0;
@@ -93,12 +115,15 @@ class BtreePageCheck {
   void feed(std::span<const std::uint8_t> bytes);
 
   // The verdict on everything fed, which must be the whole file: ok for a
-  // B-tree of this program's kind whose links are sound; kForeign for no
-  // such B-tree (no B-tree metadata, a length that is not whole pages, or a
-  // kind this program never makes: duplicate keys, sub-databases,
-  // checksums, encryption, another version); kDamaged for a B-tree whose
-  // pages are not what its links say (zeroed, cut off, pointing back or out
-  // of the file).
+  // B-tree of this program's kind whose links are sound (its pages may carry
+  // checksums); kUnknownFormat for a file the library can't open as a
+  // B-tree (no B-tree metadata, another version, a Recno database, a length
+  // that is not whole pages); kEncrypted for an encrypted database;
+  // kForeign for a B-tree the library opens but of a kind this program never
+  // makes (duplicate keys, sub-databases, compression, partitions);
+  // kDamaged for a B-tree whose pages are not what its links say (zeroed,
+  // cut off, pointing back or out of the file) or whose checksums do not
+  // match their pages.
   Status finish();
 
  private:
@@ -124,10 +149,15 @@ class BtreePageCheck {
   std::uint32_t load32(std::span<const std::uint8_t> page, std::size_t offset) const;
   std::uint16_t load16(std::span<const std::uint8_t> page, std::size_t offset) const;
 
+  // Whether the checksum stored at `offset` of `covered` is pageChecksum's.
+  bool checksumMatches(std::span<const std::uint8_t> covered, std::size_t offset) const;
+
   std::uint64_t fileSize_;
   Status::Code verdict_ = Status::Code::kOk;  // kOk until a page proves otherwise
   bool haveMetadata_ = false;
   bool bigEndian_ = false;  // made on a big-endian machine
+  bool checksums_ = false;
+  std::size_t headerSize_ = btree_layout::kHeaderSize;  // where a page's item offsets begin
   std::size_t pageSize_ = 0;
   std::uint32_t lastPage_ = 0;
   std::uint32_t root_ = 0;
@@ -139,6 +169,15 @@ class BtreePageCheck {
   std::vector<PageLinks> pages_;
   std::vector<Reference> references_;
 };
+
+// The library's checksum of a page that carries one (see btree_layout):
+// the sum, over the bytes of `covered`, of the sum so far times 33 plus the
+// byte, modulo 2^32, with the four bytes at `offset` taken as zeros.
+std::uint32_t pageChecksum(std::span<const std::uint8_t> covered, std::size_t offset);
+
+// Why an encrypted database file is refused, in a sentence that names it
+// (`fileName`): the library opens it only with its password.
+std::string encryptedFileSentence(std::string_view fileName);
 
 // Receives the bytes of a file as they are read; a failure it returns stops
 // the reading.

@@ -10,6 +10,12 @@ void reportLine(std::string_view text) {
   std::fflush(stdout);
 }
 
+void noteLine(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
 void fatalStop(std::string_view text) {
   reportLine(text);
   throw FatalStop{};

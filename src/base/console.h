@@ -1,7 +1,7 @@
 // Console reporting shared by every phase of the run: message lines, the
-// fatal stop and progress dots. Everything goes to standard output, in
-// program order, so a message stands on the line right after the dots
-// already written on it.
+// fatal stop and progress dots. They all go to standard output, in program
+// order, so a message stands on the line right after the dots already
+// written on it; only notes beside the transcript go to standard error.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +13,10 @@ namespace indicizza {
 // Writes `text` and a line feed to standard output, then flushes. An empty
 // text writes a bare line end (used to end a line of dots).
 void reportLine(std::string_view text);
+
+// Writes `text` and a line feed to standard error: a detail beside the
+// transcript (why a file is refused), never part of it.
+void noteLine(std::string_view text);
 
 // Thrown by fatalStop after its message is out. Only the entry point catches
 // it: on the way there every open handle is destroyed, so what was put into a

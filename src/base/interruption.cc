@@ -8,6 +8,11 @@
 #include <cstring>
 #include <string>
 
+#ifdef INDICIZZA_SLOW_ANSWER_SECONDS
+#include <chrono>
+#include <thread>
+#endif
+
 #include "base/console.h"
 
 namespace indicizza {
@@ -51,6 +56,18 @@ extern "C" void noteInterruption(int) {
 
 extern "C" void endUnanswered(int) { endAtOnce(); }
 
+// Called before the run answers a signal it has noted: returns at once,
+// except in the test-only build of the indexer whose answers come
+// INDICIZZA_SLOW_ANSWER_SECONDS late (tests/CMakeLists.txt), so that a test
+// sees an unanswered signal end the run.
+void beforeAnswering() {
+#ifdef INDICIZZA_SLOW_ANSWER_SECONDS
+  const auto until =
+      std::chrono::steady_clock::now() + std::chrono::seconds(INDICIZZA_SLOW_ANSWER_SECONDS);
+  while (std::chrono::steady_clock::now() < until) std::this_thread::sleep_until(until);
+#endif
+}
+
 }  // namespace
 
 void catchInterruptions(const AbruptEnd& end) {
@@ -73,10 +90,15 @@ void catchInterruptions(const AbruptEnd& end) {
   sigaction(SIGPIPE, &action, nullptr);
 }
 
-bool interruptionPending() { return interruption != 0; }
+bool interruptionPending() {
+  if (interruption == 0) return false;
+  beforeAnswering();
+  return true;
+}
 
 void stopIfInterrupted() {
   if (interruption == 0) return;
+  beforeAnswering();
   interruption = kReported;
   fatalStop(kInterruptedMessage);
 }

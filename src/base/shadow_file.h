@@ -51,9 +51,9 @@ class ShadowFile {
   // B-tree pages as they pass. Fails with kCannotOpen when the target can't
   // be opened or is no regular file, kReadFailed when it can't be read,
   // kWriteFailed when the copy can't be made or written (no room, or no
-  // write permission in the folder), kForeign or kDamaged when its pages say
-  // so (see BtreePageCheck::finish). On failure nothing is left behind and
-  // `shadow` stays empty.
+  // write permission in the folder), kUnknownFormat, kEncrypted, kForeign
+  // or kDamaged when its pages say so (see BtreePageCheck::finish). On
+  // failure nothing is left behind and `shadow` stays empty.
   // When `stop` is given and turns true, the copy gives up (kWriteFailed).
   static Status copyOf(const std::filesystem::path& target, ShadowFile& shadow,
                        const std::atomic<bool>* stop = nullptr);

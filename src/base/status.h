@@ -25,15 +25,18 @@ class [[nodiscard]] Status {
     kNotFound,    // a key, an item or a file that is not there
     kCannotOpen,  // a file that can't be opened: missing, not permitted, or of another kind of file
     kReadFailed,  // reading failed after the open
-    kWriteFailed,  // writing, putting, syncing, closing or renaming failed
-    kNoHandle,     // the library could not make a database handle or a cursor
-    kForeign,      // a database file of a kind this program never makes
-    kDamaged,      // a database file whose structure is broken
-    kEmpty,        // a walk found no item at all
-    kBusy,         // another process holds the catalogue lock
-    kInterrupted,  // a signal asked the run to stop (see interruption.h), or the
-                   // caller of a search gave up on it (its deadline, its client gone)
-    kOverBudget,   // a request that would cost more than it may (a search's limits)
+    kWriteFailed,    // writing, putting, syncing, closing or renaming failed
+    kNoHandle,       // the library could not make a database handle or a cursor
+    kForeign,        // a database file the library opens, of a kind this program never makes
+    kUnknownFormat,  // a file the library can't open as a B-tree: no database at all,
+                     // another access method or version, a length that is not whole pages
+    kEncrypted,      // a database file written encrypted, which only its password opens
+    kDamaged,        // a database file whose structure is broken
+    kEmpty,          // a walk found no item at all
+    kBusy,           // another process holds the catalogue lock
+    kInterrupted,    // a signal asked the run to stop (see interruption.h), or the
+                     // caller of a search gave up on it (its deadline, its client gone)
+    kOverBudget,     // a request that would cost more than it may (a search's limits)
   };
 
   // Success.

@@ -56,9 +56,12 @@ Status checkDatabasePages(const ReadOnlyDatabase& database) {
   const Status checked = checkBtreeFile(database.fileName);
   switch (checked.code()) {
     case Status::Code::kOk: return {};
+    case Status::Code::kEncrypted:
+      return Status::described(Status::Code::kEncrypted, encryptedFileSentence(database.fileName));
     case Status::Code::kForeign:
+    case Status::Code::kUnknownFormat:
       return Status::described(
-          Status::Code::kForeign,
+          checked.code(),
           database.fileName +
               " non è un database dell'indicizzatore (chiavi doppie, sotto-database o altro "
               "formato)");

@@ -45,8 +45,9 @@ Status openReadOnly(const std::string& fileName, ReadOnlyDatabase& database);
 // walked: a walk over damaged pages could end early or never end. Fails with
 // kDamaged "Errore lettura NAME: file danneggiato" when they are damaged,
 // kForeign "NAME non è un database dell'indicizzatore (...)" when the file is
-// not of the indexer's kind, kReadFailed "Errore lettura NAME" when it can't
-// be read.
+// not of the indexer's kind (kUnknownFormat too), kEncrypted with
+// encryptedFileSentence when it is encrypted, kReadFailed "Errore lettura
+// NAME" when it can't be read.
 Status checkDatabasePages(const ReadOnlyDatabase& database);
 
 // How a walk over `database` ended (see item_walk.h): ok when it went

@@ -58,9 +58,14 @@ Status tryCheckIndexDatabase(const std::filesystem::path& path) {
 }
 
 void checkIndexDatabase(const std::filesystem::path& path) {
-  const Status checked = tryCheckIndexDatabase(path);
-  if (checked.code() == Status::Code::kForeign || checked.code() == Status::Code::kDamaged) {
-    fatalStop(kIndexDatabaseDamaged);
+  switch (tryCheckIndexDatabase(path).code()) {
+    case Status::Code::kEncrypted:
+      noteLine(encryptedFileSentence(path.filename().string()));
+      fatalStop(kIndexDatabaseOpenFailed);
+    case Status::Code::kUnknownFormat: fatalStop(kIndexDatabaseOpenFailed);
+    case Status::Code::kForeign:
+    case Status::Code::kDamaged: fatalStop(kIndexDatabaseDamaged);
+    default: return;
   }
 }
 
@@ -214,7 +219,7 @@ void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
     case Status::Code::kOk: break;
     case Status::Code::kNoHandle: fatalStop("db_create error");
     case Status::Code::kWriteFailed: fatalStop("Errore copia opere.idb");
-    default: fatalStop("Open error");
+    default: fatalStop(kIndexDatabaseOpenFailed);
   }
   ProgressCounter dots(kWriteDotEvery);
   const Status put = tryPutTerms(database, index, [&](std::size_t terms) { dots.tick(terms); });

@@ -34,16 +34,26 @@ IndexEntry indexEntryOf(std::span<const std::uint8_t, kStoredEntrySize> stored);
 inline constexpr const char* kIndexDatabaseDamaged =
     "opere.idb danneggiato: rimuoverlo per ricostruirlo";
 
+// The fatal message of an index database that can't be opened (or
+// created) as a B-tree.
+inline constexpr const char* kIndexDatabaseOpenFailed = "Open error";
+
 // Looks at the index database at `path` before the run puts anything
 // anywhere: removes the working copy a killed run may have left, and checks
 // the file's pages (see btree_pages.h). Gives the check's verdict: ok,
-// kForeign or kDamaged, or kCannotOpen or kReadFailed when the file is
-// missing or can't be read (left to the write phase, which creates it or
-// says why it can't). Requires the catalogue lock (see catalogue_lock.h).
+// kUnknownFormat, kEncrypted, kForeign or kDamaged, or kCannotOpen or
+// kReadFailed when the file is missing or can't be read (left to the write
+// phase, which creates it or says why it can't). Requires the catalogue lock
+// (see catalogue_lock.h).
 Status tryCheckIndexDatabase(const std::filesystem::path& path);
 
 // The step over tryCheckIndexDatabase, on opere.idb of the working directory
-// by default. Fatal stop kIndexDatabaseDamaged for kForeign or kDamaged.
+// by default. A file the library can't open as a B-tree gets the write
+// phase's message for such a file, before the load: fatal stop
+// kIndexDatabaseOpenFailed for kUnknownFormat and kEncrypted (with a note on
+// standard error that says it is encrypted). A B-tree the library opens but
+// this program can't use gets fatal stop kIndexDatabaseDamaged, for
+// kForeign or kDamaged.
 void checkIndexDatabase(const std::filesystem::path& path = kIndexDatabaseFileName);
 
 // Where the write phase writes the index database, and whether it may.
@@ -98,10 +108,10 @@ Status tryCommitIndexDatabase(IndexDatabase& database);
 //
 // Fatal stops: "db_create error" (kNoHandle); "Errore copia opere.idb" when
 // the working copy can't be made or the file as it was can't be read to its
-// end; kIndexDatabaseDamaged when its items are out of order; "Open error"
-// for the other failures of the open; "put error"; "Errore chiusura
-// opere.idb" when the close or the replacement fails; and an interruption
-// (see interruption.h). After any of them opere.idb is as it was before the
+// end; kIndexDatabaseDamaged when its items are out of order;
+// kIndexDatabaseOpenFailed for the other failures of the open; "put error";
+// "Errore chiusura opere.idb" when the close or the replacement fails; and
+// an interruption (see interruption.h). After any of them opere.idb is as it was before the
 // run.
 void writeIndex(const WordIndex& index, const std::filesystem::path& path = kIndexDatabaseFileName);
 

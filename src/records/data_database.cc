@@ -55,6 +55,9 @@ void stopOnUnreadyCopy(const Status& status) {
   switch (status.code()) {
     case Status::Code::kNoHandle: fatalStop("db_create error");
     case Status::Code::kDamaged: fatalStop("Errore lettura opere.ddb");
+    case Status::Code::kEncrypted:
+      noteLine(encryptedFileSentence(kDataDatabaseFileName));
+      fatalStop(kOpenFailed);
     case Status::Code::kWriteFailed: fatalStop("Errore copia opere.ddb");
     default: fatalStop(kOpenFailed);
   }

@@ -53,17 +53,19 @@ Status tryOpenDataDatabase(const std::filesystem::path& path, DataDatabase& data
 DataDatabase openDataDatabase(const std::filesystem::path& path = kDataDatabaseFileName);
 
 // Waits for the working copy and opens it; succeeds at once when it is open
-// already. Fails with kCannotOpen when the file can't be opened or is not a
-// B-tree the library opens; kReadFailed when it can't be read; kForeign when
-// it is a kind of B-tree this program never makes (one that holds duplicate
-// keys, say); kDamaged when its pages are damaged; kWriteFailed when the
-// working copy can't be made (no room on the disk, or no write permission
-// in the folder); kNoHandle when no handle can be made.
+// already. Fails with kCannotOpen when the file can't be opened or the
+// library can't open it; kUnknownFormat when it is no B-tree the library
+// opens; kEncrypted when it is encrypted; kReadFailed when it can't be read;
+// kForeign when it is a kind of B-tree this program never makes (one that
+// holds duplicate keys, say); kDamaged when its pages are damaged;
+// kWriteFailed when the working copy can't be made (no room on the disk, or
+// no write permission in the folder); kNoHandle when no handle can be made.
 Status tryReadyForLoad(DataDatabase& database);
 
 // The fatal stop of a failed tryReadyForLoad: "db_create error" for
 // kNoHandle, "Errore lettura opere.ddb" for kDamaged, "Errore copia
-// opere.ddb" for kWriteFailed, "opere.ddb open error" for the rest.
+// opere.ddb" for kWriteFailed, "opere.ddb open error" for the rest (after a
+// note on standard error that says so, for kEncrypted).
 [[noreturn]] void stopOnUnreadyCopy(const Status& status);
 
 // The step over tryReadyForLoad.

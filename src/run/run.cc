@@ -19,9 +19,10 @@ int runIndexer() {
   RecordFile recordFile = openRecordFile();
   reportLine("Inizio scansione");
 
-  // Nothing is touched before the lock is held; it is released when the run
-  // ends, however it ends.
-  const CatalogueLock lock = lockCatalogue();
+  // Nothing is touched before the locks on the folders where the working
+  // copies are made are held; they are released when the run ends, however
+  // it ends.
+  const CatalogueLock lock = lockCatalogue({kDataDatabaseFileName, kIndexDatabaseFileName});
   DataDatabase dataDatabase = openDataDatabase();
   checkIndexDatabase();
   loadRecords(recordFile, dataDatabase, key);

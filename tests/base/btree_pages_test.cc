@@ -122,15 +122,56 @@ INSTANTIATE_TEST_SUITE_P(
                    std::filesystem::resize_file(p, std::filesystem::file_size(p) / 8192 * 4096);
                  },
                  Code::kDamaged},
+        // What the library opens as no B-tree at all.
         PageCase{"CutInsideAPage", records,
-                 [](auto p) { std::filesystem::resize_file(p, 3 * 4096 + 100); }, Code::kForeign},
+                 [](auto p) { std::filesystem::resize_file(p, 3 * 4096 + 100); },
+                 Code::kUnknownFormat},
+        PageCase{"HashDatabase", [](auto p) { loadDatabase(p, numberedItems(10, 8), "hash"); },
+                 none, Code::kUnknownFormat},
+        PageCase{"RecnoDatabase", [](auto p) { loadDatabase(p, {}, "recno"); }, none,
+                 Code::kUnknownFormat},
+        PageCase{"AnotherVersion", records, [](auto p) { changeByte(p, 0, 16); },
+                 Code::kUnknownFormat},
+        PageCase{"PlainText", [](auto p) { writeFile(p, std::string(8192, 'x')); }, none,
+                 Code::kUnknownFormat},
+        PageCase{"EmptyFile", [](auto p) { writeFile(p, ""); }, none, Code::kUnknownFormat},
+        PageCase{"Encrypted", [](auto p) { loadEncryptedDatabase(p, numberedItems(10, 8)); }, none,
+                 Code::kEncrypted},
+        // B-trees the library opens, of kinds the indexer never makes.
         PageCase{"DuplicateKeys",
                  [](auto p) { loadDatabase(p, numberedItems(10, 8), "btree", "duplicates=1\n"); },
                  none, Code::kForeign},
-        PageCase{"HashDatabase", [](auto p) { loadDatabase(p, numberedItems(10, 8), "hash"); },
-                 none, Code::kForeign},
-        PageCase{"PlainText", [](auto p) { writeFile(p, std::string(8192, 'x')); }, none,
-                 Code::kForeign}),
+        PageCase{"SubDatabases",
+                 [](auto p) { loadDatabase(p, numberedItems(10, 8), "btree", "database=sub\n"); },
+                 none, Code::kForeign}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Pages that carry the library's checksums: their items begin after the
+// checksum, and a page whose bytes no longer give its checksum is damaged.
+const std::string kChecksums = "chksum=1\n";
+void checksummedRecords(const std::filesystem::path& p) {
+  loadDatabase(p, numberedItems(3000, 524), "btree", kChecksums);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Checksums, PageCheck,
+    ::testing::Values(
+        PageCase{"ThreeLevels", checksummedRecords, none, Code::kOk},
+        PageCase{"SmallPagesAndOverflowData",
+                 [](auto p) {
+                   loadDatabase(p, numberedItems(500, 524), "btree",
+                                kChecksums + "db_pagesize=512\n");
+                 },
+                 none, Code::kOk},
+        PageCase{"MadeOnABigEndianMachine",
+                 [](auto p) {
+                   loadDatabase(p, numberedItems(3000, 524), "btree",
+                                kChecksums + "db_lorder=4321\n");
+                 },
+                 none, Code::kOk},
+        PageCase{"AnItemByteChanged", checksummedRecords,
+                 [](auto p) { changeByte(p, middle(leafChain(p)), 4095); }, Code::kDamaged},
+        PageCase{"AMetadataByteChanged", checksummedRecords,
+                 [](auto p) { changeByte(p, 0, 200); }, Code::kDamaged}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Damage the page check lets through (keys out of order), or that reaches

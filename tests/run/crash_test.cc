@@ -3,7 +3,8 @@
 // progress dots. Whenever the kill comes, each database verifies and holds
 // its state of before the run or of after the phase that changed it, and the
 // next run finishes the job as if nothing had happened. Also: a second run
-// started in the same folder stops at once, touching nothing.
+// started in the same folder, or in one whose links reach files of the
+// same folder, stops at once, touching nothing.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -96,6 +97,90 @@ TEST(Crash, ASecondRunInTheSameFolderStopsAtOnce) {
   states().expectWholeStates(dir.path(), data, index);
   EXPECT_EQ(data + " " + index, "after after");
 }
+
+// Two catalogue folders whose database links reach files of one folder:
+// each run makes its working copies beside those files, so the second
+// refuses to start, as in one folder, touching nothing of its own either.
+struct SharedFolderCase {
+  const char* name;
+  // Makes `second` a catalogue of its own whose links share a folder with
+  // `first` (prepared with states()); `elsewhere` is a third folder.
+  void (*share)(const std::filesystem::path& first, const std::filesystem::path& second,
+                const std::filesystem::path& elsewhere);
+  friend void PrintTo(const SharedFolderCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class SharedFolders : public ::testing::TestWithParam<SharedFolderCase> {};
+
+TEST_P(SharedFolders, RefuseASecondRunAsOneFolderDoes) {
+  testing::ScratchDir first;
+  testing::ScratchDir second;
+  testing::ScratchDir elsewhere;
+  states().prepare(first.path());
+  for (const char* name : {"opere.cry", "noused.txt", "opere.ddb", "opere.idb"})
+    std::filesystem::copy_file(first / name, second / name);
+  GetParam().share(first.path(), second.path(), elsewhere.path());
+  std::filesystem::copy(
+      second.path(), elsewhere / "second-before",
+      std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks);
+
+  testing::ProgramRun secondRun;
+  testing::SignalOnOutput meanwhile;
+  meanwhile.marker = "Inizio scansione\n.";
+  meanwhile.action = [&](pid_t firstRun) {
+    kill(firstRun, SIGSTOP);
+    secondRun = testing::runIndexer(second.path());
+    kill(firstRun, SIGCONT);
+  };
+  const auto firstRun = testing::runIndexer(first.path(), meanwhile);
+  EXPECT_EQ(secondRun.output, "Inizio scansione\nCatalogo in uso da un'altra esecuzione\n");
+  EXPECT_EQ(secondRun.exitStatus, 1);
+  EXPECT_EQ(firstRun.output, states().transcript());
+  std::string data;
+  std::string index;
+  states().expectWholeStates(first.path(), data, index);
+  EXPECT_EQ(data + " " + index, "after after");
+  // The second folder's own files, and where its links point, are as they
+  // were.
+  for (const char* name : {"opere.ddb", "opere.idb"}) {
+    const auto path = second / name;
+    const auto before = elsewhere / "second-before" / name;
+    EXPECT_EQ(std::filesystem::is_symlink(path), std::filesystem::is_symlink(before)) << name;
+    if (std::filesystem::is_symlink(path)) {
+      EXPECT_EQ(std::filesystem::read_symlink(path), std::filesystem::read_symlink(before));
+    } else {
+      EXPECT_EQ(testing::readFile(path), testing::readFile(before)) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(second / (std::string(name) + ".nuovo"))) << name;
+  }
+}
+
+// Replaces `second`'s `name` by a link to `target`.
+void linkTo(const std::filesystem::path& target, const std::filesystem::path& second,
+            const char* name) {
+  std::filesystem::remove(second / name);
+  std::filesystem::create_symlink(target, second / name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Crash, SharedFolders,
+    ::testing::Values(SharedFolderCase{"DataLinkedIntoTheFirst",
+                                       [](const auto& first, const auto& second, const auto&) {
+                                         linkTo(first / "opere.ddb", second, "opere.ddb");
+                                       }},
+                      SharedFolderCase{"IndexLinkedIntoTheFirst",
+                                       [](const auto& first, const auto& second, const auto&) {
+                                         linkTo(first / "opere.idb", second, "opere.idb");
+                                       }},
+                      // Both reach one file of a third folder, each through a link.
+                      SharedFolderCase{
+                          "DataOfBothInAThirdFolder",
+                          [](const auto& first, const auto& second, const auto& elsewhere) {
+                            std::filesystem::rename(first / "opere.ddb", elsewhere / "dati.ddb");
+                            linkTo(elsewhere / "dati.ddb", first, "opere.ddb");
+                            linkTo(elsewhere / "dati.ddb", second, "opere.ddb");
+                          }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace indicizza

@@ -7,12 +7,16 @@
 // and its close.
 // Each run ends with "Fine scansione" or with a fatal message, status 1,
 // never hangs, and leaves each file whole in its state of before the run or
-// of after the phase that changed it, with no working copy left behind.
+// of after the phase that changed it, with no working copy left behind. The
+// library's lines about the full disk, one per page it failed to write, come
+// to one line and a count on standard error.
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
+#include <vector>
 
+#include "base/library_lines.h"
 #include "support/program_run.h"
 #include "support/run_states.h"
 #include "support/small_disk.h"
@@ -41,6 +45,40 @@ std::string lastLine(const std::string& output) {
       line.find_first_not_of('.') == std::string::npos ? line.size() : line.find_first_not_of('.'));
 }
 
+// Whether `line` counts the library's other lines: "(e altre 1.623 righe
+// della libreria)", or "(e un'altra riga della libreria)".
+bool isCountLine(const std::string& line) {
+  if (line == otherLibraryLinesNote(1)) return true;
+  const std::string before = "(e altre ";
+  const std::string after = " righe della libreria)";
+  if (!line.starts_with(before) || !line.ends_with(after)) return false;
+  std::string digits = line.substr(before.size(), line.size() - before.size() - after.size());
+  std::erase(digits, '.');
+  return !digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos &&
+         line == otherLibraryLinesNote(std::stoull(digits));
+}
+
+// Standard error holds what the library said, bounded: nothing, its first
+// line, or its first line and the count of the others. Tells whether the
+// count was there.
+bool expectBoundedLibraryLines(const std::string& errors) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < errors.size();) {
+    const std::size_t end = errors.find('\n', at);
+    EXPECT_NE(end, std::string::npos) << errors;
+    if (end == std::string::npos) break;
+    lines.push_back(errors.substr(at, end - at));
+    at = end + 1;
+  }
+  EXPECT_LE(lines.size(), 2u) << errors;
+  if (!lines.empty()) {
+    EXPECT_TRUE(lines[0].starts_with("BDB")) << errors;
+  }
+  if (lines.size() < 2) return false;
+  EXPECT_TRUE(isCountLine(lines[1])) << errors;
+  return true;
+}
+
 struct FullDiskCase {
   const char* name;
   std::uint64_t earlierRecords;
@@ -62,6 +100,7 @@ TEST_P(FullDisk, StopsWithTheFilesWholeAtEveryFillLevel) {
                             (c.onlyTheIndex ? 0 : std::filesystem::file_size(inputs / "opere.ddb"));
   constexpr int kLevels = 32;
   std::set<std::string> seen;
+  bool counted = false;
   for (int level = 0; level <= kLevels; ++level) {
     // From the earlier files alone to room for `room` times as much.
     const auto kilobytes = static_cast<int>(
@@ -89,11 +128,20 @@ TEST_P(FullDisk, StopsWithTheFilesWholeAtEveryFillLevel) {
     const std::string ending = lastLine(run.output);
     seen.insert(ending);
     EXPECT_EQ(run.exitStatus, ending == "Fine scansione" ? 0 : 1) << run.output;
+    // The transcript is a whole run's up to where it stopped, then its
+    // message, whatever the library said on standard error meanwhile.
+    const std::string upToTheEnd = run.output.substr(0, run.output.size() - ending.size() - 1);
+    EXPECT_TRUE(states.transcript().starts_with(upToTheEnd)) << run.output;
+    counted = expectBoundedLibraryLines(run.errorOutput) || counted;
     std::string data;
     std::string index;
     states.expectWholeStates(after.path(), data, index);
   }
   for (const auto& message : c.messages) EXPECT_TRUE(seen.contains(message)) << message;
+  // Some put failed page after page.
+  if (c.messages.contains("put error")) {
+    EXPECT_TRUE(counted);
+  }
 }
 
 // A catalogue of 2000 records makes an opere.ddb of about 1.6 MB and an

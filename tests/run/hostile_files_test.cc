@@ -6,7 +6,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <string_view>
 
+#include "base/btree_pages.h"
 #include "index_store/index_database.h"
 #include "support/btree_damage.h"
 #include "support/catalogue_dir.h"
@@ -66,6 +68,11 @@ std::uintmax_t halfItsPages(std::uintmax_t size) { return size / 2 / kPageSize *
 std::uintmax_t onlyTheMetadataPage(std::uintmax_t) { return kPageSize; }
 std::uintmax_t insideTheFourthPage(std::uintmax_t) { return kPageSize * 3 + 100; }
 
+// A record of an earlier run, with a word of its own: ZEFIRO.
+StoredItem earlierItem() {
+  return storedItemOf(PlainRecord().recordNumber(2).kindCode("AB").textField(1, "ZEFIRO"));
+}
+
 // A single stored record whose 525 file bytes are all `byte`: the record
 // reads as the key itself (or its complement); it is stored and indexed like
 // any other, under whatever number and kind code those bytes spell.
@@ -83,6 +90,17 @@ void checkSingleRecordOfBytes(const CatalogueDir& dir, char byte) {
   }
 }
 
+// Whether `text` is `pattern`, each '*' of which stands for any bytes.
+bool matches(std::string_view text, std::string_view pattern) {
+  const std::size_t star = pattern.find('*');
+  if (star == std::string_view::npos) return text == pattern;
+  if (!text.starts_with(pattern.substr(0, star))) return false;
+  for (std::size_t at = star; at <= text.size(); ++at) {
+    if (matches(text.substr(at), pattern.substr(star + 1))) return true;
+  }
+  return false;
+}
+
 struct HostileCase {
   const char* name;
   // Damages a catalogue that holds wordRecord(), no stop word and an empty
@@ -91,6 +109,7 @@ struct HostileCase {
   std::string expected;
   int exitStatus;
   std::function<void(const CatalogueDir&)> check = nullptr;
+  std::string errors = "";  // standard error, as matches() takes a pattern
   friend void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -103,6 +122,7 @@ TEST_P(HostileFiles, GetTheirMessageAndStatus) {
   const auto run = dir.run();
   EXPECT_EQ(run.output, GetParam().expected);
   EXPECT_EQ(run.exitStatus, GetParam().exitStatus);
+  EXPECT_TRUE(matches(run.errorOutput, GetParam().errors)) << run.errorOutput;
   if (GetParam().check) GetParam().check(dir);
 }
 
@@ -200,6 +220,39 @@ INSTANTIATE_TEST_SUITE_P(
                       HostileCase{"CutInsideAPage",
                                   [](CatalogueDir& d) { cutDataDatabase(d, insideTheFourthPage); },
                                   "Inizio scansione\nopere.ddb open error\n", 1},
+                      // Standard error says why.
+                      HostileCase{"Encrypted",
+                                  [](CatalogueDir& d) {
+                                    std::filesystem::remove(d / "opere.ddb");
+                                    testing::loadEncryptedDatabase(d / "opere.ddb", {});
+                                    std::filesystem::copy_file(d / "opere.ddb", d / "before.ddb");
+                                  },
+                                  "Inizio scansione\nopere.ddb open error\n", 1,
+                                  [](const CatalogueDir& d) {
+                                    EXPECT_EQ(testing::readFile(d / "opere.ddb"),
+                                              testing::readFile(d / "before.ddb"));
+                                  },
+                                  encryptedFileSentence("opere.ddb") + "\n"},
+                      // Pages with the library's checksums, which it keeps
+                      // writing: the new records are stored beside the earlier.
+                      HostileCase{"Checksums",
+                                  [](CatalogueDir& d) {
+                                    std::filesystem::remove(d / "opere.ddb");
+                                    testing::loadDatabase(d / "opere.ddb", {earlierItem()},
+                                                          "btree", "chksum=1\n");
+                                  },
+                                  "Inizio scansione" + kEmptyRunEnd, 0,
+                                  [](const CatalogueDir& d) {
+                                    EXPECT_EQ(d.dataItems(),
+                                              (std::vector<StoredItem>{
+                                                  storedItemOf(wordRecord()), earlierItem()}));
+                                    EXPECT_TRUE(testing::verifyDatabase(d / "opere.ddb"));
+                                    EXPECT_EQ(checkBtreeFile(d / "opere.ddb").code(),
+                                              Status::Code::kOk);
+                                    EXPECT_EQ(testing::readFile(d / "opere.ddb").at(26), '\1')
+                                        << "the checksums flag";
+                                    EXPECT_EQ(indexTerms(d).size(), 6u);
+                                  }},
                       // Zero-length keys and data are legal B-tree items; neither is a
                       // record.
                       HostileCase{"ItemsOfZeroBytes",
@@ -218,17 +271,65 @@ INSTANTIATE_TEST_SUITE_P(
                                   }}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// An index database made by `make`, and kept aside as it was (before.idb).
+std::function<void(CatalogueDir&)> earlierIndex(void (*make)(const std::filesystem::path&)) {
+  return [make](CatalogueDir& d) {
+    make(d / "opere.idb");
+    std::filesystem::copy_file(d / "opere.idb", d / "before.idb");
+  };
+}
+
+// A run stopped before the load: neither database changed.
+void bothUntouched(const CatalogueDir& d) {
+  EXPECT_TRUE(d.dataItems().empty());
+  EXPECT_EQ(testing::readFile(d / "opere.idb"), testing::readFile(d / "before.idb"));
+  EXPECT_FALSE(std::filesystem::exists(d / "opere.ddb.nuovo"));
+  EXPECT_FALSE(std::filesystem::exists(d / "opere.idb.nuovo"));
+}
+
+const std::vector<StoredItem> kEarlierTerm = {{"ZEFIRO", std::string(8, '\0')}};
+const std::string kEarlyOpenError = "Inizio scansione\nOpen error\n";
+const std::string kEarlyDamaged = "Inizio scansione\n" + std::string(kIndexDatabaseDamaged) + "\n";
 INSTANTIATE_TEST_SUITE_P(
     IndexDatabase, HostileFiles,
     ::testing::Values(
-        // Noticed before the load, which is then left undone.
+        // What the library can't open as a B-tree gets the write phase's
+        // message for it, but before the load, which is then left undone (a
+        // hash database: write_index_test).
         HostileCase{"PlainText",
-                    [](CatalogueDir& d) { writeFile(d / "opere.idb", std::string(8192, 'x')); },
-                    "Inizio scansione\nopere.idb danneggiato: rimuoverlo per ricostruirlo\n", 1,
-                    [](const CatalogueDir& d) { EXPECT_TRUE(d.dataItems().empty()); }},
+                    earlierIndex([](const auto& p) { writeFile(p, std::string(8192, 'x')); }),
+                    kEarlyOpenError, 1, bothUntouched},
+        // Standard error says why.
+        HostileCase{"Encrypted", earlierIndex([](const auto& p) {
+                      testing::loadEncryptedDatabase(p, kEarlierTerm);
+                    }),
+                    kEarlyOpenError, 1, bothUntouched,
+                    encryptedFileSentence("opere.idb") + "\n"},
+        // A B-tree the library opens, of a kind the indexer never makes
+        // (sub-databases go the same way): no index of the indexer, which the
+        // next run builds anew once it is removed.
+        HostileCase{"DuplicateKeys", earlierIndex([](const auto& p) {
+                      testing::loadDatabase(p, kEarlierTerm, "btree", "duplicates=1\n");
+                    }),
+                    kEarlyDamaged, 1, bothUntouched},
+        // Left to the write phase, whose open fails; the library says why.
         HostileCase{"Directory",
                     [](CatalogueDir& d) { std::filesystem::create_directory(d / "opere.idb"); },
-                    "Inizio scansione\n\n\n" + kWritePhaseOpenError, 1}),
+                    "Inizio scansione\n\n\n" + kWritePhaseOpenError, 1, nullptr,
+                    "BDB0134 read: *: Is a directory\n(e un'altra riga della libreria)\n"},
+        // Pages with the library's checksums: read like any others; the new
+        // index is written without them.
+        HostileCase{"Checksums",
+                    [](CatalogueDir& d) {
+                      testing::loadDatabase(d / "opere.idb", kEarlierTerm, "btree", "chksum=1\n");
+                    },
+                    "Inizio scansione" + kEmptyRunEnd, 0,
+                    [](const CatalogueDir& d) {
+                      EXPECT_EQ(indexTerms(d), (std::vector<std::string>{"A", "AAAB", "IL",
+                                                                          "SONATA", "ZEFIRO",
+                                                                          "ZZZZ"}));
+                      EXPECT_TRUE(testing::verifyDatabase(d / "opere.idb"));
+                    }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A data database of 3000 records (three levels of pages), damaged by

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <map>
 #include <set>
@@ -144,6 +145,33 @@ TEST(Interruption, ASecondSignalEndsTheRunAtOnce) {
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_TRUE(std::filesystem::exists(dir / "opere.ddb.nuovo"));
   EXPECT_EQ(dir.dataItems(), dir.earlierItems);
+
+  EXPECT_EQ(dir.run().exitStatus, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "opere.ddb.nuovo"));
+  EXPECT_EQ(dir.dataItems().size(), dir.itemsAfterARun());
+}
+
+// A run that does not answer its first signal within the grace time is ended
+// by the alarm, at once, as by a second signal. The indexer run here is the
+// test-only build whose answer comes 30 seconds late; it ends in about 3,
+// its working copy left behind (no answer threw it away), the files as
+// before, and the next run clears the copy away.
+TEST(Interruption, AFirstSignalUnansweredInTimeEndsTheRun) {
+  InterruptedCatalogue dir;
+  testing::SignalOnOutput interrupt;
+  interrupt.signal = SIGTERM;
+  interrupt.marker = "Inizio scansione\n.";
+  const auto start = std::chrono::steady_clock::now();
+  const auto run = testing::runProgram(SLOW_ANSWER_EXECUTABLE, dir.path(), {},
+                                       testing::kRunTimeLimit, interrupt);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_TRUE(run.output.ends_with(".Esecuzione interrotta\n")) << run.output;
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_LT(took, std::chrono::seconds(20));
+  EXPECT_TRUE(std::filesystem::exists(dir / "opere.ddb.nuovo"));
+  EXPECT_TRUE(testing::verifyDatabase(dir / "opere.ddb"));
+  EXPECT_EQ(dir.dataItems(), dir.earlierItems);
+  EXPECT_FALSE(std::filesystem::exists(dir / "opere.idb"));
 
   EXPECT_EQ(dir.run().exitStatus, 0);
   EXPECT_FALSE(std::filesystem::exists(dir / "opere.ddb.nuovo"));

@@ -95,6 +95,13 @@ void setLinks(const std::filesystem::path& path, std::uint32_t page, std::uint32
   file.save();
 }
 
+void changeByte(const std::filesystem::path& path, std::uint32_t page, std::size_t offset) {
+  PageFile file(path);
+  char& byte = file.bytes.at(file.at(page) + offset);
+  byte = static_cast<char>(byte + 1);
+  file.save();
+}
+
 void swapFirstTwoKeys(const std::filesystem::path& path, std::uint32_t page) {
   PageFile file(path);
   const std::size_t base = file.at(page);

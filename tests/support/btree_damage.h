@@ -31,6 +31,11 @@ void zeroPage(const std::filesystem::path& path, std::uint32_t page);
 void setLinks(const std::filesystem::path& path, std::uint32_t page, std::uint32_t previous,
               std::uint32_t next);
 
+// Adds one to the byte at `offset` of page `page` (0 for the metadata page),
+// the way a bit flipped on the disk changes a page: the last byte of a leaf
+// is one of an item's, which no link depends on.
+void changeByte(const std::filesystem::path& path, std::uint32_t page, std::size_t offset);
+
 // Swaps the bytes of the first two keys of leaf `page` (keys of equal
 // length), so that they come out of order while every link stays sound.
 void swapFirstTwoKeys(const std::filesystem::path& path, std::uint32_t page);

@@ -66,19 +66,35 @@ std::vector<StoredItem> dumpDatabase(const std::filesystem::path& path) {
   return items;
 }
 
-void loadDatabase(const std::filesystem::path& path, const std::vector<StoredItem>& items,
-                  const std::string& type, const std::string& header) {
+namespace {
+
+// db5.3_load of `items` into `path`, with the `options` given before the file
+// names.
+void load(const std::filesystem::path& path, const std::vector<StoredItem>& items,
+          const std::string& type, const std::string& header, const std::string& options) {
   std::string input = "VERSION=3\nformat=bytevalue\ntype=" + type + "\n" + header + "HEADER=END\n";
   for (const auto& [key, data] : items)
     input += " " + hexBytes(key) + "\n " + hexBytes(data) + "\n";
   input += "DATA=END\n";
   const std::filesystem::path inputPath = path.string() + ".load-input";
   writeFile(inputPath, input);
-  const std::string command = "db5.3_load -f " + shellQuote(inputPath.string()) + " " +
-                              shellQuote(path.string()) + " 2>/dev/null";
+  const std::string command = "db5.3_load " + options + "-f " + shellQuote(inputPath.string()) +
+                              " " + shellQuote(path.string()) + " 2>/dev/null";
   const int status = std::system(command.c_str());
   std::filesystem::remove(inputPath);
   if (status != 0) throw std::runtime_error("db5.3_load failed on " + path.string());
+}
+
+}  // namespace
+
+void loadDatabase(const std::filesystem::path& path, const std::vector<StoredItem>& items,
+                  const std::string& type, const std::string& header) {
+  load(path, items, type, header, "");
+}
+
+void loadEncryptedDatabase(const std::filesystem::path& path,
+                           const std::vector<StoredItem>& items) {
+  load(path, items, "btree", "", "-P secret ");
 }
 
 bool verifyDatabase(const std::filesystem::path& path) {

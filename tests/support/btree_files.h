@@ -24,6 +24,10 @@ std::vector<StoredItem> dumpDatabase(const std::filesystem::path& path);
 void loadDatabase(const std::filesystem::path& path, const std::vector<StoredItem>& items,
                   const std::string& type = "btree", const std::string& header = "");
 
+// The same, written encrypted with a password of its own (the library's
+// default algorithm).
+void loadEncryptedDatabase(const std::filesystem::path& path, const std::vector<StoredItem>& items);
+
 // Runs db5.3_verify on `path`; true when the file verifies.
 bool verifyDatabase(const std::filesystem::path& path);
 

@@ -58,6 +58,45 @@ TEST(Catalogo, VerifyPassesOnAFreshIndexAndTouchesNoFile) {
   EXPECT_TRUE(readFile(dir / "opere.idb") == index);
 }
 
+// A database with another hard link is named on standard error: a run
+// replaces it, and the other name keeps the file of before. The check and
+// its exit status are as they would be.
+struct HardLinkCase {
+  const char* name;
+  std::vector<const char*> linked;
+  std::string errors;
+  friend void PrintTo(const HardLinkCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class VerifyWarnsOfHardLinks : public ::testing::TestWithParam<HardLinkCase> {};
+
+TEST_P(VerifyWarnsOfHardLinks, AndChecksAsEver) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  std::filesystem::create_directory(dir / "copie");
+  for (const char* name : GetParam().linked) {
+    std::filesystem::create_hard_link(dir / name, dir / "copie" / name);
+  }
+  const auto run = runCatalogo(dir.path(), {"verifica"});
+  EXPECT_EQ(run.output, "Record: 4, termini: 15, voci: 20, discordanze: 0\n");
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.errorOutput, GetParam().errors);
+}
+
+std::string warningOf(const std::string& name) {
+  return "Attenzione: " + name +
+         " ha 2 collegamenti fisici: l'indicizzatore lo sostituisce con un file nuovo, e gli altri "
+         "nomi restano al file di prima\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, VerifyWarnsOfHardLinks,
+    ::testing::Values(HardLinkCase{"None", {}, ""},
+                      HardLinkCase{"Both",
+                                   {"opere.ddb", "opere.idb"},
+                                   warningOf("opere.ddb") + warningOf("opere.idb")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // A damaged or foreign data database is refused: a walk over it could end
 // early (and the check pass over half the catalogue) or never end.
 struct RefusedDataCase {
@@ -211,6 +250,53 @@ INSTANTIATE_TEST_SUITE_P(
                       PlantedCase{"DataNotWholeEntries",
                                   [](auto& items) { dataOf(items, "ADAM") += "xyz"; },
                                   "Dati di lunghezza errata: ADAM (11 byte)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// An opere.idb that the library can't open: catalogo's own message first,
+// then what the library said, on one line however many it wrote.
+struct LibraryDetailCase {
+  const char* name;
+  void (*make)(const std::filesystem::path&);
+  const char* start;  // the line after the message starts with this
+  const char* end;    // and ends with this
+  friend void PrintTo(const LibraryDetailCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class VerifyNamesTheLibrarysDetail : public ::testing::TestWithParam<LibraryDetailCase> {};
+
+TEST_P(VerifyNamesTheLibrarysDetail, AfterItsOwnMessage) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  std::filesystem::remove(dir / "opere.idb");
+  GetParam().make(dir / "opere.idb");
+  const auto run = runCatalogo(dir.path(), {"verifica"});
+  EXPECT_EQ(run.exitStatus, 2);
+  const std::string message = "Errore apertura opere.idb: Invalid argument\n";
+  ASSERT_TRUE(run.errorOutput.starts_with(message)) << run.errorOutput;
+  const std::string detail = run.errorOutput.substr(message.size());
+  EXPECT_TRUE(detail.starts_with(GetParam().start)) << detail;
+  EXPECT_TRUE(detail.ends_with(GetParam().end)) << detail;
+  EXPECT_EQ(std::count(detail.begin(), detail.end(), '\n'), 1) << detail;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, VerifyNamesTheLibrarysDetail,
+    ::testing::Values(
+        LibraryDetailCase{"HashDatabase",
+                          [](const std::filesystem::path& p) {
+                            testing::loadDatabase(p, {{"SONATA", std::string(8, '\0')}}, "hash");
+                          },
+                          "Dettaglio della libreria: BDB0641 __db_meta_setup: opere.idb: "
+                          "unexpected file type or format\n",
+                          ": unexpected file type or format\n"},
+        // A line for each page it tries, then the count of the others.
+        LibraryDetailCase{"Encrypted",
+                          [](const std::filesystem::path& p) {
+                            testing::loadEncryptedDatabase(p, {{"SONATA", std::string(8, '\0')}});
+                          },
+                          "Dettaglio della libreria: BDB0196 Encrypted checksum: no encryption "
+                          "key specified (e altre ",
+                          " righe della libreria)\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Catalogo, VerifyWithoutStopWordFileFails) {

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/library_lines.h"
 #include "base/out_of_memory.h"
 #include "catalogo/cli/command_line.h"
 #include "catalogo/cli/commands.h"
@@ -47,30 +48,43 @@ int splitAtMark(int argc, char** argv, const std::string& search,
   return argc;
 }
 
+// What the library said while a command ran, as one line after the
+// command's own message: the first line of the library, and how many came
+// after it. Nothing when it said nothing.
+std::string libraryDetail(const indicizza::BoundedLines& lines) {
+  if (lines.count == 0) return {};
+  std::string detail = "Dettaglio della libreria: " + lines.first;
+  const std::string others = indicizza::otherLibraryLinesNote(lines.others());
+  if (!others.empty()) detail += " " + others;
+  return detail + '\n';
+}
+
 // Ends a command with `message` on standard error (after what it wrote to
-// standard output) and exit status 2.
-int failWith(const char* message) {
+// standard output), followed by what the library said, and exit status 2.
+int failWith(const char* message, const indicizza::GatheredLibraryLines& library) {
   std::fflush(stdout);
   std::cout.flush();
-  std::cerr << message << '\n';
+  std::cerr << message << '\n' << libraryDetail(library.lines());
   return kExitFailure;
 }
 
 // Runs `run` (a command, or the help and version flags), then checks that
 // standard output took all it was given. A ToolFailure (the write error
 // among them) ends it with its message on standard error and exit status 2,
-// and so does running out of memory.
+// and so does running out of memory. The library's lines are gathered
+// meanwhile, and never written on their own.
 int runChecked(const std::function<int()>& run) {
+  const indicizza::GatheredLibraryLines library;
   try {
     const int status = run();
     checkStandardOutput();
     return status;
   } catch (const ToolFailure& failure) {
-    return failWith(failure.what());
+    return failWith(failure.what(), library);
   } catch (const std::bad_alloc&) {
-    return failWith(indicizza::kOutOfMemoryMessage);
+    return failWith(indicizza::kOutOfMemoryMessage, library);
   } catch (const std::length_error&) {
-    return failWith(indicizza::kOutOfMemoryMessage);
+    return failWith(indicizza::kOutOfMemoryMessage, library);
   }
 }
 

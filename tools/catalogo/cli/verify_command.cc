@@ -3,13 +3,15 @@
 // would give (see catalogue/index_check.h). Writes one line per
 // disagreement on standard output, then the totals. Exit status 0 with no
 // disagreement, 1 with some, 2 when a file is missing or can't be read.
-// Opens both databases read-only and writes no file.
+// Opens both databases read-only and writes no file. Warns on standard error
+// of a database with other hard links, which a run leaves on the old file.
 #include <iostream>
 
 #include "catalogo/cli/command_line.h"
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/tool_failure.h"
+#include "catalogue/hard_links.h"
 #include "catalogue/index_check.h"
 #include "catalogue/stop_word_file.h"
 #include "index_store/index_database.h"
@@ -29,6 +31,9 @@ int runVerify() {
   failOn(openReadOnly(kIndexDatabaseFileName, index));
   ReadOnlyDatabase data;
   failOn(openReadOnly(kDataDatabaseFileName, data));
+  for (const ReadOnlyDatabase* database : {&data, &index}) {
+    if (const auto warning = hardLinkWarning(database->fileName)) std::cerr << *warning << '\n';
+  }
   IndexCheck check;
   failOn(checkIndex(
       index, data, stopWords, [](const std::string& line) { std::cout << line << '\n'; }, check));
