@@ -15,8 +15,10 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 
+#include "base/library_lines.h"
 #include "catalogo/cli/command_line.h"
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
@@ -80,6 +82,11 @@ int runServe(const ServeCommand& command) {
   for (int signal : {SIGINT, SIGTERM, SIGHUP, kListenerEnded}) sigaddset(&waited, signal);
   pthread_sigmask(SIG_BLOCK, &waited, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
+
+  // The library's own lines (a damaged page, a file it cannot open) go to
+  // the log while the server lives, each as a line of its own.
+  const indicizza::LibraryLineRoute libraryLines(
+      [](std::string_view line) { logLine("Libreria: " + std::string(line)); });
 
   // The limits of catalogo(1): the defaults of ServerSettings.
   SearchServer server(logLine, ServerSettings{});
