@@ -8,12 +8,13 @@
 #include <string>
 #include <string_view>
 
+#include "base/out_of_memory.h"
 #include "search/database_pool.h"
 
 namespace indicizza::catalogo {
 
 // What a reading that ran out of memory says, on its page and in the log.
-inline constexpr std::string_view kNoMemoryText = "Memoria insufficiente";
+inline constexpr std::string_view kNoMemoryText = kOutOfMemoryMessage;
 
 // How a reading ended.
 enum class ReadEnd {
