@@ -94,11 +94,11 @@ bench: build
 	scripts/bench-serve.sh
 
 deps:
-	scripts/install-deps.sh build
+	@scripts/install-deps.sh build
 
 # The tests build the package too.
 deps-package:
-	scripts/install-deps.sh build package
+	@scripts/install-deps.sh build package
 
 build: deps-package
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINDICIZZA_WERROR=ON
