@@ -1,22 +1,37 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any is missing.
 # Usage: scripts/install-deps.sh GROUP...   (groups: build, package, bench, fuzz, browser)
+#        scripts/install-deps.sh --list GROUP...   prints the groups' packages
+#        on one line and installs nothing (the README's list is checked
+#        against it).
 # As root: installs them, reading the package lists first when they don't know
 # a package (as on a freshly made system). Otherwise: prints a command that
 # does that as root (with su, which every Debian system has) and fails.
 set -euo pipefail
 
+list_only=false
+if [ "${1:-}" = --list ]; then
+  list_only=true
+  shift
+fi
+
 packages=()
 for group in "$@"; do
   case "$group" in
     build) packages+=(g++ cmake make libdb5.3-dev db5.3-util libgtest-dev libcli11-dev scdoc pkgconf libmicrohttpd-dev libcpp-httplib-dev) ;;
-    package) packages+=(dpkg-dev file systemd) ;;  # systemd: systemd-analyze verify of the unit
+    # systemd: systemd-analyze verify of the unit; lintian: Debian's checks of the package
+    package) packages+=(dpkg-dev file systemd lintian) ;;
     bench) packages+=(libbenchmark-dev time gnuplot-nox) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     browser) packages+=(chromium) ;;  # the browser test of catalogo servi
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done
+
+if $list_only; then
+  echo "${packages[*]}"
+  exit 0
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "catalogue/transliteration.h"
+
 namespace indicizza {
 namespace {
 
@@ -105,7 +107,7 @@ std::string utf8ToLatin1Approximate(std::string_view utf8) {
   return out;
 }
 
-Latin1Conversion utf8ToLatin1(std::string_view utf8, Typographic typographic) {
+Latin1Conversion utf8ToLatin1(std::string_view utf8, Typographic typographic, Letters letters) {
   Latin1Conversion result;
   std::size_t pos = 0;
   while (pos < utf8.size()) {
@@ -127,9 +129,16 @@ Latin1Conversion utf8ToLatin1(std::string_view utf8, Typographic typographic) {
       }
     }
     if (c > kLatin1Last) {
+      const std::string_view nearest = nearestLatin1(c);
+      if (!nearest.empty() && letters == Letters::kTransliterated) {
+        result.latin1 += nearest;
+        ++result.transliterated;
+        continue;
+      }
       std::snprintf(text, sizeof text, "carattere U+%04X non rappresentabile in Latin-1",
                     static_cast<unsigned>(c));
       result.error = text;
+      result.transliterable = !nearest.empty();
       return result;
     }
     result.latin1 += static_cast<char>(c);

@@ -18,7 +18,11 @@ struct Latin1Conversion {
   std::string latin1;
   std::string error;
   bool malformed = false;    // the error is a sequence that is not UTF-8
+  // The error is a letter that has a nearest Latin-1 form
+  // (transliteration.h), which Letters::kTransliterated would have taken.
+  bool transliterable = false;
   std::size_t replaced = 0;  // typographic characters replaced (see below)
+  std::size_t transliterated = 0;  // letters written in their nearest form
   bool ok() const { return error.empty(); }
 };
 
@@ -35,11 +39,20 @@ enum class Typographic {
               // U+2000-U+2006 U+2008-U+200A U+205F (other spaces) -> ' '
 };
 
+// What a strict conversion does with the Latin letters beyond Latin-1.
+enum class Letters {
+  kRefused,         // they are errors like any character beyond Latin-1
+  kTransliterated,  // each becomes its nearest Latin-1 form (nearestLatin1),
+                    // counted in `transliterated`
+};
+
 // The Latin-1 bytes of `utf8`, or an error naming the first malformed
 // sequence or the first character above U+00FF (other than those replaced
-// under Typographic::kReplaced). Nothing else is approximated.
+// under Typographic::kReplaced or Letters::kTransliterated). Nothing else
+// is approximated.
 Latin1Conversion utf8ToLatin1(std::string_view utf8,
-                              Typographic typographic = Typographic::kRefused);
+                              Typographic typographic = Typographic::kRefused,
+                              Letters letters = Letters::kRefused);
 
 // The UTF-8 form of Latin-1 bytes: bytes 0-127 stay, 128-255 become two
 // bytes. Never fails; utf8ToLatin1 gives the bytes back.

@@ -91,14 +91,22 @@ std::optional<PlainRecord> recordOfRow(std::string_view line, std::size_t lineNu
     const std::string place = rowPlace(lineNumber) + ", campo " + field.name + ": ";
     std::string value(values[i]);
     if (decoding.encoding == TextEncoding::kUtf8) {
-      Latin1Conversion converted = utf8ToLatin1(value, decoding.typographic);
+      Latin1Conversion converted = utf8ToLatin1(value, decoding.typographic, decoding.letters);
       if (!converted.ok()) {
         errors.push_back(place + converted.error);
         decoding.sawMalformedUtf8 = decoding.sawMalformedUtf8 || converted.malformed;
+        decoding.sawTransliterable = decoding.sawTransliterable || converted.transliterable;
         good = false;
         continue;
       }
       decoding.replaced += converted.replaced;
+      if (converted.transliterated != 0) {
+        ++decoding.transliteratedValues;
+        if (decoding.onTransliterated) {
+          decoding.onTransliterated(place + "«" + terminalText(value) + "» scritto «" +
+                                    terminalText(latin1ToUtf8(converted.latin1)) + "»");
+        }
+      }
       value = std::move(converted.latin1);
     }
     const std::size_t forbidden = value.find_first_of(kForbiddenBytes);

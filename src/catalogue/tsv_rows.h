@@ -51,6 +51,16 @@ struct RowDecoding {
   Typographic typographic = Typographic::kRefused;
   std::size_t replaced = 0;       // typographic characters replaced so far
   bool sawMalformedUtf8 = false;  // some value was not UTF-8
+  // UTF-8 only: whether Latin letters beyond Latin-1 are written in their
+  // nearest Latin-1 form (see Letters). Each value so changed is handed to
+  // `onTransliterated` when set, as "riga L, campo F: «before» scritto
+  // «after»" (UTF-8, control bytes escaped), so that nothing changes
+  // silently.
+  Letters letters = Letters::kRefused;
+  std::function<void(const std::string&)> onTransliterated;
+  std::size_t transliteratedValues = 0;  // values changed so far
+  // Some value was refused for a letter that had a nearest Latin-1 form.
+  bool sawTransliterable = false;
 };
 
 // The record of data line `lineNumber` (a 1-based line of the file, used in

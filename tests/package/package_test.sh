@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package of one build folder with its CPack settings,
 # checks its fields and file list, installs it with dpkg into a scratch root,
-# runs the installed programs on the demonstration catalogue, and has
-# systemd-analyze verify the unit of catalogo servi.
+# runs the installed programs on the demonstration catalogue, has
+# systemd-analyze verify the unit of catalogo servi and lintian check the
+# package; then follows the README's recipe for one's own catalogue, from
+# make install PREFIX=$HOME/.local to make uninstall, in a scratch home.
 # Usage: package_test.sh BUILD_DIR VERSION DEMO_CATALOGUE_TOOL SAMPLES_DIR
 # Exit status 77 (skipped) when the Debian packaging tools are missing.
 set -euo pipefail
@@ -39,12 +41,15 @@ expected_files="./usr/bin/catalogo
 ./usr/bin/indicizza
 ./usr/lib/systemd/system/catalogo-servi@.service
 ./usr/share/doc/indicizza/README.md
+./usr/share/doc/indicizza/changelog.gz
+./usr/share/doc/indicizza/copyright
 ./usr/share/doc/indicizza/docs/building.md
 ./usr/share/doc/indicizza/docs/catalogo-servi.png
 ./usr/share/doc/indicizza/docs/design.md
 ./usr/share/doc/indicizza/docs/file-formats.md
 ./usr/share/doc/indicizza/docs/safety.md
 ./usr/share/doc/indicizza/examples/catalogo-servi.default
+./usr/share/doc/indicizza/examples/example.tsv
 ./usr/share/doc/indicizza/examples/noused.txt
 ./usr/share/man/man1/catalogo.1.gz
 ./usr/share/man/man1/indicizza.1.gz"
@@ -104,4 +109,49 @@ else
   echo "Skipped: systemd-analyze is missing, so the systemd unit is not verified (scripts/install-deps.sh package installs it)"
   unit_checked=""
 fi
-echo "indicizza_${version}_amd64.deb: fields, files, man pages, ${unit_checked}and the demo catalogue are right"
+# Debian's own checks: no error may remain (warnings and notes are shown).
+if command -v lintian >/dev/null; then
+  lintian_said=$(lintian --fail-on error "$deb" 2>&1) || fail "lintian:"$'\n'"$lintian_said"
+  [ -z "$lintian_said" ] || printf 'lintian:\n%s\n' "$lintian_said"
+  lintian_checked="lintian, "
+else
+  echo "Skipped: lintian is missing, so Debian's checks of the package do not run (scripts/install-deps.sh package installs it)"
+  lintian_checked=""
+fi
+
+# The README's recipe for one's own catalogue, as a newcomer follows it: its
+# commands, in order, run by a shell in a scratch home outside the source
+# tree, after make install PREFIX=$HOME/.local (scripts/install.sh, with this
+# build); the service is left out (it runs until stopped). Then make
+# uninstall must leave nothing behind.
+source_dir=$(cd "$samples/.." && pwd)
+# A real make install from this build folder keeps its lists there: set
+# them aside for the test's own install, and put them back however it ends.
+mkdir "$scratch/lists"
+for list in install_manifest.txt install_folders.txt; do
+  [ -f "$build/$list" ] && mv "$build/$list" "$scratch/lists/"
+done
+trap 'rm -f "$build/install_manifest.txt" "$build/install_folders.txt";
+      mv "$scratch/lists/"* "$build/" 2>/dev/null; rm -rf "$scratch"' EXIT
+home=$scratch/home
+mkdir -p "$home"
+HOME=$home "$source_dir/scripts/install.sh" "$build" "$home/.local" >"$scratch/install.log" 2>&1 ||
+  { cat "$scratch/install.log"; fail "make install PREFIX=\$HOME/.local failed"; }
+recipe=$(sed -n '/^## A five-minute tour/,/^## /p' "$source_dir/README.md" |
+  sed -n 's/^ \{4,\}\(export PATH=.*\|examples=.*\|mkdir .*\|cp .*\|catalogo .*\|indicizza\)$/\1/p' |
+  grep -v '^catalogo servi')
+[ "$(printf '%s\n' "$recipe" | grep -c .)" -ge 8 ] || fail "the README's recipe was not found:"$'\n'"$recipe"
+if ! ran=$(cd "$home" && HOME=$home PATH="/usr/bin:/bin" bash -euc "$recipe" 2>&1); then
+  fail "the README's recipe failed:"$'\n'"$recipe"$'\n'"--- it gave:"$'\n'"$ran"
+fi
+for said in "6 record scritti in opere.cry" "Creato opere.ddb vuoto" "Fine scansione" \
+    "BWV1009" "discordanze: 0"; do
+  [[ "$ran" == *"$said"* ]] || fail "the README's recipe did not say '$said':"$'\n'"$ran"
+done
+[ -f "$home/my-catalogue/opere.idb" ] || fail "the README's recipe left no opere.idb"
+HOME=$home "$source_dir/scripts/uninstall.sh" "$build" >"$scratch/uninstall.log" 2>&1 ||
+  { cat "$scratch/uninstall.log"; fail "make uninstall failed"; }
+left=$(cd "$home" && find .local 2>/dev/null || true)
+[ -z "$left" ] || fail "make uninstall left behind:"$'\n'"$left"
+
+echo "indicizza_${version}_amd64.deb: fields, files, man pages, ${unit_checked}${lintian_checked}the demo catalogue and the README's recipe are right"

@@ -294,6 +294,21 @@ INSTANTIATE_TEST_SUITE_P(
                          {},
                          "riga 2, campo T1: carattere U+2013 non rappresentabile in Latin-1\n"
                          "1 riga con errori (1 errore): opere.cry non modificato\n"},
+        // A letter that has a Latin-1 form: the error says how to store it.
+        RefusedInputCase{"LetterBeyondLatin1SuggestsTransliteration",
+                         "RecordNumber\tT1\n1\tDvo\u0159\u00E1k\n",
+                         {},
+                         "riga 2, campo T1: carattere U+0159 non rappresentabile in Latin-1\n"
+                         "Lettere fuori da Latin-1: con --translittera sono scritte nella forma "
+                         "Latin-1 più vicina (ř -> r, ő -> ö), e ogni valore cambiato è "
+                         "elencato\n"
+                         "1 riga con errori (1 errore): opere.cry non modificato\n"},
+        // Another script has no Latin-1 form, with the flag or without.
+        RefusedInputCase{"OtherScriptEvenWithTransliteration",
+                         "RecordNumber\tT1\n1\t\u0427\u0430\u0439\n",
+                         {"--translittera"},
+                         "riga 2, campo T1: carattere U+0427 non rappresentabile in Latin-1\n"
+                         "1 riga con errori (1 errore): opere.cry non modificato\n"},
         RefusedInputCase{"ReplacementThatOverflowsTheField",
                          "RecordNumber\tT1\n1\t" + std::string(28, 'a') + "\u2026\n",
                          {"--sostituisci"},
@@ -395,6 +410,25 @@ TEST(Catalogo, TypographicCharactersAreReplacedOnRequestAndCounted) {
   EXPECT_EQ(
       decodedLines(dir),
       std::vector<std::string>{"1\t\t\t\t\"Ave\" - l'alba...\t\t\tn.\u00A05 bis\t\t\t\t\t\t\t\t"});
+}
+
+TEST(Catalogo, LettersBeyondLatin1AreTransliteratedOnRequestAndListed) {
+  CatalogueDir dir;
+  writeFile(dir / "in.tsv",
+            "RecordNumber\tT1\tT2\n"
+            "1\tA. Dvo\u0159\u00E1k\tSonatina\n"
+            "2\tF. Liszt\t\u0152uvre, Erd\u0151, \u0141\u00F3d\u017A\n");
+  const auto run = runCatalogo(dir.path(), {"cifra", "--translittera", "in.tsv"});
+  EXPECT_EQ(run.exitStatus, 0) << run.errorOutput;
+  EXPECT_EQ(run.errorOutput,
+            "riga 2, campo T1: «A. Dvořák» scritto «A. Dvorák»\n"
+            "riga 3, campo T2: «Œuvre, Erdő, Łódź» scritto «OEuvre, Erdö, Lódz»\n"
+            "2 valori traslitterati in Latin-1 (elencati sopra)\n");
+  EXPECT_EQ(run.output, "2 record scritti in opere.cry\n");
+  EXPECT_EQ(decodedLines(dir),
+            (std::vector<std::string>{
+                "1\t\t\t\tA. Dvor\u00E1k\tSonatina\t\t\t\t\t\t\t\t\t\t",
+                "2\t\t\t\tF. Liszt\tOEuvre, Erd\u00F6, L\u00F3dz\t\t\t\t\t\t\t\t\t\t"}));
 }
 
 TEST(Catalogo, ExportGivesBackTheRecordFileThroughCifra) {

@@ -54,6 +54,8 @@ constexpr const char* kEncodeHelpFooter =
     "--sostituisci: trattini lunghi e il segno meno -> '-', virgolette curve -> ' e \",\n"
     "puntini di sospensione -> '...', spazi tipografici -> spazio (U+2007 e U+202F ->\n"
     "spazio non separabile).\n"
+    "--translittera: lettere latine fuori da Latin-1 nella forma Latin-1 più vicina (ř -> r,\n"
+    "ő -> ö, ł -> l, œ -> oe); ogni valore cambiato è elencato con riga e campo.\n"
     "Esempi:\n"
     "  catalogo cifra opere.tsv\n"
     "  catalogo esporta | catalogo cifra -";
@@ -63,6 +65,9 @@ struct EncodeCommand {
   TextEncoding encoding = TextEncoding::kUtf8;
   // Replace typographic characters beyond Latin-1 (UTF-8 input only).
   bool replaceTypographic = false;
+  // Write Latin letters beyond Latin-1 in their nearest Latin-1 form, and
+  // list each value so changed (UTF-8 input only).
+  bool transliterate = false;
   // Let several lines carry the same record number (the indexer keeps the
   // last one).
   bool allowRepeatedNumbers = false;
@@ -205,6 +210,8 @@ int runEncode(const EncodeCommand& command) {
   decoding.encoding = command.encoding;
   decoding.typographic =
       command.replaceTypographic ? Typographic::kReplaced : Typographic::kRefused;
+  decoding.letters = command.transliterate ? Letters::kTransliterated : Letters::kRefused;
+  decoding.onTransliterated = [](const std::string& change) { std::cerr << change << '\n'; };
   Rows rows = encodeRows(input, lines, columns, decoding, out, errors);
   // A signal that came while the last line was awaited: the input may be cut
   // short (Ctrl-C on `cat works.tsv | catalogo cifra -` ends both).
@@ -220,6 +227,10 @@ int runEncode(const EncodeCommand& command) {
   const std::size_t repeated = repeatedRecordNumbers(rows.numbers, reportRepeated);
   if (decoding.sawMalformedUtf8) {
     std::cerr << "Il file non è in UTF-8: se è in Latin-1, usare --latin1\n";
+  }
+  if (decoding.sawTransliterable) {
+    std::cerr << "Lettere fuori da Latin-1: con --translittera sono scritte nella forma Latin-1 "
+                 "più vicina (ř -> r, ő -> ö), e ogni valore cambiato è elencato\n";
   }
   if (rows.badLines != 0) {
     throw ToolFailure(std::to_string(rows.badLines) + (rows.badLines == 1 ? " riga" : " righe") +
@@ -242,6 +253,12 @@ int runEncode(const EncodeCommand& command) {
               << (decoding.replaced == 1 ? " carattere tipografico sostituito"
                                          : " caratteri tipografici sostituiti")
               << " con uno Latin-1\n";
+  }
+  if (decoding.transliteratedValues != 0) {
+    std::cerr << decoding.transliteratedValues
+              << (decoding.transliteratedValues == 1 ? " valore traslitterato"
+                                                      : " valori traslitterati")
+              << " in Latin-1 (elencati sopra)\n";
   }
   std::cout << rows.records << " record scritti in " << kRecordFileName << '\n';
   return kExitFound;
@@ -266,6 +283,8 @@ Command addEncodeCommand(CLI::App& app) {
   encode->add_flag(
       "--sostituisci", command->replaceTypographic,
       "Sostituisce trattini, virgolette, puntini e spazi tipografici con caratteri Latin-1");
+  encode->add_flag("--translittera", command->transliterate,
+                   "Scrive le lettere latine fuori da Latin-1 nella forma Latin-1 più vicina");
   return {encode, [command, latin1] {
             command->encoding = *latin1 ? TextEncoding::kLatin1 : TextEncoding::kUtf8;
             return runEncode(*command);
