@@ -1,0 +1,195 @@
+// The judged searches of judged_queries.tsv run by the real catalogo cerca
+// on the demonstration catalogue, scored against the judgments; and the
+// scoring itself on answers made up for it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "search/judged_queries_score.h"
+#include "support/catalogue_dir.h"
+
+namespace indicizza {
+namespace {
+
+using testing::JudgedQuery;
+using testing::QueryScore;
+
+// What the search reaches on the judged set today. A change that scores
+// lower fails here; one that scores higher should raise them.
+constexpr double kPrecisionFloor = 0.32;
+constexpr int kBestInFirstThreeFloor = 11;
+constexpr int kNothingFoundCeiling = 19;
+
+// The options every judged search runs with: one page of ten, in the form
+// whose rows start with the record number.
+const std::vector<std::string> kPageOptions = {"--formato", "tsv", "--limite", "10"};
+
+std::vector<JudgedQuery> judgedQueries() { return testing::readJudgedQueries(JUDGED_QUERIES_TSV); }
+
+int sampleWorkCount() {
+  std::ifstream in(SAMPLE_WORKS_TSV);
+  int lines = 0;
+  for (std::string line; std::getline(in, line);) ++lines;
+  return lines - 1;  // the header
+}
+
+// The demonstration catalogue of `make demo`, indexed, in `dir`.
+void makeDemoCatalogue(testing::CatalogueDir& dir) {
+  dir.stopWords(
+      testing::readFile(std::filesystem::path(SAMPLE_WORKS_TSV).parent_path() / "noused.txt"));
+  const testing::ProgramRun made = testing::runProgram(DEMO_CATALOGUE_EXECUTABLE, dir.path(),
+                                                       {SAMPLE_WORKS_TSV, dir.path().string()});
+  ASSERT_EQ(made.exitStatus, 0) << made.output << made.errorOutput;
+  const testing::ProgramRun indexed = dir.run();
+  ASSERT_EQ(indexed.exitStatus, 0) << indexed.output << indexed.errorOutput;
+}
+
+TEST(JudgedQueries, TheSetIsThirtyDistinctSearchesOfTheSampleWorks) {
+  const std::vector<JudgedQuery> queries = judgedQueries();
+  EXPECT_EQ(queries.size(), 30u);
+  const int works = sampleWorkCount();
+  std::set<std::string> texts;
+  for (const JudgedQuery& query : queries) {
+    EXPECT_TRUE(texts.insert(query.text).second) << "line " << query.line << ": twice";
+    EXPECT_GE(*query.relevant.begin(), 1) << "line " << query.line;
+    EXPECT_LE(*query.relevant.rbegin(), works) << "line " << query.line;
+  }
+}
+
+TEST(JudgedQueries, CatalogoCercaScoresAtLeastTheFloors) {
+  testing::CatalogueDir dir;
+  ASSERT_NO_FATAL_FAILURE(makeDemoCatalogue(dir));
+  std::vector<QueryScore> scores;
+  for (const JudgedQuery& query : judgedQueries()) {
+    std::vector<std::string> arguments{"cerca", query.text};
+    arguments.insert(arguments.end(), kPageOptions.begin(), kPageOptions.end());
+    const testing::ProgramRun run = testing::runProgram(CATALOGO_EXECUTABLE, dir.path(), arguments);
+    // 0 found, 1 nothing found; anything else is a failure of the search.
+    EXPECT_LE(run.exitStatus, 1) << query.text << ": " << run.errorOutput;
+    const std::vector<int> listed = testing::listedNumbers(run.output);
+    scores.push_back(testing::scoreQuery(query, listed));
+    std::cout << testing::describeQuery(query, listed, scores.back()) << "\n";
+  }
+  const testing::SetScore set = testing::scoreSet(scores);
+  char precision[16];
+  std::snprintf(precision, sizeof precision, "%.3f", set.precision);
+  std::cout << "judged searches: " << set.queries << "; precision of the first 10: " << precision
+            << " (floor " << kPrecisionFloor << "); best answer in the first 3: "
+            << set.bestInFirstThree << " (floor " << kBestInFirstThreeFloor
+            << "); nothing found: " << set.nothingFound << " (at most " << kNothingFoundCeiling
+            << ")\n";
+  // Rounded as printed, so the floor can be written as the figure printed.
+  EXPECT_GE(std::stod(precision), kPrecisionFloor);
+  EXPECT_GE(set.bestInFirstThree, kBestInFirstThreeFloor);
+  EXPECT_LE(set.nothingFound, kNothingFoundCeiling);
+}
+
+struct ScoringCase {
+  const char* name;
+  std::vector<int> listed;
+  std::size_t relevantFound;
+  std::size_t relevantWanted;
+  bool bestInFirstThree;
+  bool nothingFound;
+};
+
+class Scoring : public ::testing::TestWithParam<ScoringCase> {};
+
+// Relevant: 1-12 (more than a page); best: 5.
+TEST_P(Scoring, CountsTheFirstTenAndTheFirstThree) {
+  JudgedQuery judged;
+  for (int n = 1; n <= 12; ++n) judged.relevant.insert(n);
+  judged.best = {5};
+  const QueryScore score = testing::scoreQuery(judged, GetParam().listed);
+  EXPECT_EQ(score.relevantFound, GetParam().relevantFound);
+  EXPECT_EQ(score.relevantWanted, GetParam().relevantWanted);
+  EXPECT_EQ(score.bestInFirstThree, GetParam().bestInFirstThree);
+  EXPECT_EQ(score.nothingFound, GetParam().nothingFound);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    JudgedQueries, Scoring,
+    ::testing::Values(
+        ScoringCase{"NothingListed", {}, 0, 10, false, true},
+        ScoringCase{"BestThird", {40, 41, 5}, 1, 10, true, false},
+        ScoringCase{"BestFourth", {40, 41, 42, 5}, 1, 10, false, false},
+        ScoringCase{"OnlyTheFirstTenCount", {1, 2, 3, 4, 6, 7, 8, 9, 10, 99, 11, 12}, 9, 10,
+                    false, false},
+        ScoringCase{"AllRelevantFirst", {5, 1, 2, 3, 4, 6, 7, 8, 9, 10}, 10, 10, true, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(JudgedQueries, FewRelevantRecordsAreAllAFullPageNeeds) {
+  JudgedQuery judged;
+  judged.relevant = {7, 9};
+  judged.best = {9};
+  const QueryScore score = testing::scoreQuery(judged, {1, 2, 7, 3, 4, 9});
+  EXPECT_EQ(score.relevantWanted, 2u);
+  EXPECT_DOUBLE_EQ(score.precision(), 1.0);
+  EXPECT_FALSE(score.bestInFirstThree);
+}
+
+TEST(JudgedQueries, ScoresOfASetAreTheMeanPrecisionAndTheCounts) {
+  const testing::SetScore set = testing::scoreSet(
+      {{10, 10, true, false}, {0, 4, false, true}, {1, 2, true, false}, {0, 1, false, false}});
+  EXPECT_DOUBLE_EQ(set.precision, (1.0 + 0 + 0.5 + 0) / 4);
+  EXPECT_EQ(set.bestInFirstThree, 2);
+  EXPECT_EQ(set.nothingFound, 1);
+  EXPECT_EQ(set.queries, 4);
+}
+
+// The line names what cost points: the best answers when none is in the
+// first three, the relevant records when the first page had room for them.
+struct DescriptionCase {
+  const char* name;
+  std::vector<int> listed;
+  const char* line;
+};
+
+class Description : public ::testing::TestWithParam<DescriptionCase> {};
+
+TEST_P(Description, MarksRelevantAndBestAndNamesWhatCostPoints) {
+  const JudgedQuery judged{3, "composer", "greig", {519, 520, 521, 522, 600}, {519, 520}};
+  EXPECT_EQ(testing::describeQuery(judged, GetParam().listed,
+                                   testing::scoreQuery(judged, GetParam().listed)),
+            std::string("[composer] \"greig\": ") + GetParam().line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    JudgedQueries, Description,
+    ::testing::Values(
+        DescriptionCase{"BestFirst", {1, 520, 600},
+                        "precision 0.40 (2/5), best in first 3: yes; first 10: 1 520* 600+; "
+                        "other relevant not in the first 10: 519 521-522"},
+        DescriptionCase{"BestLate", {1, 2, 600, 3, 520},
+                        "precision 0.40 (2/5), best in first 3: no; first 10: 1 2 600+ 3 520*; "
+                        "best not in the first 10: 519; other relevant not in the first 10: "
+                        "521-522"},
+        DescriptionCase{"Nothing", {},
+                        "precision 0.00 (0/5), best in first 3: no; first 10: nothing; best not "
+                        "in the first 10: 519-520; other relevant not in the first 10: "
+                        "521-522 600"},
+        DescriptionCase{"AllFound", {520, 519, 521, 522, 600},
+                        "precision 1.00 (5/5), best in first 3: yes; first 10: 520* 519* 521+ "
+                        "522+ 600+"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(JudgedQueries, ReadingRangesAndRejectingABestThatIsNotRelevant) {
+  testing::ScratchDir dir;
+  testing::writeFile(dir / "good.tsv", "# a comment\n\nplural\tchopin etudes\t3 5-7\t6\n");
+  const std::vector<JudgedQuery> queries = testing::readJudgedQueries(dir / "good.tsv");
+  ASSERT_EQ(queries.size(), 1u);
+  EXPECT_EQ(queries[0].line, 3);
+  EXPECT_EQ(queries[0].text, "chopin etudes");
+  EXPECT_EQ(queries[0].relevant, (std::set<int>{3, 5, 6, 7}));
+  EXPECT_EQ(queries[0].best, (std::set<int>{6}));
+  for (const char* bad : {"plural\tx\t3 5-7\t8\n", "plural\tx\t3 7-5\t3\n", "plural\tx\t3\n",
+                          "plural\tx\t3a\t3\n"}) {
+    testing::writeFile(dir / "bad.tsv", bad);
+    EXPECT_THROW(testing::readJudgedQueries(dir / "bad.tsv"), std::runtime_error) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace indicizza
