@@ -1,0 +1,207 @@
+#include "search/facets.h"
+
+#include <algorithm>
+
+#include "catalogue/latin1.h"
+#include "catalogue/layout_fields.h"
+#include "catalogue/record_display.h"
+#include "indexing/term_rules.h"
+#include "search/query_parser.h"
+
+namespace indicizza {
+namespace {
+
+// How often countFacetsOf asks its caller whether to stop.
+constexpr std::size_t kRecordsBetweenStopChecks = 256;
+
+// Joins the tokens of a text facet's key.
+constexpr char kKeyJoin = ' ';
+// Joins the parts of a narrowing.
+constexpr std::string_view kExclusionJoin = " -";
+
+std::size_t slotOf(FacetField field) { return static_cast<std::size_t>(field); }
+
+int textFieldOf(FacetField field) {
+  return field == FacetField::kComposer ? kComposerField : kPeriodField;
+}
+
+// The kind code's bytes as the index stores them.
+std::string kindKeyOf(const DecodedRecord& record) { return kindCodeText(kindCodeOf(record)); }
+
+// The key of a text value: its tokens in comparableTerm form, joined.
+std::string textKeyOf(std::string_view field, Matching matching) {
+  std::string key;
+  forEachToken(field, [&](std::string_view token) {
+    if (!key.empty()) key += kKeyJoin;
+    key += comparableTerm(token, matching);
+  });
+  return key;
+}
+
+// `text` without blanks before and after.
+std::string_view trimmed(std::string_view text) {
+  text = withoutPadding(text);
+  while (!text.empty() && text.front() == kFieldPadding) text.remove_prefix(1);
+  return text;
+}
+
+// The phrase "Tn:"TOKENS"" of `latin1`'s tokens, UTF-8, when parseQuery
+// reads it back as exactly those tokens in that field; "" otherwise.
+std::string phraseOf(int field, std::string_view latin1, bool& hasWord) {
+  std::vector<std::string> tokens;
+  std::string words;
+  hasWord = false;
+  forEachToken(latin1, [&](std::string_view token) {
+    tokens.emplace_back(token);
+    if (!words.empty()) words += ' ';
+    words += token;
+    hasWord = hasWord || !holdsDigit(token);
+  });
+  const std::string phrase = "T" + std::to_string(field) + ":\"" + latin1ToUtf8(words) + "\"";
+  const QueryParse parse = parseQuery(phrase);
+  if (!parse.query || parse.query->root.tokens != tokens) return "";
+  if (parse.query->root.scope != FieldScope::kTextField || parse.query->root.field != field) {
+    return "";
+  }
+  return phrase;
+}
+
+// Whether text value `longer` holds all of `key`'s tokens, in a row.
+bool holdsValue(std::string_view longer, std::string_view key) {
+  if (longer.size() <= key.size()) return false;
+  const std::string padded = kKeyJoin + std::string(longer) + kKeyJoin;
+  const std::string wanted = kKeyJoin + std::string(key) + kKeyJoin;
+  return padded.find(wanted) != std::string::npos;
+}
+
+// The text most records of `group` show (the least in byte order among
+// equals).
+template <typename Group>
+const std::string& commonText(const Group& group) {
+  const auto* best = &group.texts.front();
+  for (const auto& text : group.texts) {
+    if (text.second > best->second || (text.second == best->second && text.first < best->first))
+      best = &text;
+  }
+  return best->first;
+}
+
+}  // namespace
+
+FacetCounter::FacetCounter(Matching matching, std::uint64_t limit)
+    : matching_(matching), limit_(limit) {}
+
+void FacetCounter::add(const DecodedRecord& record) {
+  ++results_;
+  if (full()) return;
+  ++counted_;
+  Group& kind = groups_[slotOf(FacetField::kKindCode)][kindKeyOf(record)];
+  if (kind.texts.empty()) kind.texts.emplace_back(kindKeyOf(record), 0);
+  ++kind.count;
+  ++kind.texts.front().second;
+  for (const FacetField field : {FacetField::kComposer, FacetField::kPeriod}) {
+    addText(groups_[slotOf(field)], without_[slotOf(field)],
+            textField(record, textFieldOf(field)));
+  }
+}
+
+void FacetCounter::addText(Groups& groups, std::uint64_t& without, std::string_view field) {
+  std::string key = textKeyOf(field, matching_);
+  if (key.empty()) {
+    ++without;
+    return;
+  }
+  Group& group = groups[std::move(key)];
+  ++group.count;
+  const std::string_view text = trimmed(field);
+  for (auto& shown : group.texts) {
+    if (shown.first == text) {
+      ++shown.second;
+      return;
+    }
+  }
+  group.texts.emplace_back(std::string(text), 1);
+}
+
+Facet FacetCounter::topOf(FacetField field, const Groups& groups, std::uint64_t without,
+                          std::size_t values) const {
+  Facet facet;
+  facet.field = field;
+  facet.withoutValue = without;
+  std::vector<FacetValue> all;
+  all.reserve(groups.size());
+  for (const auto& [key, group] : groups) {
+    all.push_back({key, displayText(commonText(group)), group.count, ""});
+  }
+  const auto before = [](const FacetValue& a, const FacetValue& b) {
+    if (a.count != b.count) return a.count > b.count;
+    if (a.text != b.text) return a.text < b.text;  // char_traits<char>: unsigned
+    return a.key < b.key;
+  };
+  const std::size_t shown = std::min(values, all.size());
+  std::partial_sort(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(shown), all.end(),
+                    before);
+  all.resize(shown);
+  facet.otherValues = groups.size() - shown;
+  if (field == FacetField::kKindCode) {
+    facet.values = std::move(all);
+    return facet;
+  }
+  const int number = textFieldOf(field);
+  for (FacetValue& value : all) {
+    bool hasWord = false;
+    std::string narrowing = phraseOf(number, commonText(groups.at(value.key)), hasWord);
+    if (!hasWord) narrowing.clear();
+    for (const auto& [key, group] : groups) {
+      if (narrowing.empty()) break;
+      if (!holdsValue(key, value.key)) continue;
+      bool longerHasWord = false;
+      const std::string exclusion = phraseOf(number, commonText(group), longerHasWord);
+      narrowing = exclusion.empty() ? "" : narrowing + std::string(kExclusionJoin) + exclusion;
+    }
+    value.narrowing = std::move(narrowing);
+  }
+  facet.values = std::move(all);
+  return facet;
+}
+
+FacetCounts FacetCounter::top(std::size_t values) const {
+  FacetCounts counts;
+  counts.counted = counted_;
+  counts.results = results_;
+  for (const FacetField field : kFacetFields) {
+    counts.facets[slotOf(field)] =
+        topOf(field, groups_[slotOf(field)], without_[slotOf(field)], values);
+  }
+  return counts;
+}
+
+bool holdsFacetValue(const DecodedRecord& record, FacetField field, std::string_view key,
+                     Matching matching) {
+  if (field == FacetField::kKindCode) return kindKeyOf(record) == key;
+  return textKeyOf(textField(record, textFieldOf(field)), matching) == key;
+}
+
+std::string narrowedQuery(std::string_view query, const FacetValue& value) {
+  if (value.narrowing.empty()) return std::string(query);
+  return "(" + std::string(query) + ") " + value.narrowing;
+}
+
+Status countFacetsOf(ReadOnlyDatabase& data, const ScrambleKey& key,
+                     std::span<const RecordNumber> numbers, FacetCounter& counter,
+                     const std::function<bool()>& stop) {
+  std::size_t i = 0;
+  for (; i < numbers.size() && !counter.full(); ++i) {
+    if (i % kRecordsBetweenStopChecks == 0 && stop && stop()) {
+      return Status::described(Status::Code::kInterrupted, "Conteggio interrotto");
+    }
+    std::optional<DecodedRecord> record;
+    const Status fetched = fetchWholeRecord(data, numbers[i], key, record);
+    if (!fetched.ok()) return fetched;
+    if (record) counter.add(*record);
+  }
+  counter.addUncounted(numbers.size() - i);
+  return {};
+}
+
+}  // namespace indicizza
