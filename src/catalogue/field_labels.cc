@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 
@@ -38,6 +39,13 @@ bool isLabelledField(std::string_view name) {
   return field && (field->kind == FieldKind::kText || field->kind == FieldKind::kCode);
 }
 
+// Whether `name` is written the way field names are (T or C, then digits): such a
+// name is a field or a mistake, never a kind code.
+bool looksLikeField(std::string_view name) {
+  if (name.size() < 2 || (name.front() != 'T' && name.front() != 'C')) return false;
+  return std::all_of(name.begin() + 1, name.end(), isDigit);
+}
+
 // Where a name was first given, for the message about a second one.
 using FirstLines = std::map<std::string, std::size_t, std::less<>>;
 
@@ -53,6 +61,9 @@ Status readLabelLine(std::size_t number, std::string_view line, FieldLabels& lab
   const Latin1Conversion nameText = utf8ToLatin1(name);
   if (!nameText.ok()) return badLine(number, nameText.error);
   const bool field = isLabelledField(nameText.latin1);
+  if (!field && looksLikeField(nameText.latin1)) {
+    return badLine(number, "«" + std::string(name) + "» non è un campo (T1-T7, C1-C5)");
+  }
   if (!field && nameText.latin1.size() > kKindCodeLength) {
     return badLine(number, "«" + std::string(name) +
                                "» non è un campo (T1-T7, C1-C5) né un codice di tipo (al più " +

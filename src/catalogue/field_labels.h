@@ -43,11 +43,11 @@ std::string kindLabel(const FieldLabels& labels, std::string_view code);
 
 // The labels of `in` (a labels file's text) into `labels`. A line names a
 // field (T1-T7, C1-C5, exact case) or a kind code (one or two characters;
-// a kind code spelled like a field can't be labelled). Fails with
+// T or C followed by digits is never a kind code). Fails with
 // kReadFailed, "etichette.txt, riga N: ...", at the first bad line: too
-// long, a name with no label, a name that is neither, a name given twice,
-// a character Latin-1 lacks; and "Errore durante la lettura di
-// etichette.txt" when reading fails.
+// long, a name with no label, a name that is neither (T8 included), a
+// name given twice, a character Latin-1 lacks; and "Errore durante la
+// lettura di etichette.txt" when reading fails.
 Status readFieldLabels(std::istream& in, FieldLabels& labels);
 
 // The labels of `folder`/etichette.txt into `labels`; none (every label the

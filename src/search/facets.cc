@@ -100,8 +100,7 @@ void FacetCounter::add(const DecodedRecord& record) {
   ++kind.count;
   ++kind.texts.front().second;
   for (const FacetField field : {FacetField::kComposer, FacetField::kPeriod}) {
-    addText(groups_[slotOf(field)], without_[slotOf(field)],
-            textField(record, textFieldOf(field)));
+    addText(groups_[slotOf(field)], without_[slotOf(field)], textField(record, textFieldOf(field)));
   }
 }
 

@@ -32,7 +32,9 @@ class Marker {
       const std::string_view text = textField(record, static_cast<int>(f + 1));
       forEachToken(text, [&](std::string_view token) {
         const auto begin = static_cast<std::size_t>(token.data() - text.data());
-        tokens_.push_back({f, {begin, begin + token.size()}, std::string(token),
+        tokens_.push_back({f,
+                           {begin, begin + token.size()},
+                           std::string(token),
                            comparableTerm(token, matching)});
       });
     }
@@ -53,8 +55,9 @@ class Marker {
 
   RecordHighlights result() && {
     for (auto& spans : marks_.textFields) spans = merged(std::move(spans));
-    std::stable_sort(found_.begin(), found_.end(),
-                     [](const FoundTerm& a, const FoundTerm& b) { return a.position < b.position; });
+    std::stable_sort(found_.begin(), found_.end(), [](const FoundTerm& a, const FoundTerm& b) {
+      return a.position < b.position;
+    });
     for (FoundTerm& found : found_) {
       if (std::find(marks_.terms.begin(), marks_.terms.end(), found.term) == marks_.terms.end())
         marks_.terms.push_back(std::move(found.term));
@@ -106,7 +109,9 @@ class Marker {
     for (std::size_t t = 0; t < tokens_.size(); ++t) {
       if (inTextScope(node, tokens_[t].field)) scope.push_back(t);
     }
-    const auto same = [&](std::size_t t, const std::string& w) { return tokens_[t].comparable == w; };
+    const auto same = [&](std::size_t t, const std::string& w) {
+      return tokens_[t].comparable == w;
+    };
     for (auto at = scope.begin();; ++at) {
       at = std::search(at, scope.end(), wanted.begin(), wanted.end(), same);
       if (at == scope.end()) return;
@@ -129,8 +134,9 @@ class Marker {
 
   // Notes the index term of token `t`, when it is a word.
   void noteWord(std::size_t t) {
-    forEachIndexedWord(tokens_[t].raw,
-                       [&](std::string_view word) { found_.push_back({t, std::string(word)}); });
+    forEachIndexedWord(tokens_[t].raw, [&](std::string_view word) {
+      found_.push_back({t, std::string(word)});
+    });
   }
 
   static std::vector<ByteSpan> merged(std::vector<ByteSpan> spans) {
