@@ -18,6 +18,9 @@ constexpr std::size_t kRecordsBetweenStopChecks = 256;
 constexpr char kKeyJoin = ' ';
 // Joins the parts of a narrowing.
 constexpr std::string_view kExclusionJoin = " -";
+// Longer values a narrowing excludes at the most; a value held in more of
+// them gets no narrowing (holdsFacetValue still tells its records).
+constexpr std::size_t kMostExclusions = 20;
 
 std::size_t slotOf(FacetField field) { return static_cast<std::size_t>(field); }
 
@@ -69,9 +72,14 @@ std::string phraseOf(int field, std::string_view latin1, bool& hasWord) {
 // Whether text value `longer` holds all of `key`'s tokens, in a row.
 bool holdsValue(std::string_view longer, std::string_view key) {
   if (longer.size() <= key.size()) return false;
-  const std::string padded = kKeyJoin + std::string(longer) + kKeyJoin;
-  const std::string wanted = kKeyJoin + std::string(key) + kKeyJoin;
-  return padded.find(wanted) != std::string::npos;
+  for (std::size_t at = longer.find(key); at != std::string_view::npos;
+       at = longer.find(key, at + 1)) {
+    const std::size_t end = at + key.size();
+    const bool starts = at == 0 || longer[at - 1] == kKeyJoin;
+    const bool ends = end == longer.size() || longer[end] == kKeyJoin;
+    if (starts && ends) return true;
+  }
+  return false;
 }
 
 // The text most records of `group` show (the least in byte order among
@@ -95,8 +103,9 @@ void FacetCounter::add(const DecodedRecord& record) {
   ++results_;
   if (full()) return;
   ++counted_;
-  Group& kind = groups_[slotOf(FacetField::kKindCode)][kindKeyOf(record)];
-  if (kind.texts.empty()) kind.texts.emplace_back(kindKeyOf(record), 0);
+  std::string kindKey = kindKeyOf(record);
+  Group& kind = groups_[slotOf(FacetField::kKindCode)][kindKey];
+  if (kind.texts.empty()) kind.texts.emplace_back(std::move(kindKey), 0);
   ++kind.count;
   ++kind.texts.front().second;
   for (const FacetField field : {FacetField::kComposer, FacetField::kPeriod}) {
@@ -124,44 +133,64 @@ void FacetCounter::addText(Groups& groups, std::uint64_t& without, std::string_v
 
 Facet FacetCounter::topOf(FacetField field, const Groups& groups, std::uint64_t without,
                           std::size_t values) const {
+  // Ranked without copying: the Latin-1 texts order as their UTF-8 forms.
+  struct Ranked {
+    const std::string* key;
+    const Group* group;
+    const std::string* text;
+  };
+  std::vector<Ranked> ranked;
+  ranked.reserve(groups.size());
+  for (const auto& [key, group] : groups) ranked.push_back({&key, &group, &commonText(group)});
+  const auto before = [](const Ranked& a, const Ranked& b) {
+    if (a.group->count != b.group->count) return a.group->count > b.group->count;
+    if (*a.text != *b.text) return *a.text < *b.text;  // char_traits<char>: unsigned
+    return *a.key < *b.key;
+  };
+  const std::size_t shown = std::min(values, ranked.size());
+  std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(shown),
+                    ranked.end(), before);
   Facet facet;
   facet.field = field;
   facet.withoutValue = without;
-  std::vector<FacetValue> all;
-  all.reserve(groups.size());
-  for (const auto& [key, group] : groups) {
-    all.push_back({key, displayText(commonText(group)), group.count, ""});
-  }
-  const auto before = [](const FacetValue& a, const FacetValue& b) {
-    if (a.count != b.count) return a.count > b.count;
-    if (a.text != b.text) return a.text < b.text;  // char_traits<char>: unsigned
-    return a.key < b.key;
-  };
-  const std::size_t shown = std::min(values, all.size());
-  std::partial_sort(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(shown), all.end(),
-                    before);
-  all.resize(shown);
   facet.otherValues = groups.size() - shown;
-  if (field == FacetField::kKindCode) {
-    facet.values = std::move(all);
-    return facet;
+  std::vector<const std::string*> keys;
+  for (std::size_t i = 0; i < shown; ++i) keys.push_back(ranked[i].key);
+  std::vector<std::string> narrowings(shown);
+  if (field != FacetField::kKindCode) narrowings = narrowingsOf(textFieldOf(field), keys, groups);
+  for (std::size_t i = 0; i < shown; ++i) {
+    const Ranked& value = ranked[i];
+    facet.values.push_back(
+        {*value.key, displayText(*value.text), value.group->count, std::move(narrowings[i])});
   }
-  const int number = textFieldOf(field);
-  for (FacetValue& value : all) {
+  return facet;
+}
+
+std::vector<std::string> FacetCounter::narrowingsOf(int field,
+                                                    const std::vector<const std::string*>& keys,
+                                                    const Groups& groups) {
+  // The longer values holding each key, in one pass over all values.
+  std::vector<std::vector<const Group*>> longer(keys.size());
+  for (const auto& [other, group] : groups) {
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+      if (longer[k].size() <= kMostExclusions && holdsValue(other, *keys[k]))
+        longer[k].push_back(&group);
+    }
+  }
+  std::vector<std::string> narrowings;
+  for (std::size_t k = 0; k < keys.size(); ++k) {
     bool hasWord = false;
-    std::string narrowing = phraseOf(number, commonText(groups.at(value.key)), hasWord);
-    if (!hasWord) narrowing.clear();
-    for (const auto& [key, group] : groups) {
+    std::string narrowing = phraseOf(field, commonText(groups.at(*keys[k])), hasWord);
+    if (!hasWord || longer[k].size() > kMostExclusions) narrowing.clear();
+    for (const Group* group : longer[k]) {
       if (narrowing.empty()) break;
-      if (!holdsValue(key, value.key)) continue;
       bool longerHasWord = false;
-      const std::string exclusion = phraseOf(number, commonText(group), longerHasWord);
+      const std::string exclusion = phraseOf(field, commonText(*group), longerHasWord);
       narrowing = exclusion.empty() ? "" : narrowing + std::string(kExclusionJoin) + exclusion;
     }
-    value.narrowing = std::move(narrowing);
+    narrowings.push_back(std::move(narrowing));
   }
-  facet.values = std::move(all);
-  return facet;
+  return narrowings;
 }
 
 FacetCounts FacetCounter::top(std::size_t values) const {

@@ -65,7 +65,8 @@ struct FacetValue {
   // (T1:"j s bach" -T1:"j s bach arr busoni"); "" when the query language
   // can't say it: always for a kind code (see holdsFacetValue), and for a
   // text whose tokens are all numbers (the index holds no term to find it
-  // by) or hold bytes a query reads as blanks (\n \v \f \r).
+  // by) or hold bytes a query reads as blanks (\n \v \f \r), or that more
+  // than 20 longer values hold.
   std::string narrowing;
 };
 
@@ -119,6 +120,10 @@ class FacetCounter {
   void addText(Groups& groups, std::uint64_t& without, std::string_view field);
   Facet topOf(FacetField field, const Groups& groups, std::uint64_t without,
               std::size_t values) const;
+  // The narrowings of values `keys` of text field `field` (FacetValue).
+  static std::vector<std::string> narrowingsOf(int field,
+                                               const std::vector<const std::string*>& keys,
+                                               const Groups& groups);
 
   Matching matching_;
   std::uint64_t limit_;
