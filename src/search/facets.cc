@@ -50,15 +50,13 @@ std::string_view trimmed(std::string_view text) {
 
 // The phrase "Tn:"TOKENS"" of `latin1`'s tokens, UTF-8, when parseQuery
 // reads it back as exactly those tokens in that field; "" otherwise.
-std::string phraseOf(int field, std::string_view latin1, bool& hasWord) {
+std::string phraseOf(int field, std::string_view latin1) {
   std::vector<std::string> tokens;
   std::string words;
-  hasWord = false;
   forEachToken(latin1, [&](std::string_view token) {
     tokens.emplace_back(token);
     if (!words.empty()) words += ' ';
     words += token;
-    hasWord = hasWord || !holdsDigit(token);
   });
   const std::string phrase = "T" + std::to_string(field) + ":\"" + latin1ToUtf8(words) + "\"";
   const QueryParse parse = parseQuery(phrase);
@@ -67,6 +65,16 @@ std::string phraseOf(int field, std::string_view latin1, bool& hasWord) {
     return "";
   }
   return phrase;
+}
+
+// Whether the index files a record under some word of `latin1`: a search
+// finds a phrase through its words, and numbers and stop words are none.
+bool holdsIndexedWord(std::string_view latin1, const StopWordSet* stopWords) {
+  bool found = false;
+  forEachIndexedWord(latin1, [&](std::string_view word) {
+    found = found || !stopWords || !stopWords->contains(word);
+  });
+  return found;
 }
 
 // Whether text value `longer` holds all of `key`'s tokens, in a row.
@@ -96,8 +104,8 @@ const std::string& commonText(const Group& group) {
 
 }  // namespace
 
-FacetCounter::FacetCounter(Matching matching, std::uint64_t limit)
-    : matching_(matching), limit_(limit) {}
+FacetCounter::FacetCounter(Matching matching, std::uint64_t limit, const StopWordSet* stopWords)
+    : matching_(matching), limit_(limit), stopWords_(stopWords) {}
 
 void FacetCounter::add(const DecodedRecord& record) {
   ++results_;
@@ -168,7 +176,7 @@ Facet FacetCounter::topOf(FacetField field, const Groups& groups, std::uint64_t 
 
 std::vector<std::string> FacetCounter::narrowingsOf(int field,
                                                     const std::vector<const std::string*>& keys,
-                                                    const Groups& groups) {
+                                                    const Groups& groups) const {
   // The longer values holding each key, in one pass over all values.
   std::vector<std::vector<const Group*>> longer(keys.size());
   for (const auto& [other, group] : groups) {
@@ -179,13 +187,13 @@ std::vector<std::string> FacetCounter::narrowingsOf(int field,
   }
   std::vector<std::string> narrowings;
   for (std::size_t k = 0; k < keys.size(); ++k) {
-    bool hasWord = false;
-    std::string narrowing = phraseOf(field, commonText(groups.at(*keys[k])), hasWord);
-    if (!hasWord || longer[k].size() > kMostExclusions) narrowing.clear();
+    const std::string& text = commonText(groups.at(*keys[k]));
+    std::string narrowing = phraseOf(field, text);
+    if (!holdsIndexedWord(text, stopWords_) || longer[k].size() > kMostExclusions)
+      narrowing.clear();
     for (const Group* group : longer[k]) {
       if (narrowing.empty()) break;
-      bool longerHasWord = false;
-      const std::string exclusion = phraseOf(field, commonText(*group), longerHasWord);
+      const std::string exclusion = phraseOf(field, commonText(*group));
       narrowing = exclusion.empty() ? "" : narrowing + std::string(kExclusionJoin) + exclusion;
     }
     narrowings.push_back(std::move(narrowing));

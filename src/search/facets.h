@@ -25,6 +25,7 @@
 #include "catalogue/read_only_database.h"
 #include "input/decoded_record.h"
 #include "input/scramble_key.h"
+#include "input/stop_words.h"
 #include "search/term_folding.h"
 
 namespace indicizza {
@@ -64,9 +65,10 @@ struct FacetValue {
   // with exclusions of the longer values that hold it
   // (T1:"j s bach" -T1:"j s bach arr busoni"); "" when the query language
   // can't say it: always for a kind code (see holdsFacetValue), and for a
-  // text whose tokens are all numbers (the index holds no term to find it
-  // by) or hold bytes a query reads as blanks (\n \v \f \r), or that more
-  // than 20 longer values hold.
+  // text whose words are all numbers or stop words (the index holds no
+  // term to find it by; see FacetCounter), whose tokens hold bytes a query
+  // reads as blanks (\n \v \f \r), or that more than 20 longer values
+  // hold.
   std::string narrowing;
 };
 
@@ -92,9 +94,13 @@ struct FacetCounts {
 class FacetCounter {
  public:
   // `matching`: the search's, which groups text values as its phrases
-  // compare them. `limit`: records counted at most.
+  // compare them. `limit`: records counted at most. `stopWords`: those of
+  // noused.txt (loadRegularStopWordFile), when known, so that a value of
+  // only stop words gets no narrowing (the index can't find it); kept, not
+  // copied.
   explicit FacetCounter(Matching matching = Matching::kFolded,
-                        std::uint64_t limit = kExactFacetRecords);
+                        std::uint64_t limit = kExactFacetRecords,
+                        const StopWordSet* stopWords = nullptr);
   FacetCounter(const FacetCounter&) = delete;
   FacetCounter& operator=(const FacetCounter&) = delete;
 
@@ -121,12 +127,12 @@ class FacetCounter {
   Facet topOf(FacetField field, const Groups& groups, std::uint64_t without,
               std::size_t values) const;
   // The narrowings of values `keys` of text field `field` (FacetValue).
-  static std::vector<std::string> narrowingsOf(int field,
-                                               const std::vector<const std::string*>& keys,
-                                               const Groups& groups);
+  std::vector<std::string> narrowingsOf(int field, const std::vector<const std::string*>& keys,
+                                        const Groups& groups) const;
 
   Matching matching_;
   std::uint64_t limit_;
+  const StopWordSet* stopWords_;
   std::uint64_t counted_ = 0;
   std::uint64_t results_ = 0;
   std::array<Groups, kFacetFieldCount> groups_;
