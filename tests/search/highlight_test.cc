@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "catalogue/layout_fields.h"
+#include "generator/catalogue_generator.h"
+#include "indexing/term_rules.h"
 #include "input/plain_record.h"
 #include "search/query_parser.h"
+#include "search/record_match.h"
 
 namespace indicizza {
 namespace {
@@ -126,6 +129,11 @@ INSTANTIATE_TEST_SUITE_P(
                  {{{4, "BWV1009"}}, {{1, "BWV1009.2"}, {3, "bwv1009"}}},
                  "C1=[BWV1009].2 | C3=[bwv1009]",
                  {"BWV1009", "bwv1009"}},
+        MarkCase{"ScopedCodeOnlyInItsField",
+                 "C2:bwv1009",
+                 {{}, {{1, "BWV1009"}, {2, "BWV1009"}}},
+                 "C2=[BWV1009]",
+                 {"BWV1009"}},
         MarkCase{"OrMarksEveryBranch",
                  "bach OR handel",
                  {{{1, "Handel"}, {6, "after Bach"}}, {}},
@@ -152,6 +160,51 @@ TEST(Render, HtmlEscapesMarkedAndPlainPiecesAndCutsLongSpans) {
   const std::vector<ByteSpan> spans = {{2, 4}, {5, 99}};
   EXPECT_EQ(htmlHighlighted("a<b<c\xE9", spans, escape),
             "a&lt;<mark>b&lt;</mark>c<mark>\xC3\xA9</mark>");
+}
+
+// Queries of one term, prefix or phrase made from the text of generated
+// records: a record is marked somewhere exactly when the search's own
+// check says it matches.
+TEST(MarksAgree, WithTheRecordCheckOnGeneratedRecords) {
+  std::vector<DecodedRecord> records;
+  std::vector<RecordView> views;
+  generator::generateCatalogue({.records = 80, .seed = 7}, [&](const PlainRecord& plain) {
+    records.push_back(DecodedRecord::fromPlain(plain.bytes()));
+    views.push_back(viewOf(records.back(), Matching::kFolded));
+  });
+  std::vector<std::string> queries;
+  for (std::size_t r = 0; r < records.size(); r += 4) {
+    std::vector<std::string> tokens;
+    for (int field = 1; field <= 7; ++field) {
+      forEachToken(textField(records[r], field),
+                   [&](std::string_view token) { tokens.emplace_back(token); });
+    }
+    for (std::size_t t = 0; t + 1 < tokens.size(); t += 6) {
+      queries.push_back(tokens[t]);
+      if (tokens[t].size() > 3) queries.push_back(tokens[t].substr(0, 3) + "*");
+      queries.push_back("\"" + tokens[t] + " " + tokens[t + 1] + "\"");
+    }
+    queries.push_back(std::string(indexedCodeOf(codeField(records[r], 1 + r % 5))));
+  }
+  std::size_t checked = 0;
+  std::size_t matched = 0;
+  for (const std::string& query : queries) {
+    const QueryParse parse = parseQuery(query);
+    if (!parse.query) continue;  // a number alone, or an empty code
+    for (std::size_t r = 0; r < records.size(); ++r) {
+      const DecodedRecord& record = records[r];
+      const bool matches = matchesRecord(parse.query->root, views[r], Matching::kFolded);
+      const RecordHighlights marks = highlightsOf(parse.query->root, record);
+      bool marked = false;
+      for (const auto& spans : marks.textFields) marked = marked || !spans.empty();
+      for (const auto& spans : marks.codeFields) marked = marked || !spans.empty();
+      ASSERT_EQ(marked, matches) << query << " in record " << recordNumberOf(record);
+      ++checked;
+      matched += matches;
+    }
+  }
+  EXPECT_GT(checked, 5'000u);
+  EXPECT_GT(matched, 300u);
 }
 
 }  // namespace
