@@ -222,6 +222,19 @@ TEST(FacetOrder, ExactMatchingKeepsAccentedSpellingsApart) {
   EXPECT_EQ(exact.top().facets[1].values.size(), 2u);
 }
 
+TEST(NarrowedQuery, KeepsTheWholeQueryAsOneMemberOfTheAnd) {
+  const FacetValue value = {"BACH", "Bach", 1, "T1:\"Bach\" -T1:\"C P E Bach\""};
+  for (const std::string query : {"sonata OR suite", "\"suite no\"", "-x y", "(a OR b) c"}) {
+    const QueryParse parse = parseQuery(narrowedQuery(query, value));
+    ASSERT_TRUE(parse.query) << narrowedQuery(query, value) << ": " << parse.error;
+    const QueryNode& root = parse.query->root;
+    ASSERT_EQ(root.kind, NodeKind::kAll) << query;
+    ASSERT_EQ(root.children.size(), 3u) << query;  // the query, the phrase, the exclusion
+    EXPECT_EQ(root.children[1].tokens, std::vector<std::string>{"Bach"});
+  }
+  EXPECT_EQ(narrowedQuery("bach", {"AR", "AR", 1, ""}), "bach");
+}
+
 // Composers made of a few pieces that hold one another, in several
 // spellings: every value's narrowing, checked on the records themselves,
 // keeps exactly the records counted under it, under either matching.
