@@ -88,6 +88,7 @@ struct FacetCounts {
   // Whether the counts cover every result; when not, they are those of
   // the first `counted` of `results`, and a front end says so.
   bool exact() const { return counted == results; }
+  const Facet& facet(FacetField field) const { return facets[static_cast<std::size_t>(field)]; }
 };
 
 // Counts facet values over records handed in one at a time. Not copyable.

@@ -142,7 +142,7 @@ TEST_F(Catalogue, CountsEachValueAndItsNarrowingFindsExactlyThoseRecords) {
       {FacetField::kPeriod, "Late Baroque", 1, true},
   };
   for (const ValueCase& want : expected) {
-    const Facet& facet = counts.facets[static_cast<std::size_t>(want.field)];
+    const Facet& facet = counts.facet(want.field);
     const auto value = std::find_if(facet.values.begin(), facet.values.end(),
                                     [&](const FacetValue& v) { return v.text == want.text; });
     ASSERT_NE(value, facet.values.end()) << want.text;
@@ -187,7 +187,7 @@ TEST_F(Catalogue, CountsRecordsReadByNumberUpToTheLimit) {
   EXPECT_EQ(counts.counted, 4u);  // 1, 2, 4, 7
   EXPECT_EQ(counts.results, 6u);  // and 8, 9 tallied only
   EXPECT_FALSE(counts.exact());
-  const Facet& composers = counts.facets[static_cast<std::size_t>(FacetField::kComposer)];
+  const Facet& composers = counts.facet(FacetField::kComposer);
   ASSERT_EQ(composers.values.size(), 3u);
   EXPECT_EQ(composers.values[0].text, "J. S. Bach (1685-1750)");
   EXPECT_EQ(composers.values[0].count, 2u);
@@ -204,7 +204,7 @@ TEST(FacetOrder, MostRecordsFirstThenTextAsUnsignedBytesAndOnlyTheTopOnes) {
   for (const char* name : {"Zeta", "\xC9lan", "Alfa", "Alfa", "Beta", "Beta", "Beta"}) {
     counter.add(composerRecord(name));
   }
-  const Facet composers = counter.top(3).facets[static_cast<std::size_t>(FacetField::kComposer)];
+  const Facet composers = counter.top(3).facet(FacetField::kComposer);
   std::vector<std::string> texts;
   for (const FacetValue& value : composers.values) texts.push_back(value.text);
   EXPECT_EQ(texts, (std::vector<std::string>{"Beta", "Alfa", "Zeta"}));  // É (0xC3..) after Z
