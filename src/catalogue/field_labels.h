@@ -1,0 +1,59 @@
+// Labels for people: what the catalogue calls its fields (T1-T7, C1-C5)
+// and its kind codes, from the optional file etichette.txt of the
+// catalogue folder. One label a line, the name first, then blanks, then
+// the label:
+//   # the works catalogue
+//   T1 Compositore
+//   VO Voce o coro
+// UTF-8, in characters that Latin-1 has (as the records; the common
+// typographic ones, such as dashes and curly quotes, are taken as their
+// Latin-1 stand-ins); blank lines and lines that start with '#' are passed
+// over. Without the file, or for a name it does not give, the label is the
+// name itself. Nothing here prints.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <istream>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "base/status.h"
+
+namespace indicizza {
+
+inline constexpr const char* kLabelFileName = "etichette.txt";
+// The most bytes a line of the file may hold.
+inline constexpr std::size_t kLongestLabelLine = 256;
+
+// The labels a file gives, UTF-8. Plain data.
+struct FieldLabels {
+  std::map<std::string, std::string, std::less<>> fields;  // by field name: "T1"
+  std::map<std::string, std::string, std::less<>> kinds;   // by kind code (Latin-1): "VO"
+};
+
+// The label of field `name` (T1-T7, C1-C5), or `name` itself.
+std::string fieldLabel(const FieldLabels& labels, std::string_view name);
+
+// The label of kind code `code` (Latin-1, as the index stores it): its own,
+// else that of the code with its first letter in capitals (the flags'
+// lower-case mark: aR takes AR's label), else the code itself as UTF-8.
+std::string kindLabel(const FieldLabels& labels, std::string_view code);
+
+// The labels of `in` (a labels file's text) into `labels`. A line names a
+// field (T1-T7, C1-C5, exact case) or a kind code (one or two characters;
+// T or C followed by digits is never a kind code). Fails with
+// kReadFailed, "etichette.txt, riga N: ...", at the first bad line: too
+// long, a name with no label, a name that is neither (T8 included), a
+// name given twice, a character Latin-1 lacks; and "Errore durante la
+// lettura di etichette.txt" when reading fails.
+Status readFieldLabels(std::istream& in, FieldLabels& labels);
+
+// The labels of `folder`/etichette.txt into `labels`; none (every label the
+// name itself) when the file is not there. Fails as readFieldLabels, and
+// with kCannotOpen when the file can't be opened or is not a regular file
+// (a named pipe would be waited on for ever).
+Status loadFieldLabels(FieldLabels& labels, const std::filesystem::path& folder = ".");
+
+}  // namespace indicizza
