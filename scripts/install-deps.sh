@@ -9,7 +9,7 @@ set -euo pipefail
 packages=()
 for group in "$@"; do
   case "$group" in
-    build) packages+=(g++ cmake make libdb5.3-dev db5.3-util libgtest-dev libcli11-dev scdoc pkgconf libmicrohttpd-dev libcpp-httplib-dev) ;;
+    build) packages+=(g++ cmake make libdb5.3-dev db5.3-util libgtest-dev libcli11-dev scdoc pkgconf libmicrohttpd-dev libcpp-httplib-dev libstemmer-dev) ;;
     package) packages+=(dpkg-dev file systemd) ;;  # systemd: systemd-analyze verify of the unit
     bench) packages+=(libbenchmark-dev time gnuplot-nox) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
