@@ -163,7 +163,11 @@ class Understanding {
     });
     if (!proposes) {
       for (QueryNode& member : group.members) {
-        if (isCheckedOnRecordText(member)) member = std::move(member.children[0].children[0].children[0]);
+        if (!isCheckedOnRecordText(member)) continue;
+        member = std::move(member.children[0].children[0].children[0]);
+        understood_.notes.push_back(guillemets(member.source) +
+                                    " non è un codice dell'indice, e un numero nel testo si cerca "
+                                    "solo insieme ad altre parole");
       }
       for (QueryNode& word : group.stopWords) {
         understood_.notes.push_back("Parola troppo comune, non indicizzata: " + guillemets(word.source));

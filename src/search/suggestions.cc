@@ -6,14 +6,11 @@
 #include "catalogue/latin1.h"
 #include "index_store/index_database.h"
 #include "indexing/byte_classes.h"
-#include "search/index_terms.h"
 #include "search/query_parser.h"
 #include "search/term_folding.h"
 
 namespace indicizza {
 namespace {
-
-constexpr std::size_t kMaxKeysOfOneWord = 64;
 
 std::span<const std::uint8_t> bytesOf(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -21,12 +18,6 @@ std::span<const std::uint8_t> bytesOf(std::string_view text) {
 
 std::string_view textOf(const bdb::Item& item) {
   return {reinterpret_cast<const char*>(item.data), item.size};
-}
-
-std::string indexerUpper(std::string_view word) {
-  std::string upper(word);
-  for (char& c : upper) c = asciiUpper(c);
-  return upper;
 }
 
 std::string shownWord(std::string_view latin1) {
@@ -199,29 +190,25 @@ std::size_t editDistance(std::string_view a, std::string_view b, std::size_t bou
   return std::min(previous[b.size()], bound + 1);
 }
 
-Status suggestCorrection(std::string_view text, const QueryNode& parsed, ReadOnlyDatabase& index,
-                         const QueryVocabulary& vocabulary, const SuggestionLimits& limits,
-                         std::optional<Suggestion>& suggestion) {
+Status suggestCorrection(std::string_view text, const QueryNode& parsed,
+                         const UnderstoodQuery& understood, ReadOnlyDatabase& index,
+                         const SuggestionLimits& limits, std::optional<Suggestion>& suggestion) {
   suggestion.reset();
   std::vector<const QueryNode*> words;
   correctableWords(parsed, words);
-  IndexTerms terms(index);
-  Status done = terms.open();
+  const std::vector<std::string>& unknown = understood.unknownWords;
+  std::erase_if(words, [&](const QueryNode* word) {
+    return std::find(unknown.begin(), unknown.end(), word->source) == unknown.end();
+  });
+  if (words.empty()) return {};
   Corrector corrector(index, limits);
-  if (done.ok()) done = corrector.open();
+  Status done = corrector.open();
   if (!done.ok()) return done;
   Suggestion made;
   made.text = std::string(text);
   for (std::size_t w = 0; w < words.size() && w < limits.maxWords; ++w) {
-    const std::string& token = words[w]->tokens.front();
-    if (vocabulary.stopWords.contains(indexerUpper(token))) continue;
-    std::vector<std::string> keys;
-    done = terms.keysFor(token, false, Matching::kFolded, kMaxKeysOfOneWord, keys);
-    if (done.code() == Status::Code::kOverBudget) continue;
-    if (!done.ok()) return done;
-    if (!keys.empty()) continue;
     std::string best;
-    done = corrector.correct(foldedText(token), best);
+    done = corrector.correct(foldedText(words[w]->tokens.front()), best);
     if (!done.ok()) return done;
     if (best.empty()) continue;
     const Correction correction{words[w]->source, shownWord(best)};

@@ -12,7 +12,7 @@
 #include "base/status.h"
 #include "catalogue/read_only_database.h"
 #include "search/query.h"
-#include "search/query_vocabulary.h"
+#include "search/query_understanding.h"
 
 namespace indicizza {
 
@@ -49,20 +49,21 @@ struct Suggestion {
   std::vector<Correction> corrections;
 };
 
-// The corrected query of `text` (parsed as `parsed`), into `suggestion`;
-// nothing when no word needs or has a correction. Only a word that the
-// index does not hold in any folded form is corrected (never a stop word, a
-// code, a prefix or an excluded word), to the index word (a key without
-// digits) of the least edit distance within allowedDistance of its length.
-// Keys starting with the word's first letter are compared, then, for a word
-// of kShortestCorrected letters or more, keys that put one letter before
-// it ("chaikovsky" for TCHAIKOVSKY). Among those at the least distance a
-// key with the same first letter wins over one without; then the key listed
-// under by the most records, which must be listed by at least twice as many
-// records as the next, or the word is left as typed (no clear winner).
-// Fails as the index's reads do (kReadFailed, kNoHandle, kDamaged).
-Status suggestCorrection(std::string_view text, const QueryNode& parsed, ReadOnlyDatabase& index,
-                         const QueryVocabulary& vocabulary, const SuggestionLimits& limits,
-                         std::optional<Suggestion>& suggestion);
+// The corrected query of `text` (parsed as `parsed`, rewritten into
+// `understood`), into `suggestion`; nothing when no word needs or has a
+// correction. Only the words of understood.unknownWords are corrected: those
+// of which the index holds no folded form, stem or synonym (never a stop
+// word, a code, a prefix or an excluded word). A word becomes the index word
+// (a key without digits) of the least edit distance within allowedDistance
+// of its length. Keys starting with the word's first letter are compared,
+// then keys that put one letter before it ("chaikovsky" for TCHAIKOVSKY).
+// Among those at the least distance a key with the same first letter wins
+// over one without; then the key listed under by the most records, which
+// must be listed by at least twice as many records as the next, or the word
+// is left as typed (no clear winner). Fails as the index's reads do
+// (kReadFailed, kNoHandle, kDamaged).
+Status suggestCorrection(std::string_view text, const QueryNode& parsed,
+                         const UnderstoodQuery& understood, ReadOnlyDatabase& index,
+                         const SuggestionLimits& limits, std::optional<Suggestion>& suggestion);
 
 }  // namespace indicizza

@@ -137,6 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
         UnderstandCase{"StopWordsInATitle", "apres un reve", {6}, "«un»", {}},
         UnderstandCase{"StopWordInAPhraseKept", "\"apres un reve\"", {6}, "", {}},
         UnderstandCase{"OnlyAStopWord", "in", {}, "troppo comune", {}},
+        UnderstandCase{"CodeNotStoredAlone", "bwv 1", {}, "«bwv 1» non è un codice", {}},
         UnderstandCase{"NumberInATitle", "symphony 5", {10}, "«5»", {}},
         UnderstandCase{"NumberAfterAStopWord", "symphony no 6", {13}, "«no 6»", {}},
         UnderstandCase{"PlainCodeKept", "D877", {11}, "", {}},
@@ -159,9 +160,12 @@ class Suggest : public Understanding, public ::testing::WithParamInterface<Sugge
 TEST_P(Suggest, CorrectsOnlyAClearMisspelling) {
   const QueryParse parse = parseQuery(GetParam().query);
   ASSERT_TRUE(parse.query) << parse.error;
+  UnderstoodQuery understood;
+  Status status = understandQuery(parse.query->root, databases_.index, vocabulary_, {}, understood);
+  ASSERT_TRUE(status.ok()) << status.text();
   std::optional<Suggestion> suggestion;
-  const Status status = suggestCorrection(GetParam().query, parse.query->root, databases_.index,
-                                          vocabulary_, {}, suggestion);
+  status = suggestCorrection(GetParam().query, parse.query->root, understood, databases_.index, {},
+                             suggestion);
   ASSERT_TRUE(status.ok()) << status.text();
   EXPECT_EQ(suggestion ? suggestion->text : "", GetParam().suggested);
   if (suggestion) {
@@ -175,12 +179,15 @@ INSTANTIATE_TEST_SUITE_P(
                       SuggestCase{"WrongVowelInALongWord", "beethovan", "beethoven"},
                       SuggestCase{"MissingFirstLetter", "chaikovsky", "tchaikovsky"},
                       SuggestCase{"TwoEditsInALongWord", "beethofan", "beethoven"},
-                      SuggestCase{"WordInTheIndexLeftAlone", "bach sonata", ""},
+                      SuggestCase{"WordInTheIndexLeftAlone", "tango", ""},
                       SuggestCase{"ShortWordLeftAlone", "bahc", "bach"},
                       SuggestCase{"TooShortToCorrect", "bac", ""},
                       SuggestCase{"NoClearWinner", "tangi", ""},
                       SuggestCase{"StopWordLeftAlone", "the bach", ""},
-                      SuggestCase{"CodeLeftAlone", "BWV1010", ""}),
+                      SuggestCase{"CodeLeftAlone", "BWV1010", ""},
+                      SuggestCase{"PluralOfAnIndexWordLeftAlone", "joplin rags", ""},
+                      SuggestCase{"OnlyTheUnknownWordCorrected", "mozrat (sonata OR beethovan)",
+                                  "mozart (sonata OR beethoven)"}),
     [](const ::testing::TestParamInfo<SuggestCase>& info) { return info.param.name; });
 
 struct DistanceCase {
