@@ -1,6 +1,7 @@
 #include "search/suggestions.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 
 #include "catalogue/latin1.h"
@@ -93,8 +94,9 @@ class Corrector {
     if (holdsDigit(key)) return;
     const std::size_t longer = std::max(key.size(), folded.size());
     if (longer - std::min(key.size(), folded.size()) > bound + 1) return;  // ß folds to two
-    const std::string keyFolded = foldedText(key);
-    const std::size_t distance = editDistance(folded, keyFolded, bound);
+    keyFolded_.clear();
+    for (const char byte : key) keyFolded_ += foldOf(static_cast<unsigned char>(byte)).text();
+    const std::size_t distance = editDistance(folded, keyFolded_, bound);
     if (distance > bound || distance == 0) return;
     candidates_.push_back({std::string(key), distance, sameFirstLetter, 0});
   }
@@ -109,13 +111,14 @@ class Corrector {
       nearest.push_back(candidate);
     }
     for (Candidate& candidate : nearest) {
-      bdb::Item data;
-      const Status read = index_.handle.get(bytesOf(candidate.key), data);
+      std::size_t length = 0;
+      const Status read = index_.handle.dataLength(bytesOf(candidate.key), length);
       if (!read.ok()) return readFailure(index_, read);
-      candidate.records = data.size / kStoredEntrySize;
+      candidate.records = length / kStoredEntrySize;
     }
     std::sort(nearest.begin(), nearest.end(),
               [](const Candidate& a, const Candidate& b) { return a.records > b.records; });
+    if (nearest[0].records == 0) return {};  // a key that lists no record
     if (nearest.size() > 1 && nearest[0].records < 2 * nearest[1].records) return {};
     best = nearest.front().key;
     return {};
@@ -126,6 +129,7 @@ class Corrector {
   bdb::Cursor cursor_;
   std::vector<Candidate> candidates_;
   std::size_t compared_ = 0;
+  std::string keyFolded_;  // of the key being compared, kept for its buffer
 };
 
 // The words of `node` a correction may replace: plain words, not under a NOT.
@@ -170,7 +174,19 @@ std::size_t editDistance(std::string_view a, std::string_view b, std::size_t bou
   const std::size_t longer = std::max(a.size(), b.size());
   if (longer - std::min(a.size(), b.size()) > bound) return bound + 1;
   // Three rows of the table: two back (for transpositions), one back, this.
-  std::vector<std::size_t> before(b.size() + 1), previous(b.size() + 1), row(b.size() + 1);
+  // On the stack for a word of kRowOnStack letters or fewer: this runs for
+  // tens of thousands of keys per suggestion.
+  constexpr std::size_t kRowOnStack = 64;
+  std::array<std::size_t, 3 * (kRowOnStack + 1)> onStack;
+  std::vector<std::size_t> onHeap;
+  std::size_t* rows = onStack.data();
+  if (b.size() > kRowOnStack) {
+    onHeap.resize(3 * (b.size() + 1));
+    rows = onHeap.data();
+  }
+  std::size_t* before = rows;
+  std::size_t* previous = rows + b.size() + 1;
+  std::size_t* row = rows + 2 * (b.size() + 1);
   for (std::size_t j = 0; j <= b.size(); ++j) previous[j] = j;
   for (std::size_t i = 1; i <= a.size(); ++i) {
     row[0] = i;

@@ -49,6 +49,7 @@ std::vector<PlainRecord> works() {
       work(14, "P. I. Tchaikovsky", "Piano", "Tango", ""),
       work(15, "P. I. Tchaikovsky", "Piano", "Tanga", ""),
       work(16, "J. Brahms", "Piano", "Op. 10 Ballade", "OP10"),
+      work(17, "C. Franck", "Violin", "Sonate", ""),
   };
 }
 
@@ -183,6 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SuggestCase{"ShortWordLeftAlone", "bahc", "bach"},
                       SuggestCase{"TooShortToCorrect", "bac", ""},
                       SuggestCase{"NoClearWinner", "tangi", ""},
+                      SuggestCase{"WinnerCarriedByTwiceTheRecords", "sonatx", "sonata"},
                       SuggestCase{"StopWordLeftAlone", "the bach", ""},
                       SuggestCase{"CodeLeftAlone", "BWV1010", ""},
                       SuggestCase{"PluralOfAnIndexWordLeftAlone", "joplin rags", ""},
