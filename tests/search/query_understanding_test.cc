@@ -150,6 +150,49 @@ INSTANTIATE_TEST_SUITE_P(
         UnderstandCase{"UnknownWordListed", "mozrat sonata", {}, "", {"mozrat"}}),
     [](const ::testing::TestParamInfo<UnderstandCase>& info) { return info.param.name; });
 
+// The bounds of the rewrite: a stem that starts more keys than the walk may
+// look at, or a word with more forms than it may stand for, is cut short,
+// and the query still runs.
+TEST_F(Understanding, StaysWithinItsLimits) {
+  struct Case {
+    std::string query;
+    UnderstandingLimits limits;
+    std::set<int> records;
+  };
+  UnderstandingLimits fewKeys;
+  fewKeys.maxStemKeys = 1;  // SUIT starts SUITE and SUITES
+  UnderstandingLimits fewForms;
+  fewForms.maxAlternatives = 1;
+  const std::vector<Case> cases = {{"cello suites bach", {}, {1, 2}},
+                                   {"cello suites bach", fewKeys, {2}},
+                                   {"cello suites bach", fewForms, {2}},
+                                   {"song", fewForms, {}}};
+  for (const Case& c : cases) {
+    const QueryParse parse = parseQuery(c.query);
+    UnderstoodQuery understood;
+    const Status status = understandQuery(parse.query->root, databases_.index, vocabulary_, c.limits, understood);
+    ASSERT_TRUE(status.ok()) << status.text();
+    EXPECT_EQ(found(understood.root), c.records) << c.query;
+  }
+}
+
+// The vocabulary's files: a synonyms file that is not a regular file, or a
+// stemming language libstemmer does not know, is a failure that says so.
+TEST_F(Understanding, VocabularyRefusesWhatItCannotRead) {
+  QueryVocabulary vocabulary;
+  EXPECT_TRUE(loadQueryVocabulary(vocabulary, {"english", "italian"}).ok());
+  const Status unknown = loadQueryVocabulary(vocabulary, {"klingon"});
+  EXPECT_EQ(unknown.code(), Status::Code::kNotFound);
+  EXPECT_NE(unknown.text().find("klingon"), std::string::npos) << unknown.text();
+  std::filesystem::rename("sinonimi.txt", "sinonimi.keep");
+  std::filesystem::create_directory("sinonimi.txt");
+  const Status folder = loadQueryVocabulary(vocabulary);
+  std::filesystem::remove("sinonimi.txt");
+  std::filesystem::rename("sinonimi.keep", "sinonimi.txt");
+  EXPECT_EQ(folder.code(), Status::Code::kCannotOpen);
+  EXPECT_NE(folder.text().find("non è un file regolare"), std::string::npos) << folder.text();
+}
+
 struct SuggestCase {
   const char* name;
   std::string query;
