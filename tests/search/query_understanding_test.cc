@@ -176,6 +176,44 @@ TEST_F(Understanding, StaysWithinItsLimits) {
   }
 }
 
+// Ranking counts the members of the top AND as the query's words: each word
+// typed stays one member (its forms an OR), a catalogue number typed as
+// several words becomes one, a stop word none.
+TEST_F(Understanding, KeepsOneMemberPerQueryWord) {
+  struct Case {
+    std::string query;
+    std::vector<NodeKind> members;
+  };
+  const std::vector<Case> cases = {
+      {"cello suites bach", {NodeKind::kTerm, NodeKind::kAny, NodeKind::kTerm}},
+      {"beethoven op 27 no 2", {NodeKind::kTerm, NodeKind::kTerm}},
+      {"concerto in f", {NodeKind::kTerm, NodeKind::kTerm}},
+      {"symphony 5", {NodeKind::kTerm, NodeKind::kNot}},
+      {"k 331 mozart", {NodeKind::kTerm, NodeKind::kTerm}}};
+  for (const Case& c : cases) {
+    const QueryParse parse = parseQuery(c.query);
+    UnderstoodQuery understood;
+    ASSERT_TRUE(understandQuery(parse.query->root, databases_.index, vocabulary_, {}, understood).ok());
+    std::vector<NodeKind> members;
+    for (const QueryNode& member : understood.root.children) members.push_back(member.kind);
+    EXPECT_EQ(understood.root.kind, NodeKind::kAll) << c.query;
+    EXPECT_EQ(members, c.members) << c.query;
+  }
+}
+
+// A suggestion compares no more keys than its limit allows.
+TEST_F(Understanding, SuggestionStaysWithinItsLimit) {
+  const QueryParse parse = parseQuery("mozrat");
+  UnderstoodQuery understood;
+  ASSERT_TRUE(understandQuery(parse.query->root, databases_.index, vocabulary_, {}, understood).ok());
+  SuggestionLimits limits;
+  limits.maxKeysCompared = 1;  // the M keys are MAJOR, MAPLE, MIGNON, MINOR, MOZART
+  std::optional<Suggestion> suggestion;
+  ASSERT_TRUE(suggestCorrection("mozrat", parse.query->root, understood, databases_.index, limits,
+                                suggestion).ok());
+  EXPECT_FALSE(suggestion);
+}
+
 // The vocabulary's files: a synonyms file that is not a regular file, or a
 // stemming language libstemmer does not know, is a failure that says so.
 TEST_F(Understanding, VocabularyRefusesWhatItCannotRead) {
@@ -287,6 +325,10 @@ TEST(CatalogueNumbers, TableTextIsReadOrRefusedByLine) {
   EXPECT_EQ(aliases.partWords, (std::vector<std::string>{"NO", "NR"}));
   EXPECT_EQ(codeFormsOf({"OP", "", "27", "NO", "2", 4, true}, aliases, false),
             (std::vector<std::string>{"OP27NO2", "OP27NR2", "OPUS27NO2", "OPUS27NR2"}));
+  EXPECT_EQ(codeFormsOf({"K", "", "331", "NO", "2", 4, true}, aliases, true),
+            (std::vector<std::string>{"K331", "KV331"}));
+  EXPECT_EQ(codeFormsOf({"HOB", "XVI", "52", "", "", 3, false}, aliases, false),
+            (std::vector<std::string>{"HOBXVI52"}));
   EXPECT_TRUE(parseCatalogueNumberAliases("K KV\nOP 1\n", error).prefixGroups.empty());
   EXPECT_NE(error.find("riga 2"), std::string::npos) << error;
 }
