@@ -84,6 +84,9 @@ class Understanding {
 
   Status open() { return terms_.open(); }
 
+  // The items holding separators read as catalogue numbers, as typed.
+  const std::vector<std::string>& codesFromPhrases() const { return codesFromPhrases_; }
+
   Status rewrite(const QueryNode& node, QueryNode& out) {
     switch (node.kind) {
       case NodeKind::kAll: return rewriteGroup(node.children, node, out);
@@ -264,6 +267,7 @@ class Understanding {
       }
       return {};
     }
+    if (phrase) codesFromPhrases_.push_back(members[i].source);
     if (text.kind == NodeKind::kTerm && codes.size() == 1 &&
         foldedText(codes.front()) == foldedText(text.tokens.front())) {
       group.members.push_back(members[i]);  // typed as the index holds it
@@ -399,6 +403,7 @@ class Understanding {
   }
 
   IndexTerms terms_;
+  std::vector<std::string> codesFromPhrases_;
   const QueryVocabulary& vocabulary_;
   const UnderstandingLimits& limits_;
   UnderstoodQuery& understood_;
@@ -423,18 +428,43 @@ bool isCheckedOnRecordText(const QueryNode& node) {
          node.children[0].children[0].kind == NodeKind::kNot;
 }
 
-Status understandQuery(const QueryNode& parsed, ReadOnlyDatabase& index,
-                       const QueryVocabulary& vocabulary, const UnderstandingLimits& limits,
-                       UnderstoodQuery& understood) {
+namespace {
+
+Status understand(const QueryNode& parsed, const std::vector<std::string>& parseNotes,
+                  ReadOnlyDatabase& index, const QueryVocabulary& vocabulary,
+                  const UnderstandingLimits& limits, UnderstoodQuery& understood) {
   understood = UnderstoodQuery();
   understood.root = parsed;
+  understood.notes = parseNotes;
   UnderstoodQuery working;
   Understanding understanding(index, vocabulary, limits, working);
   Status done = understanding.open();
   if (done.ok()) done = understanding.rewrite(parsed, working.root);
   if (!done.ok()) return done;
+  // The parser quotes the item as typed in its note: 'op.37'.
+  std::erase_if(understood.notes, [&](const std::string& note) {
+    const std::vector<std::string>& items = understanding.codesFromPhrases();
+    return std::any_of(items.begin(), items.end(), [&](const std::string& item) {
+      return note.find("'" + item + "'") != std::string::npos;
+    });
+  });
+  working.notes.insert(working.notes.begin(), understood.notes.begin(), understood.notes.end());
   understood = std::move(working);
   return {};
+}
+
+}  // namespace
+
+Status understandQuery(const QueryNode& parsed, ReadOnlyDatabase& index,
+                       const QueryVocabulary& vocabulary, const UnderstandingLimits& limits,
+                       UnderstoodQuery& understood) {
+  return understand(parsed, {}, index, vocabulary, limits, understood);
+}
+
+Status understandQuery(const ParsedQuery& parsed, ReadOnlyDatabase& index,
+                       const QueryVocabulary& vocabulary, const UnderstandingLimits& limits,
+                       UnderstoodQuery& understood) {
+  return understand(parsed.root, parsed.notes, index, vocabulary, limits, understood);
 }
 
 }  // namespace indicizza

@@ -10,10 +10,10 @@
 // (query_vocabulary.h), then for each request:
 //   QueryParse parse = parseQuery(text);
 //   UnderstoodQuery understood;
-//   Status status = understandQuery(parse.query->root, databases.index,
+//   Status status = understandQuery(*parse.query, databases.index,
 //                                   vocabulary, {}, understood);
 //   runQuery(databases, understood.root, options, result);
-// and shows parse.query->notes and understood.notes; when a word is unknown
+// and shows understood.notes (the parser's among them); when a word is unknown
 // (understood.unknownWords) or nothing is found, it may offer
 // suggestCorrection (suggestions.h).
 #pragma once
@@ -25,6 +25,7 @@
 #include "base/status.h"
 #include "catalogue/read_only_database.h"
 #include "search/query.h"
+#include "search/query_parser.h"
 #include "search/query_vocabulary.h"
 
 namespace indicizza {
@@ -61,6 +62,14 @@ struct UnderstoodQuery {
 // read, kDamaged when its keys come out of order; `understood` then holds
 // the query as typed.
 Status understandQuery(const QueryNode& parsed, ReadOnlyDatabase& index,
+                       const QueryVocabulary& vocabulary, const UnderstandingLimits& limits,
+                       UnderstoodQuery& understood);
+
+// The same for a whole ParsedQuery: `understood.notes` then starts with the
+// parser's notes that still hold, so that a front end shows that one list.
+// The parser's note that an item holding separators ("op.37") is searched as
+// a phrase no longer holds once the item is read as a catalogue number.
+Status understandQuery(const ParsedQuery& parsed, ReadOnlyDatabase& index,
                        const QueryVocabulary& vocabulary, const UnderstandingLimits& limits,
                        UnderstoodQuery& understood);
 

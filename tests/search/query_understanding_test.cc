@@ -6,6 +6,7 @@
 // when it misses one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <set>
@@ -107,7 +108,7 @@ TEST_P(Understand, FindsWhatWasMeant) {
   const QueryParse parse = parseQuery(GetParam().query);
   ASSERT_TRUE(parse.query) << parse.error;
   UnderstoodQuery understood;
-  const Status status = understandQuery(parse.query->root, databases_.index, vocabulary_, {}, understood);
+  const Status status = understandQuery(*parse.query, databases_.index, vocabulary_, {}, understood);
   ASSERT_TRUE(status.ok()) << status.text();
   EXPECT_EQ(found(understood.root), GetParam().records);
   std::string notes;
@@ -212,6 +213,25 @@ TEST_F(Understanding, SuggestionStaysWithinItsLimit) {
   ASSERT_TRUE(suggestCorrection("mozrat", parse.query->root, understood, databases_.index, limits,
                                 suggestion).ok());
   EXPECT_FALSE(suggestion);
+}
+
+// The parser says an item holding separators is searched as a phrase; once
+// the rewrite reads it as a catalogue number, that note goes, and the
+// parser's other notes stay.
+TEST_F(Understanding, KeepsOnlyTheParserNotesThatStillHold) {
+  struct Case {
+    std::string query;
+    bool phraseNote;  // the parser's note is among the notes
+  };
+  for (const Case& c : std::vector<Case>{{"op.37", false}, {"bach 3.5", true}}) {
+    const QueryParse parse = parseQuery(c.query);
+    ASSERT_FALSE(parse.query->notes.empty()) << c.query;
+    UnderstoodQuery understood;
+    ASSERT_TRUE(understandQuery(*parse.query, databases_.index, vocabulary_, {}, understood).ok());
+    const bool kept = std::find(understood.notes.begin(), understood.notes.end(),
+                                parse.query->notes.front()) != understood.notes.end();
+    EXPECT_EQ(kept, c.phraseNote) << c.query;
+  }
 }
 
 // The vocabulary's files: a synonyms file that is not a regular file, or a
