@@ -31,15 +31,6 @@ std::string indexerUpper(std::string_view word) {
   return upper;
 }
 
-// A word as a person reads it in a note: lower case (a-z), UTF-8.
-std::string shownWord(std::string_view latin1) {
-  std::string lower(latin1);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return latin1ToUtf8(lower);
-}
-
 std::string guillemets(std::string_view utf8) { return "«" + std::string(utf8) + "»"; }
 
 std::string joined(const std::vector<std::string>& words, std::string_view between) {
@@ -283,7 +274,7 @@ class Understanding {
                        latin1ToUtf8(joined(codes, ", "));
     if (partLeftOut) {
       note += " (i codici dell'indice non hanno il numero della parte " +
-              guillemets(shownWord(typed->partWord) + " " + typed->part) + ")";
+              guillemets(shownTerm(typed->partWord) + " " + typed->part) + ")";
     }
     understood_.notes.push_back(note);
     if (textProposes) any.children.push_back(std::move(text));
@@ -370,7 +361,7 @@ class Understanding {
     for (const std::string& token : added) {
       QueryNode term = word;
       term.tokens = {token};
-      term.source = shownWord(token);
+      term.source = shownTerm(token);
       shown.push_back(term.source);
       out.children.push_back(std::move(term));
     }
@@ -410,6 +401,14 @@ class Understanding {
 };
 
 }  // namespace
+
+std::string shownTerm(std::string_view latin1) {
+  std::string lower(latin1);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return latin1ToUtf8(lower);
+}
 
 QueryNode checkedOnRecordText(QueryNode node) {
   const std::string source = node.source;

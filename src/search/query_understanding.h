@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/status.h"
@@ -72,6 +73,10 @@ Status understandQuery(const QueryNode& parsed, ReadOnlyDatabase& index,
 Status understandQuery(const ParsedQuery& parsed, ReadOnlyDatabase& index,
                        const QueryVocabulary& vocabulary, const UnderstandingLimits& limits,
                        UnderstoodQuery& understood);
+
+// An index term (Latin-1, as the indexer wrote it) as a note or a
+// suggestion shows it: a-z in lower case, in UTF-8.
+std::string shownTerm(std::string_view latin1);
 
 // A member of an AND that asks `node` of the records the AND's other
 // members propose, and proposes none itself (runQuery takes candidates only

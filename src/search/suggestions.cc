@@ -4,7 +4,6 @@
 #include <array>
 #include <map>
 
-#include "catalogue/latin1.h"
 #include "index_store/index_database.h"
 #include "indexing/byte_classes.h"
 #include "search/query_parser.h"
@@ -19,14 +18,6 @@ std::span<const std::uint8_t> bytesOf(std::string_view text) {
 
 std::string_view textOf(const bdb::Item& item) {
   return {reinterpret_cast<const char*>(item.data), item.size};
-}
-
-std::string shownWord(std::string_view latin1) {
-  std::string lower(latin1);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return latin1ToUtf8(lower);
 }
 
 // An index word near the typed one.
@@ -227,7 +218,7 @@ Status suggestCorrection(std::string_view text, const QueryNode& parsed,
     done = corrector.correct(foldedText(words[w]->tokens.front()), best);
     if (!done.ok()) return done;
     if (best.empty()) continue;
-    const Correction correction{words[w]->source, shownWord(best)};
+    const Correction correction{words[w]->source, shownTerm(best)};
     if (replaceItem(made.text, correction.typed, correction.corrected)) {
       made.corrections.push_back(correction);
     }
