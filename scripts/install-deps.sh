@@ -18,7 +18,7 @@ fi
 packages=()
 for group in "$@"; do
   case "$group" in
-    build) packages+=(g++ cmake make libdb5.3-dev db5.3-util libgtest-dev libcli11-dev scdoc pkgconf libmicrohttpd-dev libcpp-httplib-dev) ;;
+    build) packages+=(g++ cmake make libdb5.3-dev db5.3-util libgtest-dev libcli11-dev scdoc pkgconf libmicrohttpd-dev libcpp-httplib-dev libstemmer-dev) ;;
     # systemd: systemd-analyze verify of the unit; lintian: Debian's checks of the package
     package) packages+=(dpkg-dev file systemd lintian) ;;
     bench) packages+=(libbenchmark-dev time gnuplot-nox) ;;

@@ -156,6 +156,18 @@ Status Database::get(std::span<const std::uint8_t> key, Item& data) {
   return statusOf(result, Status::Code::kReadFailed);
 }
 
+Status Database::dataLength(std::span<const std::uint8_t> key, std::size_t& length) {
+  DBT keyDbt = makeDbt(key);
+  // A buffer of the caller's with no room: the library says how much the
+  // data needs (DB_BUFFER_SMALL) without reading it.
+  DBT dataDbt{};
+  dataDbt.flags = DB_DBT_USERMEM;
+  dataDbt.ulen = 0;
+  const int result = db_->get(db_, nullptr, &keyDbt, &dataDbt, 0);
+  length = dataDbt.size;
+  return statusOf(result == DB_BUFFER_SMALL ? 0 : result, Status::Code::kReadFailed);
+}
+
 void Database::startWriteback() {
   int fd = -1;
   if (db_->fd(db_, &fd) == 0) sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);

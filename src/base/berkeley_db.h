@@ -125,6 +125,12 @@ class Database {
   // when the read fails.
   Status get(std::span<const std::uint8_t> key, Item& data);
 
+  // The length in bytes of the data stored under `key`, into `length`,
+  // without reading the data (DB->get into a user buffer of no room, which
+  // the library answers with the length needed). kNotFound when the key is
+  // absent, kReadFailed when the read fails.
+  Status dataLength(std::span<const std::uint8_t> key, std::size_t& length);
+
   // Asks the kernel to start writing the file's dirty pages to the disk now,
   // without waiting (DB->fd, then sync_file_range), so that the disk works
   // while the program goes on and the close that follows waits less. Only
