@@ -142,7 +142,8 @@ class Queries : public SearchCatalogue, public ::testing::WithParamInterface<Que
 
 TEST_P(Queries, FindTheRecordsAPersonMeans) {
   std::vector<std::string> arguments = GetParam().arguments;
-  arguments.insert(arguments.begin(), {"--formato", "tsv"});
+  // Which records, not their rank: in record-number order.
+  arguments.insert(arguments.begin(), {"--formato", "tsv", "--ordina", "numero"});
   const auto run = search(arguments);
   EXPECT_EQ(listedNumbers(run.output), GetParam().numbers) << run.errorOutput;
   EXPECT_EQ(run.exitStatus, GetParam().numbers.empty() ? 1 : 0) << run.errorOutput;
@@ -271,8 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
             {"--formato", "tsv", "--limite", "2", "bach"},
             kTsvHeader + "1\tAR\tJ. S. Bach\t\t\tSonata in sol minore\t\t\t\tBWV1001\t\t\t\t\n" +
                 "2\tpF\tJ. S. Bach\t\t\tCiaccona\t\t\t\tbwv1002\t\t\t\t\n",
-            "al più 3 record trovati (1 proposto dall'indice non ancora controllato sul record: "
-            "--conta dà il numero esatto), mostrati 1-2\n"},
+            "3 record trovati, mostrati 1-2\n"},
         FormatCase{"LastPage",
                    {"--limite", "2", "--da", "3", "bach"},
                    "     9  CH  J. S. Bach |  |  | Sonata in sol |  | per chitarra |  | BWV1001 |  "
