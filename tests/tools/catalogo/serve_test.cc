@@ -107,6 +107,19 @@ TEST_F(ServeCatalogue, SearchPagesRecordPagesAndEscaping) {
        {">2 record trovati</p>", "href=\"record/3\"", "href=\"record/17\""},
        {}},
       {"/?q=nessuna", 200, {">Nessun record trovato</p>"}, {"<ol"}},
+      // The order chosen stays in the form and in the links to other pages.
+      {"/?q=sonata&ordina=numero",
+       200,
+       {"<option value=\"numero\" selected>", "href=\"./?q=sonata&amp;da=21&amp;ordina=numero\""},
+       {"<option value=\"rilevanza\" selected>"}},
+      {"/?q=sonata&ordina=anno", 400, {"Parametro ordina non valido"}, {"id=\"conteggio\""}},
+      // A thin page is filled with the records that have some of the words.
+      {"/?q=bwv1003+sonata",
+       200,
+       {">1 record trovato</p>", "<p id=\"parziali\" class=\"conteggio\">Risultati parziali: 24 record "
+        "con alcune delle parole</p>", "<ol class=\"risultati parziali\">", "href=\"record/3\"",
+        "href=\"record/1\""},
+       {"rel=\"next\""}},
       {"/?q=chretiens", 200, {"Minuit Chrétiens"}, {}},
       {"/?q=jerry",
        200,
