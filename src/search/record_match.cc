@@ -54,7 +54,58 @@ bool phraseMatches(const QueryNode& node, const RecordView& view, Matching match
                      [](std::string_view a, const std::string& b) { return a == b; }) != text.end();
 }
 
+// Counts the occurrences of a term into `found`.
+void countTerm(const QueryNode& node, const RecordView& view, Matching matching,
+               FieldOccurrences& found) {
+  const std::string wanted = comparableTerm(node.tokens.front(), matching);
+  const auto fits = [&](std::string_view candidate) {
+    return node.prefix ? candidate.starts_with(wanted) : candidate == wanted;
+  };
+  const bool code = holdsDigit(node.tokens.front());
+  if (!code || node.prefix) {
+    const auto [first, last] = textFieldRange(node);
+    for (std::size_t f = first; f < last; ++f) {
+      for (const std::string& token : view.tokens[f]) {
+        if (!holdsDigit(token) && fits(token)) ++found.text[f];
+      }
+    }
+  }
+  if (code || node.prefix) {
+    const auto [first, last] = codeFieldRange(node);
+    for (std::size_t f = first; f < last; ++f) {
+      if (!view.codes[f].empty() && fits(view.codes[f])) found.codes[f] = 1;
+    }
+  }
+}
+
+// Counts the occurrences of a phrase inside each text field into `found`;
+// one across fields when it is found only so.
+void countPhrase(const QueryNode& node, const RecordView& view, Matching matching,
+                 FieldOccurrences& found) {
+  std::vector<std::string> wanted;
+  for (const std::string& token : node.tokens) wanted.push_back(comparableTerm(token, matching));
+  const auto [first, last] = textFieldRange(node);
+  bool inField = false;
+  for (std::size_t f = first; f < last; ++f) {
+    const std::vector<std::string>& text = view.tokens[f];
+    for (auto at = text.begin();; ++at) {
+      at = std::search(at, text.end(), wanted.begin(), wanted.end());
+      if (at == text.end()) break;
+      ++found.text[f];
+      inField = true;
+    }
+  }
+  if (!inField && phraseMatches(node, view, matching)) found.acrossFields = 1;
+}
+
 }  // namespace
+
+FieldOccurrences occurrencesOf(const QueryNode& node, const RecordView& view, Matching matching) {
+  FieldOccurrences found;
+  if (node.kind == NodeKind::kTerm) countTerm(node, view, matching, found);
+  if (node.kind == NodeKind::kPhrase) countPhrase(node, view, matching, found);
+  return found;
+}
 
 RecordView viewOf(const DecodedRecord& record, Matching matching) {
   RecordView view;

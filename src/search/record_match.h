@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,5 +47,18 @@ bool carriesTerm(const RecordView& view, std::string_view key);
 //   AND, OR, NOT as usual.
 // Comparisons are between comparableTerm forms under `matching`.
 bool matchesRecord(const QueryNode& node, const RecordView& view, Matching matching);
+
+// Where a term or a phrase occurs in a record, field by field.
+struct FieldOccurrences {
+  std::array<std::uint32_t, kTextFieldCount> text{};  // per text field, how many times
+  std::array<std::uint32_t, kCodeFieldCount> codes{};  // per code field, 1 when its code fits
+  // A phrase of a query not restricted to a field that runs from one text
+  // field into the next (matchesRecord joins them), counted once here.
+  std::uint32_t acrossFields = 0;
+};
+
+// The occurrences of `node` (a kTerm or kPhrase) in `view`, by the rules of
+// matchesRecord: `node` matches exactly when some count is not zero.
+FieldOccurrences occurrencesOf(const QueryNode& node, const RecordView& view, Matching matching);
 
 }  // namespace indicizza

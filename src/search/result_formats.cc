@@ -1,6 +1,8 @@
 #include "search/result_formats.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "catalogue/layout_fields.h"
 #include "catalogue/record_display.h"
@@ -161,17 +163,18 @@ std::string recordCount(std::uint64_t count) {
 
 }  // namespace
 
-std::string countLine(const SearchResult& result, std::uint64_t from,
-                      std::string_view boundNote) {
-  if (result.total == 0) return "Nessun record trovato";
-  std::string line = result.exact() ? recordCount(result.total)
-                                    : "al più " + recordCount(result.total) + std::string(boundNote);
+std::string countLine(const SearchResult& result, std::uint64_t from) {
+  if (result.total == 0) {
+    return result.partialTotal == 0 ? "Nessun record trovato" : "Nessun record con tutte le parole";
+  }
+  std::string line = (result.estimated ? "circa " : "") + recordCount(result.total);
   // Some results are not on the page: say which are.
-  if (from > 1 || result.total > result.pageSize) {
-    if (result.pageSize == 0) {
+  const std::uint64_t shown = result.pageSize - result.pagePartials;
+  if (from > 1 || result.total > shown) {
+    if (shown == 0) {
       line += ", nessuno dal " + std::to_string(from) + "°";
     } else {
-      const std::uint64_t last = from + result.pageSize - 1;
+      const std::uint64_t last = from + shown - 1;
       line += last == from ? ", mostrato il " + std::to_string(last) + "°"
                            : ", mostrati " + std::to_string(from) + "-" + std::to_string(last);
     }
@@ -179,15 +182,34 @@ std::string countLine(const SearchResult& result, std::uint64_t from,
   return line;
 }
 
-std::string jsonPage(const SearchResult& result, const SearchOptions& options) {
-  std::string out = "{\"totale\":" + std::to_string(result.total) +
-                    ",\"esatto\":" + (result.exact() ? "true" : "false") +
-                    ",\"da\":" + std::to_string(options.from) + ",\"record\":[";
-  for (std::size_t i = 0; i < result.page.size(); ++i) {
-    if (i != 0) out += ',';
-    out += jsonObject(rowOf(result.page[i]));
+std::string partialLine(const SearchResult& result) {
+  if (result.partialTotal == 0) return "";
+  return "Risultati parziali: " + std::string(result.partialEstimated ? "circa " : "") +
+         std::to_string(result.partialTotal) + " record con alcune delle parole";
+}
+
+namespace {
+
+std::string jsonRows(const std::vector<DecodedRecord>& page, std::size_t first, std::size_t end) {
+  std::string out = "[";
+  for (std::size_t i = first; i < end; ++i) {
+    if (i != first) out += ',';
+    out += jsonObject(rowOf(page[i]));
   }
-  return out + "]}";
+  return out + "]";
+}
+
+}  // namespace
+
+std::string jsonPage(const SearchResult& result, const SearchOptions& options) {
+  const std::size_t full = result.page.size() - std::min<std::size_t>(result.pagePartials, result.page.size());
+  return "{\"totale\":" + std::to_string(result.total) +
+         ",\"esatto\":" + (result.exact() ? "true" : "false") +
+         ",\"da\":" + std::to_string(options.from) + ",\"ordina\":" +
+         jsonString(sortOrderName(options.order)) + ",\"record\":" + jsonRows(result.page, 0, full) +
+         ",\"parziali\":{\"totale\":" + std::to_string(result.partialTotal) +
+         ",\"esatto\":" + (result.partialEstimated ? "false" : "true") +
+         ",\"record\":" + jsonRows(result.page, full, result.page.size()) + "}}";
 }
 
 }  // namespace indicizza

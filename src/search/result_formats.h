@@ -58,17 +58,23 @@ std::string jsonString(std::string_view utf8);
 
 // The count line of a search: how many results, and which of them the page
 // from result number `from` (1-based) shows: "4 record trovati", "1 record
-// trovato, mostrato il 3°", "al più 986010 record trovati, mostrati 1-20",
-// "Nessun record trovato". When the total is an upper bound (see
-// SearchResult), `boundNote` follows it: a front end says there why, in its
-// own terms.
-std::string countLine(const SearchResult& result, std::uint64_t from,
-                      std::string_view boundNote = "");
+// trovato, mostrato il 3°", "circa 986010 record trovati, mostrati 1-20"
+// (an estimated total, see SearchResult), "Nessun record trovato" ("Nessun
+// record con tutte le parole" when there are partial results). The
+// partial results on the page are not counted here: see partialLine.
+std::string countLine(const SearchResult& result, std::uint64_t from);
+
+// The line that counts the partial results (SearchResult::partialTotal):
+// "Risultati parziali: 3 record con alcune delle parole" ("circa 3" when
+// estimated); "" when there are none.
+std::string partialLine(const SearchResult& result);
 
 // A whole search page as one JSON object, for a program that answers with
-// JSON: {"totale":N,"esatto":true|false,"da":D,"record":[row objects of the
-// json format...]}; "esatto" is false when the total is an upper bound (see
-// SearchResult).
+// JSON: {"totale":N,"esatto":true|false,"da":D,"ordina":"rilevanza",
+// "record":[row objects of the json format...],"parziali":{"totale":N,
+// "esatto":true|false,"record":[...]}}; "esatto" is false when the total
+// is an estimate (see SearchResult). "record" holds the full results of the
+// page, "parziali" its partial ones.
 std::string jsonPage(const SearchResult& result, const SearchOptions& options);
 
 }  // namespace indicizza

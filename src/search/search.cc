@@ -15,7 +15,11 @@
 #include "indexing/byte_classes.h"
 #include "records/data_database.h"
 #include "search/index_terms.h"
+#include "catalogue/file_identity.h"
+#include "catalogue/layout_fields.h"
+#include "search/ranking.h"
 #include "search/record_match.h"
+#include "search/totals.h"
 
 namespace indicizza {
 namespace {
@@ -88,6 +92,16 @@ SharedNumbers intersectionOf(const SharedNumbers& a, const SharedNumbers& b) {
   return both;
 }
 
+SharedNumbers differenceOf(const SharedNumbers& a, const SharedNumbers& b) {
+  auto rest = std::make_shared<Numbers>();
+  std::set_difference(a->begin(), a->end(), b->begin(), b->end(), std::back_inserter(*rest));
+  return rest;
+}
+
+// Decides whether the array of `key` (the records listed under it, not
+// empty) is current, from one of its records (totals.h).
+using ArrayProbe = std::function<Status(const std::string& key, const Numbers& listed, bool& current)>;
+
 // How often the record checks ask SearchOptions::stop.
 constexpr std::size_t kRecordsBetweenStopChecks = 256;
 
@@ -96,8 +110,11 @@ Status interrupted() { return Status::described(Status::Code::kInterrupted, "Ric
 // The records the index proposes for a query, and the keys it looked up.
 class Proposal {
  public:
-  Proposal(IndexTerms& terms, const SearchOptions& options, RecordListCache* cache)
-      : terms_(terms), options_(options), cache_(cache) {}
+  // With `probe`, each key's array is probed (up to the limit), and an
+  // array found stale is taken as empty.
+  Proposal(IndexTerms& terms, const SearchOptions& options, RecordListCache* cache,
+           ArrayProbe probe)
+      : terms_(terms), options_(options), cache_(cache), probe_(std::move(probe)) {}
 
   // The records that may match `node`, into `records`: every record that
   // matches it is among them when the index is up to date. A NOT is left to
@@ -134,14 +151,43 @@ class Proposal {
           if (all->empty()) break;
         }
         if (all) records = std::move(all);
-        return {};
+        return subtractExcluded(node, records);
       }
       case NodeKind::kNot: break;  // never asked: see kAll
     }
     return {};
   }
 
+  // Takes out of `records` (candidates of the AND `all`) the records that
+  // match its NOT members, when the index decides them: every array read
+  // so far probed current or stale, and each NOT member countable. Leaves
+  // them to the record check otherwise. With `keep`, the records taken
+  // out are kept for excluded().
+  Status subtractExcluded(const QueryNode& all, SharedNumbers& records, bool keep = false) {
+    for (const QueryNode& member : all.children) {
+      if (records->empty() && !keep) break;
+      if (member.kind != NodeKind::kNot || !allProbed()) continue;
+      const QueryNode& excluded = member.children.front();
+      if (!countableFromIndex(excluded)) continue;
+      SharedNumbers listed;
+      const Status found = candidates(excluded, listed);
+      if (!found.ok()) return found;
+      if (!allProbed()) continue;
+      if (keep) excluded_ = excluded_ ? unionOf({excluded_, listed}) : listed;
+      records = differenceOf(records, listed);
+    }
+    return {};
+  }
+
   const std::vector<KeyRecords>& keys() const { return keys_; }
+  // Whether every array read was probed (none when there is no probe).
+  bool allProbed() const { return probe_ && !unprobed_; }
+  // Entries of the arrays probed stale.
+  std::uint64_t staleByProbe() const { return staleByProbe_; }
+  // The highest record number listed under any key read.
+  RecordNumber highestListed() const { return highest_; }
+  // The records subtractExcluded took out, or null.
+  const SharedNumbers& excluded() const { return excluded_; }
 
  private:
   inline static const SharedNumbers kNone = std::make_shared<const Numbers>();
@@ -179,6 +225,25 @@ class Proposal {
     }
     listed_ += records->size();
     if (listed_ > options_.limits.maxListedRecords) return tooManyListed();
+    if (!records->empty()) highest_ = std::max(highest_, records->back());
+    return probed(key, records);
+  }
+
+  // Whether the array just read is current; a stale one becomes empty.
+  Status probed(const std::string& key, SharedNumbers& records) {
+    if (!probe_ || records->empty()) return {};
+    if (probes_ >= options_.limits.maxProbedKeys) {
+      unprobed_ = true;
+      return {};
+    }
+    ++probes_;
+    bool current = false;
+    const Status read = probe_(key, *records, current);
+    if (!read.ok()) return read;
+    if (!current) {
+      staleByProbe_ += records->size();
+      records = kNone;
+    }
     return {};
   }
 
@@ -224,6 +289,12 @@ class Proposal {
   std::uint64_t listed_ = 0;      // entries of the lists read
   std::vector<KeyRecords> keys_;  // each key once
   std::map<std::string, std::size_t, std::less<>> keyIndex_;
+  ArrayProbe probe_;               // may be empty
+  std::size_t probes_ = 0;
+  bool unprobed_ = false;          // some array was read past maxProbedKeys
+  std::uint64_t staleByProbe_ = 0;
+  RecordNumber highest_ = 0;
+  SharedNumbers excluded_;
 };
 
 // Goes through the looked-up keys' record lists together, in ascending
@@ -264,59 +335,361 @@ class ListingWalk {
   std::vector<std::pair<RecordNumber, std::size_t>> heads_;  // min-heap of (record, key)
 };
 
+// A record read from opere.ddb, with its view; nothing when it is not
+// stored whole.
+struct ReadRecord {
+  std::optional<DecodedRecord> record;
+  RecordView view;
+};
+
+// One result as ordered: by how many query words it matches (partial
+// results), then by the order asked, then by record number.
+struct Placed {
+  RecordNumber number = 0;
+  std::uint32_t words = 0;
+  double score = 0;
+  std::string text;  // kField: the field's folded text
+};
+
+class PlacedOrder {
+ public:
+  explicit PlacedOrder(const SortOrder& order) : order_(order) {}
+  bool operator()(const Placed& a, const Placed& b) const {
+    if (a.words != b.words) return a.words > b.words;
+    if (order_.by == ResultOrder::kRelevance && a.score != b.score) return a.score > b.score;
+    if (order_.by == ResultOrder::kField && a.text != b.text) return a.text < b.text;
+    return a.number < b.number;
+  }
+
+ private:
+  SortOrder order_;
+};
+
+// Where the results of the page go: SearchOptions::onPageRecord or
+// SearchResult::page, for the positions from..from+limit-1.
+class PageWindow {
+ public:
+  PageWindow(const SearchOptions& options, SearchResult& result)
+      : options_(options), result_(result), first_(std::max<std::uint64_t>(options.from, 1)) {}
+
+  bool wants(std::uint64_t position) const {
+    if (options_.countOnly || position < first_) return false;
+    return !options_.limit || position - first_ < *options_.limit;
+  }
+  // Whether every position after `position` is past the page.
+  bool doneAfter(std::uint64_t position) const {
+    return options_.countOnly || (options_.limit && position + 1 >= first_ + *options_.limit);
+  }
+  void put(DecodedRecord record, bool partial) {
+    if (partial && result_.pagePartials++ == 0 && options_.onPartialsBegin)
+      options_.onPartialsBegin();
+    ++result_.pageSize;
+    if (options_.onPageRecord) {
+      options_.onPageRecord(record);
+    } else {
+      result_.page.push_back(std::move(record));
+    }
+  }
+
+ private:
+  const SearchOptions& options_;
+  SearchResult& result_;
+  const std::uint64_t first_;
+};
+
+// Evaluates one query: the index's proposal, then the records read in
+// record-number order to check, rank and count them.
+class QueryRun {
+ public:
+  QueryRun(SearchDatabases& databases, const QueryNode& query, const SearchOptions& options,
+           SearchResult& result)
+      : databases_(databases),
+        query_(query),
+        options_(options),
+        result_(result),
+        words_(queryWordsOf(query)),
+        excluded_(excludedWordsOf(query)),
+        page_(options, result) {}
+
+  Status run() {
+    IndexTerms terms(databases_.index);
+    Status done = terms.open();
+    if (!done.ok()) return done;
+    ArrayProbe probe;
+    if (databases_.indexCurrent) {
+      probe = [this](const std::string& key, const Numbers& listed, bool& current) {
+        return probeArray(key, listed, current);
+      };
+    }
+    Proposal proposal(terms, options_, databases_.recordLists.get(), std::move(probe));
+    done = propose(proposal);
+    if (!done.ok()) return done;
+    result_.staleEntries += proposal.staleByProbe();
+    decided_ = proposal.allProbed() && countableFromIndex(query_);
+    result_.countedByIndex = decided_;
+    catalogueSize_ = std::max<std::uint64_t>(proposal.highestListed(), 1);
+    for (const SharedNumbers& listed : wordLists_)
+      rarities_.push_back(rarityOf(listed->size(), catalogueSize_));
+    ListingWalk listings(proposal.keys());
+    done = placeFull(listings);
+    if (!done.ok()) return done;
+    if (wantsPartials()) done = placePartials(proposal.excluded());
+    return done;
+  }
+
+ private:
+  // Each query word's candidates, and the records that may match them all.
+  Status propose(Proposal& proposal) {
+    for (const QueryNode* word : words_) {
+      wordLists_.emplace_back();
+      const Status found = proposal.candidates(*word, wordLists_.back());
+      if (!found.ok()) return found;
+      full_ = full_ ? intersectionOf(full_, wordLists_.back()) : wordLists_.back();
+    }
+    if (!full_) full_ = std::make_shared<Numbers>();
+    if (query_.kind == NodeKind::kAll) return proposal.subtractExcluded(query_, full_, true);
+    return {};
+  }
+
+  Status probeArray(const std::string& key, const Numbers& listed, bool& current) {
+    std::optional<DecodedRecord> record;
+    const Status read = fetchWholeRecord(databases_.data, listed.front(), databases_.key, record);
+    current = read.ok() && record && carriesTerm(viewOf(*record, options_.matching), key);
+    return read;
+  }
+
+  Status readRecord(RecordNumber number, ReadRecord& read) {
+    const Status fetched = fetchWholeRecord(databases_.data, number, databases_.key, read.record);
+    if (fetched.ok() && read.record) read.view = viewOf(*read.record, options_.matching);
+    return fetched;
+  }
+
+  Placed placedOf(const ReadRecord& read, std::uint32_t words) const {
+    Placed placed{recordNumberOf(*read.record), words, 0, {}};
+    if (options_.order.by == ResultOrder::kRelevance) {
+      for (std::size_t w = 0; w < words_.size(); ++w) {
+        placed.score += wordScore(weightedOccurrences(*words_[w], read.view, options_.matching),
+                                  rarities_[w]);
+      }
+    } else if (options_.order.by == ResultOrder::kField) {
+      placed.text = foldedText(withoutPadding(textField(*read.record, options_.order.field)));
+    }
+    return placed;
+  }
+
+  bool stopAsked(std::size_t i) const {
+    return i % kRecordsBetweenStopChecks == 0 && options_.stop && options_.stop();
+  }
+
+  // The full results: the first maxRankedRecords candidates read and
+  // ordered, the rest placed in record-number order as read; reading stops
+  // once the page is full and the total is known (or past the count's
+  // budget).
+  Status placeFull(ListingWalk& listings) {
+    const Numbers& candidates = *full_;
+    const bool ranked = options_.order.by != ResultOrder::kNumber && !options_.countOnly;
+    const std::uint64_t rankedCount = ranked ? options_.limits.maxRankedRecords : 0;
+    std::vector<Placed> ranking;
+    bool rankingPlaced = false;
+    std::uint64_t matched = 0;
+    std::uint64_t checked = 0;
+    std::size_t i = 0;
+    for (; i < candidates.size(); ++i) {
+      if (i == rankedCount && !rankingPlaced) {
+        const Status placed = placeRanking(ranking);
+        if (!placed.ok()) return placed;
+        rankingPlaced = true;
+      }
+      if (rankingPlaced && page_.doneAfter(placed_) &&
+          (decided_ || checked >= options_.maxCountedRecords))
+        break;
+      if (stopAsked(i)) return interrupted();
+      ReadRecord read;
+      const Status fetched = readRecord(candidates[i], read);
+      if (!fetched.ok()) return fetched;
+      ++checked;
+      result_.staleEntries += listings.staleEntriesOf(candidates[i], read.record ? &read.view : nullptr);
+      if (!read.record || !matchesRecord(query_, read.view, options_.matching)) continue;
+      ++matched;
+      if (i < rankedCount) {
+        ranking.push_back(placedOf(read, 0));
+      } else if (page_.wants(++placed_)) {
+        page_.put(std::move(*read.record), false);
+      }
+    }
+    if (!rankingPlaced) {
+      const Status placed = placeRanking(ranking);
+      if (!placed.ok()) return placed;
+    }
+    if (i == candidates.size()) {
+      result_.total = matched;
+    } else if (decided_) {
+      result_.total = candidates.size();
+    } else {
+      result_.estimated = true;
+      result_.total = matched + (candidates.size() - checked) * matched / std::max<std::uint64_t>(checked, 1);
+    }
+    return {};
+  }
+
+  // Orders `ranking` and places it, reading again the records on the page.
+  Status placeRanking(std::vector<Placed>& ranking) {
+    std::sort(ranking.begin(), ranking.end(), PlacedOrder(options_.order));
+    for (const Placed& placed : ranking) {
+      if (page_.wants(++placed_)) {
+        const Status put = putOnPage(placed.number, false);
+        if (!put.ok()) return put;
+      }
+    }
+    return {};
+  }
+
+  Status putOnPage(RecordNumber number, bool partial) {
+    std::optional<DecodedRecord> record;
+    const Status fetched = fetchWholeRecord(databases_.data, number, databases_.key, record);
+    if (fetched.ok() && record) page_.put(std::move(*record), partial);
+    return fetched;
+  }
+
+  bool wantsPartials() const {
+    return !options_.countOnly && words_.size() >= 2 && !result_.estimated &&
+           result_.total < options_.partialsUpTo && page_.wants(placed_ + 1);
+  }
+
+  // A record that some query words list, with the index's guess at its
+  // rank: how many words list it, and their rarities summed.
+  struct Listed {
+    RecordNumber number;
+    std::uint32_t words;
+    double rarity;
+  };
+
+  // The records listed under some query words but not all (nor under an
+  // excluded word the index decided), best first by the index alone.
+  std::vector<Listed> partialCandidates(const SharedNumbers& excluded) const {
+    const SharedNumbers some = unionOf(wordLists_);
+    std::vector<Listed> listed;
+    listed.reserve(some->size());
+    for (RecordNumber number : *some) listed.push_back({number, 0, 0});
+    for (std::size_t w = 0; w < wordLists_.size(); ++w) {
+      std::size_t at = 0;
+      for (RecordNumber number : *wordLists_[w]) {
+        while (listed[at].number < number) ++at;
+        ++listed[at].words;
+        listed[at].rarity += rarities_[w];
+      }
+    }
+    std::erase_if(listed, [&](const Listed& one) {
+      return one.words == words_.size() ||
+             (excluded && std::binary_search(excluded->begin(), excluded->end(), one.number));
+    });
+    return listed;
+  }
+
+  // Fills the page past the full results with partial ones: the best
+  // maxRankedPartials candidates by the index are read, checked (no NOT
+  // member may match) and ordered by how many words they match, then as
+  // asked.
+  Status placePartials(const SharedNumbers& excluded) {
+    std::vector<Listed> listed = partialCandidates(excluded);
+    const std::size_t readCount =
+        std::min<std::size_t>(listed.size(), options_.limits.maxRankedPartials);
+    const auto better = [](const Listed& a, const Listed& b) {
+      if (a.words != b.words) return a.words > b.words;
+      if (a.rarity != b.rarity) return a.rarity > b.rarity;
+      return a.number < b.number;
+    };
+    std::partial_sort(listed.begin(), listed.begin() + static_cast<std::ptrdiff_t>(readCount),
+                      listed.end(), better);
+    std::vector<Placed> partials;
+    for (std::size_t i = 0; i < readCount; ++i) {
+      if (stopAsked(i)) return interrupted();
+      ReadRecord read;
+      const Status fetched = readRecord(listed[i].number, read);
+      if (!fetched.ok()) return fetched;
+      if (!read.record || matchesExcluded(read.view)) continue;
+      std::uint32_t words = 0;
+      for (const QueryNode* word : words_) words += matchesRecord(*word, read.view, options_.matching);
+      if (words == 0 || words == words_.size()) continue;
+      partials.push_back(placedOf(read, words));
+    }
+    if (readCount == listed.size() || !decided_) {
+      result_.partialTotal = readCount == listed.size()
+                                 ? partials.size()
+                                 : listed.size() * partials.size() / std::max<std::size_t>(readCount, 1);
+      result_.partialEstimated = readCount != listed.size();
+    } else {
+      result_.partialTotal = listed.size();
+    }
+    std::sort(partials.begin(), partials.end(), PlacedOrder(options_.order));
+    const std::uint64_t offered = std::min<std::uint64_t>(partials.size(), options_.partialsUpTo - result_.total);
+    for (std::uint64_t k = 0; k < offered; ++k) {
+      if (!page_.wants(++placed_)) continue;
+      const Status put = putOnPage(partials[k].number, true);
+      if (!put.ok()) return put;
+    }
+    return {};
+  }
+
+  bool matchesExcluded(const RecordView& view) const {
+    return std::any_of(excluded_.begin(), excluded_.end(), [&](const QueryNode* word) {
+      return matchesRecord(*word, view, options_.matching);
+    });
+  }
+
+  SearchDatabases& databases_;
+  const QueryNode& query_;
+  const SearchOptions& options_;
+  SearchResult& result_;
+  const std::vector<const QueryNode*> words_;
+  const std::vector<const QueryNode*> excluded_;
+  PageWindow page_;
+  std::vector<SharedNumbers> wordLists_;  // per query word, its candidates
+  SharedNumbers full_;                    // candidates of the whole query
+  std::vector<double> rarities_;          // per query word
+  std::uint64_t catalogueSize_ = 1;
+  bool decided_ = false;                  // whether the index gives the total
+  std::uint64_t placed_ = 0;              // results placed so far, in order
+};
+
 }  // namespace
+
+std::optional<SortOrder> sortOrderNamed(std::string_view name) {
+  if (name == "rilevanza") return SortOrder{ResultOrder::kRelevance, 0};
+  if (name == "numero") return SortOrder{ResultOrder::kNumber, 0};
+  if (name.size() == 2 && name[0] == 'T' && name[1] >= '1' &&
+      name[1] < static_cast<char>('1' + kTextFieldCount))
+    return SortOrder{ResultOrder::kField, name[1] - '0'};
+  return std::nullopt;
+}
+
+std::string sortOrderName(const SortOrder& order) {
+  switch (order.by) {
+    case ResultOrder::kRelevance: return "rilevanza";
+    case ResultOrder::kNumber: return "numero";
+    case ResultOrder::kField: return "T" + std::to_string(order.field);
+  }
+  return "";
+}
 
 Status openSearchDatabases(SearchDatabases& databases) {
   databases.recordLists = nullptr;
+  databases.indexCurrent = false;
   databases.key = buildScrambleKey();
   const Status index = openReadOnly(kIndexDatabaseFileName, databases.index);
   if (!index.ok()) return index;
-  return openReadOnly(kDataDatabaseFileName, databases.data);
+  const Status data = openReadOnly(kDataDatabaseFileName, databases.data);
+  if (!data.ok()) return data;
+  databases.indexCurrent = indexWrittenAfterData(identityOf(kIndexDatabaseFileName),
+                                                 identityOf(kDataDatabaseFileName));
+  return {};
 }
 
 Status runQuery(SearchDatabases& databases, const QueryNode& asked, const SearchOptions& options,
                 SearchResult& result) {
   result = SearchResult();
   const QueryNode query = withoutRepeats(asked);
-  IndexTerms terms(databases.index);
-  Status searched = terms.open();
-  if (!searched.ok()) return searched;
-  Proposal proposal(terms, options, databases.recordLists.get());
-  SharedNumbers proposed;
-  searched = proposal.candidates(query, proposed);
-  if (!searched.ok()) return searched;
-  const Numbers& candidates = *proposed;
-  ListingWalk listings(proposal.keys());
-
-  const std::uint64_t first = std::max<std::uint64_t>(options.from, 1);
-  for (std::size_t i = 0; i < candidates.size(); ++i) {
-    if (!options.countOnly && options.limit && result.pageSize >= *options.limit) {
-      result.unchecked = candidates.size() - i;
-      result.total += result.unchecked;
-      break;
-    }
-    if (i % kRecordsBetweenStopChecks == 0 && options.stop && options.stop()) return interrupted();
-    const RecordNumber number = candidates[i];
-    std::optional<DecodedRecord> record;
-    searched = fetchWholeRecord(databases.data, number, databases.key, record);
-    if (!searched.ok()) return searched;
-    if (!record) {
-      result.staleEntries += listings.staleEntriesOf(number, nullptr);
-      continue;
-    }
-    const RecordView view = viewOf(*record, options.matching);
-    result.staleEntries += listings.staleEntriesOf(number, &view);
-    if (!matchesRecord(query, view, options.matching)) continue;
-    ++result.total;
-    if (options.countOnly || result.total < first) continue;
-    ++result.pageSize;
-    if (options.onPageRecord) {
-      options.onPageRecord(*record);
-    } else {
-      result.page.push_back(std::move(*record));
-    }
-  }
-  return {};
+  return QueryRun(databases, query, options, result).run();
 }
 
 }  // namespace indicizza

@@ -13,12 +13,14 @@ namespace {
 using testing::CatalogueDir;
 using testing::runCatalogo;
 
-// The record numbers at the head of cerca's result lines, in order.
+// The record numbers at the head of cerca's result lines, in order; the
+// partial results that may follow them left out.
 std::vector<int> listedNumbers(const std::string& output) {
   std::vector<int> numbers;
   std::istringstream lines(output);
   std::string line;
   while (std::getline(lines, line)) {
+    if (line.starts_with("Risultati parziali")) break;
     if (line.find("record trovat") != std::string::npos) continue;
     numbers.push_back(std::stoi(line));
   }
@@ -42,7 +44,11 @@ TEST_P(Search, ListsTheRecordsCarryingEveryTerm) {
     return arguments;
   }());
   if (GetParam().numbers.empty()) {
-    EXPECT_EQ(run.output, "Nessun record trovato\n");
+    // Records with some of the words may follow, apart.
+    EXPECT_TRUE(listedNumbers(run.output).empty()) << run.output;
+    EXPECT_TRUE(run.output.ends_with("Nessun record trovato\n") ||
+                run.output.ends_with("Nessun record con tutte le parole\n"))
+        << run.output;
     EXPECT_EQ(run.exitStatus, 1);
   } else {
     EXPECT_EQ(listedNumbers(run.output), GetParam().numbers);

@@ -142,7 +142,8 @@ class Queries : public SearchCatalogue, public ::testing::WithParamInterface<Que
 
 TEST_P(Queries, FindTheRecordsAPersonMeans) {
   std::vector<std::string> arguments = GetParam().arguments;
-  arguments.insert(arguments.begin(), {"--formato", "tsv"});
+  // Which records, not their rank: in record-number order.
+  arguments.insert(arguments.begin(), {"--formato", "tsv", "--ordina", "numero"});
   const auto run = search(arguments);
   EXPECT_EQ(listedNumbers(run.output), GetParam().numbers) << run.errorOutput;
   EXPECT_EQ(run.exitStatus, GetParam().numbers.empty() ? 1 : 0) << run.errorOutput;
@@ -271,8 +272,30 @@ INSTANTIATE_TEST_SUITE_P(
             {"--formato", "tsv", "--limite", "2", "bach"},
             kTsvHeader + "1\tAR\tJ. S. Bach\t\t\tSonata in sol minore\t\t\t\tBWV1001\t\t\t\t\n" +
                 "2\tpF\tJ. S. Bach\t\t\tCiaccona\t\t\t\tbwv1002\t\t\t\t\n",
-            "al più 3 record trovati (1 proposto dall'indice non ancora controllato sul record: "
-            "--conta dà il numero esatto), mostrati 1-2\n"},
+            "3 record trovati, mostrati 1-2\n"},
+        FormatCase{"OrderedByAField",
+                   {"--formato", "tsv", "--ordina", "T4", "bach"},
+                   kTsvHeader + "2\tpF\tJ. S. Bach\t\t\tCiaccona\t\t\t\tbwv1002\t\t\t\t\n" +
+                       "9\tCH\tJ. S. Bach\t\t\tSonata in sol\t\tper chitarra\t\tBWV1001\t\t\t\t\n" +
+                       "1\tAR\tJ. S. Bach\t\t\tSonata in sol minore\t\t\t\tBWV1001\t\t\t\t\n",
+                   "3 record trovati\n"},
+        // A person reads the records with some of the words apart; a script
+        // gets the full results only.
+        FormatCase{"PartialResultsApart",
+                   {"--limite", "3", "mozart", "sonata"},
+                   "     3  PF  W. A. Mozart |  |  | Sonata facile | Rondo K.331 |  |  | K545 | "
+                   "K.331 |  |  |\n"
+                   "Risultati parziali: 2 record con alcune delle parole:\n"
+                   "     1  AR  J. S. Bach |  |  | Sonata in sol minore |  |  |  | BWV1001 |  |  "
+                   "|  |\n"
+                   "     9  CH  J. S. Bach |  |  | Sonata in sol |  | per chitarra |  | BWV1001 |  "
+                   "|  |  |\n"
+                   "1 record trovato\n",
+                   ""},
+        FormatCase{"NoPartialResultsForScripts",
+                   {"--formato", "tsv", "--limite", "3", "mozart", "sonata"},
+                   kTsvHeader + "3\tPF\tW. A. Mozart\t\t\tSonata facile\tRondo K.331\t\t\tK545\tK.331\t\t\t\n",
+                   "1 record trovato\n"},
         FormatCase{"LastPage",
                    {"--limite", "2", "--da", "3", "bach"},
                    "     9  CH  J. S. Bach |  |  | Sonata in sol |  | per chitarra |  | BWV1001 |  "
@@ -318,6 +341,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{
             "UnknownLongOption", {"cerca", "--tutto", "bach"}, "Opzione sconosciuta: --tutto."},
         UsageCase{"UnknownFormat", {"cerca", "--formato", "xml", "bach"}, "Argomenti non validi"},
+        UsageCase{
+            "UnknownOrder", {"cerca", "--ordina", "anno", "bach"}, "Argomenti non validi (--ordina: anno"},
         UsageCase{"LimitZero", {"cerca", "--limite", "0", "bach"}, "Valore non valido per --limite"},
         UsageCase{
             "ParseErrorNamesTheToken", {"cerca", "bach", "OR"}, "'OR' senza un termine dopo\n"},

@@ -89,10 +89,10 @@ TEST_F(ServeCatalogue, SearchPagesRecordPagesAndEscaping) {
        {"<form", "action=\"./\"", "method=\"get\"", "<label for=\"q\"", "name=\"q\"",
         "Come si scrive"},
        {"id=\"conteggio\""}},
-      // The first page reads only its 20 records: the total is an upper bound.
+      // The total is exact from the first page on.
       {"/?q=sonata",
        200,
-       {">al più 25 record trovati, mostrati 1-20 <small>", "href=\"record/1\"",
+       {">25 record trovati, mostrati 1-20</p>", "href=\"record/1\"",
         "href=\"record/20\"", "<ol class=\"risultati\" start=\"1\">",
         "href=\"./?q=sonata&amp;da=21\">successivi"},
        {"href=\"record/21\"", "rel=\"prev\""}},
@@ -107,6 +107,19 @@ TEST_F(ServeCatalogue, SearchPagesRecordPagesAndEscaping) {
        {">2 record trovati</p>", "href=\"record/3\"", "href=\"record/17\""},
        {}},
       {"/?q=nessuna", 200, {">Nessun record trovato</p>"}, {"<ol"}},
+      // The order chosen stays in the form and in the links to other pages.
+      {"/?q=sonata&ordina=numero",
+       200,
+       {"<option value=\"numero\" selected>", "href=\"./?q=sonata&amp;da=21&amp;ordina=numero\""},
+       {"<option value=\"rilevanza\" selected>"}},
+      {"/?q=sonata&ordina=anno", 400, {"Parametro ordina non valido"}, {"id=\"conteggio\""}},
+      // A thin page is filled with the records that have some of the words.
+      {"/?q=bwv1003+sonata",
+       200,
+       {">1 record trovato</p>", "<p id=\"parziali\" class=\"conteggio\">Risultati parziali: 24 record "
+        "con alcune delle parole</p>", "<ol class=\"risultati parziali\">", "href=\"record/3\"",
+        "href=\"record/1\""},
+       {"rel=\"next\""}},
       {"/?q=chretiens", 200, {"Minuit Chrétiens"}, {}},
       {"/?q=jerry",
        200,
@@ -136,11 +149,12 @@ TEST_F(ServeCatalogue, ApiAnswersOnePageAsJson) {
   EXPECT_EQ(page.status, 200);
   EXPECT_EQ(page.contentType, "application/json; charset=utf-8");
   EXPECT_EQ(page.body,
-            "{\"totale\":2,\"esatto\":true,\"da\":2,\"record\":[{\"numero\":3,\"tipo\":\"AR\","
-            "\"T1\":\"J. S. Bach\","
+            "{\"totale\":2,\"esatto\":true,\"da\":2,\"ordina\":\"rilevanza\","
+            "\"record\":[{\"numero\":3,\"tipo\":\"AR\",\"T1\":\"J. S. Bach\","
             "\"T2\":\"\",\"T3\":\"\",\"T4\":\"Sonata n. "
             "3\",\"T5\":\"\",\"T6\":\"\",\"T7\":\"\",\"C1\":\"BWV1003\","
-            "\"C2\":\"\",\"C3\":\"\",\"C4\":\"\",\"C5\":\"\"}]}");
+            "\"C2\":\"\",\"C3\":\"\",\"C4\":\"\",\"C5\":\"\"}],"
+            "\"parziali\":{\"totale\":0,\"esatto\":true,\"record\":[]}}");
   const HttpAnswer markup = server_->request("/api/cerca?q=jerry");
   EXPECT_NE(markup.body.find("\"T4\":\"Tom & \\\"Jerry\\\" 'x'\""), std::string::npos)
       << markup.body;

@@ -1,7 +1,9 @@
 // catalogo cerca QUERY...: searches opere.idb and opere.ddb of the current
 // folder (read-only) for the query (see search/query_parser.h) and writes
-// the page of results to standard output in the chosen format. The count
-// line goes to standard output after the records in testo, to standard
+// the page of results to standard output in the chosen format and order
+// (by relevance unless --ordina says otherwise). In testo, when the full
+// results are fewer than the page, the partial ones follow under their own
+// count line. The count line goes to standard output after the records in testo, to standard
 // error in the other formats; with --conta only the number is written, on
 // standard output. Notes on the query and the number of stale index
 // entries met go to standard error. Exit status 0 when there is at least
@@ -21,6 +23,7 @@
 #include "catalogue/terminal_text.h"
 #include "search/query_help.h"
 #include "search/query_parser.h"
+#include "search/result_formats.h"
 #include "search/search.h"
 
 namespace indicizza::catalogo {
@@ -45,9 +48,18 @@ constexpr std::string_view kSearchCommandHelp =
     "  tsv     intestazione e righe separate da tabulazioni (\\t \\n \\r \\\\ nei valori)\n"
     "  csv     intestazione e righe separate da virgole (virgolette come in RFC 4180)\n"
     "  json    un oggetto JSON per riga: {\"numero\":49,\"tipo\":\"aR\",\"T1\":...,\"C5\":\"\"}\n"
-    "In tsv, csv e json il conteggio va sullo standard error. I risultati sono in ordine di "
-    "numero; con --limite si leggono solo i record della pagina, e il totale è un massimo "
-    "('al più') finché --conta non li controlla tutti.\n"
+    "In tsv, csv e json il conteggio va sullo standard error.\n"
+    "Ordine (--ordina): rilevanza (il predefinito: pesano di più le parole rare e quelle "
+    "trovate in T1 e T4, poi in T2, T3 e T5, poi in T6 e T7), numero, oppure T1-T7 (il testo "
+    "del campo, senza maiuscole né accenti, poi il numero). Con più di 5000 record proposti "
+    "dall'indice si ordinano i primi 5000 per numero, e gli altri li seguono in ordine di "
+    "numero.\n"
+    "In testo, quando i record con tutte le parole sono meno di --limite (o di 20), seguono "
+    "quelli con alcune delle parole, contati a parte ('Risultati parziali'); mai quelli con "
+    "una parola esclusa da -.\n"
+    "Il totale è esatto: viene dalle liste dell'indice quando opere.idb è stato scritto dopo "
+    "l'ultima modifica di opere.ddb, altrimenti rileggendo i record; con --limite, oltre "
+    "20000 record da rileggere è una stima ('circa'), e --conta dà il numero esatto.\n"
     "Esempi:\n"
     "  catalogo cerca perche\n"
     "  catalogo cerca 'bach OR handel' sonata --formato csv > sonate.csv\n"
@@ -88,9 +100,18 @@ std::string searchHelpFooter() {
   return text + help;
 }
 
+// When the full results are fewer than this (or than --limite), results
+// with some of the query's words follow them, in testo.
+constexpr std::uint64_t kPartialsUpTo = 20;
+
+// The names --ordina takes (sortOrderNamed).
+const std::vector<std::string> kOrderNames = {"rilevanza", "numero", "T1", "T2", "T3",
+                                              "T4",        "T5",     "T6", "T7"};
+
 struct SearchCommand {
   std::vector<std::string> query;  // the arguments, joined by blanks
   std::string format = "testo";
+  std::string order = "rilevanza";
   bool exact = false;
   bool countOnly = false;
   std::uint64_t from = 1;
@@ -106,13 +127,11 @@ std::string joined(const std::vector<std::string>& parts) {
   return text;
 }
 
-// Why the total is only an upper bound, and how to get the exact one.
-std::string boundNote(const SearchResult& result) {
-  return " (" + std::to_string(result.unchecked) +
-         (result.unchecked == 1 ? " proposto dall'indice non ancora controllato"
-                                : " proposti dall'indice non ancora controllati") +
-         " sul record: --conta dà il numero esatto)";
-}
+// Said when the index could not give the total because opere.ddb changed
+// after opere.idb was written.
+constexpr std::string_view kRecountNote =
+    "Nota: opere.ddb è cambiato dopo l'ultima scrittura di opere.idb: i totali si contano "
+    "rileggendo i record; rieseguire indicizza li rende di nuovo immediati";
 
 std::string staleNote(std::uint64_t stale) {
   return "Nota: " + std::to_string(stale) +
@@ -139,23 +158,30 @@ int runSearch(const SearchCommand& command) {
   options.from = command.from;
   options.limit = command.limit;
   options.countOnly = command.countOnly;
+  options.order = *sortOrderNamed(command.order);
+  // --conta is exact whatever it costs; a listing counts within its budget.
+  if (command.countOnly) options.maxCountedRecords = UINT64_MAX;
+  // Only a person reads the partial results apart; a script gets the full ones.
+  if (format == OutputFormat::kText) options.partialsUpTo = command.limit.value_or(kPartialsUpTo);
+  SearchResult result;
   if (!command.countOnly) {
     std::cout << headerLine(format);
     options.onPageRecord = [&](const DecodedRecord& record) {
       std::cout << formattedRow(format, rowOf(record));
     };
+    options.onPartialsBegin = [&] { std::cout << partialLine(result) << ":\n"; };
   }
-  SearchResult result;
   failOn(runQuery(databases, parse.query->root, options, result));
 
   if (command.countOnly) {
     std::cout << result.total << '\n';
   } else {
     std::cout.flush();
-    (format == OutputFormat::kText ? std::cout : std::cerr)
-        << countLine(result, command.from, boundNote(result)) << '\n';
+    (format == OutputFormat::kText ? std::cout : std::cerr) << countLine(result, command.from)
+                                                             << '\n';
   }
   std::cout.flush();
+  if (!databases.indexCurrent) std::cerr << kRecountNote << '\n';
   if (result.staleEntries != 0) std::cerr << staleNote(result.staleEntries) << '\n';
   checkStandardOutput();
   return result.total == 0 ? kExitNotFound : kExitFound;
@@ -174,6 +200,9 @@ Command addSearchCommand(CLI::App& app, const std::vector<std::string>& afterMar
       ->check(wholeNumberFromOne());
   search->add_option("--da", command->from, "Comincia dal risultato N (1 il primo)")
       ->check(wholeNumberFromOne());
+  search->add_option("--ordina", command->order,
+                     "Ordine: rilevanza (predefinito), numero, T1 ... T7")
+      ->check(CLI::IsMember(kOrderNames));
   search->add_flag("--esatto", command->exact,
                    "Termini cercati esattamente come li tiene l'indice");
   return {search, [command, &afterMark] {

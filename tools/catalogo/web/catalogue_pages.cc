@@ -25,6 +25,9 @@ SearchOutcome search(const CatalogueReading& reading, CatalogueAccess& catalogue
   SearchOutcome outcome;
   outcome.options.from = reading.from;
   outcome.options.limit = reading.limit;
+  outcome.options.order = reading.order;
+  // Partial results fill a page the full ones don't.
+  outcome.options.partialsUpTo = reading.limit;
   outcome.options.limits = bounds.limits;
   outcome.options.stop = [&stop] { return stop(); };
   const std::string what = "Ricerca '" + reading.query + "'";
@@ -55,6 +58,7 @@ WebAnswer searchPageAnswer(const CatalogueReading& reading, const SearchOutcome&
   SearchPageContent content;
   content.query = reading.query;
   content.from = reading.from;
+  content.order = reading.order;
   content.notes = reading.parsed->notes;
   content.error = outcome.error;
   if (outcome.result) content.result = &*outcome.result;

@@ -1,6 +1,9 @@
 #include "catalogo/web/search_page.h"
 
 #include <algorithm>
+#include <array>
+#include <string_view>
+#include <utility>
 
 #include "catalogo/web/page_frame.h"
 #include "catalogo/web/web_text.h"
@@ -33,18 +36,43 @@ std::string syntaxHelpHtml() {
   return html + "</details>\n";
 }
 
-std::string formHtml(const std::string& query) {
+// The orders offered, by their ordina= name, with what the select shows.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 9> kOrders = {{
+    {"rilevanza", "per rilevanza"},
+    {"numero", "per numero"},
+    {"T1", "per T1"},
+    {"T2", "per T2"},
+    {"T3", "per T3"},
+    {"T4", "per T4"},
+    {"T5", "per T5"},
+    {"T6", "per T6"},
+    {"T7", "per T7"},
+}};
+
+std::string orderSelectHtml(const SortOrder& order) {
+  const std::string chosen = sortOrderName(order);
+  std::string html = "<label for=\"ordina\">Ordine</label><select id=\"ordina\" name=\"ordina\">";
+  for (const auto& [name, shown] : kOrders) {
+    html += "<option value=\"" + std::string(name) + "\"" +
+            (name == chosen ? " selected" : "") + ">" + std::string(shown) + "</option>";
+  }
+  return html + "</select>";
+}
+
+std::string formHtml(const std::string& query, const SortOrder& order) {
   return "<form class=\"ricerca\" action=\"./\" method=\"get\" role=\"search\">\n"
          "<label for=\"q\">Parole, codici o frasi da cercare</label>\n"
          "<div class=\"riga\"><input type=\"search\" id=\"q\" name=\"q\" value=\"" +
-         htmlEscaped(query) +
-         "\" autocomplete=\"off\"><button type=\"submit\">Cerca</button></div>\n"
+         htmlEscaped(query) + "\" autocomplete=\"off\">" + orderSelectHtml(order) +
+         "<button type=\"submit\">Cerca</button></div>\n"
          "</form>\n";
 }
 
-// A link to the page of results starting at result `from`.
-std::string pageLink(const std::string& query, std::uint64_t from) {
-  return "./?q=" + formEncoded(query) + (from > 1 ? "&amp;da=" + std::to_string(from) : "");
+// A link to the page of results starting at result `from`, in `order`.
+std::string pageLink(const std::string& query, const SortOrder& order, std::uint64_t from) {
+  const std::string name = sortOrderName(order);
+  return "./?q=" + formEncoded(query) + (from > 1 ? "&amp;da=" + std::to_string(from) : "") +
+         (order.by != ResultOrder::kRelevance ? "&amp;ordina=" + name : "");
 }
 
 std::string resultItem(const DecodedRecord& record) {
@@ -71,7 +99,8 @@ std::string resultItem(const DecodedRecord& record) {
 
 // Links to the previous and next pages and to the pages near this one,
 // never past the last result known or browsable.
-std::string pagerHtml(const std::string& query, const SearchResult& result, std::uint64_t from) {
+std::string pagerHtml(const std::string& query, const SortOrder& order, const SearchResult& result,
+                      std::uint64_t from) {
   const std::uint64_t lastResult = std::min(result.total, kLastBrowsableResult);
   if (lastResult <= kResultsPerPage && from == 1) return "";
   const std::uint64_t lastPage = (lastResult + kResultsPerPage - 1) / kResultsPerPage;
@@ -79,7 +108,7 @@ std::string pagerHtml(const std::string& query, const SearchResult& result, std:
   std::string links = "<nav class=\"pagine\" aria-label=\"Pagine dei risultati\">\n";
   if (from > 1) {
     const std::uint64_t previous = from > kResultsPerPage ? from - kResultsPerPage : 1;
-    links += "<a rel=\"prev\" href=\"" + pageLink(query, previous) + "\">« precedenti</a>\n";
+    links += "<a rel=\"prev\" href=\"" + pageLink(query, order, previous) + "\">« precedenti</a>\n";
   }
   const std::uint64_t firstShown = page > kNearbyPages ? page - kNearbyPages : 1;
   const std::uint64_t lastShown = std::min(lastPage, page + kNearbyPages);
@@ -88,12 +117,12 @@ std::string pagerHtml(const std::string& query, const SearchResult& result, std:
     if (start == from) {
       links += "<span aria-current=\"page\">" + std::to_string(p) + "</span>\n";
     } else {
-      links += "<a href=\"" + pageLink(query, start) + "\">" + std::to_string(p) + "</a>\n";
+      links += "<a href=\"" + pageLink(query, order, start) + "\">" + std::to_string(p) + "</a>\n";
     }
   }
   const std::uint64_t next = from + kResultsPerPage;
-  if (result.pageSize == kResultsPerPage && next <= lastResult) {
-    links += "<a rel=\"next\" href=\"" + pageLink(query, next) + "\">successivi »</a>\n";
+  if (result.pageSize - result.pagePartials == kResultsPerPage && next <= lastResult) {
+    links += "<a rel=\"next\" href=\"" + pageLink(query, order, next) + "\">successivi »</a>\n";
   }
   return links + "</nav>\n";
 }
@@ -101,7 +130,7 @@ std::string pagerHtml(const std::string& query, const SearchResult& result, std:
 }  // namespace
 
 std::string searchPage(const SearchPageContent& content) {
-  std::string body = formHtml(content.query);
+  std::string body = formHtml(content.query, content.order);
   static const std::string syntaxHelp = syntaxHelpHtml();
   body += syntaxHelp;
   for (const std::string& note : content.notes)
@@ -110,20 +139,21 @@ std::string searchPage(const SearchPageContent& content) {
     body += "<p class=\"errore\">" + htmlEscaped(content.error) + "</p>\n";
   if (content.result) {
     const SearchResult& result = *content.result;
-    body +=
-        "<p id=\"conteggio\" class=\"conteggio\">" + htmlEscaped(countLine(result, content.from));
-    if (!result.exact()) {
-      body +=
-          " <small>(il numero esatto si sa solo dopo aver letto tutti i record che l'indice "
-          "propone)</small>";
-    }
-    body += "</p>\n";
-    if (!result.page.empty()) {
+    body += "<p id=\"conteggio\" class=\"conteggio\">" +
+            htmlEscaped(countLine(result, content.from)) + "</p>\n";
+    const std::size_t full = result.page.size() - result.pagePartials;
+    if (full != 0) {
       body += "<ol class=\"risultati\" start=\"" + std::to_string(content.from) + "\">\n";
-      for (const DecodedRecord& record : result.page) body += resultItem(record);
+      for (std::size_t i = 0; i < full; ++i) body += resultItem(result.page[i]);
       body += "</ol>\n";
     }
-    body += pagerHtml(content.query, result, content.from);
+    if (result.pagePartials != 0) {
+      body += "<p id=\"parziali\" class=\"conteggio\">" + htmlEscaped(partialLine(result)) +
+              "</p>\n<ol class=\"risultati parziali\">\n";
+      for (std::size_t i = full; i < result.page.size(); ++i) body += resultItem(result.page[i]);
+      body += "</ol>\n";
+    }
+    body += pagerHtml(content.query, content.order, result, content.from);
   }
   return pageFrame(content.query.empty() ? "Ricerca" : "Ricerca: " + content.query, "", body);
 }

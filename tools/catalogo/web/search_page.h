@@ -1,6 +1,7 @@
-// The search page of `catalogo servi`: the form (with a short help on the
-// query language), then, for a query, its count line, one page of results
-// linking to their record pages, and links to the other pages.
+// The search page of `catalogo servi`: the form (with the choice of order
+// and a short help on the query language), then, for a query, its count
+// line, one page of results linking to their record pages, the partial
+// results apart under their own count line, and links to the other pages.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,7 @@ struct SearchPageContent {
   std::string error;                     // why there are no results to show, or ""
   const SearchResult* result = nullptr;  // the page of results, when searched
   std::uint64_t from = 1;                // the first result of the page, 1-based
+  SortOrder order;                       // the order asked for (ordina=)
 };
 
 // The whole page; every value from the query or the catalogue is escaped.

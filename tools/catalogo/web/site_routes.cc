@@ -47,6 +47,11 @@ std::string readSearchArguments(const WebRequest& request, bool limitAllowed,
       return "Parametro limite non valido: un numero da 1 a " + std::to_string(kMaxApiLimit);
     reading.limit = *number;
   }
+  if (const auto order = argumentOf(request, "ordina")) {
+    const auto named = sortOrderNamed(*order);
+    if (!named) return "Parametro ordina non valido: rilevanza, numero oppure T1 ... T7";
+    reading.order = *named;
+  }
   return "";
 }
 
@@ -66,6 +71,7 @@ RoutePlan searchPagePlan(const WebRequest& request) {
   SearchPageContent content;
   content.query = reading.query;
   content.from = reading.from;
+  content.order = reading.order;
   content.error = error;
   return {htmlAnswer(error.empty() ? kOk : kBadRequest, searchPage(content)), std::nullopt};
 }

@@ -1,12 +1,14 @@
 // The addresses of `catalogo servi` and what each asks for:
 //   GET /                      the search form
-//   GET /?q=QUERY&da=N         a page of 20 results from the N-th on
+//   GET /?q=QUERY&da=N&ordina=O  a page of 20 results from the N-th on, in
+//                              order O (rilevanza, numero, T1 ... T7;
+//                              rilevanza when not given)
 //   GET /record/N              record N, field by field, with its index terms
-//   GET /api/cerca?q=&da=&limite=   one page as JSON (jsonPage), for scripts
+//   GET /api/cerca?q=&da=&limite=&ordina=   one page as JSON (jsonPage), for scripts
 //   GET /stile.css             the stylesheet
 // HEAD is answered as GET (the HTTP layer leaves the body out). A query
 // longer than kMaxQueryBytes, a `da` past kLastBrowsableResult, a `limite`
-// above kMaxApiLimit or a query that does not parse is refused with 400
+// above kMaxApiLimit, an unknown `ordina` or a query that does not parse is refused with 400
 // without reading anything; an unknown address is a 404 page.
 //
 // planOf is cheap (no file is read): the server calls it where it watches
@@ -20,6 +22,7 @@
 #include "catalogo/web/web_exchange.h"
 #include "input/decoded_record.h"
 #include "search/query_parser.h"
+#include "search/search.h"
 
 namespace indicizza::catalogo {
 
@@ -35,6 +38,7 @@ struct CatalogueReading {
   std::optional<ParsedQuery> parsed;
   std::uint64_t from = 1;
   std::uint64_t limit = 0;
+  SortOrder order;
   // kRecord: the record's number, as written in the address and as read.
   std::string recordText;
   RecordNumber record = 0;
