@@ -21,6 +21,7 @@
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/tool_failure.h"
 #include "catalogue/terminal_text.h"
+#include "search/meant_search.h"
 #include "search/query_help.h"
 #include "search/query_parser.h"
 #include "search/result_formats.h"
@@ -145,13 +146,15 @@ std::string staleNote(std::uint64_t stale) {
 int runSearch(const SearchCommand& command) {
   if (command.query.empty())
     throw ToolFailure("Argomento mancante: la ricerca. Aiuto: catalogo help cerca");
-  const QueryParse parse = parseQuery(joined(command.query));
+  const std::string text = joined(command.query);
+  const QueryParse parse = parseQuery(text);
   // Both may quote the query, which may hold control bytes.
   if (!parse.query) throw ToolFailure(terminalText(parse.error));
-  for (const std::string& note : parse.query->notes) std::cerr << terminalText(note) << '\n';
 
   SearchDatabases databases;
   failOn(openSearchDatabases(databases));
+  QueryVocabulary vocabulary;
+  failOn(loadQueryVocabulary(vocabulary));
   const OutputFormat format = formatOf(command.format);
   SearchOptions options;
   options.matching = command.exact ? Matching::kExact : Matching::kFolded;
@@ -164,14 +167,34 @@ int runSearch(const SearchCommand& command) {
   // Only a person reads the partial results apart; a script gets the full ones.
   if (format == OutputFormat::kText) options.partialsUpTo = command.limit.value_or(kPartialsUpTo);
   SearchResult result;
+  MeantSearch meant;
+  // How the query was read goes to standard error before the first record
+  // (the records come as they are found), or after the search.
+  bool announced = false;
+  const auto announce = [&] {
+    if (announced) return;
+    announced = true;
+    std::cout.flush();
+    for (const std::string& note : meant.notes) std::cerr << terminalText(note) << '\n';
+    if (meant.ranSuggestion) {
+      std::cerr << terminalText(correctedResultsLine(meant, text)) << '\n';
+    } else if (meant.suggestion) {
+      std::cerr << terminalText(suggestionLine(*meant.suggestion)) << '\n';
+    }
+  };
   if (!command.countOnly) {
     std::cout << headerLine(format);
     options.onPageRecord = [&](const DecodedRecord& record) {
+      announce();
       std::cout << formattedRow(format, rowOf(record));
     };
-    options.onPartialsBegin = [&] { std::cout << partialLine(result) << ":\n"; };
+    options.onPartialsBegin = [&] {
+      announce();
+      std::cout << partialLine(result) << ":\n";
+    };
   }
-  failOn(runQuery(databases, parse.query->root, options, result));
+  failOn(runMeantSearch(databases, vocabulary, text, *parse.query, options, result, meant));
+  announce();
 
   if (command.countOnly) {
     std::cout << result.total << '\n';
