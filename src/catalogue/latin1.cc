@@ -98,6 +98,8 @@ std::string utf8ToLatin1Approximate(std::string_view utf8) {
     if (!decodeOne(utf8, pos, c)) {
       out += '?';
       ++pos;
+    } else if (c > kLatin1Last && !nearestLatin1(c).empty()) {
+      out += nearestLatin1(c);
     } else if (c > kLatin1Last) {
       out += asciiLookAlike(c);
     } else {

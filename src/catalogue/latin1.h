@@ -6,9 +6,10 @@
 
 namespace indicizza {
 
-// The Latin-1 bytes of `utf8`. Never fails: common typographic characters
-// become their ASCII look-alikes (dashes, quotes, the numero sign), and
-// anything else without a Latin-1 form, or malformed, becomes '?'.
+// The Latin-1 bytes of `utf8`. Never fails: a Latin letter beyond Latin-1
+// becomes its nearest form (transliteration.h), common typographic
+// characters their ASCII look-alikes (dashes, quotes, the numero sign), and
+// anything else without a Latin-1 form, or malformed, '?'.
 std::string utf8ToLatin1Approximate(std::string_view utf8);
 
 // The outcome of a strict conversion: on success `latin1` holds the bytes and

@@ -20,11 +20,6 @@ constexpr std::string_view kNot = "NOT";
 // Groups one inside another, at the most: the parser, and every walk of the
 // tree after it, go one call deeper per group.
 constexpr std::size_t kMaxGroupDepth = 100;
-// The two ligatures beyond Latin-1 that a query may hold, in UTF-8, and
-// what they are read as.
-constexpr std::string_view kSmallLigatureOe = "\xC5\x93";    // œ
-constexpr std::string_view kCapitalLigatureOe = "\xC5\x92";  // Œ
-
 bool isQuerySpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
@@ -37,14 +32,6 @@ struct QueryError {
 [[noreturn]] void fail(std::string message) { throw QueryError{std::move(message)}; }
 
 std::string quoted(std::string_view latin1) { return "'" + latin1ToUtf8(latin1) + "'"; }
-
-std::string replaceAll(std::string text, std::string_view from, std::string_view to) {
-  for (std::size_t at = text.find(from); at != std::string::npos;
-       at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
 
 // The query as Latin-1, its blank-separated parts converted one by one.
 std::string latin1Query(std::string_view text) {
@@ -59,9 +46,10 @@ std::string latin1Query(std::string_view text) {
     std::size_t end = at;
     while (end < text.size() && !isQuerySpace(text[end])) ++end;
     std::string part(text.substr(at, end - at));
-    part = replaceAll(replaceAll(part, kSmallLigatureOe, "oe"), kCapitalLigatureOe, "OE");
+    // A Latin letter beyond Latin-1 is looked for as cifra --translittera
+    // and the demo store it: Dvořák as Dvorák, œ as oe.
     const Latin1Conversion converted =
-        utf8ToLatin1(part, Typographic::kReplaced);
+        utf8ToLatin1(part, Typographic::kReplaced, Letters::kTransliterated);
     if (converted.ok()) {
       latin1 += converted.latin1;
     } else if (converted.malformed) {
