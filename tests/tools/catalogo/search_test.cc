@@ -196,6 +196,18 @@ INSTANTIATE_TEST_SUITE_P(
         QueryCase{"CodeNotInThatField", {"C2:bwv1001"}, {}}, QueryCase{"StopWord", {"in"}, {}},
         QueryCase{
             "StaleEntryIsNoResult", {"partita"}, {}, "Nota: 1 voce di opere.idb non vale più"},
+        // A word found nowhere: its correction runs when the query as
+        // typed finds nothing, and is only offered when it finds something.
+        QueryCase{"MisspeltWordRunsItsCorrection",
+                  {"mozrat"},
+                  {3},
+                  "Risultati per «mozart» (nessun risultato per «mozrat»)\n"},
+        QueryCase{"CorrectionOnlyOfferedBesideResults",
+                  {"mozrat OR adam"},
+                  {4},
+                  "Forse cercavi: «mozart OR adam»\n"},
+        QueryCase{"NoCorrectionUnderExactMatching", {"--esatto", "mozrat"}, {}},
+        QueryCase{"StopWordDroppedWithANote", {"sonata", "in", "sol"}, {1, 9}, "«in»"},
         QueryCase{"EntryWithoutRecordIsNoResult",
                   {"sonata"},
                   {1, 3, 9},
