@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 demo=build/demo
 rm -rf "$demo"
 mkdir -p "$demo"
-cp samples/noused.txt "$demo/"
+cp samples/noused.txt samples/sinonimi.txt samples/etichette.txt "$demo/"
 build/tools/demo-catalogue samples/works.tsv "$demo"
 
 echo
@@ -43,6 +43,8 @@ show cerca BWV1011
 show cerca bach sonata
 show cerca chopin OP10
 show cerca --conta faure
+show cerca --limite 3 beethovan
+show cerca --limite 3 kv 331
 show cerca '"trio sonata"' --formato csv
 show cerca 'sonat* T1:bach -trio' --limite 2
 show mostra 43
