@@ -223,6 +223,25 @@ TEST_F(SearchCatalogue, StaleEntriesAreCountedOnStandardErrorWithTheWayToCleanTh
       "rieseguire indicizza ricostruisce l'indice\n");
 }
 
+// --faccette counts the results, not the page, and each narrowing it
+// offers finds exactly the records it counted.
+TEST_F(SearchCatalogue, FacetsCountEveryResultAndTheirNarrowingsFindThem) {
+  const auto run = search({"--faccette", "--limite", "1", "sonata"});
+  EXPECT_EQ(run.exitStatus, 0) << run.errorOutput;
+  const std::string facets = run.output.substr(run.output.find("Faccette"));
+  EXPECT_EQ(facets,
+            "Faccette dei 3 risultati:\n"
+            "Per tipo:\n"
+            "       1  AR\n"
+            "       1  CH\n"
+            "       1  PF\n"
+            "Per T1:\n"
+            "       2  J. S. Bach  -> catalogo cerca '(sonata) T1:\"J S Bach\"'\n"
+            "       1  W. A. Mozart  -> catalogo cerca '(sonata) T1:\"W A Mozart\"'\n");
+  const auto narrowed = search({"--formato", "tsv", "--ordina", "numero", "(sonata) T1:\"J S Bach\""});
+  EXPECT_EQ(listedNumbers(narrowed.output), (std::vector<int>{1, 9}));
+}
+
 struct FormatCase {
   const char* name;
   std::vector<std::string> arguments;

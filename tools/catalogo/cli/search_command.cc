@@ -19,6 +19,7 @@
 #include "catalogo/cli/command_line.h"
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
+#include "catalogo/cli/facet_lines.h"
 #include "catalogo/cli/tool_failure.h"
 #include "catalogue/terminal_text.h"
 #include "search/meant_search.h"
@@ -115,6 +116,7 @@ struct SearchCommand {
   std::string order = "rilevanza";
   bool exact = false;
   bool countOnly = false;
+  bool facets = false;  // --faccette
   std::uint64_t from = 1;
   std::optional<std::uint64_t> limit;
 };
@@ -141,6 +143,30 @@ std::string staleNote(std::uint64_t stale) {
               : " voci di opere.idb non valgono più per il loro record e sono state ignorate") +
          " (record assente o senza il termine): 'catalogo verifica' le elenca; rimuovere opere.idb "
          "e rieseguire indicizza ricostruisce l'indice";
+}
+
+// The facets of the results of the search `meant` ran (see facet_lines.h):
+// the search again, in record-number order, its first kExactFacetRecords
+// results counted.
+std::string facetsOf(SearchDatabases& databases, const QueryVocabulary& vocabulary,
+                     const ParsedQuery& parsed, const MeantSearch& meant, SearchOptions options) {
+  FacetCounter counter(options.matching, kExactFacetRecords, &vocabulary.stopWords);
+  options.order = SortOrder{ResultOrder::kNumber};
+  options.from = 1;
+  options.limit = kExactFacetRecords;
+  options.countOnly = false;
+  options.partialsUpTo = 0;
+  options.onPartialsBegin = nullptr;
+  options.onPageRecord = [&](const DecodedRecord& record) { counter.add(record); };
+  const QueryParse corrected = parseQuery(meant.ranText);
+  const ParsedQuery& ran = meant.ranSuggestion && corrected.query ? *corrected.query : parsed;
+  SearchResult result;
+  MeantSearch again;
+  failOn(runMeantSearch(databases, vocabulary, meant.ranText, ran, options, result, again));
+  counter.addUncounted(result.total - result.pageSize);
+  FieldLabels labels;
+  failOn(loadFieldLabels(labels));
+  return facetLines(counter.top(), meant.ranText, labels);
 }
 
 int runSearch(const SearchCommand& command) {
@@ -203,6 +229,10 @@ int runSearch(const SearchCommand& command) {
     (format == OutputFormat::kText ? std::cout : std::cerr) << countLine(result, command.from)
                                                              << '\n';
   }
+  if (command.facets && result.total != 0) {
+    (format == OutputFormat::kText ? std::cout : std::cerr)
+        << facetsOf(databases, vocabulary, *parse.query, meant, options);
+  }
   std::cout.flush();
   if (!databases.indexCurrent) std::cerr << kRecountNote << '\n';
   if (result.staleEntries != 0) std::cerr << staleNote(result.staleEntries) << '\n';
@@ -226,6 +256,9 @@ Command addSearchCommand(CLI::App& app, const std::vector<std::string>& afterMar
   search->add_option("--ordina", command->order,
                      "Ordine: rilevanza (predefinito), numero, T1 ... T7")
       ->check(CLI::IsMember(kOrderNames));
+  search->add_flag("--faccette", command->facets,
+                   "Conta i risultati per tipo, compositore (T1) e periodo (T3), con la ricerca "
+                   "che restringe a ciascuno");
   search->add_flag("--esatto", command->exact,
                    "Termini cercati esattamente come li tiene l'indice");
   return {search, [command, &afterMark] {
