@@ -1,12 +1,20 @@
 #include "search/query_vocabulary.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include "catalogue/stop_word_file.h"
 
 namespace indicizza {
 
 Status loadQueryVocabulary(QueryVocabulary& vocabulary, const std::vector<std::string>& languages) {
   vocabulary.stopWords = StopWordSet();
-  Status loaded = loadRegularStopWordFile(vocabulary.stopWords);
+  // A folder that holds the databases alone is searched too: without
+  // noused.txt no word is dropped as a stop word.
+  struct stat info;
+  const bool noStopWords = stat(kStopWordFileName, &info) != 0 && errno == ENOENT;
+  Status loaded = noStopWords ? Status() : loadRegularStopWordFile(vocabulary.stopWords);
   if (!loaded.ok()) return loaded;
   loaded = loadSynonymFile(vocabulary.synonyms);
   if (!loaded.ok()) return loaded;

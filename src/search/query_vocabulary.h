@@ -23,8 +23,9 @@ struct QueryVocabulary {
   Stemmer stemmer;
 };
 
-// Loads from the current folder noused.txt (needed, as the indexer needs
-// it) and sinonimi.txt (when there is one), takes the built-in catalogue
+// Loads from the current folder noused.txt (when there is one: a folder of
+// the databases alone drops no stop word) and sinonimi.txt (when there is
+// one), takes the built-in catalogue
 // number table, and opens the stemmer in `languages`. Fails as
 // loadRegularStopWordFile, loadSynonymFile and Stemmer::open.
 Status loadQueryVocabulary(QueryVocabulary& vocabulary,
