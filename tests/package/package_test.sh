@@ -48,6 +48,7 @@ expected_files="./usr/bin/catalogo
 ./usr/share/doc/indicizza/docs/design.md
 ./usr/share/doc/indicizza/docs/file-formats.md
 ./usr/share/doc/indicizza/docs/safety.md
+./usr/share/doc/indicizza/docs/search.md
 ./usr/share/doc/indicizza/examples/catalogo-servi.default
 ./usr/share/doc/indicizza/examples/example.tsv
 ./usr/share/doc/indicizza/examples/noused.txt
