@@ -20,7 +20,13 @@ std::pair<std::size_t, std::size_t> codeFieldRange(const QueryNode& node) {
   return {0, kCodeFieldCount};
 }
 
-bool termMatches(const QueryNode& node, const RecordView& view, Matching matching) {
+// Calls `onMatch(isCode, field)` (a 0-based field index) for each token of
+// a text field and each code of `view`, in the scope of term `node`, that
+// the term matches, until it returns true; tells whether it did. The one
+// rule of what a term matches, for the check and for the ranking alike.
+template <typename OnMatch>
+bool forEachTermMatch(const QueryNode& node, const RecordView& view, Matching matching,
+                      OnMatch onMatch) {
   const std::string wanted = comparableTerm(node.tokens.front(), matching);
   const auto fits = [&](std::string_view candidate) {
     return node.prefix ? candidate.starts_with(wanted) : candidate == wanted;
@@ -30,17 +36,21 @@ bool termMatches(const QueryNode& node, const RecordView& view, Matching matchin
     const auto [first, last] = textFieldRange(node);
     for (std::size_t f = first; f < last; ++f) {
       for (const std::string& token : view.tokens[f]) {
-        if (!holdsDigit(token) && fits(token)) return true;
+        if (!holdsDigit(token) && fits(token) && onMatch(false, f)) return true;
       }
     }
   }
   if (code || node.prefix) {
     const auto [first, last] = codeFieldRange(node);
     for (std::size_t f = first; f < last; ++f) {
-      if (!view.codes[f].empty() && fits(view.codes[f])) return true;
+      if (!view.codes[f].empty() && fits(view.codes[f]) && onMatch(true, f)) return true;
     }
   }
   return false;
+}
+
+bool termMatches(const QueryNode& node, const RecordView& view, Matching matching) {
+  return forEachTermMatch(node, view, matching, [](bool, std::size_t) { return true; });
 }
 
 bool phraseMatches(const QueryNode& node, const RecordView& view, Matching matching) {
@@ -57,25 +67,14 @@ bool phraseMatches(const QueryNode& node, const RecordView& view, Matching match
 // Counts the occurrences of a term into `found`.
 void countTerm(const QueryNode& node, const RecordView& view, Matching matching,
                FieldOccurrences& found) {
-  const std::string wanted = comparableTerm(node.tokens.front(), matching);
-  const auto fits = [&](std::string_view candidate) {
-    return node.prefix ? candidate.starts_with(wanted) : candidate == wanted;
-  };
-  const bool code = holdsDigit(node.tokens.front());
-  if (!code || node.prefix) {
-    const auto [first, last] = textFieldRange(node);
-    for (std::size_t f = first; f < last; ++f) {
-      for (const std::string& token : view.tokens[f]) {
-        if (!holdsDigit(token) && fits(token)) ++found.text[f];
-      }
+  forEachTermMatch(node, view, matching, [&](bool code, std::size_t f) {
+    if (code) {
+      found.codes[f] = 1;
+    } else {
+      ++found.text[f];
     }
-  }
-  if (code || node.prefix) {
-    const auto [first, last] = codeFieldRange(node);
-    for (std::size_t f = first; f < last; ++f) {
-      if (!view.codes[f].empty() && fits(view.codes[f])) found.codes[f] = 1;
-    }
-  }
+    return false;
+  });
 }
 
 // Counts the occurrences of a phrase inside each text field into `found`;
