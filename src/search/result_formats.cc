@@ -201,7 +201,8 @@ std::string jsonRows(const std::vector<DecodedRecord>& page, std::size_t first, 
 
 }  // namespace
 
-std::string jsonPage(const SearchResult& result, const SearchOptions& options) {
+std::string jsonPage(const SearchResult& result, const SearchOptions& options,
+                     std::string_view ranQuery) {
   const std::size_t full = result.page.size() - std::min<std::size_t>(result.pagePartials, result.page.size());
   return "{\"totale\":" + std::to_string(result.total) +
          ",\"esatto\":" + (result.exact() ? "true" : "false") +
@@ -209,7 +210,8 @@ std::string jsonPage(const SearchResult& result, const SearchOptions& options) {
          jsonString(sortOrderName(options.order)) + ",\"record\":" + jsonRows(result.page, 0, full) +
          ",\"parziali\":{\"totale\":" + std::to_string(result.partialTotal) +
          ",\"esatto\":" + (result.partialEstimated ? "false" : "true") +
-         ",\"record\":" + jsonRows(result.page, full, result.page.size()) + "}}";
+         ",\"record\":" + jsonRows(result.page, full, result.page.size()) +
+         "},\"ricerca\":" + jsonString(ranQuery) + "}";
 }
 
 }  // namespace indicizza

@@ -72,9 +72,12 @@ std::string partialLine(const SearchResult& result);
 // A whole search page as one JSON object, for a program that answers with
 // JSON: {"totale":N,"esatto":true|false,"da":D,"ordina":"rilevanza",
 // "record":[row objects of the json format...],"parziali":{"totale":N,
-// "esatto":true|false,"record":[...]}}; "esatto" is false when the total
-// is an estimate (see SearchResult). "record" holds the full results of the
-// page, "parziali" its partial ones.
-std::string jsonPage(const SearchResult& result, const SearchOptions& options);
+// "esatto":true|false,"record":[...]},"ricerca":"..."}; "ricerca" is
+// `ranQuery`, the query that was run (UTF-8: a correction's, when it ran in
+// place of the one asked); "esatto" is false when the total is an estimate
+// (see SearchResult). "record" holds the full results of the page,
+// "parziali" its partial ones.
+std::string jsonPage(const SearchResult& result, const SearchOptions& options,
+                     std::string_view ranQuery);
 
 }  // namespace indicizza

@@ -144,6 +144,19 @@ TEST_F(ServeCatalogue, SearchPagesRecordPagesAndEscaping) {
   for (const PageCase& expected : cases) expectPage(server_->request(expected.target), expected);
 }
 
+// A misspelt word: the page and the API run its correction when the query
+// as typed finds nothing, and say so; the API names the query it ran.
+TEST_F(ServeCatalogue, ACorrectionRunsInPlaceOfAQueryThatFindsNothing) {
+  const HttpAnswer page = server_->request("/?q=sonatta");
+  EXPECT_EQ(page.status, 200);
+  EXPECT_NE(page.body.find("Risultati per «sonata» (nessun risultato per «sonatta»)"),
+            std::string::npos)
+      << page.body;
+  const HttpAnswer api = server_->request("/api/cerca?q=sonatta");
+  EXPECT_TRUE(api.body.ends_with(",\"ricerca\":\"sonata\"}")) << api.body;
+  EXPECT_TRUE(api.body.starts_with("{\"totale\":25,")) << api.body;
+}
+
 TEST_F(ServeCatalogue, ApiAnswersOnePageAsJson) {
   const HttpAnswer page = server_->request("/api/cerca?q=bwv1002+OR+bwv1003&limite=1&da=2");
   EXPECT_EQ(page.status, 200);
@@ -154,7 +167,8 @@ TEST_F(ServeCatalogue, ApiAnswersOnePageAsJson) {
             "\"T2\":\"\",\"T3\":\"\",\"T4\":\"Sonata n. "
             "3\",\"T5\":\"\",\"T6\":\"\",\"T7\":\"\",\"C1\":\"BWV1003\","
             "\"C2\":\"\",\"C3\":\"\",\"C4\":\"\",\"C5\":\"\"}],"
-            "\"parziali\":{\"totale\":0,\"esatto\":true,\"record\":[]}}");
+            "\"parziali\":{\"totale\":0,\"esatto\":true,\"record\":[]},"
+            "\"ricerca\":\"bwv1002 OR bwv1003\"}");
   const HttpAnswer markup = server_->request("/api/cerca?q=jerry");
   EXPECT_NE(markup.body.find("\"T4\":\"Tom & \\\"Jerry\\\" 'x'\""), std::string::npos)
       << markup.body;

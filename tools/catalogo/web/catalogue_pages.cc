@@ -4,6 +4,7 @@
 #include "catalogo/web/record_page.h"
 #include "catalogo/web/search_page.h"
 #include "catalogo/web/web_answers.h"
+#include "search/meant_search.h"
 #include "search/record_terms.h"
 #include "search/result_formats.h"
 
@@ -18,6 +19,7 @@ struct SearchOutcome {
   std::string error;
   std::optional<SearchResult> result;
   SearchOptions options;
+  MeantSearch meant;  // how the query was read, and the correction run or offered
 };
 
 SearchOutcome search(const CatalogueReading& reading, CatalogueAccess& catalogue, SearchStop& stop,
@@ -32,7 +34,13 @@ SearchOutcome search(const CatalogueReading& reading, CatalogueAccess& catalogue
   outcome.options.stop = [&stop] { return stop(); };
   const std::string what = "Ricerca '" + reading.query + "'";
   const ReadOutcome read = catalogue.read(what, [&](SearchDatabases& databases) {
-    return runQuery(databases, reading.parsed->root, outcome.options, outcome.result.emplace());
+    // Read for each search, so that a change of noused.txt or sinonimi.txt
+    // counts at once; both are small.
+    QueryVocabulary vocabulary;
+    const Status loaded = loadQueryVocabulary(vocabulary);
+    if (!loaded.ok()) return loaded;
+    return runMeantSearch(databases, vocabulary, reading.query, *reading.parsed, outcome.options,
+                          outcome.result.emplace(), outcome.meant);
   });
   switch (read.end) {
     case ReadEnd::kDone: return outcome;
@@ -59,7 +67,12 @@ WebAnswer searchPageAnswer(const CatalogueReading& reading, const SearchOutcome&
   content.query = reading.query;
   content.from = reading.from;
   content.order = reading.order;
-  content.notes = reading.parsed->notes;
+  content.notes = outcome.result ? outcome.meant.notes : reading.parsed->notes;
+  if (outcome.meant.ranSuggestion) {
+    content.notes.insert(content.notes.begin(), correctedResultsLine(outcome.meant, reading.query));
+  } else if (outcome.meant.suggestion) {
+    content.notes.push_back(suggestionLine(*outcome.meant.suggestion));
+  }
   content.error = outcome.error;
   if (outcome.result) content.result = &*outcome.result;
   return htmlAnswer(outcome.status, searchPage(content));
@@ -69,7 +82,7 @@ WebAnswer apiAnswer(const SearchOutcome& outcome) {
   if (!outcome.result) return jsonError(outcome.status, outcome.error);
   WebAnswer answer;
   answer.contentType = kJson;
-  answer.body = jsonPage(*outcome.result, outcome.options);
+  answer.body = jsonPage(*outcome.result, outcome.options, outcome.meant.ranText);
   return answer;
 }
 
