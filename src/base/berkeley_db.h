@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/status.h"
@@ -27,7 +28,14 @@ struct Item {
   const std::uint8_t* data = nullptr;
   std::size_t size = 0;
   std::span<const std::uint8_t> bytes() const { return {data, size}; }
+  // The same bytes as text (a term, Latin-1), for comparing with keys.
+  std::string_view text() const { return {reinterpret_cast<const char*>(data), size}; }
 };
+
+// The bytes of `text`, as a key or a value is given to the library.
+inline std::span<const std::uint8_t> bytesOf(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
 
 // How open() treats the file.
 enum class OpenMode {

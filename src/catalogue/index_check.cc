@@ -140,10 +140,6 @@ class Comparison {
   std::size_t entries_ = 0;
 };
 
-std::string_view termOf(const bdb::Item& key) {
-  return {reinterpret_cast<const char*>(key.data), key.size};
-}
-
 }  // namespace
 
 Status checkIndex(ReadOnlyDatabase& index, ReadOnlyDatabase& data, const StopWordSet& stopWords,
@@ -165,8 +161,8 @@ Status checkIndex(ReadOnlyDatabase& index, ReadOnlyDatabase& data, const StopWor
   bdb::Item item;
   bool more = walk.next(key, item);
   expected.index.forEachTerm([&](std::string_view term, std::span<const IndexEntry> entries) {
-    while (more && termOf(key) < term) {
-      comparison.storedTerm(termOf(key), item.bytes(), {});
+    while (more && key.text() < term) {
+      comparison.storedTerm(key.text(), item.bytes(), {});
       more = walk.next(key, item);
     }
     if (!more) {
@@ -174,7 +170,7 @@ Status checkIndex(ReadOnlyDatabase& index, ReadOnlyDatabase& data, const StopWor
       // A walk that failed says nothing of the terms after it.
       if (!walkEnd.ok()) return false;
     }
-    if (more && termOf(key) == term) {
+    if (more && key.text() == term) {
       comparison.storedTerm(term, item.bytes(), entries);
       more = walk.next(key, item);
     } else {
@@ -184,7 +180,7 @@ Status checkIndex(ReadOnlyDatabase& index, ReadOnlyDatabase& data, const StopWor
   });
   if (!walkEnd.ok()) return walkEnd;
   while (more) {
-    comparison.storedTerm(termOf(key), item.bytes(), {});
+    comparison.storedTerm(key.text(), item.bytes(), {});
     more = walk.next(key, item);
   }
   walkEnd = checkWalkEnd(index, walk.status());

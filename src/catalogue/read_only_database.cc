@@ -8,13 +8,6 @@
 #include "records/data_database.h"
 
 namespace indicizza {
-namespace {
-
-std::span<const std::uint8_t> bytesOf(std::string_view text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-}  // namespace
 
 Status readFailure(const ReadOnlyDatabase& database, const Status& cause) {
   std::string message = "Errore lettura " + database.fileName;
@@ -129,7 +122,7 @@ Status fetchRecordNumbers(ReadOnlyDatabase& index, std::string_view term,
                           std::vector<RecordNumber>& numbers) {
   numbers.clear();
   bdb::Item item;
-  const Status result = index.handle.get(bytesOf(term), item);
+  const Status result = index.handle.get(bdb::bytesOf(term), item);
   if (result.code() == Status::Code::kNotFound) return {};
   if (!result.ok()) return readFailure(index, result);
   if (item.size % kStoredEntrySize != 0) {

@@ -7,14 +7,6 @@
 namespace indicizza {
 namespace {
 
-std::span<const std::uint8_t> bytesOf(std::string_view text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-std::string_view textOf(const bdb::Item& item) {
-  return {reinterpret_cast<const char*>(item.data), item.size};
-}
-
 constexpr int kByteValues = 256;
 
 }  // namespace
@@ -26,8 +18,8 @@ Status IndexTerms::open() {
 
 Status IndexTerms::anyKeyStartsWith(const std::string& raw, bool& starts) {
   bdb::Item found;
-  const Status result = cursor_.seekKey(bytesOf(raw), found);
-  starts = result.ok() && textOf(found).starts_with(raw);
+  const Status result = cursor_.seekKey(bdb::bytesOf(raw), found);
+  starts = result.ok() && found.text().starts_with(raw);
   if (result.ok() || result.code() == Status::Code::kNotFound) return {};
   return readFailure(index_, result);
 }
@@ -40,13 +32,13 @@ Status IndexTerms::add(std::string_view key, std::vector<std::string>& keys) con
 
 Status IndexTerms::collect(const std::string& raw, bool prefix, std::vector<std::string>& keys) {
   bdb::Item found;
-  Status result = cursor_.seekKey(bytesOf(raw), found);
+  Status result = cursor_.seekKey(bdb::bytesOf(raw), found);
   if (!prefix) {
-    if (result.ok()) return textOf(found) == raw ? add(raw, keys) : Status();
+    if (result.ok()) return found.text() == raw ? add(raw, keys) : Status();
   } else {
     std::string previous;
     for (bool first = true; result.ok(); first = false) {
-      const std::string_view key = textOf(found);
+      const std::string_view key = found.text();
       if (!key.starts_with(raw)) return {};
       // A sound B-tree gives its keys in ascending order; going back means
       // a damaged page that would make the walk go round for ever.

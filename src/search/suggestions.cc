@@ -12,14 +12,6 @@
 namespace indicizza {
 namespace {
 
-std::span<const std::uint8_t> bytesOf(std::string_view text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-std::string_view textOf(const bdb::Item& item) {
-  return {reinterpret_cast<const char*>(item.data), item.size};
-}
-
 // An index word near the typed one.
 struct Candidate {
   std::string key;
@@ -65,10 +57,10 @@ class Corrector {
   Status walkKeysStarting(const std::string& raw, const std::string& folded, std::size_t bound,
                           bool sameFirstLetter) {
     bdb::Item found;
-    Status step = cursor_.seekKey(bytesOf(raw), found);
+    Status step = cursor_.seekKey(bdb::bytesOf(raw), found);
     std::string previous;
     for (bool first = true; step.ok(); first = false) {
-      const std::string_view key = textOf(found);
+      const std::string_view key = found.text();
       if (!key.starts_with(raw)) return {};
       if (!first && key <= previous) return damageFailure(index_);
       if (++compared_ > limits_.maxKeysCompared) return {};
@@ -103,7 +95,7 @@ class Corrector {
     }
     for (Candidate& candidate : nearest) {
       std::size_t length = 0;
-      const Status read = index_.handle.dataLength(bytesOf(candidate.key), length);
+      const Status read = index_.handle.dataLength(bdb::bytesOf(candidate.key), length);
       if (!read.ok()) return readFailure(index_, read);
       candidate.records = length / kStoredEntrySize;
     }
