@@ -30,17 +30,19 @@ Status runMeantSearch(SearchDatabases& databases, const QueryVocabulary& vocabul
   meant.ranText = std::string(text);
   if (options.matching == Matching::kExact) {
     meant.notes = parsed.notes;
-    return runQuery(databases, parsed.root, options, result);
+    meant.ranRoot = parsed.root;
+    return runQuery(databases, meant.ranRoot, options, result);
   }
   UnderstoodQuery understood;
   Status status = understandQuery(parsed, databases.index, vocabulary, {}, understood);
   if (!status.ok()) return status;
   meant.notes = understood.notes;
-  if (understood.unknownWords.empty()) return runQuery(databases, understood.root, options, result);
+  meant.ranRoot = understood.root;
+  if (understood.unknownWords.empty()) return runQuery(databases, meant.ranRoot, options, result);
 
   status = suggestCorrection(text, parsed.root, understood, databases.index, {}, meant.suggestion);
   if (!status.ok() || !meant.suggestion) {
-    return status.ok() ? runQuery(databases, understood.root, options, result) : status;
+    return status.ok() ? runQuery(databases, meant.ranRoot, options, result) : status;
   }
   bool typedFinds = false;
   status = findsSomething(databases, understood.root, options, typedFinds);
@@ -54,11 +56,12 @@ Status runMeantSearch(SearchDatabases& databases, const QueryVocabulary& vocabul
     if (!status.ok()) return status;
   }
   if (!typedFinds && !correctedFinds) meant.suggestion.reset();  // it would mislead
-  if (typedFinds || !correctedFinds) return runQuery(databases, understood.root, options, result);
+  if (typedFinds || !correctedFinds) return runQuery(databases, meant.ranRoot, options, result);
   meant.ranSuggestion = true;
   meant.ranText = meant.suggestion->text;
   meant.notes = corrected.notes;
-  return runQuery(databases, corrected.root, options, result);
+  meant.ranRoot = std::move(corrected.root);
+  return runQuery(databases, meant.ranRoot, options, result);
 }
 
 std::string correctedResultsLine(const MeantSearch& meant, std::string_view typed) {

@@ -19,8 +19,11 @@
 namespace indicizza {
 
 struct MeantSearch {
-  // The query that was run (UTF-8): the one typed, or the suggestion's text.
+  // The query that was run (UTF-8): the one typed, or the suggestion's text;
+  // and its tree as run (read as meant), for a second pass over the same
+  // results.
   std::string ranText;
+  QueryNode ranRoot;
   // The notes of the query that was run (understandQuery's, the parser's
   // among them), in Italian.
   std::vector<std::string> notes;

@@ -146,10 +146,10 @@ std::string staleNote(std::uint64_t stale) {
 }
 
 // The facets of the results of the search `meant` ran (see facet_lines.h):
-// the search again, in record-number order, its first kExactFacetRecords
-// results counted.
+// its query as run, again, in record-number order, its first
+// kExactFacetRecords results counted.
 std::string facetsOf(SearchDatabases& databases, const QueryVocabulary& vocabulary,
-                     const ParsedQuery& parsed, const MeantSearch& meant, SearchOptions options) {
+                     const MeantSearch& meant, SearchOptions options) {
   FacetCounter counter(options.matching, kExactFacetRecords, &vocabulary.stopWords);
   options.order = SortOrder{ResultOrder::kNumber};
   options.from = 1;
@@ -158,11 +158,8 @@ std::string facetsOf(SearchDatabases& databases, const QueryVocabulary& vocabula
   options.partialsUpTo = 0;
   options.onPartialsBegin = nullptr;
   options.onPageRecord = [&](const DecodedRecord& record) { counter.add(record); };
-  const QueryParse corrected = parseQuery(meant.ranText);
-  const ParsedQuery& ran = meant.ranSuggestion && corrected.query ? *corrected.query : parsed;
   SearchResult result;
-  MeantSearch again;
-  failOn(runMeantSearch(databases, vocabulary, meant.ranText, ran, options, result, again));
+  failOn(runQuery(databases, meant.ranRoot, options, result));
   counter.addUncounted(result.total - result.pageSize);
   FieldLabels labels;
   failOn(loadFieldLabels(labels));
@@ -231,7 +228,7 @@ int runSearch(const SearchCommand& command) {
   }
   if (command.facets && result.total != 0) {
     (format == OutputFormat::kText ? std::cout : std::cerr)
-        << facetsOf(databases, vocabulary, *parse.query, meant, options);
+        << facetsOf(databases, vocabulary, meant, options);
   }
   std::cout.flush();
   if (!databases.indexCurrent) std::cerr << kRecountNote << '\n';
