@@ -79,13 +79,20 @@ std::vector<JudgedQuery> readJudgedQueries(const std::filesystem::path& path) {
   return queries;
 }
 
-std::vector<int> listedNumbers(const std::string& tsvOutput) {
+std::vector<int> listedNumbers(const std::string& textOutput) {
+  // A record's line: its number right-aligned in kNumberWidth columns,
+  // then two blanks. A count line ("2 record trovati") is not one.
+  constexpr std::size_t kNumberWidth = 6;
   std::vector<int> numbers;
-  std::istringstream lines(tsvOutput);
+  std::istringstream lines(textOutput);
   std::string line;
   while (std::getline(lines, line)) {
-    if (line.empty() || !isDigit(line[0])) continue;
-    numbers.push_back(std::stoi(line));
+    if (line.size() < kNumberWidth + 2 || line.compare(kNumberWidth, 2, "  ") != 0) continue;
+    const std::size_t first = line.find_first_not_of(' ');
+    if (first >= kNumberWidth) continue;
+    bool digits = true;
+    for (std::size_t i = first; i < kNumberWidth; ++i) digits = digits && isDigit(line[i]);
+    if (digits) numbers.push_back(std::stoi(line.substr(first, kNumberWidth - first)));
   }
   return numbers;
 }

@@ -29,9 +29,10 @@ std::vector<JudgedQuery> readJudgedQueries(const std::filesystem::path& path);
 inline constexpr std::size_t kFirstPage = 10;
 inline constexpr std::size_t kBestWithin = 3;
 
-// The record numbers of the rows of `catalogo cerca --formato tsv`, in
-// order: its header line (and any line not starting with a digit) left out.
-std::vector<int> listedNumbers(const std::string& tsvOutput);
+// The record numbers of the lines of `catalogo cerca` (its testo format),
+// in order, as a person reads them: the full results, then the partial ones
+// that fill the page; count lines and headings left out.
+std::vector<int> listedNumbers(const std::string& textOutput);
 
 // One search's answer against its judgment.
 struct QueryScore {

@@ -18,13 +18,14 @@ using testing::QueryScore;
 
 // What the search reaches on the judged set today. A change that scores
 // lower fails here; one that scores higher should raise them.
-constexpr double kPrecisionFloor = 0.77;
-constexpr int kBestInFirstThreeFloor = 25;
-constexpr int kNothingFoundCeiling = 5;
+constexpr double kPrecisionFloor = 0.91;
+constexpr int kBestInFirstThreeFloor = 28;
+constexpr int kNothingFoundCeiling = 0;
 
-// The options every judged search runs with: one page of ten, in the form
-// whose rows start with the record number.
-const std::vector<std::string> kPageOptions = {"--formato", "tsv", "--limite", "10"};
+// The options every judged search runs with: one page of ten, as a person
+// reads it (the records that hold only some of the words fill a page that
+// the full results leave short, under their own heading).
+const std::vector<std::string> kPageOptions = {"--limite", "10"};
 
 std::vector<JudgedQuery> judgedQueries() { return testing::readJudgedQueries(JUDGED_QUERIES_TSV); }
 
@@ -35,10 +36,12 @@ int sampleWorkCount() {
   return lines - 1;  // the header
 }
 
-// The demonstration catalogue of `make demo`, indexed, in `dir`.
+// The demonstration catalogue of `make demo`, indexed, in `dir`, with the
+// stop words and the synonyms the demo gives it.
 void makeDemoCatalogue(testing::CatalogueDir& dir) {
-  dir.stopWords(
-      testing::readFile(std::filesystem::path(SAMPLE_WORKS_TSV).parent_path() / "noused.txt"));
+  const std::filesystem::path samples = std::filesystem::path(SAMPLE_WORKS_TSV).parent_path();
+  dir.stopWords(testing::readFile(samples / "noused.txt"));
+  testing::writeFile(dir / "sinonimi.txt", testing::readFile(samples / "sinonimi.txt"));
   const testing::ProgramRun made = testing::runProgram(DEMO_CATALOGUE_EXECUTABLE, dir.path(),
                                                        {SAMPLE_WORKS_TSV, dir.path().string()});
   ASSERT_EQ(made.exitStatus, 0) << made.output << made.errorOutput;
@@ -189,6 +192,17 @@ TEST(JudgedQueries, ReadingRangesAndRejectingABestThatIsNotRelevant) {
     testing::writeFile(dir / "bad.tsv", bad);
     EXPECT_THROW(testing::readJudgedQueries(dir / "bad.tsv"), std::runtime_error) << bad;
   }
+}
+
+TEST(JudgedQueries, ListedNumbersAreTheRecordLinesAPersonReadsInOrder) {
+  const std::string output =
+      "   343  pF  J. Brahms | Piano | Waltz No. 10\n"
+      "Risultati parziali: 11 record con alcune delle parole:\n"
+      "123456  PF  F. F. Chopin | Piano | Valse\n"
+      "     7  CH  2 Guitars\n"
+      "2 record trovati\n"
+      "  12   not a record line\n";
+  EXPECT_EQ(testing::listedNumbers(output), (std::vector<int>{343, 123456, 7}));
 }
 
 }  // namespace
