@@ -240,4 +240,33 @@ Status countFacetsOf(ReadOnlyDatabase& data, const ScrambleKey& key,
   return {};
 }
 
+Status countResultFacets(SearchDatabases& databases, const QueryNode& query,
+                         SearchOptions options, FacetCounter& counter) {
+  options.order = SortOrder{ResultOrder::kNumber};
+  options.from = 1;
+  options.limit = counter.limit();
+  options.countOnly = false;
+  options.partialsUpTo = 0;
+  options.onPartialsBegin = nullptr;
+  options.onPageRecord = [&counter](const DecodedRecord& record) { counter.add(record); };
+  SearchResult result;
+  const Status searched = runQuery(databases, query, options, result);
+  if (searched.ok()) counter.addUncounted(result.total - std::min(result.total, result.pageSize));
+  return searched;
+}
+
+std::string facetTitle(FacetField field, const FieldLabels& labels) {
+  if (field == FacetField::kKindCode) return "Per tipo";
+  const std::string name =
+      "T" + std::to_string(field == FacetField::kComposer ? kComposerField : kPeriodField);
+  const std::string label = fieldLabel(labels, name);
+  return "Per " + name + (label == name ? "" : " (" + label + ")");
+}
+
+std::string facetSummary(const FacetCounts& counts) {
+  if (counts.exact()) return "Faccette dei " + std::to_string(counts.results) + " risultati";
+  return "Faccette dei primi " + std::to_string(counts.counted) + " di circa " +
+         std::to_string(counts.results) + " risultati";
+}
+
 }  // namespace indicizza

@@ -22,10 +22,12 @@
 #include <vector>
 
 #include "base/status.h"
+#include "catalogue/field_labels.h"
 #include "catalogue/read_only_database.h"
 #include "input/decoded_record.h"
 #include "input/scramble_key.h"
 #include "input/stop_words.h"
+#include "search/search.h"
 #include "search/term_folding.h"
 
 namespace indicizza {
@@ -112,6 +114,8 @@ class FacetCounter {
   void addUncounted(std::uint64_t results) { results_ += results; }
   // Whether `limit` records have been counted: add() counts no more.
   bool full() const { return counted_ >= limit_; }
+  // Records counted at most.
+  std::uint64_t limit() const { return limit_; }
 
   // The `values` most common values of each facet, with their narrowing.
   FacetCounts top(std::size_t values = kDefaultFacetValues) const;
@@ -159,5 +163,20 @@ std::string narrowedQuery(std::string_view query, const FacetValue& value);
 Status countFacetsOf(ReadOnlyDatabase& data, const ScrambleKey& key,
                      std::span<const RecordNumber> numbers, FacetCounter& counter,
                      const std::function<bool()>& stop = {});
+
+// Hands `counter` the results of `query` as runQuery finds them with
+// `options` (its matching, limits and stop; its page, order and callbacks
+// are replaced), in record-number order, until the counter is full; the
+// results beyond are added uncounted. Fails as runQuery.
+Status countResultFacets(SearchDatabases& databases, const QueryNode& query,
+                         SearchOptions options, FacetCounter& counter);
+
+// What a front end calls a facet, with its field's label when `labels`
+// give one: "Per tipo", "Per T1 (Compositore)".
+std::string facetTitle(FacetField field, const FieldLabels& labels);
+
+// What the counts cover: "Faccette dei 12 risultati", or, when they are
+// not exact, "Faccette dei primi 5000 di circa 98302 risultati".
+std::string facetSummary(const FacetCounts& counts);
 
 }  // namespace indicizza

@@ -13,15 +13,6 @@ std::string shellWord(std::string_view text) {
   return word + "'";
 }
 
-// The heading of one facet: "Per tipo:", "Per T1 (Compositore):".
-std::string headingOf(FacetField field, const FieldLabels& labels) {
-  if (field == FacetField::kKindCode) return "Per tipo:";
-  const std::string name = "T" + std::to_string(field == FacetField::kComposer ? kComposerField
-                                                                                : kPeriodField);
-  const std::string label = fieldLabel(labels, name);
-  return "Per " + name + (label == name ? "" : " (" + label + ")") + ":";
-}
-
 std::string valueLine(FacetField field, const FacetValue& value, std::string_view query,
                       const FieldLabels& labels) {
   char count[24];
@@ -40,15 +31,11 @@ std::string valueLine(FacetField field, const FacetValue& value, std::string_vie
 
 std::string facetLines(const FacetCounts& counts, std::string_view query,
                        const FieldLabels& labels) {
-  std::string lines = counts.exact() ? "Faccette dei " + std::to_string(counts.results) +
-                                           " risultati:\n"
-                                     : "Faccette dei primi " + std::to_string(counts.counted) +
-                                           " di circa " + std::to_string(counts.results) +
-                                           " risultati:\n";
+  std::string lines = facetSummary(counts) + ":\n";
   for (FacetField field : kFacetFields) {
     const Facet& facet = counts.facet(field);
     if (facet.values.empty()) continue;
-    lines += headingOf(field, labels) + '\n';
+    lines += facetTitle(field, labels) + ":\n";
     for (const FacetValue& value : facet.values) lines += valueLine(field, value, query, labels);
     if (facet.otherValues != 0) {
       lines += "          (e altri " + std::to_string(facet.otherValues) + " valori)\n";

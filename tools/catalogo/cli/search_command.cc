@@ -146,21 +146,11 @@ std::string staleNote(std::uint64_t stale) {
 }
 
 // The facets of the results of the search `meant` ran (see facet_lines.h):
-// its query as run, again, in record-number order, its first
-// kExactFacetRecords results counted.
+// its query as run, again, its first kExactFacetRecords results counted.
 std::string facetsOf(SearchDatabases& databases, const QueryVocabulary& vocabulary,
-                     const MeantSearch& meant, SearchOptions options) {
+                     const MeantSearch& meant, const SearchOptions& options) {
   FacetCounter counter(options.matching, kExactFacetRecords, &vocabulary.stopWords);
-  options.order = SortOrder{ResultOrder::kNumber};
-  options.from = 1;
-  options.limit = kExactFacetRecords;
-  options.countOnly = false;
-  options.partialsUpTo = 0;
-  options.onPartialsBegin = nullptr;
-  options.onPageRecord = [&](const DecodedRecord& record) { counter.add(record); };
-  SearchResult result;
-  failOn(runQuery(databases, meant.ranRoot, options, result));
-  counter.addUncounted(result.total - result.pageSize);
+  failOn(countResultFacets(databases, meant.ranRoot, options, counter));
   FieldLabels labels;
   failOn(loadFieldLabels(labels));
   return facetLines(counter.top(), meant.ranText, labels);
