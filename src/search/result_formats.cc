@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "catalogue/layout_fields.h"
@@ -127,22 +128,41 @@ std::string headerLine(OutputFormat format) {
   return line + "\n";
 }
 
+namespace {
+
+// The testo line of `row` without its line end, each field (0 for T1 ...
+// the last for C5) as `field` writes it for a terminal.
+std::string textLine(const ResultRow& row, const std::function<std::string(std::size_t)>& field) {
+  char head[32];
+  std::snprintf(head, sizeof head, "%6d  %-2s  ", row.number,
+                terminalText(displayText(row.kindCode)).c_str());
+  std::string line = head;
+  for (std::size_t i = 0; i < row.fields.size(); ++i) {
+    if (i != 0) line += kTextSeparator;
+    line += field(i);
+  }
+  line.erase(line.find_last_not_of(' ') + 1);
+  return line;
+}
+
+}  // namespace
+
+std::string highlightedTextRow(const ResultRow& row, const RecordHighlights& marks) {
+  return textLine(row, [&](std::size_t i) {
+           const std::vector<ByteSpan>& spans =
+               i < kTextFieldCount ? marks.textFields[i] : marks.codeFields[i - kTextFieldCount];
+           return terminalHighlighted(row.fields[i], spans);
+         }) +
+         "\n";
+}
+
 std::string formattedRow(OutputFormat format, const ResultRow& row) {
   const auto columns = columnsOf(row);
   std::string line;
   switch (format) {
-    case OutputFormat::kText: {
-      char head[32];
-      std::snprintf(head, sizeof head, "%6d  %-2s  ", row.number,
-                    terminalText(columns[1]).c_str());
-      line = head;
-      for (std::size_t i = 2; i < kColumnCount; ++i) {
-        if (i != 2) line += kTextSeparator;
-        line += terminalText(columns[i]);
-      }
-      line.erase(line.find_last_not_of(' ') + 1);
+    case OutputFormat::kText:
+      line = textLine(row, [&](std::size_t field) { return terminalText(columns[field + 2]); });
       break;
-    }
     case OutputFormat::kTsv:
     case OutputFormat::kCsv:
       for (std::size_t i = 0; i < kColumnCount; ++i) {
@@ -190,28 +210,69 @@ std::string partialLine(const SearchResult& result) {
 
 namespace {
 
-std::string jsonRows(const std::vector<DecodedRecord>& page, std::size_t first, std::size_t end) {
+// The row object of `record`, with the terms `root` matched in it when set.
+std::string jsonRecord(const DecodedRecord& record, const QueryNode* root, Matching matching) {
+  std::string object = jsonObject(rowOf(record));
+  if (root == nullptr) return object;
+  object.pop_back();
+  object += ",\"termini\":[";
+  const RecordHighlights marks = highlightsOf(*root, record, matching);
+  for (std::size_t i = 0; i < marks.terms.size(); ++i) {
+    if (i != 0) object += ',';
+    object += jsonString(displayText(marks.terms[i]));
+  }
+  return object + "]}";
+}
+
+std::string jsonRows(const std::vector<DecodedRecord>& page, std::size_t first, std::size_t end,
+                     const QueryNode* root, Matching matching) {
   std::string out = "[";
   for (std::size_t i = first; i < end; ++i) {
     if (i != first) out += ',';
-    out += jsonObject(rowOf(page[i]));
+    out += jsonRecord(page[i], root, matching);
   }
   return out + "]";
+}
+
+std::string jsonFacetValues(const Facet& facet, std::string_view query) {
+  std::string out = "[";
+  for (const FacetValue& value : facet.values) {
+    if (out.size() > 1) out += ',';
+    out += "{\"valore\":" + jsonString(value.text) +
+           ",\"conteggio\":" + std::to_string(value.count);
+    if (!value.narrowing.empty()) out += ",\"restringe\":" + jsonString(narrowedQuery(query, value));
+    out += '}';
+  }
+  return out + "]";
+}
+
+std::string jsonFacets(const FacetCounts& counts, std::string_view query) {
+  return "{\"contati\":" + std::to_string(counts.counted) +
+         ",\"risultati\":" + std::to_string(counts.results) +
+         ",\"esatte\":" + (counts.exact() ? "true" : "false") +
+         ",\"tipo\":" + jsonFacetValues(counts.facet(FacetField::kKindCode), query) +
+         ",\"T1\":" + jsonFacetValues(counts.facet(FacetField::kComposer), query) +
+         ",\"T3\":" + jsonFacetValues(counts.facet(FacetField::kPeriod), query) + "}";
 }
 
 }  // namespace
 
 std::string jsonPage(const SearchResult& result, const SearchOptions& options,
-                     std::string_view ranQuery) {
-  const std::size_t full = result.page.size() - std::min<std::size_t>(result.pagePartials, result.page.size());
+                     const JsonPageExtras& extras) {
+  const std::size_t full =
+      result.page.size() - std::min<std::size_t>(result.pagePartials, result.page.size());
+  const QueryNode* root = extras.ranRoot;
   return "{\"totale\":" + std::to_string(result.total) +
          ",\"esatto\":" + (result.exact() ? "true" : "false") +
          ",\"da\":" + std::to_string(options.from) + ",\"ordina\":" +
-         jsonString(sortOrderName(options.order)) + ",\"record\":" + jsonRows(result.page, 0, full) +
+         jsonString(sortOrderName(options.order)) +
+         ",\"record\":" + jsonRows(result.page, 0, full, root, options.matching) +
          ",\"parziali\":{\"totale\":" + std::to_string(result.partialTotal) +
-         ",\"esatto\":" + (result.partialEstimated ? "false" : "true") +
-         ",\"record\":" + jsonRows(result.page, full, result.page.size()) +
-         "},\"ricerca\":" + jsonString(ranQuery) + "}";
+         ",\"esatto\":" + (result.partialEstimated ? "false" : "true") + ",\"record\":" +
+         jsonRows(result.page, full, result.page.size(), root, options.matching) +
+         "},\"ricerca\":" + jsonString(extras.ranQuery) +
+         (extras.facets ? ",\"faccette\":" + jsonFacets(*extras.facets, extras.ranQuery) : "") +
+         "}";
 }
 
 }  // namespace indicizza

@@ -13,6 +13,8 @@
 
 #include "input/decoded_record.h"
 #include "input/record_layout.h"
+#include "search/facets.h"
+#include "search/highlight.h"
 #include "search/search.h"
 
 namespace indicizza {
@@ -52,6 +54,11 @@ std::string headerLine(OutputFormat format);
 // The line of `row` in `format`, with its line end.
 std::string formattedRow(OutputFormat format, const ResultRow& row);
 
+// The testo line of `row` (formattedRow) with the bytes `marks` holds for
+// its text and code fields between bold on and off (highlight.h): for a
+// terminal only.
+std::string highlightedTextRow(const ResultRow& row, const RecordHighlights& marks);
+
 // `utf8` as a JSON string, quotes included: " and \ escaped, control
 // bytes as \n \r \t or \u00XX; other bytes kept.
 std::string jsonString(std::string_view utf8);
@@ -69,15 +76,28 @@ std::string countLine(const SearchResult& result, std::uint64_t from);
 // estimated); "" when there are none.
 std::string partialLine(const SearchResult& result);
 
+// What a JSON page says beyond the results: the query as run, its tree
+// (each record object then also lists, under "termini", the index terms
+// it matched, highlight.h), and the results' facets when counted.
+struct JsonPageExtras {
+  std::string_view ranQuery;
+  const QueryNode* ranRoot = nullptr;
+  const FacetCounts* facets = nullptr;
+};
+
 // A whole search page as one JSON object, for a program that answers with
 // JSON: {"totale":N,"esatto":true|false,"da":D,"ordina":"rilevanza",
-// "record":[row objects of the json format...],"parziali":{"totale":N,
-// "esatto":true|false,"record":[...]},"ricerca":"..."}; "ricerca" is
-// `ranQuery`, the query that was run (UTF-8: a correction's, when it ran in
-// place of the one asked); "esatto" is false when the total is an estimate
-// (see SearchResult). "record" holds the full results of the page,
-// "parziali" its partial ones.
+// "record":[row objects of the json format, each with "termini":[...]],
+// "parziali":{"totale":N,"esatto":true|false,"record":[...]},"ricerca":"...",
+// "faccette":{...}}; "ricerca" is `extras.ranQuery`, the query that was run
+// (UTF-8: a correction's, when it ran in place of the one asked); "esatto"
+// is false when the total is an estimate (see SearchResult). "record" holds
+// the full results of the page, "parziali" its partial ones. "faccette",
+// only when `extras.facets` is set: {"contati":N,"risultati":M,"esatte":
+// true|false,"tipo":[values],"T1":[values],"T3":[values]}, each value
+// {"valore":"...","conteggio":N} with "restringe":"the narrowed query" when
+// the query language can say it (facets.h).
 std::string jsonPage(const SearchResult& result, const SearchOptions& options,
-                     std::string_view ranQuery);
+                     const JsonPageExtras& extras);
 
 }  // namespace indicizza

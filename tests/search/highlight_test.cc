@@ -14,6 +14,7 @@
 #include "input/plain_record.h"
 #include "search/query_parser.h"
 #include "search/record_match.h"
+#include "search/result_formats.h"
 
 namespace indicizza {
 namespace {
@@ -149,6 +150,29 @@ TEST(Render, HtmlEscapesMarkedAndPlainPiecesAndCutsLongSpans) {
   const std::vector<ByteSpan> spans = {{2, 4}, {5, 99}};
   EXPECT_EQ(htmlHighlighted("a<b<c\xE9", spans, escape),
             "a&lt;<mark>b&lt;</mark>c<mark>\xC3\xA9</mark>");
+}
+
+// cerca's line for a terminal: the testo line with only the bold added, each
+// field's marks in that field (a code's in its code field).
+TEST(Render, TextRowBoldsEachFieldsOwnMarks) {
+  const DecodedRecord record =
+      recordOf({{{1, "J. S. Bach"}, {4, "Suite 1 for Bach"}}, {{2, "BWV1009"}}});
+  const QueryParse parse = parseQuery("bach bwv1009");
+  ASSERT_TRUE(parse.query);
+  const std::string line =
+      highlightedTextRow(rowOf(record), highlightsOf(parse.query->root, record));
+  std::string plain = line;
+  std::vector<std::string> bold;
+  for (std::size_t on; (on = plain.find(kBoldOn)) != std::string::npos;) {
+    const std::size_t off = plain.find(kBoldOff, on);
+    ASSERT_NE(off, std::string::npos) << line;
+    bold.push_back(plain.substr(on + kBoldOn.size(), off - on - kBoldOn.size()));
+    plain.erase(off, kBoldOff.size());
+    plain.erase(on, kBoldOn.size());
+  }
+  EXPECT_EQ(plain, formattedRow(OutputFormat::kText, rowOf(record)));
+  EXPECT_EQ(bold, (std::vector<std::string>{"Bach", "Bach", "BWV1009"}));
+  EXPECT_LT(line.find("Suite 1 for \x1b[1mBach"), line.find("|  | \x1b[1mBWV1009")) << line;
 }
 
 // Queries of one term, prefix or phrase made from the text of generated

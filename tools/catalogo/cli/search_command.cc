@@ -9,7 +9,10 @@
 // entries met go to standard error. Exit status 0 when there is at least
 // one result, 1 when there is none; 2 for a query that can't be parsed
 // (naming the offending part) or a missing or unreadable database.
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -156,6 +159,15 @@ std::string facetsOf(SearchDatabases& databases, const QueryVocabulary& vocabula
   return facetLines(counter.top(), meant.ranText, labels);
 }
 
+// Whether the words a query matched may be marked in bold: standard output
+// is a terminal, and neither NO_COLOR nor TERM=dumb asks for plain text.
+bool boldOnStandardOutput() {
+  const char* term = std::getenv("TERM");
+  const char* noColor = std::getenv("NO_COLOR");
+  return ::isatty(STDOUT_FILENO) == 1 && (noColor == nullptr || *noColor == '\0') &&
+         term != nullptr && std::string_view(term) != "dumb";
+}
+
 int runSearch(const SearchCommand& command) {
   if (command.query.empty())
     throw ToolFailure("Argomento mancante: la ricerca. Aiuto: catalogo help cerca");
@@ -197,9 +209,12 @@ int runSearch(const SearchCommand& command) {
   };
   if (!command.countOnly) {
     std::cout << headerLine(format);
+    const bool bold = format == OutputFormat::kText && boldOnStandardOutput();
     options.onPageRecord = [&](const DecodedRecord& record) {
       announce();
-      std::cout << formattedRow(format, rowOf(record));
+      std::cout << (bold ? highlightedTextRow(rowOf(record),
+                                              highlightsOf(meant.ranRoot, record, options.matching))
+                         : formattedRow(format, rowOf(record)));
     };
     options.onPartialsBegin = [&] {
       announce();
