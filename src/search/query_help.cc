@@ -79,4 +79,14 @@ std::vector<std::string> queryHelpNotes() {
   };
 }
 
+std::vector<std::string> nothingFoundTips() {
+  return {
+      "Controllare l'ortografia, oppure scrivere solo l'inizio di una parola seguito da * "
+      "(beeth*).",
+      "Cercare il cognome del compositore, senza nome né iniziali.",
+      "Scrivere il titolo nella lingua dei record, o solo le sue parole più rare.",
+      "Scrivere un numero di catalogo con le sue lettere (bwv 565, op. 28, k 525).",
+  };
+}
+
 }  // namespace indicizza

@@ -26,4 +26,8 @@ std::span<const QueryHelpRow> queryHelpRows();
 // last one is made from the folding table itself, term_folding.h).
 std::vector<std::string> queryHelpNotes();
 
+// What to try when a search finds nothing at all, one sentence each, in
+// Italian: for the page and for `catalogo cerca`.
+std::vector<std::string> nothingFoundTips();
+
 }  // namespace indicizza

@@ -143,8 +143,10 @@ TEST(ServeInBrowser, SearchThroughTheFormAndFollowARecordLink) {
   const ChromiumStart chromium = startChromium();
   if (!chromium.skipReason.empty()) GTEST_SKIP() << chromium.skipReason;
   CatalogueDir dir;
-  dir.stopWords(
-      testing::readFile(std::filesystem::path(SAMPLE_WORKS_TSV).parent_path() / "noused.txt"));
+  const std::filesystem::path samples = std::filesystem::path(SAMPLE_WORKS_TSV).parent_path();
+  dir.stopWords(testing::readFile(samples / "noused.txt"));
+  for (const char* file : {"sinonimi.txt", "etichette.txt"})
+    testing::writeFile(dir / file, testing::readFile(samples / file));
   ASSERT_EQ(testing::runProgram(DEMO_CATALOGUE_EXECUTABLE, dir.path(),
                                 {SAMPLE_WORKS_TSV, dir.path().string()})
                 .exitStatus,
@@ -169,19 +171,35 @@ TEST(ServeInBrowser, SearchThroughTheFormAndFollowARecordLink) {
   const ProgramRun results = runChromium(chromium, {"--dump-dom"}, submitted);
   ASSERT_EQ(results.exitStatus, 0) << results.errorOutput;
   EXPECT_EQ(textOfId(results.output, "conteggio"), "4 record trovati");
-  EXPECT_NE(results.output.find("<a href=\"record/49\">"), std::string::npos) << results.output;
   EXPECT_EQ(attributeOf(results.output, "input", "type=\"search\"", "value"), "bach sonata");
+  // Ranked: the organ trio sonata, with Sonata in its title and Bach in two
+  // fields, before the lower-numbered records.
+  const std::string first = attributeOf(results.output, "a", "href=\"record/", "href");
+  EXPECT_EQ(first, "record/93?q=bach+sonata");
+  // The words found are marked, and the facets stand beside the results.
+  EXPECT_NE(results.output.find("Trio <mark>Sonata</mark> IV"), std::string::npos);
+  EXPECT_NE(results.output.find("<aside class=\"faccette\""), std::string::npos);
+  EXPECT_NE(results.output.find(">Per T1 (Compositore)</h3>"), std::string::npos);
 
-  const ProgramRun record = runChromium(chromium, {"--dump-dom"}, server.url("/record/49"));
-  EXPECT_NE(record.output.find("<h1>Record 49</h1>"), std::string::npos) << record.output;
-  EXPECT_NE(record.output.find("<td>Sonata for Violin and Clavier No.4</td>"), std::string::npos);
+  // A misspelt name: the correction runs, and the page says so.
+  const ProgramRun corrected = runChromium(chromium, {"--dump-dom"}, server.url("/?q=beethovan"));
+  EXPECT_NE(corrected.output.find("Risultati per «beethoven» (nessun risultato per «beethovan»)"),
+            std::string::npos)
+      << corrected.output;
+
+  // The record's page, as the result's link leads to it, and back.
+  const ProgramRun record = runChromium(chromium, {"--dump-dom"}, server.url("/" + first));
+  EXPECT_NE(record.output.find("<h1>Record 93</h1>"), std::string::npos) << record.output;
+  EXPECT_NE(record.output.find("<td>Trio Sonata IV in e minor</td>"), std::string::npos);
+  EXPECT_NE(record.output.find("href=\"../?q=bach+sonata\">« Torna ai risultati</a>"),
+            std::string::npos);
 
   const std::filesystem::path screenshot =
       std::filesystem::path(SCREENSHOT_DIR) / "catalogo-servi.png";
   std::filesystem::create_directories(screenshot.parent_path());
   std::filesystem::remove(screenshot);
   const ProgramRun shot = runChromium(
-      chromium, {"--screenshot=" + screenshot.string(), "--window-size=900,600"}, submitted);
+      chromium, {"--screenshot=" + screenshot.string(), "--window-size=1100,800"}, submitted);
   ASSERT_EQ(shot.exitStatus, 0) << shot.errorOutput;
   EXPECT_EQ(testing::readFile(screenshot).substr(0, 8), "\x89PNG\r\n\x1A\n");
   EXPECT_EQ(server.stop(SIGTERM), 0);

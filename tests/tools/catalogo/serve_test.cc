@@ -52,6 +52,7 @@ class ServeCatalogue : public ::testing::Test {
   static void SetUpTestSuite() {
     dir_ = new CatalogueDir;
     dir_->prepare(serveCatalogue(), "N\n");
+    testing::writeFile(*dir_ / "etichette.txt", "T1 Compositore\nAR Archi\n");
     ASSERT_EQ(dir_->run().exitStatus, 0);
     server_ = new ServeProcess(dir_->path());
   }
@@ -92,21 +93,38 @@ TEST_F(ServeCatalogue, SearchPagesRecordPagesAndEscaping) {
       // The total is exact from the first page on.
       {"/?q=sonata",
        200,
-       {">25 record trovati, mostrati 1-20</p>", "href=\"record/1\"",
-        "href=\"record/20\"", "<ol class=\"risultati\" start=\"1\">",
+       {">25 record trovati, mostrati 1-20</p>", "href=\"record/1?",
+        "href=\"record/20?", "<ol class=\"risultati\" start=\"1\">",
         "href=\"./?q=sonata&amp;da=21\">successivi"},
-       {"href=\"record/21\"", "rel=\"prev\""}},
+       {"href=\"record/21?", "rel=\"prev\""}},
       {"/?q=sonata&da=21",
        200,
-       {">25 record trovati, mostrati 21-25</p>", "href=\"record/21\"", "href=\"record/25\"",
+       {">25 record trovati, mostrati 21-25</p>", "href=\"record/21?", "href=\"record/25?",
         "<ol class=\"risultati\" start=\"21\">", "rel=\"prev\" href=\"./?q=sonata\"",
         "<span aria-current=\"page\">2</span>"},
-       {"href=\"record/20\"", "rel=\"next\""}},
+       {"href=\"record/20?", "rel=\"next\""}},
       {"/?q=bwv1003+OR+bwv1017",
        200,
-       {">2 record trovati</p>", "href=\"record/3\"", "href=\"record/17\""},
+       {">2 record trovati</p>", "href=\"record/3?", "href=\"record/17?"},
        {}},
-      {"/?q=nessuna", 200, {">Nessun record trovato</p>"}, {"<ol"}},
+      {"/?q=nessuna", 200, {">Nessun record trovato</p>", "Qualche idea"}, {"<ol", "faccette"}},
+      // Beside the results, their facets: each value narrows the query as
+      // run, a kind code under its label; the words found are marked.
+      {"/?q=sonata",
+       200,
+       {"<aside class=\"faccette\"", ">Faccette dei 25 risultati</h2>", ">Per T1 (Compositore)</h3>",
+        "<a href=\"./?q=%28sonata%29+T1%3A%22J+S+Bach%22\">J. S. Bach</a> <span "
+        "class=\"quanti\">25</span>",
+        "Archi <span class=\"tipo\">AR</span>", "<mark>Sonata</mark> n. 3"},
+       {"Qualche idea"}},
+      // A record found by a search leads back to it, and to its composer.
+      {"/record/3?q=sonata&da=21&ordina=numero",
+       200,
+       {"href=\"../?q=sonata&amp;da=21&amp;ordina=numero\">« Torna ai risultati</a>",
+        "href=\"../?q=T1%3A%22J+S+Bach%22\">Altre opere di J. S. Bach</a>",
+        "<th scope=\"row\">Compositore <span class=\"campo\">T1</span></th>"},
+       {}},
+      {"/record/3?da=0", 200, {"Altre opere di"}, {"Torna ai risultati"}},
       // The order chosen stays in the form and in the links to other pages.
       {"/?q=sonata&ordina=numero",
        200,
@@ -117,13 +135,13 @@ TEST_F(ServeCatalogue, SearchPagesRecordPagesAndEscaping) {
       {"/?q=bwv1003+sonata",
        200,
        {">1 record trovato</p>", "<p id=\"parziali\" class=\"conteggio\">Risultati parziali: 24 record "
-        "con alcune delle parole</p>", "<ol class=\"risultati parziali\">", "href=\"record/3\"",
-        "href=\"record/1\""},
+        "con alcune delle parole</p>", "<ol class=\"risultati parziali\">", "href=\"record/3?",
+        "href=\"record/1?"},
        {"rel=\"next\""}},
-      {"/?q=chretiens", 200, {"Minuit Chrétiens"}, {}},
+      {"/?q=chretiens", 200, {"Minuit <mark>Chrétiens</mark>"}, {}},
       {"/?q=jerry",
        200,
-       {"&lt;script&gt;alert(1)&lt;/script&gt;", "Tom &amp; &quot;Jerry&quot; &#39;x&#39;"},
+       {"&lt;script&gt;alert(1)&lt;/script&gt;", "Tom &amp; &quot;<mark>Jerry</mark>&quot; &#39;x&#39;"},
        {"<script", "\"Jerry\""}},
       // The query comes back in the form, escaped, and in the title.
       {"/?q=%3Cb%3Ex%27y",
@@ -166,9 +184,17 @@ TEST_F(ServeCatalogue, ApiAnswersOnePageAsJson) {
             "\"record\":[{\"numero\":3,\"tipo\":\"AR\",\"T1\":\"J. S. Bach\","
             "\"T2\":\"\",\"T3\":\"\",\"T4\":\"Sonata n. "
             "3\",\"T5\":\"\",\"T6\":\"\",\"T7\":\"\",\"C1\":\"BWV1003\","
-            "\"C2\":\"\",\"C3\":\"\",\"C4\":\"\",\"C5\":\"\"}],"
+            "\"C2\":\"\",\"C3\":\"\",\"C4\":\"\",\"C5\":\"\",\"termini\":[\"BWV1003\"]}],"
             "\"parziali\":{\"totale\":0,\"esatto\":true,\"record\":[]},"
             "\"ricerca\":\"bwv1002 OR bwv1003\"}");
+  const HttpAnswer facets = server_->request("/api/cerca?q=sonata&limite=1&faccette=1");
+  EXPECT_NE(facets.body.find(",\"faccette\":{\"contati\":25,\"risultati\":25,\"esatte\":true,"
+                             "\"tipo\":[{\"valore\":\"AR\",\"conteggio\":25}],\"T1\":[{\"valore\":"
+                             "\"J. S. Bach\",\"conteggio\":25,\"restringe\":\"(sonata) T1:\\\"J S "
+                             "Bach\\\"\"}]"),
+            std::string::npos)
+      << facets.body;
+  EXPECT_EQ(server_->request("/api/cerca?q=sonata&faccette=si").status, 400);
   const HttpAnswer markup = server_->request("/api/cerca?q=jerry");
   EXPECT_NE(markup.body.find("\"T4\":\"Tom & \\\"Jerry\\\" 'x'\""), std::string::npos)
       << markup.body;
@@ -224,7 +250,7 @@ TEST_F(ServeCatalogue, AnswersSeveralRequestsAtOnce) {
         const HttpAnswer found = server_->request("/?q=" + code);
         const HttpAnswer record = server_->request("/record/" + std::to_string(number));
         if (found.status != 200 ||
-            found.body.find("href=\"record/" + std::to_string(number) + "\"") ==
+            found.body.find("href=\"record/" + std::to_string(number) + "?") ==
                 std::string::npos ||
             found.body.find(">1 record trovato</p>") == std::string::npos ||
             record.body.find("<td>Sonata n. " + std::to_string(number) + "</td>") ==

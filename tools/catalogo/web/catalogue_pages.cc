@@ -4,6 +4,7 @@
 #include "catalogo/web/record_page.h"
 #include "catalogo/web/search_page.h"
 #include "catalogo/web/web_answers.h"
+#include "search/facets.h"
 #include "search/meant_search.h"
 #include "search/record_terms.h"
 #include "search/result_formats.h"
@@ -13,6 +14,11 @@ namespace {
 
 constexpr std::string_view kRecordPath = "/record/";
 
+// Results whose facets a page counts at most. Ranking has just read the
+// first of them, so they cost little; counting the 100000 that cerca
+// counts read for 11 s on the million-record catalogue, past any deadline.
+constexpr std::uint64_t kPageFacetRecords = 5'000;
+
 // The outcome of one search: a result, or the status and message of why not.
 struct SearchOutcome {
   int status = kOk;
@@ -20,7 +26,19 @@ struct SearchOutcome {
   std::optional<SearchResult> result;
   SearchOptions options;
   MeantSearch meant;  // how the query was read, and the correction run or offered
+  std::optional<FacetCounts> facets;  // when asked for and counted
+  FieldLabels labels;
+  std::string labelsError;  // why etichette.txt could not be read, or ""
 };
+
+// The facets of the results `outcome` found, into it; none when counting
+// them fails (the page is shown without them).
+void countFacets(SearchDatabases& databases, const QueryVocabulary& vocabulary,
+                 SearchOutcome& outcome) {
+  FacetCounter counter(outcome.options.matching, kPageFacetRecords, &vocabulary.stopWords);
+  if (countResultFacets(databases, outcome.meant.ranRoot, outcome.options, counter).ok())
+    outcome.facets = counter.top();
+}
 
 SearchOutcome search(const CatalogueReading& reading, CatalogueAccess& catalogue, SearchStop& stop,
                      const ReadingBounds& bounds) {
@@ -39,8 +57,14 @@ SearchOutcome search(const CatalogueReading& reading, CatalogueAccess& catalogue
     QueryVocabulary vocabulary;
     const Status loaded = loadQueryVocabulary(vocabulary);
     if (!loaded.ok()) return loaded;
-    return runMeantSearch(databases, vocabulary, reading.query, *reading.parsed, outcome.options,
-                          outcome.result.emplace(), outcome.meant);
+    const Status searched =
+        runMeantSearch(databases, vocabulary, reading.query, *reading.parsed, outcome.options,
+                       outcome.result.emplace(), outcome.meant);
+    if (!searched.ok() || !reading.facets || outcome.result->total == 0) return searched;
+    countFacets(databases, vocabulary, outcome);
+    const Status labelled = loadFieldLabels(outcome.labels);
+    if (!labelled.ok()) outcome.labelsError = labelled.text();
+    return searched;
   });
   switch (read.end) {
     case ReadEnd::kDone: return outcome;
@@ -73,8 +97,16 @@ WebAnswer searchPageAnswer(const CatalogueReading& reading, const SearchOutcome&
   } else if (outcome.meant.suggestion) {
     content.notes.push_back(suggestionLine(*outcome.meant.suggestion));
   }
+  if (!outcome.labelsError.empty()) content.notes.push_back(outcome.labelsError);
   content.error = outcome.error;
-  if (outcome.result) content.result = &*outcome.result;
+  if (outcome.result) {
+    content.result = &*outcome.result;
+    content.ranQuery = outcome.meant.ranText;
+    content.ranRoot = &outcome.meant.ranRoot;
+    content.matching = outcome.options.matching;
+  }
+  if (outcome.facets) content.facets = &*outcome.facets;
+  content.labels = &outcome.labels;
   return htmlAnswer(outcome.status, searchPage(content));
 }
 
@@ -82,23 +114,33 @@ WebAnswer apiAnswer(const SearchOutcome& outcome) {
   if (!outcome.result) return jsonError(outcome.status, outcome.error);
   WebAnswer answer;
   answer.contentType = kJson;
-  answer.body = jsonPage(*outcome.result, outcome.options, outcome.meant.ranText);
+  answer.body = jsonPage(*outcome.result, outcome.options,
+                         {outcome.meant.ranText, &outcome.meant.ranRoot,
+                          outcome.facets ? &*outcome.facets : nullptr});
   return answer;
 }
 
 WebAnswer recordAnswer(const CatalogueReading& reading, CatalogueAccess& catalogue) {
   const std::string path = std::string(kRecordPath) + reading.recordText;
   std::optional<DecodedRecord> record;
-  std::vector<std::string> terms;
+  RecordPageContent content;
+  FieldLabels labels;
   const ReadOutcome read =
       catalogue.read("Record " + reading.recordText, [&](SearchDatabases& databases) {
         Status found = fetchWholeRecord(databases.data, reading.record, databases.key, record);
-        if (found.ok() && record) found = termsIndexedFor(databases.index, *record, terms);
+        if (found.ok() && record)
+          found = termsIndexedFor(databases.index, *record, content.indexedTerms);
+        // A labels file that can't be read leaves the fields under their names.
+        if (found.ok() && record && loadFieldLabels(labels).ok()) content.labels = &labels;
         return found;
       });
   if (read.end != ReadEnd::kDone) return errorAnswer(kUnavailable, unreadableText(read.text), path);
   if (!record) return errorAnswer(kNotFound, "Record " + reading.recordText + " non trovato", path);
-  return htmlAnswer(kOk, recordPage(*record, terms));
+  content.record = &*record;
+  content.query = reading.query;
+  content.from = reading.from;
+  content.order = reading.order;
+  return htmlAnswer(kOk, recordPage(content));
 }
 
 }  // namespace

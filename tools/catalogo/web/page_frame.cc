@@ -57,7 +57,7 @@ body { margin: 0; font-family: system-ui, -apple-system, "Segoe UI", Roboto, san
   line-height: 1.45; color: #1d1d1f; background: #fbfbf8; }
 header { background: #2c3e50; padding: 0.6rem 1rem; }
 header a.sito { color: #fff; text-decoration: none; font-weight: 600; }
-main { max-width: 52rem; margin: 0 auto; padding: 0.5rem 1rem 2rem; }
+main { max-width: 64rem; margin: 0 auto; padding: 0.5rem 1rem 2rem; }
 h1 { font-size: 1.35rem; margin: 0.8rem 0; }
 h2 { font-size: 1.1rem; margin-top: 1.5rem; }
 a { color: #1a5fb4; }
@@ -91,6 +91,21 @@ table.campi th { text-align: left; white-space: nowrap; padding: 0.3rem 0.8rem 0
 table.campi td { padding: 0.3rem 0; overflow-wrap: anywhere; }
 table.campi tr { border-bottom: 1px solid #e2e0da; }
 ul.termini { list-style: none; padding: 0; display: flex; flex-wrap: wrap; gap: 0.35rem; }
+.esiti { display: grid; grid-template-columns: minmax(0, 1fr) 15rem; gap: 1.5rem;
+  align-items: start; }
+@media (max-width: 48rem) { .esiti { grid-template-columns: minmax(0, 1fr); } }
+aside.faccette { font-size: 0.92rem; background: #f3f1ea; padding: 0.5rem 0.8rem;
+  border-radius: 6px; }
+aside.faccette h2 { font-size: 0.95rem; margin: 0.3rem 0; }
+aside.faccette h3 { font-size: 0.9rem; margin: 0.8rem 0 0.2rem; }
+aside.faccette ul { list-style: none; padding: 0; margin: 0; }
+aside.faccette li { margin: 0.15rem 0; overflow-wrap: anywhere; }
+.quanti, .altri { color: #555; font-size: 0.85rem; }
+.altri { margin: 0.2rem 0; }
+mark { background: #ffe58a; color: inherit; }
+.consigli { background: #eef4fb; padding: 0.4rem 0.8rem; border-radius: 4px; }
+nav.ritorno { display: flex; flex-wrap: wrap; gap: 1rem; margin: 0.8rem 0; }
+table.campi th .campo { color: #777; font-weight: 400; font-size: 0.8rem; }
 ul.termini li { font-family: ui-monospace, monospace; background: #e3e8ef; padding: 0.1rem 0.4rem;
   border-radius: 3px; }
 )css";

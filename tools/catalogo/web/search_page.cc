@@ -9,6 +9,7 @@
 #include "catalogo/web/web_text.h"
 #include "catalogue/record_display.h"
 #include "input/record_layout.h"
+#include "search/highlight.h"
 #include "search/query_help.h"
 #include "search/result_formats.h"
 
@@ -68,33 +69,93 @@ std::string formHtml(const std::string& query, const SortOrder& order) {
          "</form>\n";
 }
 
-// A link to the page of results starting at result `from`, in `order`.
-std::string pageLink(const std::string& query, const SortOrder& order, std::uint64_t from) {
-  const std::string name = sortOrderName(order);
-  return "./?q=" + formEncoded(query) + (from > 1 ? "&amp;da=" + std::to_string(from) : "") +
-         (order.by != ResultOrder::kRelevance ? "&amp;ordina=" + name : "");
+// The arguments of a search's address after its q=: "&amp;da=21&amp;ordina=numero".
+std::string pageArguments(const SortOrder& order, std::uint64_t from) {
+  return (from > 1 ? "&amp;da=" + std::to_string(from) : "") +
+         (order.by != ResultOrder::kRelevance ? "&amp;ordina=" + sortOrderName(order) : "");
 }
 
-std::string resultItem(const DecodedRecord& record) {
+std::string pageLink(const std::string& query, const SortOrder& order, std::uint64_t from) {
+  return searchLink("./", query, order, from);
+}
+
+// The text of field `i` of `row` (0 for T1 ... the last for C5) with what
+// the query matched marked.
+std::string markedField(const ResultRow& row, const RecordHighlights& marks, std::size_t i) {
+  const std::vector<ByteSpan>& spans =
+      i < kTextFieldCount ? marks.textFields[i] : marks.codeFields[i - kTextFieldCount];
+  return htmlHighlighted(row.fields[i], spans, htmlEscaped);
+}
+
+std::string resultItem(const DecodedRecord& record, const SearchPageContent& content) {
   const ResultRow row = rowOf(record);
+  const RecordHighlights marks = content.ranRoot
+                                     ? highlightsOf(*content.ranRoot, record, content.matching)
+                                     : RecordHighlights{};
   std::string texts;
   for (std::size_t i = 0; i < kTextFieldCount; ++i) {
     if (row.fields[i].empty()) continue;
     if (!texts.empty()) texts += kFieldJoint;
-    texts += htmlEscaped(displayText(row.fields[i]));
+    texts += markedField(row, marks, i);
   }
   std::string codes;
   for (std::size_t i = kTextFieldCount; i < row.fields.size(); ++i) {
     if (row.fields[i].empty()) continue;
     if (!codes.empty()) codes += ' ';
-    codes += htmlEscaped(displayText(row.fields[i]));
+    codes += markedField(row, marks, i);
   }
   const std::string number = std::to_string(row.number);
-  std::string item = "<li><a href=\"record/" + number + "\"><span class=\"numero\">" + number +
-                     "</span> <span class=\"tipo\">" + htmlEscaped(displayText(row.kindCode)) +
-                     "</span> <span class=\"campi\">" + texts + "</span></a>";
+  std::string item =
+      "<li><a href=\"" + recordLink(row.number, content.query, content.order, content.from) +
+      "\"><span class=\"numero\">" + number + "</span> <span class=\"tipo\">" +
+      htmlEscaped(displayText(row.kindCode)) + "</span> <span class=\"campi\">" + texts +
+      "</span></a>";
   if (!codes.empty()) item += "<span class=\"codici\">" + codes + "</span>";
   return item + "</li>\n";
+}
+
+// One value of a facet: a link that narrows the search to it, when the
+// query language can say it; its label beside a kind code.
+std::string facetValueHtml(FacetField field, const FacetValue& value,
+                           const SearchPageContent& content, const FieldLabels& labels) {
+  std::string text = htmlEscaped(value.text);
+  if (field == FacetField::kKindCode) {
+    const std::string label = kindLabel(labels, value.text);
+    if (label != value.text) text = htmlEscaped(label) + " <span class=\"tipo\">" + text + "</span>";
+  }
+  if (!value.narrowing.empty()) {
+    text = "<a href=\"" +
+           pageLink(narrowedQuery(content.ranQuery, value), content.order, 1) + "\">" + text +
+           "</a>";
+  }
+  return "<li>" + text + " <span class=\"quanti\">" + std::to_string(value.count) +
+         "</span></li>\n";
+}
+
+// The side column: what the counts cover, then each facet's values.
+std::string facetsHtml(const SearchPageContent& content) {
+  static const FieldLabels noLabels;
+  const FieldLabels& labels = content.labels ? *content.labels : noLabels;
+  const FacetCounts& counts = *content.facets;
+  std::string html = "<aside class=\"faccette\" aria-label=\"Restringi la ricerca\">\n<h2>" +
+                     htmlEscaped(facetSummary(counts)) + "</h2>\n";
+  for (FacetField field : kFacetFields) {
+    const Facet& facet = counts.facet(field);
+    if (facet.values.empty()) continue;
+    html += "<h3>" + htmlEscaped(facetTitle(field, labels)) + "</h3>\n<ul>\n";
+    for (const FacetValue& value : facet.values) html += facetValueHtml(field, value, content, labels);
+    html += "</ul>\n";
+    if (facet.otherValues != 0)
+      html += "<p class=\"altri\">e altri " + std::to_string(facet.otherValues) + " valori</p>\n";
+  }
+  return html + "</aside>\n";
+}
+
+// What to try when nothing at all is found.
+std::string tipsHtml() {
+  std::string html = "<div class=\"consigli\">\n<p>Qualche idea:</p>\n<ul>\n";
+  for (const std::string& tip : nothingFoundTips()) html += "<li>" + htmlEscaped(tip) + "</li>\n";
+  return html + "</ul>\n</div>\n";
 }
 
 // Links to the previous and next pages and to the pages near this one,
@@ -127,7 +188,39 @@ std::string pagerHtml(const std::string& query, const SortOrder& order, const Se
   return links + "</nav>\n";
 }
 
+// The results of a search that ran: count lines, results, pages, tips.
+std::string resultsHtml(const SearchPageContent& content) {
+  const SearchResult& result = *content.result;
+  std::string body = "<p id=\"conteggio\" class=\"conteggio\">" +
+                     htmlEscaped(countLine(result, content.from)) + "</p>\n";
+  const std::size_t full = result.page.size() - result.pagePartials;
+  if (full != 0) {
+    body += "<ol class=\"risultati\" start=\"" + std::to_string(content.from) + "\">\n";
+    for (std::size_t i = 0; i < full; ++i) body += resultItem(result.page[i], content);
+    body += "</ol>\n";
+  }
+  if (result.pagePartials != 0) {
+    body += "<p id=\"parziali\" class=\"conteggio\">" + htmlEscaped(partialLine(result)) +
+            "</p>\n<ol class=\"risultati parziali\">\n";
+    for (std::size_t i = full; i < result.page.size(); ++i) body += resultItem(result.page[i], content);
+    body += "</ol>\n";
+  }
+  if (result.total == 0 && result.partialTotal == 0) body += tipsHtml();
+  return body + pagerHtml(content.query, content.order, result, content.from);
+}
+
 }  // namespace
+
+std::string searchLink(std::string_view toRoot, const std::string& query, const SortOrder& order,
+                       std::uint64_t from) {
+  return std::string(toRoot) + "?q=" + formEncoded(query) + pageArguments(order, from);
+}
+
+std::string recordLink(RecordNumber number, const std::string& query, const SortOrder& order,
+                       std::uint64_t from) {
+  return "record/" + std::to_string(number) + "?q=" + formEncoded(query) +
+         pageArguments(order, from);
+}
 
 std::string searchPage(const SearchPageContent& content) {
   std::string body = formHtml(content.query, content.order);
@@ -138,22 +231,12 @@ std::string searchPage(const SearchPageContent& content) {
   if (!content.error.empty())
     body += "<p class=\"errore\">" + htmlEscaped(content.error) + "</p>\n";
   if (content.result) {
-    const SearchResult& result = *content.result;
-    body += "<p id=\"conteggio\" class=\"conteggio\">" +
-            htmlEscaped(countLine(result, content.from)) + "</p>\n";
-    const std::size_t full = result.page.size() - result.pagePartials;
-    if (full != 0) {
-      body += "<ol class=\"risultati\" start=\"" + std::to_string(content.from) + "\">\n";
-      for (std::size_t i = 0; i < full; ++i) body += resultItem(result.page[i]);
-      body += "</ol>\n";
+    if (content.facets && content.facets->results != 0) {
+      body += "<div class=\"esiti\">\n<section class=\"elenco\">\n" + resultsHtml(content) +
+              "</section>\n" + facetsHtml(content) + "</div>\n";
+    } else {
+      body += resultsHtml(content);
     }
-    if (result.pagePartials != 0) {
-      body += "<p id=\"parziali\" class=\"conteggio\">" + htmlEscaped(partialLine(result)) +
-              "</p>\n<ol class=\"risultati parziali\">\n";
-      for (std::size_t i = full; i < result.page.size(); ++i) body += resultItem(result.page[i]);
-      body += "</ol>\n";
-    }
-    body += pagerHtml(content.query, content.order, result, content.from);
   }
   return pageFrame(content.query.empty() ? "Ricerca" : "Ricerca: " + content.query, "", body);
 }

@@ -58,6 +58,7 @@ std::string readSearchArguments(const WebRequest& request, bool limitAllowed,
 // The search page: the form alone, a 400 with the form, or a search.
 RoutePlan searchPagePlan(const WebRequest& request) {
   CatalogueReading reading;
+  reading.facets = true;
   std::string error = readSearchArguments(request, false, reading);
   std::vector<std::string> notes;
   if (error.empty() && !blank(reading.query)) {
@@ -81,6 +82,10 @@ RoutePlan apiPlan(const WebRequest& request) {
   reading.kind = CatalogueReading::Kind::kApi;
   std::string error = readSearchArguments(request, true, reading);
   if (error.empty() && blank(reading.query)) error = "Parametro q mancante: la ricerca";
+  if (const auto facets = argumentOf(request, "faccette"); facets && error.empty()) {
+    if (*facets != "0" && *facets != "1") error = "Parametro faccette non valido: 0 oppure 1";
+    reading.facets = *facets == "1";
+  }
   if (error.empty()) {
     QueryParse parse = parseQuery(reading.query);
     if (parse.query) {
@@ -100,6 +105,14 @@ RoutePlan recordPlan(const WebRequest& request) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), reading.record);
   if (text.empty() || error != std::errc() || end != text.data() + text.size())
     return {notFound(request.path), std::nullopt};
+  // The search the record was found by, to lead back to; a page address
+  // that is no longer valid leads back to nothing rather than failing.
+  CatalogueReading search;
+  if (readSearchArguments(request, false, search).empty() && !blank(search.query)) {
+    reading.query = std::move(search.query);
+    reading.from = search.from;
+    reading.order = search.order;
+  }
   return {std::nullopt, std::move(reading)};
 }
 

@@ -34,11 +34,16 @@ struct CatalogueReading {
   enum class Kind { kSearchPage, kApi, kRecord };
   Kind kind = Kind::kSearchPage;
   // kSearchPage, kApi: the query as typed, parsed, and the page asked for.
+  // kRecord: the search the record was found by, when its address says
+  // (query empty when not): the record page leads back to it.
   std::string query;
   std::optional<ParsedQuery> parsed;
   std::uint64_t from = 1;
   std::uint64_t limit = 0;
   SortOrder order;
+  // Whether the results' facets are counted: always for the page; for the
+  // API when faccette=1 asks.
+  bool facets = false;
   // kRecord: the record's number, as written in the address and as read.
   std::string recordText;
   RecordNumber record = 0;
