@@ -231,6 +231,12 @@ int runSearch(const SearchCommand& command) {
     (format == OutputFormat::kText ? std::cout : std::cerr) << countLine(result, command.from)
                                                              << '\n';
   }
+  // A person who found nothing at all gets ideas of what to try.
+  if (format == OutputFormat::kText && !command.countOnly && result.total == 0 &&
+      result.partialTotal == 0) {
+    std::cerr << "Qualche idea:\n";
+    for (const std::string& tip : nothingFoundTips()) std::cerr << "  - " << tip << '\n';
+  }
   if (command.facets && result.total != 0) {
     (format == OutputFormat::kText ? std::cout : std::cerr)
         << facetsOf(databases, vocabulary, meant, options);
