@@ -247,11 +247,20 @@ class Understanding {
     bool textProposes = false;
     if (text.kind == NodeKind::kPhrase) done = proposes(text, textProposes);
     if (!done.ok()) return done;
+    // The number as a title may spell it with another prefix of its group
+    // ("KV 331" for "k 331"), each spelling the index can propose records for.
+    std::vector<QueryNode> spellings;
+    done = otherSpellings(*typed, spellings);
+    if (!done.ok()) return done;
     if (codes.empty()) {
-      if (textProposes) {
+      if (textProposes || !spellings.empty()) {
         understood_.notes.push_back(guillemets(text.source) +
                                     " non è tra i codici dell'indice: cercato come frase nel testo");
-        group.members.push_back(std::move(text));
+        QueryNode any = nodeOf(NodeKind::kAny, text.source);
+        if (textProposes) any.children.push_back(std::move(text));
+        for (QueryNode& spelled : spellings) any.children.push_back(std::move(spelled));
+        group.members.push_back(any.children.size() == 1 ? std::move(any.children.front())
+                                                         : std::move(any));
       } else {
         group.checkedOnly.push_back(text);
         group.members.push_back(checkedOnRecordText(std::move(text)));
@@ -278,7 +287,30 @@ class Understanding {
     }
     understood_.notes.push_back(note);
     if (textProposes) any.children.push_back(std::move(text));
+    for (QueryNode& spelled : spellings) any.children.push_back(std::move(spelled));
     group.members.push_back(any.children.size() == 1 ? std::move(any.children.front()) : std::move(any));
+    return {};
+  }
+
+  // Phrases of `typed` spelled with each other prefix of its group, as
+  // titles write them ("kv 331", "opus 37 no 2"), that the index can
+  // propose records for; none for a prefix the table does not know.
+  Status otherSpellings(const TypedCatalogueNumber& typed, std::vector<QueryNode>& spellings) {
+    const std::vector<std::string>* group = aliasGroupOf(vocabulary_.aliases, typed.prefix);
+    if (group == nullptr) return {};
+    for (const std::string& prefix : *group) {
+      if (prefix == typed.prefix) continue;
+      QueryNode phrase = nodeOf(NodeKind::kPhrase, "");
+      phrase.tokens = {prefix};
+      if (!typed.roman.empty()) phrase.tokens.push_back(typed.roman);
+      phrase.tokens.push_back(typed.number);
+      if (!typed.part.empty()) phrase.tokens.insert(phrase.tokens.end(), {typed.partWord, typed.part});
+      phrase.source = "\"" + shownTerm(joined(phrase.tokens, " ")) + "\"";
+      bool can = false;
+      const Status done = proposes(phrase, can);
+      if (!done.ok()) return done;
+      if (can) spellings.push_back(std::move(phrase));
+    }
     return {};
   }
 

@@ -51,6 +51,7 @@ std::vector<PlainRecord> works() {
       work(15, "P. I. Tchaikovsky", "Piano", "Tanga", ""),
       work(16, "J. Brahms", "Piano", "Op. 10 Ballade", "OP10"),
       work(17, "C. Franck", "Violin", "Sonate", ""),
+      work(18, "W. A. Mozart", "Piano", "Variations KV 265", ""),
   };
 }
 
@@ -131,6 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
         UnderstandCase{"AliasOfThePrefix", "opus 37", {4}, "OP37", {}},
         UnderstandCase{"AliasRunTogether", "k331", {5}, "KV331", {}},
         UnderstandCase{"AliasWithBlank", "K 331", {5}, "KV331", {}},
+        UnderstandCase{"AliasSpelledInATitle", "k 265", {18}, "frase", {}},
+        UnderstandCase{"CodeOrAliasInATitle", "k 331 OR k 265", {5, 18}, "KV331", {}},
         UnderstandCase{"PartNumber", "op 27 no 2", {3}, "OP27NO2", {}},
         UnderstandCase{"PartNotInTheCode", "op 37 no 1", {4}, "numero della parte", {}},
         UnderstandCase{"CodeBesideAWord", "mozart kv 331", {5}, "KV331", {}},
@@ -190,7 +193,7 @@ TEST_F(Understanding, KeepsOneMemberPerQueryWord) {
       {"beethoven op 27 no 2", {NodeKind::kTerm, NodeKind::kTerm}},
       {"concerto in f", {NodeKind::kTerm, NodeKind::kTerm}},
       {"symphony 5", {NodeKind::kTerm, NodeKind::kNot}},
-      {"k 331 mozart", {NodeKind::kTerm, NodeKind::kTerm}}};
+      {"k 331 mozart", {NodeKind::kAny, NodeKind::kTerm}}};
   for (const Case& c : cases) {
     const QueryParse parse = parseQuery(c.query);
     UnderstoodQuery understood;
