@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <queue>
+#include <set>
 #include <string>
 
 #include "index_store/index_database.h"
@@ -17,6 +18,7 @@
 #include "search/index_terms.h"
 #include "catalogue/file_identity.h"
 #include "catalogue/layout_fields.h"
+#include "catalogue/stop_word_file.h"
 #include "search/ranking.h"
 #include "search/record_match.h"
 #include "search/totals.h"
@@ -264,12 +266,27 @@ class Proposal {
                                  " voci; usare termini meno comuni o meno termini");
   }
 
-  // The records listed under every word of the phrase that the index holds
-  // (a word it does not hold may be a stop word; the record check sees it).
+  // The records listed under the phrase's words, taken from the words whose
+  // keys list every record holding them: not a word with a digit (numbers
+  // in text are never indexed), nor one that may be a stop word
+  // (mayBeStopWord), since the indexer leaves a stop word out while keys
+  // that compare equal to it (È for E, when folded) list only the records
+  // holding them. Only when no other word has keys are the stop-like words'
+  // lists taken, as the best the index can do. A word the index does not
+  // hold is left to the record check.
   Status phraseCandidates(const QueryNode& node, SharedNumbers& records) {
     SharedNumbers all;
+    Status found = intersectPhraseWords(node, false, all);
+    if (found.ok() && !all) found = intersectPhraseWords(node, true, all);
+    if (all) records = std::move(all);
+    return found;
+  }
+
+  // Narrows `all` (null: not yet) to the records listed under each word of
+  // the phrase without a digit that may be a stop word (`stopLike`) or not.
+  Status intersectPhraseWords(const QueryNode& node, bool stopLike, SharedNumbers& all) {
     for (const std::string& token : node.tokens) {
-      if (holdsDigit(token)) continue;  // numbers in text are never indexed
+      if (holdsDigit(token) || mayBeStopWord(token) != stopLike) continue;
       std::vector<SharedNumbers> lists;
       const Status looked = lookUp(node, token, false, lists);
       if (!looked.ok()) return looked;
@@ -278,8 +295,21 @@ class Proposal {
       all = all ? intersectionOf(all, some) : std::move(some);
       if (all->empty()) break;
     }
-    if (all) records = std::move(all);
     return {};
+  }
+
+  // Whether `token` compares equal (comparableTerm) to a word of noused.txt
+  // in the current folder, read on the first call; any word may be when
+  // noused.txt can't be read (a folder of the databases alone).
+  bool mayBeStopWord(const std::string& token) {
+    if (!stopWordsRead_) {
+      stopWordsRead_ = true;
+      StopWordSet stopWords;
+      stopWordsKnown_ = loadRegularStopWordFile(stopWords).ok();
+      for (const std::string& word : stopWords.words())
+        stopForms_.insert(comparableTerm(word, options_.matching));
+    }
+    return !stopWordsKnown_ || stopForms_.contains(comparableTerm(token, options_.matching));
   }
 
   IndexTerms& terms_;
@@ -295,6 +325,9 @@ class Proposal {
   std::uint64_t staleByProbe_ = 0;
   RecordNumber highest_ = 0;
   SharedNumbers excluded_;
+  bool stopWordsRead_ = false;
+  bool stopWordsKnown_ = false;    // noused.txt was read
+  std::set<std::string, std::less<>> stopForms_;  // its words' comparableTerm
 };
 
 // Goes through the looked-up keys' record lists together, in ascending
