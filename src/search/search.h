@@ -77,7 +77,8 @@ struct SearchLimits {
   // whether they are current; past it, totals are counted on the records.
   std::size_t maxProbedKeys = 2'000;
   // Records read to rank the results that match only some of the query's
-  // words (the best of them by the index alone).
+  // words (the best of them by the index alone); the others are counted
+  // without being held, so this bounds the memory of the choice too.
   std::uint64_t maxRankedPartials = 2'000;
 };
 
