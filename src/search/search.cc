@@ -283,7 +283,8 @@ class Proposal {
   }
 
   // Narrows `all` (null: not yet) to the records listed under each word of
-  // the phrase without a digit that may be a stop word (`stopLike`) or not.
+  // the phrase that holds no digit and may be a stop word, or, without
+  // `stopLike`, may not.
   Status intersectPhraseWords(const QueryNode& node, bool stopLike, SharedNumbers& all) {
     for (const std::string& token : node.tokens) {
       if (holdsDigit(token) || mayBeStopWord(token) != stopLike) continue;

@@ -160,7 +160,9 @@ struct SearchResult {
 // Status of the lookup that failed (see read_only_database.h), when a
 // database can't be read (kDamaged too when the index's keys come out of
 // order); with kOverBudget past options.limits; with kInterrupted when
-// options.stop said so. `result` then holds what was found before.
+// options.stop said so. `result` then holds what was found before. A
+// phrase reads noused.txt of the current folder, when there is one, to know
+// which of its words the index may have left out.
 Status runQuery(SearchDatabases& databases, const QueryNode& query, const SearchOptions& options,
                 SearchResult& result);
 
