@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <queue>
+#include <set>
 #include <string>
 
 #include "index_store/index_database.h"
@@ -17,6 +18,7 @@
 #include "search/index_terms.h"
 #include "catalogue/file_identity.h"
 #include "catalogue/layout_fields.h"
+#include "catalogue/stop_word_file.h"
 #include "search/ranking.h"
 #include "search/record_match.h"
 #include "search/totals.h"
@@ -264,12 +266,28 @@ class Proposal {
                                  " voci; usare termini meno comuni o meno termini");
   }
 
-  // The records listed under every word of the phrase that the index holds
-  // (a word it does not hold may be a stop word; the record check sees it).
+  // The records listed under the phrase's words, taken from the words whose
+  // keys list every record holding them: not a word with a digit (numbers
+  // in text are never indexed), nor one that may be a stop word
+  // (mayBeStopWord), since the indexer leaves a stop word out while keys
+  // that compare equal to it (È for E, when folded) list only the records
+  // holding them. Only when no other word has keys are the stop-like words'
+  // lists taken, as the best the index can do. A word the index does not
+  // hold is left to the record check.
   Status phraseCandidates(const QueryNode& node, SharedNumbers& records) {
     SharedNumbers all;
+    Status found = intersectPhraseWords(node, false, all);
+    if (found.ok() && !all) found = intersectPhraseWords(node, true, all);
+    if (all) records = std::move(all);
+    return found;
+  }
+
+  // Narrows `all` (null: not yet) to the records listed under each word of
+  // the phrase that holds no digit and may be a stop word, or, without
+  // `stopLike`, may not.
+  Status intersectPhraseWords(const QueryNode& node, bool stopLike, SharedNumbers& all) {
     for (const std::string& token : node.tokens) {
-      if (holdsDigit(token)) continue;  // numbers in text are never indexed
+      if (holdsDigit(token) || mayBeStopWord(token) != stopLike) continue;
       std::vector<SharedNumbers> lists;
       const Status looked = lookUp(node, token, false, lists);
       if (!looked.ok()) return looked;
@@ -278,8 +296,21 @@ class Proposal {
       all = all ? intersectionOf(all, some) : std::move(some);
       if (all->empty()) break;
     }
-    if (all) records = std::move(all);
     return {};
+  }
+
+  // Whether `token` compares equal (comparableTerm) to a word of noused.txt
+  // in the current folder, read on the first call; any word may be when
+  // noused.txt can't be read (a folder of the databases alone).
+  bool mayBeStopWord(const std::string& token) {
+    if (!stopWordsRead_) {
+      stopWordsRead_ = true;
+      StopWordSet stopWords;
+      stopWordsKnown_ = loadRegularStopWordFile(stopWords).ok();
+      for (const std::string& word : stopWords.words())
+        stopForms_.insert(comparableTerm(word, options_.matching));
+    }
+    return !stopWordsKnown_ || stopForms_.contains(comparableTerm(token, options_.matching));
   }
 
   IndexTerms& terms_;
@@ -295,6 +326,9 @@ class Proposal {
   std::uint64_t staleByProbe_ = 0;
   RecordNumber highest_ = 0;
   SharedNumbers excluded_;
+  bool stopWordsRead_ = false;
+  bool stopWordsKnown_ = false;    // noused.txt was read
+  std::set<std::string, std::less<>> stopForms_;  // its words' comparableTerm
 };
 
 // Goes through the looked-up keys' record lists together, in ascending
@@ -396,6 +430,95 @@ class PageWindow {
   SearchResult& result_;
   const std::uint64_t first_;
 };
+
+// A record that some query words list, with the index's guess at its rank
+// among the partial results: how many words list it, and their rarities
+// summed.
+struct Listed {
+  RecordNumber number;
+  std::uint32_t words;
+  double rarity;
+};
+
+// Whether `a` goes before `b` by the index alone: more words, then rarer
+// ones, then the lower number.
+bool listedBefore(const Listed& a, const Listed& b) {
+  if (a.words != b.words) return a.words > b.words;
+  if (a.rarity != b.rarity) return a.rarity > b.rarity;
+  return a.number < b.number;
+}
+
+// The records listed under some query words but not all: the best of them
+// in order (listedBefore), and how many they are.
+struct PartialCandidates {
+  std::vector<Listed> best;
+  std::uint64_t count = 0;
+};
+
+// Record numbers whose words are summed at once when the partial
+// candidates are walked: 16384 of them take 192 KiB.
+constexpr std::int64_t kPartialBlock = std::int64_t{1} << 14;
+
+// Puts into `out` the `keep` best records listed under some of `wordLists`
+// (one ascending list per query word, with its rarity in `rarities`) but
+// not all, nor in `excluded` (ascending, or null), and counts them all. The
+// records the common words list may be most of the catalogue, so none of
+// them is kept but the `keep` best so far, in a heap whose top is the worst:
+// the lists are walked together a block of record numbers at a time, each
+// block's words and rarities summed in arrays of the block.
+void bestPartialCandidates(const std::vector<SharedNumbers>& wordLists,
+                           const std::vector<double>& rarities, const SharedNumbers& excluded,
+                           std::size_t keep, PartialCandidates& out) {
+  out = PartialCandidates();
+  std::vector<Listed>& best = out.best;
+  const auto consider = [&](const Listed& one) {
+    if (one.words == wordLists.size() ||
+        (excluded && std::binary_search(excluded->begin(), excluded->end(), one.number)))
+      return;
+    ++out.count;
+    if (best.size() < keep) {
+      best.push_back(one);
+      std::push_heap(best.begin(), best.end(), listedBefore);
+    } else if (keep > 0 && listedBefore(one, best.front())) {
+      std::pop_heap(best.begin(), best.end(), listedBefore);
+      best.back() = one;
+      std::push_heap(best.begin(), best.end(), listedBefore);
+    }
+  };
+  std::vector<std::size_t> next(wordLists.size(), 0);  // per word, its first number not walked
+  std::vector<std::uint32_t> words(kPartialBlock, 0);
+  std::vector<double> rarity(kPartialBlock, 0);
+  std::vector<std::uint64_t> listedBits(kPartialBlock / kWordBits, 0);
+  for (;;) {
+    // The block starts at the lowest number not walked yet.
+    std::int64_t low = std::numeric_limits<std::int64_t>::max();
+    for (std::size_t w = 0; w < wordLists.size(); ++w) {
+      if (next[w] < wordLists[w]->size()) low = std::min<std::int64_t>(low, (*wordLists[w])[next[w]]);
+    }
+    if (low == std::numeric_limits<std::int64_t>::max()) break;
+    // Word by word, so that each record's rarity is summed in word order.
+    for (std::size_t w = 0; w < wordLists.size(); ++w) {
+      const Numbers& list = *wordLists[w];
+      for (std::size_t& at = next[w]; at < list.size() && list[at] - low < kPartialBlock; ++at) {
+        const auto offset = static_cast<std::size_t>(list[at] - low);
+        listedBits[offset / kWordBits] |= std::uint64_t{1} << (offset % kWordBits);
+        ++words[offset];
+        rarity[offset] += rarities[w];
+      }
+    }
+    for (std::size_t b = 0; b < listedBits.size(); ++b) {
+      for (std::uint64_t bits = listedBits[b]; bits != 0; bits &= bits - 1) {
+        const std::size_t offset = b * kWordBits + static_cast<std::size_t>(std::countr_zero(bits));
+        consider({static_cast<RecordNumber>(low + static_cast<std::int64_t>(offset)), words[offset],
+                  rarity[offset]});
+        words[offset] = 0;
+        rarity[offset] = 0;
+      }
+      listedBits[b] = 0;
+    }
+  }
+  std::sort_heap(best.begin(), best.end(), listedBefore);
+}
 
 // Evaluates one query: the index's proposal, then the records read in
 // record-number order to check, rank and count them.
@@ -556,56 +679,21 @@ class QueryRun {
            result_.total < options_.partialsUpTo && page_.wants(placed_ + 1);
   }
 
-  // A record that some query words list, with the index's guess at its
-  // rank: how many words list it, and their rarities summed.
-  struct Listed {
-    RecordNumber number;
-    std::uint32_t words;
-    double rarity;
-  };
-
-  // The records listed under some query words but not all (nor under an
-  // excluded word the index decided), best first by the index alone.
-  std::vector<Listed> partialCandidates(const SharedNumbers& excluded) const {
-    const SharedNumbers some = unionOf(wordLists_);
-    std::vector<Listed> listed;
-    listed.reserve(some->size());
-    for (RecordNumber number : *some) listed.push_back({number, 0, 0});
-    for (std::size_t w = 0; w < wordLists_.size(); ++w) {
-      std::size_t at = 0;
-      for (RecordNumber number : *wordLists_[w]) {
-        while (listed[at].number < number) ++at;
-        ++listed[at].words;
-        listed[at].rarity += rarities_[w];
-      }
-    }
-    std::erase_if(listed, [&](const Listed& one) {
-      return one.words == words_.size() ||
-             (excluded && std::binary_search(excluded->begin(), excluded->end(), one.number));
-    });
-    return listed;
-  }
-
   // Fills the page past the full results with partial ones: the best
   // maxRankedPartials candidates by the index are read, checked (no NOT
   // member may match) and ordered by how many words they match, then as
-  // asked.
+  // asked. The other candidates are only counted, never held.
   Status placePartials(const SharedNumbers& excluded) {
-    std::vector<Listed> listed = partialCandidates(excluded);
-    const std::size_t readCount =
-        std::min<std::size_t>(listed.size(), options_.limits.maxRankedPartials);
-    const auto better = [](const Listed& a, const Listed& b) {
-      if (a.words != b.words) return a.words > b.words;
-      if (a.rarity != b.rarity) return a.rarity > b.rarity;
-      return a.number < b.number;
-    };
-    std::partial_sort(listed.begin(), listed.begin() + static_cast<std::ptrdiff_t>(readCount),
-                      listed.end(), better);
+    PartialCandidates listed;
+    bestPartialCandidates(wordLists_, rarities_, excluded,
+                          static_cast<std::size_t>(options_.limits.maxRankedPartials), listed);
+    const std::vector<Listed>& best = listed.best;
+    const std::size_t readCount = best.size();
     std::vector<Placed> partials;
     for (std::size_t i = 0; i < readCount; ++i) {
       if (stopAsked(i)) return interrupted();
       ReadRecord read;
-      const Status fetched = readRecord(listed[i].number, read);
+      const Status fetched = readRecord(best[i].number, read);
       if (!fetched.ok()) return fetched;
       if (!read.record || matchesExcluded(read.view)) continue;
       std::uint32_t words = 0;
@@ -613,13 +701,13 @@ class QueryRun {
       if (words == 0 || words == words_.size()) continue;
       partials.push_back(placedOf(read, words));
     }
-    if (readCount == listed.size() || !decided_) {
-      result_.partialTotal = readCount == listed.size()
+    if (readCount == listed.count || !decided_) {
+      result_.partialTotal = readCount == listed.count
                                  ? partials.size()
-                                 : listed.size() * partials.size() / std::max<std::size_t>(readCount, 1);
-      result_.partialEstimated = readCount != listed.size();
+                                 : listed.count * partials.size() / std::max<std::uint64_t>(readCount, 1);
+      result_.partialEstimated = readCount != listed.count;
     } else {
-      result_.partialTotal = listed.size();
+      result_.partialTotal = listed.count;
     }
     std::sort(partials.begin(), partials.end(), PlacedOrder(options_.order));
     const std::uint64_t offered = std::min<std::uint64_t>(partials.size(), options_.partialsUpTo - result_.total);

@@ -77,7 +77,8 @@ struct SearchLimits {
   // whether they are current; past it, totals are counted on the records.
   std::size_t maxProbedKeys = 2'000;
   // Records read to rank the results that match only some of the query's
-  // words (the best of them by the index alone).
+  // words (the best of them by the index alone); the others are counted
+  // without being held, so this bounds the memory of the choice too.
   std::uint64_t maxRankedPartials = 2'000;
 };
 
@@ -159,7 +160,9 @@ struct SearchResult {
 // Status of the lookup that failed (see read_only_database.h), when a
 // database can't be read (kDamaged too when the index's keys come out of
 // order); with kOverBudget past options.limits; with kInterrupted when
-// options.stop said so. `result` then holds what was found before.
+// options.stop said so. `result` then holds what was found before. A
+// phrase reads noused.txt of the current folder, when there is one, to know
+// which of its words the index may have left out.
 Status runQuery(SearchDatabases& databases, const QueryNode& query, const SearchOptions& options,
                 SearchResult& result);
 

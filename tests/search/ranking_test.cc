@@ -50,11 +50,11 @@ StoredItem storedWork(const Work& work) {
   return testing::storedItemOf(record);
 }
 
-// The index of works() as the indexer's rules make it, and MOZART listing
-// record 4, which does not carry it: an array all stale.
-std::vector<StoredItem> indexOfWorks() {
-  std::map<std::string, std::vector<int>> lists;
-  for (const Work& work : works()) {
+// The index of `all` as the indexer's rules make it, plus `extra` lists.
+std::vector<StoredItem> indexOf(const std::vector<Work>& all,
+                                const std::map<std::string, std::vector<int>>& extra = {}) {
+  std::map<std::string, std::vector<int>> lists = extra;
+  for (const Work& work : all) {
     for (const char* text : work.fields) {
       forEachIndexedWord(text, [&](std::string_view word) {
         std::vector<int>& list = lists[std::string(word)];
@@ -62,7 +62,6 @@ std::vector<StoredItem> indexOfWorks() {
       });
     }
   }
-  lists["MOZART"] = {4};
   std::vector<StoredItem> items;
   for (const auto& [key, numbers] : lists) {
     std::string entries;
@@ -75,32 +74,44 @@ std::vector<StoredItem> indexOfWorks() {
   return items;
 }
 
+// The index of works(), and MOZART listing record 4, which does not carry
+// it: an array all stale.
+std::vector<StoredItem> indexOfWorks() { return indexOf(works(), {{"MOZART", {4}}}); }
+
+// Writes opere.ddb holding `all` and opere.idb holding `index` into `dir`.
+void writeCatalogue(testing::CatalogueDir& dir, const std::vector<Work>& all,
+                    const std::vector<StoredItem>& index) {
+  std::vector<StoredItem> data;
+  for (const Work& work : all) data.push_back(storedWork(work));
+  dir.dataDatabase(data);
+  testing::loadDatabase(dir / "opere.idb", index);
+}
+
 // One catalogue for every case; `dataNewer` makes opere.ddb look changed
 // after opere.idb was written.
 class RankedSearch : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new testing::CatalogueDir;
-    std::vector<StoredItem> data;
-    for (const Work& work : works()) data.push_back(storedWork(work));
-    dir_->dataDatabase(data);
-    testing::loadDatabase(*dir_ / "opere.idb", indexOfWorks());
+    writeCatalogue(*dir_, works(), indexOfWorks());
   }
   static void TearDownTestSuite() {
     delete dir_;
     dir_ = nullptr;
   }
 
-  // Runs `query` with `options` in the catalogue, into `result`; the page's
-  // record numbers in order.
+  // Runs `query` with `options` in the catalogue (or in `other`), into
+  // `result`; the page's record numbers in order.
   static std::vector<RecordNumber> search(const std::string& query, const SearchOptions& options,
-                                          SearchResult& result, bool dataNewer = false) {
-    const auto index = std::filesystem::last_write_time(*dir_ / "opere.idb");
-    std::filesystem::last_write_time(*dir_ / "opere.ddb",
+                                          SearchResult& result, bool dataNewer = false,
+                                          const testing::CatalogueDir* other = nullptr) {
+    const testing::CatalogueDir& dir = other ? *other : *dir_;
+    const auto index = std::filesystem::last_write_time(dir / "opere.idb");
+    std::filesystem::last_write_time(dir / "opere.ddb",
                                      dataNewer ? index + std::chrono::seconds(1)
                                                : index - std::chrono::seconds(1));
     const std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(dir_->path());
+    std::filesystem::current_path(dir.path());
     SearchDatabases databases;
     const Status opened = openSearchDatabases(databases);
     const QueryParse parse = parseQuery(query);
@@ -168,6 +179,62 @@ TEST_F(RankedSearch, PartialsNeverMatchANotWhenTheRecordsDecide) {
   EXPECT_EQ(search("faure sonata -bach", options, result, true),
             (std::vector<RecordNumber>{3, 1, 4, 6}));
   EXPECT_EQ(result.partialTotal, 3u);
+}
+
+// Only maxRankedPartials records, the best by the index alone, are read
+// for the partial results; the others are only counted.
+struct BoundedCase {
+  const char* name;
+  std::string query;
+  std::uint64_t maxRanked;
+  bool dataNewer;
+  std::vector<RecordNumber> page;
+  std::uint64_t partialTotal;
+  bool partialEstimated;
+};
+
+class BoundedPartials : public RankedSearch, public ::testing::WithParamInterface<BoundedCase> {};
+
+TEST_P(BoundedPartials, ReadTheBestByTheIndexAndCountTheRest) {
+  SearchOptions options;
+  options.partialsUpTo = 10;
+  options.limits.maxRankedPartials = GetParam().maxRanked;
+  SearchResult result;
+  EXPECT_EQ(search(GetParam().query, options, result, GetParam().dataNewer), GetParam().page);
+  EXPECT_EQ(result.partialTotal, GetParam().partialTotal);
+  EXPECT_EQ(result.partialEstimated, GetParam().partialEstimated);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Search, BoundedPartials,
+    ::testing::Values(
+        // Faure (records 1, 2) is rarer than sonata (4, 5, 6).
+        BoundedCase{"RarerWordsKept", "faure sonata", 2, false, {3, 1, 2}, 5, false},
+        BoundedCase{"EstimatedWhenRecordsCount", "faure sonata", 2, true, {3, 1, 2}, 5, true},
+        // Two words (4, 5, 6) before the rarer one (1, 2); ties by number.
+        BoundedCase{"MoreWordsKept", "faure sonata violin", 1, false, {3, 4}, 5, false},
+        BoundedCase{"ExcludedNeverCounted", "faure sonata -bach", 1, false, {3, 1}, 3, false},
+        BoundedCase{"NoneRead", "faure sonata", 0, false, {3}, 5, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Records far apart in number: the lists are walked in blocks of record
+// numbers, and what one block sums must not spill into the next.
+TEST_F(RankedSearch, PartialsAcrossBlocksOfNumbers) {
+  const std::vector<Work> spread = {{1, {"Alpha Beta", "", "", ""}},
+                                    {16384, {"Gamma", "", "", ""}},
+                                    {16385, {"Gamma Beta", "", "", ""}},
+                                    {32769, {"Gamma", "", "", ""}},
+                                    {40000, {"Alpha Beta Gamma", "", "", ""}}};
+  testing::CatalogueDir dir;
+  writeCatalogue(dir, spread, indexOf(spread));
+  SearchOptions options;
+  options.partialsUpTo = 10;
+  options.limits.maxRankedPartials = 1;
+  SearchResult result;
+  // Record 1 (alpha beta) outranks 16385 (gamma beta) by the rarer alpha.
+  EXPECT_EQ(search("alpha beta gamma", options, result, false, &dir),
+            (std::vector<RecordNumber>{40000, 1}));
+  EXPECT_EQ(result.partialTotal, 4u);
 }
 
 struct TotalCase {
