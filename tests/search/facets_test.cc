@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -79,11 +80,9 @@ class Catalogue : public ::testing::Test {
     dir_.prepare(records(), "DE\n");
     stopWords_.insert("DE");
     ASSERT_EQ(dir_.run().exitStatus, 0);
-    before_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_.path());
+    inFolder_.emplace(dir_.path());
     ASSERT_TRUE(openSearchDatabases(databases_).ok());
   }
-  void TearDown() override { std::filesystem::current_path(before_); }
 
   // The records `query` finds under `matching`, each handed to `each`.
   std::vector<RecordNumber> search(const std::string& query, Matching matching,
@@ -104,7 +103,7 @@ class Catalogue : public ::testing::Test {
   }
 
   testing::CatalogueDir dir_;
-  std::filesystem::path before_;
+  std::optional<testing::InFolder> inFolder_;
   SearchDatabases databases_;
   StopWordSet stopWords_;
 };

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,11 +47,9 @@ class PhraseSearch : public ::testing::Test {
   static void TearDownTestSuite() { dir_.reset(); }
 
   void SetUp() override {
-    before_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_->path());
+    inFolder_.emplace(dir_->path());
     ASSERT_TRUE(openSearchDatabases(databases_).ok());
   }
-  void TearDown() override { std::filesystem::current_path(before_); }
 
   std::set<int> found(const std::string& query, Matching matching) {
     const QueryParse parse = parseQuery(query);
@@ -68,7 +67,7 @@ class PhraseSearch : public ::testing::Test {
   }
 
   static std::unique_ptr<testing::CatalogueDir> dir_;
-  std::filesystem::path before_;
+  std::optional<testing::InFolder> inFolder_;
   SearchDatabases databases_;
 };
 

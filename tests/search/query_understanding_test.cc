@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -70,12 +71,10 @@ class Understanding : public ::testing::Test {
   static void TearDownTestSuite() { dir_.reset(); }
 
   void SetUp() override {
-    before_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_->path());
+    inFolder_.emplace(dir_->path());
     ASSERT_TRUE(openSearchDatabases(databases_).ok());
     ASSERT_TRUE(loadQueryVocabulary(vocabulary_).ok());
   }
-  void TearDown() override { std::filesystem::current_path(before_); }
 
   // The numbers of the records `understood` finds.
   std::set<int> found(const QueryNode& root) {
@@ -88,7 +87,7 @@ class Understanding : public ::testing::Test {
   }
 
   static std::unique_ptr<testing::CatalogueDir> dir_;
-  std::filesystem::path before_;
+  std::optional<testing::InFolder> inFolder_;
   SearchDatabases databases_;
   QueryVocabulary vocabulary_;
 };

@@ -32,4 +32,11 @@ std::string readFile(const std::filesystem::path& path) {
   return content.str();
 }
 
+InFolder::InFolder(const std::filesystem::path& folder)
+    : before_(std::filesystem::current_path()) {
+  std::filesystem::current_path(folder);
+}
+
+InFolder::~InFolder() { std::filesystem::current_path(before_); }
+
 }  // namespace indicizza::testing

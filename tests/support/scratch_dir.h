@@ -22,6 +22,19 @@ class ScratchDir {
   std::filesystem::path path_;
 };
 
+// Makes `folder` the process's working folder while it lives, and the one
+// before again when it goes (the programs' files are found there).
+class InFolder {
+ public:
+  explicit InFolder(const std::filesystem::path& folder);
+  ~InFolder();
+  InFolder(const InFolder&) = delete;
+  InFolder& operator=(const InFolder&) = delete;
+
+ private:
+  std::filesystem::path before_;
+};
+
 void writeFile(const std::filesystem::path& path, std::string_view content);
 std::string readFile(const std::filesystem::path& path);
 
