@@ -70,8 +70,16 @@ ProgramRun tryChromium(const std::filesystem::path& chromium, bool withoutSandbo
   return testing::runProgram(chromium, profile.path(), flags);
 }
 
-std::string firstLineOf(const std::string& text) {
-  const std::string line = text.substr(0, text.find('\n'));
+// Why chromium could not start, from what it wrote: its first FATAL line
+// (the cause; lines before it are often harmless complaints, such as no
+// D-Bus), else its first line.
+std::string reasonIn(const std::string& text) {
+  std::size_t start = 0;
+  if (const std::size_t fatal = text.find("FATAL"); fatal != std::string::npos) {
+    const std::size_t lineEnd = text.rfind('\n', fatal);
+    start = lineEnd == std::string::npos ? 0 : lineEnd + 1;
+  }
+  const std::string line = text.substr(start, text.find('\n', start) - start);
   return line.empty() ? "(it said nothing)" : line;
 }
 
@@ -98,7 +106,7 @@ ChromiumStart startChromium() {
   }
   if (probe.exitStatus != 0) {
     start.skipReason = "chromium is installed but does not start here (exit status " +
-                       std::to_string(probe.exitStatus) + "): " + firstLineOf(probe.errorOutput);
+                       std::to_string(probe.exitStatus) + "): " + reasonIn(probe.errorOutput);
   }
   return start;
 }
