@@ -55,7 +55,7 @@ TEST_P(Crash, LeavesEachFileWholeAndTheNextRunFinishes) {
   states().expectWholeStates(dir.path(), data, index);
 
   const auto next = testing::runIndexer(dir.path());
-  EXPECT_EQ(next.output, transcript);
+  EXPECT_EQ(next.output, transcript) << "its standard error:\n" << next.errorOutput;
   states().expectWholeStates(dir.path(), data, index);
   EXPECT_EQ(data + " " + index, "after after");
   EXPECT_FALSE(std::filesystem::exists(dir / "opere.ddb.nuovo"));
