@@ -207,9 +207,9 @@ int runSearch(const SearchCommand& command) {
       std::cerr << terminalText(suggestionLine(*meant.suggestion)) << '\n';
     }
   };
+  const bool bold = format == OutputFormat::kText && boldOnStandardOutput();
   if (!command.countOnly) {
     std::cout << headerLine(format);
-    const bool bold = format == OutputFormat::kText && boldOnStandardOutput();
     options.onPageRecord = [&](const DecodedRecord& record) {
       announce();
       std::cout << (bold ? highlightedTextRow(rowOf(record),
