@@ -50,6 +50,14 @@ struct RecordHighlights {
   std::vector<std::string> terms;
 };
 
+// The spans of `marks` in field `field` of a record's fields in order: 0
+// for T1 ... kTextFieldCount - 1 for T7, then the code fields C1 ... C5.
+inline const std::vector<ByteSpan>& spansOfField(const RecordHighlights& marks,
+                                                 std::size_t field) {
+  return field < kTextFieldCount ? marks.textFields[field]
+                                 : marks.codeFields[field - kTextFieldCount];
+}
+
 // What the positive terms, prefixes and phrases of `query` match in
 // `record`, compared as `matching` compares them. Each is marked wherever
 // it matches in its scope, whether or not the record as a whole matches

@@ -149,9 +149,7 @@ std::string textLine(const ResultRow& row, const std::function<std::string(std::
 
 std::string highlightedTextRow(const ResultRow& row, const RecordHighlights& marks) {
   return textLine(row, [&](std::size_t i) {
-           const std::vector<ByteSpan>& spans =
-               i < kTextFieldCount ? marks.textFields[i] : marks.codeFields[i - kTextFieldCount];
-           return terminalHighlighted(row.fields[i], spans);
+           return terminalHighlighted(row.fields[i], spansOfField(marks, i));
          }) +
          "\n";
 }

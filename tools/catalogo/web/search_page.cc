@@ -82,9 +82,7 @@ std::string pageLink(const std::string& query, const SortOrder& order, std::uint
 // The text of field `i` of `row` (0 for T1 ... the last for C5) with what
 // the query matched marked.
 std::string markedField(const ResultRow& row, const RecordHighlights& marks, std::size_t i) {
-  const std::vector<ByteSpan>& spans =
-      i < kTextFieldCount ? marks.textFields[i] : marks.codeFields[i - kTextFieldCount];
-  return htmlHighlighted(row.fields[i], spans, htmlEscaped);
+  return htmlHighlighted(row.fields[i], spansOfField(marks, i), htmlEscaped);
 }
 
 std::string resultItem(const DecodedRecord& record, const SearchPageContent& content) {
