@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
@@ -35,7 +37,10 @@ std::uint32_t openFlags(OpenMode mode) {
   switch (mode) {
     case OpenMode::kExisting: return 0;
     case OpenMode::kCreate: return DB_CREATE;
-    case OpenMode::kCreateNew: return DB_CREATE | DB_EXCL;
+    // The file is already there, empty (for kCreateNew, made by
+    // createEmptyFile()): the library makes the database in it in place.
+    case OpenMode::kCreateNew:
+    case OpenMode::kFillEmpty: return DB_CREATE | DB_TRUNCATE;
     case OpenMode::kReadOnly: return DB_RDONLY;
   }
   return 0;
@@ -58,6 +63,19 @@ void attachBuffer(DBT& dbt, std::vector<std::uint32_t>& buffer, std::uint32_t ex
 std::size_t wordsFor(std::size_t bytes, std::size_t granule) {
   const std::size_t rounded = (bytes + granule - 1) / granule * granule;
   return rounded / kWordSize;
+}
+
+// Creates `path` empty, failing when it exists (O_EXCL), for kCreateNew.
+// Left to itself, the library would create the file under a temporary name
+// of its own beside it (__db.NAME) and then rename it: a process killed
+// between the two leaves that name behind, and every later create of NAME
+// waits on it for 100 seconds and then fails. Made here, the file never has
+// another name, and O_EXCL keeps DB_TRUNCATE away from a file that existed.
+Status createEmptyFile(const char* path) {
+  const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+  if (fd < 0) return Status::systemFailure(Status::Code::kCannotOpen, errno);
+  close(fd);
+  return {};
 }
 
 }  // namespace
@@ -137,8 +155,15 @@ Status Database::open(const char* path, OpenMode mode) {
   // it is given a callback.
   db_->set_errcall(db_, passOnError);
   db_->set_msgcall(db_, passOnMessage);
-  return statusOf(db_->open(db_, nullptr, path, nullptr, DB_BTREE, openFlags(mode), kNewFileMode),
-                  Status::Code::kCannotOpen);
+  if (mode == OpenMode::kCreateNew) {
+    const Status made = createEmptyFile(path);
+    if (!made.ok()) return made;
+  }
+  const Status opened =
+      statusOf(db_->open(db_, nullptr, path, nullptr, DB_BTREE, openFlags(mode), kNewFileMode),
+               Status::Code::kCannotOpen);
+  if (!opened.ok() && mode == OpenMode::kCreateNew) unlink(path);
+  return opened;
 }
 
 Status Database::putBulk(BulkPairs& pairs) {

@@ -40,8 +40,10 @@ inline std::span<const std::uint8_t> bytesOf(std::string_view text) {
 // How open() treats the file.
 enum class OpenMode {
   kExisting,   // the file must exist (open flags 0)
-  kCreate,     // created when missing, opened with its contents otherwise
-  kCreateNew,  // created; fails if the file exists
+  kCreate,     // created when missing (by the library, under a temporary name
+               // first), opened with its contents otherwise: the bench's floor only
+  kCreateNew,  // created, under its own name only; fails if the file exists
+  kFillEmpty,  // an empty file the caller made and owns: the database is made in it
   kReadOnly,   // the file must exist; opened for reading only (DB_RDONLY)
 };
 
@@ -113,7 +115,9 @@ class Database {
 
   // db_create with no environment and no flags, then DB->open of the
   // B-tree at `path`, no transaction, no sub-database; a file it creates gets
-  // kNewFileMode. The handle's own lines (see library_lines.h) go to
+  // kNewFileMode, and exists under no other name, even for a moment, so a
+  // process killed while creating it leaves at most an unfinished `path`;
+  // a create that fails leaves nothing. The handle's own lines (see library_lines.h) go to
   // deliverLibraryLine. Fails with kNoHandle when no handle can be made,
   // kCannotOpen when the open fails (after which the handle can only be
   // closed). A handle is opened once only: the library accepts a second open

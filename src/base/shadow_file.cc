@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <string_view>
@@ -29,9 +30,6 @@ constexpr std::string_view kNameCharacters =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr int kUniqueNameLength = 6;
 constexpr int kUniqueNameAttempts = 100;
-// The mode a new file asks for; the umask takes its share.
-constexpr mode_t kNewFileMode = 0666;
-
 std::string uniqueSuffix(std::mt19937_64& random) {
   std::uniform_int_distribution<std::size_t> pick(0, kNameCharacters.size() - 1);
   std::string suffix = ".";
@@ -62,6 +60,18 @@ Status syncFolder(const std::filesystem::path& folder) {
   if (fsync(fd) != 0) synced = writeFailure();
   close(fd);
   return synced;
+}
+
+// Gives the file `from` the name `to` unless `to` exists (-1, errno EEXIST),
+// in one step: a rename that never replaces, or where the file system can't
+// promise that, a second name and then the removal of the first. -1 with
+// errno set on failure, `from` then still in place.
+int renameAsNew(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL) return -1;
+  if (link(from.c_str(), to.c_str()) != 0) return -1;
+  unlink(from.c_str());
+  return 0;
 }
 
 }  // namespace
@@ -168,7 +178,7 @@ Status ShadowFile::toRewrite(const std::filesystem::path& target, ShadowFile& sh
 }
 
 Status ShadowFile::toWriteBeside(const std::filesystem::path& target, ShadowFile& shadow,
-                                 int& fd) {
+                                 int& fd, mode_t newFileMode) {
   ShadowFile copy;
   copy.target_ = linkTarget(target);
   struct stat info;
@@ -185,7 +195,7 @@ Status ShadowFile::toWriteBeside(const std::filesystem::path& target, ShadowFile
   for (int attempt = 0; attempt < kUniqueNameAttempts; ++attempt) {
     copy.path_ = copy.target_;
     copy.path_ += uniqueSuffix(random);
-    fd = open(copy.path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+    fd = open(copy.path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, newFileMode);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) return writeFailure();
     copy.pending_ = true;
@@ -208,7 +218,11 @@ Status ShadowFile::toWriteBeside(const std::filesystem::path& target, ShadowFile
   return Status::systemFailure(Status::Code::kWriteFailed, EEXIST);
 }
 
-Status ShadowFile::commit() {
+Status ShadowFile::commit() { return publish(true); }
+
+Status ShadowFile::commitAsNew() { return publish(false); }
+
+Status ShadowFile::publish(bool replace) {
   if (!pending_) return Status::failure(Status::Code::kWriteFailed);
   const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return writeFailure();
@@ -223,6 +237,11 @@ Status ShadowFile::commit() {
   if (done.ok() && fsync(fd) != 0) done = writeFailure();
   close(fd);
   if (!done.ok()) return done;
+  if (!replace) {
+    if (renameAsNew(path_, target_) != 0) return writeFailure();
+    pending_ = false;
+    return syncFolder(target_.parent_path());
+  }
   // Held open across the rename, so that its blocks are freed by the close
   // below, away from the run, rather than by the rename.
   const int replaced = open(target_.c_str(), O_RDONLY | O_CLOEXEC);

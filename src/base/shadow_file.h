@@ -76,11 +76,12 @@ class ShadowFile {
   // the link stays. On success `fd` is open for writing on the copy; the
   // caller closes it before commit(). The copy is private (0600) until
   // commit() gives it the mode, owner and group of the file it replaces (a
-  // new file: the mode any new file gets, 0666 less the umask). On failure
+  // new file: `newFileMode` less the umask). On failure
   // nothing is left behind. Fails with kCannotOpen when the
   // target exists but is no regular file or can't be looked at,
   // kWriteFailed when the copy can't be created.
-  static Status toWriteBeside(const std::filesystem::path& target, ShadowFile& shadow, int& fd);
+  static Status toWriteBeside(const std::filesystem::path& target, ShadowFile& shadow, int& fd,
+                              mode_t newFileMode = 0666);
 
   // Where the working copy is.
   const std::filesystem::path& path() const { return path_; }
@@ -96,6 +97,12 @@ class ShadowFile {
   // for.
   Status commit();
 
+  // As commit(), for a copy that must never replace a file: the target gets
+  // the copy only if it still does not exist. Fails with kWriteFailed
+  // (EEXIST) when it does, leaving it as it is; the copy is then removed
+  // when this is destroyed.
+  Status commitAsNew();
+
  private:
   std::filesystem::path target_;
   std::filesystem::path path_;
@@ -106,6 +113,9 @@ class ShadowFile {
     gid_t group;
   };
   std::optional<Ownership> ownership_;
+
+  // commit() when `replace`, else commitAsNew().
+  Status publish(bool replace);
   bool pending_ = false;   // a copy exists and is not committed
   std::thread releasing_;  // closes the last descriptor of the replaced file
 };

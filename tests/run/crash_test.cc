@@ -77,6 +77,24 @@ INSTANTIATE_TEST_SUITE_P(
                       KillPoint{"AtTime95", 0.95, true}, KillPoint{"AtTime100", 1.0, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The database library, left to create a file itself, first makes it under
+// a temporary name (__db.NAME) and then renames it: a run killed between the
+// two left that name behind, and every later run waited 100 seconds on it and
+// stopped with "Errore copia opere.idb". Files of that kind, left by such a
+// run, must not stop the next one.
+TEST(Crash, TheLibrarysTemporaryNamesLeftByAKilledCreateDoNotStopTheNextRun) {
+  testing::ScratchDir dir;
+  states().prepare(dir.path());
+  for (const char* name : {"__db.opere.idb.nuovo", "__db.opere.ddb.nuovo"})
+    testing::writeFile(dir / name, "");
+  const auto run = testing::runIndexer(dir.path());
+  EXPECT_EQ(run.output, states().transcript()) << run.errorOutput;
+  std::string data;
+  std::string index;
+  states().expectWholeStates(dir.path(), data, index);
+  EXPECT_EQ(data + " " + index, "after after");
+}
+
 TEST(Crash, ASecondRunInTheSameFolderStopsAtOnce) {
   testing::ScratchDir dir;
   states().prepare(dir.path());
