@@ -27,8 +27,8 @@ int runCreateDatabase() {
       std::filesystem::file_type::not_found) {
     throw ToolFailure(name + " esiste già: non modificato");
   }
-  // The library creates the file exclusively, so a file made meanwhile is
-  // still left alone.
+  // The file is given its name only if none has it by then, so a file made
+  // meanwhile is still left alone.
   const Status created = createEmptyDataDatabase(name);
   if (!created.ok()) throw ToolFailure("Errore creazione " + name + ": " + created.text());
   std::cout << "Creato " << name << " vuoto\n";
