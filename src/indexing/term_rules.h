@@ -6,40 +6,73 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
+#include "base/byte_hash.h"
 #include "indexing/byte_classes.h"
 #include "indexing/tokens.h"
 
 namespace indicizza {
 
-// Calls `visit(word)` for each word of `text`, in order, as the index keeps
-// it: a token that holds no digit (a token with a digit is a number, which
-// is never indexed from text), upper-cased (a-z only; every other byte as it
-// is). The view passed is valid only during the call. Repeats and stop
-// words are the caller's to drop.
-template <typename Visit>
-void forEachIndexedWord(std::string_view text, Visit&& visit) {
+namespace term_rules_detail {
+
+// The walk of forEachIndexedWord, and of forEachHashedWord when kHash.
+template <bool kHash, typename Visit>
+void walkIndexedWords(std::string_view text, Visit&& visit) {
   // Record text fields are far shorter; a longer token goes to the heap.
+  // Either buffer has room for a chunk of zeros past the word, for
+  // hashZeroPadded.
   constexpr std::size_t kShortWord = 128;
-  std::array<char, kShortWord> shortWord;
+  std::array<char, kShortWord + kHashChunkBytes> shortWord;
   std::string longWord;
-  forEachToken(text, [&](std::string_view token) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  for (;;) {
+    while (p != end && isSeparator(*p)) ++p;
+    if (p == end) return;
+    // One pass finds the token's end and whether it holds a digit.
+    const char* const start = p;
+    std::uint8_t classes = 0;
+    for (; p != end; ++p) {
+      const std::uint8_t byteClass = kByteClasses[static_cast<std::uint8_t>(*p)];
+      if (byteClass & kSeparator) break;
+      classes |= byteClass;
+    }
+    if (classes & kDigit) continue;
+    const auto size = static_cast<std::size_t>(p - start);
     char* upper = shortWord.data();
-    if (token.size() > shortWord.size()) {
-      longWord.resize(token.size());
+    if (size > kShortWord) {
+      longWord.resize(size + kHashChunkBytes);
       upper = longWord.data();
     }
-    // One pass: upper-case the token and see whether it holds a digit.
-    std::uint8_t classes = 0;
-    for (std::size_t i = 0; i < token.size(); ++i) {
-      classes |= kByteClasses[static_cast<std::uint8_t>(token[i])];
-      upper[i] = asciiUpper(token[i]);
+    for (std::size_t i = 0; i < size; ++i) upper[i] = asciiUpper(start[i]);
+    if constexpr (kHash) {
+      std::memset(upper + size, 0, kHashChunkBytes);
+      visit(std::string_view(upper, size), hashZeroPadded(upper, size));
+    } else {
+      visit(std::string_view(upper, size));
     }
-    if (classes & kDigit) return;
-    visit(std::string_view(upper, token.size()));
-  });
+  }
+}
+
+}  // namespace term_rules_detail
+
+// Calls `visit(word)` for each word of `text`, in order, as the index keeps
+// it: a token (tokens.h) that holds no digit (a token with a digit is a
+// number, which is never indexed from text), upper-cased (a-z only; every
+// other byte as it is). The view passed is valid only during the call.
+// Repeats and stop words are the caller's to drop.
+template <typename Visit>
+void forEachIndexedWord(std::string_view text, Visit&& visit) {
+  term_rules_detail::walkIndexedWords<false>(text, visit);
+}
+
+// The same, calling `visit(word, hashBytes(word))`.
+template <typename Visit>
+void forEachHashedWord(std::string_view text, Visit&& visit) {
+  term_rules_detail::walkIndexedWords<true>(text, visit);
 }
 
 // Where the indexer cuts the text of a code field: before its first

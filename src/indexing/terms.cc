@@ -38,8 +38,7 @@ void extractTerms(const DecodedRecord& record, const StopWordSet& stopWords, Ter
   // is a separator, so no token spans two fields and each field can be cut on
   // its own with the same result.
   for (int field = 1; field <= static_cast<int>(kTextFieldCount); ++field) {
-    forEachIndexedWord(textField(record, field), [&](std::string_view word) {
-      const std::uint32_t hash = hashBytes(word);
+    forEachHashedWord(textField(record, field), [&](std::string_view word, std::uint32_t hash) {
       if (stopWords.contains(word, hash)) return;
       // Words come first in the list, so the words kept so far are the
       // record's word set.

@@ -26,13 +26,14 @@ std::size_t StopWordSet::slotOf(std::string_view word, std::uint32_t hash) const
   return probeSlot(slots_, hash, [&](std::uint32_t slot) { return words_[slot - 1] == word; });
 }
 
-bool StopWordSet::contains(std::string_view word, std::uint32_t hash) const {
-  return !slots_.empty() && slots_[slotOf(word, hash)] != 0;
-}
-
 void StopWordSet::insert(std::string_view word) {
   if (contains(word)) return;
   words_.emplace_back(word);
+  lengths_ |= std::uint64_t{1} << std::min(word.size(), kLongLength);
+  if (!word.empty()) {
+    const auto first = static_cast<std::uint8_t>(word.front());
+    firstBytes_[first / 64] |= std::uint64_t{1} << (first % 64);
+  }
   if (words_.size() * kSlotsPerWord > slots_.size()) {
     slots_.assign(std::max(kFirstSlotCount, slots_.size() * 2), 0);
     for (std::size_t w = 0; w < words_.size(); ++w) {

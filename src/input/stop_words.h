@@ -28,8 +28,13 @@ class StopWordSet {
  public:
   void insert(std::string_view word);
   bool contains(std::string_view word) const { return contains(word, hashBytes(word)); }
-  // The same with the word's hash already computed (hashBytes).
-  bool contains(std::string_view word, std::uint32_t hash) const;
+  // The same with the word's hash already computed (hashBytes). Most words
+  // asked about are no stop words: a word whose length or first byte no
+  // stop word has is turned away before the table is probed.
+  bool contains(std::string_view word, std::uint32_t hash) const {
+    if (!mayHold(word)) return false;
+    return !slots_.empty() && slots_[slotOf(word, hash)] != 0;
+  }
 
   // The words in unsigned byte order, for inspection.
   std::set<std::string, std::less<>> words() const { return {words_.begin(), words_.end()}; }
@@ -38,6 +43,24 @@ class StopWordSet {
   // The slot where `word` (of hash `hash`) is, or the empty slot where it
   // would go.
   std::size_t slotOf(std::string_view word, std::uint32_t hash) const;
+
+  // Lengths from kLongLength on share the mask's last bit.
+  static constexpr std::size_t kLongLength = 63;
+  static constexpr std::size_t kByteMaskWords = 256 / 64;
+  // False when no word of the set has the length, or the first byte, of
+  // `word`; true when one may be it.
+  bool mayHold(std::string_view word) const {
+    const std::size_t length = word.size() < kLongLength ? word.size() : kLongLength;
+    if (!(lengths_ >> length & 1)) return false;
+    if (word.empty()) return true;
+    const auto first = static_cast<std::uint8_t>(word.front());
+    return firstBytes_[first / 64] >> (first % 64) & 1;
+  }
+
+  // Bit n set when a word of the set has length n (kLongLength: that or
+  // more); bit b of the 256 when a word starts with byte b.
+  std::uint64_t lengths_ = 0;
+  std::uint64_t firstBytes_[kByteMaskWords] = {};
 
   std::vector<std::string> words_;
   // 0 for an empty slot, else the word's index in words_ plus one. A power
