@@ -11,18 +11,8 @@ namespace {
 
 constexpr std::size_t kInitialSlotCount = 1 << 12;
 constexpr std::uint64_t kEmptySlot = 0;
-constexpr int kHashShift = 32;
-constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kHashShift) - 1;
 // Arena offsets are stored plus one in 32 bits.
 constexpr std::size_t kMaxArenaSize = std::numeric_limits<std::uint32_t>::max() - 1;
-
-std::uint64_t slotOf(std::uint32_t hash, std::uint32_t offset) {
-  return (std::uint64_t{hash} << kHashShift) | (std::uint64_t{offset} + 1);
-}
-
-std::uint32_t offsetOf(std::uint64_t slot) {
-  return static_cast<std::uint32_t>((slot & kOffsetMask) - 1);
-}
 
 std::uint32_t load32(const char* p) {
   std::uint32_t value;
@@ -31,6 +21,14 @@ std::uint32_t load32(const char* p) {
 }
 
 }  // namespace
+
+std::uint64_t TermTable::slotOf(std::uint32_t hash, std::uint32_t offset) {
+  return (std::uint64_t{hash} << kHashShift) | (std::uint64_t{offset} + 1);
+}
+
+std::uint32_t TermTable::offsetOf(std::uint64_t slot) {
+  return static_cast<std::uint32_t>((slot & kOffsetMask) - 1);
+}
 
 TermTable::TermTable() : slots_(kInitialSlotCount, kEmptySlot) {}
 

@@ -31,6 +31,13 @@ class TermTable {
   void prefetch(std::uint32_t hash) const {
     __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
   }
+  // The second step of that: once the slot is in the cache, fetches the
+  // bytes of the term it leads to (when its hash is `hash`), which intern()
+  // compares.
+  void prefetchTerm(std::uint32_t hash) const {
+    const std::uint64_t slot = slots_[hash & (slots_.size() - 1)];
+    if (slot >> kHashShift == hash) __builtin_prefetch(arena_.data() + (slot & kOffsetMask) - 1);
+  }
   TermId intern(std::string_view term, std::uint32_t hash);
 
   // The bytes of term `id` (< size()). Valid until the next intern().
@@ -45,15 +52,20 @@ class TermTable {
   static constexpr std::size_t kIdBytes = 4;
   static constexpr std::size_t kLengthBytes = 4;
   static constexpr std::size_t kHeaderBytes = kIdBytes + kLengthBytes;
+  // A slot is 0 when empty, else (hash of the term) << kHashShift | (arena
+  // offset + 1).
+  static constexpr int kHashShift = 32;
+  static constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kHashShift) - 1;
 
+  static std::uint64_t slotOf(std::uint32_t hash, std::uint32_t offset);
+  static std::uint32_t offsetOf(std::uint64_t slot);
   std::string_view textAt(std::uint32_t offset) const;
   TermId idAt(std::uint32_t offset) const;
   void grow();
 
   std::string arena_;
   std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> offsets_;  // by id
-  // A slot is 0 when empty, else (hash of the term) << 32 | (arena offset +
-  // 1). At most half of the slots are used.
+  // See kHashShift. At most half of the slots are used.
   std::vector<std::uint64_t, LargeAllocator<std::uint64_t>> slots_;
 };
 

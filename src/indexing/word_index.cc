@@ -1,6 +1,8 @@
 #include "indexing/word_index.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <limits>
 #include <numeric>
 #include <stdexcept>
@@ -9,6 +11,25 @@ namespace indicizza {
 namespace {
 
 constexpr std::size_t kMaxEntries = std::numeric_limits<std::uint32_t>::max();
+
+constexpr std::size_t kSortPrefixBytes = sizeof(std::uint64_t);
+
+// The first eight bytes of `term` (zeros past its end) as a number whose
+// order is theirs as unsigned bytes: two terms whose numbers differ are in
+// that order.
+std::uint64_t sortPrefixOf(std::string_view term) {
+  std::array<unsigned char, kSortPrefixBytes> bytes{};
+  std::memcpy(bytes.data(), term.data(), std::min(term.size(), kSortPrefixBytes));
+  std::uint64_t prefix = 0;
+  for (const unsigned char byte : bytes) prefix = prefix << 8 | byte;
+  return prefix;
+}
+
+// A term in the sort of forEachTerm.
+struct TermOrderKey {
+  std::uint64_t prefix;  // sortPrefixOf its text
+  TermTable::TermId id;
+};
 
 }  // namespace
 
@@ -42,6 +63,7 @@ void WordIndex::add(const TermList& terms, const IndexEntry& entry) {
   if (terms.size() == 0) return;
   noteEntry(entry);
   for (std::size_t i = 0; i < terms.size(); ++i) terms_.prefetch(terms.hash(i));
+  for (std::size_t i = 0; i < terms.size(); ++i) terms_.prefetchTerm(terms.hash(i));
   for (std::size_t i = 0; i < terms.size(); ++i)
     addInterned(terms_.intern(terms[i], terms.hash(i)));
 }
@@ -63,16 +85,19 @@ void WordIndex::forEachTerm(const TermVisitor& visit) const {
     }
   }
 
+  // Terms are sorted on their first eight bytes first, held in the sort's
+  // array, and on their whole text only where those are equal.
   // std::string_view compares as unsigned bytes (char_traits<char> is
   // memcmp-based), so a prefix sorts before its extensions.
-  LargeVector<TermTable::TermId> order(termCount);
-  std::iota(order.begin(), order.end(), TermTable::TermId{0});
-  std::sort(order.begin(), order.end(), [&](TermTable::TermId a, TermTable::TermId b) {
-    return terms_.text(a) < terms_.text(b);
+  LargeVector<TermOrderKey> order(termCount);
+  for (TermTable::TermId id = 0; id < termCount; ++id) order[id] = {sortPrefixOf(terms_.text(id)), id};
+  std::sort(order.begin(), order.end(), [&](const TermOrderKey& a, const TermOrderKey& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    return terms_.text(a.id) < terms_.text(b.id);
   });
 
   std::vector<IndexEntry> array;
-  for (const TermTable::TermId id : order) {
+  for (const auto& [prefix, id] : order) {
     array.clear();
     // Dealing the entry numbers out left next[id] at the end of the array.
     for (std::size_t i = next[id] - termEntryCounts_[id]; i < next[id]; ++i) {
