@@ -18,12 +18,26 @@ namespace indicizza {
 
 namespace term_rules_detail {
 
+// asciiUpper on each of the eight bytes of `chunk` at once.
+inline std::uint64_t upperChunk(std::uint64_t chunk) {
+  constexpr std::uint64_t kOnes = 0x0101'0101'0101'0101u;
+  constexpr std::uint64_t kHighBits = 0x80 * kOnes;
+  // Per byte, with its high bit cleared (no sum carries into the next
+  // byte): the high bit of the sum says whether it is at least 'a', or
+  // more than 'z'. Bytes 128-255 stay as they are.
+  const std::uint64_t low7 = chunk & ~kHighBits;
+  const std::uint64_t atLeastA = low7 + (0x80 - 'a') * kOnes;
+  const std::uint64_t beyondZ = low7 + (0x80 - 'z' - 1) * kOnes;
+  const std::uint64_t lowerCase = atLeastA & ~beyondZ & ~chunk & kHighBits;
+  return chunk ^ (lowerCase >> 2);  // 0x80 >> 2 is the case bit, 0x20
+}
+
 // The walk of forEachIndexedWord, and of forEachHashedWord when kHash.
 template <bool kHash, typename Visit>
 void walkIndexedWords(std::string_view text, Visit&& visit) {
   // Record text fields are far shorter; a longer token goes to the heap.
-  // Either buffer has room for a chunk of zeros past the word, for
-  // hashZeroPadded.
+  // Words are upper-cased eight bytes at a time, so either buffer has room
+  // for a chunk past the word.
   constexpr std::size_t kShortWord = 128;
   std::array<char, kShortWord + kHashChunkBytes> shortWord;
   std::string longWord;
@@ -47,10 +61,26 @@ void walkIndexedWords(std::string_view text, Visit&& visit) {
       longWord.resize(size + kHashChunkBytes);
       upper = longWord.data();
     }
-    for (std::size_t i = 0; i < size; ++i) upper[i] = asciiUpper(start[i]);
+    // Chunk by chunk: the token's bytes (zeros past its end, as hashChunk
+    // takes them), read whole where the text goes on for eight bytes,
+    // upper-cased, stored and hashed.
+    std::uint64_t hash = hashStart(size);
+    for (std::size_t i = 0; i < size; i += kHashChunkBytes) {
+      const std::size_t left = size - i;
+      std::uint64_t chunk = 0;
+      if (static_cast<std::size_t>(end - (start + i)) >= kHashChunkBytes) {
+        std::memcpy(&chunk, start + i, sizeof chunk);
+        if (left < kHashChunkBytes) chunk &= (std::uint64_t{1} << (8 * left)) - 1;
+      } else {
+        for (std::size_t b = 0; b < left; ++b)
+          chunk |= std::uint64_t{static_cast<std::uint8_t>(start[i + b])} << (8 * b);
+      }
+      chunk = upperChunk(chunk);
+      std::memcpy(upper + i, &chunk, sizeof chunk);
+      if constexpr (kHash) hash = hashChunk(hash, chunk);
+    }
     if constexpr (kHash) {
-      std::memset(upper + size, 0, kHashChunkBytes);
-      visit(std::string_view(upper, size), hashZeroPadded(upper, size));
+      visit(std::string_view(upper, size), hashEnd(hash));
     } else {
       visit(std::string_view(upper, size));
     }
