@@ -13,8 +13,10 @@
 // (2 MiB each), a walk of the whole opere.ddb with bulk gets (4 MiB), the
 // close and fsync of opere.ddb; bulk puts of the terms into opere.idb (made
 // when missing), its close and fsync. The working copies the indexer makes
-// are not part of it. Prints the timed seconds.
+// are not part of it. Prints the timed part's wall seconds, then its user
+// and system CPU seconds, on one line.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -128,6 +130,19 @@ void closeAndSync(bdb::Database& database, const std::filesystem::path& path) {
   close(fd);
 }
 
+// The process's user and system CPU seconds so far.
+struct CpuSeconds {
+  double user;
+  double system;
+};
+
+CpuSeconds cpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+  return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -141,6 +156,7 @@ int main(int argc, char** argv) {
   const auto dataPath = directory / "opere.ddb";
   const auto indexPath = directory / "opere.idb";
 
+  const CpuSeconds cpuAtStart = cpuSeconds();
   const auto start = std::chrono::steady_clock::now();
   bdb::Database data;
   check(data.open(dataPath.c_str(), bdb::OpenMode::kExisting), "open " + dataPath.string());
@@ -152,8 +168,10 @@ int main(int argc, char** argv) {
   putAll(index, terms);
   closeAndSync(index, indexPath);
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+  const CpuSeconds cpuAtEnd = cpuSeconds();
 
-  std::printf("%.2f\n", seconds.count());
+  std::printf("%.2f %.2f %.2f\n", seconds.count(), cpuAtEnd.user - cpuAtStart.user,
+              cpuAtEnd.system - cpuAtStart.system);
   std::fprintf(stderr, "library-floor: %zu records put, %zu terms put (%llu)\n", records.size(),
                terms.size(), static_cast<unsigned long long>(sum));
   return 0;
