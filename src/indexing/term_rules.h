@@ -41,21 +41,11 @@ void walkIndexedWords(std::string_view text, Visit&& visit) {
   constexpr std::size_t kShortWord = 128;
   std::array<char, kShortWord + kHashChunkBytes> shortWord;
   std::string longWord;
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  for (;;) {
-    while (p != end && isSeparator(*p)) ++p;
-    if (p == end) return;
-    // One pass finds the token's end and whether it holds a digit.
-    const char* const start = p;
-    std::uint8_t classes = 0;
-    for (; p != end; ++p) {
-      const std::uint8_t byteClass = kByteClasses[static_cast<std::uint8_t>(*p)];
-      if (byteClass & kSeparator) break;
-      classes |= byteClass;
-    }
-    if (classes & kDigit) continue;
-    const auto size = static_cast<std::size_t>(p - start);
+  const char* const end = text.data() + text.size();
+  forEachClassedToken(text, [&](std::string_view token, std::uint8_t classes) {
+    if (classes & kDigit) return;
+    const char* const start = token.data();
+    const std::size_t size = token.size();
     char* upper = shortWord.data();
     if (size > kShortWord) {
       longWord.resize(size + kHashChunkBytes);
@@ -84,7 +74,7 @@ void walkIndexedWords(std::string_view text, Visit&& visit) {
     } else {
       visit(std::string_view(upper, size));
     }
-  }
+  });
 }
 
 }  // namespace term_rules_detail
