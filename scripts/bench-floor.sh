@@ -25,7 +25,8 @@ cd "$(dirname "$0")/.."
 runs=${FLOOR_RUNS:-5}
 workloads=${FLOOR_WORKLOADS:-first increment ten-million}
 data=${BENCH_DIR:-build/bench-data}
-work="$data/floor"
+# Absolute: the runs are made from inside it.
+work="$(realpath -m "$data/floor")"
 results=bench/RESULTS.md
 plot=bench/floor.png
 indexer="$PWD/build/indicizza"
