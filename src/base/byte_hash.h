@@ -9,22 +9,32 @@ namespace indicizza {
 
 // Bytes a hash takes at a time.
 inline constexpr std::size_t kHashChunkBytes = sizeof(std::uint64_t);
+// The hash's odd multiplier (2^64 over the golden ratio).
+inline constexpr std::uint64_t kHashMultiplier = 0x9E37'79B9'7F4A'7C15u;
+
+// The `size` (< kHashChunkBytes) bytes at `p` as a chunk, read
+// little-endian and padded with zero bytes, a byte at a time: a copy of
+// variable length would be a library call per word.
+inline std::uint64_t loadPartialChunk(const char* p, std::size_t size) {
+  std::uint64_t chunk = 0;
+  for (std::size_t i = 0; i < size; ++i)
+    chunk |= std::uint64_t{static_cast<std::uint8_t>(p[i])} << (8 * i);
+  return chunk;
+}
 
 // hashBytes taken a chunk at a time, for a caller that holds the bytes in
 // chunks already: hashStart(size), then hashChunk for each 8 bytes in order
 // (read little-endian; the last chunk padded with zero bytes), then
 // hashEnd.
-inline std::uint64_t hashStart(std::size_t size) { return size * 0x9E37'79B9'7F4A'7C15u; }
+inline std::uint64_t hashStart(std::size_t size) { return size * kHashMultiplier; }
 inline std::uint64_t hashChunk(std::uint64_t hash, std::uint64_t chunk) {
-  constexpr std::uint64_t kMultiplier = 0x9E37'79B9'7F4A'7C15u;
   constexpr int kMixShift = 29;
-  hash = (hash ^ chunk) * kMultiplier;
+  hash = (hash ^ chunk) * kHashMultiplier;
   return hash ^ (hash >> kMixShift);
 }
 inline std::uint32_t hashEnd(std::uint64_t hash) {
-  constexpr std::uint64_t kMultiplier = 0x9E37'79B9'7F4A'7C15u;
   constexpr int kResultShift = 32;
-  return static_cast<std::uint32_t>((hash * kMultiplier) >> kResultShift);
+  return static_cast<std::uint32_t>((hash * kHashMultiplier) >> kResultShift);
 }
 
 // A 32-bit hash of `bytes`, taken eight bytes at a time. It only spreads
@@ -38,14 +48,7 @@ inline std::uint32_t hashBytes(std::string_view bytes) {
     std::memcpy(&chunk, p, sizeof chunk);
     hash = hashChunk(hash, chunk);
   }
-  if (left > 0) {
-    // The last 1-7 bytes, byte by byte: a copy of variable length would be a
-    // library call.
-    std::uint64_t chunk = 0;
-    for (std::size_t i = 0; i < left; ++i)
-      chunk |= std::uint64_t{static_cast<std::uint8_t>(p[i])} << (8 * i);
-    hash = hashChunk(hash, chunk);
-  }
+  if (left > 0) hash = hashChunk(hash, loadPartialChunk(p, left));
   return hashEnd(hash);
 }
 

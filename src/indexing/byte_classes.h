@@ -49,4 +49,18 @@ inline constexpr std::array<char, 256> kUpperCase = [] {
 
 inline char asciiUpper(char c) { return kUpperCase[static_cast<std::uint8_t>(c)]; }
 
+// asciiUpper on each of the eight bytes of `chunk` at once.
+inline std::uint64_t asciiUpperChunk(std::uint64_t chunk) {
+  constexpr std::uint64_t kOnes = 0x0101'0101'0101'0101u;
+  constexpr std::uint64_t kHighBits = 0x80 * kOnes;
+  // Per byte, with its high bit cleared (no sum carries into the next
+  // byte): the high bit of the sum says whether it is at least 'a', or
+  // more than 'z'. Bytes 128-255 stay as they are.
+  const std::uint64_t low7 = chunk & ~kHighBits;
+  const std::uint64_t atLeastA = low7 + (0x80 - 'a') * kOnes;
+  const std::uint64_t beyondZ = low7 + (0x80 - 'z' - 1) * kOnes;
+  const std::uint64_t lowerCase = atLeastA & ~beyondZ & ~chunk & kHighBits;
+  return chunk ^ (lowerCase >> 2);  // 0x80 >> 2 is the case bit, 0x20
+}
+
 }  // namespace indicizza

@@ -18,20 +18,6 @@ namespace indicizza {
 
 namespace term_rules_detail {
 
-// asciiUpper on each of the eight bytes of `chunk` at once.
-inline std::uint64_t upperChunk(std::uint64_t chunk) {
-  constexpr std::uint64_t kOnes = 0x0101'0101'0101'0101u;
-  constexpr std::uint64_t kHighBits = 0x80 * kOnes;
-  // Per byte, with its high bit cleared (no sum carries into the next
-  // byte): the high bit of the sum says whether it is at least 'a', or
-  // more than 'z'. Bytes 128-255 stay as they are.
-  const std::uint64_t low7 = chunk & ~kHighBits;
-  const std::uint64_t atLeastA = low7 + (0x80 - 'a') * kOnes;
-  const std::uint64_t beyondZ = low7 + (0x80 - 'z' - 1) * kOnes;
-  const std::uint64_t lowerCase = atLeastA & ~beyondZ & ~chunk & kHighBits;
-  return chunk ^ (lowerCase >> 2);  // 0x80 >> 2 is the case bit, 0x20
-}
-
 // The walk of forEachIndexedWord, and of forEachHashedWord when kHash.
 template <bool kHash, typename Visit>
 void walkIndexedWords(std::string_view text, Visit&& visit) {
@@ -57,15 +43,14 @@ void walkIndexedWords(std::string_view text, Visit&& visit) {
     std::uint64_t hash = hashStart(size);
     for (std::size_t i = 0; i < size; i += kHashChunkBytes) {
       const std::size_t left = size - i;
-      std::uint64_t chunk = 0;
+      std::uint64_t chunk;
       if (static_cast<std::size_t>(end - (start + i)) >= kHashChunkBytes) {
         std::memcpy(&chunk, start + i, sizeof chunk);
         if (left < kHashChunkBytes) chunk &= (std::uint64_t{1} << (8 * left)) - 1;
       } else {
-        for (std::size_t b = 0; b < left; ++b)
-          chunk |= std::uint64_t{static_cast<std::uint8_t>(start[i + b])} << (8 * b);
+        chunk = loadPartialChunk(start + i, left);
       }
-      chunk = upperChunk(chunk);
+      chunk = asciiUpperChunk(chunk);
       std::memcpy(upper + i, &chunk, sizeof chunk);
       if constexpr (kHash) hash = hashChunk(hash, chunk);
     }
