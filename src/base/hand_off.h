@@ -32,14 +32,16 @@ namespace indicizza {
 template <typename T>
 class HandOff {
  public:
-  // At most `depth` blocks are ever made.
+  // At most `depth` blocks are ever made; fewer when memory runs out for
+  // one after the first (the hand-off then goes on with those it has).
   explicit HandOff(std::size_t depth) : depth_(depth) {}
   HandOff(const HandOff&) = delete;
   HandOff& operator=(const HandOff&) = delete;
 
   // The producer's next empty block: a returned one, a new one while fewer
   // than `depth` are made, or, waiting, the next one returned. Null once the
-  // hand-off is closed.
+  // hand-off is closed. Throws std::bad_alloc when not even the first block
+  // can be made.
   std::unique_ptr<T> emptyBlock() {
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -52,7 +54,14 @@ class HandOff {
       if (made_ < depth_) {
         ++made_;
         lock.unlock();
-        return std::make_unique<T>();
+        try {
+          return std::make_unique<T>();
+        } catch (const std::bad_alloc&) {
+          lock.lock();
+          depth_ = --made_;
+          if (made_ == 0) throw;
+          continue;
+        }
       }
       changed_.wait(lock);
     }

@@ -16,11 +16,20 @@ struct Block {
   std::vector<int> values;
 };
 
+// A block of which only so many can be made before memory runs out.
+struct ScarceBlock : Block {
+  static inline int canMake = 0;
+  ScarceBlock() {
+    if (canMake-- <= 0) throw std::bad_alloc();
+  }
+};
+
 // The helper's side: `blocks` blocks of `perBlock` consecutive numbers.
-Status produce(HandOff<Block>& handOff, int blocks, int perBlock, std::set<Block*>& made) {
+template <typename B>
+Status produce(HandOff<B>& handOff, int blocks, int perBlock, std::set<B*>& made) {
   int next = 0;
   for (int b = 0; b < blocks; ++b) {
-    std::unique_ptr<Block> block = handOff.emptyBlock();
+    std::unique_ptr<B> block = handOff.emptyBlock();
     if (!block) return Status::failure(Status::Code::kInterrupted);
     made.insert(block.get());
     block->values.clear();
@@ -64,6 +73,29 @@ TEST(HandOff, APhaseThatStopsEarlyEndsItsHelper) {
       if (!keepBlock) handOff.giveBack(std::move(first));
     }  // destroying the helper closes the hand-off and waits for the thread
     EXPECT_EQ(helperStatus.code(), Status::Code::kInterrupted);
+  }
+}
+
+// Memory runs out for a block past the first: the hand-off goes on with the
+// blocks it has. None at all: the helper's bad_alloc reaches the phase.
+TEST(HandOff, GoesOnWithTheBlocksItCouldMake) {
+  for (const int canMake : {0, 1, 2}) {
+    ScarceBlock::canMake = canMake;
+    HandOff<ScarceBlock> handOff(4);
+    std::set<ScarceBlock*> made;
+    HelperThread<ScarceBlock> helper(handOff, [&] { return produce(handOff, 50, 10, made); });
+    int next = 0;
+    while (std::unique_ptr<ScarceBlock> block = handOff.pop()) {
+      for (const int value : block->values) EXPECT_EQ(value, next++);
+      handOff.giveBack(std::move(block));
+    }
+    if (canMake == 0) {
+      EXPECT_THROW(static_cast<void>(helper.finish()), std::bad_alloc);
+      continue;
+    }
+    EXPECT_EQ(helper.finish().code(), Status::Code::kReadFailed) << canMake;
+    EXPECT_EQ(next, 500) << canMake;
+    EXPECT_EQ(made.size(), static_cast<std::size_t>(canMake));
   }
 }
 
