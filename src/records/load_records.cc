@@ -1,10 +1,10 @@
 #include "records/load_records.h"
 
-#include <unistd.h>
-
+#include <algorithm>
 #include <array>
-#include <cerrno>
 #include <memory>
+#include <new>
+#include <span>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -13,6 +13,7 @@
 #include "base/hand_off.h"
 #include "base/interruption.h"
 #include "base/large_memory.h"
+#include "records/record_rereads.h"
 
 namespace indicizza {
 namespace {
@@ -34,9 +35,11 @@ constexpr std::size_t kKeptBlockRecords = 2048;
 static_assert(kKeptBlockRecords % kReadPieceRecords == 0);
 
 // Size of one bulk put (a few thousand records), and how many of them may be
-// gathered ahead of the puts.
+// gathered ahead of the puts: enough for the puts to go on while the file is
+// read through for the next slice of records (a tenth of a second or so for
+// a million records), 32 MiB in all.
 constexpr std::size_t kBulkPutBytes = std::size_t{2} << 20;
-constexpr std::size_t kPutBlocksAhead = 3;
+constexpr std::size_t kPutBlocksAhead = 16;
 
 // For each record number, where the last record read with it is and how many
 // records read carry it: one slot per number the field can hold, so that the
@@ -47,10 +50,16 @@ struct NumberSlot {
 };
 using NumberTable = std::vector<NumberSlot, LargeAllocator<NumberSlot>>;
 
-NumberSlot& slotOf(NumberTable& table, RecordNumber number) {
+std::size_t slotIndexOf(RecordNumber number) {
   if (number < kLowestRecordNumber || number > kHighestRecordNumber)
     throw std::logic_error("record number out of its field's range");
-  return table[static_cast<std::size_t>(number - kLowestRecordNumber)];
+  return static_cast<std::size_t>(number - kLowestRecordNumber);
+}
+NumberSlot& slotOf(NumberTable& table, RecordNumber number) {
+  return table[slotIndexOf(number)];
+}
+const NumberSlot& slotOf(const NumberTable& table, RecordNumber number) {
+  return table[slotIndexOf(number)];
 }
 
 // The records read, for the puts: read again from the file when it is a
@@ -58,10 +67,10 @@ NumberSlot& slotOf(NumberTable& table, RecordNumber number) {
 // twice). Not copyable.
 class ReadRecords {
  public:
-  explicit ReadRecords(RecordFile& file) : fd_(fileno(file.stream())) {
+  explicit ReadRecords(RecordFile& file) {
     kept_ = !remainingBytes(file).has_value();
     const long position = std::ftell(file.stream());
-    start_ = position < 0 ? 0 : static_cast<off_t>(position);
+    places_ = {fileno(file.stream()), position < 0 ? 0 : static_cast<off_t>(position)};
     if (!kept_) readPiece_ = std::make_unique<LargeBuffer>(kReadPieceBytes);
   }
   ReadRecords(const ReadRecords&) = delete;
@@ -78,6 +87,10 @@ class ReadRecords {
     return keptBlocks_.back()->data() + inBlock * kRecordSize;
   }
 
+  // False when the records read are kept in memory (a pipe): then only
+  // storedBytes() reads them again.
+  bool canReadThrough() const { return !kept_; }
+
   // The stored bytes of the record at `place`. Fails with kReadFailed.
   Status storedBytes(std::uint64_t place, std::array<std::uint8_t, kStoredRecordSize>& bytes) {
     if (kept_) {
@@ -86,23 +99,18 @@ class ReadRecords {
       std::copy(record, record + kStoredRecordSize, bytes.begin());
       return {};
     }
-    const auto offset = static_cast<off_t>(start_ + place * kRecordSize);
-    std::size_t size = 0;
-    while (size < bytes.size()) {
-      const ssize_t n =
-          pread(fd_, bytes.data() + size, bytes.size() - size, offset + static_cast<off_t>(size));
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return Status::systemFailure(Status::Code::kReadFailed, errno);
-      // The file shrank since it was read.
-      if (n == 0) return Status::failure(Status::Code::kReadFailed);
-      size += static_cast<std::size_t>(n);
-    }
-    return {};
+    return readAtPlace(places_, place, bytes);
+  }
+
+  // readSliceThrough over the file. Requires canReadThrough().
+  Status readThrough(std::span<const std::uint32_t> ranks, std::uint32_t first,
+                     std::uint32_t count, std::uint8_t* slice) {
+    return readSliceThrough(places_, ranks, first, count,
+                            std::span(readPiece_->data(), kReadPieceBytes), slice);
   }
 
  private:
-  int fd_;
-  off_t start_ = 0;
+  RecordPlaces places_;
   bool kept_ = false;
   std::unique_ptr<LargeBuffer> readPiece_;
   std::vector<std::unique_ptr<LargeBuffer>> keptBlocks_;
@@ -157,14 +165,11 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> highKeyBytes() {
   return high;
 }
 
-// The helper's half of the puts: gathers the surviving records in key-byte
-// order (the B-tree compares keys as unsigned bytes, the record number's
-// lowest byte first) into bulk puts for the phase's thread. Fails with
-// kReadFailed or kInterrupted.
-Status gatherSurvivors(ReadRecords& records, NumberTable& table, HandOff<PutBlock>& handOff) {
-  std::unique_ptr<PutBlock> block = handOff.emptyBlock();
-  if (!block) return {};
-  std::array<std::uint8_t, kStoredRecordSize> bytes;
+// Calls `visit(number, slot)` for each number that has a record, in
+// key-byte order (the B-tree compares keys as unsigned bytes, the record
+// number's lowest byte first), until a call returns false.
+template <typename Visit>
+void forEachSurvivor(const NumberTable& table, Visit&& visit) {
   const auto high = highKeyBytes();
   for (std::uint32_t low = 0; low < 0x10000; ++low) {
     // Key bytes 0 and 1: the number's lowest byte first.
@@ -173,26 +178,111 @@ Status gatherSurvivors(ReadRecords& records, NumberTable& table, HandOff<PutBloc
       const auto number = static_cast<RecordNumber>((byte3 << 24) | (byte2 << 16) | lowBits);
       if (number < kLowestRecordNumber || number > kHighestRecordNumber) continue;
       const NumberSlot& slot = slotOf(table, number);
-      if (slot.place == 0) continue;
-      if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
-      Status read = records.storedBytes(slot.place - 1, bytes);
-      if (!read.ok()) return read;
-      const RecordKey recordKey = recordKeyOf(number);
-      if (!block->pairs.add(recordKey, bytes)) {
-        if (!handOff.passOn(block)) return {};
-        block->pairs.add(recordKey, bytes);
-      }
-      block->recordsRead += slot.records;
+      if (slot.place != 0 && !visit(number, slot)) return;
     }
   }
-  if (block->pairs.count() > 0) handOff.push(std::move(block));
+}
+
+// The stored bytes of the records that survive, asked for one by one in
+// key order. From a regular file they are read in slices (see
+// kRereadSliceBytes) when that is cheaper and the memory for a slice can be
+// had, else one by one at their places. Not copyable.
+class SurvivorBytes {
+ public:
+  SurvivorBytes(ReadRecords& records, const NumberTable& table, std::size_t sliceBytes)
+      : records_(records) {
+    if (!records.canReadThrough()) return;
+    std::size_t survivors = 0;
+    std::size_t fileRecords = 0;
+    for (const NumberSlot& slot : table) {
+      survivors += slot.place != 0;
+      fileRecords += slot.records;
+    }
+    sliceRecords_ = rereadSliceRecords(survivors, fileRecords, sliceBytes);
+    if (sliceRecords_ == 0) return;
+    try {
+      slice_ = std::make_unique<LargeBuffer>(sliceRecords_ * kStoredRecordSize);
+      ranks_.assign(fileRecords, kNoRank);
+    } catch (const std::bad_alloc&) {
+      // Short of memory: one read per survivor needs none.
+      slice_.reset();
+      sliceRecords_ = 0;
+      return;
+    }
+    // The rank in key order of the survivor at each place of the file.
+    std::uint32_t rank = 0;
+    forEachSurvivor(table, [&](RecordNumber, const NumberSlot& slot) {
+      ranks_[slot.place - 1] = rank++;
+      return true;
+    });
+  }
+  SurvivorBytes(const SurvivorBytes&) = delete;
+  SurvivorBytes& operator=(const SurvivorBytes&) = delete;
+
+  // Points `bytes` at the kStoredRecordSize bytes of the next survivor in
+  // key order, which is at `place`; valid until the next call. Fails with
+  // kReadFailed or kInterrupted.
+  Status next(std::uint64_t place, const std::uint8_t*& bytes) {
+    if (sliceRecords_ == 0) {
+      bytes = one_.data();
+      return records_.storedBytes(place, one_);
+    }
+    const std::size_t inSlice = rank_ % sliceRecords_;
+    if (inSlice == 0) {
+      const auto count = static_cast<std::uint32_t>(sliceRecords_);
+      Status read = records_.readThrough(ranks_, rank_, count, slice_->data());
+      if (!read.ok()) return read;
+    }
+    ++rank_;
+    bytes = slice_->data() + inSlice * kStoredRecordSize;
+    return {};
+  }
+
+ private:
+  ReadRecords& records_;
+  std::size_t sliceRecords_ = 0;  // 0: one read per survivor
+  std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> ranks_;  // by place
+  std::unique_ptr<LargeBuffer> slice_;
+  std::uint32_t rank_ = 0;  // of the next survivor
+  std::array<std::uint8_t, kStoredRecordSize> one_{};
+};
+
+// The helper's half of the puts: gathers the surviving records in key-byte
+// order into bulk puts for the phase's thread. Fails with kReadFailed or
+// kInterrupted.
+Status gatherSurvivors(ReadRecords& records, const NumberTable& table, std::size_t sliceBytes,
+                       HandOff<PutBlock>& handOff) {
+  std::unique_ptr<PutBlock> block = handOff.emptyBlock();
+  if (!block) return {};
+  SurvivorBytes survivors(records, table, sliceBytes);
+  Status failed;
+  forEachSurvivor(table, [&](RecordNumber number, const NumberSlot& slot) {
+    if (interruptionPending()) {
+      failed = Status::failure(Status::Code::kInterrupted);
+      return false;
+    }
+    const std::uint8_t* data = nullptr;
+    failed = survivors.next(slot.place - 1, data);
+    if (!failed.ok()) return false;
+    const std::span<const std::uint8_t> bytes(data, kStoredRecordSize);
+    const RecordKey recordKey = recordKeyOf(number);
+    if (!block->pairs.add(recordKey, bytes)) {
+      if (!handOff.passOn(block)) return false;
+      block->pairs.add(recordKey, bytes);
+    }
+    block->recordsRead += slot.records;
+    return true;
+  });
+  if (!failed.ok()) return failed;
+  if (block && block->pairs.count() > 0) handOff.push(std::move(block));
   return {};
 }
 
 }  // namespace
 
 Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key,
-                      const StoredCount& stored, bool& shortFinalRecord) {
+                      const StoredCount& stored, bool& shortFinalRecord,
+                      std::size_t rereadSliceBytes) {
   shortFinalRecord = false;
   ReadRecords records(file);
   NumberTable table(kNumberSlots);
@@ -204,8 +294,8 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
   if (!ready.ok()) return ready;
 
   HandOff<PutBlock> handOff(kPutBlocksAhead);
-  HelperThread<PutBlock> helper(handOff,
-                                [&] { return gatherSurvivors(records, table, handOff); });
+  HelperThread<PutBlock> helper(
+      handOff, [&] { return gatherSurvivors(records, table, rereadSliceBytes, handOff); });
   while (std::unique_ptr<PutBlock> block = handOff.pop()) {
     if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
     Status put = tryStoreRecords(database, block->pairs);

@@ -12,6 +12,11 @@
 
 namespace indicizza {
 
+// The most memory the load holds records read again in, at once. The load
+// needs a few tens of megabytes besides; the scan after it holds the word
+// index, which for a million records is more than both.
+inline constexpr std::size_t kRereadSliceBytes = std::size_t{192} << 20;
+
 // Told after each bulk put how many records read it stored (replaced ones
 // included).
 using StoredCount = std::function<void(std::size_t records)>;
@@ -21,7 +26,9 @@ using StoredCount = std::function<void(std::size_t records)>;
 // with an equal number replaces the earlier one), then puts only those
 // records, in ascending key order, in bulk. A regular file is read a second
 // time for the records put, at their places; any other file (a pipe) is kept
-// in memory as read. A helper thread gathers the bulk puts while this thread
+// in memory as read. The records put are read again in slices of at most
+// `rereadSliceBytes` of memory, each by reading the file through, when that
+// is cheaper than a read per record. A helper thread gathers the bulk puts while this thread
 // makes them. A short final record is dropped, and `shortFinalRecord` says
 // so.
 //
@@ -34,7 +41,8 @@ using StoredCount = std::function<void(std::size_t records)>;
 // kInterrupted when a signal arrives (see interruption.h; looked at before
 // each record read and each record put).
 Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key,
-                      const StoredCount& stored, bool& shortFinalRecord);
+                      const StoredCount& stored, bool& shortFinalRecord,
+                      std::size_t rereadSliceBytes = kRereadSliceBytes);
 
 // The load phase over tryLoadRecords: writes a load dot every 200 records
 // read, as the puts succeed, and reports a short final record ("Record con

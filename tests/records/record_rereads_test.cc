@@ -1,0 +1,118 @@
+// Reading records of a regular file again: a slice of them in rank order by
+// reading the file through, and the choice between that and one read per
+// record.
+#include "records/record_rereads.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "input/record_layout.h"
+#include "support/scratch_dir.h"
+
+namespace indicizza {
+namespace {
+
+constexpr std::uint32_t kNo = kNoRank;
+// The rank of the record at each place of the file: eight survivors among
+// ten records.
+const std::vector<std::uint32_t> kRanks = {7, kNo, 0, 3, kNo, 1, 2, 6, 5, 4};
+constexpr std::size_t kHeader = 3;  // bytes before the first record
+
+// A file of `records` records after kHeader bytes; every byte of the record
+// at place p is p, but its last (not stored) one, which is 0xEE.
+std::string recordFile(std::size_t records) {
+  std::string content(kHeader, 'H');
+  for (std::size_t place = 0; place < records; ++place) {
+    content.append(kStoredRecordSize, static_cast<char>(place));
+    content.push_back('\xEE');
+  }
+  return content;
+}
+
+struct SliceCase {
+  std::uint32_t first;
+  std::uint32_t count;
+  std::size_t pieceRecords;
+  friend void PrintTo(const SliceCase& c, std::ostream* os) {
+    *os << "ranks " << c.first << "+" << c.count << ", pieces of " << c.pieceRecords;
+  }
+};
+
+class SliceThrough : public ::testing::TestWithParam<SliceCase> {};
+
+TEST_P(SliceThrough, PutsEachRecordOfTheSliceAtItsRankAndNothingElse) {
+  testing::ScratchDir dir;
+  testing::writeFile(dir / "f", recordFile(kRanks.size()));
+  const int fd = open((dir / "f").c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  const auto [first, count, pieceRecords] = GetParam();
+  std::vector<std::uint8_t> piece(pieceRecords * kRecordSize);
+  // One record's room past the slice, which must stay as it is.
+  std::vector<std::uint8_t> slice((count + 1) * kStoredRecordSize, 0xAA);
+  const Status read =
+      readSliceThrough({fd, kHeader}, kRanks, first, count, piece, slice.data());
+  close(fd);
+  ASSERT_TRUE(read.ok());
+
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::size_t place = static_cast<std::size_t>(
+        std::find(kRanks.begin(), kRanks.end(), first + i) - kRanks.begin());
+    const std::vector<std::uint8_t> expected(kStoredRecordSize, static_cast<std::uint8_t>(place));
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(),
+                           slice.begin() + i * kStoredRecordSize))
+        << "rank " << first + i;
+  }
+  EXPECT_TRUE(std::all_of(slice.end() - kStoredRecordSize, slice.end(),
+                          [](std::uint8_t b) { return b == 0xAA; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(RecordRereads, SliceThrough,
+                         ::testing::Values(SliceCase{0, 8, 3}, SliceCase{3, 3, 4},
+                                           SliceCase{6, 2, 10}, SliceCase{0, 8, 1},
+                                           SliceCase{5, 3, 16}));
+
+TEST(RecordRereads, AFileThatShrankSinceItWasReadIsAReadFailure) {
+  testing::ScratchDir dir;
+  std::vector<std::uint8_t> piece(4 * kRecordSize);
+  std::vector<std::uint8_t> slice(8 * kStoredRecordSize);
+  for (const std::size_t bytes : {std::size_t{0}, kHeader + 9 * kRecordSize + 100}) {
+    testing::writeFile(dir / "f", recordFile(kRanks.size()).substr(0, bytes));
+    const int fd = open((dir / "f").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    const Status read = readSliceThrough({fd, kHeader}, kRanks, 0, 8, piece, slice.data());
+    close(fd);
+    EXPECT_EQ(read.code(), Status::Code::kReadFailed) << bytes << " bytes left";
+  }
+}
+
+struct ChoiceCase {
+  std::size_t survivors;
+  std::size_t fileRecords;
+  std::size_t sliceBytes;
+  std::size_t sliceRecords;  // 0: a read per record
+};
+
+TEST(RecordRereads, ReadsThroughInFewEqualSlicesOnlyWhenThatReadsLittleMore) {
+  constexpr std::size_t r = kStoredRecordSize;
+  const ChoiceCase cases[] = {
+      {0, 0, 1000 * r, 0},           // nothing to read
+      {1000, 1010, 1000 * r, 1000},  // all at once
+      {1000, 1010, 600 * r, 500},    // two equal slices, not 600 and 400
+      {1000, 1010, 334 * r, 334},    // three passes: 3030 records read for 1000
+      {1000, 1010, 250 * r, 0},      // four passes: 4040 for 1000
+      {1000, 4000, 2000 * r, 1000},  // one pass over four times as many
+      {1000, 4001, 2000 * r, 0},
+      {1000, 1000, r - 1, 0},        // not even one record fits
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(rereadSliceRecords(c.survivors, c.fileRecords, c.sliceBytes), c.sliceRecords)
+        << c.survivors << " of " << c.fileRecords << " in " << c.sliceBytes << " bytes";
+  }
+}
+
+}  // namespace
+}  // namespace indicizza
