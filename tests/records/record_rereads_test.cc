@@ -1,6 +1,7 @@
-// Reading records of a regular file again: a slice of them in rank order by
-// reading the file through, and the choice between that and one read per
-// record.
+// Reading records of a regular file again: a file that shrank since the
+// first read, and the choice between reading it through per slice and one
+// read per record. Where each record lands is checked through the load
+// (load_records_test).
 #include "records/record_rereads.h"
 
 #include <fcntl.h>
@@ -22,58 +23,14 @@ constexpr std::uint32_t kNo = kNoRank;
 const std::vector<std::uint32_t> kRanks = {7, kNo, 0, 3, kNo, 1, 2, 6, 5, 4};
 constexpr std::size_t kHeader = 3;  // bytes before the first record
 
-// A file of `records` records after kHeader bytes; every byte of the record
-// at place p is p, but its last (not stored) one, which is 0xEE.
+// A file of `records` records after kHeader bytes.
 std::string recordFile(std::size_t records) {
   std::string content(kHeader, 'H');
   for (std::size_t place = 0; place < records; ++place) {
-    content.append(kStoredRecordSize, static_cast<char>(place));
-    content.push_back('\xEE');
+    content.append(kRecordSize, static_cast<char>(place));
   }
   return content;
 }
-
-struct SliceCase {
-  std::uint32_t first;
-  std::uint32_t count;
-  std::size_t pieceRecords;
-  friend void PrintTo(const SliceCase& c, std::ostream* os) {
-    *os << "ranks " << c.first << "+" << c.count << ", pieces of " << c.pieceRecords;
-  }
-};
-
-class SliceThrough : public ::testing::TestWithParam<SliceCase> {};
-
-TEST_P(SliceThrough, PutsEachRecordOfTheSliceAtItsRankAndNothingElse) {
-  testing::ScratchDir dir;
-  testing::writeFile(dir / "f", recordFile(kRanks.size()));
-  const int fd = open((dir / "f").c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
-  const auto [first, count, pieceRecords] = GetParam();
-  std::vector<std::uint8_t> piece(pieceRecords * kRecordSize);
-  // One record's room past the slice, which must stay as it is.
-  std::vector<std::uint8_t> slice((count + 1) * kStoredRecordSize, 0xAA);
-  const Status read =
-      readSliceThrough({fd, kHeader}, kRanks, first, count, piece, slice.data());
-  close(fd);
-  ASSERT_TRUE(read.ok());
-
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const std::size_t place = static_cast<std::size_t>(
-        std::find(kRanks.begin(), kRanks.end(), first + i) - kRanks.begin());
-    const std::vector<std::uint8_t> expected(kStoredRecordSize, static_cast<std::uint8_t>(place));
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(),
-                           slice.begin() + i * kStoredRecordSize))
-        << "rank " << first + i;
-  }
-  EXPECT_TRUE(std::all_of(slice.end() - kStoredRecordSize, slice.end(),
-                          [](std::uint8_t b) { return b == 0xAA; }));
-}
-
-INSTANTIATE_TEST_SUITE_P(RecordRereads, SliceThrough,
-                         ::testing::Values(SliceCase{0, 8, 3}, SliceCase{3, 3, 4},
-                                           SliceCase{6, 2, 10}, SliceCase{0, 8, 1},
-                                           SliceCase{5, 3, 16}));
 
 TEST(RecordRereads, AFileThatShrankSinceItWasReadIsAReadFailure) {
   testing::ScratchDir dir;
