@@ -12,9 +12,9 @@
 
 namespace indicizza {
 
-// The most memory the load holds records read again in, at once. The load
-// needs a few tens of megabytes besides; the scan after it holds the word
-// index, which for a million records is more than both.
+// The most memory that holds records read again for the puts, at once. The
+// load needs a few tens of megabytes besides; the scan after it holds the
+// word index, which for a million records needs more than both.
 inline constexpr std::size_t kRereadSliceBytes = std::size_t{192} << 20;
 
 // Told after each bulk put how many records read it stored (replaced ones
@@ -24,13 +24,12 @@ using StoredCount = std::function<void(std::size_t records)>;
 // The silent core of the load: reads the record file to its end once,
 // noting for each record number the last record read with it (a later record
 // with an equal number replaces the earlier one), then puts only those
-// records, in ascending key order, in bulk. A regular file is read a second
-// time for the records put, at their places; any other file (a pipe) is kept
-// in memory as read. The records put are read again in slices of at most
-// `rereadSliceBytes` of memory, each by reading the file through, when that
-// is cheaper than a read per record. A helper thread gathers the bulk puts while this thread
-// makes them. A short final record is dropped, and `shortFinalRecord` says
-// so.
+// records, in ascending key order, in bulk. A regular file is read again for
+// the records put: through once per slice of them in key order (a slice
+// held in at most `rereadSliceBytes`) when that costs less, else one record
+// at a time at its place. Any other file (a pipe) is kept in memory as read.
+// A helper thread gathers the bulk puts while this thread makes them. A
+// short final record is dropped, and `shortFinalRecord` says so.
 //
 // The working copy of the data database is waited for (tryReadyForLoad)
 // once the file is read, and its failures are given as they are; the handle
