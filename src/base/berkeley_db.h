@@ -116,9 +116,9 @@ class Database {
   // db_create with no environment and no flags, then DB->open of the
   // B-tree at `path`, no transaction, no sub-database; a file it creates gets
   // kNewFileMode, and exists under no other name, even for a moment, so a
-  // process killed while creating it leaves at most an unfinished `path`;
-  // a create that fails leaves nothing. The handle's own lines (see library_lines.h) go to
-  // deliverLibraryLine. Fails with kNoHandle when no handle can be made,
+  // process killed while creating it leaves at most an unfinished `path`; a
+  // create that fails leaves nothing. The handle's own lines (see
+  // library_lines.h) go to deliverLibraryLine. Fails with kNoHandle when no handle can be made,
   // kCannotOpen when the open fails (after which the handle can only be
   // closed). A handle is opened once only: the library accepts a second open
   // on an open handle and leaves it broken, so a second call throws

@@ -76,10 +76,9 @@ class ShadowFile {
   // the link stays. On success `fd` is open for writing on the copy; the
   // caller closes it before commit(). The copy is private (0600) until
   // commit() gives it the mode, owner and group of the file it replaces (a
-  // new file: `newFileMode` less the umask). On failure
-  // nothing is left behind. Fails with kCannotOpen when the
-  // target exists but is no regular file or can't be looked at,
-  // kWriteFailed when the copy can't be created.
+  // new file: `newFileMode` less the umask). On failure nothing is left
+  // behind. Fails with kCannotOpen when the target exists but is no regular
+  // file or can't be looked at, kWriteFailed when the copy can't be created.
   static Status toWriteBeside(const std::filesystem::path& target, ShadowFile& shadow, int& fd,
                               mode_t newFileMode = 0666);
 
@@ -104,6 +103,9 @@ class ShadowFile {
   Status commitAsNew();
 
  private:
+  // commit() when `replace`, else commitAsNew().
+  Status publish(bool replace);
+
   std::filesystem::path target_;
   std::filesystem::path path_;
   // The replaced file's mode, owner and group; none for a new file.
@@ -113,9 +115,6 @@ class ShadowFile {
     gid_t group;
   };
   std::optional<Ownership> ownership_;
-
-  // commit() when `replace`, else commitAsNew().
-  Status publish(bool replace);
   bool pending_ = false;   // a copy exists and is not committed
   std::thread releasing_;  // closes the last descriptor of the replaced file
 };

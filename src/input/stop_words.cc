@@ -29,7 +29,7 @@ std::size_t StopWordSet::slotOf(std::string_view word, std::uint32_t hash) const
 void StopWordSet::insert(std::string_view word) {
   if (contains(word)) return;
   words_.emplace_back(word);
-  lengths_ |= std::uint64_t{1} << std::min(word.size(), kLongLength);
+  lengths_ |= lengthBit(word.size());
   if (!word.empty()) {
     const auto first = static_cast<std::uint8_t>(word.front());
     firstBytes_[first / 64] |= std::uint64_t{1} << (first % 64);

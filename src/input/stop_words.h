@@ -47,11 +47,14 @@ class StopWordSet {
   // Lengths from kLongLength on share the mask's last bit.
   static constexpr std::size_t kLongLength = 63;
   static constexpr std::size_t kByteMaskWords = 256 / 64;
+  // The bit of lengths_ for a word of `size` bytes.
+  static std::uint64_t lengthBit(std::size_t size) {
+    return std::uint64_t{1} << (size < kLongLength ? size : kLongLength);
+  }
   // False when no word of the set has the length, or the first byte, of
   // `word`; true when one may be it.
   bool mayHold(std::string_view word) const {
-    const std::size_t length = word.size() < kLongLength ? word.size() : kLongLength;
-    if (!(lengths_ >> length & 1)) return false;
+    if (!(lengths_ & lengthBit(word.size()))) return false;
     if (word.empty()) return true;
     const auto first = static_cast<std::uint8_t>(word.front());
     return firstBytes_[first / 64] >> (first % 64) & 1;
