@@ -39,9 +39,17 @@ void require(bool condition) {
 }
 
 std::vector<PlainRecord> catalogue() {
-  const char* const texts[] = {"J. S. Bach",         "Sonata in sol minore", "Perch\xE9 no",
-                               "\xDC" "ber die Stra\xDF" "e", "L'Arl\xE9sienne, suite", "Minuit Chr\xE9tiens",
-                               "W. A. Mozart",       "Trio sonata IV",       "sonatina bachiana"};
+  const char* const texts[] = {"J. S. Bach",
+                               "Sonata in sol minore",
+                               "Perch\xE9 no",
+                               "\xDC"
+                               "ber die Stra\xDF"
+                               "e",
+                               "L'Arl\xE9sienne, suite",
+                               "Minuit Chr\xE9tiens",
+                               "W. A. Mozart",
+                               "Trio sonata IV",
+                               "sonatina bachiana"};
   const char* const codes[] = {"BWV1001", "bwv1002", "K.331", " 12 bis", "979-0-2001-1", "OP27"};
   std::vector<PlainRecord> records;
   for (int n = 1; n <= 40; ++n) {

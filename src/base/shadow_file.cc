@@ -170,15 +170,16 @@ ShadowFile ShadowFile::toCreate(const std::filesystem::path& target) {
 
 Status ShadowFile::toRewrite(const std::filesystem::path& target, ShadowFile& shadow) {
   struct stat info;
-  if (stat(target.c_str(), &info) != 0) return Status::systemFailure(Status::Code::kCannotOpen, errno);
+  if (stat(target.c_str(), &info) != 0)
+    return Status::systemFailure(Status::Code::kCannotOpen, errno);
   if (!S_ISREG(info.st_mode)) return Status::failure(Status::Code::kCannotOpen);
   shadow = toCreate(target);
   shadow.ownership_ = Ownership{info.st_mode & 07777, info.st_uid, info.st_gid};
   return {};
 }
 
-Status ShadowFile::toWriteBeside(const std::filesystem::path& target, ShadowFile& shadow,
-                                 int& fd, mode_t newFileMode) {
+Status ShadowFile::toWriteBeside(const std::filesystem::path& target, ShadowFile& shadow, int& fd,
+                                 mode_t newFileMode) {
   ShadowFile copy;
   copy.target_ = linkTarget(target);
   struct stat info;

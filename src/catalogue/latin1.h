@@ -18,11 +18,11 @@ std::string utf8ToLatin1Approximate(std::string_view utf8);
 struct Latin1Conversion {
   std::string latin1;
   std::string error;
-  bool malformed = false;    // the error is a sequence that is not UTF-8
+  bool malformed = false;  // the error is a sequence that is not UTF-8
   // The error is a letter that has a nearest Latin-1 form
   // (transliteration.h), which Letters::kTransliterated would have taken.
   bool transliterable = false;
-  std::size_t replaced = 0;  // typographic characters replaced (see below)
+  std::size_t replaced = 0;        // typographic characters replaced (see below)
   std::size_t transliterated = 0;  // letters written in their nearest form
   bool ok() const { return error.empty(); }
 };

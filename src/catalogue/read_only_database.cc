@@ -97,9 +97,9 @@ Status fetchRecord(ReadOnlyDatabase& data, RecordNumber number, const ScrambleKe
   bool wrongLength = false;
   const Status fetched = fetchStoredRecord(data, number, key, record, wrongLength);
   if (!fetched.ok() || !wrongLength) return fetched;
-  return Status::described(Status::Code::kDamaged, "Record di lunghezza errata in " +
-                                                       data.fileName + ", chiave " +
-                                                       std::to_string(number));
+  return Status::described(
+      Status::Code::kDamaged,
+      "Record di lunghezza errata in " + data.fileName + ", chiave " + std::to_string(number));
 }
 
 Status fetchWholeRecord(ReadOnlyDatabase& data, RecordNumber number, const ScrambleKey& key,

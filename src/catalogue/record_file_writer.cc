@@ -10,8 +10,8 @@ namespace {
 
 Status cannotStart(const std::filesystem::path& target, Status::Code code,
                    const std::string& reason) {
-  return Status::described(code, "Impossibile creare un file temporaneo per " + target.string() +
-                                     ": " + reason);
+  return Status::described(
+      code, "Impossibile creare un file temporaneo per " + target.string() + ": " + reason);
 }
 
 }  // namespace
@@ -39,9 +39,9 @@ Status RecordFileWriter::open(const std::filesystem::path& target) {
 }
 
 Status RecordFileWriter::writeFailed() {
-  return Status::described(Status::Code::kWriteFailed, "Errore di scrittura su " +
-                                                           copy_.path().string() + ": " +
-                                                           std::strerror(errno));
+  return Status::described(
+      Status::Code::kWriteFailed,
+      "Errore di scrittura su " + copy_.path().string() + ": " + std::strerror(errno));
 }
 
 Status RecordFileWriter::append(const PlainRecord& record, const ScrambleKey& key) {

@@ -187,7 +187,7 @@ Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
                    const std::function<void(std::size_t terms)>& stored) {
   HandOff<TermBlock> handOff(kPutBlocksAhead);
   HelperThread<TermBlock> helper(handOff,
-                                  [&] { return gatherTerms(index, database.earlier, handOff); });
+                                 [&] { return gatherTerms(index, database.earlier, handOff); });
   std::size_t bytesSinceWriteback = 0;
   while (std::unique_ptr<TermBlock> block = handOff.pop()) {
     if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);

@@ -59,7 +59,7 @@ void checkIndexDatabase(const std::filesystem::path& path = kIndexDatabaseFileNa
 // Where the write phase writes the index database, and whether it may.
 struct IndexDatabaseTarget {
   std::filesystem::path target;  // the file opere.idb names, links followed
-  Status access;  // ok when it exists and may be written; kNotFound; kCannotOpen
+  Status access;                 // ok when it exists and may be written; kNotFound; kCannotOpen
 };
 
 // Looks for the index database at `path` (opere.idb of the working directory

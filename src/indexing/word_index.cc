@@ -90,7 +90,8 @@ void WordIndex::forEachTerm(const TermVisitor& visit) const {
   // std::string_view compares as unsigned bytes (char_traits<char> is
   // memcmp-based), so a prefix sorts before its extensions.
   LargeVector<TermOrderKey> order(termCount);
-  for (TermTable::TermId id = 0; id < termCount; ++id) order[id] = {sortPrefixOf(terms_.text(id)), id};
+  for (TermTable::TermId id = 0; id < termCount; ++id)
+    order[id] = {sortPrefixOf(terms_.text(id)), id};
   std::sort(order.begin(), order.end(), [&](const TermOrderKey& a, const TermOrderKey& b) {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
     return terms_.text(a.id) < terms_.text(b.id);

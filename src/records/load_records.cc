@@ -55,9 +55,7 @@ std::size_t slotIndexOf(RecordNumber number) {
     throw std::logic_error("record number out of its field's range");
   return static_cast<std::size_t>(number - kLowestRecordNumber);
 }
-NumberSlot& slotOf(NumberTable& table, RecordNumber number) {
-  return table[slotIndexOf(number)];
-}
+NumberSlot& slotOf(NumberTable& table, RecordNumber number) { return table[slotIndexOf(number)]; }
 const NumberSlot& slotOf(const NumberTable& table, RecordNumber number) {
   return table[slotIndexOf(number)];
 }
@@ -103,8 +101,8 @@ class ReadRecords {
   }
 
   // readSliceThrough over the file. Requires canReadThrough().
-  Status readThrough(std::span<const std::uint32_t> ranks, std::uint32_t first,
-                     std::uint32_t count, std::uint8_t* slice) {
+  Status readThrough(std::span<const std::uint32_t> ranks, std::uint32_t first, std::uint32_t count,
+                     std::uint8_t* slice) {
     return readSliceThrough(places_, ranks, first, count,
                             std::span(readPiece_->data(), kReadPieceBytes), slice);
   }
@@ -128,8 +126,7 @@ Status readAll(RecordFile& file, const ScrambleKey& key, ReadRecords& records, N
     read = readRecords(file, std::span(block, kReadPieceBytes), size);
     for (std::size_t i = 0; i < size / kRecordSize; ++i, ++place) {
       if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
-      const std::span<const std::uint8_t, kRecordSize> record(block + i * kRecordSize,
-                                                              kRecordSize);
+      const std::span<const std::uint8_t, kRecordSize> record(block + i * kRecordSize, kRecordSize);
       NumberSlot& slot = slotOf(table, scrambledRecordNumberOf(record, key));
       slot.place = place + 1;
       ++slot.records;
@@ -240,7 +237,7 @@ class SurvivorBytes {
 
  private:
   ReadRecords& records_;
-  std::size_t sliceRecords_ = 0;  // 0: one read per survivor
+  std::size_t sliceRecords_ = 0;                                     // 0: one read per survivor
   std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> ranks_;  // by place
   std::unique_ptr<LargeBuffer> slice_;
   std::uint32_t rank_ = 0;  // of the next survivor

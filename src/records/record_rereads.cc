@@ -25,8 +25,8 @@ Status readAtPlace(const RecordPlaces& file, std::uint64_t place, std::span<std:
   const auto offset = static_cast<off_t>(file.start + place * kRecordSize);
   std::size_t size = 0;
   while (size < bytes.size()) {
-    const ssize_t n = pread(file.fd, bytes.data() + size, bytes.size() - size,
-                            offset + static_cast<off_t>(size));
+    const ssize_t n =
+        pread(file.fd, bytes.data() + size, bytes.size() - size, offset + static_cast<off_t>(size));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return Status::systemFailure(Status::Code::kReadFailed, errno);
     if (n == 0) return Status::failure(Status::Code::kReadFailed);

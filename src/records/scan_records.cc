@@ -41,8 +41,7 @@ void ScanReport::firstItem() {
 
 void ScanReport::oddItem(const bdb::Item& key) {
   firstItem();
-  reportLine("Record di lunghezza errata in opere.ddb, chiave " + describeKey(key) +
-             ": ignorato");
+  reportLine("Record di lunghezza errata in opere.ddb, chiave " + describeKey(key) + ": ignorato");
 }
 
 void ScanReport::finish(const Status& scanned) {
@@ -60,11 +59,10 @@ void ScanReport::finish(const Status& scanned) {
 }
 
 void scanRecords(DataDatabase& database, const ScrambleKey& key, const RecordHandler& handler) {
-  scanPreparedRecords<NoPreparation>(
-      database, key, prepareNothing,
-      [&](const DecodedRecord& record, const NoPreparation&) {
-        if (handler) handler(record);
-      });
+  scanPreparedRecords<NoPreparation>(database, key, prepareNothing,
+                                     [&](const DecodedRecord& record, const NoPreparation&) {
+                                       if (handler) handler(record);
+                                     });
 }
 
 }  // namespace indicizza

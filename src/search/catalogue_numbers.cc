@@ -87,7 +87,8 @@ CatalogueNumberAliases parseCatalogueNumberAliases(std::string_view text, std::s
     std::vector<std::string> words = wordsOf(line);
     for (const std::string& word : words) {
       if (!isLetters(word)) {
-        error = "riga " + std::to_string(lineNumber) + ": '" + word + "' non è fatto di sole lettere";
+        error =
+            "riga " + std::to_string(lineNumber) + ": '" + word + "' non è fatto di sole lettere";
         return {};
       }
     }
@@ -152,7 +153,8 @@ std::vector<std::string> codeFormsOf(const TypedCatalogueNumber& typed,
       forms.push_back(base);
       continue;
     }
-    for (const std::string& partWord : aliases.partWords) forms.push_back(base + partWord + typed.part);
+    for (const std::string& partWord : aliases.partWords)
+      forms.push_back(base + partWord + typed.part);
   }
   return forms;
 }

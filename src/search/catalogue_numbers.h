@@ -39,11 +39,11 @@ const CatalogueNumberAliases& builtInCatalogueNumberAliases();
 
 // A catalogue number recognised at the front of a run of query tokens.
 struct TypedCatalogueNumber {
-  std::string prefix;  // upper-case letters: "OP"
-  std::string roman;   // a Roman-numeral volume between prefix and number: "XVI", or ""
-  std::string number;  // digits: "27"
-  std::string partWord;  // upper-case, "" when no part was typed: "NO"
-  std::string part;      // digits
+  std::string prefix;      // upper-case letters: "OP"
+  std::string roman;       // a Roman-numeral volume between prefix and number: "XVI", or ""
+  std::string number;      // digits: "27"
+  std::string partWord;    // upper-case, "" when no part was typed: "NO"
+  std::string part;        // digits
   std::size_t tokens = 0;  // how many of the tokens it takes
   bool known = false;      // the prefix is in the table
 };

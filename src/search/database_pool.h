@@ -97,7 +97,7 @@ class DatabasePool {
   std::vector<std::unique_ptr<Pair>> kept_;
   std::shared_ptr<RecordListCache> recordLists_;  // of the opere.idb of identities_
   std::uint64_t pairsOpened_ = 0;
-  std::mutex checkMutex_;  // held while the pages are checked
+  std::mutex checkMutex_;              // held while the pages are checked
   std::optional<Identities> checked_;  // the version the verdict is about
   Status verdict_;
 };

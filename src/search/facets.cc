@@ -240,8 +240,8 @@ Status countFacetsOf(ReadOnlyDatabase& data, const ScrambleKey& key,
   return {};
 }
 
-Status countResultFacets(SearchDatabases& databases, const QueryNode& query,
-                         SearchOptions options, FacetCounter& counter) {
+Status countResultFacets(SearchDatabases& databases, const QueryNode& query, SearchOptions options,
+                         FacetCounter& counter) {
   options.order = SortOrder{ResultOrder::kNumber};
   options.from = 1;
   options.limit = counter.limit();

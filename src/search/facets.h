@@ -168,8 +168,8 @@ Status countFacetsOf(ReadOnlyDatabase& data, const ScrambleKey& key,
 // `options` (its matching, limits and stop; its page, order and callbacks
 // are replaced), in record-number order, until the counter is full; the
 // results beyond are added uncounted. Fails as runQuery.
-Status countResultFacets(SearchDatabases& databases, const QueryNode& query,
-                         SearchOptions options, FacetCounter& counter);
+Status countResultFacets(SearchDatabases& databases, const QueryNode& query, SearchOptions options,
+                         FacetCounter& counter);
 
 // What a front end calls a facet, with its field's label when `labels`
 // give one: "Per tipo", "Per T1 (Compositore)".

@@ -52,8 +52,7 @@ struct RecordHighlights {
 
 // The spans of `marks` in field `field` of a record's fields in order: 0
 // for T1 ... kTextFieldCount - 1 for T7, then the code fields C1 ... C5.
-inline const std::vector<ByteSpan>& spansOfField(const RecordHighlights& marks,
-                                                 std::size_t field) {
+inline const std::vector<ByteSpan>& spansOfField(const RecordHighlights& marks, std::size_t field) {
   return field < kTextFieldCount ? marks.textFields[field]
                                  : marks.codeFields[field - kTextFieldCount];
 }

@@ -53,8 +53,8 @@ Status IndexTerms::collect(const std::string& raw, bool prefix, std::vector<std:
   return {};
 }
 
-Status IndexTerms::walk(std::string& raw, std::size_t done, const std::string& folded,
-                        bool prefix, std::vector<std::string>& keys) {
+Status IndexTerms::walk(std::string& raw, std::size_t done, const std::string& folded, bool prefix,
+                        std::vector<std::string>& keys) {
   if (done == folded.size()) return collect(raw, prefix, keys);
   const std::string_view rest = std::string_view(folded).substr(done);
   for (int b = 0; b < kByteValues; ++b) {

@@ -265,8 +265,7 @@ class Parser {
         ++at_;
         if (atKind(LexemeKind::kClose)) fail("'()' vuote");
         if (++depth_ > kMaxGroupDepth) {
-          fail("troppe parentesi una dentro l'altra: al massimo " +
-               std::to_string(kMaxGroupDepth));
+          fail("troppe parentesi una dentro l'altra: al massimo " + std::to_string(kMaxGroupDepth));
         }
         QueryNode group = parseAny();
         --depth_;

@@ -40,7 +40,8 @@ std::string joined(const std::vector<std::string>& words, std::string_view betwe
 }
 
 bool isAsciiLetters(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
 }
 
 // A term typed on its own, anywhere, not a prefix: what a catalogue number
@@ -98,7 +99,7 @@ class Understanding {
   // What became of the members of one AND.
   struct Group {
     std::vector<QueryNode> members;
-    std::vector<QueryNode> stopWords;  // dropped
+    std::vector<QueryNode> stopWords;    // dropped
     std::vector<QueryNode> checkedOnly;  // the originals of checkedOnRecordText members
   };
 
@@ -135,7 +136,8 @@ class Understanding {
       group.members.emplace_back();
       return rewrite(member, group.members.back());
     }
-    if (member.kind == NodeKind::kTerm && isNumberTerm(member)) return plainNumber(members, i, group);
+    if (member.kind == NodeKind::kTerm && isNumberTerm(member))
+      return plainNumber(members, i, group);
     if (isPlainWord(member)) {
       if (vocabulary_.stopWords.contains(indexerUpper(member.tokens.front()))) {
         group.stopWords.push_back(member);
@@ -152,9 +154,8 @@ class Understanding {
   // some other member still proposes records; otherwise the group is left
   // as typed (it finds nothing either way, and says so plainly).
   void finish(Group& group) {
-    const bool proposes = std::any_of(group.members.begin(), group.members.end(), [](const QueryNode& m) {
-      return m.kind != NodeKind::kNot;
-    });
+    const bool proposes = std::any_of(group.members.begin(), group.members.end(),
+                                      [](const QueryNode& m) { return m.kind != NodeKind::kNot; });
     if (!proposes) {
       for (QueryNode& member : group.members) {
         if (!isCheckedOnRecordText(member)) continue;
@@ -164,13 +165,15 @@ class Understanding {
                                     "solo insieme ad altre parole");
       }
       for (QueryNode& word : group.stopWords) {
-        understood_.notes.push_back("Parola troppo comune, non indicizzata: " + guillemets(word.source));
+        understood_.notes.push_back("Parola troppo comune, non indicizzata: " +
+                                    guillemets(word.source));
         group.members.push_back(std::move(word));
       }
       return;
     }
     for (const QueryNode& word : group.stopWords) {
-      understood_.notes.push_back("Parola ignorata perché troppo comune: " + guillemets(word.source));
+      understood_.notes.push_back("Parola ignorata perché troppo comune: " +
+                                  guillemets(word.source));
     }
     for (const QueryNode& number : group.checkedOnly) {
       understood_.notes.push_back(guillemets(number.source) +
@@ -220,7 +223,8 @@ class Understanding {
         tokens.push_back(members[j].tokens.front());
       }
     }
-    const std::optional<TypedCatalogueNumber> typed = catalogueNumberAt(tokens, vocabulary_.aliases);
+    const std::optional<TypedCatalogueNumber> typed =
+        catalogueNumberAt(tokens, vocabulary_.aliases);
     if (!typed || (phrase && typed->tokens != tokens.size())) return {};
     const std::size_t count = phrase ? 1 : typed->tokens;
 
@@ -254,8 +258,9 @@ class Understanding {
     if (!done.ok()) return done;
     if (codes.empty()) {
       if (textProposes || !spellings.empty()) {
-        understood_.notes.push_back(guillemets(text.source) +
-                                    " non è tra i codici dell'indice: cercato come frase nel testo");
+        understood_.notes.push_back(
+            guillemets(text.source) +
+            " non è tra i codici dell'indice: cercato come frase nel testo");
         QueryNode any = nodeOf(NodeKind::kAny, text.source);
         if (textProposes) any.children.push_back(std::move(text));
         for (QueryNode& spelled : spellings) any.children.push_back(std::move(spelled));
@@ -279,8 +284,8 @@ class Understanding {
       term.tokens = {code};
       any.children.push_back(std::move(term));
     }
-    std::string note = guillemets(text.source) + " cercato come numero di catalogo: " +
-                       latin1ToUtf8(joined(codes, ", "));
+    std::string note = guillemets(text.source) +
+                       " cercato come numero di catalogo: " + latin1ToUtf8(joined(codes, ", "));
     if (partLeftOut) {
       note += " (i codici dell'indice non hanno il numero della parte " +
               guillemets(shownTerm(typed->partWord) + " " + typed->part) + ")";
@@ -288,7 +293,8 @@ class Understanding {
     understood_.notes.push_back(note);
     if (textProposes) any.children.push_back(std::move(text));
     for (QueryNode& spelled : spellings) any.children.push_back(std::move(spelled));
-    group.members.push_back(any.children.size() == 1 ? std::move(any.children.front()) : std::move(any));
+    group.members.push_back(any.children.size() == 1 ? std::move(any.children.front())
+                                                     : std::move(any));
     return {};
   }
 
@@ -304,7 +310,8 @@ class Understanding {
       phrase.tokens = {prefix};
       if (!typed.roman.empty()) phrase.tokens.push_back(typed.roman);
       phrase.tokens.push_back(typed.number);
-      if (!typed.part.empty()) phrase.tokens.insert(phrase.tokens.end(), {typed.partWord, typed.part});
+      if (!typed.part.empty())
+        phrase.tokens.insert(phrase.tokens.end(), {typed.partWord, typed.part});
       phrase.source = "\"" + shownTerm(joined(phrase.tokens, " ")) + "\"";
       bool can = false;
       const Status done = proposes(phrase, can);
@@ -322,7 +329,8 @@ class Understanding {
       if (looked.code() == Status::Code::kOverBudget) looked = {};
       if (!looked.ok()) return looked;
       for (std::string& key : keys) {
-        if (std::find(found.begin(), found.end(), key) == found.end()) found.push_back(std::move(key));
+        if (std::find(found.begin(), found.end(), key) == found.end())
+          found.push_back(std::move(key));
       }
     }
     return {};
@@ -397,7 +405,8 @@ class Understanding {
       shown.push_back(term.source);
       out.children.push_back(std::move(term));
     }
-    understood_.notes.push_back(guillemets(word.source) + " cercato anche come: " + joined(shown, ", "));
+    understood_.notes.push_back(guillemets(word.source) +
+                                " cercato anche come: " + joined(shown, ", "));
     return {};
   }
 
@@ -419,7 +428,8 @@ class Understanding {
       for (const std::string& key : keys) {
         const std::string keyFolded = foldedText(key);
         if (keyFolded == folded || !isAsciiLetters(keyFolded)) continue;
-        if (vocabulary_.stemmer.stemsOf(keyFolded)[language] == stems[language]) found.push_back(key);
+        if (vocabulary_.stemmer.stemsOf(keyFolded)[language] == stems[language])
+          found.push_back(key);
       }
     }
     return {};

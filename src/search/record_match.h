@@ -50,7 +50,7 @@ bool matchesRecord(const QueryNode& node, const RecordView& view, Matching match
 
 // Where a term or a phrase occurs in a record, field by field.
 struct FieldOccurrences {
-  std::array<std::uint32_t, kTextFieldCount> text{};  // per text field, how many times
+  std::array<std::uint32_t, kTextFieldCount> text{};   // per text field, how many times
   std::array<std::uint32_t, kCodeFieldCount> codes{};  // per code field, 1 when its code fits
   // A phrase of a query not restricted to a field that runs from one text
   // field into the next (matchesRecord joins them), counted once here.

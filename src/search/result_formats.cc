@@ -148,9 +148,10 @@ std::string textLine(const ResultRow& row, const std::function<std::string(std::
 }  // namespace
 
 std::string highlightedTextRow(const ResultRow& row, const RecordHighlights& marks) {
-  return textLine(row, [&](std::size_t i) {
-           return terminalHighlighted(row.fields[i], spansOfField(marks, i));
-         }) +
+  return textLine(row,
+                  [&](std::size_t i) {
+                    return terminalHighlighted(row.fields[i], spansOfField(marks, i));
+                  }) +
          "\n";
 }
 
@@ -236,9 +237,10 @@ std::string jsonFacetValues(const Facet& facet, std::string_view query) {
   std::string out = "[";
   for (const FacetValue& value : facet.values) {
     if (out.size() > 1) out += ',';
-    out += "{\"valore\":" + jsonString(value.text) +
-           ",\"conteggio\":" + std::to_string(value.count);
-    if (!value.narrowing.empty()) out += ",\"restringe\":" + jsonString(narrowedQuery(query, value));
+    out +=
+        "{\"valore\":" + jsonString(value.text) + ",\"conteggio\":" + std::to_string(value.count);
+    if (!value.narrowing.empty())
+      out += ",\"restringe\":" + jsonString(narrowedQuery(query, value));
     out += '}';
   }
   return out + "]";
@@ -262,12 +264,12 @@ std::string jsonPage(const SearchResult& result, const SearchOptions& options,
   const QueryNode* root = extras.ranRoot;
   return "{\"totale\":" + std::to_string(result.total) +
          ",\"esatto\":" + (result.exact() ? "true" : "false") +
-         ",\"da\":" + std::to_string(options.from) + ",\"ordina\":" +
-         jsonString(sortOrderName(options.order)) +
+         ",\"da\":" + std::to_string(options.from) +
+         ",\"ordina\":" + jsonString(sortOrderName(options.order)) +
          ",\"record\":" + jsonRows(result.page, 0, full, root, options.matching) +
          ",\"parziali\":{\"totale\":" + std::to_string(result.partialTotal) +
-         ",\"esatto\":" + (result.partialEstimated ? "false" : "true") + ",\"record\":" +
-         jsonRows(result.page, full, result.page.size(), root, options.matching) +
+         ",\"esatto\":" + (result.partialEstimated ? "false" : "true") +
+         ",\"record\":" + jsonRows(result.page, full, result.page.size(), root, options.matching) +
          "},\"ricerca\":" + jsonString(extras.ranQuery) +
          (extras.facets ? ",\"faccette\":" + jsonFacets(*extras.facets, extras.ranQuery) : "") +
          "}";

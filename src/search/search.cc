@@ -12,13 +12,13 @@
 #include <set>
 #include <string>
 
+#include "catalogue/file_identity.h"
+#include "catalogue/layout_fields.h"
+#include "catalogue/stop_word_file.h"
 #include "index_store/index_database.h"
 #include "indexing/byte_classes.h"
 #include "records/data_database.h"
 #include "search/index_terms.h"
-#include "catalogue/file_identity.h"
-#include "catalogue/layout_fields.h"
-#include "catalogue/stop_word_file.h"
 #include "search/ranking.h"
 #include "search/record_match.h"
 #include "search/totals.h"
@@ -102,7 +102,8 @@ SharedNumbers differenceOf(const SharedNumbers& a, const SharedNumbers& b) {
 
 // Decides whether the array of `key` (the records listed under it, not
 // empty) is current, from one of its records (totals.h).
-using ArrayProbe = std::function<Status(const std::string& key, const Numbers& listed, bool& current)>;
+using ArrayProbe =
+    std::function<Status(const std::string& key, const Numbers& listed, bool& current)>;
 
 // How often the record checks ask SearchOptions::stop.
 constexpr std::size_t kRecordsBetweenStopChecks = 256;
@@ -200,7 +201,8 @@ class Proposal {
                 std::vector<SharedNumbers>& lists) {
     if (stopAsked()) return interrupted();
     std::vector<std::string> keys;
-    const std::size_t maxKeys = options_.limits.maxKeys - std::min(keysSought_, options_.limits.maxKeys);
+    const std::size_t maxKeys =
+        options_.limits.maxKeys - std::min(keysSought_, options_.limits.maxKeys);
     Status found = terms_.keysFor(token, prefix, options_.matching, maxKeys, keys);
     keysSought_ += keys.size();
     if (found.code() == Status::Code::kOverBudget) return tooManyKeys(node);
@@ -252,18 +254,19 @@ class Proposal {
   bool stopAsked() const { return options_.stop && options_.stop(); }
 
   Status tooManyKeys(const QueryNode& node) const {
-    return Status::described(
-        Status::Code::kOverBudget,
-        "Ricerca troppo ampia: i suoi termini stanno per più di " +
-            std::to_string(options_.limits.maxKeys) + " termini dell'indice (troppi da '" +
-            node.source + "'); usare un prefisso più lungo o meno termini");
+    return Status::described(Status::Code::kOverBudget,
+                             "Ricerca troppo ampia: i suoi termini stanno per più di " +
+                                 std::to_string(options_.limits.maxKeys) +
+                                 " termini dell'indice (troppi da '" + node.source +
+                                 "'); usare un prefisso più lungo o meno termini");
   }
 
   Status tooManyListed() const {
-    return Status::described(Status::Code::kOverBudget,
-                             "Ricerca troppo ampia: le liste dell'indice dei suoi termini superano " +
-                                 std::to_string(options_.limits.maxListedRecords) +
-                                 " voci; usare termini meno comuni o meno termini");
+    return Status::described(
+        Status::Code::kOverBudget,
+        "Ricerca troppo ampia: le liste dell'indice dei suoi termini superano " +
+            std::to_string(options_.limits.maxListedRecords) +
+            " voci; usare termini meno comuni o meno termini");
   }
 
   // The records listed under the phrase's words, taken from the words whose
@@ -320,14 +323,14 @@ class Proposal {
   std::uint64_t listed_ = 0;      // entries of the lists read
   std::vector<KeyRecords> keys_;  // each key once
   std::map<std::string, std::size_t, std::less<>> keyIndex_;
-  ArrayProbe probe_;               // may be empty
+  ArrayProbe probe_;  // may be empty
   std::size_t probes_ = 0;
-  bool unprobed_ = false;          // some array was read past maxProbedKeys
+  bool unprobed_ = false;  // some array was read past maxProbedKeys
   std::uint64_t staleByProbe_ = 0;
   RecordNumber highest_ = 0;
   SharedNumbers excluded_;
   bool stopWordsRead_ = false;
-  bool stopWordsKnown_ = false;    // noused.txt was read
+  bool stopWordsKnown_ = false;                   // noused.txt was read
   std::set<std::string, std::less<>> stopForms_;  // its words' comparableTerm
 };
 
@@ -493,7 +496,8 @@ void bestPartialCandidates(const std::vector<SharedNumbers>& wordLists,
     // The block starts at the lowest number not walked yet.
     std::int64_t low = std::numeric_limits<std::int64_t>::max();
     for (std::size_t w = 0; w < wordLists.size(); ++w) {
-      if (next[w] < wordLists[w]->size()) low = std::min<std::int64_t>(low, (*wordLists[w])[next[w]]);
+      if (next[w] < wordLists[w]->size())
+        low = std::min<std::int64_t>(low, (*wordLists[w])[next[w]]);
     }
     if (low == std::numeric_limits<std::int64_t>::max()) break;
     // Word by word, so that each record's rarity is summed in word order.
@@ -591,8 +595,8 @@ class QueryRun {
     Placed placed{recordNumberOf(*read.record), words, 0, {}};
     if (options_.order.by == ResultOrder::kRelevance) {
       for (std::size_t w = 0; w < words_.size(); ++w) {
-        placed.score += wordScore(weightedOccurrences(*words_[w], read.view, options_.matching),
-                                  rarities_[w]);
+        placed.score +=
+            wordScore(weightedOccurrences(*words_[w], read.view, options_.matching), rarities_[w]);
       }
     } else if (options_.order.by == ResultOrder::kField) {
       placed.text = foldedText(withoutPadding(textField(*read.record, options_.order.field)));
@@ -631,7 +635,8 @@ class QueryRun {
       const Status fetched = readRecord(candidates[i], read);
       if (!fetched.ok()) return fetched;
       ++checked;
-      result_.staleEntries += listings.staleEntriesOf(candidates[i], read.record ? &read.view : nullptr);
+      result_.staleEntries +=
+          listings.staleEntriesOf(candidates[i], read.record ? &read.view : nullptr);
       if (!read.record || !matchesRecord(query_, read.view, options_.matching)) continue;
       ++matched;
       if (i < rankedCount) {
@@ -650,7 +655,8 @@ class QueryRun {
       result_.total = candidates.size();
     } else {
       result_.estimated = true;
-      result_.total = matched + (candidates.size() - checked) * matched / std::max<std::uint64_t>(checked, 1);
+      result_.total =
+          matched + (candidates.size() - checked) * matched / std::max<std::uint64_t>(checked, 1);
     }
     return {};
   }
@@ -697,20 +703,22 @@ class QueryRun {
       if (!fetched.ok()) return fetched;
       if (!read.record || matchesExcluded(read.view)) continue;
       std::uint32_t words = 0;
-      for (const QueryNode* word : words_) words += matchesRecord(*word, read.view, options_.matching);
+      for (const QueryNode* word : words_)
+        words += matchesRecord(*word, read.view, options_.matching);
       if (words == 0 || words == words_.size()) continue;
       partials.push_back(placedOf(read, words));
     }
     if (readCount == listed.count || !decided_) {
-      result_.partialTotal = readCount == listed.count
-                                 ? partials.size()
-                                 : listed.count * partials.size() / std::max<std::uint64_t>(readCount, 1);
+      result_.partialTotal = readCount == listed.count ? partials.size()
+                                                       : listed.count * partials.size() /
+                                                             std::max<std::uint64_t>(readCount, 1);
       result_.partialEstimated = readCount != listed.count;
     } else {
       result_.partialTotal = listed.count;
     }
     std::sort(partials.begin(), partials.end(), PlacedOrder(options_.order));
-    const std::uint64_t offered = std::min<std::uint64_t>(partials.size(), options_.partialsUpTo - result_.total);
+    const std::uint64_t offered =
+        std::min<std::uint64_t>(partials.size(), options_.partialsUpTo - result_.total);
     for (std::uint64_t k = 0; k < offered; ++k) {
       if (!page_.wants(++placed_)) continue;
       const Status put = putOnPage(partials[k].number, true);
@@ -736,8 +744,8 @@ class QueryRun {
   SharedNumbers full_;                    // candidates of the whole query
   std::vector<double> rarities_;          // per query word
   std::uint64_t catalogueSize_ = 1;
-  bool decided_ = false;                  // whether the index gives the total
-  std::uint64_t placed_ = 0;              // results placed so far, in order
+  bool decided_ = false;      // whether the index gives the total
+  std::uint64_t placed_ = 0;  // results placed so far, in order
 };
 
 }  // namespace
@@ -768,8 +776,8 @@ Status openSearchDatabases(SearchDatabases& databases) {
   if (!index.ok()) return index;
   const Status data = openReadOnly(kDataDatabaseFileName, databases.data);
   if (!data.ok()) return data;
-  databases.indexCurrent = indexWrittenAfterData(identityOf(kIndexDatabaseFileName),
-                                                 identityOf(kDataDatabaseFileName));
+  databases.indexCurrent =
+      indexWrittenAfterData(identityOf(kIndexDatabaseFileName), identityOf(kDataDatabaseFileName));
   return {};
 }
 

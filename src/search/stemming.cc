@@ -38,8 +38,9 @@ std::vector<std::string> Stemmer::stemsOf(std::string_view word) const {
   std::vector<std::string> stems;
   std::lock_guard<std::mutex> held(lock_);
   for (const auto& stemmer : stemmers_) {
-    const sb_symbol* stem = sb_stemmer_stem(stemmer.get(), reinterpret_cast<const sb_symbol*>(lower.data()),
-                                            static_cast<int>(lower.size()));
+    const sb_symbol* stem =
+        sb_stemmer_stem(stemmer.get(), reinterpret_cast<const sb_symbol*>(lower.data()),
+                        static_cast<int>(lower.size()));
     // libstemmer gives no stem only when it runs out of memory.
     if (!stem) {
       stems.push_back(lower);

@@ -28,7 +28,8 @@ bool closer(const Candidate& a, const Candidate& b) {
 
 class Corrector {
  public:
-  Corrector(ReadOnlyDatabase& index, const SuggestionLimits& limits) : index_(index), limits_(limits) {}
+  Corrector(ReadOnlyDatabase& index, const SuggestionLimits& limits)
+      : index_(index), limits_(limits) {}
 
   Status open() {
     if (!index_.handle.openCursor(cursor_).ok()) return cursorFailure(index_);
@@ -119,7 +120,8 @@ class Corrector {
 void correctableWords(const QueryNode& node, std::vector<const QueryNode*>& words) {
   switch (node.kind) {
     case NodeKind::kTerm:
-      if (!node.prefix && node.scope != FieldScope::kCodeField && !holdsDigit(node.tokens.front())) {
+      if (!node.prefix && node.scope != FieldScope::kCodeField &&
+          !holdsDigit(node.tokens.front())) {
         words.push_back(&node);
       }
       return;
@@ -138,7 +140,8 @@ bool isQueryBoundary(char c) { return c == ' ' || c == '\t' || c == '(' || c == 
 bool replaceItem(std::string& text, std::string_view typed, std::string_view corrected) {
   for (std::size_t at = text.find(typed); at != std::string::npos; at = text.find(typed, at + 1)) {
     const std::size_t end = at + typed.size();
-    if ((at == 0 || isQueryBoundary(text[at - 1])) && (end == text.size() || isQueryBoundary(text[end]))) {
+    if ((at == 0 || isQueryBoundary(text[at - 1])) &&
+        (end == text.size() || isQueryBoundary(text[end]))) {
       text.replace(at, typed.size(), corrected);
       return true;
     }

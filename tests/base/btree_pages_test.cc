@@ -154,24 +154,24 @@ void checksummedRecords(const std::filesystem::path& p) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Checksums, PageCheck,
-    ::testing::Values(
-        PageCase{"ThreeLevels", checksummedRecords, none, Code::kOk},
-        PageCase{"SmallPagesAndOverflowData",
-                 [](auto p) {
-                   loadDatabase(p, numberedItems(500, 524), "btree",
-                                kChecksums + "db_pagesize=512\n");
-                 },
-                 none, Code::kOk},
-        PageCase{"MadeOnABigEndianMachine",
-                 [](auto p) {
-                   loadDatabase(p, numberedItems(3000, 524), "btree",
-                                kChecksums + "db_lorder=4321\n");
-                 },
-                 none, Code::kOk},
-        PageCase{"AnItemByteChanged", checksummedRecords,
-                 [](auto p) { changeByte(p, middle(leafChain(p)), 4095); }, Code::kDamaged},
-        PageCase{"AMetadataByteChanged", checksummedRecords,
-                 [](auto p) { changeByte(p, 0, 200); }, Code::kDamaged}),
+    ::testing::Values(PageCase{"ThreeLevels", checksummedRecords, none, Code::kOk},
+                      PageCase{"SmallPagesAndOverflowData",
+                               [](auto p) {
+                                 loadDatabase(p, numberedItems(500, 524), "btree",
+                                              kChecksums + "db_pagesize=512\n");
+                               },
+                               none, Code::kOk},
+                      PageCase{"MadeOnABigEndianMachine",
+                               [](auto p) {
+                                 loadDatabase(p, numberedItems(3000, 524), "btree",
+                                              kChecksums + "db_lorder=4321\n");
+                               },
+                               none, Code::kOk},
+                      PageCase{"AnItemByteChanged", checksummedRecords,
+                               [](auto p) { changeByte(p, middle(leafChain(p)), 4095); },
+                               Code::kDamaged},
+                      PageCase{"AMetadataByteChanged", checksummedRecords,
+                               [](auto p) { changeByte(p, 0, 200); }, Code::kDamaged}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Damage the page check lets through (keys out of order), or that reaches

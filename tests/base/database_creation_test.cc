@@ -13,7 +13,7 @@ namespace {
 
 struct CreationCase {
   const char* name;
-  const char* existing;     // the file at the path before, if any
+  const char* existing;    // the file at the path before, if any
   bool leftoverTemporary;  // __db.NAME beside it, as a killed create leaves it
   bool created;
   friend void PrintTo(const CreationCase& c, std::ostream* os) { *os << c.name; }

@@ -2,11 +2,11 @@
 // act on (C0, DEL, C1 controls), an invisible byte order mark and the bytes
 // that are no UTF-8 become visible escapes; text, backslashes included,
 // stays as it is.
+#include "catalogue/terminal_text.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "catalogue/terminal_text.h"
 
 namespace indicizza {
 namespace {
@@ -35,7 +35,8 @@ INSTANTIATE_TEST_SUITE_P(
         TerminalTextCase{"C1Controls", "\xC2\x80\xC2\x9B\xC2\x9F", "\\x80\\x9b\\x9f"},
         TerminalTextCase{"NoBreakSpaceAfterC1", "\xC2\xA0\xC3\xA9", "\xC2\xA0\xC3\xA9"},
         TerminalTextCase{"ByteOrderMark", "\xEF\xBB\xBFRecordNumber", "\\ufeffRecordNumber"},
-        TerminalTextCase{"BeyondLatin1", "\xE2\x82\xAC \xF0\x9F\x8E\xBB", "\xE2\x82\xAC \xF0\x9F\x8E\xBB"},
+        TerminalTextCase{"BeyondLatin1", "\xE2\x82\xAC \xF0\x9F\x8E\xBB",
+                         "\xE2\x82\xAC \xF0\x9F\x8E\xBB"},
         TerminalTextCase{"Latin1Byte", "Chr\xE9tiens", "Chr\\xe9tiens"},
         TerminalTextCase{"CutSequence", "a\xC3", "a\\xc3"},
         TerminalTextCase{"StrayContinuation", "\x9B[2J", "\\x9b[2J"},
@@ -45,7 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TerminalTextOfLatin1, ShowsC1BytesByTheirValue) {
-  EXPECT_EQ(terminalTextOfLatin1("Chr\xE9tiens \x1b\x9b\xA0"), "Chr\xC3\xA9tiens \\x1b\\x9b\xC2\xA0");
+  EXPECT_EQ(terminalTextOfLatin1("Chr\xE9tiens \x1b\x9b\xA0"),
+            "Chr\xC3\xA9tiens \\x1b\\x9b\xC2\xA0");
 }
 
 }  // namespace

@@ -105,13 +105,11 @@ TEST_P(EarlierTerms, StayAndProducedTermsAreReplaced) {
   const auto run = dir.run();
   EXPECT_EQ(run.output, kSmallTranscript);
   ASSERT_EQ(run.exitStatus, 0);
-  std::map<std::string, std::string> expected(GetParam().earlier.begin(),
-                                              GetParam().earlier.end());
+  std::map<std::string, std::string> expected(GetParam().earlier.begin(), GetParam().earlier.end());
   for (const auto& [term, data] : kSmallIndex) expected[term] = data;
   EXPECT_EQ(dir.indexItems(), std::vector<StoredItem>(expected.begin(), expected.end()));
   EXPECT_TRUE(testing::verifyDatabase(dir / "opere.idb"));
-  EXPECT_EQ(std::filesystem::status(dir / "opere.idb").permissions(),
-            std::filesystem::perms(0640));
+  EXPECT_EQ(std::filesystem::status(dir / "opere.idb").permissions(), std::filesystem::perms(0640));
 }
 
 std::vector<StoredItem> manyEarlierTerms() {
@@ -124,25 +122,24 @@ std::vector<StoredItem> manyEarlierTerms() {
   return items;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    WriteIndex, EarlierTerms,
-    ::testing::Values(
-        EarlierCase{"AroundAndBetween",
-                    {{"0000", entry(kOne, "AA")},
-                     {"A", entry(kOne, "BB")},
-                     {"PERCHE", entry(kOne, "CC")},
-                     {"PERCH\xE9", entry(kOne, "DD")},
-                     {"PERCH\xE9S", entry(kOne, "EE")},
-                     {"SONAT", entry(kOne, "FF")},
-                     {"SONATA", entry(kOne, "XX")},
-                     {"SONATAS", entry(kOne, "GG")},
-                     {"TEMPO", entry(kThree, "HH")},
-                     {"ZZZ", entry(kOne, "YY")},
-                     {"\xFF", entry(kOne, "ZZ")}}},
-        EarlierCase{"ManyAcrossBulkPuts", manyEarlierTerms()},
-        EarlierCase{"LargerThanABulkPut",
-                    {{"AAA", std::string(3 << 20, 'x')}, {"SONATA", entry(kOne, "XX")}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(WriteIndex, EarlierTerms,
+                         ::testing::Values(EarlierCase{"AroundAndBetween",
+                                                       {{"0000", entry(kOne, "AA")},
+                                                        {"A", entry(kOne, "BB")},
+                                                        {"PERCHE", entry(kOne, "CC")},
+                                                        {"PERCH\xE9", entry(kOne, "DD")},
+                                                        {"PERCH\xE9S", entry(kOne, "EE")},
+                                                        {"SONAT", entry(kOne, "FF")},
+                                                        {"SONATA", entry(kOne, "XX")},
+                                                        {"SONATAS", entry(kOne, "GG")},
+                                                        {"TEMPO", entry(kThree, "HH")},
+                                                        {"ZZZ", entry(kOne, "YY")},
+                                                        {"\xFF", entry(kOne, "ZZ")}}},
+                                           EarlierCase{"ManyAcrossBulkPuts", manyEarlierTerms()},
+                                           EarlierCase{"LargerThanABulkPut",
+                                                       {{"AAA", std::string(3 << 20, 'x')},
+                                                        {"SONATA", entry(kOne, "XX")}}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WriteIndex, EmptyWordIndexStillCreatesTheIndexFile) {
   CatalogueDir dir;

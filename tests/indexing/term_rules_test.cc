@@ -68,8 +68,8 @@ TEST(ForEachIndexedWord, GivesTheWordsOfTheHashedWalk) {
   std::vector<std::string> hashed;
   for (auto& [word, hash] : hashedWords(text)) hashed.push_back(word);
   EXPECT_EQ(plain, hashed);
-  EXPECT_EQ(plain, (std::vector<std::string>{"SONATA", "IN", "LA", "K", "RONDO", "ALLA",
-                                             "TURCA", "\xC9TUDE", "OP", "\xE0", "L", "AUBE"}));
+  EXPECT_EQ(plain, (std::vector<std::string>{"SONATA", "IN", "LA", "K", "RONDO", "ALLA", "TURCA",
+                                             "\xC9TUDE", "OP", "\xE0", "L", "AUBE"}));
 }
 
 }  // namespace

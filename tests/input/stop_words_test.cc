@@ -66,18 +66,28 @@ TEST(StopWordSet, FindsWordsAtTheEdgesOfItsQuickTests) {
   const std::string len62(62, 'L');
   const std::string len63(63, 'M');
   const std::string len100(100, 'N');
-  const StopWordSet set = parseStopWords("A\n?Q\n@Q\n\x7FQ\n\x80Q\n\xFFQ\n" + len62 + "\n" +
-                                         len63 + "\n" + len100);
+  const StopWordSet set =
+      parseStopWords("A\n?Q\n@Q\n\x7FQ\n\x80Q\n\xFFQ\n" + len62 + "\n" + len63 + "\n" + len100);
   struct Case {
     std::string word;
     bool held;
   };
   const Case cases[] = {
-      {"A", true},           {"B", false},          {"?Q", true},
-      {"@Q", true},          {"\x7FQ", true},       {"\x80Q", true},
-      {"\xFFQ", true},       {"\xFEQ", false},      {"AQ", false},
-      {len62, true},         {len63, true},         {len100, true},
-      {std::string(64, 'M'), false}, {std::string(99, 'N'), false}, {std::string(61, 'L'), false},
+      {"A", true},
+      {"B", false},
+      {"?Q", true},
+      {"@Q", true},
+      {"\x7FQ", true},
+      {"\x80Q", true},
+      {"\xFFQ", true},
+      {"\xFEQ", false},
+      {"AQ", false},
+      {len62, true},
+      {len63, true},
+      {len100, true},
+      {std::string(64, 'M'), false},
+      {std::string(99, 'N'), false},
+      {std::string(61, 'L'), false},
       {"", false},
   };
   for (const Case& c : cases) {

@@ -62,8 +62,7 @@ TEST(RecordRereads, ReadsThroughInFewEqualSlicesOnlyWhenThatReadsLittleMore) {
       {1000, 1010, 334 * r, 334},    // three passes: 3030 records read for 1000
       {1000, 1010, 250 * r, 0},      // four passes: 4040 for 1000
       {1000, 4000, 2000 * r, 1000},  // one pass over four times as many
-      {1000, 4001, 2000 * r, 0},
-      {1000, 1000, r - 1, 0},        // not even one record fits
+      {1000, 4001, 2000 * r, 0},    {1000, 1000, r - 1, 0},  // not even one record fits
   };
   for (const auto& c : cases) {
     EXPECT_EQ(rereadSliceRecords(c.survivors, c.fileRecords, c.sliceBytes), c.sliceRecords)

@@ -83,8 +83,7 @@ TEST_P(ScanPreparation, GoesWithItsRecordAndAFailureKeepsTheRecordsBefore) {
 
 INSTANTIATE_TEST_SUITE_P(Scan, ScanPreparation,
                          ::testing::Values(PreparationCase{9000, -1}, PreparationCase{9000, 0},
-                                           PreparationCase{9000, 4095},
-                                           PreparationCase{9000, 4096},
+                                           PreparationCase{9000, 4095}, PreparationCase{9000, 4096},
                                            PreparationCase{9000, 8999}));
 
 }  // namespace

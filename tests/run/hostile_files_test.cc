@@ -198,77 +198,74 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     DataDatabase, HostileFiles,
-    ::testing::Values(HostileCase{"HalfItsPagesAndNoRecordToLoad",
-                                  [](CatalogueDir& d) {
-                                    cutDataDatabase(d, halfItsPages);
-                                    d.records({});
-                                  },
-                                  "Inizio scansione\nErrore lettura opere.ddb\n", 1},
-                      // The missing pages are noticed before any record is stored.
-                      HostileCase{"HalfItsPagesAndItsRecordsToLoad",
-                                  [](CatalogueDir& d) {
-                                    cutDataDatabase(d, halfItsPages);
-                                    d.records(numberedRecords(1, 300));
-                                  },
-                                  "Inizio scansione\nErrore lettura opere.ddb\n", 1},
-                      HostileCase{"OnlyItsMetadataPage",
-                                  [](CatalogueDir& d) {
-                                    cutDataDatabase(d, onlyTheMetadataPage);
-                                    d.records({});
-                                  },
-                                  "Inizio scansione\nErrore lettura opere.ddb\n", 1},
-                      HostileCase{"CutInsideAPage",
-                                  [](CatalogueDir& d) { cutDataDatabase(d, insideTheFourthPage); },
-                                  "Inizio scansione\nopere.ddb open error\n", 1},
-                      // Standard error says why.
-                      HostileCase{"Encrypted",
-                                  [](CatalogueDir& d) {
-                                    std::filesystem::remove(d / "opere.ddb");
-                                    testing::loadEncryptedDatabase(d / "opere.ddb", {});
-                                    std::filesystem::copy_file(d / "opere.ddb", d / "before.ddb");
-                                  },
-                                  "Inizio scansione\nopere.ddb open error\n", 1,
-                                  [](const CatalogueDir& d) {
-                                    EXPECT_EQ(testing::readFile(d / "opere.ddb"),
-                                              testing::readFile(d / "before.ddb"));
-                                  },
-                                  encryptedFileSentence("opere.ddb") + "\n"},
-                      // Pages with the library's checksums, which it keeps
-                      // writing: the new records are stored beside the earlier.
-                      HostileCase{"Checksums",
-                                  [](CatalogueDir& d) {
-                                    std::filesystem::remove(d / "opere.ddb");
-                                    testing::loadDatabase(d / "opere.ddb", {earlierItem()},
-                                                          "btree", "chksum=1\n");
-                                  },
-                                  "Inizio scansione" + kEmptyRunEnd, 0,
-                                  [](const CatalogueDir& d) {
-                                    EXPECT_EQ(d.dataItems(),
-                                              (std::vector<StoredItem>{
-                                                  storedItemOf(wordRecord()), earlierItem()}));
-                                    EXPECT_TRUE(testing::verifyDatabase(d / "opere.ddb"));
-                                    EXPECT_EQ(checkBtreeFile(d / "opere.ddb").code(),
-                                              Status::Code::kOk);
-                                    EXPECT_EQ(testing::readFile(d / "opere.ddb").at(26), '\1')
-                                        << "the checksums flag";
-                                    EXPECT_EQ(indexTerms(d).size(), 6u);
-                                  }},
-                      // Zero-length keys and data are legal B-tree items; neither is a
-                      // record.
-                      HostileCase{"ItemsOfZeroBytes",
-                                  [](CatalogueDir& d) {
-                                    d.dataDatabase({{"", ""}, {recordKey(5), ""}});
-                                    d.records(
-                                        {PlainRecord().recordNumber(3).textField(1, "SONATA")});
-                                  },
-                                  "Inizio scansione\n\n"
-                                  "Record di lunghezza errata in opere.ddb, chiave 0x: ignorato\n"
-                                  "Record di lunghezza errata in opere.ddb, chiave 5: ignorato\n"
-                                  "\nCreazione db indice\n\nFine scansione\n",
-                                  0,
-                                  [](const CatalogueDir& d) {
-                                    EXPECT_EQ(indexTerms(d), std::vector<std::string>{"SONATA"});
-                                  }}),
+    ::testing::Values(
+        HostileCase{"HalfItsPagesAndNoRecordToLoad",
+                    [](CatalogueDir& d) {
+                      cutDataDatabase(d, halfItsPages);
+                      d.records({});
+                    },
+                    "Inizio scansione\nErrore lettura opere.ddb\n", 1},
+        // The missing pages are noticed before any record is stored.
+        HostileCase{"HalfItsPagesAndItsRecordsToLoad",
+                    [](CatalogueDir& d) {
+                      cutDataDatabase(d, halfItsPages);
+                      d.records(numberedRecords(1, 300));
+                    },
+                    "Inizio scansione\nErrore lettura opere.ddb\n", 1},
+        HostileCase{"OnlyItsMetadataPage",
+                    [](CatalogueDir& d) {
+                      cutDataDatabase(d, onlyTheMetadataPage);
+                      d.records({});
+                    },
+                    "Inizio scansione\nErrore lettura opere.ddb\n", 1},
+        HostileCase{"CutInsideAPage",
+                    [](CatalogueDir& d) { cutDataDatabase(d, insideTheFourthPage); },
+                    "Inizio scansione\nopere.ddb open error\n", 1},
+        // Standard error says why.
+        HostileCase{"Encrypted",
+                    [](CatalogueDir& d) {
+                      std::filesystem::remove(d / "opere.ddb");
+                      testing::loadEncryptedDatabase(d / "opere.ddb", {});
+                      std::filesystem::copy_file(d / "opere.ddb", d / "before.ddb");
+                    },
+                    "Inizio scansione\nopere.ddb open error\n", 1,
+                    [](const CatalogueDir& d) {
+                      EXPECT_EQ(testing::readFile(d / "opere.ddb"),
+                                testing::readFile(d / "before.ddb"));
+                    },
+                    encryptedFileSentence("opere.ddb") + "\n"},
+        // Pages with the library's checksums, which it keeps
+        // writing: the new records are stored beside the earlier.
+        HostileCase{
+            "Checksums",
+            [](CatalogueDir& d) {
+              std::filesystem::remove(d / "opere.ddb");
+              testing::loadDatabase(d / "opere.ddb", {earlierItem()}, "btree", "chksum=1\n");
+            },
+            "Inizio scansione" + kEmptyRunEnd, 0,
+            [](const CatalogueDir& d) {
+              EXPECT_EQ(d.dataItems(),
+                        (std::vector<StoredItem>{storedItemOf(wordRecord()), earlierItem()}));
+              EXPECT_TRUE(testing::verifyDatabase(d / "opere.ddb"));
+              EXPECT_EQ(checkBtreeFile(d / "opere.ddb").code(), Status::Code::kOk);
+              EXPECT_EQ(testing::readFile(d / "opere.ddb").at(26), '\1') << "the checksums flag";
+              EXPECT_EQ(indexTerms(d).size(), 6u);
+            }},
+        // Zero-length keys and data are legal B-tree items; neither is a
+        // record.
+        HostileCase{"ItemsOfZeroBytes",
+                    [](CatalogueDir& d) {
+                      d.dataDatabase({{"", ""}, {recordKey(5), ""}});
+                      d.records({PlainRecord().recordNumber(3).textField(1, "SONATA")});
+                    },
+                    "Inizio scansione\n\n"
+                    "Record di lunghezza errata in opere.ddb, chiave 0x: ignorato\n"
+                    "Record di lunghezza errata in opere.ddb, chiave 5: ignorato\n"
+                    "\nCreazione db indice\n\nFine scansione\n",
+                    0,
+                    [](const CatalogueDir& d) {
+                      EXPECT_EQ(indexTerms(d), std::vector<std::string>{"SONATA"});
+                    }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // An index database made by `make`, and kept aside as it was (before.idb).
@@ -303,8 +300,7 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"Encrypted", earlierIndex([](const auto& p) {
                       testing::loadEncryptedDatabase(p, kEarlierTerm);
                     }),
-                    kEarlyOpenError, 1, bothUntouched,
-                    encryptedFileSentence("opere.idb") + "\n"},
+                    kEarlyOpenError, 1, bothUntouched, encryptedFileSentence("opere.idb") + "\n"},
         // A B-tree the library opens, of a kind the indexer never makes
         // (sub-databases go the same way): no index of the indexer, which the
         // next run builds anew once it is removed.
@@ -325,9 +321,8 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     "Inizio scansione" + kEmptyRunEnd, 0,
                     [](const CatalogueDir& d) {
-                      EXPECT_EQ(indexTerms(d), (std::vector<std::string>{"A", "AAAB", "IL",
-                                                                          "SONATA", "ZEFIRO",
-                                                                          "ZZZZ"}));
+                      EXPECT_EQ(indexTerms(d), (std::vector<std::string>{
+                                                   "A", "AAAB", "IL", "SONATA", "ZEFIRO", "ZZZZ"}));
                       EXPECT_TRUE(testing::verifyDatabase(d / "opere.idb"));
                     }}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -477,8 +472,8 @@ TEST(DamagedDatabases, KeysOutOfOrderIndexEveryRecordBeforeThem) {
         1;
     testing::swapFirstTwoKeys(dir / "opere.ddb", chain[cut]);
     const auto run = dir.run();
-    EXPECT_EQ(run.output,
-              "Inizio scansione\n\n" + std::string(before / 100, '.') + "Errore lettura opere.ddb\n")
+    EXPECT_EQ(run.output, "Inizio scansione\n\n" + std::string(before / 100, '.') +
+                              "Errore lettura opere.ddb\n")
         << records << " records";
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_FALSE(std::filesystem::exists(dir / "opere.idb"));

@@ -184,10 +184,10 @@ TEST(Interruption, AnIgnoredHangUpStaysIgnored) {
   testing::SignalOnOutput hangUp;
   hangUp.signal = SIGHUP;
   hangUp.marker = "Inizio scansione\n.";
-  const auto run = testing::runProgram("/bin/sh", dir.path(),
-                                       {"-c", "trap '' HUP; exec \"$0\"",
-                                        testing::indexerExecutable().string()},
-                                       testing::kRunTimeLimit, hangUp);
+  const auto run =
+      testing::runProgram("/bin/sh", dir.path(),
+                          {"-c", "trap '' HUP; exec \"$0\"", testing::indexerExecutable().string()},
+                          testing::kRunTimeLimit, hangUp);
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_TRUE(run.output.ends_with("Fine scansione\n")) << run.output;
   EXPECT_EQ(dir.dataItems().size(), dir.itemsAfterARun());

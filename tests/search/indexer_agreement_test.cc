@@ -28,23 +28,29 @@ std::vector<PlainRecord> edgeRecords() {
           .textField(4, "op27 K.331")
           .codeField(1, "K.331"),
       PlainRecord().recordNumber(2).codeField(1, "979-0-2001-1").codeField(2, "-12 bis"),
-      PlainRecord().recordNumber(3).codeField(1, " 12 bis").codeField(2, "BWV1009").codeField(
-          3, "BWV1009"),
+      PlainRecord()
+          .recordNumber(3)
+          .codeField(1, " 12 bis")
+          .codeField(2, "BWV1009")
+          .codeField(3, "BWV1009"),
       PlainRecord()
           .recordNumber(4)
-          .textField(4, "Perch\xE9 \xDC"
-                        "BER stra\xDF"
-                        "e [a-z] (x+y)")
+          .textField(4,
+                     "Perch\xE9 \xDC"
+                     "BER stra\xDF"
+                     "e [a-z] (x+y)")
           .codeField(5, "abc"),
-      PlainRecord().recordNumber(5).textField(4, std::string(77, 'w')).codeField(1,
-                                                                                  "1234567890123"),
+      PlainRecord()
+          .recordNumber(5)
+          .textField(4, std::string(77, 'w'))
+          .codeField(1, "1234567890123"),
   };
 }
 
 std::vector<PlainRecord> recordsToCompare() {
   std::vector<PlainRecord> records = edgeRecords();
   generator::generateCatalogue({.records = 3000, .seed = 11},
-                           [&](const PlainRecord& record) { records.push_back(record); });
+                               [&](const PlainRecord& record) { records.push_back(record); });
   return records;
 }
 

@@ -152,9 +152,9 @@ std::string describeQuery(const JudgedQuery& judged, const std::vector<int>& lis
   std::snprintf(precision, sizeof precision, "%.2f", score.precision());
   std::string line = "[" + judged.kind + "] \"" + judged.text + "\": precision " + precision +
                      " (" + std::to_string(score.relevantFound) + "/" +
-                     std::to_string(score.relevantWanted) + "), best in first 3: " +
-                     (score.bestInFirstThree ? "yes" : "no") + "; first 10: " +
-                     (first.empty() ? "nothing" : first);
+                     std::to_string(score.relevantWanted) +
+                     "), best in first 3: " + (score.bestInFirstThree ? "yes" : "no") +
+                     "; first 10: " + (first.empty() ? "nothing" : first);
   // What cost points, and only that: the best answers when none came in
   // time, the relevant records when the first page had room for more.
   if (!score.bestInFirstThree) {

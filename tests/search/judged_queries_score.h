@@ -12,9 +12,9 @@ namespace indicizza::testing {
 
 // One judged search: what is typed, and the records a person wants from it.
 struct JudgedQuery {
-  int line = 0;        // its line in the judged file, for messages
-  std::string kind;    // "composer", "misspelling", ... (for reading the scores)
-  std::string text;    // given to catalogo cerca as one argument
+  int line = 0;      // its line in the judged file, for messages
+  std::string kind;  // "composer", "misspelling", ... (for reading the scores)
+  std::string text;  // given to catalogo cerca as one argument
   std::set<int> relevant;
   std::set<int> best;  // the best answers, each one also relevant
 };
@@ -36,10 +36,10 @@ std::vector<int> listedNumbers(const std::string& textOutput);
 
 // One search's answer against its judgment.
 struct QueryScore {
-  std::size_t relevantFound = 0;  // relevant records among the first kFirstPage listed
+  std::size_t relevantFound = 0;   // relevant records among the first kFirstPage listed
   std::size_t relevantWanted = 0;  // min(kFirstPage, number of relevant records)
-  bool bestInFirstThree = false;  // a best answer among the first kBestWithin listed
-  bool nothingFound = false;      // nothing listed at all
+  bool bestInFirstThree = false;   // a best answer among the first kBestWithin listed
+  bool nothingFound = false;       // nothing listed at all
   double precision() const {
     return static_cast<double>(relevantFound) / static_cast<double>(relevantWanted);
   }

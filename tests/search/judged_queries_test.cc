@@ -154,8 +154,8 @@ INSTANTIATE_TEST_SUITE_P(
         ScoringCase{"NothingListed", {}, 0, 10, false, true},
         ScoringCase{"BestThird", {40, 41, 5}, 1, 10, true, false},
         ScoringCase{"BestFourth", {40, 41, 42, 5}, 1, 10, false, false},
-        ScoringCase{"OnlyTheFirstTenCount", {1, 2, 3, 4, 6, 7, 8, 9, 10, 99, 11, 12}, 9, 10,
-                    false, false},
+        ScoringCase{
+            "OnlyTheFirstTenCount", {1, 2, 3, 4, 6, 7, 8, 9, 10, 99, 11, 12}, 9, 10, false, false},
         ScoringCase{"AllRelevantFirst", {5, 1, 2, 3, 4, 6, 7, 8, 9, 10}, 10, 10, true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -198,18 +198,22 @@ TEST_P(Description, MarksRelevantAndBestAndNamesWhatCostPoints) {
 INSTANTIATE_TEST_SUITE_P(
     JudgedQueries, Description,
     ::testing::Values(
-        DescriptionCase{"BestFirst", {1, 520, 600},
+        DescriptionCase{"BestFirst",
+                        {1, 520, 600},
                         "precision 0.40 (2/5), best in first 3: yes; first 10: 1 520* 600+; "
                         "other relevant not in the first 10: 519 521-522"},
-        DescriptionCase{"BestLate", {1, 2, 600, 3, 520},
+        DescriptionCase{"BestLate",
+                        {1, 2, 600, 3, 520},
                         "precision 0.40 (2/5), best in first 3: no; first 10: 1 2 600+ 3 520*; "
                         "best not in the first 10: 519; other relevant not in the first 10: "
                         "521-522"},
-        DescriptionCase{"Nothing", {},
+        DescriptionCase{"Nothing",
+                        {},
                         "precision 0.00 (0/5), best in first 3: no; first 10: nothing; best not "
                         "in the first 10: 519-520; other relevant not in the first 10: "
                         "521-522 600"},
-        DescriptionCase{"AllFound", {520, 519, 521, 522, 600},
+        DescriptionCase{"AllFound",
+                        {520, 519, 521, 522, 600},
                         "precision 1.00 (5/5), best in first 3: yes; first 10: 520* 519* 521+ "
                         "522+ 600+"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -223,8 +227,8 @@ TEST(JudgedQueries, ReadingRangesAndRejectingABestThatIsNotRelevant) {
   EXPECT_EQ(queries[0].text, "chopin etudes");
   EXPECT_EQ(queries[0].relevant, (std::set<int>{3, 5, 6, 7}));
   EXPECT_EQ(queries[0].best, (std::set<int>{6}));
-  for (const char* bad : {"plural\tx\t3 5-7\t8\n", "plural\tx\t3 7-5\t3\n", "plural\tx\t3\n",
-                          "plural\tx\t3a\t3\n"}) {
+  for (const char* bad :
+       {"plural\tx\t3 5-7\t8\n", "plural\tx\t3 7-5\t3\n", "plural\tx\t3\n", "plural\tx\t3a\t3\n"}) {
     testing::writeFile(dir / "bad.tsv", bad);
     EXPECT_THROW(testing::readJudgedQueries(dir / "bad.tsv"), std::runtime_error) << bad;
   }

@@ -92,12 +92,12 @@ INSTANTIATE_TEST_SUITE_P(
         // E is a stop word: the index key È, which E folds to, lists only
         // records 2 and 3, and must not narrow the phrase to them.
         PhraseCase{"StopWordFoldsLikeAKey", "\"C P E Bach\"", Matching::kFolded, {1, 3}},
-        PhraseCase{"AccentedWordFoldsLikeAStopWord", "\"c p \xE8 bach\"", Matching::kFolded,
-                   {1, 3}},
+        PhraseCase{
+            "AccentedWordFoldsLikeAStopWord", "\"c p \xE8 bach\"", Matching::kFolded, {1, 3}},
         // The stop word is the accented one: A is indexed (record 5) but
         // record 4 holds À, which the index does not list.
-        PhraseCase{"KeyFoldsLikeAnAccentedStopWord", "\"sonate a paris\"", Matching::kFolded,
-                   {4, 5}},
+        PhraseCase{
+            "KeyFoldsLikeAnAccentedStopWord", "\"sonate a paris\"", Matching::kFolded, {4, 5}},
         // Exactly: E and È differ, and the lookup of E finds no key.
         PhraseCase{"ExactStopWord", "\"C P E Bach\"", Matching::kExact, {1}},
         PhraseCase{"ExactAccentedWord", "\"SONATE \xC0 PARIS\"", Matching::kExact, {4}},

@@ -140,9 +140,7 @@ struct FoldCase {
 
 class Folding : public ::testing::TestWithParam<FoldCase> {};
 
-TEST_P(Folding, FollowsTheTable) {
-  EXPECT_EQ(foldedText(GetParam().text), GetParam().folded);
-}
+TEST_P(Folding, FollowsTheTable) { EXPECT_EQ(foldedText(GetParam().text), GetParam().folded); }
 
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, Folding,

@@ -4,6 +4,8 @@
 // Each query is run with runQuery after the rewrite, so a case fails when
 // the rewrite finds a record that does not carry what was asked as well as
 // when it misses one.
+#include "search/query_understanding.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,7 +17,6 @@
 #include <vector>
 
 #include "search/query_parser.h"
-#include "search/query_understanding.h"
 #include "search/search.h"
 #include "search/suggestions.h"
 #include "support/catalogue_dir.h"
@@ -108,7 +109,8 @@ TEST_P(Understand, FindsWhatWasMeant) {
   const QueryParse parse = parseQuery(GetParam().query);
   ASSERT_TRUE(parse.query) << parse.error;
   UnderstoodQuery understood;
-  const Status status = understandQuery(*parse.query, databases_.index, vocabulary_, {}, understood);
+  const Status status =
+      understandQuery(*parse.query, databases_.index, vocabulary_, {}, understood);
   ASSERT_TRUE(status.ok()) << status.text();
   EXPECT_EQ(found(understood.root), GetParam().records);
   std::string notes;
@@ -173,7 +175,8 @@ TEST_F(Understanding, StaysWithinItsLimits) {
   for (const Case& c : cases) {
     const QueryParse parse = parseQuery(c.query);
     UnderstoodQuery understood;
-    const Status status = understandQuery(parse.query->root, databases_.index, vocabulary_, c.limits, understood);
+    const Status status =
+        understandQuery(parse.query->root, databases_.index, vocabulary_, c.limits, understood);
     ASSERT_TRUE(status.ok()) << status.text();
     EXPECT_EQ(found(understood.root), c.records) << c.query;
   }
@@ -196,7 +199,8 @@ TEST_F(Understanding, KeepsOneMemberPerQueryWord) {
   for (const Case& c : cases) {
     const QueryParse parse = parseQuery(c.query);
     UnderstoodQuery understood;
-    ASSERT_TRUE(understandQuery(parse.query->root, databases_.index, vocabulary_, {}, understood).ok());
+    ASSERT_TRUE(
+        understandQuery(parse.query->root, databases_.index, vocabulary_, {}, understood).ok());
     std::vector<NodeKind> members;
     for (const QueryNode& member : understood.root.children) members.push_back(member.kind);
     EXPECT_EQ(understood.root.kind, NodeKind::kAll) << c.query;
@@ -208,12 +212,14 @@ TEST_F(Understanding, KeepsOneMemberPerQueryWord) {
 TEST_F(Understanding, SuggestionStaysWithinItsLimit) {
   const QueryParse parse = parseQuery("mozrat");
   UnderstoodQuery understood;
-  ASSERT_TRUE(understandQuery(parse.query->root, databases_.index, vocabulary_, {}, understood).ok());
+  ASSERT_TRUE(
+      understandQuery(parse.query->root, databases_.index, vocabulary_, {}, understood).ok());
   SuggestionLimits limits;
   limits.maxKeysCompared = 1;  // the M keys are MAJOR, MAPLE, MIGNON, MINOR, MOZART
   std::optional<Suggestion> suggestion;
   ASSERT_TRUE(suggestCorrection("mozrat", parse.query->root, understood, databases_.index, limits,
-                                suggestion).ok());
+                                suggestion)
+                  .ok());
   EXPECT_FALSE(suggestion);
 }
 
@@ -301,10 +307,15 @@ struct DistanceCase {
 };
 
 TEST(EditDistance, CountsEachEditOnceAndStopsPastTheBound) {
-  const std::vector<DistanceCase> cases = {
-      {"MOZART", "MOZART", 2, 0}, {"MOZRAT", "MOZART", 2, 1}, {"BEETHOVAN", "BEETHOVEN", 2, 1},
-      {"CHAIKOVSKY", "TCHAIKOVSKY", 2, 1}, {"BACH", "BACHE", 2, 1}, {"ABCD", "BADC", 2, 2},
-      {"SONATA", "SUITE", 2, 3}, {"A", "ABCDEF", 2, 3}, {"", "AB", 2, 2}};
+  const std::vector<DistanceCase> cases = {{"MOZART", "MOZART", 2, 0},
+                                           {"MOZRAT", "MOZART", 2, 1},
+                                           {"BEETHOVAN", "BEETHOVEN", 2, 1},
+                                           {"CHAIKOVSKY", "TCHAIKOVSKY", 2, 1},
+                                           {"BACH", "BACHE", 2, 1},
+                                           {"ABCD", "BADC", 2, 2},
+                                           {"SONATA", "SUITE", 2, 3},
+                                           {"A", "ABCDEF", 2, 3},
+                                           {"", "AB", 2, 2}};
   for (const DistanceCase& c : cases) {
     EXPECT_EQ(editDistance(c.a, c.b, c.bound), c.distance) << c.a << " " << c.b;
   }
@@ -329,8 +340,8 @@ TEST(CatalogueNumbers, AreRecognisedAtTheFrontOfTheTokens) {
       {{"1009"}, ""}};
   for (const Case& c : cases) {
     const std::optional<TypedCatalogueNumber> typed = catalogueNumberAt(c.tokens, aliases);
-    const std::string seen = typed ? typed->prefix + "|" + typed->roman + "|" + typed->number + "|" +
-                                         typed->partWord + "|" + typed->part + "|" +
+    const std::string seen = typed ? typed->prefix + "|" + typed->roman + "|" + typed->number +
+                                         "|" + typed->partWord + "|" + typed->part + "|" +
                                          std::to_string(typed->tokens)
                                    : "";
     EXPECT_EQ(seen, c.seen) << c.tokens.front();
@@ -356,7 +367,8 @@ TEST(CatalogueNumbers, TableTextIsReadOrRefusedByLine) {
 }
 
 TEST(Synonyms, GroupsAreFoldedAndOneWordLinesLeftOut) {
-  const SynonymGroups synonyms = parseSynonyms("# c\nsong, lied canzone\nsolo\n\xC3\xA9tude etude study\nop1 x\n");
+  const SynonymGroups synonyms =
+      parseSynonyms("# c\nsong, lied canzone\nsolo\n\xC3\xA9tude etude study\nop1 x\n");
   ASSERT_EQ(synonyms.groups.size(), 2u);
   EXPECT_EQ(synonymsOf(synonyms, "LIED"), (std::vector<std::string>{"SONG", "CANZONE"}));
   EXPECT_EQ(synonymsOf(synonyms, "SOLO"), std::vector<std::string>{});

@@ -107,16 +107,17 @@ class RankedSearch : public ::testing::Test {
                                           const testing::CatalogueDir* other = nullptr) {
     const testing::CatalogueDir& dir = other ? *other : *dir_;
     const auto index = std::filesystem::last_write_time(dir / "opere.idb");
-    std::filesystem::last_write_time(dir / "opere.ddb",
-                                     dataNewer ? index + std::chrono::seconds(1)
-                                               : index - std::chrono::seconds(1));
+    std::filesystem::last_write_time(dir / "opere.ddb", dataNewer
+                                                            ? index + std::chrono::seconds(1)
+                                                            : index - std::chrono::seconds(1));
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
     SearchDatabases databases;
     const Status opened = openSearchDatabases(databases);
     const QueryParse parse = parseQuery(query);
     Status searched = opened;
-    if (opened.ok() && parse.query) searched = runQuery(databases, parse.query->root, options, result);
+    if (opened.ok() && parse.query)
+      searched = runQuery(databases, parse.query->root, options, result);
     std::filesystem::current_path(before);
     EXPECT_TRUE(parse.query) << parse.error;
     EXPECT_TRUE(searched.ok()) << searched.text();
@@ -163,11 +164,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Faure is rarer than sonata: its records lead the partial ones.
         OrderCase{"PartialsFillThePage", "faure sonata", "rilevanza", 10, {3, 1, 4, 5, 2, 6}, 5, 5},
         // Two of the three words before one, however rare.
-        OrderCase{"MoreWordsFirst", "faure sonata violin", "rilevanza", 10, {3, 4, 5, 6, 1, 2}, 5,
-                  5},
+        OrderCase{
+            "MoreWordsFirst", "faure sonata violin", "rilevanza", 10, {3, 4, 5, 6, 1, 2}, 5, 5},
         OrderCase{"PartialsUpToThePage", "faure sonata", "rilevanza", 3, {3, 1, 4}, 2, 5},
-        OrderCase{"PartialsNeverMatchANot", "faure sonata -bach", "rilevanza", 10, {3, 1, 4, 6}, 3,
-                  3},
+        OrderCase{
+            "PartialsNeverMatchANot", "faure sonata -bach", "rilevanza", 10, {3, 1, 4, 6}, 3, 3},
         OrderCase{"NoPartialsUnasked", "faure sonata", "rilevanza", 0, {3}, 0, 0},
         OrderCase{"NoPartialsForOneWord", "faure -bach", "rilevanza", 10, {1, 3}, 0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -265,19 +266,17 @@ TEST_P(Totals, AreExactOrSaySo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Search, Totals,
-    ::testing::Values(TotalCase{"WordFromTheLists", "violin", false, 1, 4, false, true, 0},
-                      TotalCase{"NotFromTheLists", "violin -bach", false, 1, 3, false, true, 0},
-                      TotalCase{"OrFromTheLists", "violin OR faure", false, 1, 6, false, true, 0},
-                      TotalCase{"StaleArrayIsNoResult", "mozart", false, 1, 0, false, true, 1},
-                      TotalCase{"StaleArrayInAnOr", "mozart OR elegie", false, 1, 1, false, true, 1},
-                      TotalCase{"PhraseReadsTheRecords", "\"sonata edition\"", false, 100, 1, false,
-                                false, 0},
-                      TotalCase{"FieldReadsTheRecords", "T1:faure", false, 100, 2, false, false, 0},
-                      TotalCase{"NewerDataReadsTheRecords", "violin", true, 100, 4, false, false, 0},
-                      TotalCase{"PastTheBudgetAnEstimate", "violin -bach", true, 2, 4, true, false,
-                                0},
-                      TotalCase{"NewerDataMeetsTheStaleEntry", "mozart", true, 100, 0, false, false,
-                                1}),
+    ::testing::Values(
+        TotalCase{"WordFromTheLists", "violin", false, 1, 4, false, true, 0},
+        TotalCase{"NotFromTheLists", "violin -bach", false, 1, 3, false, true, 0},
+        TotalCase{"OrFromTheLists", "violin OR faure", false, 1, 6, false, true, 0},
+        TotalCase{"StaleArrayIsNoResult", "mozart", false, 1, 0, false, true, 1},
+        TotalCase{"StaleArrayInAnOr", "mozart OR elegie", false, 1, 1, false, true, 1},
+        TotalCase{"PhraseReadsTheRecords", "\"sonata edition\"", false, 100, 1, false, false, 0},
+        TotalCase{"FieldReadsTheRecords", "T1:faure", false, 100, 2, false, false, 0},
+        TotalCase{"NewerDataReadsTheRecords", "violin", true, 100, 4, false, false, 0},
+        TotalCase{"PastTheBudgetAnEstimate", "violin -bach", true, 2, 4, true, false, 0},
+        TotalCase{"NewerDataMeetsTheStaleEntry", "mozart", true, 100, 0, false, false, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RankedSearch, CountOnlyWithACurrentIndexReadsNoRecord) {
@@ -290,9 +289,9 @@ TEST_F(RankedSearch, CountOnlyWithACurrentIndexReadsNoRecord) {
   }
   dir.dataDatabase(data);
   testing::loadDatabase(dir / "opere.idb", indexOfWorks());
-  std::filesystem::last_write_time(dir / "opere.ddb",
-                                   std::filesystem::last_write_time(dir / "opere.idb") -
-                                       std::chrono::seconds(1));
+  std::filesystem::last_write_time(
+      dir / "opere.ddb",
+      std::filesystem::last_write_time(dir / "opere.idb") - std::chrono::seconds(1));
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
   SearchDatabases databases;

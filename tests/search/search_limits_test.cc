@@ -44,7 +44,7 @@ struct LimitCase {
   const char* name;
   std::string query;
   SearchLimits limits;
-  bool stop;                                      // SearchOptions::stop says yes
+  bool stop;                                                 // SearchOptions::stop says yes
   std::function<void(const std::filesystem::path&)> damage;  // to opere.idb
   Status::Code code;
   std::string textPart;  // of the failure's text
@@ -86,20 +86,44 @@ INSTANTIATE_TEST_SUITE_P(
     Search, Limits,
     ::testing::Values(
         LimitCase{"WithinTheLimits", "a* OR bach", {}, false, nullptr, Status::Code::kOk, ""},
-        LimitCase{"PrefixOverTheKeys", "bach OR aa*", {.maxKeys = 100}, false, nullptr,
-                  Status::Code::kOverBudget, "troppi da 'aa*'"},
-        LimitCase{"KeysCountedOverTheQuery", "aa* OR ab*", {.maxKeys = 150}, false, nullptr,
-                  Status::Code::kOverBudget, "troppi da 'ab*'"},
-        LimitCase{"ListsOverTheEntries", "a*", {.maxListedRecords = 1000}, false, nullptr,
-                  Status::Code::kOverBudget, "superano 1000 voci"},
-        LimitCase{"CallerGivesUp", "bach", {}, true, nullptr, Status::Code::kInterrupted,
+        LimitCase{"PrefixOverTheKeys",
+                  "bach OR aa*",
+                  {.maxKeys = 100},
+                  false,
+                  nullptr,
+                  Status::Code::kOverBudget,
+                  "troppi da 'aa*'"},
+        LimitCase{"KeysCountedOverTheQuery",
+                  "aa* OR ab*",
+                  {.maxKeys = 150},
+                  false,
+                  nullptr,
+                  Status::Code::kOverBudget,
+                  "troppi da 'ab*'"},
+        LimitCase{"ListsOverTheEntries",
+                  "a*",
+                  {.maxListedRecords = 1000},
+                  false,
+                  nullptr,
+                  Status::Code::kOverBudget,
+                  "superano 1000 voci"},
+        LimitCase{"CallerGivesUp",
+                  "bach",
+                  {},
+                  true,
+                  nullptr,
+                  Status::Code::kInterrupted,
                   "Ricerca interrotta"},
-        LimitCase{"LeafLinkedToItself", "a*", {}, false,
+        LimitCase{"LeafLinkedToItself",
+                  "a*",
+                  {},
+                  false,
                   [](const std::filesystem::path& p) {
                     const auto leaf = middleLeaf(p);
                     testing::setLinks(p, leaf, leaf, leaf);
                   },
-                  Status::Code::kDamaged, "opere.idb: file danneggiato"}),
+                  Status::Code::kDamaged,
+                  "opere.idb: file danneggiato"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

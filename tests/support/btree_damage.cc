@@ -77,7 +77,8 @@ std::vector<std::uint32_t> leafChain(const std::filesystem::path& path) {
 std::size_t leafPairs(const std::filesystem::path& path, const std::vector<std::uint32_t>& pages) {
   const PageFile file(path);
   std::size_t pairs = 0;
-  for (const std::uint32_t page : pages) pairs += load16(file.bytes, file.at(page) + kEntriesAt) / 2;
+  for (const std::uint32_t page : pages)
+    pairs += load16(file.bytes, file.at(page) + kEntriesAt) / 2;
   return pairs;
 }
 

@@ -32,8 +32,7 @@ std::string readFile(const std::filesystem::path& path) {
   return content.str();
 }
 
-InFolder::InFolder(const std::filesystem::path& folder)
-    : before_(std::filesystem::current_path()) {
+InFolder::InFolder(const std::filesystem::path& folder) : before_(std::filesystem::current_path()) {
   std::filesystem::current_path(folder);
 }
 

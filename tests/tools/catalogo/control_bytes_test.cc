@@ -67,7 +67,8 @@ INSTANTIATE_TEST_SUITE_P(
         OutputCase{"SearchAsTsv",
                    {"cerca", "bach", "--formato", "tsv"},
                    "numero\ttipo\tT1\tT2\tT3\tT4\tT5\tT6\tT7\tC1\tC2\tC3\tC4\tC5\n"
-                   "7\tA\x07\tBach \x1b[2J Sonata\xC2\x9B" + kEmptyColumns + "\n"},
+                   "7\tA\x07\tBach \x1b[2J Sonata\xC2\x9B" +
+                       kEmptyColumns + "\n"},
         OutputCase{"SearchAsCsv",
                    {"cerca", "bach", "--formato", "csv"},
                    "numero,tipo,T1,T2,T3,T4,T5,T6,T7,C1,C2,C3,C4,C5\n"
@@ -96,18 +97,17 @@ TEST_P(EchoedInput, IsEscapedInMessages) {
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, EchoedInput,
     ::testing::Values(
-        MessageCase{"ShowNumber", {"mostra", "7\x1b[2J"}, "Numero di record non valido: '7\\x1b[2J'\n"},
+        MessageCase{
+            "ShowNumber", {"mostra", "7\x1b[2J"}, "Numero di record non valido: '7\\x1b[2J'\n"},
         MessageCase{"Query", {"cerca", "\"sonata\x1b"}, "virgolette non chiuse: '\"sonata\\x1b'\n"},
-        MessageCase{"UnknownCommand",
-                    {"\x1b[2J"},
-                    "Comando sconosciuto: \\x1b[2J. Aiuto: catalogo help\n"},
+        MessageCase{
+            "UnknownCommand", {"\x1b[2J"}, "Comando sconosciuto: \\x1b[2J. Aiuto: catalogo help\n"},
         MessageCase{"OptionValue",
                     {"cerca", "--limite", "\x1b[2J", "sonata"},
                     "Valore non valido per --limite: '\\x1b[2J' (un numero intero da 1 in su). "
                     "Aiuto: catalogo help\n"},
-        MessageCase{"InputFileName",
-                    {"cifra", "nessuno\r.tsv"},
-                    "Errore lettura nessuno\\x0d.tsv\n"}),
+        MessageCase{
+            "InputFileName", {"cifra", "nessuno\r.tsv"}, "Errore lettura nessuno\\x0d.tsv\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

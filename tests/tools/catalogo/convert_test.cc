@@ -1,6 +1,5 @@
 // catalogo cifra and catalogo decifra: the tab-separated form of opere.cry.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -321,8 +320,8 @@ INSTANTIATE_TEST_SUITE_P(
 // working copy is left behind.
 struct ReplacedFileCase {
   const char* name;
-  bool throughLink;                  // opere.cry is a link to records/real.cry
-  std::optional<unsigned> oldMode;   // the replaced file's mode; none: no file yet
+  bool throughLink;                 // opere.cry is a link to records/real.cry
+  std::optional<unsigned> oldMode;  // the replaced file's mode; none: no file yet
 };
 
 class ReplacedRecordFile : public ::testing::TestWithParam<ReplacedFileCase> {};
@@ -349,23 +348,25 @@ TEST_P(ReplacedRecordFile, KeepsLinkAndMode) {
   EXPECT_EQ(static_cast<unsigned>(fs::status(file).permissions()), expected);
   std::vector<std::string> left;
   for (const fs::path& folder : {dir.path(), dir / "records"}) {
-    for (const auto& entry : fs::directory_iterator(folder)) left.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(folder))
+      left.push_back(entry.path().filename());
   }
   std::sort(left.begin(), left.end());
   const std::vector<std::string> expectedFiles =
-      GetParam().throughLink ? std::vector<std::string>{"in.tsv", "opere.cry", "real.cry", "records"}
-                             : std::vector<std::string>{"in.tsv", "opere.cry", "records"};
+      GetParam().throughLink
+          ? std::vector<std::string>{"in.tsv", "opere.cry", "real.cry", "records"}
+          : std::vector<std::string>{"in.tsv", "opere.cry", "records"};
   EXPECT_EQ(left, expectedFiles);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Catalogo, ReplacedRecordFile,
-    ::testing::Values(ReplacedFileCase{"NewFile", false, std::nullopt},
-                      ReplacedFileCase{"PrivateFile", false, 0600},
-                      ReplacedFileCase{"GroupReadableFile", false, 0640},
-                      ReplacedFileCase{"FileBehindALink", true, 0604},
-                      ReplacedFileCase{"NewFileBehindALink", true, std::nullopt}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Catalogo, ReplacedRecordFile,
+                         ::testing::Values(ReplacedFileCase{"NewFile", false, std::nullopt},
+                                           ReplacedFileCase{"PrivateFile", false, 0600},
+                                           ReplacedFileCase{"GroupReadableFile", false, 0640},
+                                           ReplacedFileCase{"FileBehindALink", true, 0604},
+                                           ReplacedFileCase{"NewFileBehindALink", true,
+                                                            std::nullopt}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The lines of `decifra`'s output after its header.
 std::vector<std::string> decodedLines(const CatalogueDir& dir) {

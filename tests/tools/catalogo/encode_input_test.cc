@@ -57,8 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
                      kHeader + "1\tok\n2\t" + std::string(3 * kLongestLine, 'a'),
                      "riga 3: più di 65536 byte\n"
                      "1 riga con errori (1 errore): opere.cry non modificato\n"},
-        LongLineCase{"Header",
-                     "RecordNumber\t" + std::string(kLongestLine, 'T') + "\n1\tok\n",
+        LongLineCase{"Header", "RecordNumber\t" + std::string(kLongestLine, 'T') + "\n1\tok\n",
                      "intestazione: più di 65536 byte\n"
                      "Intestazione non valida: opere.cry non modificato\n"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -107,21 +106,22 @@ TEST_P(HugeInputs, AreRefusedInLittleMemory) {
 
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, HugeInputs,
-    ::testing::Values(
-        HugeInputCase{"OneLineOfAQuarterGigabyte",
-                      [](const std::filesystem::path& file) {
-                        writeFile(file, kHeader);
-                        std::filesystem::resize_file(file, kHeader.size() + (std::size_t{256} << 20));
-                      },
-                      "riga 2: più di 65536 byte\n"
-                      "1 riga con errori (1 errore): opere.cry non modificato\n"},
-        HugeInputCase{"TwoMillionBadLines",
-                      [](const std::filesystem::path& file) {
-                        std::string content = kHeader;
-                        for (int i = 0; i < 2'000'000; ++i) content += "1\n";
-                        writeFile(file, content);
-                      },
-                      "2000000 righe con errori (2000000 errori): opere.cry non modificato\n"}),
+    ::testing::Values(HugeInputCase{"OneLineOfAQuarterGigabyte",
+                                    [](const std::filesystem::path& file) {
+                                      writeFile(file, kHeader);
+                                      std::filesystem::resize_file(
+                                          file, kHeader.size() + (std::size_t{256} << 20));
+                                    },
+                                    "riga 2: più di 65536 byte\n"
+                                    "1 riga con errori (1 errore): opere.cry non modificato\n"},
+                      HugeInputCase{
+                          "TwoMillionBadLines",
+                          [](const std::filesystem::path& file) {
+                            std::string content = kHeader;
+                            for (int i = 0; i < 2'000'000; ++i) content += "1\n";
+                            writeFile(file, content);
+                          },
+                          "2000000 righe con errori (2000000 errori): opere.cry non modificato\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -4,9 +4,8 @@
 // last line is awaited (the input then ends: it may be cut short), or while
 // the input stays silent (the command answers no more, and is ended at once
 // after the grace).
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -119,8 +118,7 @@ void feedThenSignal(const CatalogueDir& dir, const std::filesystem::path& fifo, 
   signalled = std::chrono::steady_clock::now();
   kill(pid, test.signal);
   if (test.after == AfterSignal::kKeepsWriting) {
-    for (int number = 101; writeAll(fd, std::to_string(number) + "\tdue\n", finished); ++number) {
-    }
+    for (int number = 101; writeAll(fd, std::to_string(number) + "\tdue\n", finished); ++number) {}
   }
   if (test.after == AfterSignal::kStaysSilent) {
     while (!finished) std::this_thread::sleep_for(10ms);
@@ -143,9 +141,9 @@ TEST_P(InterruptedEncode, LeavesTheRecordFileAndNoWorkingCopy) {
   });
   testing::SignalOnOutput onStart;
   onStart.action = [&](pid_t pid) { started.set_value(pid); };
-  const auto run = testing::runProgram(CATALOGO_EXECUTABLE, dir.path(), {"cifra", "in.tsv"},
-                                       std::chrono::duration_cast<std::chrono::seconds>(kPatience),
-                                       onStart);
+  const auto run =
+      testing::runProgram(CATALOGO_EXECUTABLE, dir.path(), {"cifra", "in.tsv"},
+                          std::chrono::duration_cast<std::chrono::seconds>(kPatience), onStart);
   const auto ended = std::chrono::steady_clock::now();
   finished = true;
   writer.join();

@@ -64,18 +64,16 @@ TEST_P(Search, ListsTheRecordsCarryingEveryTerm) {
 
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, Search,
-    ::testing::Values(SearchCase{"OneWordAnyCase", {"bach"}, {1, 2}},
-                      SearchCase{"TwoWordsIntersect", {"BACH", "sonata"}, {1}},
-                      SearchCase{"WordsOfOneArgumentIntersect", {"w.a. mozart"}, {3}},
-                      SearchCase{"CodeAsGiven", {"BWV1001"}, {1}},
-                      SearchCase{"CodeInAnyCase", {"bwv1001"}, {1}},
-                      SearchCase{"CodeAndWord", {"K545", "sonata"}, {3}},
-                      SearchCase{"Utf8ArgumentFindsLatin1Word", {"chrétiens"}, {4}},
-                      SearchCase{"NoCommonRecord", {"mozart", "partita"}, {}},
-                      SearchCase{"StopWordIsNotIndexed",
-                                 {"in"},
-                                 {},
-                                 "Parola troppo comune, non indicizzata: «in»\n"}),
+    ::testing::Values(
+        SearchCase{"OneWordAnyCase", {"bach"}, {1, 2}},
+        SearchCase{"TwoWordsIntersect", {"BACH", "sonata"}, {1}},
+        SearchCase{"WordsOfOneArgumentIntersect", {"w.a. mozart"}, {3}},
+        SearchCase{"CodeAsGiven", {"BWV1001"}, {1}}, SearchCase{"CodeInAnyCase", {"bwv1001"}, {1}},
+        SearchCase{"CodeAndWord", {"K545", "sonata"}, {3}},
+        SearchCase{"Utf8ArgumentFindsLatin1Word", {"chrétiens"}, {4}},
+        SearchCase{"NoCommonRecord", {"mozart", "partita"}, {}},
+        SearchCase{
+            "StopWordIsNotIndexed", {"in"}, {}, "Parola troppo comune, non indicizzata: «in»\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Catalogo, SearchShowsNumberIndexKindCodeAndTextFields) {
@@ -148,7 +146,9 @@ INSTANTIATE_TEST_SUITE_P(
             "SearchWithoutIndex", {"cerca", "bach"}, "opere.idb", "File opere.idb indefinito"},
         FailureCase{
             "SearchWithoutData", {"cerca", "bach"}, "opere.ddb", "File opere.ddb indefinito"},
-        FailureCase{"IndexIsAPipe", {"cerca", "bach"}, "opere.idb",
+        FailureCase{"IndexIsAPipe",
+                    {"cerca", "bach"},
+                    "opere.idb",
                     "Errore apertura opere.idb: non è un file regolare"},
         FailureCase{"SearchForSeparatorsOnly", {"cerca", "..."}, "", "Parola senza termini"},
         FailureCase{"SearchWithoutWords", {"cerca"}, "", "Argomento mancante"},

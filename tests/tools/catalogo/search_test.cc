@@ -238,7 +238,8 @@ TEST_F(SearchCatalogue, FacetsCountEveryResultAndTheirNarrowingsFindThem) {
             "Per T1:\n"
             "       2  J. S. Bach  -> catalogo cerca '(sonata) T1:\"J S Bach\"'\n"
             "       1  W. A. Mozart  -> catalogo cerca '(sonata) T1:\"W A Mozart\"'\n");
-  const auto narrowed = search({"--formato", "tsv", "--ordina", "numero", "(sonata) T1:\"J S Bach\""});
+  const auto narrowed =
+      search({"--formato", "tsv", "--ordina", "numero", "(sonata) T1:\"J S Bach\""});
   EXPECT_EQ(listedNumbers(narrowed.output), (std::vector<int>{1, 9}));
 }
 
@@ -298,12 +299,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "Nessun record trovato\n"},
         FormatCase{"CountOnly", {"--conta", "bach OR adam"}, "4\n", ""},
         FormatCase{"CountOfNothing", {"--conta", "zefiro"}, "0\n", ""},
-        FormatCase{
-            "FirstPage",
-            {"--formato", "tsv", "--limite", "2", "bach"},
-            kTsvHeader + "1\tAR\tJ. S. Bach\t\t\tSonata in sol minore\t\t\t\tBWV1001\t\t\t\t\n" +
-                "2\tpF\tJ. S. Bach\t\t\tCiaccona\t\t\t\tbwv1002\t\t\t\t\n",
-            "3 record trovati, mostrati 1-2\n"},
+        FormatCase{"FirstPage",
+                   {"--formato", "tsv", "--limite", "2", "bach"},
+                   kTsvHeader +
+                       "1\tAR\tJ. S. Bach\t\t\tSonata in sol minore\t\t\t\tBWV1001\t\t\t\t\n" +
+                       "2\tpF\tJ. S. Bach\t\t\tCiaccona\t\t\t\tbwv1002\t\t\t\t\n",
+                   "3 record trovati, mostrati 1-2\n"},
         FormatCase{"OrderedByAField",
                    {"--formato", "tsv", "--ordina", "T4", "bach"},
                    kTsvHeader + "2\tpF\tJ. S. Bach\t\t\tCiaccona\t\t\t\tbwv1002\t\t\t\t\n" +
@@ -323,10 +324,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "|  |  |\n"
                    "1 record trovato\n",
                    ""},
-        FormatCase{"NoPartialResultsForScripts",
-                   {"--formato", "tsv", "--limite", "3", "mozart", "sonata"},
-                   kTsvHeader + "3\tPF\tW. A. Mozart\t\t\tSonata facile\tRondo K.331\t\t\tK545\tK.331\t\t\t\n",
-                   "1 record trovato\n"},
+        FormatCase{
+            "NoPartialResultsForScripts",
+            {"--formato", "tsv", "--limite", "3", "mozart", "sonata"},
+            kTsvHeader +
+                "3\tPF\tW. A. Mozart\t\t\tSonata facile\tRondo K.331\t\t\tK545\tK.331\t\t\t\n",
+            "1 record trovato\n"},
         FormatCase{"LastPage",
                    {"--limite", "2", "--da", "3", "bach"},
                    "     9  CH  J. S. Bach |  |  | Sonata in sol |  | per chitarra |  | BWV1001 |  "
@@ -372,9 +375,11 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{
             "UnknownLongOption", {"cerca", "--tutto", "bach"}, "Opzione sconosciuta: --tutto."},
         UsageCase{"UnknownFormat", {"cerca", "--formato", "xml", "bach"}, "Argomenti non validi"},
+        UsageCase{"UnknownOrder",
+                  {"cerca", "--ordina", "anno", "bach"},
+                  "Argomenti non validi (--ordina: anno"},
         UsageCase{
-            "UnknownOrder", {"cerca", "--ordina", "anno", "bach"}, "Argomenti non validi (--ordina: anno"},
-        UsageCase{"LimitZero", {"cerca", "--limite", "0", "bach"}, "Valore non valido per --limite"},
+            "LimitZero", {"cerca", "--limite", "0", "bach"}, "Valore non valido per --limite"},
         UsageCase{
             "ParseErrorNamesTheToken", {"cerca", "bach", "OR"}, "'OR' senza un termine dopo\n"},
         UsageCase{"UnknownCommand", {"elenca"}, "Comando sconosciuto: elenca"},
@@ -406,28 +411,27 @@ const std::string kPortRange = "' (un numero intero da 0 a 65535). Aiuto: catalo
 
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, OptionValues,
-    ::testing::Values(
-        OptionValueCase{"LimitZero",
-                        {"cerca", "--limite", "0", "bach"},
-                        "Valore non valido per --limite: '0" + kFromOne},
-        OptionValueCase{"LimitNegative",
-                        {"cerca", "--limite", "-3", "bach"},
-                        "Valore non valido per --limite: '-3" + kFromOne},
-        OptionValueCase{"LimitFraction",
-                        {"cerca", "--limite", "1.5", "bach"},
-                        "Valore non valido per --limite: '1.5" + kFromOne},
-        OptionValueCase{"LimitNoNumber",
-                        {"cerca", "--limite", "tutti", "bach"},
-                        "Valore non valido per --limite: 'tutti" + kFromOne},
-        OptionValueCase{"FromZero",
-                        {"cerca", "--da", "0", "bach"},
-                        "Valore non valido per --da: '0" + kFromOne},
-        OptionValueCase{"PortTooLarge",
-                        {"servi", "--porta", "70000"},
-                        "Valore non valido per --porta: '70000" + kPortRange},
-        OptionValueCase{"PortNoNumber",
-                        {"servi", "--porta", "http"},
-                        "Valore non valido per --porta: 'http" + kPortRange}),
+    ::testing::Values(OptionValueCase{"LimitZero",
+                                      {"cerca", "--limite", "0", "bach"},
+                                      "Valore non valido per --limite: '0" + kFromOne},
+                      OptionValueCase{"LimitNegative",
+                                      {"cerca", "--limite", "-3", "bach"},
+                                      "Valore non valido per --limite: '-3" + kFromOne},
+                      OptionValueCase{"LimitFraction",
+                                      {"cerca", "--limite", "1.5", "bach"},
+                                      "Valore non valido per --limite: '1.5" + kFromOne},
+                      OptionValueCase{"LimitNoNumber",
+                                      {"cerca", "--limite", "tutti", "bach"},
+                                      "Valore non valido per --limite: 'tutti" + kFromOne},
+                      OptionValueCase{"FromZero",
+                                      {"cerca", "--da", "0", "bach"},
+                                      "Valore non valido per --da: '0" + kFromOne},
+                      OptionValueCase{"PortTooLarge",
+                                      {"servi", "--porta", "70000"},
+                                      "Valore non valido per --porta: '70000" + kPortRange},
+                      OptionValueCase{"PortNoNumber",
+                                      {"servi", "--porta", "http"},
+                                      "Valore non valido per --porta: 'http" + kPortRange}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Catalogo, HelpShowsAnExampleForEveryCommand) {

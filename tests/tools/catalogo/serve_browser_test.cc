@@ -85,7 +85,8 @@ std::string reasonIn(const std::string& text) {
 
 ChromiumStart startChromium() {
   ChromiumStart start;
-  if (const char* wanted = std::getenv("INDICIZZA_BROWSER"); wanted && std::string(wanted) == "no") {
+  if (const char* wanted = std::getenv("INDICIZZA_BROWSER");
+      wanted && std::string(wanted) == "no") {
     start.skipReason = "left out by make test BROWSER=no";
     return start;
   }

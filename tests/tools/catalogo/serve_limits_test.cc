@@ -3,8 +3,8 @@
 // line at a time, too many connections, costly searches, searches whose
 // clients leave. The catalogue is a generated one of kRecords records, where
 // "lemore" is in nearly every record: the phrase "lemore lemore", which the
-// index's lists cannot decide, reads them all and finds none (about 0.7 s in an optimised build, several seconds in the
-// sanitizer build).
+// index's lists cannot decide, reads them all and finds none (about 0.7 s in an optimised build,
+// several seconds in the sanitizer build).
 #include <gtest/gtest.h>
 #include <unistd.h>
 

@@ -93,9 +93,8 @@ TEST_F(ServeCatalogue, SearchPagesRecordPagesAndEscaping) {
       // The total is exact from the first page on.
       {"/?q=sonata",
        200,
-       {">25 record trovati, mostrati 1-20</p>", "href=\"record/1?",
-        "href=\"record/20?", "<ol class=\"risultati\" start=\"1\">",
-        "href=\"./?q=sonata&amp;da=21\">successivi"},
+       {">25 record trovati, mostrati 1-20</p>", "href=\"record/1?", "href=\"record/20?",
+        "<ol class=\"risultati\" start=\"1\">", "href=\"./?q=sonata&amp;da=21\">successivi"},
        {"href=\"record/21?", "rel=\"prev\""}},
       {"/?q=sonata&da=21",
        200,
@@ -112,7 +111,8 @@ TEST_F(ServeCatalogue, SearchPagesRecordPagesAndEscaping) {
       // run, a kind code under its label; the words found are marked.
       {"/?q=sonata",
        200,
-       {"<aside class=\"faccette\"", ">Faccette dei 25 risultati</h2>", ">Per T1 (Compositore)</h3>",
+       {"<aside class=\"faccette\"", ">Faccette dei 25 risultati</h2>",
+        ">Per T1 (Compositore)</h3>",
         "<a href=\"./?q=%28sonata%29+T1%3A%22J+S+Bach%22\">J. S. Bach</a> <span "
         "class=\"quanti\">25</span>",
         "Archi <span class=\"tipo\">AR</span>", "<mark>Sonata</mark> n. 3"},
@@ -134,14 +134,16 @@ TEST_F(ServeCatalogue, SearchPagesRecordPagesAndEscaping) {
       // A thin page is filled with the records that have some of the words.
       {"/?q=bwv1003+sonata",
        200,
-       {">1 record trovato</p>", "<p id=\"parziali\" class=\"conteggio\">Risultati parziali: 24 record "
-        "con alcune delle parole</p>", "<ol class=\"risultati parziali\">", "href=\"record/3?",
-        "href=\"record/1?"},
+       {">1 record trovato</p>",
+        "<p id=\"parziali\" class=\"conteggio\">Risultati parziali: 24 record "
+        "con alcune delle parole</p>",
+        "<ol class=\"risultati parziali\">", "href=\"record/3?", "href=\"record/1?"},
        {"rel=\"next\""}},
       {"/?q=chretiens", 200, {"Minuit <mark>Chrétiens</mark>"}, {}},
       {"/?q=jerry",
        200,
-       {"&lt;script&gt;alert(1)&lt;/script&gt;", "Tom &amp; &quot;<mark>Jerry</mark>&quot; &#39;x&#39;"},
+       {"&lt;script&gt;alert(1)&lt;/script&gt;",
+        "Tom &amp; &quot;<mark>Jerry</mark>&quot; &#39;x&#39;"},
        {"<script", "\"Jerry\""}},
       // The query comes back in the form, escaped, and in the title.
       {"/?q=%3Cb%3Ex%27y",
@@ -250,8 +252,7 @@ TEST_F(ServeCatalogue, AnswersSeveralRequestsAtOnce) {
         const HttpAnswer found = server_->request("/?q=" + code);
         const HttpAnswer record = server_->request("/record/" + std::to_string(number));
         if (found.status != 200 ||
-            found.body.find("href=\"record/" + std::to_string(number) + "?") ==
-                std::string::npos ||
+            found.body.find("href=\"record/" + std::to_string(number) + "?") == std::string::npos ||
             found.body.find(">1 record trovato</p>") == std::string::npos ||
             record.body.find("<td>Sonata n. " + std::to_string(number) + "</td>") ==
                 std::string::npos) {

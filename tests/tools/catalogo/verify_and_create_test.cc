@@ -91,13 +91,13 @@ std::string warningOf(const std::string& name) {
          "nomi restano al file di prima\n";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Catalogo, VerifyWarnsOfHardLinks,
-    ::testing::Values(HardLinkCase{"None", {}, ""},
-                      HardLinkCase{"Both",
-                                   {"opere.ddb", "opere.idb"},
-                                   warningOf("opere.ddb") + warningOf("opere.idb")}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Catalogo, VerifyWarnsOfHardLinks,
+                         ::testing::Values(HardLinkCase{"None", {}, ""},
+                                           HardLinkCase{
+                                               "Both",
+                                               {"opere.ddb", "opere.idb"},
+                                               warningOf("opere.ddb") + warningOf("opere.idb")}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A damaged or foreign data database is refused: a walk over it could end
 // early (and the check pass over half the catalogue) or never end.
@@ -214,44 +214,41 @@ TEST_P(PlantedFaults, AreReportedWithTheTotals) {
 
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, PlantedFaults,
-    ::testing::Values(PlantedCase{"EntryOfAnAbsentRecord",
-                                  [](auto& items) {
-                                    dataOf(items, "PARTITA") += storedEntries({{77, {{'A', 'L'}}}});
-                                  },
-                                  "Voce senza record: PARTITA -> 77"},
-                      PlantedCase{"MissingEntry",
-                                  [](auto& items) {
-                                    dataOf(items, "BACH") = storedEntries({{1, {{'A', 'R'}}}});
-                                  },
-                                  "Voce mancante: BACH -> 2"},
-                      PlantedCase{"MissingTerm",
-                                  [](auto& items) {
-                                    std::erase_if(items, [](const auto& item) {
-                                      return item.first == "K545";
-                                    });
-                                  },
-                                  "Voce mancante: K545 -> 3"},
-                      PlantedCase{"WrongKindCode",
-                                  [](auto& items) {
-                                    dataOf(items, "PARTITA") = storedEntries({{2, {{'P', 'F'}}}});
-                                  },
-                                  "Tipo errato: PARTITA -> 2 (PF, nel record pF)"},
-                      PlantedCase{"TermNoRecordCarries",
-                                  [](auto& items) {
-                                    items.push_back({"ZEFIRO", storedEntries({{1, {{'A', 'R'}}}})});
-                                  },
-                                  "Voce superata: ZEFIRO -> 1 (il record non contiene il termine)"},
-                      // A term that would clear the screen is shown escaped.
-                      PlantedCase{"TermWithControlBytes",
-                                  [](auto& items) {
-                                    items.push_back(
-                                        {"Z\x1b[2J\x9b", storedEntries({{1, {{'A', 'R'}}}})});
-                                  },
-                                  "Voce superata: Z\\x1b[2J\\x9b -> 1 (il record non contiene "
-                                  "il termine)"},
-                      PlantedCase{"DataNotWholeEntries",
-                                  [](auto& items) { dataOf(items, "ADAM") += "xyz"; },
-                                  "Dati di lunghezza errata: ADAM (11 byte)"}),
+    ::testing::Values(
+        PlantedCase{"EntryOfAnAbsentRecord",
+                    [](auto& items) {
+                      dataOf(items, "PARTITA") += storedEntries({{77, {{'A', 'L'}}}});
+                    },
+                    "Voce senza record: PARTITA -> 77"},
+        PlantedCase{"MissingEntry",
+                    [](auto& items) {
+                      dataOf(items, "BACH") = storedEntries({{1, {{'A', 'R'}}}});
+                    },
+                    "Voce mancante: BACH -> 2"},
+        PlantedCase{"MissingTerm",
+                    [](auto& items) {
+                      std::erase_if(items, [](const auto& item) { return item.first == "K545"; });
+                    },
+                    "Voce mancante: K545 -> 3"},
+        PlantedCase{"WrongKindCode",
+                    [](auto& items) {
+                      dataOf(items, "PARTITA") = storedEntries({{2, {{'P', 'F'}}}});
+                    },
+                    "Tipo errato: PARTITA -> 2 (PF, nel record pF)"},
+        PlantedCase{"TermNoRecordCarries",
+                    [](auto& items) {
+                      items.push_back({"ZEFIRO", storedEntries({{1, {{'A', 'R'}}}})});
+                    },
+                    "Voce superata: ZEFIRO -> 1 (il record non contiene il termine)"},
+        // A term that would clear the screen is shown escaped.
+        PlantedCase{"TermWithControlBytes",
+                    [](auto& items) {
+                      items.push_back({"Z\x1b[2J\x9b", storedEntries({{1, {{'A', 'R'}}}})});
+                    },
+                    "Voce superata: Z\\x1b[2J\\x9b -> 1 (il record non contiene "
+                    "il termine)"},
+        PlantedCase{"DataNotWholeEntries", [](auto& items) { dataOf(items, "ADAM") += "xyz"; },
+                    "Dati di lunghezza errata: ADAM (11 byte)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // An opere.idb that the library can't open: catalogo's own message first,
@@ -336,9 +333,11 @@ TEST_P(IrregularStopWordFile, IsRefused) {
 INSTANTIATE_TEST_SUITE_P(
     Catalogo, IrregularStopWordFile,
     ::testing::Values(
-        StopWordFileCase{"LinkToDevZero",
-                         [](const auto& path) { std::filesystem::create_symlink("/dev/zero", path); }},
-        StopWordFileCase{"NamedPipe", [](const auto& path) { ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); }},
+        StopWordFileCase{
+            "LinkToDevZero",
+            [](const auto& path) { std::filesystem::create_symlink("/dev/zero", path); }},
+        StopWordFileCase{"NamedPipe",
+                         [](const auto& path) { ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); }},
         StopWordFileCase{"Directory",
                          [](const auto& path) { std::filesystem::create_directory(path); }}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -172,7 +172,9 @@ void addLatin1OutputOption(CLI::App& command, bool& latin1) {
   command.add_flag("--latin1", latin1, "Scrive in Latin-1 (altrimenti UTF-8)");
 }
 
-TextEncoding encodingOf(bool latin1) { return latin1 ? TextEncoding::kLatin1 : TextEncoding::kUtf8; }
+TextEncoding encodingOf(bool latin1) {
+  return latin1 ? TextEncoding::kLatin1 : TextEncoding::kUtf8;
+}
 
 OutputFormat formatOf(const std::string& name) {
   return outputFormatNamed(name).value_or(OutputFormat::kText);

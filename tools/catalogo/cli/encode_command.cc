@@ -136,9 +136,8 @@ std::vector<const LayoutField*> readHeader(Input& input, LineReader& lines, Line
     errors.report();
   }
   if (!columns) throw ToolFailure("Intestazione non valida: " + notChanged());
-  if (std::none_of(columns->begin(), columns->end(), [](const LayoutField* field) {
-        return field->name == kRecordNumberName;
-      })) {
+  if (std::none_of(columns->begin(), columns->end(),
+                   [](const LayoutField* field) { return field->name == kRecordNumberName; })) {
     throw ToolFailure(
         "Intestazione senza la colonna RecordNumber: ogni record ha bisogno del suo numero; " +
         notChanged());
@@ -257,7 +256,7 @@ int runEncode(const EncodeCommand& command) {
   if (decoding.transliteratedValues != 0) {
     std::cerr << decoding.transliteratedValues
               << (decoding.transliteratedValues == 1 ? " valore traslitterato"
-                                                      : " valori traslitterati")
+                                                     : " valori traslitterati")
               << " in Latin-1 (elencati sopra)\n";
   }
   std::cout << rows.records << " record scritti in " << kRecordFileName << '\n';

@@ -38,8 +38,8 @@ int runHelp(const CLI::App& app, const std::string& topic) {
 
 Command addHelpCommand(CLI::App& app) {
   auto topic = std::make_shared<std::string>();
-  CLI::App* help = addSubcommand(app, "help", "Mostra l'aiuto di catalogo o di un comando",
-                                 kHelpHelpFooter);
+  CLI::App* help =
+      addSubcommand(app, "help", "Mostra l'aiuto di catalogo o di un comando", kHelpHelpFooter);
   help->add_option("COMANDO", *topic, "Il comando di cui mostrare l'aiuto");
   return {help, [&app, topic] { return runHelp(app, *topic); }};
 }

@@ -5,7 +5,6 @@
 //
 // Exit status: 0 done/found, 1 not found or disagreements, 2 error.
 #include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <functional>
 #include <iostream>
@@ -101,10 +100,15 @@ int main(int argc, char** argv) {
                        "Mostra la versione ed esce");
 
   std::vector<std::string> afterMark;
-  const std::vector<Command> commands = {
-      addSearchCommand(app, afterMark), addShowCommand(app),   addCreateDatabaseCommand(app),
-      addEncodeCommand(app),            addDecodeCommand(app), addExportCommand(app),
-      addVerifyCommand(app),            addServeCommand(app),  addHelpCommand(app)};
+  const std::vector<Command> commands = {addSearchCommand(app, afterMark),
+                                         addShowCommand(app),
+                                         addCreateDatabaseCommand(app),
+                                         addEncodeCommand(app),
+                                         addDecodeCommand(app),
+                                         addExportCommand(app),
+                                         addVerifyCommand(app),
+                                         addServeCommand(app),
+                                         addHelpCommand(app)};
   for (const Command& command : commands) finishSubcommand(*command.app);
 
   const int parsed = splitAtMark(argc, argv, commands.front().app->get_name(), afterMark);

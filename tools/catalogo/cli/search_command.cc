@@ -228,8 +228,8 @@ int runSearch(const SearchCommand& command) {
     std::cout << result.total << '\n';
   } else {
     std::cout.flush();
-    (format == OutputFormat::kText ? std::cout : std::cerr) << countLine(result, command.from)
-                                                             << '\n';
+    (format == OutputFormat::kText ? std::cout : std::cerr)
+        << countLine(result, command.from) << '\n';
   }
   // A person who found nothing at all gets ideas of what to try.
   if (format == OutputFormat::kText && !command.countOnly && result.total == 0 &&
@@ -261,8 +261,8 @@ Command addSearchCommand(CLI::App& app, const std::vector<std::string>& afterMar
       ->check(wholeNumberFromOne());
   search->add_option("--da", command->from, "Comincia dal risultato N (1 il primo)")
       ->check(wholeNumberFromOne());
-  search->add_option("--ordina", command->order,
-                     "Ordine: rilevanza (predefinito), numero, T1 ... T7")
+  search
+      ->add_option("--ordina", command->order, "Ordine: rilevanza (predefinito), numero, T1 ... T7")
       ->check(CLI::IsMember(kOrderNames));
   search->add_flag("--faccette", command->facets,
                    "Conta i risultati per tipo, compositore (T1) e periodo (T3), con la ricerca "

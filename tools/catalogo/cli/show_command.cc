@@ -86,8 +86,8 @@ int runShow(const ShowCommand& command) {
 
 Command addShowCommand(CLI::App& app) {
   auto command = std::make_shared<ShowCommand>();
-  CLI::App* show = addSubcommand(app, "mostra", "Mostra campo per campo i record di opere.ddb",
-                                 kShowHelpFooter);
+  CLI::App* show =
+      addSubcommand(app, "mostra", "Mostra campo per campo i record di opere.ddb", kShowHelpFooter);
   show->add_option("NUMERO", command->numbers, "Numeri dei record")->required();
   addFormatOption(*show, command->format);
   return {show, [command] { return runShow(*command); }};

@@ -25,7 +25,7 @@ struct SearchOutcome {
   std::string error;
   std::optional<SearchResult> result;
   SearchOptions options;
-  MeantSearch meant;  // how the query was read, and the correction run or offered
+  MeantSearch meant;                  // how the query was read, and the correction run or offered
   std::optional<FacetCounts> facets;  // when asked for and counted
   FieldLabels labels;
   std::string labelsError;  // why etichette.txt could not be read, or ""
@@ -114,9 +114,9 @@ WebAnswer apiAnswer(const SearchOutcome& outcome) {
   if (!outcome.result) return jsonError(outcome.status, outcome.error);
   WebAnswer answer;
   answer.contentType = kJson;
-  answer.body = jsonPage(*outcome.result, outcome.options,
-                         {outcome.meant.ranText, &outcome.meant.ranRoot,
-                          outcome.facets ? &*outcome.facets : nullptr});
+  answer.body = jsonPage(
+      *outcome.result, outcome.options,
+      {outcome.meant.ranText, &outcome.meant.ranRoot, outcome.facets ? &*outcome.facets : nullptr});
   return answer;
 }
 

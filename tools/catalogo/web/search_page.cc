@@ -54,8 +54,8 @@ std::string orderSelectHtml(const SortOrder& order) {
   const std::string chosen = sortOrderName(order);
   std::string html = "<label for=\"ordina\">Ordine</label><select id=\"ordina\" name=\"ordina\">";
   for (const auto& [name, shown] : kOrders) {
-    html += "<option value=\"" + std::string(name) + "\"" +
-            (name == chosen ? " selected" : "") + ">" + std::string(shown) + "</option>";
+    html += "<option value=\"" + std::string(name) + "\"" + (name == chosen ? " selected" : "") +
+            ">" + std::string(shown) + "</option>";
   }
   return html + "</select>";
 }
@@ -103,11 +103,11 @@ std::string resultItem(const DecodedRecord& record, const SearchPageContent& con
     codes += markedField(row, marks, i);
   }
   const std::string number = std::to_string(row.number);
-  std::string item =
-      "<li><a href=\"" + recordLink(row.number, content.query, content.order, content.from) +
-      "\"><span class=\"numero\">" + number + "</span> <span class=\"tipo\">" +
-      htmlEscaped(displayText(row.kindCode)) + "</span> <span class=\"campi\">" + texts +
-      "</span></a>";
+  std::string item = "<li><a href=\"" +
+                     recordLink(row.number, content.query, content.order, content.from) +
+                     "\"><span class=\"numero\">" + number + "</span> <span class=\"tipo\">" +
+                     htmlEscaped(displayText(row.kindCode)) + "</span> <span class=\"campi\">" +
+                     texts + "</span></a>";
   if (!codes.empty()) item += "<span class=\"codici\">" + codes + "</span>";
   return item + "</li>\n";
 }
@@ -119,12 +119,12 @@ std::string facetValueHtml(FacetField field, const FacetValue& value,
   std::string text = htmlEscaped(value.text);
   if (field == FacetField::kKindCode) {
     const std::string label = kindLabel(labels, value.text);
-    if (label != value.text) text = htmlEscaped(label) + " <span class=\"tipo\">" + text + "</span>";
+    if (label != value.text)
+      text = htmlEscaped(label) + " <span class=\"tipo\">" + text + "</span>";
   }
   if (!value.narrowing.empty()) {
-    text = "<a href=\"" +
-           pageLink(narrowedQuery(content.ranQuery, value), content.order, 1) + "\">" + text +
-           "</a>";
+    text = "<a href=\"" + pageLink(narrowedQuery(content.ranQuery, value), content.order, 1) +
+           "\">" + text + "</a>";
   }
   return "<li>" + text + " <span class=\"quanti\">" + std::to_string(value.count) +
          "</span></li>\n";
@@ -141,7 +141,8 @@ std::string facetsHtml(const SearchPageContent& content) {
     const Facet& facet = counts.facet(field);
     if (facet.values.empty()) continue;
     html += "<h3>" + htmlEscaped(facetTitle(field, labels)) + "</h3>\n<ul>\n";
-    for (const FacetValue& value : facet.values) html += facetValueHtml(field, value, content, labels);
+    for (const FacetValue& value : facet.values)
+      html += facetValueHtml(field, value, content, labels);
     html += "</ul>\n";
     if (facet.otherValues != 0)
       html += "<p class=\"altri\">e altri " + std::to_string(facet.otherValues) + " valori</p>\n";
@@ -200,7 +201,8 @@ std::string resultsHtml(const SearchPageContent& content) {
   if (result.pagePartials != 0) {
     body += "<p id=\"parziali\" class=\"conteggio\">" + htmlEscaped(partialLine(result)) +
             "</p>\n<ol class=\"risultati parziali\">\n";
-    for (std::size_t i = full; i < result.page.size(); ++i) body += resultItem(result.page[i], content);
+    for (std::size_t i = full; i < result.page.size(); ++i)
+      body += resultItem(result.page[i], content);
     body += "</ol>\n";
   }
   if (result.total == 0 && result.partialTotal == 0) body += tipsHtml();
