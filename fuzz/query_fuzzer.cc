@@ -26,9 +26,9 @@
 #include "input/scramble_key.h"
 #include "input/stop_words.h"
 #include "records/data_database.h"
-#include "search/query_parser.h"
-#include "search/record_match.h"
-#include "search/search.h"
+#include "search/evaluation/query_run.h"
+#include "search/evaluation/record_match.h"
+#include "search/query/query_parser.h"
 
 namespace {
 

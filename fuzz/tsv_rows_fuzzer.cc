@@ -23,9 +23,9 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/layout_fields.h"
-#include "catalogue/line_reader.h"
-#include "catalogue/tsv_rows.h"
+#include "catalogue/forms/layout_fields.h"
+#include "catalogue/forms/tsv_rows.h"
+#include "catalogue/text/line_reader.h"
 #include "input/decoded_record.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "search/query_help.h"
+#include "search/query/query_help.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/empty_data_database.h"
-#include "catalogue/latin1.h"
+#include "catalogue/files/empty_data_database.h"
+#include "catalogue/text/latin1.h"
 #include "input/plain_record.h"
 #include "records/data_database.h"
 

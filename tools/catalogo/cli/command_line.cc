@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "catalogo/cli/tool_failure.h"
-#include "catalogue/terminal_text.h"
+#include "catalogue/text/terminal_text.h"
 
 namespace indicizza::catalogo {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "catalogue/tsv_rows.h"
-#include "search/result_formats.h"
+#include "catalogue/forms/tsv_rows.h"
+#include "search/presentation/result_formats.h"
 
 namespace indicizza::catalogo {
 

@@ -10,7 +10,7 @@
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/tool_failure.h"
-#include "catalogue/empty_data_database.h"
+#include "catalogue/files/empty_data_database.h"
 #include "records/data_database.h"
 
 namespace indicizza::catalogo {

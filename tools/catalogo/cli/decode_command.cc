@@ -19,7 +19,7 @@
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/progress.h"
 #include "catalogo/cli/tool_failure.h"
-#include "catalogue/tsv_rows.h"
+#include "catalogue/forms/tsv_rows.h"
 #include "input/record_file.h"
 #include "input/scramble_key.h"
 

@@ -22,8 +22,8 @@
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/progress.h"
 #include "catalogo/cli/tool_failure.h"
-#include "catalogue/read_only_database.h"
-#include "catalogue/tsv_rows.h"
+#include "catalogue/files/read_only_database.h"
+#include "catalogue/forms/tsv_rows.h"
 #include "records/data_database.h"
 
 namespace indicizza::catalogo {

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "catalogue/field_labels.h"
-#include "search/facets.h"
+#include "catalogue/forms/field_labels.h"
+#include "search/presentation/facets.h"
 
 namespace indicizza::catalogo {
 

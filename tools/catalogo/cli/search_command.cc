@@ -24,11 +24,11 @@
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/facet_lines.h"
 #include "catalogo/cli/tool_failure.h"
-#include "catalogue/terminal_text.h"
-#include "search/meant_search.h"
-#include "search/query_help.h"
-#include "search/query_parser.h"
-#include "search/result_formats.h"
+#include "catalogue/text/terminal_text.h"
+#include "search/presentation/reading_notes.h"
+#include "search/presentation/result_formats.h"
+#include "search/query/query_help.h"
+#include "search/query/query_parser.h"
 #include "search/search.h"
 
 namespace indicizza::catalogo {
@@ -109,10 +109,6 @@ std::string searchHelpFooter() {
 // with some of the query's words follow them, in testo.
 constexpr std::uint64_t kPartialsUpTo = 20;
 
-// The names --ordina takes (sortOrderNamed).
-const std::vector<std::string> kOrderNames = {"rilevanza", "numero", "T1", "T2", "T3",
-                                              "T4",        "T5",     "T6", "T7"};
-
 struct SearchCommand {
   std::vector<std::string> query;  // the arguments, joined by blanks
   std::string format = "testo";
@@ -148,15 +144,12 @@ std::string staleNote(std::uint64_t stale) {
          "e rieseguire indicizza ricostruisce l'indice";
 }
 
-// The facets of the results of the search `meant` ran (see facet_lines.h):
-// its query as run, again, its first kExactFacetRecords results counted.
-std::string facetsOf(SearchDatabases& databases, const QueryVocabulary& vocabulary,
-                     const MeantSearch& meant, const SearchOptions& options) {
-  FacetCounter counter(options.matching, kExactFacetRecords, &vocabulary.stopWords);
-  failOn(countResultFacets(databases, meant.ranRoot, options, counter));
-  FieldLabels labels;
-  failOn(loadFieldLabels(labels));
-  return facetLines(counter.top(), meant.ranText, labels);
+// The facets of the search's results, counted by the search (see
+// facet_lines.h), with the labels it loaded.
+std::string facetsOf(const SearchAnswer& answer) {
+  failOn(answer.facetsRead);
+  failOn(answer.labelsRead);
+  return facetLines(*answer.facets, answer.meant.ranText, answer.labels);
 }
 
 // Whether the words a query matched may be marked in bold: standard output
@@ -181,7 +174,8 @@ int runSearch(const SearchCommand& command) {
   QueryVocabulary vocabulary;
   failOn(loadQueryVocabulary(vocabulary));
   const OutputFormat format = formatOf(command.format);
-  SearchOptions options;
+  SearchRequest request{text, *parse.query, vocabulary, {}, std::nullopt};
+  SearchOptions& options = request.options;
   options.matching = command.exact ? Matching::kExact : Matching::kFolded;
   options.from = command.from;
   options.limit = command.limit;
@@ -191,8 +185,10 @@ int runSearch(const SearchCommand& command) {
   if (command.countOnly) options.maxCountedRecords = UINT64_MAX;
   // Only a person reads the partial results apart; a script gets the full ones.
   if (format == OutputFormat::kText) options.partialsUpTo = command.limit.value_or(kPartialsUpTo);
-  SearchResult result;
-  MeantSearch meant;
+  if (command.facets) request.facetRecords = kExactFacetRecords;
+  SearchAnswer answer;
+  const SearchResult& result = answer.result;
+  const MeantSearch& meant = answer.meant;
   // How the query was read goes to standard error before the first record
   // (the records come as they are found), or after the search.
   bool announced = false;
@@ -213,7 +209,7 @@ int runSearch(const SearchCommand& command) {
     options.onPageRecord = [&](const DecodedRecord& record) {
       announce();
       std::cout << (bold ? highlightedTextRow(rowOf(record),
-                                              highlightsOf(meant.ranRoot, record, options.matching))
+                                              markedWordsOf(answer, record, options.matching))
                          : formattedRow(format, rowOf(record)));
     };
     options.onPartialsBegin = [&] {
@@ -221,7 +217,7 @@ int runSearch(const SearchCommand& command) {
       std::cout << partialLine(result) << ":\n";
     };
   }
-  failOn(runMeantSearch(databases, vocabulary, text, *parse.query, options, result, meant));
+  failOn(searchCatalogue(databases, request, answer));
   announce();
 
   if (command.countOnly) {
@@ -238,8 +234,7 @@ int runSearch(const SearchCommand& command) {
     for (const std::string& tip : nothingFoundTips()) std::cerr << "  - " << tip << '\n';
   }
   if (command.facets && result.total != 0) {
-    (format == OutputFormat::kText ? std::cout : std::cerr)
-        << facetsOf(databases, vocabulary, meant, options);
+    (format == OutputFormat::kText ? std::cout : std::cerr) << facetsOf(answer);
   }
   std::cout.flush();
   if (!databases.indexCurrent) std::cerr << kRecountNote << '\n';
@@ -263,7 +258,7 @@ Command addSearchCommand(CLI::App& app, const std::vector<std::string>& afterMar
       ->check(wholeNumberFromOne());
   search
       ->add_option("--ordina", command->order, "Ordine: rilevanza (predefinito), numero, T1 ... T7")
-      ->check(CLI::IsMember(kOrderNames));
+      ->check(CLI::IsMember(sortOrderNames()));
   search->add_flag("--faccette", command->facets,
                    "Conta i risultati per tipo, compositore (T1) e periodo (T3), con la ricerca "
                    "che restringe a ciascuno");

@@ -17,11 +17,11 @@
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/tool_failure.h"
-#include "catalogue/read_only_database.h"
-#include "catalogue/record_display.h"
-#include "catalogue/terminal_text.h"
+#include "catalogue/files/read_only_database.h"
+#include "catalogue/forms/record_display.h"
+#include "catalogue/text/terminal_text.h"
 #include "records/data_database.h"
-#include "search/result_formats.h"
+#include "search/presentation/result_formats.h"
 
 namespace indicizza::catalogo {
 namespace {

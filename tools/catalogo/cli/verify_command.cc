@@ -11,9 +11,9 @@
 #include "catalogo/cli/commands.h"
 #include "catalogo/cli/exit_status.h"
 #include "catalogo/cli/tool_failure.h"
-#include "catalogue/hard_links.h"
-#include "catalogue/index_check.h"
-#include "catalogue/stop_word_file.h"
+#include "catalogue/files/hard_links.h"
+#include "catalogue/files/index_check.h"
+#include "catalogue/files/stop_word_file.h"
 #include "index_store/index_database.h"
 #include "records/data_database.h"
 

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "base/out_of_memory.h"
-#include "search/database_pool.h"
+#include "search/evaluation/database_pool.h"
 
 namespace indicizza::catalogo {
 

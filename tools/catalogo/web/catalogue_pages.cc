@@ -4,10 +4,10 @@
 #include "catalogo/web/record_page.h"
 #include "catalogo/web/search_page.h"
 #include "catalogo/web/web_answers.h"
-#include "search/facets.h"
-#include "search/meant_search.h"
-#include "search/record_terms.h"
-#include "search/result_formats.h"
+#include "search/presentation/facets.h"
+#include "search/presentation/reading_notes.h"
+#include "search/presentation/record_terms.h"
+#include "search/presentation/result_formats.h"
 
 namespace indicizza::catalogo {
 namespace {
@@ -19,26 +19,14 @@ constexpr std::string_view kRecordPath = "/record/";
 // counts read for 11 s on the million-record catalogue, past any deadline.
 constexpr std::uint64_t kPageFacetRecords = 5'000;
 
-// The outcome of one search: a result, or the status and message of why not.
+// The outcome of one search: an answer, or the status and message of why not.
 struct SearchOutcome {
   int status = kOk;
   std::string error;
-  std::optional<SearchResult> result;
   SearchOptions options;
-  MeantSearch meant;                  // how the query was read, and the correction run or offered
-  std::optional<FacetCounts> facets;  // when asked for and counted
-  FieldLabels labels;
-  std::string labelsError;  // why etichette.txt could not be read, or ""
+  SearchAnswer answer;  // its results when `found`; how the query was read in any case
+  bool found = false;   // the search ran to its end
 };
-
-// The facets of the results `outcome` found, into it; none when counting
-// them fails (the page is shown without them).
-void countFacets(SearchDatabases& databases, const QueryVocabulary& vocabulary,
-                 SearchOutcome& outcome) {
-  FacetCounter counter(outcome.options.matching, kPageFacetRecords, &vocabulary.stopWords);
-  if (countResultFacets(databases, outcome.meant.ranRoot, outcome.options, counter).ok())
-    outcome.facets = counter.top();
-}
 
 SearchOutcome search(const CatalogueReading& reading, CatalogueAccess& catalogue, SearchStop& stop,
                      const ReadingBounds& bounds) {
@@ -57,17 +45,13 @@ SearchOutcome search(const CatalogueReading& reading, CatalogueAccess& catalogue
     QueryVocabulary vocabulary;
     const Status loaded = loadQueryVocabulary(vocabulary);
     if (!loaded.ok()) return loaded;
-    const Status searched =
-        runMeantSearch(databases, vocabulary, reading.query, *reading.parsed, outcome.options,
-                       outcome.result.emplace(), outcome.meant);
-    if (!searched.ok() || !reading.facets || outcome.result->total == 0) return searched;
-    countFacets(databases, vocabulary, outcome);
-    const Status labelled = loadFieldLabels(outcome.labels);
-    if (!labelled.ok()) outcome.labelsError = labelled.text();
-    return searched;
+    SearchRequest request{reading.query, *reading.parsed, vocabulary, outcome.options,
+                          std::nullopt};
+    if (reading.facets) request.facetRecords = kPageFacetRecords;
+    return searchCatalogue(databases, request, outcome.answer);
   });
   switch (read.end) {
-    case ReadEnd::kDone: return outcome;
+    case ReadEnd::kDone: outcome.found = true; return outcome;
     case ReadEnd::kOverBudget:
       outcome.status = kBadRequest;
       outcome.error = read.text;
@@ -82,42 +66,43 @@ SearchOutcome search(const CatalogueReading& reading, CatalogueAccess& catalogue
       outcome.error = unreadableText(read.text);
       break;
   }
-  outcome.result.reset();
   return outcome;
 }
 
 WebAnswer searchPageAnswer(const CatalogueReading& reading, const SearchOutcome& outcome) {
+  const SearchAnswer& answer = outcome.answer;
   SearchPageContent content;
   content.query = reading.query;
   content.from = reading.from;
   content.order = reading.order;
-  content.notes = outcome.result ? outcome.meant.notes : reading.parsed->notes;
-  if (outcome.meant.ranSuggestion) {
-    content.notes.insert(content.notes.begin(), correctedResultsLine(outcome.meant, reading.query));
-  } else if (outcome.meant.suggestion) {
-    content.notes.push_back(suggestionLine(*outcome.meant.suggestion));
+  content.notes = outcome.found ? answer.meant.notes : reading.parsed->notes;
+  if (answer.meant.ranSuggestion) {
+    content.notes.insert(content.notes.begin(), correctedResultsLine(answer.meant, reading.query));
+  } else if (answer.meant.suggestion) {
+    content.notes.push_back(suggestionLine(*answer.meant.suggestion));
   }
-  if (!outcome.labelsError.empty()) content.notes.push_back(outcome.labelsError);
+  if (!answer.labelsRead.ok()) content.notes.push_back(answer.labelsRead.text());
   content.error = outcome.error;
-  if (outcome.result) {
-    content.result = &*outcome.result;
-    content.ranQuery = outcome.meant.ranText;
-    content.ranRoot = &outcome.meant.ranRoot;
+  if (outcome.found) {
+    content.result = &answer.result;
+    content.ranQuery = answer.meant.ranText;
+    content.ranRoot = &answer.meant.ranRoot;
     content.matching = outcome.options.matching;
   }
-  if (outcome.facets) content.facets = &*outcome.facets;
-  content.labels = &outcome.labels;
+  if (answer.facets) content.facets = &*answer.facets;
+  content.labels = &answer.labels;
   return htmlAnswer(outcome.status, searchPage(content));
 }
 
 WebAnswer apiAnswer(const SearchOutcome& outcome) {
-  if (!outcome.result) return jsonError(outcome.status, outcome.error);
-  WebAnswer answer;
-  answer.contentType = kJson;
-  answer.body = jsonPage(
-      *outcome.result, outcome.options,
-      {outcome.meant.ranText, &outcome.meant.ranRoot, outcome.facets ? &*outcome.facets : nullptr});
-  return answer;
+  if (!outcome.found) return jsonError(outcome.status, outcome.error);
+  const SearchAnswer& answer = outcome.answer;
+  WebAnswer json;
+  json.contentType = kJson;
+  json.body = jsonPage(
+      answer.result, outcome.options,
+      {answer.meant.ranText, &answer.meant.ranRoot, answer.facets ? &*answer.facets : nullptr});
+  return json;
 }
 
 WebAnswer recordAnswer(const CatalogueReading& reading, CatalogueAccess& catalogue) {

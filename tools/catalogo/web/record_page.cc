@@ -3,8 +3,8 @@
 #include "catalogo/web/page_frame.h"
 #include "catalogo/web/search_page.h"
 #include "catalogo/web/web_text.h"
-#include "catalogue/record_display.h"
-#include "search/facets.h"
+#include "catalogue/forms/record_display.h"
+#include "search/presentation/facets.h"
 
 namespace indicizza::catalogo {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/field_labels.h"
+#include "catalogue/forms/field_labels.h"
 #include "input/decoded_record.h"
 #include "search/search.h"
 

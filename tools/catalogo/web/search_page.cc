@@ -7,11 +7,11 @@
 
 #include "catalogo/web/page_frame.h"
 #include "catalogo/web/web_text.h"
-#include "catalogue/record_display.h"
+#include "catalogue/forms/record_display.h"
 #include "input/record_layout.h"
-#include "search/highlight.h"
-#include "search/query_help.h"
-#include "search/result_formats.h"
+#include "search/presentation/highlight.h"
+#include "search/presentation/result_formats.h"
+#include "search/query/query_help.h"
 
 namespace indicizza::catalogo {
 namespace {

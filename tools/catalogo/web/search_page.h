@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/field_labels.h"
-#include "search/facets.h"
-#include "search/query.h"
+#include "catalogue/forms/field_labels.h"
+#include "search/presentation/facets.h"
+#include "search/query/query.h"
 #include "search/search.h"
 
 namespace indicizza::catalogo {

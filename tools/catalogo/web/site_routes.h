@@ -21,7 +21,7 @@
 
 #include "catalogo/web/web_exchange.h"
 #include "input/decoded_record.h"
-#include "search/query_parser.h"
+#include "search/query/query_parser.h"
 #include "search/search.h"
 
 namespace indicizza::catalogo {

@@ -2,7 +2,7 @@
 
 #include "catalogo/web/page_frame.h"
 #include "catalogo/web/web_text.h"
-#include "search/result_formats.h"
+#include "search/presentation/result_formats.h"
 
 namespace indicizza::catalogo {
 namespace {

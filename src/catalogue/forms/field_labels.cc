@@ -1,0 +1,147 @@
+#include "catalogue/forms/field_labels.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+
+#include "catalogue/forms/layout_fields.h"
+#include "catalogue/text/latin1.h"
+#include "catalogue/text/line_reader.h"
+#include "indexing/byte_classes.h"
+
+namespace indicizza {
+namespace {
+
+// A kind code is at most this many bytes (Latin-1 characters).
+constexpr std::size_t kKindCodeLength = 2;
+// The comment mark, as a line's first byte after its blanks.
+constexpr char kCommentMark = '#';
+// An editor may start a UTF-8 file with a byte order mark.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view withoutBlanks(std::string_view text) {
+  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+Status badLine(std::size_t line, const std::string& why) {
+  return Status::described(Status::Code::kReadFailed, std::string(kLabelFileName) + ", riga " +
+                                                          std::to_string(line) + ": " + why);
+}
+
+bool isLabelledField(std::string_view name) {
+  const LayoutField* field = findLayoutField(name);
+  return field && (field->kind == FieldKind::kText || field->kind == FieldKind::kCode);
+}
+
+// Whether `name` is written the way field names are (T or C, then digits): such a
+// name is a field or a mistake, never a kind code.
+bool looksLikeField(std::string_view name) {
+  if (name.size() < 2 || (name.front() != 'T' && name.front() != 'C')) return false;
+  return std::all_of(name.begin() + 1, name.end(), isDigit);
+}
+
+// Where a name was first given, for the message about a second one.
+using FirstLines = std::map<std::string, std::size_t, std::less<>>;
+
+// One line of the file, blank and comment lines excluded, into `labels`.
+Status readLabelLine(std::size_t number, std::string_view line, FieldLabels& labels,
+                     FirstLines& firstLines) {
+  const std::size_t nameEnd = std::min(line.find_first_of(" \t"), line.size());
+  const std::string_view name = line.substr(0, nameEnd);
+  const std::string_view label = withoutBlanks(line.substr(nameEnd));
+  if (label.empty()) return badLine(number, "manca l'etichetta dopo «" + std::string(name) + "»");
+  const Latin1Conversion labelText = utf8ToLatin1(label, Typographic::kReplaced);
+  if (!labelText.ok()) return badLine(number, labelText.error);
+  const Latin1Conversion nameText = utf8ToLatin1(name);
+  if (!nameText.ok()) return badLine(number, nameText.error);
+  const bool field = isLabelledField(nameText.latin1);
+  if (!field && looksLikeField(nameText.latin1)) {
+    return badLine(number, "«" + std::string(name) + "» non è un campo (T1-T7, C1-C5)");
+  }
+  if (!field && nameText.latin1.size() > kKindCodeLength) {
+    return badLine(number, "«" + std::string(name) +
+                               "» non è un campo (T1-T7, C1-C5) né un codice di tipo (al più " +
+                               std::to_string(kKindCodeLength) + " caratteri)");
+  }
+  const auto [first, added] = firstLines.try_emplace(nameText.latin1, number);
+  if (!added) {
+    return badLine(number, "«" + std::string(name) + "» ha già un'etichetta alla riga " +
+                               std::to_string(first->second));
+  }
+  (field ? labels.fields : labels.kinds)[nameText.latin1] = latin1ToUtf8(labelText.latin1);
+  return {};
+}
+
+}  // namespace
+
+std::string fieldLabel(const FieldLabels& labels, std::string_view name) {
+  const auto found = labels.fields.find(name);
+  return found == labels.fields.end() ? std::string(name) : found->second;
+}
+
+std::string kindLabel(const FieldLabels& labels, std::string_view code) {
+  auto found = labels.kinds.find(code);
+  if (found == labels.kinds.end() && !code.empty()) {
+    std::string capital(code);
+    capital.front() = asciiUpper(capital.front());
+    found = labels.kinds.find(capital);
+  }
+  return found == labels.kinds.end() ? latin1ToUtf8(code) : found->second;
+}
+
+Status readFieldLabels(std::istream& in, FieldLabels& labels) {
+  LineReader lines(in, kLongestLabelLine);
+  FirstLines firstLines;
+  std::string line;
+  for (std::size_t number = 1;; ++number) {
+    const LineRead read = lines.next(line);
+    if (read == LineRead::kEnd) break;
+    if (read == LineRead::kTooLong) {
+      return badLine(number, "più di " + std::to_string(kLongestLabelLine) + " byte");
+    }
+    std::string_view text = line;
+    if (number == 1 && text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    text = withoutBlanks(text);
+    if (text.empty() || text.front() == kCommentMark) continue;
+    const Status lineRead = readLabelLine(number, text, labels, firstLines);
+    if (!lineRead.ok()) return lineRead;
+  }
+  if (lines.failed()) {
+    return Status::described(Status::Code::kReadFailed,
+                             std::string("Errore durante la lettura di ") + kLabelFileName);
+  }
+  return {};
+}
+
+Status loadFieldLabels(FieldLabels& labels, const std::filesystem::path& folder) {
+  labels = FieldLabels();
+  const std::filesystem::path path = folder / kLabelFileName;
+  // Looked at before it is opened: opening a named pipe would wait.
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) {
+    if (errno == ENOENT) return {};
+    return Status::described(Status::Code::kCannotOpen,
+                             std::string("File ") + kLabelFileName + " illeggibile");
+  }
+  if (!S_ISREG(info.st_mode)) {
+    return Status::described(Status::Code::kCannotOpen,
+                             std::string(kLabelFileName) + " non è un file regolare");
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return Status::described(Status::Code::kCannotOpen,
+                             std::string("File ") + kLabelFileName + " illeggibile");
+  }
+  FieldLabels read;
+  const Status status = readFieldLabels(in, read);
+  if (status.ok()) labels = std::move(read);
+  return status;
+}
+
+}  // namespace indicizza

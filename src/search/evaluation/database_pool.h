@@ -1,0 +1,105 @@
+// The read-only database handles of a program that serves searches from
+// several threads at once. A handle pair (SearchDatabases) serves one search
+// at a time, so each request leases a pair of its own from the pool and
+// gives it back when done; the pool keeps the pairs given back for the next
+// requests, so there are never more pairs than requests served at once.
+//
+// Following the indexer: each lease first looks at the identity of
+// opere.idb and opere.ddb (two stat calls). When either file is not the one
+// the pool's pairs were opened on (a run of the indexer renamed a new one
+// over it), every kept pair is dropped and the lease opens the new files.
+// A search already under way on an old pair goes on reading the old files,
+// which stay whole until its handles close. The working copies a run is
+// writing (opere.idb.nuovo, ...) are never opened.
+//
+// The pairs open on one opere.idb share a RecordListCache of
+// kRecordListBudget bytes, dropped with them when the file changes.
+//
+// Before the first pair is opened on a version of the two files, their
+// pages are checked once (checkDatabasePages): a damaged page could make
+// the library loop inside a lookup, where no deadline reaches, and hold a
+// serving thread for ever. The verdict is kept for that version; while it is
+// a failure, every lease fails with it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/files/file_identity.h"
+#include "search/evaluation/search_databases.h"
+
+namespace indicizza {
+
+inline constexpr std::size_t kRecordListBudget = std::size_t{128} << 20;
+
+class DatabasePool {
+ public:
+  // `log` receives a line (Italian) each time the pool sees the files
+  // change. Called from the leasing threads, one call at a time.
+  explicit DatabasePool(std::function<void(const std::string&)> log);
+  DatabasePool(const DatabasePool&) = delete;
+  DatabasePool& operator=(const DatabasePool&) = delete;
+  ~DatabasePool();
+
+  struct Pair;
+
+  // One handle pair, the leasing thread's alone until the lease ends; then
+  // it goes back to the pool, unless discard() was called (after a read
+  // error, say) or the files changed meanwhile.
+  class Lease {
+   public:
+    Lease(Lease&& other) noexcept;
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    Lease& operator=(Lease&&) = delete;
+    ~Lease();
+
+    SearchDatabases& databases();
+    void discard();
+
+   private:
+    friend class DatabasePool;
+    Lease(DatabasePool& pool, std::unique_ptr<Pair> pair);
+    DatabasePool* pool_;
+    std::unique_ptr<Pair> pair_;
+  };
+
+  // A pair open on the current opere.idb and opere.ddb of the current
+  // folder, into `lease`. Fails as openSearchDatabases ("File opere.idb
+  // indefinito", ...) when either can't be opened.
+  Status acquire(std::optional<Lease>& lease);
+
+  // The pairs opened since the pool was made (for tests and logs).
+  std::uint64_t pairsOpened() const;
+
+ private:
+  struct Identities {
+    std::optional<FileIdentity> index;
+    std::optional<FileIdentity> data;
+    bool operator==(const Identities&) const = default;
+  };
+  static Identities currentIdentities();
+  static Status openPair(Identities identities, std::shared_ptr<RecordListCache> recordLists,
+                         std::unique_ptr<Pair>& pair);
+  // The page check's verdict on the files of `identities`, made once per
+  // version (one thread checks; the others wait for its verdict).
+  Status checkPages(const Identities& identities);
+  void giveBack(std::unique_ptr<Pair> pair);
+
+  std::function<void(const std::string&)> log_;
+  mutable std::mutex mutex_;
+  Identities identities_;  // of the files the kept pairs are open on
+  bool seenFiles_ = false;
+  std::vector<std::unique_ptr<Pair>> kept_;
+  std::shared_ptr<RecordListCache> recordLists_;  // of the opere.idb of identities_
+  std::uint64_t pairsOpened_ = 0;
+  std::mutex checkMutex_;              // held while the pages are checked
+  std::optional<Identities> checked_;  // the version the verdict is about
+  Status verdict_;
+};
+
+}  // namespace indicizza

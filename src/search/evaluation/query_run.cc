@@ -1,0 +1,266 @@
+#include "search/evaluation/query_run.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/files/read_only_database.h"
+#include "catalogue/forms/layout_fields.h"
+#include "search/evaluation/partial_candidates.h"
+#include "search/evaluation/proposal.h"
+#include "search/evaluation/ranking.h"
+#include "search/evaluation/record_match.h"
+#include "search/evaluation/record_sets.h"
+#include "search/evaluation/result_placing.h"
+#include "search/evaluation/totals.h"
+#include "search/query/term_folding.h"
+
+namespace indicizza {
+namespace {
+
+// How often the record checks ask SearchOptions::stop.
+constexpr std::size_t kRecordsBetweenStopChecks = 256;
+
+// A record read from opere.ddb, with its view; nothing when it is not
+// stored whole.
+struct ReadRecord {
+  std::optional<DecodedRecord> record;
+  RecordView view;
+};
+
+// Evaluates one query: the index's proposal, then the records read in
+// record-number order to check, rank and count them.
+class QueryRun {
+ public:
+  QueryRun(SearchDatabases& databases, const QueryNode& query, const SearchOptions& options,
+           SearchResult& result)
+      : databases_(databases),
+        query_(query),
+        options_(options),
+        result_(result),
+        words_(queryWordsOf(query)),
+        excluded_(excludedWordsOf(query)),
+        page_(options, result) {}
+
+  Status run() {
+    IndexTerms terms(databases_.index);
+    Status done = terms.open();
+    if (!done.ok()) return done;
+    ArrayProbe probe;
+    if (databases_.indexCurrent) {
+      probe = [this](const std::string& key, const Numbers& listed, bool& current) {
+        return probeArray(key, listed, current);
+      };
+    }
+    Proposal proposal(terms, options_, databases_.recordLists.get(), std::move(probe));
+    done = propose(proposal);
+    if (!done.ok()) return done;
+    result_.staleEntries += proposal.staleByProbe();
+    decided_ = proposal.allProbed() && countableFromIndex(query_);
+    result_.countedByIndex = decided_;
+    catalogueSize_ = std::max<std::uint64_t>(proposal.highestListed(), 1);
+    for (const SharedNumbers& listed : wordLists_)
+      rarities_.push_back(rarityOf(listed->size(), catalogueSize_));
+    ListingWalk listings(proposal.keys());
+    done = placeFull(listings);
+    if (!done.ok()) return done;
+    if (wantsPartials()) done = placePartials(proposal.excluded());
+    return done;
+  }
+
+ private:
+  // Each query word's candidates, and the records that may match them all.
+  Status propose(Proposal& proposal) {
+    for (const QueryNode* word : words_) {
+      wordLists_.emplace_back();
+      const Status found = proposal.candidates(*word, wordLists_.back());
+      if (!found.ok()) return found;
+      full_ = full_ ? intersectionOf(full_, wordLists_.back()) : wordLists_.back();
+    }
+    if (!full_) full_ = std::make_shared<Numbers>();
+    if (query_.kind == NodeKind::kAll) return proposal.subtractExcluded(query_, full_, true);
+    return {};
+  }
+
+  Status probeArray(const std::string& key, const Numbers& listed, bool& current) {
+    std::optional<DecodedRecord> record;
+    const Status read = fetchWholeRecord(databases_.data, listed.front(), databases_.key, record);
+    current = read.ok() && record && carriesTerm(viewOf(*record, options_.matching), key);
+    return read;
+  }
+
+  Status readRecord(RecordNumber number, ReadRecord& read) {
+    const Status fetched = fetchWholeRecord(databases_.data, number, databases_.key, read.record);
+    if (fetched.ok() && read.record) read.view = viewOf(*read.record, options_.matching);
+    return fetched;
+  }
+
+  Placed placedOf(const ReadRecord& read, std::uint32_t words) const {
+    Placed placed{recordNumberOf(*read.record), words, 0, {}};
+    if (options_.order.by == ResultOrder::kRelevance) {
+      for (std::size_t w = 0; w < words_.size(); ++w) {
+        placed.score +=
+            wordScore(weightedOccurrences(*words_[w], read.view, options_.matching), rarities_[w]);
+      }
+    } else if (options_.order.by == ResultOrder::kField) {
+      placed.text = foldedText(withoutPadding(textField(*read.record, options_.order.field)));
+    }
+    return placed;
+  }
+
+  bool stopAsked(std::size_t i) const {
+    return i % kRecordsBetweenStopChecks == 0 && options_.stop && options_.stop();
+  }
+
+  // The full results: the first maxRankedRecords candidates read and
+  // ordered, the rest placed in record-number order as read; reading stops
+  // once the page is full and the total is known (or past the count's
+  // budget).
+  Status placeFull(ListingWalk& listings) {
+    const Numbers& candidates = *full_;
+    const bool ranked = options_.order.by != ResultOrder::kNumber && !options_.countOnly;
+    const std::uint64_t rankedCount = ranked ? options_.limits.maxRankedRecords : 0;
+    std::vector<Placed> ranking;
+    bool rankingPlaced = false;
+    std::uint64_t matched = 0;
+    std::uint64_t checked = 0;
+    std::size_t i = 0;
+    for (; i < candidates.size(); ++i) {
+      if (i == rankedCount && !rankingPlaced) {
+        const Status placed = placeRanking(ranking);
+        if (!placed.ok()) return placed;
+        rankingPlaced = true;
+      }
+      if (rankingPlaced && page_.doneAfter(placed_) &&
+          (decided_ || checked >= options_.maxCountedRecords))
+        break;
+      if (stopAsked(i)) return searchInterrupted();
+      ReadRecord read;
+      const Status fetched = readRecord(candidates[i], read);
+      if (!fetched.ok()) return fetched;
+      ++checked;
+      result_.staleEntries +=
+          listings.staleEntriesOf(candidates[i], read.record ? &read.view : nullptr);
+      if (!read.record || !matchesRecord(query_, read.view, options_.matching)) continue;
+      ++matched;
+      if (i < rankedCount) {
+        ranking.push_back(placedOf(read, 0));
+      } else if (page_.wants(++placed_)) {
+        page_.put(std::move(*read.record), false);
+      }
+    }
+    if (!rankingPlaced) {
+      const Status placed = placeRanking(ranking);
+      if (!placed.ok()) return placed;
+    }
+    if (i == candidates.size()) {
+      result_.total = matched;
+    } else if (decided_) {
+      result_.total = candidates.size();
+    } else {
+      result_.estimated = true;
+      result_.total =
+          matched + (candidates.size() - checked) * matched / std::max<std::uint64_t>(checked, 1);
+    }
+    return {};
+  }
+
+  // Orders `ranking` and places it, reading again the records on the page.
+  Status placeRanking(std::vector<Placed>& ranking) {
+    std::sort(ranking.begin(), ranking.end(), PlacedOrder(options_.order));
+    for (const Placed& placed : ranking) {
+      if (page_.wants(++placed_)) {
+        const Status put = putOnPage(placed.number, false);
+        if (!put.ok()) return put;
+      }
+    }
+    return {};
+  }
+
+  Status putOnPage(RecordNumber number, bool partial) {
+    std::optional<DecodedRecord> record;
+    const Status fetched = fetchWholeRecord(databases_.data, number, databases_.key, record);
+    if (fetched.ok() && record) page_.put(std::move(*record), partial);
+    return fetched;
+  }
+
+  bool wantsPartials() const {
+    return !options_.countOnly && words_.size() >= 2 && !result_.estimated &&
+           result_.total < options_.partialsUpTo && page_.wants(placed_ + 1);
+  }
+
+  // Fills the page past the full results with partial ones: the best
+  // maxRankedPartials candidates by the index are read, checked (no NOT
+  // member may match) and ordered by how many words they match, then as
+  // asked. The other candidates are only counted, never held.
+  Status placePartials(const SharedNumbers& excluded) {
+    PartialCandidates listed;
+    bestPartialCandidates(wordLists_, rarities_, excluded,
+                          static_cast<std::size_t>(options_.limits.maxRankedPartials), listed);
+    const std::vector<Listed>& best = listed.best;
+    const std::size_t readCount = best.size();
+    std::vector<Placed> partials;
+    for (std::size_t i = 0; i < readCount; ++i) {
+      if (stopAsked(i)) return searchInterrupted();
+      ReadRecord read;
+      const Status fetched = readRecord(best[i].number, read);
+      if (!fetched.ok()) return fetched;
+      if (!read.record || matchesExcluded(read.view)) continue;
+      std::uint32_t words = 0;
+      for (const QueryNode* word : words_)
+        words += matchesRecord(*word, read.view, options_.matching);
+      if (words == 0 || words == words_.size()) continue;
+      partials.push_back(placedOf(read, words));
+    }
+    if (readCount == listed.count || !decided_) {
+      result_.partialTotal = readCount == listed.count ? partials.size()
+                                                       : listed.count * partials.size() /
+                                                             std::max<std::uint64_t>(readCount, 1);
+      result_.partialEstimated = readCount != listed.count;
+    } else {
+      result_.partialTotal = listed.count;
+    }
+    std::sort(partials.begin(), partials.end(), PlacedOrder(options_.order));
+    const std::uint64_t offered =
+        std::min<std::uint64_t>(partials.size(), options_.partialsUpTo - result_.total);
+    for (std::uint64_t k = 0; k < offered; ++k) {
+      if (!page_.wants(++placed_)) continue;
+      const Status put = putOnPage(partials[k].number, true);
+      if (!put.ok()) return put;
+    }
+    return {};
+  }
+
+  bool matchesExcluded(const RecordView& view) const {
+    return std::any_of(excluded_.begin(), excluded_.end(), [&](const QueryNode* word) {
+      return matchesRecord(*word, view, options_.matching);
+    });
+  }
+
+  SearchDatabases& databases_;
+  const QueryNode& query_;
+  const SearchOptions& options_;
+  SearchResult& result_;
+  const std::vector<const QueryNode*> words_;
+  const std::vector<const QueryNode*> excluded_;
+  PageWindow page_;
+  std::vector<SharedNumbers> wordLists_;  // per query word, its candidates
+  SharedNumbers full_;                    // candidates of the whole query
+  std::vector<double> rarities_;          // per query word
+  std::uint64_t catalogueSize_ = 1;
+  bool decided_ = false;      // whether the index gives the total
+  std::uint64_t placed_ = 0;  // results placed so far, in order
+};
+
+}  // namespace
+
+Status runQuery(SearchDatabases& databases, const QueryNode& asked, const SearchOptions& options,
+                SearchResult& result) {
+  result = SearchResult();
+  const QueryNode query = withoutRepeats(asked);
+  return QueryRun(databases, query, options, result).run();
+}
+
+}  // namespace indicizza

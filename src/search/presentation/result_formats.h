@@ -1,0 +1,103 @@
+// How found records are written out: for people (testo) and for scripts
+// (tsv, csv, json). Every format has the same fixed columns, in this order:
+// numero (the record number), tipo (the kind code as the index has it, its
+// first letter lower case when the flags ask for it), T1-T7, C1-C5 (the
+// fields without their padding blanks; an empty field is an empty column).
+// Text is written as UTF-8. Nothing here prints.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "input/decoded_record.h"
+#include "input/record_layout.h"
+#include "search/evaluation/search_options.h"
+#include "search/presentation/facets.h"
+#include "search/presentation/highlight.h"
+
+namespace indicizza {
+
+enum class OutputFormat {
+  kText,  // "    49  aR  T1 | T2 | ... | C5", blanks at the end dropped; for a
+          // terminal: control bytes written as escapes (see terminal_text.h)
+  kTsv,   // a header line, then tab-separated lines; a tab, line feed,
+          // carriage return or backslash in a value is written \t \n \r \\.
+  kCsv,   // a header line, then comma-separated lines (RFC 4180 quoting:
+          // a value holding a comma, quote, CR or LF is quoted, quotes
+          // doubled); lines end with a line feed
+  kJson,  // JSON Lines: one object per record, keys as the column names
+          // The last three keep every byte of a value (a control byte too),
+          // quoted as the format wants.
+};
+
+// The format called `name` (testo, tsv, csv, json), or nothing.
+std::optional<OutputFormat> outputFormatNamed(std::string_view name);
+
+// The column names, in order: numero, tipo, T1..T7, C1..C5.
+inline constexpr std::size_t kColumnCount = 2 + kTextFieldCount + kCodeFieldCount;
+const std::array<std::string_view, kColumnCount>& columnNames();
+
+// The fixed columns of one record, Latin-1 as stored.
+struct ResultRow {
+  RecordNumber number;
+  std::string kindCode;
+  std::array<std::string, kTextFieldCount + kCodeFieldCount> fields;  // T1..T7, C1..C5
+};
+
+ResultRow rowOf(const DecodedRecord& record);
+
+// The header line of `format` with its line end; "" for testo and json.
+std::string headerLine(OutputFormat format);
+
+// The line of `row` in `format`, with its line end.
+std::string formattedRow(OutputFormat format, const ResultRow& row);
+
+// The testo line of `row` (formattedRow) with the bytes `marks` holds for
+// its text and code fields between bold on and off (highlight.h): for a
+// terminal only.
+std::string highlightedTextRow(const ResultRow& row, const RecordHighlights& marks);
+
+// `utf8` as a JSON string, quotes included: " and \ escaped, control
+// bytes as \n \r \t or \u00XX; other bytes kept.
+std::string jsonString(std::string_view utf8);
+
+// The count line of a search: how many results, and which of them the page
+// from result number `from` (1-based) shows: "4 record trovati", "1 record
+// trovato, mostrato il 3°", "circa 986010 record trovati, mostrati 1-20"
+// (an estimated total, see SearchResult), "Nessun record trovato" ("Nessun
+// record con tutte le parole" when there are partial results). The
+// partial results on the page are not counted here: see partialLine.
+std::string countLine(const SearchResult& result, std::uint64_t from);
+
+// The line that counts the partial results (SearchResult::partialTotal):
+// "Risultati parziali: 3 record con alcune delle parole" ("circa 3" when
+// estimated); "" when there are none.
+std::string partialLine(const SearchResult& result);
+
+// What a JSON page says beyond the results: the query as run, its tree
+// (each record object then also lists, under "termini", the index terms
+// it matched, highlight.h), and the results' facets when counted.
+struct JsonPageExtras {
+  std::string_view ranQuery;
+  const QueryNode* ranRoot = nullptr;
+  const FacetCounts* facets = nullptr;
+};
+
+// A whole search page as one JSON object, for a program that answers with
+// JSON: {"totale":N,"esatto":true|false,"da":D,"ordina":"rilevanza",
+// "record":[row objects of the json format, each with "termini":[...]],
+// "parziali":{"totale":N,"esatto":true|false,"record":[...]},"ricerca":"...",
+// "faccette":{...}}; "ricerca" is `extras.ranQuery`, the query that was run
+// (UTF-8: a correction's, when it ran in place of the one asked); "esatto"
+// is false when the total is an estimate (see SearchResult). "record" holds
+// the full results of the page, "parziali" its partial ones. "faccette",
+// only when `extras.facets` is set: {"contati":N,"risultati":M,"esatte":
+// true|false,"tipo":[values],"T1":[values],"T3":[values]}, each value
+// {"valore":"...","conteggio":N} with "restringe":"the narrowed query" when
+// the query language can say it (facets.h).
+std::string jsonPage(const SearchResult& result, const SearchOptions& options,
+                     const JsonPageExtras& extras);
+
+}  // namespace indicizza

@@ -1,0 +1,77 @@
+#include "search/understanding/synonyms.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "catalogue/text/latin1.h"
+#include "indexing/byte_classes.h"
+#include "indexing/tokens.h"
+#include "search/query/term_folding.h"
+
+namespace indicizza {
+namespace {
+
+constexpr char kComment = '#';
+
+// The line as Latin-1: UTF-8 converted, anything else taken as it is.
+std::string latin1Line(std::string_view line) {
+  const Latin1Conversion converted = utf8ToLatin1(line, Typographic::kReplaced);
+  return converted.ok() ? converted.latin1 : std::string(line);
+}
+
+}  // namespace
+
+SynonymGroups parseSynonyms(std::string_view content) {
+  SynonymGroups synonyms;
+  while (!content.empty()) {
+    const std::size_t end = std::min(content.find('\n'), content.size());
+    const std::string line = latin1Line(content.substr(0, end));
+    content.remove_prefix(std::min(end + 1, content.size()));
+    if (line.empty() || line.front() == kComment) continue;
+    std::vector<std::string> group;
+    forEachToken(line, [&](std::string_view token) {
+      if (holdsDigit(token)) return;
+      std::string folded = foldedText(token);
+      if (std::find(group.begin(), group.end(), folded) == group.end()) group.push_back(folded);
+    });
+    if (group.size() > 1) synonyms.groups.push_back(std::move(group));
+  }
+  return synonyms;
+}
+
+std::vector<std::string> synonymsOf(const SynonymGroups& synonyms, std::string_view folded) {
+  std::vector<std::string> words;
+  for (const std::vector<std::string>& group : synonyms.groups) {
+    if (std::find(group.begin(), group.end(), folded) == group.end()) continue;
+    for (const std::string& word : group) {
+      if (word != folded && std::find(words.begin(), words.end(), word) == words.end()) {
+        words.push_back(word);
+      }
+    }
+  }
+  return words;
+}
+
+Status loadSynonymFile(SynonymGroups& synonyms) {
+  synonyms = {};
+  // Looked at before it is opened: opening a named pipe would wait.
+  struct stat info;
+  if (stat(kSynonymFileName, &info) != 0) return {};
+  if (!S_ISREG(info.st_mode)) {
+    return Status::described(Status::Code::kCannotOpen,
+                             std::string(kSynonymFileName) + " non è un file regolare");
+  }
+  std::ifstream in(kSynonymFileName, std::ios::binary);
+  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad() || !in.is_open()) {
+    return Status::described(Status::Code::kReadFailed,
+                             std::string("Errore durante la lettura di ") + kSynonymFileName);
+  }
+  synonyms = parseSynonyms(content);
+  return {};
+}
+
+}  // namespace indicizza

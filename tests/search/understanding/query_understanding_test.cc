@@ -1,0 +1,379 @@
+// From what people type to what the index holds, on a small catalogue built
+// by the real indexer: stop words, catalogue numbers typed loosely, numbers
+// in titles, stems, synonyms, and the "did you mean" of a misspelt word.
+// Each query is run with runQuery after the rewrite, so a case fails when
+// the rewrite finds a record that does not carry what was asked as well as
+// when it misses one.
+#include "search/understanding/query_understanding.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "search/evaluation/query_run.h"
+#include "search/query/query_parser.h"
+#include "search/understanding/suggestions.h"
+#include "support/catalogue_dir.h"
+
+namespace indicizza {
+namespace {
+
+PlainRecord work(int number, std::string_view composer, std::string_view instruments,
+                 std::string_view title, std::string_view code) {
+  return PlainRecord()
+      .recordNumber(number)
+      .textField(1, composer)
+      .textField(2, instruments)
+      .textField(4, title)
+      .codeField(1, code);
+}
+
+std::vector<PlainRecord> works() {
+  return {
+      work(1, "J. S. Bach", "Cello", "Suite No. 3 in C Major", "BWV1009"),
+      work(2, "J. S. Bach", "Cello", "Cello Suites", "BWV1007"),
+      work(3, "L. van Beethoven", "Piano", "Sonata No. 14 Op. 27 No. 2", "OP27NO2"),
+      work(4, "L. van Beethoven", "Piano", "Piano Concerto No. 3", "OP37"),
+      work(5, "W. A. Mozart", "Piano", "Sonata in A", "KV331"),
+      work(6, "G. Faure", "Voice and Piano", "Apres un reve", "OP7NO1"),
+      work(7, "A. Vivaldi", "Violin", "Concerto in F", "RV269"),
+      work(8, "S. Joplin", "Piano", "Maple Leaf Rag", ""),
+      work(9, "J. S. Bach", "Organ", "Fuga in G minor", "BWV578"),
+      work(10, "L. van Beethoven", "Orchestra", "Symphony No. 5", "OP67"),
+      work(11, "F. Schubert", "Voice", "Lied der Mignon", "D877"),
+      work(12, "F. J. Haydn", "Piano", "Sonata Hob. XVI 52", "HOB.XVI:52"),
+      work(13, "L. van Beethoven", "Orchestra", "Symphony No. 6", "OP68"),
+      work(14, "P. I. Tchaikovsky", "Piano", "Tango", ""),
+      work(15, "P. I. Tchaikovsky", "Piano", "Tanga", ""),
+      work(16, "J. Brahms", "Piano", "Op. 10 Ballade", "OP10"),
+      work(17, "C. Franck", "Violin", "Sonate", ""),
+      work(18, "W. A. Mozart", "Piano", "Variations KV 265", ""),
+  };
+}
+
+constexpr const char* kStopWords = "IN\nNO\nOP\nUN\nTHE\n";
+constexpr const char* kSynonyms = "# forms\nsong, lied canzone\nfugue fuga fuge\n";
+
+// One catalogue for every case: building it runs the indexer.
+class Understanding : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = std::make_unique<testing::CatalogueDir>();
+    dir_->prepare(works(), kStopWords);
+    testing::writeFile(*dir_ / "sinonimi.txt", kSynonyms);
+    ASSERT_EQ(dir_->run().exitStatus, 0);
+  }
+  static void TearDownTestSuite() { dir_.reset(); }
+
+  void SetUp() override {
+    inFolder_.emplace(dir_->path());
+    ASSERT_TRUE(openSearchDatabases(databases_).ok());
+    ASSERT_TRUE(loadQueryVocabulary(vocabulary_).ok());
+  }
+
+  // The numbers of the records `understood` finds.
+  std::set<int> found(const QueryNode& root) {
+    SearchResult result;
+    const Status searched = runQuery(databases_, root, SearchOptions(), result);
+    EXPECT_TRUE(searched.ok()) << searched.text();
+    std::set<int> numbers;
+    for (const DecodedRecord& record : result.page) numbers.insert(recordNumberOf(record));
+    return numbers;
+  }
+
+  static std::unique_ptr<testing::CatalogueDir> dir_;
+  std::optional<testing::InFolder> inFolder_;
+  SearchDatabases databases_;
+  QueryVocabulary vocabulary_;
+};
+
+std::unique_ptr<testing::CatalogueDir> Understanding::dir_;
+
+struct UnderstandCase {
+  const char* name;
+  std::string query;
+  std::set<int> records;
+  std::string notePart;  // of some note, or "" for no note at all
+  std::vector<std::string> unknown;
+};
+
+class Understand : public Understanding, public ::testing::WithParamInterface<UnderstandCase> {};
+
+TEST_P(Understand, FindsWhatWasMeant) {
+  const QueryParse parse = parseQuery(GetParam().query);
+  ASSERT_TRUE(parse.query) << parse.error;
+  UnderstoodQuery understood;
+  const Status status =
+      understandQuery(*parse.query, databases_.index, vocabulary_, {}, understood);
+  ASSERT_TRUE(status.ok()) << status.text();
+  EXPECT_EQ(found(understood.root), GetParam().records);
+  std::string notes;
+  for (const std::string& note : understood.notes) notes += note + "\n";
+  if (GetParam().notePart.empty()) {
+    EXPECT_EQ(notes, "");
+  } else {
+    EXPECT_NE(notes.find(GetParam().notePart), std::string::npos) << notes;
+  }
+  EXPECT_EQ(understood.unknownWords, GetParam().unknown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Queries, Understand,
+    ::testing::Values(
+        UnderstandCase{"CodeWithBlank", "bwv 1009", {1}, "BWV1009", {}},
+        UnderstandCase{"CodeAsStored", "BWV1009", {1}, "", {}},
+        UnderstandCase{"CodeWithFullStop", "op. 37", {4}, "OP37", {}},
+        UnderstandCase{"CodeRunTogether", "op.37", {4}, "OP37", {}},
+        UnderstandCase{"AliasOfThePrefix", "opus 37", {4}, "OP37", {}},
+        UnderstandCase{"AliasRunTogether", "k331", {5}, "KV331", {}},
+        UnderstandCase{"AliasWithBlank", "K 331", {5}, "KV331", {}},
+        UnderstandCase{"AliasSpelledInATitle", "k 265", {18}, "frase", {}},
+        UnderstandCase{"CodeOrAliasInATitle", "k 331 OR k 265", {5, 18}, "KV331", {}},
+        UnderstandCase{"PartNumber", "op 27 no 2", {3}, "OP27NO2", {}},
+        UnderstandCase{"PartNotInTheCode", "op 37 no 1", {4}, "numero della parte", {}},
+        UnderstandCase{"CodeBesideAWord", "mozart kv 331", {5}, "KV331", {}},
+        UnderstandCase{"VolumeOfACodeNotStored", "hob. xvi 52", {12}, "frase", {}},
+        UnderstandCase{"StopWordOutsideAPhrase", "concerto in f", {7}, "«in»", {}},
+        UnderstandCase{"StopWordsInATitle", "apres un reve", {6}, "«un»", {}},
+        UnderstandCase{"StopWordInAPhraseKept", "\"apres un reve\"", {6}, "", {}},
+        UnderstandCase{"OnlyAStopWord", "in", {}, "troppo comune", {}},
+        UnderstandCase{"CodeNotStoredAlone", "bwv 1", {}, "«bwv 1» non è un codice", {}},
+        UnderstandCase{"NumberInATitle", "symphony 5", {10}, "«5»", {}},
+        UnderstandCase{"NumberAfterAStopWord", "symphony no 6", {13}, "«no 6»", {}},
+        UnderstandCase{"PlainCodeKept", "D877", {11}, "", {}},
+        UnderstandCase{"PluralOfAnIndexWord", "cello suites bach", {1, 2}, "suite", {}},
+        UnderstandCase{"SingularOfAnIndexWord", "rags", {8}, "rag", {}},
+        UnderstandCase{"Synonym", "song", {11}, "lied", {}},
+        UnderstandCase{"SynonymOfAnIndexWord", "fugue bach", {9}, "fuga", {}},
+        UnderstandCase{"ExclusionLeftAsTyped", "beethoven -symphony", {3, 4}, "", {}},
+        UnderstandCase{"UnknownWordListed", "mozrat sonata", {}, "", {"mozrat"}}),
+    [](const ::testing::TestParamInfo<UnderstandCase>& info) { return info.param.name; });
+
+// The bounds of the rewrite: a stem that starts more keys than the walk may
+// look at, or a word with more forms than it may stand for, is cut short,
+// and the query still runs.
+TEST_F(Understanding, StaysWithinItsLimits) {
+  struct Case {
+    std::string query;
+    UnderstandingLimits limits;
+    std::set<int> records;
+  };
+  UnderstandingLimits fewKeys;
+  fewKeys.maxStemKeys = 1;  // SUIT starts SUITE and SUITES
+  UnderstandingLimits fewForms;
+  fewForms.maxAlternatives = 1;
+  const std::vector<Case> cases = {{"cello suites bach", {}, {1, 2}},
+                                   {"cello suites bach", fewKeys, {2}},
+                                   {"cello suites bach", fewForms, {2}},
+                                   {"song", fewForms, {}}};
+  for (const Case& c : cases) {
+    const QueryParse parse = parseQuery(c.query);
+    UnderstoodQuery understood;
+    const Status status =
+        understandQuery(parse.query->root, databases_.index, vocabulary_, c.limits, understood);
+    ASSERT_TRUE(status.ok()) << status.text();
+    EXPECT_EQ(found(understood.root), c.records) << c.query;
+  }
+}
+
+// Ranking counts the members of the top AND as the query's words: each word
+// typed stays one member (its forms an OR), a catalogue number typed as
+// several words becomes one, a stop word none.
+TEST_F(Understanding, KeepsOneMemberPerQueryWord) {
+  struct Case {
+    std::string query;
+    std::vector<NodeKind> members;
+  };
+  const std::vector<Case> cases = {
+      {"cello suites bach", {NodeKind::kTerm, NodeKind::kAny, NodeKind::kTerm}},
+      {"beethoven op 27 no 2", {NodeKind::kTerm, NodeKind::kTerm}},
+      {"concerto in f", {NodeKind::kTerm, NodeKind::kTerm}},
+      {"symphony 5", {NodeKind::kTerm, NodeKind::kNot}},
+      {"k 331 mozart", {NodeKind::kAny, NodeKind::kTerm}}};
+  for (const Case& c : cases) {
+    const QueryParse parse = parseQuery(c.query);
+    UnderstoodQuery understood;
+    ASSERT_TRUE(
+        understandQuery(parse.query->root, databases_.index, vocabulary_, {}, understood).ok());
+    std::vector<NodeKind> members;
+    for (const QueryNode& member : understood.root.children) members.push_back(member.kind);
+    EXPECT_EQ(understood.root.kind, NodeKind::kAll) << c.query;
+    EXPECT_EQ(members, c.members) << c.query;
+  }
+}
+
+// A suggestion compares no more keys than its limit allows.
+TEST_F(Understanding, SuggestionStaysWithinItsLimit) {
+  const QueryParse parse = parseQuery("mozrat");
+  UnderstoodQuery understood;
+  ASSERT_TRUE(
+      understandQuery(parse.query->root, databases_.index, vocabulary_, {}, understood).ok());
+  SuggestionLimits limits;
+  limits.maxKeysCompared = 1;  // the M keys are MAJOR, MAPLE, MIGNON, MINOR, MOZART
+  std::optional<Suggestion> suggestion;
+  ASSERT_TRUE(suggestCorrection("mozrat", parse.query->root, understood, databases_.index, limits,
+                                suggestion)
+                  .ok());
+  EXPECT_FALSE(suggestion);
+}
+
+// The parser says an item holding separators is searched as a phrase; once
+// the rewrite reads it as a catalogue number, that note goes, and the
+// parser's other notes stay.
+TEST_F(Understanding, KeepsOnlyTheParserNotesThatStillHold) {
+  struct Case {
+    std::string query;
+    bool phraseNote;  // the parser's note is among the notes
+  };
+  for (const Case& c : std::vector<Case>{{"op.37", false}, {"bach 3.5", true}}) {
+    const QueryParse parse = parseQuery(c.query);
+    ASSERT_FALSE(parse.query->notes.empty()) << c.query;
+    UnderstoodQuery understood;
+    ASSERT_TRUE(understandQuery(*parse.query, databases_.index, vocabulary_, {}, understood).ok());
+    const bool kept = std::find(understood.notes.begin(), understood.notes.end(),
+                                parse.query->notes.front()) != understood.notes.end();
+    EXPECT_EQ(kept, c.phraseNote) << c.query;
+  }
+}
+
+// The vocabulary's files: a synonyms file that is not a regular file, or a
+// stemming language libstemmer does not know, is a failure that says so.
+TEST_F(Understanding, VocabularyRefusesWhatItCannotRead) {
+  QueryVocabulary vocabulary;
+  EXPECT_TRUE(loadQueryVocabulary(vocabulary, {"english", "italian"}).ok());
+  const Status unknown = loadQueryVocabulary(vocabulary, {"klingon"});
+  EXPECT_EQ(unknown.code(), Status::Code::kNotFound);
+  EXPECT_NE(unknown.text().find("klingon"), std::string::npos) << unknown.text();
+  std::filesystem::rename("sinonimi.txt", "sinonimi.keep");
+  std::filesystem::create_directory("sinonimi.txt");
+  const Status folder = loadQueryVocabulary(vocabulary);
+  std::filesystem::remove("sinonimi.txt");
+  std::filesystem::rename("sinonimi.keep", "sinonimi.txt");
+  EXPECT_EQ(folder.code(), Status::Code::kCannotOpen);
+  EXPECT_NE(folder.text().find("non è un file regolare"), std::string::npos) << folder.text();
+}
+
+struct SuggestCase {
+  const char* name;
+  std::string query;
+  std::string suggested;  // "" for none
+};
+
+class Suggest : public Understanding, public ::testing::WithParamInterface<SuggestCase> {};
+
+TEST_P(Suggest, CorrectsOnlyAClearMisspelling) {
+  const QueryParse parse = parseQuery(GetParam().query);
+  ASSERT_TRUE(parse.query) << parse.error;
+  UnderstoodQuery understood;
+  Status status = understandQuery(parse.query->root, databases_.index, vocabulary_, {}, understood);
+  ASSERT_TRUE(status.ok()) << status.text();
+  std::optional<Suggestion> suggestion;
+  status = suggestCorrection(GetParam().query, parse.query->root, understood, databases_.index, {},
+                             suggestion);
+  ASSERT_TRUE(status.ok()) << status.text();
+  EXPECT_EQ(suggestion ? suggestion->text : "", GetParam().suggested);
+  if (suggestion) {
+    EXPECT_FALSE(found(suggestion->root).empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Queries, Suggest,
+    ::testing::Values(SuggestCase{"Transposition", "mozrat sonata", "mozart sonata"},
+                      SuggestCase{"WrongVowelInALongWord", "beethovan", "beethoven"},
+                      SuggestCase{"MissingFirstLetter", "chaikovsky", "tchaikovsky"},
+                      SuggestCase{"TwoEditsInALongWord", "beethofan", "beethoven"},
+                      SuggestCase{"WordInTheIndexLeftAlone", "tango", ""},
+                      SuggestCase{"ShortWordLeftAlone", "bahc", "bach"},
+                      SuggestCase{"TooShortToCorrect", "bac", ""},
+                      SuggestCase{"NoClearWinner", "tangi", ""},
+                      SuggestCase{"WinnerCarriedByTwiceTheRecords", "sonatx", "sonata"},
+                      SuggestCase{"StopWordLeftAlone", "the bach", ""},
+                      SuggestCase{"CodeLeftAlone", "BWV1010", ""},
+                      SuggestCase{"PluralOfAnIndexWordLeftAlone", "joplin rags", ""},
+                      SuggestCase{"OnlyTheUnknownWordCorrected", "mozrat (sonata OR beethovan)",
+                                  "mozart (sonata OR beethoven)"}),
+    [](const ::testing::TestParamInfo<SuggestCase>& info) { return info.param.name; });
+
+struct DistanceCase {
+  std::string a, b;
+  std::size_t bound, distance;
+};
+
+TEST(EditDistance, CountsEachEditOnceAndStopsPastTheBound) {
+  const std::vector<DistanceCase> cases = {{"MOZART", "MOZART", 2, 0},
+                                           {"MOZRAT", "MOZART", 2, 1},
+                                           {"BEETHOVAN", "BEETHOVEN", 2, 1},
+                                           {"CHAIKOVSKY", "TCHAIKOVSKY", 2, 1},
+                                           {"BACH", "BACHE", 2, 1},
+                                           {"ABCD", "BADC", 2, 2},
+                                           {"SONATA", "SUITE", 2, 3},
+                                           {"A", "ABCDEF", 2, 3},
+                                           {"", "AB", 2, 2}};
+  for (const DistanceCase& c : cases) {
+    EXPECT_EQ(editDistance(c.a, c.b, c.bound), c.distance) << c.a << " " << c.b;
+  }
+}
+
+TEST(CatalogueNumbers, AreRecognisedAtTheFrontOfTheTokens) {
+  const CatalogueNumberAliases& aliases = builtInCatalogueNumberAliases();
+  struct Case {
+    std::vector<std::string> tokens;
+    std::string seen;  // prefix roman number part-word part tokens, or "" for none
+  };
+  const std::vector<Case> cases = {
+      {{"bwv", "1009"}, "BWV||1009|||2"},
+      {{"k331", "mozart"}, "K||331|||1"},
+      {{"hob", "xvi", "52"}, "HOB|XVI|52|||3"},
+      {{"op", "27", "no", "2"}, "OP||27|NO|2|4"},
+      {{"op", "27", "no"}, "OP||27|||2"},
+      {{"symphony", "5"}, "SYMPHONY||5|||2"},
+      {{"symphony", "vi", "5"}, ""},  // a volume only after a known prefix
+      {{"no", "5"}, ""},              // a part word is no prefix
+      {{"bach"}, ""},
+      {{"1009"}, ""}};
+  for (const Case& c : cases) {
+    const std::optional<TypedCatalogueNumber> typed = catalogueNumberAt(c.tokens, aliases);
+    const std::string seen = typed ? typed->prefix + "|" + typed->roman + "|" + typed->number +
+                                         "|" + typed->partWord + "|" + typed->part + "|" +
+                                         std::to_string(typed->tokens)
+                                   : "";
+    EXPECT_EQ(seen, c.seen) << c.tokens.front();
+  }
+}
+
+TEST(CatalogueNumbers, TableTextIsReadOrRefusedByLine) {
+  std::string error;
+  const CatalogueNumberAliases aliases =
+      parseCatalogueNumberAliases("# c\n\nk kv\r\npart: no nr\nOP OPUS\n", error);
+  EXPECT_EQ(error, "");
+  ASSERT_EQ(aliases.prefixGroups.size(), 2u);
+  EXPECT_EQ(aliases.prefixGroups[0], (std::vector<std::string>{"K", "KV"}));
+  EXPECT_EQ(aliases.partWords, (std::vector<std::string>{"NO", "NR"}));
+  EXPECT_EQ(codeFormsOf({"OP", "", "27", "NO", "2", 4, true}, aliases, false),
+            (std::vector<std::string>{"OP27NO2", "OP27NR2", "OPUS27NO2", "OPUS27NR2"}));
+  EXPECT_EQ(codeFormsOf({"K", "", "331", "NO", "2", 4, true}, aliases, true),
+            (std::vector<std::string>{"K331", "KV331"}));
+  EXPECT_EQ(codeFormsOf({"HOB", "XVI", "52", "", "", 3, false}, aliases, false),
+            (std::vector<std::string>{"HOBXVI52"}));
+  EXPECT_TRUE(parseCatalogueNumberAliases("K KV\nOP 1\n", error).prefixGroups.empty());
+  EXPECT_NE(error.find("riga 2"), std::string::npos) << error;
+}
+
+TEST(Synonyms, GroupsAreFoldedAndOneWordLinesLeftOut) {
+  const SynonymGroups synonyms =
+      parseSynonyms("# c\nsong, lied canzone\nsolo\n\xC3\xA9tude etude study\nop1 x\n");
+  ASSERT_EQ(synonyms.groups.size(), 2u);
+  EXPECT_EQ(synonymsOf(synonyms, "LIED"), (std::vector<std::string>{"SONG", "CANZONE"}));
+  EXPECT_EQ(synonymsOf(synonyms, "SOLO"), std::vector<std::string>{});
+  EXPECT_EQ(synonyms.groups[1], (std::vector<std::string>{"ETUDE", "STUDY"}));
+}
+
+}  // namespace
+}  // namespace indicizza
