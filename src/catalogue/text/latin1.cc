@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "catalogue/text/transliteration.h"
+#include "catalogue/text/utf8.h"
 
 namespace indicizza {
 namespace {
@@ -17,33 +18,11 @@ constexpr std::uint8_t kContinuationMask = 0x3F;
 constexpr int kContinuationBits = 6;
 
 // Decodes the UTF-8 sequence at `pos` into `codePoint` and advances `pos`;
-// false on a malformed or overlong sequence.
+// false on a malformed sequence (utf8.h).
 bool decodeOne(std::string_view s, std::size_t& pos, char32_t& codePoint) {
-  const auto lead = static_cast<std::uint8_t>(s[pos]);
-  std::size_t length;
-  char32_t minimum;
-  if (lead < 0x80) {
-    codePoint = lead;
-    ++pos;
-    return true;
-  } else if ((lead & 0xE0) == 0xC0) {
-    length = 2, codePoint = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, codePoint = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, codePoint = lead & 0x07, minimum = 0x10000;
-  } else {
-    return false;
-  }
-  if (pos + length > s.size()) return false;
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto next = static_cast<std::uint8_t>(s[pos + i]);
-    if ((next & 0xC0) != 0x80) return false;
-    codePoint = (codePoint << 6) | (next & 0x3F);
-  }
-  if (codePoint < minimum || codePoint > 0x10FFFF) return false;
+  const std::size_t length = utf8SequenceAt(s.substr(pos), codePoint);
   pos += length;
-  return true;
+  return length != 0;
 }
 
 const char* asciiLookAlike(char32_t c) {

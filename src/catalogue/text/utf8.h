@@ -1,0 +1,18 @@
+// UTF-8 as RFC 3629 has it: the one reading of it for all the text the
+// read side and its front ends take in or give out (the Latin-1
+// conversion, text for a terminal, for a page, for a log).
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace indicizza {
+
+// The length (1 to 4 bytes) of the well-formed UTF-8 sequence at the start
+// of `text`, with its code point in `codePoint`; 0 when there is none there
+// (empty text, a stray continuation byte, a sequence cut short or overlong,
+// a surrogate, a code point past U+10FFFF), and `codePoint` is then
+// unspecified.
+std::size_t utf8SequenceAt(std::string_view text, char32_t& codePoint);
+
+}  // namespace indicizza
