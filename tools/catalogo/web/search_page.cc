@@ -37,25 +37,12 @@ std::string syntaxHelpHtml() {
   return html + "</details>\n";
 }
 
-// The orders offered, by their ordina= name, with what the select shows.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 9> kOrders = {{
-    {"rilevanza", "per rilevanza"},
-    {"numero", "per numero"},
-    {"T1", "per T1"},
-    {"T2", "per T2"},
-    {"T3", "per T3"},
-    {"T4", "per T4"},
-    {"T5", "per T5"},
-    {"T6", "per T6"},
-    {"T7", "per T7"},
-}};
-
 std::string orderSelectHtml(const SortOrder& order) {
   const std::string chosen = sortOrderName(order);
   std::string html = "<label for=\"ordina\">Ordine</label><select id=\"ordina\" name=\"ordina\">";
-  for (const auto& [name, shown] : kOrders) {
-    html += "<option value=\"" + std::string(name) + "\"" + (name == chosen ? " selected" : "") +
-            ">" + std::string(shown) + "</option>";
+  for (const std::string& name : sortOrderNames()) {
+    html += "<option value=\"" + name + "\"" + (name == chosen ? " selected" : "") + ">per " +
+            name + "</option>";
   }
   return html + "</select>";
 }
