@@ -19,6 +19,7 @@
 #include "catalogo/cli/tool_failure.h"
 #include "catalogue/files/read_only_database.h"
 #include "catalogue/forms/record_display.h"
+#include "catalogue/forms/record_number_text.h"
 #include "catalogue/text/terminal_text.h"
 #include "records/data_database.h"
 #include "search/presentation/result_formats.h"
@@ -36,18 +37,12 @@ struct ShowCommand {
   std::string format = "testo";
 };
 
-// The record number written in `text`, whole: decimal digits with an
-// optional sign, within the 32-bit range. Throws ToolFailure otherwise.
+// The record number written in `text` (recordNumberFromText). Throws
+// ToolFailure when it writes none.
 RecordNumber parseRecordNumber(const std::string& text) {
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  if (begin != end && *begin == '+') ++begin;  // from_chars takes only '-'
-  RecordNumber number = 0;
-  const auto [stop, error] = std::from_chars(begin, end, number);
-  if (begin == end || error != std::errc() || stop != end) {
-    throw ToolFailure("Numero di record non valido: '" + terminalText(text) + "'");
-  }
-  return number;
+  const std::optional<RecordNumber> number = recordNumberFromText(text);
+  if (!number) throw ToolFailure("Numero di record non valido: '" + terminalText(text) + "'");
+  return *number;
 }
 
 int runShow(const ShowCommand& command) {

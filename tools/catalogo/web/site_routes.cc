@@ -5,6 +5,7 @@
 #include "catalogo/web/page_frame.h"
 #include "catalogo/web/search_page.h"
 #include "catalogo/web/web_answers.h"
+#include "catalogue/forms/record_number_text.h"
 
 namespace indicizza::catalogo {
 namespace {
@@ -101,10 +102,9 @@ RoutePlan recordPlan(const WebRequest& request) {
   CatalogueReading reading;
   reading.kind = CatalogueReading::Kind::kRecord;
   reading.recordText = request.path.substr(kRecordPrefix.size());
-  const std::string& text = reading.recordText;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), reading.record);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size())
-    return {notFound(request.path), std::nullopt};
+  const std::optional<RecordNumber> number = recordNumberFromText(reading.recordText);
+  if (!number) return {notFound(request.path), std::nullopt};
+  reading.record = *number;
   // The search the record was found by, to lead back to; a page address
   // that is no longer valid leads back to nothing rather than failing.
   CatalogueReading search;
