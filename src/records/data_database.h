@@ -71,14 +71,8 @@ Status tryReadyForLoad(DataDatabase& database);
 // The step over tryReadyForLoad.
 void readyForLoad(DataDatabase& database);
 
-// The data item of a record: its first 524 scrambled bytes.
-inline std::span<const std::uint8_t, kStoredRecordSize> storedRecordBytes(
-    std::span<const std::uint8_t, kRecordSize> scrambled) {
-  return scrambled.first<kStoredRecordSize>();
-}
-
 // Puts every pair of `records` (key from recordKeyOf, data from
-// storedRecordBytes) in one bulk put, replacing what their numbers held,
+// the first kStoredRecordSize scrambled bytes) in one bulk put, replacing what their numbers held,
 // then clears `records`. Fails with kWriteFailed.
 Status tryStoreRecords(DataDatabase& database, bdb::BulkPairs& records);
 

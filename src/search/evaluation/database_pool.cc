@@ -99,17 +99,8 @@ Status DatabasePool::acquire(std::optional<Lease>& lease) {
   std::unique_ptr<Pair> pair;
   const Status opened = openPair(now, std::move(recordLists), pair);
   if (!opened.ok()) return opened;
-  {
-    const std::lock_guard lock(mutex_);
-    ++pairsOpened_;
-  }
   lease.emplace(Lease(*this, std::move(pair)));
   return {};
-}
-
-std::uint64_t DatabasePool::pairsOpened() const {
-  const std::lock_guard lock(mutex_);
-  return pairsOpened_;
 }
 
 void DatabasePool::giveBack(std::unique_ptr<Pair> pair) {

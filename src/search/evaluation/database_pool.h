@@ -73,9 +73,6 @@ class DatabasePool {
   // indefinito", ...) when either can't be opened.
   Status acquire(std::optional<Lease>& lease);
 
-  // The pairs opened since the pool was made (for tests and logs).
-  std::uint64_t pairsOpened() const;
-
  private:
   struct Identities {
     std::optional<FileIdentity> index;
@@ -96,9 +93,8 @@ class DatabasePool {
   bool seenFiles_ = false;
   std::vector<std::unique_ptr<Pair>> kept_;
   std::shared_ptr<RecordListCache> recordLists_;  // of the opere.idb of identities_
-  std::uint64_t pairsOpened_ = 0;
-  std::mutex checkMutex_;              // held while the pages are checked
-  std::optional<Identities> checked_;  // the version the verdict is about
+  std::mutex checkMutex_;                         // held while the pages are checked
+  std::optional<Identities> checked_;             // the version the verdict is about
   Status verdict_;
 };
 

@@ -9,10 +9,6 @@
 
 namespace indicizza {
 
-bool isCodeTerm(const QueryNode& node) {
-  return node.kind == NodeKind::kTerm && !node.tokens.empty() && holdsDigit(node.tokens.front());
-}
-
 namespace {
 
 // A picture of what `node` asks, which two nodes share exactly when they

@@ -37,10 +37,6 @@ struct QueryNode {
   std::vector<QueryNode> children;  // kAll, kAny: two or more; kNot: one
 };
 
-// Whether `node` holds a word or code: a kTerm whose token has a digit is
-// a code (prefixes included).
-bool isCodeTerm(const QueryNode& node);
-
 // `node` with each member of an AND or an OR that repeats an earlier one
 // (the same question, however written) left out, at every depth, so that a
 // query that says a thing many times costs what saying it once costs. A

@@ -24,11 +24,11 @@ class SearchStop {
       : deadline_(deadline), clientSocket_(clientSocket) {}
 
   // True once the search should give up; then the same from then on, and
-  // deadlinePassed() or clientLeft() says why. Called by one thread at a time.
+  // deadlinePassed() says whether the deadline is why. Called by one thread
+  // at a time.
   bool operator()();
 
   bool deadlinePassed() const { return deadlinePassed_; }
-  bool clientLeft() const { return clientLeft_; }
 
  private:
   Clock::time_point deadline_;
