@@ -1,16 +1,25 @@
-// What a person is told of how a query was read, besides the notes the
-// reading itself makes (understanding/query_understanding.h): that the
-// results are a correction's, or which correction is offered. The same
-// words on the terminal, on the page and in the API.
+// What a person is told of how a query was read: each note the reading made
+// (understanding/reading_note.h), that the results are a correction's, or
+// which correction is offered. The one home of these sentences, in
+// Italian: the terminal, the page and the API show the same words.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "search/understanding/meant_search.h"
+#include "search/understanding/reading_note.h"
 #include "search/understanding/suggestions.h"
 
 namespace indicizza {
+
+// The sentence of `note`: "«in» cercato anche come: ...", "Parola ignorata
+// perché troppo comune: «in»".
+std::string noteText(const ReadingNote& note);
+
+// The sentences of `notes`, in order.
+std::vector<std::string> noteTexts(const std::vector<ReadingNote>& notes);
 
 // The line that says the results are a correction's: "Risultati per
 // «bach» (nessun risultato per «bahc»)"; and the one that offers a

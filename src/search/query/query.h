@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace indicizza {
@@ -24,6 +25,10 @@ enum class FieldScope {
 };
 
 struct QueryNode {
+  QueryNode() = default;
+  // A node of `kind` made from `source`, with nothing else set yet.
+  QueryNode(NodeKind kind, std::string source) : kind(kind), source(std::move(source)) {}
+
   NodeKind kind = NodeKind::kTerm;
   // The part of the query it was made from (UTF-8), for messages.
   std::string source;

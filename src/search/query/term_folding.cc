@@ -1,5 +1,6 @@
 #include "search/query/term_folding.h"
 
+#include "catalogue/text/latin1.h"
 #include "indexing/byte_classes.h"
 
 namespace indicizza {
@@ -59,6 +60,14 @@ std::string comparableTerm(std::string_view term, Matching matching) {
     for (char& c : exact) c = asciiUpper(c);
   }
   return exact;
+}
+
+std::string shownTerm(std::string_view latin1) {
+  std::string lower(latin1);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return latin1ToUtf8(lower);
 }
 
 }  // namespace indicizza

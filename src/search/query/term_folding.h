@@ -38,4 +38,8 @@ enum class Matching { kFolded, kExact };
 // word upper-cased (a code has a digit and is kept as it is).
 std::string comparableTerm(std::string_view term, Matching matching);
 
+// An index term (Latin-1, as the indexer wrote it) as a note or a
+// suggestion shows it: a-z in lower case, in UTF-8.
+std::string shownTerm(std::string_view latin1);
+
 }  // namespace indicizza

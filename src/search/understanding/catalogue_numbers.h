@@ -1,8 +1,10 @@
-// Catalogue numbers as people type them ("bwv 1009", "op. 37", "k331",
-// "hob. xvi 52", "op 27 no 2") and the code forms a record stores them in
-// (BWV1009, OP37): the prefix table, the recognition of a typed number in a
-// run of query tokens, and the codes it may stand for. Plain data and pure
-// functions; the index is asked elsewhere (query_understanding.h).
+// Numbers as people type them: catalogue numbers ("bwv 1009", "op. 37",
+// "k331", "hob. xvi 52", "op 27 no 2") read as the codes a record stores
+// them in (BWV1009, OP37) and as the titles spell them, and numbers on
+// their own, which are codes or numbers in the records' text. The one home
+// of catalogue-number reading: the prefix table, the recognition of a
+// typed number, its code forms, and the rewrite of the query's members
+// that typed it. The rules as users are told them: docs/search.md.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +12,10 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/status.h"
+#include "search/query/query.h"
+#include "search/understanding/rewrite_parts.h"
 
 namespace indicizza {
 
@@ -63,5 +69,21 @@ std::optional<TypedCatalogueNumber> catalogueNumberAt(const std::vector<std::str
 // prefix followed by the volume and the number (OP27, OPUS27).
 std::vector<std::string> codeFormsOf(const TypedCatalogueNumber& typed,
                                      const CatalogueNumberAliases& aliases, bool withoutPart);
+
+// Reads a number typed at members[i] of an AND into `group`. A catalogue
+// number (a run of plain terms, or one phrase the parser made of an item
+// with separators, "op.37") becomes an OR of the codes the index holds for
+// it and of the phrases that spell it with another prefix of its group in
+// titles; or, when the index holds no such code, the number as a phrase of
+// the records' text. A number alone is kept when the index holds it as a
+// code, and is otherwise checked on the text of the records the other
+// members find (after the stop word typed before it, "no 5"). Each change
+// comes with a note. `taken` says how many members it took: 0 when no
+// number is there, or a catalogue number is no code and its prefix is no
+// prefix of the table. The source of a phrase read as a catalogue number
+// goes to `fromPhrases` (the parser's note on it no longer holds). Fails
+// when the index can't be read.
+Status readNumber(const std::vector<QueryNode>& members, std::size_t i, Rewriting& rewriting,
+                  RewriteGroup& group, std::size_t& taken, std::vector<std::string>& fromPhrases);
 
 }  // namespace indicizza

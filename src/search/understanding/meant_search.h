@@ -14,6 +14,7 @@
 #include "search/evaluation/query_run.h"
 #include "search/query/query_parser.h"
 #include "search/understanding/query_vocabulary.h"
+#include "search/understanding/reading_note.h"
 #include "search/understanding/suggestions.h"
 
 namespace indicizza {
@@ -25,8 +26,8 @@ struct MeantSearch {
   std::string ranText;
   QueryNode ranRoot;
   // The notes of the query that was run (understandQuery's, the parser's
-  // among them), in Italian.
-  std::vector<std::string> notes;
+  // among them), worded by presentation/reading_notes.h.
+  std::vector<ReadingNote> notes;
   // The correction offered, when a word of the typed query is found
   // nowhere and a correction is clearly likelier than the others.
   std::optional<Suggestion> suggestion;

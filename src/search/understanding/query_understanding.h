@@ -28,27 +28,19 @@
 #include "search/query/query.h"
 #include "search/query/query_parser.h"
 #include "search/understanding/query_vocabulary.h"
+#include "search/understanding/reading_note.h"
+#include "search/understanding/rewrite_parts.h"
 
 namespace indicizza {
-
-// What one rewrite may cost, so that no query makes it work without end.
-struct UnderstandingLimits {
-  // Index keys the walk for one stem may look at (the keys that start with
-  // the stem); a stem with more is not used.
-  std::size_t maxStemKeys = 2'000;
-  // Forms one query word may stand for, itself included.
-  std::size_t maxAlternatives = 16;
-  // Members of one AND or OR that are worked on; the rest are left as typed.
-  std::size_t maxMembers = 64;
-};
 
 struct UnderstoodQuery {
   // The query to run. Each member of the typed AND stays one member (a word
   // with its alternatives becomes an OR of them; a catalogue number typed
   // as several words becomes one member), save the stop words dropped.
   QueryNode root;
-  // Sentences in Italian for the person asking, one per change made.
-  std::vector<std::string> notes;
+  // What was read how, for the person asking, one note per change made
+  // (worded by presentation/reading_notes.h).
+  std::vector<ReadingNote> notes;
   // The query words (as typed, UTF-8) of which the index holds neither the
   // word nor any of its alternatives, in query order; stop words, codes and
   // excluded words are not listed.
@@ -73,18 +65,5 @@ Status understandQuery(const QueryNode& parsed, ReadOnlyDatabase& index,
 Status understandQuery(const ParsedQuery& parsed, ReadOnlyDatabase& index,
                        const QueryVocabulary& vocabulary, const UnderstandingLimits& limits,
                        UnderstoodQuery& understood);
-
-// An index term (Latin-1, as the indexer wrote it) as a note or a
-// suggestion shows it: a-z in lower case, in UTF-8.
-std::string shownTerm(std::string_view latin1);
-
-// A member of an AND that asks `node` of the records the AND's other
-// members propose, and proposes none itself (runQuery takes candidates only
-// from the members that are not negations): NOT(AND(NOT(node))). For a
-// number in a title, which the index never holds.
-QueryNode checkedOnRecordText(QueryNode node);
-
-// Whether `node` was made by checkedOnRecordText.
-bool isCheckedOnRecordText(const QueryNode& node);
 
 }  // namespace indicizza

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "catalogue/files/stop_word_file.h"
+#include "search/understanding/catalogue_numbers.h"
 
 namespace indicizza {
 
@@ -18,7 +19,7 @@ Status loadQueryVocabulary(QueryVocabulary& vocabulary, const std::vector<std::s
   if (!loaded.ok()) return loaded;
   loaded = loadSynonymFile(vocabulary.synonyms);
   if (!loaded.ok()) return loaded;
-  vocabulary.aliases = builtInCatalogueNumberAliases();
+  vocabulary.aliases = &builtInCatalogueNumberAliases();
   return vocabulary.stemmer.open(languages);
 }
 

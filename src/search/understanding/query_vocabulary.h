@@ -9,16 +9,18 @@
 
 #include "base/status.h"
 #include "input/stop_words.h"
-#include "search/understanding/catalogue_numbers.h"
 #include "search/understanding/stemming.h"
 #include "search/understanding/synonyms.h"
 
 namespace indicizza {
 
+struct CatalogueNumberAliases;  // catalogue_numbers.h
+
 // Not copyable (the stemmer).
 struct QueryVocabulary {
   StopWordSet stopWords;
-  CatalogueNumberAliases aliases;
+  // The catalogue-number prefixes: the built-in table (catalogue_numbers.h).
+  const CatalogueNumberAliases* aliases = nullptr;
   SynonymGroups synonyms;
   Stemmer stemmer;
 };

@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "search/evaluation/query_run.h"
+#include "search/presentation/reading_notes.h"
 #include "search/query/query_parser.h"
+#include "search/understanding/catalogue_numbers.h"
 #include "search/understanding/suggestions.h"
 #include "support/catalogue_dir.h"
 
@@ -114,7 +116,7 @@ TEST_P(Understand, FindsWhatWasMeant) {
   ASSERT_TRUE(status.ok()) << status.text();
   EXPECT_EQ(found(understood.root), GetParam().records);
   std::string notes;
-  for (const std::string& note : understood.notes) notes += note + "\n";
+  for (const std::string& note : noteTexts(understood.notes)) notes += note + "\n";
   if (GetParam().notePart.empty()) {
     EXPECT_EQ(notes, "");
   } else {
@@ -236,8 +238,9 @@ TEST_F(Understanding, KeepsOnlyTheParserNotesThatStillHold) {
     ASSERT_FALSE(parse.query->notes.empty()) << c.query;
     UnderstoodQuery understood;
     ASSERT_TRUE(understandQuery(*parse.query, databases_.index, vocabulary_, {}, understood).ok());
-    const bool kept = std::find(understood.notes.begin(), understood.notes.end(),
-                                parse.query->notes.front()) != understood.notes.end();
+    const std::vector<std::string> notes = noteTexts(understood.notes);
+    const bool kept =
+        std::find(notes.begin(), notes.end(), parse.query->notes.front()) != notes.end();
     EXPECT_EQ(kept, c.phraseNote) << c.query;
   }
 }

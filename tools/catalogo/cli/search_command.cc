@@ -196,7 +196,7 @@ int runSearch(const SearchCommand& command) {
     if (announced) return;
     announced = true;
     std::cout.flush();
-    for (const std::string& note : meant.notes) std::cerr << terminalText(note) << '\n';
+    for (const std::string& note : noteTexts(meant.notes)) std::cerr << terminalText(note) << '\n';
     if (meant.ranSuggestion) {
       std::cerr << terminalText(correctedResultsLine(meant, text)) << '\n';
     } else if (meant.suggestion) {

@@ -75,7 +75,7 @@ WebAnswer searchPageAnswer(const CatalogueReading& reading, const SearchOutcome&
   content.query = reading.query;
   content.from = reading.from;
   content.order = reading.order;
-  content.notes = outcome.found ? answer.meant.notes : reading.parsed->notes;
+  content.notes = outcome.found ? noteTexts(answer.meant.notes) : reading.parsed->notes;
   if (answer.meant.ranSuggestion) {
     content.notes.insert(content.notes.begin(), correctedResultsLine(answer.meant, reading.query));
   } else if (answer.meant.suggestion) {
