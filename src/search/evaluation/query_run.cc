@@ -14,6 +14,7 @@
 #include "search/evaluation/record_match.h"
 #include "search/evaluation/record_sets.h"
 #include "search/evaluation/result_placing.h"
+#include "search/evaluation/search_pace.h"
 #include "search/evaluation/totals.h"
 #include "search/query/term_folding.h"
 
@@ -92,6 +93,7 @@ class QueryRun {
   }
 
   Status readRecord(RecordNumber number, ReadRecord& read) {
+    beforeCheckingRecord();
     const Status fetched = fetchWholeRecord(databases_.data, number, databases_.key, read.record);
     if (fetched.ok() && read.record) read.view = viewOf(*read.record, options_.matching);
     return fetched;

@@ -1,8 +1,7 @@
 // A SearchServer of this process, with limits small enough to reach in a
 // test (ServerSettings), against clients that don't play fair: heads sent a
-// line at a time, too many connections, costly searches, searches whose
-// clients leave. The catalogue is a generated one of kRecords records, where
-// "lemore" is in nearly every record: the phrase "lemore lemore", which the
+// line at a time, too many connections, costly searches. The catalogue is a generated one of
+// kRecords records, where "lemore" is in nearly every record: the phrase "lemore lemore", which the
 // index's lists cannot decide, reads them all and finds none (about 0.7 s in an optimised build,
 // several seconds in the sanitizer build).
 #include <gtest/gtest.h>
@@ -21,6 +20,7 @@
 #include "generator/catalogue_generator.h"
 #include "support/catalogue_dir.h"
 #include "tools/catalogo/raw_connection.h"
+#include "tools/catalogo/server_in_process.h"
 
 namespace indicizza::catalogo {
 namespace {
@@ -28,63 +28,15 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
+using testing::kPromptly;
 using testing::RawConnection;
+using testing::ServerInProcess;
+using testing::statusOf;
 
 constexpr int kRecords = 100'000;
 constexpr const char* kCostly = "/?q=%22lemore+lemore%22";
 constexpr const char* kCostlyApi = "/api/cerca?q=%22lemore+lemore%22";
-// Generous bounds: the sanitizer build is slow, and the machine busy.
-constexpr auto kPromptly = seconds(5);
 constexpr auto kQuiet = milliseconds(1000);
-
-// A server of this process on a free port of 127.0.0.1, serving the current
-// folder until the object goes.
-class ServerInProcess {
- public:
-  explicit ServerInProcess(const ServerSettings& settings)
-      : server_([this](const std::string& line) { keep(line); }, settings) {
-    const ListenAddressParse loopback = parseListenAddress("127.0.0.1");
-    port_ = server_.bind(*loopback.address, 0).value_or(0);
-    listener_ = std::thread([this] { server_.listen(); });
-  }
-  ~ServerInProcess() {
-    server_.stop();
-    listener_.join();
-  }
-
-  int port() const { return port_; }
-  std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
-  std::string log() {
-    const std::lock_guard lock(mutex_);
-    return log_;
-  }
-
-  // The whole answer to a GET of `target` on a connection of its own from
-  // `source`, or "" when none came within kPromptly.
-  std::string get(const std::string& target, const std::string& source = "127.0.0.1") const {
-    RawConnection connection(port_, source);
-    connection.send(testing::getRequest(target, host(), "Connection: close\r\n"));
-    const std::string answer = connection.receive(kPromptly);
-    return connection.closedByServer() ? answer : "";
-  }
-
- private:
-  void keep(const std::string& line) {
-    const std::lock_guard lock(mutex_);
-    log_ += line + "\n";
-  }
-
-  std::mutex mutex_;
-  std::string log_;
-  SearchServer server_;
-  int port_ = 0;
-  std::thread listener_;
-};
-
-int statusOf(const std::string& answer) {
-  const std::vector<int> statuses = testing::statusesIn(answer);
-  return statuses.empty() ? 0 : statuses.front();
-}
 
 bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -202,23 +154,6 @@ TEST_F(ServerLimits, ASearchPastItsDeadlineGetsA503SayingSo) {
   EXPECT_TRUE(contains(testing::bodyIn(json), "{\"errore\":\"" + tooSlow)) << json;
   EXPECT_TRUE(contains(server.log(), "Ricerca '\"lemore lemore\"': " + tooSlow)) << server.log();
   EXPECT_EQ(statusOf(server.get("/record/1")), 200);
-}
-
-TEST_F(ServerLimits, ASearchEndsWhenItsClientLeaves) {
-  // One worker, and time enough for every search: only their clients
-  // leaving can free it for the last request.
-  ServerSettings settings;
-  settings.searchThreads = 1;
-  settings.searchDeadline = seconds(600);
-  ServerInProcess server(settings);
-  for (int i = 0; i < 16; ++i) {
-    RawConnection leaving(server.port());
-    leaving.send(testing::getRequest(kCostly, server.host()));
-    std::this_thread::sleep_for(milliseconds(20));
-  }
-  const Clock::time_point start = Clock::now();
-  EXPECT_EQ(statusOf(server.get("/?q=lonove")), 200);
-  EXPECT_LT(Clock::now() - start, kPromptly);
 }
 
 TEST_F(ServerLimits, AStopAnswersTheSearchesUnderWay) {
