@@ -18,7 +18,7 @@ FUZZ_TARGETS = stop_words record_readings query tsv_rows
 DEMO_TARGETS = indicizza catalogo demo-catalogue
 INSTALL_TARGETS = indicizza catalogo man_pages package_changelog
 
-.PHONY: demo test install uninstall package bench fuzz deps deps-package build \
+.PHONY: demo test install uninstall package bench fuzz deps deps-package deps-test build \
 	build-asan build-release build-tsan
 
 # Builds only what the demo runs, in build/, with the compiler's output in a
@@ -46,7 +46,7 @@ demo: deps
 # Skipped tests are listed with their reason after each run. The browser
 # test needs chromium: installed here when root (unless BROWSER=no),
 # skipped with the reason otherwise.
-test: deps-package
+test: deps-test
 ifneq ($(BROWSER),no)
 	-scripts/install-deps.sh browser
 endif
@@ -96,9 +96,12 @@ bench: build
 deps:
 	@scripts/install-deps.sh build
 
-# The tests build the package too.
+# The tests build the package too, and check the code's layout.
 deps-package:
 	@scripts/install-deps.sh build package
+
+deps-test:
+	@scripts/install-deps.sh build package check
 
 build: deps-package
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINDICIZZA_WERROR=ON

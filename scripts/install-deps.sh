@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any is missing.
-# Usage: scripts/install-deps.sh GROUP...   (groups: build, package, bench, fuzz, browser)
+# Usage: scripts/install-deps.sh GROUP...   (groups: build, package, check, bench, fuzz, browser)
 #        scripts/install-deps.sh --list GROUP...   prints the groups' packages
 #        on one line and installs nothing (the README's list is checked
 #        against it).
@@ -21,6 +21,8 @@ for group in "$@"; do
     build) packages+=(g++ cmake make libdb5.3-dev db5.3-util libgtest-dev libcli11-dev scdoc pkgconf libmicrohttpd-dev libcpp-httplib-dev libstemmer-dev) ;;
     # systemd: systemd-analyze verify of the unit; lintian: Debian's checks of the package
     package) packages+=(dpkg-dev file systemd lintian) ;;
+    # the format check of make test
+    check) packages+=(clang-format) ;;
     bench) packages+=(libbenchmark-dev time gnuplot-nox) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     browser) packages+=(chromium) ;;  # the browser test of catalogo servi

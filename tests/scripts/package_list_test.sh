@@ -9,7 +9,7 @@ fail() { echo "FAILED: $*"; exit 1; }
 
 block=$(sed -n '/^<!-- packages: begin -->$/,/^<!-- packages: end -->$/p' "$readme")
 [ -n "$block" ] || fail "README.md has no packages block"
-for group in build package browser; do
+for group in build package check browser; do
   line=$(printf '%s\n' "$block" | grep "^- $group, " || true)
   [ -n "$line" ] || fail "README.md lists no '$group' group"
   listed=$(printf '%s\n' "$line" | sed 's/.*: `\(.*\)`$/\1/')
