@@ -39,37 +39,51 @@ namespace {
 constexpr std::size_t kHelpWidth = 90;
 constexpr std::size_t kExampleColumn = 24;
 
+// When the full results are fewer than this (or than --limite), results
+// with some of the query's words follow them, in testo.
+constexpr std::uint64_t kPartialsUpTo = 20;
+
 // What `catalogo help cerca` says of the command itself, after the query
 // language.
-constexpr std::string_view kSearchCommandHelp =
-    "-sonata come argomento a sé va dopo --, oppure dentro un argomento tra apici: cerca "
-    "bach -- -sonata, cerca 'bach -sonata'. --esatto fa contare maiuscole e accenti: i termini "
-    "sono cercati come li tiene l'indice.\n"
-    "Ogni record proposto dall'indice è riletto da opere.ddb: una voce superata non è un "
-    "risultato, e il loro numero va sullo standard error.\n"
-    "Formati (colonne fisse: numero, tipo, T1-T7, C1-C5; un campo vuoto resta una colonna "
-    "vuota; testo in UTF-8):\n"
-    "  testo   numero, tipo e i campi separati da ' | '; poi il conteggio\n"
-    "  tsv     intestazione e righe separate da tabulazioni (\\t \\n \\r \\\\ nei valori)\n"
-    "  csv     intestazione e righe separate da virgole (virgolette come in RFC 4180)\n"
-    "  json    un oggetto JSON per riga: {\"numero\":49,\"tipo\":\"aR\",\"T1\":...,\"C5\":\"\"}\n"
-    "In tsv, csv e json il conteggio va sullo standard error.\n"
-    "Ordine (--ordina): rilevanza (il predefinito: pesano di più le parole rare e quelle "
-    "trovate in T1 e T4, poi in T2, T3 e T5, poi in T6 e T7), numero, oppure T1-T7 (il testo "
-    "del campo, senza maiuscole né accenti, poi il numero). Con più di 5000 record proposti "
-    "dall'indice si ordinano i primi 5000 per numero, e gli altri li seguono in ordine di "
-    "numero.\n"
-    "In testo, quando i record con tutte le parole sono meno di --limite (o di 20), seguono "
-    "quelli con alcune delle parole, contati a parte ('Risultati parziali'); mai quelli con "
-    "una parola esclusa da -.\n"
-    "Il totale è esatto: viene dalle liste dell'indice quando opere.idb è stato scritto dopo "
-    "l'ultima modifica di opere.ddb, altrimenti rileggendo i record; con --limite, oltre "
-    "20000 record da rileggere è una stima ('circa'), e --conta dà il numero esatto.\n"
-    "Esempi:\n"
-    "  catalogo cerca perche\n"
-    "  catalogo cerca 'bach OR handel' sonata --formato csv > sonate.csv\n"
-    "  catalogo cerca bach --limite 20 --da 21\n"
-    "  catalogo cerca --conta 'bwv*'";
+std::string searchCommandHelp() {
+  const std::string ranked = std::to_string(SearchLimits{}.maxRankedRecords);
+  const std::string counted = std::to_string(SearchOptions{}.maxCountedRecords);
+  const std::string partials = std::to_string(kPartialsUpTo);
+  return "-sonata come argomento a sé va dopo --, oppure dentro un argomento tra apici: cerca "
+         "bach -- -sonata, cerca 'bach -sonata'. --esatto fa contare maiuscole e accenti: i "
+         "termini "
+         "sono cercati come li tiene l'indice.\n"
+         "Ogni record proposto dall'indice è riletto da opere.ddb: una voce superata non è un "
+         "risultato, e il loro numero va sullo standard error.\n"
+         "Formati (colonne fisse: numero, tipo, T1-T7, C1-C5; un campo vuoto resta una colonna "
+         "vuota; testo in UTF-8):\n"
+         "  testo   numero, tipo e i campi separati da ' | '; poi il conteggio\n"
+         "  tsv     intestazione e righe separate da tabulazioni (\\t \\n \\r \\\\ nei valori)\n"
+         "  csv     intestazione e righe separate da virgole (virgolette come in RFC 4180)\n"
+         "  json    un oggetto JSON per riga: "
+         "{\"numero\":49,\"tipo\":\"aR\",\"T1\":...,\"C5\":\"\"}\n"
+         "In tsv, csv e json il conteggio va sullo standard error.\n"
+         "Ordine (--ordina): rilevanza (il predefinito: pesano di più le parole rare e quelle "
+         "trovate in T1 e T4, poi in T2, T3 e T5, poi in T6 e T7), numero, oppure T1-T7 (il testo "
+         "del campo, senza maiuscole né accenti, poi il numero). Con più di " +
+         ranked + " record proposti dall'indice si ordinano i primi " + ranked +
+         " per numero, e gli altri li seguono in ordine di "
+         "numero.\n"
+         "In testo, quando i record con tutte le parole sono meno di --limite (o di " +
+         partials +
+         "), seguono "
+         "quelli con alcune delle parole, contati a parte ('Risultati parziali'); mai quelli con "
+         "una parola esclusa da -.\n"
+         "Il totale è esatto: viene dalle liste dell'indice quando opere.idb è stato scritto dopo "
+         "l'ultima modifica di opere.ddb, altrimenti rileggendo i record; con --limite, oltre " +
+         counted +
+         " record da rileggere è una stima ('circa'), e --conta dà il numero esatto.\n"
+         "Esempi:\n"
+         "  catalogo cerca perche\n"
+         "  catalogo cerca 'bach OR handel' sonata --formato csv > sonate.csv\n"
+         "  catalogo cerca bach --limite 20 --da 21\n"
+         "  catalogo cerca --conta 'bwv*'";
+}
 
 // The text after the options of `catalogo help cerca`: the query language
 // (search/query_help.h), laid out for a terminal, then the command's own.
@@ -93,10 +107,12 @@ std::string searchHelpFooter() {
     text += wrapped(row.meaning, kHelpWidth, column);
   }
   for (const std::string& note : queryHelpNotes()) text += wrapped(note, kHelpWidth);
+  const std::string commandHelp = searchCommandHelp();
+  const std::string_view all = commandHelp;
   std::string help;
-  for (std::size_t at = 0; at < kSearchCommandHelp.size();) {
-    const std::size_t end = kSearchCommandHelp.find('\n', at);
-    const std::string_view line = kSearchCommandHelp.substr(at, end - at);
+  for (std::size_t at = 0; at < all.size();) {
+    const std::size_t end = all.find('\n', at);
+    const std::string_view line = all.substr(at, end - at);
     help += line.starts_with("  ") ? std::string(line) + "\n" : wrapped(line, kHelpWidth);
     if (end == std::string_view::npos) break;
     at = end + 1;
@@ -104,10 +120,6 @@ std::string searchHelpFooter() {
   help.pop_back();  // CLI11 ends the footer itself
   return text + help;
 }
-
-// When the full results are fewer than this (or than --limite), results
-// with some of the query's words follow them, in testo.
-constexpr std::uint64_t kPartialsUpTo = 20;
 
 struct SearchCommand {
   std::vector<std::string> query;  // the arguments, joined by blanks

@@ -14,11 +14,6 @@ namespace {
 
 constexpr std::string_view kRecordPath = "/record/";
 
-// Results whose facets a page counts at most. Ranking has just read the
-// first of them, so they cost little; counting the 100000 that cerca
-// counts read for 11 s on the million-record catalogue, past any deadline.
-constexpr std::uint64_t kPageFacetRecords = 5'000;
-
 // The outcome of one search: an answer, or the status and message of why not.
 struct SearchOutcome {
   int status = kOk;
