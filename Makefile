@@ -39,7 +39,8 @@ demo: deps
 # build-release/ (Release, as installed and packaged) and build-tsan/
 # (ThreadSanitizer, the indexer and the tests of its threaded code only).
 # Every test runs in the first two; in build-release only the package test,
-# which checks what a user installs (the whole suite a third time would add
+# which checks what a user installs, so only what is installed and the demo
+# catalogue's maker are built there (the whole suite a third time would add
 # minutes for little); in build-tsan the tests of the threaded code (label
 # "threads"). A configuration that fails does not stop the others: the
 # failures are listed at the end (scripts/test-configurations.sh).
@@ -111,9 +112,10 @@ build-asan: deps-package
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DINDICIZZA_SANITIZE=ON -DINDICIZZA_WERROR=ON
 	cmake --build build-asan -j $(JOBS)
 
+# Release: what is installed and packaged, and what the package test runs.
 build-release: deps-package
 	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=ON
-	cmake --build build-release -j $(JOBS)
+	cmake --build build-release -j $(JOBS) --target $(INSTALL_TARGETS) demo-catalogue
 
 # ThreadSanitizer: only the indexer and the tests of its threaded code
 # (indicizza_threaded_tests, whose tests all carry the label "threads": see
