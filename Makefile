@@ -67,7 +67,8 @@ endif
 
 # Installs the Release build under PREFIX (DESTDIR is honoured too).
 install: deps
-	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=OFF
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=OFF \
+	  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
 	cmake --build build-release -j $(JOBS) --target $(INSTALL_TARGETS)
 	scripts/install.sh build-release $(PREFIX)
 
@@ -78,7 +79,8 @@ uninstall:
 
 # Writes build-release/indicizza_<version>_amd64.deb.
 package: deps-package
-	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=OFF
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=OFF \
+	  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
 	cmake --build build-release -j $(JOBS) --target $(INSTALL_TARGETS)
 	cd build-release && cpack
 
@@ -113,8 +115,12 @@ build-asan: deps-package
 	cmake --build build-asan -j $(JOBS)
 
 # Release: what is installed and packaged, and what the package test runs.
+# Installing and packaging there build nothing more (the library's install
+# would otherwise build every target first, the tests too): each of the
+# three targets that use build-release builds what it installs itself.
 build-release: deps-package
-	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=ON
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=ON \
+	  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
 	cmake --build build-release -j $(JOBS) --target $(INSTALL_TARGETS) demo-catalogue
 
 # ThreadSanitizer: only the indexer and the tests of its threaded code

@@ -1,14 +1,12 @@
 #include "catalogue/forms/field_labels.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <fstream>
+#include <sstream>
 
 #include "catalogue/forms/layout_fields.h"
 #include "catalogue/text/latin1.h"
 #include "catalogue/text/line_reader.h"
+#include "catalogue/text/utf8.h"
 #include "indexing/byte_classes.h"
 
 namespace indicizza {
@@ -119,25 +117,9 @@ Status readFieldLabels(std::istream& in, FieldLabels& labels) {
   return {};
 }
 
-Status loadFieldLabels(FieldLabels& labels, const std::filesystem::path& folder) {
+Status labelsOfText(std::string_view text, FieldLabels& labels) {
   labels = FieldLabels();
-  const std::filesystem::path path = folder / kLabelFileName;
-  // Looked at before it is opened: opening a named pipe would wait.
-  struct stat info;
-  if (stat(path.c_str(), &info) != 0) {
-    if (errno == ENOENT) return {};
-    return Status::described(Status::Code::kCannotOpen,
-                             std::string("File ") + kLabelFileName + " illeggibile");
-  }
-  if (!S_ISREG(info.st_mode)) {
-    return Status::described(Status::Code::kCannotOpen,
-                             std::string(kLabelFileName) + " non è un file regolare");
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return Status::described(Status::Code::kCannotOpen,
-                             std::string("File ") + kLabelFileName + " illeggibile");
-  }
+  std::istringstream in{std::string(withoutByteOrderMark(text))};
   FieldLabels read;
   const Status status = readFieldLabels(in, read);
   if (status.ok()) labels = std::move(read);

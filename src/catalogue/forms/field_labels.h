@@ -50,10 +50,12 @@ std::string kindLabel(const FieldLabels& labels, std::string_view code);
 // lettura di etichette.txt" when reading fails.
 Status readFieldLabels(std::istream& in, FieldLabels& labels);
 
-// The labels of `folder`/etichette.txt into `labels`; none (every label the
-// name itself) when the file is not there. Fails as readFieldLabels, and
-// with kCannotOpen when the file can't be opened or is not a regular file
-// (a named pipe would be waited on for ever).
-Status loadFieldLabels(FieldLabels& labels, const std::filesystem::path& folder = ".");
+// The most bytes etichette.txt may hold: room for every field and every
+// kind code many times over.
+inline constexpr std::size_t kMaxLabelFileBytes = std::size_t{1} << 20;
+
+// The labels of etichette.txt as read (its text, a byte-order mark at the
+// start left out) into `labels`. Fails as readFieldLabels.
+Status labelsOfText(std::string_view text, FieldLabels& labels);
 
 }  // namespace indicizza

@@ -1,6 +1,9 @@
 #include "catalogue/text/line_reader.h"
 
+#include <algorithm>
 #include <limits>
+
+#include "catalogue/text/utf8.h"
 
 namespace indicizza {
 
@@ -29,6 +32,19 @@ LineRead LineReader::next(std::string& line) {
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return LineRead::kLine;
+}
+
+std::vector<std::string_view> textLines(std::string_view text) {
+  text = withoutByteOrderMark(text);
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find('\n'), text.size());
+    std::string_view line = text.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    text.remove_prefix(std::min(end + 1, text.size()));
+  }
+  return lines;
 }
 
 }  // namespace indicizza

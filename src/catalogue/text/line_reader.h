@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <istream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace indicizza {
 
@@ -41,5 +43,10 @@ class LineReader {
   // Room for `longest` bytes and getline's terminating zero.
   std::string buffer_;
 };
+
+// The lines of a whole text as cifra takes the lines it reads: a
+// byte-order mark at the start left out, each line without its line feed
+// and the carriage return before it. Views into `text`.
+std::vector<std::string_view> textLines(std::string_view text);
 
 }  // namespace indicizza

@@ -26,6 +26,7 @@ constexpr int kContinuationBits = 6;
 constexpr char32_t kLastCodePoint = 0x10FFFF;
 constexpr char32_t kFirstSurrogate = 0xD800;
 constexpr char32_t kLastSurrogate = 0xDFFF;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 }  // namespace
 
@@ -46,6 +47,11 @@ std::size_t utf8SequenceAt(std::string_view text, char32_t& codePoint) {
     return form.length;
   }
   return 0;
+}
+
+std::string_view withoutByteOrderMark(std::string_view text) {
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+  return text;
 }
 
 }  // namespace indicizza

@@ -15,4 +15,8 @@ namespace indicizza {
 // unspecified.
 std::size_t utf8SequenceAt(std::string_view text, char32_t& codePoint);
 
+// `text` without the byte-order mark (U+FEFF) it may start with, as cifra
+// reads its input.
+std::string_view withoutByteOrderMark(std::string_view text);
+
 }  // namespace indicizza

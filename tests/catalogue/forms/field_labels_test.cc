@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "catalogue/files/label_file.h"
 #include "support/scratch_dir.h"
 
 namespace indicizza {

@@ -10,6 +10,7 @@
 
 #include "base/out_of_memory.h"
 #include "search/evaluation/database_pool.h"
+#include "search/search.h"
 
 namespace indicizza::catalogo {
 
@@ -45,9 +46,13 @@ class CatalogueAccess {
 
   void log(const std::string& line) const { log_(line); }
 
+  // The side files the readings use, read again only when they change.
+  SearchSideFiles& sideFiles() { return sideFiles_; }
+
  private:
   std::function<void(const std::string&)> log_;
   DatabasePool pool_;
+  SearchSideFiles sideFiles_;
 };
 
 }  // namespace indicizza::catalogo
