@@ -8,12 +8,10 @@
 // prints, exits or throws.
 //
 // A program that serves searches opens the databases once with
-// openSearchDatabases (or leases them from a DatabasePool), then for each
-// request:
+// openSearchDatabases (or leases them from a DatabasePool), keeps one
+// SearchSideFiles, then for each request:
 //   QueryParse parse = parseQuery(text);     // parse.error: say why, before any file
-//   QueryVocabulary vocabulary;              // noused.txt, sinonimi.txt, the stemmer
-//   Status loaded = loadQueryVocabulary(vocabulary);
-//   SearchRequest request{text, *parse.query, vocabulary, options};
+//   SearchRequest request{text, *parse.query, sideFiles, options};
 //   SearchAnswer answer;
 //   Status searched = searchCatalogue(databases, request, answer);
 // and writes answer.result's records with presentation/result_formats.h (or
@@ -23,10 +21,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 
 #include "base/status.h"
+#include "catalogue/files/side_file.h"
 #include "catalogue/forms/field_labels.h"
 #include "search/evaluation/query_run.h"
 #include "search/evaluation/search_databases.h"
@@ -39,13 +39,35 @@
 
 namespace indicizza {
 
+// The side files a program's searches are read with (catalogue/files/
+// side_file.h): the vocabulary's (noused.txt, sinonimi.txt) and the labels'
+// (etichette.txt), each read again only when one of its files changes. A
+// command keeps one for its search, a server one for all of them. Safe to
+// use from several threads at once; not copyable.
+class SearchSideFiles {
+ public:
+  SearchSideFiles();
+
+  // The vocabulary of the current folder's files as they are now. Fails as
+  // loadQueryVocabulary does.
+  Status vocabulary(std::shared_ptr<const QueryVocabulary>& vocabulary);
+
+  // The labels of the current folder's etichette.txt as it is now (none
+  // without it). Fails as loadFieldLabels does.
+  Status labels(std::shared_ptr<const FieldLabels>& labels);
+
+ private:
+  SideFileCache<QueryVocabulary> vocabulary_;
+  SideFileCache<FieldLabels> labels_;
+};
+
 // What a front end asks. Holds references: `text`, `parsed` and
-// `vocabulary` must outlive the search.
+// `sideFiles` must outlive the search.
 struct SearchRequest {
-  std::string_view text;              // the query as typed, UTF-8
-  const ParsedQuery& parsed;          // parseQuery(text)'s query
-  const QueryVocabulary& vocabulary;  // loadQueryVocabulary's
-  SearchOptions options;              // the page, its order, limits, stop, callbacks
+  std::string_view text;       // the query as typed, UTF-8
+  const ParsedQuery& parsed;   // parseQuery(text)'s query
+  SearchSideFiles& sideFiles;  // where the vocabulary and labels come from
+  SearchOptions options;       // the page, its order, limits, stop, callbacks
   // When set, and the search finds something, the results are counted by
   // facet, the first this many of them exactly (presentation/facets.h), and
   // etichette.txt is loaded for their titles.
@@ -61,16 +83,17 @@ struct SearchAnswer {
   std::optional<FacetCounts> facets;
   Status facetsRead;
   // The labels of etichette.txt when facets were asked for (empty without
-  // the file); labelsRead says why they could not be read.
-  FieldLabels labels;
+  // the file, or when they could not be read: labelsRead says why). Never
+  // null.
+  std::shared_ptr<const FieldLabels> labels = std::make_shared<const FieldLabels>();
   Status labelsRead;
 };
 
-// Runs `request` over `databases` into `answer`. Fails as runMeantSearch
-// does (a database that can't be read, kOverBudget past the limits,
-// kInterrupted when options.stop said so); `answer` then holds what was
-// found before. Counting facets and loading labels never fail the search:
-// their outcome is answer.facetsRead and answer.labelsRead.
+// Runs `request` over `databases` into `answer`. Fails as
+// SearchSideFiles::vocabulary and runMeantSearch do (a side file or a
+// database that can't be read, kOverBudget past the limits, kInterrupted
+// when options.stop said so); `answer` then holds what was found before. Counting facets and
+// loading labels never fail the search: their outcome is answer.facetsRead and answer.labelsRead.
 Status searchCatalogue(SearchDatabases& databases, const SearchRequest& request,
                        SearchAnswer& answer);
 

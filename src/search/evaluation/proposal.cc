@@ -34,9 +34,19 @@ Status Proposal::candidates(const QueryNode& node, SharedNumbers& records) {
     case NodeKind::kAny: {
       std::vector<SharedNumbers> lists;
       for (const QueryNode& child : node.children) {
+        // An alternative asked of the text alone (a NOT: see
+        // checkedOnRecordText) may hold for any record.
+        if (child.kind == NodeKind::kNot) {
+          records = nullptr;
+          return {};
+        }
         lists.emplace_back();
         const Status found = candidates(child, lists.back());
         if (!found.ok()) return found;
+        if (!lists.back()) {
+          records = nullptr;
+          return {};
+        }
       }
       records = unionOf(lists);
       return {};
@@ -48,6 +58,7 @@ Status Proposal::candidates(const QueryNode& node, SharedNumbers& records) {
         SharedNumbers some;
         const Status found = candidates(child, some);
         if (!found.ok()) return found;
+        if (!some) continue;  // the index can't narrow by it
         all = all ? intersectionOf(all, some) : std::move(some);
         if (all->empty()) break;
       }
@@ -163,7 +174,17 @@ Status Proposal::phraseCandidates(const QueryNode& node, SharedNumbers& records)
   SharedNumbers all;
   Status found = intersectPhraseWords(node, false, all);
   if (found.ok() && !all) found = intersectPhraseWords(node, true, all);
-  if (all) records = std::move(all);
+  if (all) {
+    records = std::move(all);
+    return found;
+  }
+  // No word has keys. A word the index would hold (no digit, no stop word)
+  // is in no record; a phrase of numbers and stop words alone may be in
+  // any.
+  const bool indexable = std::any_of(node.tokens.begin(), node.tokens.end(), [&](const auto& t) {
+    return !holdsDigit(t) && !mayBeStopWord(t);
+  });
+  records = indexable ? kNone : nullptr;
   return found;
 }
 
@@ -190,10 +211,14 @@ Status Proposal::intersectPhraseWords(const QueryNode& node, bool stopLike, Shar
 bool Proposal::mayBeStopWord(const std::string& token) {
   if (!stopWordsRead_) {
     stopWordsRead_ = true;
-    StopWordSet stopWords;
-    stopWordsKnown_ = loadRegularStopWordFile(stopWords).ok();
-    for (const std::string& word : stopWords.words())
-      stopForms_.insert(comparableTerm(word, options_.matching));
+    StopWordSet read;
+    const StopWordSet* stopWords = options_.stopWords;
+    if (!stopWords && loadRegularStopWordFile(read).ok()) stopWords = &read;
+    stopWordsKnown_ = stopWords != nullptr;
+    if (stopWords) {
+      for (const std::string& word : stopWords->words())
+        stopForms_.insert(comparableTerm(word, options_.matching));
+    }
   }
   return !stopWordsKnown_ || stopForms_.contains(comparableTerm(token, options_.matching));
 }

@@ -42,9 +42,12 @@ class Proposal {
       : terms_(terms), options_(options), cache_(cache), probe_(std::move(probe)) {}
 
   // The records that may match `node`, into `records`: every record that
-  // matches it is among them when the index is up to date. A NOT is left to
-  // the check on the record, so kAll intersects only its other members.
-  // Fails when the index can't be read.
+  // matches it is among them when the index is up to date; null when the
+  // index can't narrow them (a phrase of numbers and stop words alone, an
+  // OR with an alternative asked of the text alone), so that any record may
+  // match. A NOT is left to the check on the record, so kAll intersects
+  // only its other members, those the index can narrow. Fails when the
+  // index can't be read.
   Status candidates(const QueryNode& node, SharedNumbers& records);
 
   // Takes out of `records` (candidates of the AND `all`) the records that

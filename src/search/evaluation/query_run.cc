@@ -78,6 +78,12 @@ class QueryRun {
       wordLists_.emplace_back();
       const Status found = proposal.candidates(*word, wordLists_.back());
       if (!found.ok()) return found;
+      // A word the index can't narrow by is only checked on the records
+      // the others propose; it lists none itself.
+      if (!wordLists_.back()) {
+        wordLists_.back() = std::make_shared<Numbers>();
+        continue;
+      }
       full_ = full_ ? intersectionOf(full_, wordLists_.back()) : wordLists_.back();
     }
     if (!full_) full_ = std::make_shared<Numbers>();

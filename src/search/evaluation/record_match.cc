@@ -15,6 +15,7 @@ std::pair<std::size_t, std::size_t> textFieldRange(const QueryNode& node) {
 }
 
 std::pair<std::size_t, std::size_t> codeFieldRange(const QueryNode& node) {
+  if (node.scope == FieldScope::kCodeField && node.field == 0) return {0, kCodeFieldCount};
   if (node.scope == FieldScope::kCodeField) return {node.field - 1u, node.field + 0u};
   if (node.scope == FieldScope::kTextField) return {0, 0};
   return {0, kCodeFieldCount};
@@ -53,9 +54,27 @@ bool termMatches(const QueryNode& node, const RecordView& view, Matching matchin
   return forEachTermMatch(node, view, matching, [](bool, std::size_t) { return true; });
 }
 
+// The code fields in the scope of `node` (a phrase scoped to code fields)
+// whose text holds `wanted`, one by one to `onField(f)`.
+template <typename OnField>
+void forEachCodeFieldHolding(const QueryNode& node, const RecordView& view,
+                             const std::vector<std::string>& wanted, OnField onField) {
+  const auto [first, last] = codeFieldRange(node);
+  for (std::size_t f = first; f < last; ++f) {
+    const std::vector<std::string>& text = view.codeTokens[f];
+    if (std::search(text.begin(), text.end(), wanted.begin(), wanted.end()) != text.end())
+      onField(f);
+  }
+}
+
 bool phraseMatches(const QueryNode& node, const RecordView& view, Matching matching) {
   std::vector<std::string> wanted;
   for (const std::string& token : node.tokens) wanted.push_back(comparableTerm(token, matching));
+  if (node.scope == FieldScope::kCodeField) {
+    bool held = false;
+    forEachCodeFieldHolding(node, view, wanted, [&](std::size_t) { held = true; });
+    return held;
+  }
   const auto [first, last] = textFieldRange(node);
   std::vector<std::string_view> text;  // the word source's tokens in scope
   for (std::size_t f = first; f < last; ++f)
@@ -83,6 +102,10 @@ void countPhrase(const QueryNode& node, const RecordView& view, Matching matchin
                  FieldOccurrences& found) {
   std::vector<std::string> wanted;
   for (const std::string& token : node.tokens) wanted.push_back(comparableTerm(token, matching));
+  if (node.scope == FieldScope::kCodeField) {
+    forEachCodeFieldHolding(node, view, wanted, [&](std::size_t f) { found.codes[f] = 1; });
+    return;
+  }
   const auto [first, last] = textFieldRange(node);
   bool inField = false;
   for (std::size_t f = first; f < last; ++f) {
@@ -116,7 +139,11 @@ RecordView viewOf(const DecodedRecord& record, Matching matching) {
     forEachIndexedWord(text, [&](std::string_view word) { view.indexTerms.emplace_back(word); });
   }
   for (std::size_t f = 0; f < kCodeFieldCount; ++f) {
-    const std::string_view code = indexedCodeOf(codeField(record, static_cast<int>(f + 1)));
+    const std::string_view field = codeField(record, static_cast<int>(f + 1));
+    forEachToken(field, [&](std::string_view token) {
+      view.codeTokens[f].push_back(comparableTerm(token, matching));
+    });
+    const std::string_view code = indexedCodeOf(field);
     if (code.empty()) continue;
     view.codes[f] = comparableTerm(code, matching);
     view.indexTerms.emplace_back(code);

@@ -25,6 +25,10 @@ struct RecordView {
   // separator unless that is its first byte) in comparableTerm form, or ""
   // when the field yields no code.
   std::array<std::string, kCodeFieldCount> codes;
+  // Per code field, every token of its text (the indexer's separators), in
+  // comparableTerm form: what a phrase of a code field is checked against,
+  // past the cut of its code ("HOBXVI:27" holds "HOBXVI", "27").
+  std::array<std::vector<std::string>, kCodeFieldCount> codeTokens;
   // The terms the indexer would file the record under, as it writes them,
   // stop words left in: its words upper-cased and its codes.
   std::vector<std::string> indexTerms;
@@ -43,7 +47,8 @@ bool carriesTerm(const RecordView& view, std::string_view key);
 //   a prefix: some word of the text fields in scope, or the code of a code
 //     field in scope (all of them when not restricted), starts with it;
 //   a phrase: its tokens follow each other in the text fields in scope
-//     (across all seven, joined in order, when not restricted);
+//     (across all seven, joined in order, when not restricted), or, scoped
+//     to a code field (field 0: any), in that field's text;
 //   AND, OR, NOT as usual.
 // Comparisons are between comparableTerm forms under `matching`.
 bool matchesRecord(const QueryNode& node, const RecordView& view, Matching matching);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "input/decoded_record.h"
+#include "input/stop_words.h"
 #include "search/evaluation/sort_orders.h"
 #include "search/query/term_folding.h"
 
@@ -63,6 +64,10 @@ struct SearchOptions {
   std::function<void(const DecodedRecord&)> onPageRecord;
   // When set, called once before the page's first partial result.
   std::function<void()> onPartialsBegin;
+  // The stop words the index left out (noused.txt's), which a phrase's
+  // check must allow for; when not set, noused.txt is read when a phrase
+  // needs it. Must outlive the search.
+  const StopWordSet* stopWords = nullptr;
 };
 
 struct SearchResult {

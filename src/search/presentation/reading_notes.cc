@@ -43,6 +43,7 @@ std::string noteText(const ReadingNote& note) {
       }
       return text;
     }
+    case ReadingNote::Kind::kReadAs: return typed + ": " + note.meaning;
     case ReadingNote::Kind::kOtherForms: {
       std::vector<std::string> shown;
       for (const std::string& term : note.terms) shown.push_back(shownTerm(term));

@@ -25,6 +25,14 @@ namespace indicizza {
 struct CatalogueNumberAliases {
   std::vector<std::vector<std::string>> prefixGroups;
   std::vector<std::string> partWords;
+  // The words of an appendix, between prefix and number ("bwv anh. 117a").
+  std::vector<std::string> annexWords;
+  // The prefixes whose numbers come in groups, a Roman numeral before the
+  // number, which may be typed in Arabic digits ("hob xvi 52", "hob 16/52").
+  std::vector<std::string> groupedPrefixes;
+  // The prefixes whose numbers only one composer's works carry, with that
+  // composer as the composer field names them (lower case): BWV bach.
+  std::vector<std::pair<std::string, std::string>> composers;
 };
 
 // The group `prefix` (upper-case) belongs to, or null when the table does not
@@ -47,7 +55,8 @@ const CatalogueNumberAliases& builtInCatalogueNumberAliases();
 struct TypedCatalogueNumber {
   std::string prefix;      // upper-case letters: "OP"
   std::string roman;       // a Roman-numeral volume between prefix and number: "XVI", or ""
-  std::string number;      // digits: "27"
+  std::string annex;       // the appendix word, as the table has it: "ANH", or ""
+  std::string number;      // digits, perhaps a letter after them: "27", "117A"
   std::string partWord;    // upper-case, "" when no part was typed: "NO"
   std::string part;        // digits
   std::size_t tokens = 0;  // how many of the tokens it takes
@@ -57,18 +66,32 @@ struct TypedCatalogueNumber {
 // Whether `tokens` (Latin-1, as typed) start with a catalogue number:
 //   a word of letters and a number ("bwv", "1009"), or the two run together
 //   ("k331"); for a prefix of the table a Roman numeral may come between
-//   ("hob", "xvi", "52");
-//   then, optionally, a part word of the table and a number ("no", "2").
-// A part word is never a prefix. Numbers are digits only.
+//   ("hob", "xvi", "52"), and for a grouped prefix its Arabic digits ("hob",
+//   "16", "52"); an appendix word may come before the number ("bwv",
+//   "anh", "117a"; "anh121");
+//   then, optionally, a part word of the table and a number ("no", "2"), or
+//   after an opus a second number alone ("op", "10", "3").
+// A part word is never a prefix. A number is digits, perhaps one letter
+// after them.
 std::optional<TypedCatalogueNumber> catalogueNumberAt(const std::vector<std::string>& tokens,
                                                       const CatalogueNumberAliases& aliases);
 
 // The codes `typed` may be stored as, most precise first: with a part, each
 // prefix of its group followed by the number and each part word and the
 // part (OP27NO2, OPUS27NR2, ...); without one, or with `withoutPart`, each
-// prefix followed by the volume and the number (OP27, OPUS27).
+// prefix followed by the volume, the appendix and the number (OP27,
+// OPUS27, BWVANH117A).
 std::vector<std::string> codeFormsOf(const TypedCatalogueNumber& typed,
                                      const CatalogueNumberAliases& aliases, bool withoutPart);
+
+// The works of `composer` (lower case, as the composer field names them:
+// "beethoven") that carry the catalogue number written `number` ("op. 55",
+// "Hob. I:94", "BWV 1046") in a code or in their text, as a query node:
+// that composer's records (T1), each checked for the number in any of its
+// codes or spellings; nothing when `number` is no catalogue number. For a
+// work known by a nickname (work_nicknames.h).
+std::optional<QueryNode> worksNumbered(std::string_view composer, std::string_view number,
+                                       const CatalogueNumberAliases& aliases);
 
 // Reads a number typed at members[i] of an AND into `group`. A catalogue
 // number (a run of plain terms, or one phrase the parser made of an item

@@ -29,7 +29,7 @@ Status chooseWhatToRun(SearchDatabases& databases, const QueryVocabulary& vocabu
                        const SearchOptions& options, MeantSearch& meant) {
   if (options.matching == Matching::kExact) {
     for (const std::string& note : parsed.notes)
-      meant.notes.push_back({ReadingNote::Kind::kParser, note, {}, ""});
+      meant.notes.push_back({ReadingNote::Kind::kParser, note, {}, "", ""});
     meant.ranRoot = parsed.root;
     return {};
   }

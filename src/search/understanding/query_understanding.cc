@@ -3,8 +3,11 @@
 #include <algorithm>
 
 #include "search/understanding/catalogue_numbers.h"
+#include "search/understanding/composer_names.h"
 #include "search/understanding/index_words.h"
+#include "search/understanding/keys.h"
 #include "search/understanding/word_forms.h"
+#include "search/understanding/work_nicknames.h"
 
 namespace indicizza {
 namespace {
@@ -46,8 +49,13 @@ class Understanding {
       bool read = false;
       Status done;
       if (i < rewriting_.limits.maxMembers) {
-        done = readNumber(members, i, rewriting_, group, taken, codesFromPhrases_);
+        readNickname(members, i, rewriting_, group, taken);
+        if (taken == 0) readKey(members, i, rewriting_, group, taken);
+        if (taken == 0) done = readNumber(members, i, rewriting_, group, taken, codesFromPhrases_);
+        if (done.ok() && taken == 0) done = readInitials(members, i, rewriting_, group, taken);
         if (done.ok() && taken == 0) done = readWord(member, rewriting_, group, read);
+        if (done.ok() && taken == 0 && !read)
+          done = readNamePhrase(member, rewriting_, group, read);
       }
       if (!done.ok()) return done;
       if (taken == 0 && !read) {
@@ -80,20 +88,19 @@ class Understanding {
     const bool proposes = std::any_of(group.members.begin(), group.members.end(),
                                       [](const QueryNode& m) { return m.kind != NodeKind::kNot; });
     if (!proposes) {
-      for (auto& [place, number] : group.checkedOnly) {
-        notes.push_back({ReadingNote::Kind::kNumberAlone, number.source, {}, ""});
-        group.members[place] = std::move(number);
+      for (CheckedMember& checked : group.checkedOnly) {
+        notes.push_back({ReadingNote::Kind::kNumberAlone, checked.typed.source, {}, "", ""});
+        group.members[checked.place] = std::move(checked.typed);
       }
       for (QueryNode& word : group.stopWords) {
-        notes.push_back({ReadingNote::Kind::kStopWordsOnly, word.source, {}, ""});
+        notes.push_back({ReadingNote::Kind::kStopWordsOnly, word.source, {}, "", ""});
         group.members.push_back(std::move(word));
       }
       return;
     }
     for (const QueryNode& word : group.stopWords)
-      notes.push_back({ReadingNote::Kind::kStopWordLeftOut, word.source, {}, ""});
-    for (const auto& [place, number] : group.checkedOnly)
-      notes.push_back({ReadingNote::Kind::kNumberInText, number.source, {}, ""});
+      notes.push_back({ReadingNote::Kind::kStopWordLeftOut, word.source, {}, "", ""});
+    for (const CheckedMember& checked : group.checkedOnly) notes.push_back(checked.note);
   }
 
   Rewriting& rewriting_;
@@ -106,12 +113,18 @@ Status understand(const QueryNode& parsed, const std::vector<std::string>& parse
   understood = UnderstoodQuery();
   understood.root = parsed;
   for (const std::string& note : parseNotes)
-    understood.notes.push_back({ReadingNote::Kind::kParser, note, {}, ""});
+    understood.notes.push_back({ReadingNote::Kind::kParser, note, {}, "", ""});
   UnderstoodQuery working;
   IndexWords words(index);
-  Rewriting rewriting{
-      words,  vocabulary.stopWords, *vocabulary.aliases, vocabulary.synonyms, vocabulary.stemmer,
-      limits, working.notes,        working.unknownWords};
+  Rewriting rewriting{words,
+                      vocabulary.stopWords,
+                      *vocabulary.aliases,
+                      vocabulary.synonyms,
+                      vocabulary.stemmer,
+                      vocabulary.nicknames,
+                      limits,
+                      working.notes,
+                      working.unknownWords};
   Understanding understanding(rewriting);
   Status done = words.open();
   if (done.ok()) done = understanding.rewrite(parsed, working.root);

@@ -1,26 +1,53 @@
 #include "search/understanding/query_vocabulary.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-
-#include "catalogue/files/stop_word_file.h"
 #include "search/understanding/catalogue_numbers.h"
 
 namespace indicizza {
+namespace {
 
-Status loadQueryVocabulary(QueryVocabulary& vocabulary, const std::vector<std::string>& languages) {
-  vocabulary.stopWords = StopWordSet();
-  // A folder that holds the databases alone is searched too: without
-  // noused.txt no word is dropped as a stop word.
-  struct stat info;
-  const bool noStopWords = stat(kStopWordFileName, &info) != 0 && errno == ENOENT;
-  Status loaded = noStopWords ? Status() : loadRegularStopWordFile(vocabulary.stopWords);
-  if (!loaded.ok()) return loaded;
-  loaded = loadSynonymFile(vocabulary.synonyms);
-  if (!loaded.ok()) return loaded;
+// Far more than a catalogue's lists of words need; a larger file is taken
+// for a mistake, and said to be one, rather than read for every search.
+constexpr std::size_t kMaxStopWordFileBytes = std::size_t{16} << 20;
+constexpr std::size_t kMaxSynonymFileBytes = std::size_t{4} << 20;
+constexpr std::size_t kMaxNicknameFileBytes = std::size_t{4} << 20;
+
+enum VocabularyFile { kStopWordFile, kSynonymFile, kNicknameFile, kVocabularyFileCount };
+
+}  // namespace
+
+const std::vector<SideFileSource>& queryVocabularyFiles() {
+  static const std::vector<SideFileSource> files = {
+      {kStopWordFileName, kMaxStopWordFileBytes},
+      {kSynonymFileName, kMaxSynonymFileBytes},
+      {kNicknameFileName, kMaxNicknameFileBytes},
+  };
+  return files;
+}
+
+Status makeQueryVocabulary(const std::vector<SideFile>& files, QueryVocabulary& vocabulary,
+                           const std::vector<std::string>& languages) {
+  vocabulary.stopWords = parseStopWords(files[kStopWordFile].text);
+  vocabulary.stopWordsRead = files[kStopWordFile].identity.has_value();
+  vocabulary.synonyms = parseSynonyms(files[kSynonymFile].text);
+  vocabulary.nicknames = builtInWorkNicknames();
+  std::string error;
+  addWorkNicknames(files[kNicknameFile].text, vocabulary.nicknames, error);
+  if (!error.empty()) {
+    return Status::described(Status::Code::kReadFailed,
+                             std::string(kNicknameFileName) + ", " + error);
+  }
   vocabulary.aliases = &builtInCatalogueNumberAliases();
   return vocabulary.stemmer.open(languages);
+}
+
+Status loadQueryVocabulary(QueryVocabulary& vocabulary, const std::vector<std::string>& languages) {
+  std::vector<SideFile> files(kVocabularyFileCount);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const Status read =
+        readSideFile(queryVocabularyFiles()[i].name, queryVocabularyFiles()[i].maxBytes, files[i]);
+    if (!read.ok()) return read;
+  }
+  return makeQueryVocabulary(files, vocabulary, languages);
 }
 
 }  // namespace indicizza

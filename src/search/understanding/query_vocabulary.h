@@ -1,16 +1,21 @@
 // What a search needs, besides the index, to read a query as people mean it:
 // the stop words, the catalogue-number prefixes, the synonyms and the
-// stemmer. Loaded once by a program that serves searches, then only read
-// (query_understanding.h, suggestions.h).
+// stemmer. Made of the catalogue folder's side files (catalogue/files/
+// side_file.h) and what is built in; a program that serves searches keeps
+// one for as long as its files keep their version, and only reads it
+// (query_understanding.h, suggestions.h); the stemmer may be used from
+// several threads at once.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "base/status.h"
+#include "catalogue/files/side_file.h"
 #include "input/stop_words.h"
 #include "search/understanding/stemming.h"
 #include "search/understanding/synonyms.h"
+#include "search/understanding/work_nicknames.h"
 
 namespace indicizza {
 
@@ -19,17 +24,31 @@ struct CatalogueNumberAliases;  // catalogue_numbers.h
 // Not copyable (the stemmer).
 struct QueryVocabulary {
   StopWordSet stopWords;
+  bool stopWordsRead = false;  // noused.txt was there: stopWords are the index's
   // The catalogue-number prefixes: the built-in table (catalogue_numbers.h).
   const CatalogueNumberAliases* aliases = nullptr;
   SynonymGroups synonyms;
+  // The built-in nicknames of works, with soprannomi.txt's.
+  WorkNicknames nicknames;
   Stemmer stemmer;
 };
 
-// Loads from the current folder noused.txt (when there is one: a folder of
-// the databases alone drops no stop word) and sinonimi.txt (when there is
-// one), takes the built-in catalogue
-// number table, and opens the stemmer in `languages`. Fails as
-// loadRegularStopWordFile, loadSynonymFile and Stemmer::open.
+// The side files the vocabulary is made of, in this order, each with its
+// size limit: noused.txt, sinonimi.txt, soprannomi.txt.
+const std::vector<SideFileSource>& queryVocabularyFiles();
+
+// Makes `vocabulary` of `files` (queryVocabularyFiles() as read):
+// noused.txt's stop words, read by the indexer's rules (none without the
+// file: a folder of the databases alone drops no stop word), sinonimi.txt's
+// synonyms, the built-in nicknames with soprannomi.txt's, the built-in
+// catalogue-number table, and the stemmer in `languages`. Fails with
+// kReadFailed ("soprannomi.txt, riga 3: ...") at a line of soprannomi.txt of
+// another form, and as Stemmer::open.
+Status makeQueryVocabulary(const std::vector<SideFile>& files, QueryVocabulary& vocabulary,
+                           const std::vector<std::string>& languages = kDefaultStemmingLanguages);
+
+// Reads queryVocabularyFiles() of the current folder once and makes
+// `vocabulary` of them. Fails as readSideFile and makeQueryVocabulary.
 Status loadQueryVocabulary(QueryVocabulary& vocabulary,
                            const std::vector<std::string>& languages = kDefaultStemmingLanguages);
 

@@ -21,6 +21,7 @@ struct ReadingNote {
     kCatalogueNumberInText,  // a catalogue number no code holds, searched as a phrase
     kCatalogueNumber,        // a catalogue number, looked up as `terms`
     kOtherForms,             // a word that also stands for `terms`
+    kReadAs,                 // words read as what `meaning` says: a key, a work, ...
   };
   Kind kind = Kind::kParser;
   // What was typed (UTF-8), or, for kParser, the whole sentence.
@@ -31,6 +32,9 @@ struct ReadingNote {
   // kCatalogueNumber: the part typed that no code of the index has
   // (Latin-1, as the table spells it: "NO 2"), or "".
   std::string partLeftOut;
+  // kReadAs: what the words were read as, for a person (UTF-8): "E flat
+  // major", "flute", "klavier + sonate", "Beethoven, op. 55".
+  std::string meaning;
 };
 
 }  // namespace indicizza

@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "input/stop_words.h"
@@ -20,6 +19,7 @@ class IndexWords;               // index_words.h
 struct CatalogueNumberAliases;  // catalogue_numbers.h
 class Stemmer;                  // stemming.h
 struct SynonymGroups;           // synonyms.h
+struct WorkNicknames;           // work_nicknames.h
 
 // What one rewrite may cost, so that no query makes it work without end.
 struct UnderstandingLimits {
@@ -32,13 +32,20 @@ struct UnderstandingLimits {
   std::size_t maxMembers = 64;
 };
 
+// A member that asks a number of the text of the records the AND's other
+// members find: its place among the members, what was typed, and the note
+// that says so.
+struct CheckedMember {
+  std::size_t place;
+  QueryNode typed;
+  ReadingNote note;
+};
+
 // What became of the members of one AND.
 struct RewriteGroup {
   std::vector<QueryNode> members;
   std::vector<QueryNode> stopWords;  // left out
-  // The members that ask a number of the text of the records the others
-  // find, by their place in `members`, each with the number as typed.
-  std::vector<std::pair<std::size_t, QueryNode>> checkedOnly;
+  std::vector<CheckedMember> checkedOnly;
 };
 
 // What every reading of a member works with. Holds references, which must
@@ -50,6 +57,7 @@ struct Rewriting {
   const CatalogueNumberAliases& aliases;
   const SynonymGroups& synonyms;
   const Stemmer& stemmer;
+  const WorkNicknames& nicknames;
   const UnderstandingLimits& limits;
   std::vector<ReadingNote>& notes;
   std::vector<std::string>& unknownWords;  // words found nowhere, as typed

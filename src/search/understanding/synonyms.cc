@@ -1,12 +1,9 @@
 #include "search/understanding/synonyms.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 #include "catalogue/text/latin1.h"
+#include "catalogue/text/line_reader.h"
 #include "indexing/byte_classes.h"
 #include "indexing/tokens.h"
 #include "search/query/term_folding.h"
@@ -26,10 +23,8 @@ std::string latin1Line(std::string_view line) {
 
 SynonymGroups parseSynonyms(std::string_view content) {
   SynonymGroups synonyms;
-  while (!content.empty()) {
-    const std::size_t end = std::min(content.find('\n'), content.size());
-    const std::string line = latin1Line(content.substr(0, end));
-    content.remove_prefix(std::min(end + 1, content.size()));
+  for (const std::string_view text : textLines(content)) {
+    const std::string line = latin1Line(text);
     if (line.empty() || line.front() == kComment) continue;
     std::vector<std::string> group;
     forEachToken(line, [&](std::string_view token) {
@@ -53,25 +48,6 @@ std::vector<std::string> synonymsOf(const SynonymGroups& synonyms, std::string_v
     }
   }
   return words;
-}
-
-Status loadSynonymFile(SynonymGroups& synonyms) {
-  synonyms = {};
-  // Looked at before it is opened: opening a named pipe would wait.
-  struct stat info;
-  if (stat(kSynonymFileName, &info) != 0) return {};
-  if (!S_ISREG(info.st_mode)) {
-    return Status::described(Status::Code::kCannotOpen,
-                             std::string(kSynonymFileName) + " non è un file regolare");
-  }
-  std::ifstream in(kSynonymFileName, std::ios::binary);
-  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad() || !in.is_open()) {
-    return Status::described(Status::Code::kReadFailed,
-                             std::string("Errore durante la lettura di ") + kSynonymFileName);
-  }
-  synonyms = parseSynonyms(content);
-  return {};
 }
 
 }  // namespace indicizza

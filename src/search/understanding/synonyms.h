@@ -8,8 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "base/status.h"
-
 namespace indicizza {
 
 inline constexpr const char* kSynonymFileName = "sinonimi.txt";
@@ -21,20 +19,15 @@ struct SynonymGroups {
 };
 
 // Reads the content of a synonym file (Latin-1, or UTF-8, which is
-// converted): words are cut at the indexer's separators, so blanks and
-// commas both part them; a line starting with '#' is a comment; a line of
-// one word says nothing and is left out. A word with a digit is left out (a
-// code is no word).
+// converted), its lines taken as cifra takes them (catalogue/text/line_reader.h): words
+// are cut at the indexer's separators, so blanks and commas both part
+// them; a line starting with '#' is a comment; a line of one word says
+// nothing and is left out. A word with a digit is left out (a code is no
+// word).
 SynonymGroups parseSynonyms(std::string_view content);
 
 // The words `folded` (a folded word) is a synonym of, itself left out, in
 // the order of the file; empty when it is in no group.
 std::vector<std::string> synonymsOf(const SynonymGroups& synonyms, std::string_view folded);
-
-// Reads sinonimi.txt of the current folder into `synonyms`; no file leaves
-// it empty, without a failure. Fails with kCannotOpen "sinonimi.txt non è un
-// file regolare" for a folder, a device or a pipe in its place, kReadFailed
-// "Errore durante la lettura di sinonimi.txt" when reading fails.
-Status loadSynonymFile(SynonymGroups& synonyms);
 
 }  // namespace indicizza

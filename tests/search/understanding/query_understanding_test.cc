@@ -56,6 +56,8 @@ std::vector<PlainRecord> works() {
       work(16, "J. Brahms", "Piano", "Op. 10 Ballade", "OP10"),
       work(17, "C. Franck", "Violin", "Sonate", ""),
       work(18, "W. A. Mozart", "Piano", "Variations KV 265", ""),
+      work(19, "I. Albeniz", "Piano", "Garden", ""),
+      work(20, "I. Albeniz", "Piano", "Gardens", ""),
   };
 }
 
@@ -145,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
         UnderstandCase{"StopWordsInATitle", "apres un reve", {6}, "«un»", {}},
         UnderstandCase{"StopWordInAPhraseKept", "\"apres un reve\"", {6}, "", {}},
         UnderstandCase{"OnlyAStopWord", "in", {}, "troppo comune", {}},
-        UnderstandCase{"CodeNotStoredAlone", "bwv 1", {}, "«bwv 1» non è un codice", {}},
+        UnderstandCase{"CodeNotStoredAlone", "bwv 1", {}, "«bwv 1» non è tra i codici", {}},
         UnderstandCase{"NumberInATitle", "symphony 5", {10}, "«5»", {}},
         UnderstandCase{"NumberAfterAStopWord", "symphony no 6", {13}, "«no 6»", {}},
         UnderstandCase{"PlainCodeKept", "D877", {11}, "", {}},
@@ -154,7 +156,8 @@ INSTANTIATE_TEST_SUITE_P(
         UnderstandCase{"Synonym", "song", {11}, "lied", {}},
         UnderstandCase{"SynonymOfAnIndexWord", "fugue bach", {9}, "fuga", {}},
         UnderstandCase{"ExclusionLeftAsTyped", "beethoven -symphony", {3, 4}, "", {}},
-        UnderstandCase{"UnknownWordListed", "mozrat sonata", {}, "", {"mozrat"}}),
+        UnderstandCase{
+            "UnknownWordListed", "mozrat sonata", {}, "«sonata» cercato anche come", {"mozrat"}}),
     [](const ::testing::TestParamInfo<UnderstandCase>& info) { return info.param.name; });
 
 // The bounds of the rewrite: a stem that starts more keys than the walk may
@@ -167,11 +170,11 @@ TEST_F(Understanding, StaysWithinItsLimits) {
     std::set<int> records;
   };
   UnderstandingLimits fewKeys;
-  fewKeys.maxStemKeys = 1;  // SUIT starts SUITE and SUITES
+  fewKeys.maxStemKeys = 1;  // GARDEN starts GARDEN and GARDENS
   UnderstandingLimits fewForms;
   fewForms.maxAlternatives = 1;
-  const std::vector<Case> cases = {{"cello suites bach", {}, {1, 2}},
-                                   {"cello suites bach", fewKeys, {2}},
+  const std::vector<Case> cases = {{"albeniz gardens", {}, {19, 20}},
+                                   {"albeniz gardens", fewKeys, {20}},
                                    {"cello suites bach", fewForms, {2}},
                                    {"song", fewForms, {}}};
   for (const Case& c : cases) {
@@ -290,7 +293,7 @@ INSTANTIATE_TEST_SUITE_P(
     Queries, Suggest,
     ::testing::Values(SuggestCase{"Transposition", "mozrat sonata", "mozart sonata"},
                       SuggestCase{"WrongVowelInALongWord", "beethovan", "beethoven"},
-                      SuggestCase{"MissingFirstLetter", "chaikovsky", "tchaikovsky"},
+                      SuggestCase{"MissingFirstLetter", "rahms", "brahms"},
                       SuggestCase{"TwoEditsInALongWord", "beethofan", "beethoven"},
                       SuggestCase{"WordInTheIndexLeftAlone", "tango", ""},
                       SuggestCase{"ShortWordLeftAlone", "bahc", "bach"},
@@ -359,11 +362,11 @@ TEST(CatalogueNumbers, TableTextIsReadOrRefusedByLine) {
   ASSERT_EQ(aliases.prefixGroups.size(), 2u);
   EXPECT_EQ(aliases.prefixGroups[0], (std::vector<std::string>{"K", "KV"}));
   EXPECT_EQ(aliases.partWords, (std::vector<std::string>{"NO", "NR"}));
-  EXPECT_EQ(codeFormsOf({"OP", "", "27", "NO", "2", 4, true}, aliases, false),
+  EXPECT_EQ(codeFormsOf({"OP", "", "", "27", "NO", "2", 4, true}, aliases, false),
             (std::vector<std::string>{"OP27NO2", "OP27NR2", "OPUS27NO2", "OPUS27NR2"}));
-  EXPECT_EQ(codeFormsOf({"K", "", "331", "NO", "2", 4, true}, aliases, true),
+  EXPECT_EQ(codeFormsOf({"K", "", "", "331", "NO", "2", 4, true}, aliases, true),
             (std::vector<std::string>{"K331", "KV331"}));
-  EXPECT_EQ(codeFormsOf({"HOB", "XVI", "52", "", "", 3, false}, aliases, false),
+  EXPECT_EQ(codeFormsOf({"HOB", "XVI", "", "52", "", "", 3, false}, aliases, false),
             (std::vector<std::string>{"HOBXVI52"}));
   EXPECT_TRUE(parseCatalogueNumberAliases("K KV\nOP 1\n", error).prefixGroups.empty());
   EXPECT_NE(error.find("riga 2"), std::string::npos) << error;

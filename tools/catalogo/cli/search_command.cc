@@ -161,7 +161,7 @@ std::string staleNote(std::uint64_t stale) {
 std::string facetsOf(const SearchAnswer& answer) {
   failOn(answer.facetsRead);
   failOn(answer.labelsRead);
-  return facetLines(*answer.facets, answer.meant.ranText, answer.labels);
+  return facetLines(*answer.facets, answer.meant.ranText, *answer.labels);
 }
 
 // Whether the words a query matched may be marked in bold: standard output
@@ -183,10 +183,11 @@ int runSearch(const SearchCommand& command) {
 
   SearchDatabases databases;
   failOn(openSearchDatabases(databases));
-  QueryVocabulary vocabulary;
-  failOn(loadQueryVocabulary(vocabulary));
+  SearchSideFiles sideFiles;
+  std::shared_ptr<const QueryVocabulary> vocabulary;
+  failOn(sideFiles.vocabulary(vocabulary));
   const OutputFormat format = formatOf(command.format);
-  SearchRequest request{text, *parse.query, vocabulary, {}, std::nullopt};
+  SearchRequest request{text, *parse.query, sideFiles, {}, std::nullopt};
   SearchOptions& options = request.options;
   options.matching = command.exact ? Matching::kExact : Matching::kFolded;
   options.from = command.from;

@@ -35,12 +35,7 @@ SearchOutcome search(const CatalogueReading& reading, CatalogueAccess& catalogue
   outcome.options.stop = [&stop] { return stop(); };
   const std::string what = "Ricerca '" + reading.query + "'";
   const ReadOutcome read = catalogue.read(what, [&](SearchDatabases& databases) {
-    // Read for each search, so that a change of noused.txt or sinonimi.txt
-    // counts at once; both are small.
-    QueryVocabulary vocabulary;
-    const Status loaded = loadQueryVocabulary(vocabulary);
-    if (!loaded.ok()) return loaded;
-    SearchRequest request{reading.query, *reading.parsed, vocabulary, outcome.options,
+    SearchRequest request{reading.query, *reading.parsed, catalogue.sideFiles(), outcome.options,
                           std::nullopt};
     if (reading.facets) request.facetRecords = kPageFacetRecords;
     return searchCatalogue(databases, request, outcome.answer);
@@ -85,7 +80,7 @@ WebAnswer searchPageAnswer(const CatalogueReading& reading, const SearchOutcome&
     content.matching = outcome.options.matching;
   }
   if (answer.facets) content.facets = &*answer.facets;
-  content.labels = &answer.labels;
+  content.labels = answer.labels.get();
   return htmlAnswer(outcome.status, searchPage(content));
 }
 
@@ -104,14 +99,15 @@ WebAnswer recordAnswer(const CatalogueReading& reading, CatalogueAccess& catalog
   const std::string path = std::string(kRecordPath) + reading.recordText;
   std::optional<DecodedRecord> record;
   RecordPageContent content;
-  FieldLabels labels;
+  std::shared_ptr<const FieldLabels> labels;
   const ReadOutcome read =
       catalogue.read("Record " + reading.recordText, [&](SearchDatabases& databases) {
         Status found = fetchWholeRecord(databases.data, reading.record, databases.key, record);
         if (found.ok() && record)
           found = termsIndexedFor(databases.index, *record, content.indexedTerms);
         // A labels file that can't be read leaves the fields under their names.
-        if (found.ok() && record && loadFieldLabels(labels).ok()) content.labels = &labels;
+        if (found.ok() && record && catalogue.sideFiles().labels(labels).ok())
+          content.labels = labels.get();
         return found;
       });
   if (read.end != ReadEnd::kDone) return errorAnswer(kUnavailable, unreadableText(read.text), path);
