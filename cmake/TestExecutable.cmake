@@ -41,6 +41,11 @@ function(indicizza_add_test_executable)
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBRARIES} GTest::gtest_main indicizza_warnings)
   target_precompile_headers(${ARG_NAME} REUSE_FROM indicizza_test_pch)
+  # Compiled a few files at a time as one (a unity build): GoogleTest's
+  # templates are then instantiated once for several test files. A test
+  # file that defines a name another of its executable's files defines too
+  # is compiled on its own (SKIP_UNITY_BUILD_INCLUSION, tests/CMakeLists.txt).
+  set_target_properties(${ARG_NAME} PROPERTIES UNITY_BUILD ON)
   # Line tables only where the build asks for debug information: a failure's
   # stack trace keeps its files and lines, and the tests compile in about
   # 40% less time than with full debug information.
