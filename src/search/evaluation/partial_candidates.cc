@@ -7,11 +7,11 @@
 namespace indicizza {
 namespace {
 
-// Whether `a` goes before `b` by the index alone: more words, then rarer
-// ones, then the lower number.
+// Whether `a` goes before `b` by the index alone: rarer words (their
+// rarities summed), then more of them, then the lower number.
 bool listedBefore(const Listed& a, const Listed& b) {
-  if (a.words != b.words) return a.words > b.words;
   if (a.rarity != b.rarity) return a.rarity > b.rarity;
+  if (a.words != b.words) return a.words > b.words;
   return a.number < b.number;
 }
 

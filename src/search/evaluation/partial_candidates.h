@@ -20,8 +20,8 @@ struct Listed {
 };
 
 // The records listed under some query words but not all: the best of them
-// in order (more words, then rarer ones, then the lower number), and how
-// many they are.
+// in order (rarer words, their rarities summed, then more of them, then
+// the lower number), and how many they are.
 struct PartialCandidates {
   std::vector<Listed> best;
   std::uint64_t count = 0;

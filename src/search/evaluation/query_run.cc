@@ -24,6 +24,15 @@ namespace {
 // How often the record checks ask SearchOptions::stop.
 constexpr std::size_t kRecordsBetweenStopChecks = 256;
 
+// Which work `record` is: its composer (T1) and its first code (C1),
+// which the records of a work's movements share; "" when it has no code,
+// a work of its own.
+std::string workOf(const DecodedRecord& record) {
+  const std::string_view code = withoutPadding(codeField(record, 1));
+  if (code.empty()) return "";
+  return std::string(withoutPadding(textField(record, 1))) + '\t' + std::string(code);
+}
+
 // A record read from opere.ddb, with its view; nothing when it is not
 // stored whole.
 struct ReadRecord {
@@ -106,12 +115,14 @@ class QueryRun {
   }
 
   Placed placedOf(const ReadRecord& read, std::uint32_t words) const {
-    Placed placed{recordNumberOf(*read.record), words, 0, {}};
+    Placed placed{recordNumberOf(*read.record), words, 0, {}, {}};
     if (options_.order.by == ResultOrder::kRelevance) {
       for (std::size_t w = 0; w < words_.size(); ++w) {
         placed.score +=
             wordScore(weightedOccurrences(*words_[w], read.view, options_.matching), rarities_[w]);
       }
+      placed.score += togetherBonus(words_, rarities_, read.view, options_.matching);
+      placed.work = workOf(*read.record);
     } else if (options_.order.by == ResultOrder::kField) {
       placed.text = foldedText(withoutPadding(textField(*read.record, options_.order.field)));
     }
@@ -178,6 +189,7 @@ class QueryRun {
   // Orders `ranking` and places it, reading again the records on the page.
   Status placeRanking(std::vector<Placed>& ranking) {
     std::sort(ranking.begin(), ranking.end(), PlacedOrder(options_.order));
+    if (options_.order.by == ResultOrder::kRelevance) keepWorksTogether(ranking);
     for (const Placed& placed : ranking) {
       if (page_.wants(++placed_)) {
         const Status put = putOnPage(placed.number, false);
@@ -231,6 +243,7 @@ class QueryRun {
       result_.partialTotal = listed.count;
     }
     std::sort(partials.begin(), partials.end(), PlacedOrder(options_.order));
+    if (options_.order.by == ResultOrder::kRelevance) keepWorksTogether(partials);
     const std::uint64_t offered =
         std::min<std::uint64_t>(partials.size(), options_.partialsUpTo - result_.total);
     for (std::uint64_t k = 0; k < offered; ++k) {

@@ -48,9 +48,14 @@ double weightedOccurrences(const QueryNode& word, const RecordView& view, Matchi
     case NodeKind::kTerm:
     case NodeKind::kPhrase: return weighted(occurrencesOf(word, view, matching));
     case NodeKind::kAny: {
+      // The word as typed stands first; the forms it was read as after it
+      // weigh a little less, so a record that says what was typed comes
+      // before one that says it otherwise.
       double sum = 0;
-      for (const QueryNode& alternative : word.children)
-        sum += weightedOccurrences(alternative, view, matching);
+      for (std::size_t a = 0; a < word.children.size(); ++a) {
+        const double weight = a == 0 ? 1.0 : kAlternativeWeight;
+        sum += weight * weightedOccurrences(word.children[a], view, matching);
+      }
       return sum;
     }
     case NodeKind::kAll: {
@@ -63,6 +68,61 @@ double weightedOccurrences(const QueryNode& word, const RecordView& view, Matchi
     case NodeKind::kNot: return 0;
   }
   return 0;
+}
+
+namespace {
+
+// Where `word` (a term, or an OR of terms) is found among the text fields'
+// tokens: (field, token) pairs. Nothing for other words.
+std::vector<std::pair<std::size_t, std::size_t>> placesOf(const QueryNode& word,
+                                                          const RecordView& view,
+                                                          Matching matching) {
+  std::vector<std::pair<std::size_t, std::size_t>> places;
+  if (word.kind == NodeKind::kAny) {
+    for (const QueryNode& alternative : word.children) {
+      const auto more = placesOf(alternative, view, matching);
+      places.insert(places.end(), more.begin(), more.end());
+    }
+    return places;
+  }
+  if (word.kind != NodeKind::kTerm || word.scope == FieldScope::kCodeField) return places;
+  const std::string wanted = comparableTerm(word.tokens.front(), matching);
+  for (std::size_t f = 0; f < kTextFieldCount; ++f) {
+    if (word.scope == FieldScope::kTextField && f + 1 != static_cast<std::size_t>(word.field))
+      continue;
+    for (std::size_t t = 0; t < view.tokens[f].size(); ++t) {
+      const std::string& token = view.tokens[f][t];
+      if (word.prefix ? token.starts_with(wanted) : token == wanted) places.emplace_back(f, t);
+    }
+  }
+  return places;
+}
+
+}  // namespace
+
+double togetherBonus(const std::vector<const QueryNode*>& words,
+                     const std::vector<double>& rarities, const RecordView& view,
+                     Matching matching) {
+  double bonus = 0;
+  std::vector<std::pair<std::size_t, std::size_t>> before;
+  for (std::size_t w = 0; w < words.size(); ++w) {
+    const auto places = placesOf(*words[w], view, matching);
+    if (w > 0 && !before.empty() && !places.empty()) {
+      bool sameField = false;
+      bool inOrder = false;
+      for (const auto& [field, token] : places) {
+        for (const auto& [earlierField, earlierToken] : before) {
+          sameField = sameField || field == earlierField;
+          inOrder = inOrder || (field == earlierField && token == earlierToken + 1);
+        }
+      }
+      const double rarer = std::min(rarities[w - 1], rarities[w]);
+      if (sameField) bonus += rarer * kSameFieldBonus;
+      if (inOrder) bonus += rarer * kInOrderBonus;
+    }
+    before = places;
+  }
+  return bonus;
 }
 
 double wordScore(double occurrences, double rarity) {

@@ -20,8 +20,10 @@
 // weigh most, then instruments (T2), style (T3) and date (T5), then the
 // source fields (T6, T7); a code field weighs as a title, a catalogue number
 // being as telling as one. A record matching more of the query's words
-// scores more, each word adding its rarity-weighted part; results that
-// match only some of the words are ranked apart (search.h).
+// scores more, each word adding its rarity-weighted part, and more again
+// when it holds them in one field or in their order (togetherBonus); results
+// that match only some of the words are ranked apart, by the same score, so
+// that the rarest words win there too (query_run.h).
 #pragma once
 
 #include <array>
@@ -42,6 +44,9 @@ inline constexpr std::array<double, kTextFieldCount> kTextFieldWeights = {3.0, 1
 inline constexpr double kCodeFieldWeight = 3.0;
 // BM25's k1: how fast repeated occurrences stop adding.
 inline constexpr double kOccurrenceSaturation = 1.2;
+// What an occurrence of a word's other form weighs (an OR's alternatives
+// after its first, the word as typed: a synonym, a stem, a translation).
+inline constexpr double kAlternativeWeight = 0.8;
 
 // The query's words, as described above; pointers into `query`.
 std::vector<const QueryNode*> queryWordsOf(const QueryNode& query);
@@ -60,5 +65,18 @@ double weightedOccurrences(const QueryNode& word, const RecordView& view, Matchi
 
 // One word's part of the score, from its weighted occurrences and rarity.
 double wordScore(double occurrences, double rarity);
+
+// What a record earns for holding the query's words together: for each two
+// words next to each other in the query (`words`, with their `rarities`),
+// both found in one text field, the rarer word's rarity times
+// kSameFieldBonus, and times kInOrderBonus more when the second follows the
+// first there, as typed. A title that holds "well tempered clavier" so
+// outranks one that holds "clavier" twice.
+double togetherBonus(const std::vector<const QueryNode*>& words,
+                     const std::vector<double>& rarities, const RecordView& view,
+                     Matching matching);
+
+inline constexpr double kSameFieldBonus = 0.5;
+inline constexpr double kInOrderBonus = 0.5;
 
 }  // namespace indicizza
