@@ -68,4 +68,18 @@ std::string suggestionLine(const Suggestion& suggestion) {
   return "Forse cercavi: «" + suggestion.text + "»";
 }
 
+std::vector<std::string> withSuggestion(std::vector<std::string> lines, const MeantSearch& meant,
+                                        std::string_view typed) {
+  if (meant.ranSuggestion) {
+    lines.insert(lines.begin(), correctedResultsLine(meant, typed));
+  } else if (meant.suggestion) {
+    lines.push_back(suggestionLine(*meant.suggestion));
+  }
+  return lines;
+}
+
+std::vector<std::string> readingLines(const MeantSearch& meant, std::string_view typed) {
+  return withSuggestion(noteTexts(meant.notes), meant, typed);
+}
+
 }  // namespace indicizza

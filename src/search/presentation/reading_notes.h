@@ -27,4 +27,14 @@ std::vector<std::string> noteTexts(const std::vector<ReadingNote>& notes);
 std::string correctedResultsLine(const MeantSearch& meant, std::string_view typed);
 std::string suggestionLine(const Suggestion& suggestion);
 
+// `lines` with the correction's line before them when the results are a
+// correction's, or the correction offered after them: the page's and the
+// API's order.
+std::vector<std::string> withSuggestion(std::vector<std::string> lines, const MeantSearch& meant,
+                                        std::string_view typed);
+
+// Every line a person is told of how `meant` read `typed` (UTF-8), in the
+// page's and the API's order: withSuggestion of its notes' sentences.
+std::vector<std::string> readingLines(const MeantSearch& meant, std::string_view typed);
+
 }  // namespace indicizza

@@ -255,6 +255,13 @@ std::string jsonFacets(const FacetCounts& counts, std::string_view query) {
          ",\"T3\":" + jsonFacetValues(counts.facet(FacetField::kPeriod), query) + "}";
 }
 
+// `texts` as a JSON array of strings.
+std::string jsonStrings(const std::vector<std::string>& texts) {
+  std::string array = "[";
+  for (const std::string& text : texts) array += (array.size() > 1 ? "," : "") + jsonString(text);
+  return array + "]";
+}
+
 }  // namespace
 
 std::string jsonPage(const SearchResult& result, const SearchOptions& options,
@@ -270,7 +277,7 @@ std::string jsonPage(const SearchResult& result, const SearchOptions& options,
          ",\"parziali\":{\"totale\":" + std::to_string(result.partialTotal) +
          ",\"esatto\":" + (result.partialEstimated ? "false" : "true") +
          ",\"record\":" + jsonRows(result.page, full, result.page.size(), root, options.matching) +
-         "},\"ricerca\":" + jsonString(extras.ranQuery) +
+         "},\"ricerca\":" + jsonString(extras.ranQuery) + ",\"note\":" + jsonStrings(extras.notes) +
          (extras.facets ? ",\"faccette\":" + jsonFacets(*extras.facets, extras.ranQuery) : "") +
          "}";
 }

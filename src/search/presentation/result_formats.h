@@ -83,14 +83,17 @@ struct JsonPageExtras {
   std::string_view ranQuery;
   const QueryNode* ranRoot = nullptr;
   const FacetCounts* facets = nullptr;
+  // How the query was read, a sentence a note (reading_notes.h).
+  std::vector<std::string> notes;
 };
 
 // A whole search page as one JSON object, for a program that answers with
 // JSON: {"totale":N,"esatto":true|false,"da":D,"ordina":"rilevanza",
 // "record":[row objects of the json format, each with "termini":[...]],
 // "parziali":{"totale":N,"esatto":true|false,"record":[...]},"ricerca":"...",
-// "faccette":{...}}; "ricerca" is `extras.ranQuery`, the query that was run
-// (UTF-8: a correction's, when it ran in place of the one asked); "esatto"
+// "note":["..."],"faccette":{...}}; "ricerca" is `extras.ranQuery`, the query
+// that was run (UTF-8: a correction's, when it ran in place of the one
+// asked), "note" the sentences of how it was read (`extras.notes`); "esatto"
 // is false when the total is an estimate (see SearchResult). "record" holds
 // the full results of the page, "parziali" its partial ones. "faccette",
 // only when `extras.facets` is set: {"contati":N,"risultati":M,"esatte":

@@ -165,7 +165,8 @@ TEST_F(ServeCatalogue, SearchPagesRecordPagesAndEscaping) {
 }
 
 // A misspelt word: the page and the API run its correction when the query
-// as typed finds nothing, and say so; the API names the query it ran.
+// as typed finds nothing, and say so; the API names the query it ran and
+// says so among its notes.
 TEST_F(ServeCatalogue, ACorrectionRunsInPlaceOfAQueryThatFindsNothing) {
   const HttpAnswer page = server_->request("/?q=sonatta");
   EXPECT_EQ(page.status, 200);
@@ -173,7 +174,10 @@ TEST_F(ServeCatalogue, ACorrectionRunsInPlaceOfAQueryThatFindsNothing) {
             std::string::npos)
       << page.body;
   const HttpAnswer api = server_->request("/api/cerca?q=sonatta");
-  EXPECT_TRUE(api.body.ends_with(",\"ricerca\":\"sonata\"}")) << api.body;
+  EXPECT_NE(api.body.find(",\"ricerca\":\"sonata\",\"note\":[\"Risultati per «sonata» "
+                          "(nessun risultato per «sonatta»)\""),
+            std::string::npos)
+      << api.body;
   EXPECT_TRUE(api.body.starts_with("{\"totale\":25,")) << api.body;
 }
 
@@ -188,7 +192,7 @@ TEST_F(ServeCatalogue, ApiAnswersOnePageAsJson) {
             "3\",\"T5\":\"\",\"T6\":\"\",\"T7\":\"\",\"C1\":\"BWV1003\","
             "\"C2\":\"\",\"C3\":\"\",\"C4\":\"\",\"C5\":\"\",\"termini\":[\"BWV1003\"]}],"
             "\"parziali\":{\"totale\":0,\"esatto\":true,\"record\":[]},"
-            "\"ricerca\":\"bwv1002 OR bwv1003\"}");
+            "\"ricerca\":\"bwv1002 OR bwv1003\",\"note\":[]}");
   const HttpAnswer facets = server_->request("/api/cerca?q=sonata&limite=1&faccette=1");
   EXPECT_NE(facets.body.find(",\"faccette\":{\"contati\":25,\"risultati\":25,\"esatte\":true,"
                              "\"tipo\":[{\"valore\":\"AR\",\"conteggio\":25}],\"T1\":[{\"valore\":"

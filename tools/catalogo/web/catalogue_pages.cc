@@ -65,12 +65,9 @@ WebAnswer searchPageAnswer(const CatalogueReading& reading, const SearchOutcome&
   content.query = reading.query;
   content.from = reading.from;
   content.order = reading.order;
-  content.notes = outcome.found ? noteTexts(answer.meant.notes) : reading.parsed->notes;
-  if (answer.meant.ranSuggestion) {
-    content.notes.insert(content.notes.begin(), correctedResultsLine(answer.meant, reading.query));
-  } else if (answer.meant.suggestion) {
-    content.notes.push_back(suggestionLine(*answer.meant.suggestion));
-  }
+  content.notes = outcome.found
+                      ? readingLines(answer.meant, reading.query)
+                      : withSuggestion(reading.parsed->notes, answer.meant, reading.query);
   if (!answer.labelsRead.ok()) content.notes.push_back(answer.labelsRead.text());
   content.error = outcome.error;
   if (outcome.found) {
@@ -84,14 +81,15 @@ WebAnswer searchPageAnswer(const CatalogueReading& reading, const SearchOutcome&
   return htmlAnswer(outcome.status, searchPage(content));
 }
 
-WebAnswer apiAnswer(const SearchOutcome& outcome) {
+WebAnswer apiAnswer(const CatalogueReading& reading, const SearchOutcome& outcome) {
   if (!outcome.found) return jsonError(outcome.status, outcome.error);
   const SearchAnswer& answer = outcome.answer;
   WebAnswer json;
   json.contentType = kJson;
   json.body = jsonPage(
       answer.result, outcome.options,
-      {answer.meant.ranText, &answer.meant.ranRoot, answer.facets ? &*answer.facets : nullptr});
+      {answer.meant.ranText, &answer.meant.ranRoot, answer.facets ? &*answer.facets : nullptr,
+       readingLines(answer.meant, reading.query)});
   return json;
 }
 
@@ -125,7 +123,7 @@ WebAnswer answerReading(const CatalogueReading& reading, CatalogueAccess& catalo
                         SearchStop& stop, const ReadingBounds& bounds) {
   if (reading.kind == CatalogueReading::Kind::kRecord) return recordAnswer(reading, catalogue);
   const SearchOutcome outcome = search(reading, catalogue, stop, bounds);
-  if (reading.kind == CatalogueReading::Kind::kApi) return apiAnswer(outcome);
+  if (reading.kind == CatalogueReading::Kind::kApi) return apiAnswer(reading, outcome);
   return searchPageAnswer(reading, outcome);
 }
 
