@@ -18,6 +18,7 @@ data=${BENCH_DIR:-build/bench-data}
 dir="$data/1000000"
 results=bench/RESULTS.md
 catalogo="$PWD/build/tools/catalogo/catalogo"
+query_reading="$PWD/build/bench/query-reading"
 indexer="$PWD/build/indicizza"
 begin_marker='<!-- bench-search: begin -->'
 end_marker='<!-- bench-search: end -->'
@@ -158,6 +159,20 @@ typo_total=$(page_total "$typo")
 read -r typo_median typo_all <<<"$(time_median cerca --limite 20 "$typo")"
 printf '%-52s %8s %8s\n' "misspelled word, first page" "$typo_median" "$typo_total"
 
+# What reading a query as meant adds (stop words, numbers, keys, the
+# vocabulary, compounds, names, nicknames, a correction): the queries of the
+# three judged sets, read on this catalogue, the search itself left out.
+judged=$(mktemp)
+for set in tests/search/judged_queries.tsv tests/search/judged_queries_second.tsv \
+  tests/search/judged_queries_third.tsv; do
+  grep -v '^#' "$set" | cut -f2 | grep -v '^$' >>"$judged"
+done
+reading=$(cd "$dir" && "$query_reading" "$judged" 5)
+reading_p50=$(sed -n 's/.*p50 \([0-9.]*\) ms.*/\1/p' <<<"$reading")
+reading_p90=$(sed -n 's/.*p90 \([0-9.]*\) ms.*/\1/p' <<<"$reading")
+printf '%-52s %8s %8s\n' "reading a query as meant: p50 / p90" "$reading_p50" "$reading_p90"
+rm -f "$judged"
+
 section=$(mktemp)
 {
   echo "$begin_marker"
@@ -192,6 +207,8 @@ section=$(mktemp)
   echo "| exact count of one term | \`catalogo cerca --conta $wide\` | $count_median | $count_all | 50 | $wide_total |"
   echo "| exact count of the commonest term (one run, above) | \`catalogo cerca --conta lemore\` | ${common_count_ms:-} | | 50 | ${common_total:-} |"
   echo "| misspelled word (suggestion lookup) | \`catalogo cerca --limite 20 $typo\` | $typo_median | $typo_all | 50 | $typo_total |"
+  echo "| reading a query as meant, p50 | \`build/bench/query-reading\`, the judged sets' queries | $reading_p50 | | 5 | |"
+  echo "| reading a query as meant, p90 | the same | $reading_p90 | | | |"
   echo "$end_marker"
 } >"$section"
 
