@@ -62,6 +62,13 @@ bool isRoman(std::string_view upper) {
   return !upper.empty() && upper.find_first_not_of(kRomanLetters) == std::string_view::npos;
 }
 
+// Whether `upper` names a group of a grouped catalogue: a Roman numeral,
+// perhaps with the letter A of a group's second part (Hoboken's XXVIa).
+bool isGroupNumeral(std::string_view upper) {
+  if (upper.size() > 1 && upper.back() == 'A') upper.remove_suffix(1);
+  return isRoman(upper);
+}
+
 std::string upperOf(std::string_view text) {
   std::string upper(text);
   for (char& c : upper) c = asciiUpper(c);
@@ -186,7 +193,7 @@ std::optional<TypedCatalogueNumber> catalogueNumberAt(const std::vector<std::str
     const bool grouped = isIn(aliases.groupedPrefixes, typed.prefix);
     if (known && at + 1 < tokens.size() && isNumber(tokens[at + 1])) {
       const std::string group = upperOf(tokens[at]);
-      if (isRoman(group)) {
+      if (isRoman(group) || (grouped && isGroupNumeral(group))) {
         typed.roman = group;
         ++at;
       } else if (grouped && isDigits(group) && !romanOf(group).empty()) {

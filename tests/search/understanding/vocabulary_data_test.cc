@@ -73,7 +73,7 @@ TEST(Keys, AreReadInEachLanguageAndNeverFromANoteAlone) {
       {{"eb", "major"}, 2, {'E', A::kFlat, M::kMajor}},
       {{"es", "dur"}, 2, {'E', A::kFlat, M::kMajor}},
       {{"mi", "bemolle", "maggiore"}, 3, {'E', A::kFlat, M::kMajor}},
-      {{"mi", "bémol", "majeur"}, 3, {'E', A::kFlat, M::kMajor}},
+      {{"mi", "b\xE9mol", "majeur"}, 3, {'E', A::kFlat, M::kMajor}},
       {{"f#", "minor"}, 2, {'F', A::kSharp, M::kMinor}},
       {{"fis", "moll"}, 2, {'F', A::kSharp, M::kMinor}},
       {{"c", "minor"}, 2, {'C', A::kNatural, M::kMinor}},
