@@ -48,12 +48,16 @@ double weightedOccurrences(const QueryNode& word, const RecordView& view, Matchi
     case NodeKind::kTerm:
     case NodeKind::kPhrase: return weighted(occurrencesOf(word, view, matching));
     case NodeKind::kAny: {
-      // The word as typed stands first; the forms it was read as after it
-      // weigh a little less, so a record that says what was typed comes
-      // before one that says it otherwise.
+      // An OR the reading made of one typed word carries that word's
+      // source, as its first member, the word as typed, does; the forms it
+      // was read as weigh a little less, so a record that says what was
+      // typed comes before one that says it otherwise. The members of an
+      // OR typed as such weigh alike.
+      const bool formsOfOneWord =
+          !word.children.empty() && word.children.front().source == word.source;
       double sum = 0;
       for (std::size_t a = 0; a < word.children.size(); ++a) {
-        const double weight = a == 0 ? 1.0 : kAlternativeWeight;
+        const double weight = a == 0 || !formsOfOneWord ? 1.0 : kAlternativeWeight;
         sum += weight * weightedOccurrences(word.children[a], view, matching);
       }
       return sum;

@@ -163,9 +163,10 @@ INSTANTIATE_TEST_SUITE_P(
         OrderCase{"TitleBeforeSource", "sonata violin", "rilevanza", 10, {3, 4, 5, 6}, 0, 0},
         // Faure is rarer than sonata: its records lead the partial ones.
         OrderCase{"PartialsFillThePage", "faure sonata", "rilevanza", 10, {3, 1, 4, 5, 2, 6}, 5, 5},
-        // Two of the three words before one, however rare.
+        // Partial results by score, not by count: the rarest word in the
+        // composer's field (1) before two common words in weak fields (6).
         OrderCase{
-            "MoreWordsFirst", "faure sonata violin", "rilevanza", 10, {3, 4, 5, 6, 1, 2}, 5, 5},
+            "RarestWordsFirst", "faure sonata violin", "rilevanza", 10, {3, 4, 5, 1, 6, 2}, 5, 5},
         OrderCase{"PartialsUpToThePage", "faure sonata", "rilevanza", 3, {3, 1, 4}, 2, 5},
         OrderCase{
             "PartialsNeverMatchANot", "faure sonata -bach", "rilevanza", 10, {3, 1, 4, 6}, 3, 3},

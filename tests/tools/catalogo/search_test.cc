@@ -299,11 +299,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "Nessun record trovato\n"},
         FormatCase{"CountOnly", {"--conta", "bach OR adam"}, "4\n", ""},
         FormatCase{"CountOfNothing", {"--conta", "zefiro"}, "0\n", ""},
+        // Records 1 and 9, of one work (BWV1001), stay together.
         FormatCase{"FirstPage",
                    {"--formato", "tsv", "--limite", "2", "bach"},
                    kTsvHeader +
                        "1\tAR\tJ. S. Bach\t\t\tSonata in sol minore\t\t\t\tBWV1001\t\t\t\t\n" +
-                       "2\tpF\tJ. S. Bach\t\t\tCiaccona\t\t\t\tbwv1002\t\t\t\t\n",
+                       "9\tCH\tJ. S. Bach\t\t\tSonata in sol\t\tper chitarra\t\tBWV1001\t\t\t\t\n",
                    "3 record trovati, mostrati 1-2\n"},
         FormatCase{"OrderedByAField",
                    {"--formato", "tsv", "--ordina", "T4", "bach"},
@@ -332,8 +333,7 @@ INSTANTIATE_TEST_SUITE_P(
             "1 record trovato\n"},
         FormatCase{"LastPage",
                    {"--limite", "2", "--da", "3", "bach"},
-                   "     9  CH  J. S. Bach |  |  | Sonata in sol |  | per chitarra |  | BWV1001 |  "
-                   "|  |  |\n"
+                   "     2  pF  J. S. Bach |  |  | Ciaccona |  |  |  | bwv1002 |  |  |  |\n"
                    "3 record trovati, mostrato il 3°\n",
                    ""},
         FormatCase{
