@@ -435,6 +435,11 @@ Status readCatalogueNumber(const std::vector<QueryNode>& members, std::size_t i,
   const std::vector<std::string>& codes = partLeftOut ? held.keys[1] : held.keys[0];
   if (codes.empty() && !typed->known) return {};
   taken = count;
+  // The parser's notes on these items (a code cut at its separator) no
+  // longer hold: the number is read here, and its own note says how.
+  for (std::size_t j = i; j < i + count; ++j) {
+    if (isUnquotedPhrase(members[j])) fromPhrases.push_back(members[j].source);
+  }
 
   std::vector<QueryNode> alternatives;
   for (const std::string& code : codes) {
@@ -461,9 +466,6 @@ Status readCatalogueNumber(const std::vector<QueryNode>& members, std::size_t i,
       group.members.push_back(anyOf(text.source, std::move(alternatives)));
     }
     return {};
-  }
-  for (std::size_t j = i; j < i + count; ++j) {
-    if (isUnquotedPhrase(members[j])) fromPhrases.push_back(members[j].source);
   }
   if (text.kind == NodeKind::kTerm && codes.size() == 1 &&
       foldedText(codes.front()) == foldedText(text.tokens.front())) {
