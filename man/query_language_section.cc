@@ -20,6 +20,8 @@
 #include "search/evaluation/search_options.h"
 #include "search/presentation/facets.h"
 #include "search/query/query_help.h"
+#include "search/understanding/query_vocabulary.h"
+#include "catalogue/forms/field_labels.h"
 
 namespace {
 
@@ -34,6 +36,10 @@ using std::chrono::duration_cast;
 using std::chrono::seconds;
 const Limit kLimits[] = {
     {"RANKED_RECORDS", indicizza::SearchLimits{}.maxRankedRecords},
+    {"STOP_WORD_FILE_MB", indicizza::kMaxStopWordFileBytes >> 20},
+    {"SYNONYM_FILE_MB", indicizza::kMaxSynonymFileBytes >> 20},
+    {"NICKNAME_FILE_MB", indicizza::kMaxNicknameFileBytes >> 20},
+    {"LABEL_FILE_MB", indicizza::kMaxLabelFileBytes >> 20},
     {"COUNTED_RECORDS", indicizza::SearchOptions{}.maxCountedRecords},
     {"QUERY_KEYS", indicizza::SearchLimits{}.maxKeys},
     {"LISTED_ENTRIES", indicizza::SearchLimits{}.maxListedRecords},

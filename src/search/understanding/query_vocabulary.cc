@@ -5,12 +5,6 @@
 namespace indicizza {
 namespace {
 
-// Far more than a catalogue's lists of words need; a larger file is taken
-// for a mistake, and said to be one, rather than read for every search.
-constexpr std::size_t kMaxStopWordFileBytes = std::size_t{16} << 20;
-constexpr std::size_t kMaxSynonymFileBytes = std::size_t{4} << 20;
-constexpr std::size_t kMaxNicknameFileBytes = std::size_t{4} << 20;
-
 enum VocabularyFile { kStopWordFile, kSynonymFile, kNicknameFile, kVocabularyFileCount };
 
 }  // namespace

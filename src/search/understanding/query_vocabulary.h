@@ -7,6 +7,7 @@
 // several threads at once.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,13 @@
 #include "search/understanding/work_nicknames.h"
 
 namespace indicizza {
+
+// The most bytes of each file a search reads: far more than a catalogue's
+// lists of words need; a larger file is taken for a mistake, and said to
+// be one, rather than read for every search.
+inline constexpr std::size_t kMaxStopWordFileBytes = std::size_t{16} << 20;
+inline constexpr std::size_t kMaxSynonymFileBytes = std::size_t{4} << 20;
+inline constexpr std::size_t kMaxNicknameFileBytes = std::size_t{4} << 20;
 
 struct CatalogueNumberAliases;  // catalogue_numbers.h
 
