@@ -17,11 +17,11 @@
 
 #include "catalogo/web/catalogue_pages.h"
 #include "catalogo/web/search_server.h"
+#include "catalogue/forms/field_labels.h"
 #include "search/evaluation/search_options.h"
 #include "search/presentation/facets.h"
 #include "search/query/query_help.h"
 #include "search/understanding/query_vocabulary.h"
-#include "catalogue/forms/field_labels.h"
 
 namespace {
 
