@@ -1,6 +1,8 @@
 // From what people type to what the index holds, on a small catalogue built
 // by the real indexer: stop words, catalogue numbers typed loosely, numbers
-// in titles, stems, synonyms, and the "did you mean" of a misspelt word.
+// in titles and in words, stems, synonyms, keys, compounds, composers'
+// initials and transliterations, nicknames of works, and the "did you mean"
+// of a misspelt word.
 // Each query is run with runQuery after the rewrite, so a case fails when
 // the rewrite finds a record that does not carry what was asked as well as
 // when it misses one.
@@ -58,11 +60,33 @@ std::vector<PlainRecord> works() {
       work(18, "W. A. Mozart", "Piano", "Variations KV 265", ""),
       work(19, "I. Albeniz", "Piano", "Garden", ""),
       work(20, "I. Albeniz", "Piano", "Gardens", ""),
+      work(21, "J. S. Bach", "Keyboard", "Minuet", "BWVANH114"),
+      work(22, "C. P. E. Bach", "Klavier", "Sonate", "WQ55"),
+      work(23, "F. Chopin", "Piano", "Etude", "OP10NO3"),
+      work(24, "F. Chopin", "Piano", "Nocturne in E flat major", "OP9NO2"),
+      work(25, "F. Mendelssohn", "Strings", "Quartett Es-Dur", "OP12"),
+      work(26, "L. van Beethoven", "Piano", "Sonata c-moll", "OP13"),
+      work(27, "F. Schubert", "Piano", "Trio B-Dur", "D898"),
+      work(28, "F. Liszt", "Piano", "Sonata in B minor", ""),
+      // The indexer cuts these codes before their numbers.
+      work(29, "F. J. Haydn", "Orchestra", "Symphony", "Hob. I:94"),
+      work(30, "F. J. Haydn", "Orchestra", "Symphony", "Hob. I:101"),
+      // Only the titles carry the number, one of them not the composer's.
+      work(31, "F. J. Haydn", "Orchestra", "Symphony Hob. I:104", ""),
+      work(32, "J. P. Salomon", "Piano Trio", "After Haydn, Hob. I:104", ""),
+      work(33, "S. Rachmaninov", "Piano", "Prelude", ""),
+      work(34, "I. Stravinsky", "Clarinet", "3 Pieces", ""),
+      work(35, "P. Hindemith", "Violin", "Violinsonate", ""),
   };
 }
 
 constexpr const char* kStopWords = "IN\nNO\nOP\nUN\nTHE\n";
 constexpr const char* kSynonyms = "# forms\nsong, lied canzone\nfugue fuga fuge\n";
+// The catalogue's own nicknames, written by an editor that starts the file
+// with a byte-order mark and ends lines with CR LF.
+constexpr const char* kNicknames =
+    "\xEF\xBB\xBF"
+    "edward\tbrahms\top. 10\tBallades\r\n";
 
 // One catalogue for every case: building it runs the indexer.
 class Understanding : public ::testing::Test {
@@ -71,6 +95,7 @@ class Understanding : public ::testing::Test {
     dir_ = std::make_unique<testing::CatalogueDir>();
     dir_->prepare(works(), kStopWords);
     testing::writeFile(*dir_ / "sinonimi.txt", kSynonyms);
+    testing::writeFile(*dir_ / "soprannomi.txt", kNicknames);
     ASSERT_EQ(dir_->run().exitStatus, 0);
   }
   static void TearDownTestSuite() { dir_.reset(); }
@@ -155,9 +180,48 @@ INSTANTIATE_TEST_SUITE_P(
         UnderstandCase{"SingularOfAnIndexWord", "rags", {8}, "rag", {}},
         UnderstandCase{"Synonym", "song", {11}, "lied", {}},
         UnderstandCase{"SynonymOfAnIndexWord", "fugue bach", {9}, "fuga", {}},
-        UnderstandCase{"ExclusionLeftAsTyped", "beethoven -symphony", {3, 4}, "", {}},
+        UnderstandCase{"ExclusionLeftAsTyped", "beethoven -symphony", {3, 4, 26}, "", {}},
         UnderstandCase{
-            "UnknownWordListed", "mozrat sonata", {}, "«sonata» cercato anche come", {"mozrat"}}),
+            "UnknownWordListed", "mozrat sonata", {}, "«sonata» cercato anche come", {"mozrat"}},
+        // Keys, in whichever language the title states them; German B is B
+        // flat and H is B; a lone letter is no key.
+        UnderstandCase{
+            "KeyInEnglish", "e flat major", {24, 25}, "«e flat major»: E flat major", {}},
+        UnderstandCase{"KeyInGerman", "es-dur", {24, 25}, "E flat major", {}},
+        UnderstandCase{"KeyInItalian", "mi bemolle maggiore", {24, 25}, "E flat major", {}},
+        UnderstandCase{"KeyInFrench", "mi bémol majeur", {24, 25}, "E flat major", {}},
+        UnderstandCase{"MinorKeyFindsMoll", "c minor", {26}, "C minor", {}},
+        UnderstandCase{"GermanBIsBFlat", "b-dur", {27}, "B flat major", {}},
+        UnderstandCase{"GermanHIsB", "h moll", {28}, "B minor", {}},
+        UnderstandCase{"EnglishBIsB", "b minor", {28}, "B minor", {}},
+        UnderstandCase{"LoneNoteIsNoKey", "schubert b", {27}, "", {}},
+        // Catalogue numbers: appendices, Hoboken groups, parts of an opus,
+        // and a prefix that names its composer.
+        UnderstandCase{"Appendix", "bwv anh. 114", {21}, "BWVANH114", {}},
+        UnderstandCase{"AppendixRunTogether", "bwv anh114", {21}, "BWVANH114", {}},
+        UnderstandCase{"GroupPastTheCodesCut", "hob i 94", {29}, "frase", {}},
+        UnderstandCase{"GroupInArabicDigits", "hob 1/94", {29}, "frase", {}},
+        UnderstandCase{"PartRunTogether", "op.10 no.3", {23}, "OP10NO3", {}},
+        UnderstandCase{"PartAfterASlash", "op 10/3", {23}, "OP10NO3", {}},
+        UnderstandCase{"PartAfterN", "op. 10, n. 3", {23}, "OP10NO3", {}},
+        UnderstandCase{"OnlyTheComposersTitles", "hob 1/104", {31}, "frase", {}},
+        // Compounds split only into words the index holds, and only when
+        // the index does not hold the compound itself.
+        UnderstandCase{"Compound", "klaviersonate", {3, 5, 12, 22, 26, 28}, "klavier + sonate", {}},
+        UnderstandCase{"CompoundInTheIndex", "violinsonate", {35}, "", {}},
+        UnderstandCase{"CompoundOfAnUnknownPart", "klavierquintett", {}, "", {"klavierquintett"}},
+        // Composers' names.
+        UnderstandCase{"Initials", "js bach", {1, 2, 9, 21}, "J. S. bach", {}},
+        UnderstandCase{"ThreeInitials", "cpe bach", {22}, "C. P. E. bach", {}},
+        UnderstandCase{"TransliterationFfForV", "rachmaninoff", {33}, "rachmaninov", {}},
+        UnderstandCase{"TransliterationWForV", "strawinsky", {34}, "stravinsky", {}},
+        // Nicknames: the work's code, its number in a title or past a
+        // code's cut, and the catalogue's own file.
+        UnderstandCase{"NicknameOfACode", "mondschein", {3}, "Beethoven, op. 27 no. 2", {}},
+        UnderstandCase{"NicknameOfATitle", "twinkle variations", {18}, "Mozart, K. 265", {}},
+        UnderstandCase{"NicknamePastTheCodesCut", "paukenschlag", {29}, "Haydn, Hob. I:94", {}},
+        UnderstandCase{"NicknameOfTheCatalogue", "edward", {16}, "Brahms, op. 10", {}},
+        UnderstandCase{"NumberWord", "three pieces", {34}, "«three»: 3", {}}),
     [](const ::testing::TestParamInfo<UnderstandCase>& info) { return info.param.name; });
 
 // The bounds of the rewrite: a stem that starts more keys than the walk may
@@ -331,26 +395,37 @@ TEST(CatalogueNumbers, AreRecognisedAtTheFrontOfTheTokens) {
   const CatalogueNumberAliases& aliases = builtInCatalogueNumberAliases();
   struct Case {
     std::vector<std::string> tokens;
-    std::string seen;  // prefix roman number part-word part tokens, or "" for none
+    std::string seen;  // prefix roman annex number part-word part tokens, or "" for none
   };
   const std::vector<Case> cases = {
-      {{"bwv", "1009"}, "BWV||1009|||2"},
-      {{"k331", "mozart"}, "K||331|||1"},
-      {{"hob", "xvi", "52"}, "HOB|XVI|52|||3"},
-      {{"op", "27", "no", "2"}, "OP||27|NO|2|4"},
-      {{"op", "27", "no"}, "OP||27|||2"},
-      {{"symphony", "5"}, "SYMPHONY||5|||2"},
+      {{"bwv", "1009"}, "BWV|||1009|||2"},
+      {{"k331", "mozart"}, "K|||331|||1"},
+      {{"hob", "xvi", "52"}, "HOB|XVI||52|||3"},
+      {{"op", "27", "no", "2"}, "OP|||27|NO|2|4"},
+      {{"op", "27", "no"}, "OP|||27|||2"},
+      {{"symphony", "5"}, "SYMPHONY|||5|||2"},
       {{"symphony", "vi", "5"}, ""},  // a volume only after a known prefix
       {{"no", "5"}, ""},              // a part word is no prefix
       {{"bach"}, ""},
-      {{"1009"}, ""}};
+      {{"1009"}, ""},
+      {{"bwv", "anh", "117a"}, "BWV||ANH|117A|||3"},
+      {{"bwv", "anhang", "117a"}, "BWV||ANH|117A|||3"},
+      {{"bwv", "anh117a"}, "BWV||ANH|117A|||2"},
+      {{"anh", "5"}, ""},                           // an appendix word is no prefix
+      {{"hob", "16", "27"}, "HOB|XVI||27|||3"},     // a group in Arabic digits
+      {{"hob", "39", "1"}, "HOB|XXXIX||1|||3"},     // the last group
+      {{"hob", "40", "1"}, "HOB|||40|||2"},         // past the groups
+      {{"bwv", "16", "27"}, "BWV|||16|||2"},        // BWV has no groups
+      {{"op", "10", "3"}, "OP|||10|NO|3|3"},        // an opus's second number is its part
+      {{"opus", "81a", "2"}, "OPUS|||81A|NO|2|3"},  // of each prefix of the opus
+      {{"bwv", "10", "3"}, "BWV|||10|||2"}};        // no other catalogue's
   for (const Case& c : cases) {
     const std::optional<TypedCatalogueNumber> typed = catalogueNumberAt(c.tokens, aliases);
-    const std::string seen = typed ? typed->prefix + "|" + typed->roman + "|" + typed->number +
-                                         "|" + typed->partWord + "|" + typed->part + "|" +
-                                         std::to_string(typed->tokens)
+    const std::string seen = typed ? typed->prefix + "|" + typed->roman + "|" + typed->annex + "|" +
+                                         typed->number + "|" + typed->partWord + "|" + typed->part +
+                                         "|" + std::to_string(typed->tokens)
                                    : "";
-    EXPECT_EQ(seen, c.seen) << c.tokens.front();
+    EXPECT_EQ(seen, c.seen) << c.tokens.front() << " " << c.tokens.back();
   }
 }
 
