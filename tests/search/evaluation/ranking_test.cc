@@ -2,7 +2,9 @@
 // results that fill a thin page, and totals taken from the index's lists
 // when opere.idb is newer than opere.ddb, on a catalogue of six works whose
 // two databases are written here (the index as the indexer's rules make it,
-// plus one stale array).
+// plus one stale array); and what relevance makes of words held together,
+// of a word's other forms and of a work's movements, on a catalogue of its
+// own.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -25,10 +27,11 @@ namespace {
 using testing::StoredItem;
 
 // A work: its number, then composer (T1), instruments (T2), title (T4)
-// and source (T6).
+// and source (T6), and its code (C1).
 struct Work {
   int number;
   std::array<const char*, 4> fields;
+  const char* code = "";
 };
 constexpr std::array<int, 4> kFieldNumbers = {1, 2, 4, 6};
 
@@ -47,6 +50,7 @@ StoredItem storedWork(const Work& work) {
   record.recordNumber(work.number);
   for (std::size_t f = 0; f < kFieldNumbers.size(); ++f)
     record.textField(kFieldNumbers[f], work.fields[f]);
+  if (*work.code != '\0') record.codeField(1, work.code);
   return testing::storedItemOf(record);
 }
 
@@ -215,6 +219,8 @@ INSTANTIATE_TEST_SUITE_P(
         BoundedCase{"EstimatedWhenRecordsCount", "faure sonata", 2, true, {3, 1, 2}, 5, true},
         // Two words (4, 5, 6) before the rarer one (1, 2); ties by number.
         BoundedCase{"MoreWordsKept", "faure sonata violin", 1, false, {3, 4}, 5, false},
+        // Elegie (1) is rarer than sonata and violin (3 to 6) together.
+        BoundedCase{"RarestWordKept", "elegie sonata violin", 1, false, {1}, 5, false},
         BoundedCase{"ExcludedNeverCounted", "faure sonata -bach", 1, false, {3, 1}, 3, false},
         BoundedCase{"NoneRead", "faure sonata", 0, false, {3}, 5, false}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -238,6 +244,68 @@ TEST_F(RankedSearch, PartialsAcrossBlocksOfNumbers) {
             (std::vector<RecordNumber>{40000, 1}));
   EXPECT_EQ(result.partialTotal, 4u);
 }
+
+// Relevance beyond each word's own score: words held together in a field,
+// and in the order typed; the word as typed before its other forms (an OR's
+// first alternative before the rest); and the records of one work (the
+// same composer and code) together, in record-number order, where the
+// first of them ranks. Record numbers run against the order expected, so
+// that a tie broken by number gives a wrong page.
+const std::vector<Work>& relevanceWorks() {
+  static const std::vector<Work> all = {
+      {1, {"Tempered", "", "Clavier", ""}},
+      {2, {"", "", "Clavier Tempered", ""}},
+      {3, {"", "", "Tempered Clavier", ""}},
+      {4, {"Tempered", "", "Clavier Clavier Clavier", ""}},
+      {5, {"", "", "Clavier", ""}},
+      {6, {"", "", "Sonate", ""}},
+      {7, {"", "", "Sonata", ""}},
+      {9, {"B. Other", "", "Concerto", ""}, "RV269"},
+      {10, {"A. Vivaldi", "", "Concerto", ""}, "RV269"},
+      {11, {"G. Torelli", "", "Concerto Concerto", ""}},
+      {12, {"A. Vivaldi", "", "Concerto Concerto Concerto", ""}, "RV269"},
+      {13, {"G. Torelli", "", "Concerto", ""}}};
+  return all;
+}
+
+struct RelevanceCase {
+  const char* name;
+  std::string query;
+  std::vector<RecordNumber> page;
+};
+
+class Relevance : public RankedSearch, public ::testing::WithParamInterface<RelevanceCase> {
+ protected:
+  static void SetUpTestSuite() {
+    RankedSearch::SetUpTestSuite();
+    relevanceDir_ = new testing::CatalogueDir;
+    writeCatalogue(*relevanceDir_, relevanceWorks(), indexOf(relevanceWorks()));
+  }
+  static void TearDownTestSuite() {
+    delete relevanceDir_;
+    relevanceDir_ = nullptr;
+    RankedSearch::TearDownTestSuite();
+  }
+  static testing::CatalogueDir* relevanceDir_;
+};
+testing::CatalogueDir* Relevance::relevanceDir_ = nullptr;
+
+TEST_P(Relevance, RanksWhatWasMeantFirst) {
+  SearchResult result;
+  EXPECT_EQ(search(GetParam().query, SearchOptions(), result, false, relevanceDir_),
+            GetParam().page);
+}
+
+INSTANTIATE_TEST_SUITE_P(Search, Relevance,
+                         ::testing::Values(
+                             // In one field and in order (3), in one field (2), before the common
+                             // word repeated (4), before the two words apart (1).
+                             RelevanceCase{"WordsTogetherFirst", "tempered clavier", {3, 2, 4, 1}},
+                             RelevanceCase{"WordAsTypedFirst", "sonata OR sonate", {7, 6}},
+                             // 12 leads by its score, and brings 10 with it; 9 has the code but
+                             // another composer, 11 and 13 no code.
+                             RelevanceCase{"WorkTogether", "concerto", {10, 12, 11, 9, 13}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct TotalCase {
   const char* name;
