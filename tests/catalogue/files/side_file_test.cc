@@ -95,16 +95,16 @@ TEST(TextLines, LeaveOutTheByteOrderMarkAndCarriageReturns) {
   for (const Case& c : cases) EXPECT_EQ(textLines(c.text), c.lines) << c.text;
 }
 
-// The value made of one side file, and how many times it was made.
+// The value made of two side files, and how many times it was made.
 class Cache : public ::testing::Test {
  protected:
   Cache()
       : inFolder_(dir_.path()),
-        cache_({{"noused.txt", kLimit}},
+        cache_({{"noused.txt", kLimit}, {"sinonimi.txt", kLimit}},
                [this](const std::vector<SideFile>& files, std::string& made) {
                  ++makes_;
                  if (files[0].text == "bad") return Status::failure(Status::Code::kReadFailed);
-                 made = files[0].text;
+                 made = files[0].text + files[1].text;
                  return Status();
                }) {}
 
@@ -137,6 +137,8 @@ TEST_F(Cache, MakesTheValueAgainOnlyForANewVersion) {
       {"still failing", [] {}, "!", 6},  // a failure is not kept
       {"too big", [] { testing::writeFile("noused.txt", "123456789"); }, "!", 6},
       {"removed", [] { fs::remove("noused.txt"); }, "", 7},
+      {"the other written", [] { testing::writeFile("sinonimi.txt", "a b"); }, "a b", 8},
+      {"the other unchanged", [] {}, "a b", 8},
   };
   for (const Step& step : steps) {
     step.change();
