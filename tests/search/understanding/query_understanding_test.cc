@@ -77,6 +77,8 @@ std::vector<PlainRecord> works() {
       work(33, "S. Rachmaninov", "Piano", "Prelude", ""),
       work(34, "I. Stravinsky", "Clarinet", "3 Pieces", ""),
       work(35, "P. Hindemith", "Violin", "Violinsonate", ""),
+      work(36, "N. Rimsky-Korsakov", "Orchestra", "Scheherazade", "OP35"),
+      work(37, "R. Strauss", "Voice", "Tag und Zeit", ""),
   };
 }
 
@@ -208,13 +210,17 @@ INSTANTIATE_TEST_SUITE_P(
         // Compounds split only into words the index holds, and only when
         // the index does not hold the compound itself.
         UnderstandCase{"Compound", "klaviersonate", {3, 5, 12, 22, 26, 28}, "klavier + sonate", {}},
+        UnderstandCase{"CompoundWithALinkingEs", "tageszeit", {37}, "tag + zeit", {}},
         UnderstandCase{"CompoundInTheIndex", "violinsonate", {35}, "", {}},
         UnderstandCase{"CompoundOfAnUnknownPart", "klavierquintett", {}, "", {"klavierquintett"}},
         // Composers' names.
         UnderstandCase{"Initials", "js bach", {1, 2, 9, 21}, "J. S. bach", {}},
         UnderstandCase{"ThreeInitials", "cpe bach", {22}, "C. P. E. bach", {}},
+        UnderstandCase{"ShortWordOfTheIndexIsNoInitials", "rag joplin", {8}, "", {}},
         UnderstandCase{"TransliterationFfForV", "rachmaninoff", {33}, "rachmaninov", {}},
         UnderstandCase{"TransliterationWForV", "strawinsky", {34}, "stravinsky", {}},
+        UnderstandCase{
+            "TransliterationOfAHyphenatedName", "rimskij-korsakow", {36}, "rimsky korsakov", {}},
         // Nicknames: the work's code, its number in a title or past a
         // code's cut, and the catalogue's own file.
         UnderstandCase{"NicknameOfACode", "mondschein", {3}, "Beethoven, op. 27 no. 2", {}},
@@ -312,8 +318,9 @@ TEST_F(Understanding, KeepsOnlyTheParserNotesThatStillHold) {
   }
 }
 
-// The vocabulary's files: a synonyms file that is not a regular file, or a
-// stemming language libstemmer does not know, is a failure that says so.
+// The vocabulary's files: a synonyms file that is not a regular file, a
+// nicknames line of another form, or a stemming language libstemmer does
+// not know, is a failure that says so.
 TEST_F(Understanding, VocabularyRefusesWhatItCannotRead) {
   QueryVocabulary vocabulary;
   EXPECT_TRUE(loadQueryVocabulary(vocabulary, {"english", "italian"}).ok());
@@ -327,6 +334,11 @@ TEST_F(Understanding, VocabularyRefusesWhatItCannotRead) {
   std::filesystem::rename("sinonimi.keep", "sinonimi.txt");
   EXPECT_EQ(folder.code(), Status::Code::kCannotOpen);
   EXPECT_NE(folder.text().find("non è un file regolare"), std::string::npos) << folder.text();
+  testing::writeFile("soprannomi.txt", std::string(kNicknames) + "eroica\tbeethoven\n");
+  const Status badLine = loadQueryVocabulary(vocabulary);
+  testing::writeFile("soprannomi.txt", kNicknames);
+  EXPECT_EQ(badLine.code(), Status::Code::kReadFailed);
+  EXPECT_NE(badLine.text().find("soprannomi.txt, riga 2"), std::string::npos) << badLine.text();
 }
 
 struct SuggestCase {
