@@ -79,6 +79,8 @@ std::vector<PlainRecord> works() {
       work(35, "P. Hindemith", "Violin", "Violinsonate", ""),
       work(36, "N. Rimsky-Korsakov", "Orchestra", "Scheherazade", "OP35"),
       work(37, "R. Strauss", "Voice", "Tag und Zeit", ""),
+      work(38, "A. Scriabin", "Piano", "Etude in E flat minor", ""),
+      work(39, "D. Scarlatti", "Harpsichord", "Sonata", "K380"),
   };
 }
 
@@ -189,6 +191,8 @@ INSTANTIATE_TEST_SUITE_P(
         // flat and H is B; a lone letter is no key.
         UnderstandCase{
             "KeyInEnglish", "e flat major", {24, 25}, "«e flat major»: E flat major", {}},
+        UnderstandCase{"NoteRunIntoItsFlat", "eb major", {24, 25}, "E flat major", {}},
+        UnderstandCase{"NoModeIsBothModes", "e flat", {24, 25, 38}, "«e flat»: E flat", {}},
         UnderstandCase{"KeyInGerman", "es-dur", {24, 25}, "E flat major", {}},
         UnderstandCase{"KeyInItalian", "mi bemolle maggiore", {24, 25}, "E flat major", {}},
         UnderstandCase{"KeyInFrench", "mi bémol majeur", {24, 25}, "E flat major", {}},
@@ -206,6 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
         UnderstandCase{"PartRunTogether", "op.10 no.3", {23}, "OP10NO3", {}},
         UnderstandCase{"PartAfterASlash", "op 10/3", {23}, "OP10NO3", {}},
         UnderstandCase{"PartAfterN", "op. 10, n. 3", {23}, "OP10NO3", {}},
+        UnderstandCase{"PrefixOfTwoCatalogues", "k 380", {39}, "K380", {}},
         UnderstandCase{"OnlyTheComposersTitles", "hob 1/104", {31}, "frase", {}},
         // Compounds split only into words the index holds, and only when
         // the index does not hold the compound itself.
@@ -229,6 +234,28 @@ INSTANTIATE_TEST_SUITE_P(
         UnderstandCase{"NicknameOfTheCatalogue", "edward", {16}, "Brahms, op. 10", {}},
         UnderstandCase{"NumberWord", "three pieces", {34}, "«three»: 3", {}}),
     [](const ::testing::TestParamInfo<UnderstandCase>& info) { return info.param.name; });
+
+// Relevance weighs the word as typed above its other forms, so the rewrite
+// keeps it first among them.
+TEST_F(Understanding, RanksTheWordAsTypedFirst) {
+  struct Case {
+    std::string query;
+    std::vector<int> first;  // the page's first records, in order
+  };
+  for (const Case& c :
+       std::vector<Case>{{"sonate", {17, 22}}, {"sonata", {3, 5, 12, 26, 28, 39}}}) {
+    UnderstoodQuery understood;
+    ASSERT_TRUE(understandQuery(parseQuery(c.query).query->root, databases_.index, vocabulary_, {},
+                                understood)
+                    .ok());
+    SearchResult result;
+    ASSERT_TRUE(runQuery(databases_, understood.root, SearchOptions(), result).ok());
+    std::vector<int> first;
+    for (std::size_t r = 0; r < c.first.size() && r < result.page.size(); ++r)
+      first.push_back(recordNumberOf(result.page[r]));
+    EXPECT_EQ(first, c.first) << c.query;
+  }
+}
 
 // The bounds of the rewrite: a stem that starts more keys than the walk may
 // look at, or a word with more forms than it may stand for, is cut short,
