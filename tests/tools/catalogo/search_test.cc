@@ -171,8 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
         QueryCase{"ExactCode", {"--esatto", "BWV1002"}, {}},
         QueryCase{"ExactCodeAsStored", {"--esatto", "bwv1002"}, {2}},
         QueryCase{"CodeCutAtItsSeparator", {"979"}, {8}},
-        QueryCase{
-            "UnstorableCodeIsSoughtInTheText", {"K.331"}, {3}, "'K.331' non può essere un codice"},
+        QueryCase{"UnstorableCodeIsSoughtInTheText", {"K.331"}, {3}, "«K.331» non è tra i codici"},
         QueryCase{
             "UnstorableCodeSaysWhatIsIndexed", {"979-0-2001-1"}, {}, "primo separatore ('979')"},
         QueryCase{"Or", {"bach OR mozart"}, {1, 2, 3, 9}},
