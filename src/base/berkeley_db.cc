@@ -6,11 +6,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 #include <utility>
 
 #include "base/library_lines.h"
+#include "base/regular_file.h"
 
 namespace indicizza::bdb {
 namespace {
@@ -23,6 +26,37 @@ extern "C" void passOnError(const DB_ENV*, const char*, const char* line) {
 }
 extern "C" void passOnMessage(const DB_ENV*, const char* line) {
   deliverLibraryLine(line ? line : "");
+}
+
+// Whether the last open the library made on this thread was refused by
+// openOnlyRegular (each thread opens its own handles).
+thread_local bool refusedNotRegular = false;
+
+// The open the library makes of every file, in place of its own: the check
+// that the file is a regular one and the open are one step
+// (openRegularFile), so a named pipe or a device put in a database's place
+// is refused at once, never waited on nor read, whenever the library opens
+// it. A refusal fails with EINVAL, and is noted for Database::open.
+extern "C" int openOnlyRegular(const char* path, int flags, ...) {
+  mode_t mode = 0;
+  if ((flags & O_CREAT) != 0) {
+    va_list arguments;
+    va_start(arguments, flags);
+    mode = static_cast<mode_t>(va_arg(arguments, int));
+    va_end(arguments);
+  }
+  int fd = -1;
+  const Status opened = openRegularFile(path, flags, fd, mode);
+  if (opened.ok()) return fd;
+  refusedNotRegular = opened.code() == Status::Code::kNotRegular;
+  errno = refusedNotRegular ? EINVAL : opened.error();
+  return -1;
+}
+
+// Puts openOnlyRegular in the library's place, once, before the first handle.
+void installRegularOpen() {
+  static std::once_flag installed;
+  std::call_once(installed, [] { db_env_set_func_open(openOnlyRegular); });
 }
 
 // A descriptor cleared to all zeros (no flags), pointing at `bytes`.
@@ -146,6 +180,7 @@ Database& Database::operator=(Database&& other) noexcept {
 Status Database::open(const char* path, OpenMode mode) {
   if (db_ || opened_) throw std::logic_error("database handle opened twice");
   opened_ = true;
+  installRegularOpen();
   const int created = db_create(&db_, nullptr, 0);
   if (created != 0) {
     db_ = nullptr;
@@ -159,9 +194,11 @@ Status Database::open(const char* path, OpenMode mode) {
     const Status made = createEmptyFile(path);
     if (!made.ok()) return made;
   }
-  const Status opened =
+  refusedNotRegular = false;
+  Status opened =
       statusOf(db_->open(db_, nullptr, path, nullptr, DB_BTREE, openFlags(mode), kNewFileMode),
                Status::Code::kCannotOpen);
+  if (!opened.ok() && refusedNotRegular) opened = Status::failure(Status::Code::kNotRegular);
   if (!opened.ok() && mode == OpenMode::kCreateNew) unlink(path);
   return opened;
 }
@@ -207,6 +244,12 @@ Status Database::close() {
   DB* db = db_;
   db_ = nullptr;
   return statusOf(db ? db->close(db, 0) : 0, Status::Code::kWriteFailed);
+}
+
+std::optional<FileIdentity> Database::fileIdentity() const {
+  int fd = -1;
+  if (!db_ || db_->fd(db_, &fd) != 0) return std::nullopt;
+  return identityOfOpenFile(fd);
 }
 
 std::uint64_t Database::fileSize() const {

@@ -5,11 +5,13 @@
 #include <db.h>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/file_identity.h"
 #include "base/status.h"
 
 namespace indicizza::bdb {
@@ -114,7 +116,10 @@ class Database {
   Database& operator=(const Database&) = delete;
 
   // db_create with no environment and no flags, then DB->open of the
-  // B-tree at `path`, no transaction, no sub-database; a file it creates gets
+  // B-tree at `path`, no transaction, no sub-database. Every file the library
+  // opens must be a regular one, checked in the same step as the open (see
+  // regular_file.h): a folder, a device, a named pipe or a socket in its
+  // place fails with kNotRegular at once, never waited on. A file it creates gets
   // kNewFileMode, and exists under no other name, even for a moment, so a
   // process killed while creating it leaves at most an unfinished `path`; a
   // create that fails leaves nothing. The handle's own lines (see
@@ -158,6 +163,11 @@ class Database {
   // with kWriteFailed: after writes, cached pages may not have reached the
   // file.
   Status close();
+
+  // The identity of the open file (DB->fd, then fstat): the file the
+  // library reads, whatever its name now names; nothing when it can't be
+  // told.
+  std::optional<FileIdentity> fileIdentity() const;
 
   // The length in bytes of the open file (DB->fd, then fstat); 0 when it
   // can't be told.

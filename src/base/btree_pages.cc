@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <vector>
 
+#include "base/regular_file.h"
+
 namespace indicizza {
 
 using namespace btree_layout;
@@ -292,13 +294,16 @@ Status readCheckedPages(int fd, std::uint64_t size, const PageSink& sink) {
   return check.finish();
 }
 
-Status checkBtreeFile(const std::filesystem::path& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Status::systemFailure(Status::Code::kCannotOpen, errno);
-  struct stat info;
-  Status verdict = Status::failure(Status::Code::kCannotOpen);
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    verdict = readCheckedPages(fd, static_cast<std::uint64_t>(info.st_size), nullptr);
+Status checkBtreeFile(const std::filesystem::path& path, std::optional<FileIdentity>* checked) {
+  if (checked) checked->reset();
+  int fd = -1;
+  const Status opened = openRegularFile(path.c_str(), O_RDONLY, fd);
+  if (!opened.ok()) return opened;
+  const std::optional<FileIdentity> identity = identityOfOpenFile(fd);
+  Status verdict = Status::failure(Status::Code::kReadFailed);
+  if (identity) {
+    verdict = readCheckedPages(fd, static_cast<std::uint64_t>(identity->size), nullptr);
+    if (checked) *checked = identity;
   }
   close(fd);
   return verdict;

@@ -15,11 +15,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/file_identity.h"
 #include "base/status.h"
 
 namespace indicizza {
@@ -190,8 +192,11 @@ using PageSink = std::function<Status(std::span<const std::uint8_t>)>;
 Status readCheckedPages(int fd, std::uint64_t size, const PageSink& sink);
 
 // The verdict on the B-tree file at `path` (symbolic links followed), or
-// kCannotOpen when it can't be opened or is no regular file, kReadFailed
-// when it can't be read.
-Status checkBtreeFile(const std::filesystem::path& path);
+// kCannotOpen when it can't be opened (errno ENOENT when it is not there),
+// kNotRegular when it is no regular file (see regular_file.h: never waited
+// on), kReadFailed when it can't be read. When `checked` is given it gets the
+// identity of the file that was read (nothing when none was).
+Status checkBtreeFile(const std::filesystem::path& path,
+                      std::optional<FileIdentity>* checked = nullptr);
 
 }  // namespace indicizza

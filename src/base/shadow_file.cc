@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "base/quiet_thread.h"
+#include "base/regular_file.h"
 
 namespace indicizza {
 namespace {
@@ -107,6 +108,8 @@ ShadowFile::ShadowFile(ShadowFile&& other) noexcept
     : target_(std::move(other.target_)),
       path_(std::move(other.path_)),
       ownership_(other.ownership_),
+      proveTarget_(other.proveTarget_),
+      startedFrom_(other.startedFrom_),
       pending_(std::exchange(other.pending_, false)),
       releasing_(std::move(other.releasing_)) {}
 
@@ -117,6 +120,8 @@ ShadowFile& ShadowFile::operator=(ShadowFile&& other) noexcept {
     target_ = std::move(other.target_);
     path_ = std::move(other.path_);
     ownership_ = other.ownership_;
+    proveTarget_ = other.proveTarget_;
+    startedFrom_ = other.startedFrom_;
     pending_ = std::exchange(other.pending_, false);
     releasing_ = std::move(other.releasing_);
   }
@@ -125,17 +130,21 @@ ShadowFile& ShadowFile::operator=(ShadowFile&& other) noexcept {
 
 Status ShadowFile::copyOf(const std::filesystem::path& target, ShadowFile& shadow,
                           const std::atomic<bool>* stop) {
-  const int source = open(target.c_str(), O_RDONLY | O_CLOEXEC);
-  if (source < 0) return Status::systemFailure(Status::Code::kCannotOpen, errno);
+  int source = -1;
+  const Status opened = openRegularFile(target.c_str(), O_RDONLY, source);
+  if (!opened.ok()) return opened;
   struct stat info;
-  if (fstat(source, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (fstat(source, &info) != 0) {
+    const Status failure = Status::systemFailure(Status::Code::kCannotOpen, errno);
     close(source);
-    return Status::failure(Status::Code::kCannotOpen);
+    return failure;
   }
   ShadowFile copy;
   copy.target_ = target;
   copy.path_ = shadowPathOf(target);
   copy.ownership_ = Ownership{info.st_mode & 07777, info.st_uid, info.st_gid};
+  copy.proveTarget_ = true;
+  copy.startedFrom_ = identityOfOpenFile(source);
   // Private until it takes the target's place.
   const int destination =
       open(copy.path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
@@ -164,17 +173,20 @@ ShadowFile ShadowFile::toCreate(const std::filesystem::path& target) {
   ShadowFile shadow;
   shadow.target_ = target;
   shadow.path_ = shadowPathOf(target);
+  shadow.proveTarget_ = true;
   shadow.pending_ = true;
   return shadow;
 }
 
-Status ShadowFile::toRewrite(const std::filesystem::path& target, ShadowFile& shadow) {
+Status ShadowFile::toRewrite(const std::filesystem::path& target, const FileIdentity& startedFrom,
+                             ShadowFile& shadow) {
   struct stat info;
   if (stat(target.c_str(), &info) != 0)
     return Status::systemFailure(Status::Code::kCannotOpen, errno);
-  if (!S_ISREG(info.st_mode)) return Status::failure(Status::Code::kCannotOpen);
+  if (!S_ISREG(info.st_mode)) return Status::failure(Status::Code::kNotRegular);
   shadow = toCreate(target);
   shadow.ownership_ = Ownership{info.st_mode & 07777, info.st_uid, info.st_gid};
+  shadow.startedFrom_ = startedFrom;
   return {};
 }
 
@@ -225,6 +237,17 @@ Status ShadowFile::commitAsNew() { return publish(false); }
 
 Status ShadowFile::publish(bool replace) {
   if (!pending_) return Status::failure(Status::Code::kWriteFailed);
+  const Status ready = readyToPublish();
+  if (!ready.ok()) return ready;
+  if (!replace) {
+    if (renameAsNew(path_, target_) != 0) return writeFailure();
+    pending_ = false;
+    return syncFolder(target_.parent_path());
+  }
+  return proveTarget_ ? swapWithStartingFile() : replaceTarget();
+}
+
+Status ShadowFile::readyToPublish() {
   const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return writeFailure();
   Status done;
@@ -237,22 +260,63 @@ Status ShadowFile::publish(bool replace) {
   }
   if (done.ok() && fsync(fd) != 0) done = writeFailure();
   close(fd);
-  if (!done.ok()) return done;
-  if (!replace) {
-    if (renameAsNew(path_, target_) != 0) return writeFailure();
+  return done;
+}
+
+Status ShadowFile::swapWithStartingFile() {
+  if (!startedFrom_) {
+    // There was no file: one that came since is not this run's to replace.
+    if (renameAsNew(path_, target_) != 0) {
+      return errno == EEXIST ? Status::failure(Status::Code::kReplaced) : writeFailure();
+    }
     pending_ = false;
     return syncFolder(target_.parent_path());
   }
+  if (renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) != 0) {
+    // The file started from is gone, and no other has its name.
+    if (errno == ENOENT) return Status::failure(Status::Code::kReplaced);
+    if (errno != EINVAL) return writeFailure();
+    // A file system that can't swap two names: compared, then replaced.
+    if (identityOfEntry(target_) != startedFrom_) return Status::failure(Status::Code::kReplaced);
+    return replaceTarget();
+  }
+  // The copy has the target's name now, and what was there has the copy's.
+  if (identityOfEntry(path_) != startedFrom_) {
+    // Another file: it goes back under its name, over the copy, at once.
+    if (rename(path_.c_str(), target_.c_str()) != 0) {
+      // It can't: it is left under the copy's name rather than removed.
+      pending_ = false;
+      return writeFailure();
+    }
+    pending_ = false;
+    const Status synced = syncFolder(target_.parent_path());
+    return synced.ok() ? Status::failure(Status::Code::kReplaced) : synced;
+  }
+  // Held open across the removal, so that its blocks are freed by the close,
+  // away from the run, rather than by the removal.
+  const int replaced = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  unlink(path_.c_str());
+  pending_ = false;
+  if (replaced >= 0) releaseLater(replaced);
+  return syncFolder(target_.parent_path());
+}
+
+Status ShadowFile::replaceTarget() {
   // Held open across the rename, so that its blocks are freed by the close
-  // below, away from the run, rather than by the rename.
-  const int replaced = open(target_.c_str(), O_RDONLY | O_CLOEXEC);
+  // below, away from the run, rather than by the rename. Never waited on: a
+  // named pipe in the target's place is replaced, not read.
+  const int replaced = open(target_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (rename(path_.c_str(), target_.c_str()) != 0) {
     if (replaced >= 0) close(replaced);
     return writeFailure();
   }
   pending_ = false;
-  if (replaced >= 0) releasing_ = startQuietThread([replaced] { close(replaced); });
+  if (replaced >= 0) releaseLater(replaced);
   return syncFolder(target_.parent_path());
+}
+
+void ShadowFile::releaseLater(int fd) {
+  releasing_ = startQuietThread([fd] { close(fd); });
 }
 
 ShadowCopyInProgress::ShadowCopyInProgress(std::filesystem::path target)

@@ -22,9 +22,11 @@ class [[nodiscard]] Status {
  public:
   enum class Code : std::uint8_t {
     kOk,
-    kNotFound,    // a key, an item or a file that is not there
-    kCannotOpen,  // a file that can't be opened: missing, not permitted, or of another kind of file
-    kReadFailed,  // reading failed after the open
+    kNotFound,       // a key, an item or a file that is not there
+    kCannotOpen,     // a file that can't be opened: missing, not permitted, a loop of links
+    kNotRegular,     // a path that names a folder, a device, a named pipe or a socket, where a
+                     // regular file must be: never read (a pipe could be waited on for ever)
+    kReadFailed,     // reading failed after the open
     kWriteFailed,    // writing, putting, syncing, closing or renaming failed
     kNoHandle,       // the library could not make a database handle or a cursor
     kForeign,        // a database file the library opens, of a kind this program never makes
@@ -37,6 +39,8 @@ class [[nodiscard]] Status {
     kInterrupted,    // a signal asked the run to stop (see interruption.h), or the
                      // caller of a search gave up on it (its deadline, its client gone)
     kOverBudget,     // a request that would cost more than it may (a search's limits)
+    kReplaced,       // a file that another program replaced or changed while this one
+                     // worked from it, and which is left as it was found
   };
 
   // Success.

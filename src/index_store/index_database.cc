@@ -51,21 +51,29 @@ IndexEntry indexEntryOf(std::span<const std::uint8_t, kStoredEntrySize> stored) 
   return entry;
 }
 
-Status tryCheckIndexDatabase(const std::filesystem::path& path) {
+Status tryCheckIndexDatabase(const std::filesystem::path& path, IndexDatabaseStart& start) {
+  start.reset();
   const std::filesystem::path target = linkTarget(path);
   removeLeftoverShadow(target);
-  return checkBtreeFile(target);
+  const Status checked = checkBtreeFile(target, &start);
+  // Not there (a dangling symbolic link included): the write phase creates it.
+  if (checked.code() == Status::Code::kCannotOpen && checked.error() == ENOENT) return {};
+  if (!checked.ok()) return checked;
+  if (access(target.c_str(), W_OK) != 0)
+    return Status::systemFailure(Status::Code::kCannotOpen, errno);
+  return {};
 }
 
-void checkIndexDatabase(const std::filesystem::path& path) {
-  switch (tryCheckIndexDatabase(path).code()) {
+IndexDatabaseStart checkIndexDatabase(const std::filesystem::path& path) {
+  IndexDatabaseStart start;
+  switch (tryCheckIndexDatabase(path, start).code()) {
+    case Status::Code::kOk: return start;
     case Status::Code::kEncrypted:
       noteLine(encryptedFileSentence(path.filename().string()));
       fatalStop(kIndexDatabaseOpenFailed);
-    case Status::Code::kUnknownFormat: fatalStop(kIndexDatabaseOpenFailed);
     case Status::Code::kForeign:
     case Status::Code::kDamaged: fatalStop(kIndexDatabaseDamaged);
-    default: return;
+    default: fatalStop(kIndexDatabaseOpenFailed);
   }
 }
 
@@ -81,14 +89,20 @@ IndexDatabaseTarget findIndexDatabase(const std::filesystem::path& path) {
   return found;
 }
 
-Status tryOpenIndexDatabase(const IndexDatabaseTarget& target, IndexDatabase& database) {
-  if (target.access.code() == Status::Code::kNotFound) {
+Status tryOpenIndexDatabase(const IndexDatabaseTarget& target, const IndexDatabaseStart& start,
+                            IndexDatabase& database) {
+  const bool there = target.access.code() != Status::Code::kNotFound;
+  if (there != start.has_value()) return Status::failure(Status::Code::kReplaced);
+  if (!there) {
     database.shadow = ShadowFile::toCreate(target.target);
   } else if (!target.access.ok()) {
     return target.access;
   } else {
     Status opened = database.earlier.open(target.target.c_str(), bdb::OpenMode::kReadOnly);
-    if (opened.ok()) opened = ShadowFile::toRewrite(target.target, database.shadow);
+    // Only the file whose pages were checked is read.
+    if (opened.ok() && database.earlier.fileIdentity() != start)
+      opened = Status::failure(Status::Code::kReplaced);
+    if (opened.ok()) opened = ShadowFile::toRewrite(target.target, *start, database.shadow);
     if (!opened.ok()) return opened;
   }
   Status created = database.handle.open(database.shadow.path().c_str(), bdb::OpenMode::kCreateNew);
@@ -211,12 +225,14 @@ Status tryCommitIndexDatabase(IndexDatabase& database) {
   return committed;
 }
 
-void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
+void writeIndex(const WordIndex& index, const IndexDatabaseStart& start,
+                const std::filesystem::path& path) {
   reportLine("Creazione db indice");
   IndexDatabase database;
-  const Status opened = tryOpenIndexDatabase(findIndexDatabase(path), database);
+  const Status opened = tryOpenIndexDatabase(findIndexDatabase(path), start, database);
   switch (opened.code()) {
     case Status::Code::kOk: break;
+    case Status::Code::kReplaced: fatalStop(kIndexDatabaseReplaced);
     case Status::Code::kNoHandle: fatalStop("db_create error");
     case Status::Code::kWriteFailed: fatalStop("Errore copia opere.idb");
     default: fatalStop(kIndexDatabaseOpenFailed);
@@ -231,7 +247,9 @@ void writeIndex(const WordIndex& index, const std::filesystem::path& path) {
     case Status::Code::kNoHandle: fatalStop("Errore copia opere.idb");
     default: fatalStop("put error");
   }
-  if (!tryCommitIndexDatabase(database).ok()) fatalStop("Errore chiusura opere.idb");
+  const Status committed = tryCommitIndexDatabase(database);
+  if (committed.code() == Status::Code::kReplaced) fatalStop(kIndexDatabaseReplaced);
+  if (!committed.ok()) fatalStop("Errore chiusura opere.idb");
   reportLine("");
 }
 

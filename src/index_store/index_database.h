@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "base/berkeley_db.h"
+#include "base/file_identity.h"
 #include "base/shadow_file.h"
 #include "base/status.h"
 #include "indexing/word_index.h"
@@ -38,23 +40,36 @@ inline constexpr const char* kIndexDatabaseDamaged =
 // created) as a B-tree.
 inline constexpr const char* kIndexDatabaseOpenFailed = "Open error";
 
+// The fatal message of an index database that another program replaced,
+// changed or made while the run worked: the file found is left as it is.
+inline constexpr const char* kIndexDatabaseReplaced =
+    "opere.idb cambiato da altri durante l'esecuzione: non sostituito";
+
+// What the run found at opere.idb before the load: the identity of the file
+// whose pages it checked, or nothing when there was no file (the write
+// phase then creates one). The write phase reads only that file, and
+// replaces only that file.
+using IndexDatabaseStart = std::optional<FileIdentity>;
+
 // Looks at the index database at `path` before the run puts anything
 // anywhere: removes the working copy a killed run may have left, and checks
-// the file's pages (see btree_pages.h). Gives the check's verdict: ok,
-// kUnknownFormat, kEncrypted, kForeign or kDamaged, or kCannotOpen or
-// kReadFailed when the file is missing or can't be read (left to the write
-// phase, which creates it or says why it can't). Requires the catalogue lock
-// (see catalogue_lock.h).
-Status tryCheckIndexDatabase(const std::filesystem::path& path);
+// that the file, when there is one, is a regular file the run may read and
+// write, and its pages (see btree_pages.h), into `start`. Fails with
+// kCannotOpen (a loop of symbolic links, a file that may not be read or
+// written), kNotRegular (a folder, a device, a named pipe, a socket: never
+// waited on), kReadFailed, or the page check's verdict: kUnknownFormat,
+// kEncrypted, kForeign or kDamaged. A file that is not there is no failure.
+// Requires the catalogue lock (see catalogue_lock.h).
+Status tryCheckIndexDatabase(const std::filesystem::path& path, IndexDatabaseStart& start);
 
 // The step over tryCheckIndexDatabase, on opere.idb of the working directory
-// by default. A file the library can't open as a B-tree gets the write
-// phase's message for such a file, before the load: fatal stop
-// kIndexDatabaseOpenFailed for kUnknownFormat and kEncrypted (with a note on
-// standard error that says it is encrypted). A B-tree the library opens but
-// this program can't use gets fatal stop kIndexDatabaseDamaged, for
-// kForeign or kDamaged.
-void checkIndexDatabase(const std::filesystem::path& path = kIndexDatabaseFileName);
+// by default, before the load: everything wrong with the file is found
+// here, while both databases are as they were. A B-tree the library opens
+// but this program can't use gets fatal stop kIndexDatabaseDamaged, for
+// kForeign or kDamaged; every other failure gets the write phase's message
+// for a file it can't open, kIndexDatabaseOpenFailed (with a note on
+// standard error that says it is encrypted, for kEncrypted).
+IndexDatabaseStart checkIndexDatabase(const std::filesystem::path& path = kIndexDatabaseFileName);
 
 // Where the write phase writes the index database, and whether it may.
 struct IndexDatabaseTarget {
@@ -78,10 +93,13 @@ struct IndexDatabase {
 
 // Opens the index database for the write phase: a new B-tree (mode 0664) at
 // the working copy of `target` and, when the file exists, the file itself
-// for reading. Fails with kCannotOpen when the file may not be written or
-// can't be opened as a B-tree; kWriteFailed when the working copy can't be
-// made; kNoHandle when no handle can be made.
-Status tryOpenIndexDatabase(const IndexDatabaseTarget& target, IndexDatabase& database);
+// for reading. Fails with kReplaced when the file is not the one found
+// before the load (`start`), or came since there was none, before it is
+// read; kCannotOpen when the file may not be written or can't be opened as a
+// B-tree; kWriteFailed when the working copy can't be made; kNoHandle when
+// no handle can be made.
+Status tryOpenIndexDatabase(const IndexDatabaseTarget& target, const IndexDatabaseStart& start,
+                            IndexDatabase& database);
 
 // Puts into the working copy, in key order and in bulk, every term of
 // `index` (key: the term's bytes; data: its stored entries, in array order)
@@ -97,22 +115,27 @@ Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
 
 // Closes the working copy (which writes the library's cache to it) and puts
 // it in place of the file (see ShadowFile::commit). Fails with
-// kWriteFailed; the file is then as it was before the run.
+// kWriteFailed, the file then as it was before the run; with kReplaced when
+// the file is not the one found before the load, which is then left as it
+// was found.
 Status tryCommitIndexDatabase(IndexDatabase& database);
 
 // The write phase: reports "Creazione db indice", opens the index database
-// at `path` (opere.idb of the working directory by default), puts every term
+// at `path` (opere.idb of the working directory by default), which must be
+// the one found before the load (`start`), puts every term
 // of `index` and keeps those of earlier runs, writing a dot every 100 terms
 // of `index` as the puts succeed, commits the working copy and ends the line
 // of dots.
 //
-// Fatal stops: "db_create error" (kNoHandle); "Errore copia opere.idb" when
+// Fatal stops: kIndexDatabaseReplaced when the file is not the one found
+// before the load; "db_create error" (kNoHandle); "Errore copia opere.idb" when
 // the working copy can't be made or the file as it was can't be read to its
 // end; kIndexDatabaseDamaged when its items are out of order;
 // kIndexDatabaseOpenFailed for the other failures of the open; "put error";
 // "Errore chiusura opere.idb" when the close or the replacement fails; and
 // an interruption (see interruption.h). After any of them opere.idb is as it was before the
 // run.
-void writeIndex(const WordIndex& index, const std::filesystem::path& path = kIndexDatabaseFileName);
+void writeIndex(const WordIndex& index, const IndexDatabaseStart& start,
+                const std::filesystem::path& path = kIndexDatabaseFileName);
 
 }  // namespace indicizza

@@ -39,8 +39,10 @@ class RecordFile {
   std::FILE* file_ = nullptr;
 };
 
-// Opens `path` for binary reading into `file`. Fails with kCannotOpen when it
-// can't be opened, or is a directory.
+// Opens `path` for binary reading into `file`: a regular file, or a named
+// pipe another program writes the records into (then waited for, as a
+// pipe's reader does). Fails with kCannotOpen when it can't be opened,
+// kNotRegular when it is a folder, a device or a socket (never read).
 Status tryOpenRecordFile(const std::filesystem::path& path, RecordFile& file);
 
 // The phase step over tryOpenRecordFile, on the record file of the working

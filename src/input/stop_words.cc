@@ -1,6 +1,7 @@
 #include "input/stop_words.h"
 
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -9,6 +10,7 @@
 
 #include "base/console.h"
 #include "base/linear_probe.h"
+#include "base/regular_file.h"
 
 namespace indicizza {
 namespace {
@@ -61,12 +63,14 @@ StopWordSet parseStopWords(std::string_view content) {
 }
 
 Status tryLoadStopWords(const std::filesystem::path& path, StopWordSet& set) {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                             &std::fclose);
-  if (!file) return Status::systemFailure(Status::Code::kCannotOpen, errno);
-  struct stat info;
-  if (fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
-    return Status::failure(Status::Code::kCannotOpen);
+  int fd = -1;
+  const Status opened = openRegularFile(path.c_str(), O_RDONLY, fd);
+  if (!opened.ok()) return opened;
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(fdopen(fd, "rb"), &std::fclose);
+  if (!file) {
+    const Status failure = Status::systemFailure(Status::Code::kCannotOpen, errno);
+    close(fd);
+    return failure;
   }
   std::string content;
   char chunk[1 << 16];
@@ -80,7 +84,8 @@ Status tryLoadStopWords(const std::filesystem::path& path, StopWordSet& set) {
 StopWordSet loadStopWords(const std::filesystem::path& path) {
   StopWordSet set;
   const Status loaded = tryLoadStopWords(path, set);
-  if (loaded.code() == Status::Code::kCannotOpen) fatalStop(kStopWordFileOpenFailed);
+  if (loaded.code() == Status::Code::kCannotOpen || loaded.code() == Status::Code::kNotRegular)
+    fatalStop(kStopWordFileOpenFailed);
   if (!loaded.ok()) fatalStop(kStopWordFileReadFailed);
   return set;
 }

@@ -83,13 +83,14 @@ class StopWordSet {
 StopWordSet parseStopWords(std::string_view content);
 
 // Reads `path` in binary and parses it into `set`. Fails with kCannotOpen
-// when it can't be opened (or is a directory), kReadFailed when reading
-// fails after the open; `set` is then left as it was.
+// when it can't be opened, kNotRegular when it is no regular file (a
+// folder, a device, a named pipe: never read nor waited on), kReadFailed
+// when reading fails after the open; `set` is then left as it was.
 Status tryLoadStopWords(const std::filesystem::path& path, StopWordSet& set);
 
 // The phase step over tryLoadStopWords, on noused.txt of the working
 // directory by default. Fatal stops: kStopWordFileOpenFailed for
-// kCannotOpen, kStopWordFileReadFailed for kReadFailed.
+// kCannotOpen and kNotRegular, kStopWordFileReadFailed for kReadFailed.
 StopWordSet loadStopWords(const std::filesystem::path& path = kStopWordFileName);
 
 }  // namespace indicizza

@@ -81,7 +81,9 @@ Status tryCloseDataDatabase(DataDatabase& database) {
 }
 
 void closeDataDatabase(DataDatabase& database) {
-  if (!tryCloseDataDatabase(database).ok()) fatalStop("Errore chiusura opere.ddb");
+  const Status closed = tryCloseDataDatabase(database);
+  if (closed.code() == Status::Code::kReplaced) fatalStop(kDataDatabaseReplaced);
+  if (!closed.ok()) fatalStop("Errore chiusura opere.ddb");
 }
 
 }  // namespace indicizza

@@ -20,6 +20,11 @@ namespace indicizza {
 
 inline constexpr const char* kDataDatabaseFileName = "opere.ddb";
 
+// The fatal message of a data database that another program replaced or
+// changed while the run worked from it: the file found is left as it is.
+inline constexpr const char* kDataDatabaseReplaced =
+    "opere.ddb cambiato da altri durante l'esecuzione: non sostituito";
+
 // Keys are the record number as a signed 32-bit integer, little-endian; the
 // B-tree compares keys as unsigned bytes from the first on, so records are
 // visited by the lowest byte of their number first (256, 1, 2, ...).
@@ -54,7 +59,8 @@ DataDatabase openDataDatabase(const std::filesystem::path& path = kDataDatabaseF
 
 // Waits for the working copy and opens it; succeeds at once when it is open
 // already. Fails with kCannotOpen when the file can't be opened or the
-// library can't open it; kUnknownFormat when it is no B-tree the library
+// library can't open it; kNotRegular when it is no regular file (a named
+// pipe, a device: never waited on); kUnknownFormat when it is no B-tree the library
 // opens; kEncrypted when it is encrypted; kReadFailed when it can't be read;
 // kForeign when it is a kind of B-tree this program never makes (one that
 // holds duplicate keys, say); kDamaged when its pages are damaged;
@@ -80,11 +86,13 @@ Status tryStoreRecords(DataDatabase& database, bdb::BulkPairs& records);
 // copy (which writes the library's cache to it) and puts it in place of
 // opere.ddb (see ShadowFile::commit). Fails with kWriteFailed: opere.ddb is
 // then as it was before the run (or, when only the last sync of the folder
-// failed, whole with the new records).
+// failed, whole with the new records); with kReplaced when opere.ddb is no
+// longer the file the run copied, which is then left as it was found and
+// the copy removed.
 Status tryCloseDataDatabase(DataDatabase& database);
 
-// The phase step over tryCloseDataDatabase: fatal stop "Errore chiusura
-// opere.ddb".
+// The phase step over tryCloseDataDatabase: fatal stop kDataDatabaseReplaced
+// for kReplaced, "Errore chiusura opere.ddb" for the rest.
 void closeDataDatabase(DataDatabase& database);
 
 }  // namespace indicizza

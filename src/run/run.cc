@@ -24,7 +24,7 @@ int runIndexer() {
   // it ends.
   const CatalogueLock lock = lockCatalogue({kDataDatabaseFileName, kIndexDatabaseFileName});
   DataDatabase dataDatabase = openDataDatabase();
-  checkIndexDatabase();
+  const IndexDatabaseStart indexStart = checkIndexDatabase();
   loadRecords(recordFile, dataDatabase, key);
   // The scan's walk thread extracts each record's terms; this thread adds
   // them to the index.
@@ -38,7 +38,7 @@ int runIndexer() {
   // The data database is closed, and put in place, before the index
   // database gets its own handle: a handle is never opened twice.
   closeDataDatabase(dataDatabase);
-  writeIndex(wordIndex);
+  writeIndex(wordIndex, indexStart);
 
   reportLine("Fine scansione");
   return 0;

@@ -56,7 +56,7 @@ TEST(OpenRecordFile, MissingFileOrDirectoryIsFatal) {
   testing::ScratchDir dir;
   RecordFile file;
   EXPECT_EQ(tryOpenRecordFile(dir / "opere.cry", file).code(), Status::Code::kCannotOpen);
-  EXPECT_EQ(tryOpenRecordFile(dir.path(), file).code(), Status::Code::kCannotOpen);
+  EXPECT_EQ(tryOpenRecordFile(dir.path(), file).code(), Status::Code::kNotRegular);
   EXPECT_THROW(openRecordFile(dir / "opere.cry"), FatalStop);
   EXPECT_THROW(openRecordFile(dir.path()), FatalStop);
 }

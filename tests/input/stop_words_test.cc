@@ -123,7 +123,7 @@ TEST_P(StopWordFileFailures, AreToldApart) {
 INSTANTIATE_TEST_SUITE_P(
     LoadStopWords, StopWordFileFailures,
     ::testing::Values(FileFailureCase{"Missing", "noused.txt", Status::Code::kCannotOpen},
-                      FileFailureCase{"Directory", ".", Status::Code::kCannotOpen},
+                      FileFailureCase{"Directory", ".", Status::Code::kNotRegular},
                       // Opens, but every read from its start fails.
                       FileFailureCase{"Unreadable", "/proc/self/mem", Status::Code::kReadFailed}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -2,6 +2,7 @@
 // an otherwise good catalogue, runs the real indexer and checks the whole
 // transcript, the exit status and, where it matters, what the files hold.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -308,11 +309,6 @@ INSTANTIATE_TEST_SUITE_P(
                       testing::loadDatabase(p, kEarlierTerm, "btree", "duplicates=1\n");
                     }),
                     kEarlyDamaged, 1, bothUntouched},
-        // Left to the write phase, whose open fails; the library says why.
-        HostileCase{"Directory",
-                    [](CatalogueDir& d) { std::filesystem::create_directory(d / "opere.idb"); },
-                    "Inizio scansione\n\n\n" + kWritePhaseOpenError, 1, nullptr,
-                    "BDB0134 read: *: Is a directory\n(e un'altra riga della libreria)\n"},
         // Pages with the library's checksums: read like any others; the new
         // index is written without them.
         HostileCase{"Checksums",
@@ -325,6 +321,58 @@ INSTANTIATE_TEST_SUITE_P(
                                                    "A", "AAAB", "IL", "SONATA", "ZEFIRO", "ZZZZ"}));
                       EXPECT_TRUE(testing::verifyDatabase(d / "opere.idb"));
                     }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A file of another kind in the place of `p`: a named pipe, which a plain
+// open would wait on for ever; a device, read for ever or for nothing; a
+// loop of symbolic links; a folder.
+void namedPipeAt(const std::filesystem::path& p) {
+  std::filesystem::remove(p);
+  ASSERT_EQ(mkfifo(p.c_str(), 0600), 0);
+}
+void deviceAt(const std::filesystem::path& p, const char* device) {
+  std::filesystem::remove(p);
+  std::filesystem::create_symlink(device, p);
+}
+void linkLoopAt(const std::filesystem::path& p) {
+  std::filesystem::remove(p);
+  const std::string other = p.filename().string() + ".giro";
+  std::filesystem::create_symlink(other, p);
+  std::filesystem::create_symlink(p.filename(), p.parent_path() / other);
+}
+void folderAt(const std::filesystem::path& p) {
+  std::filesystem::remove(p);
+  std::filesystem::create_directory(p);
+}
+
+// A run stopped before anything was loaded.
+void nothingLoaded(const CatalogueDir& d) { EXPECT_TRUE(d.dataItems().empty()); }
+
+// Each is refused at once, naming the file (by the message of a file that
+// can't be opened), and the index's before the load, while both databases
+// are as they were.
+INSTANTIATE_TEST_SUITE_P(
+    FilesOfAnotherKind, HostileFiles,
+    ::testing::Values(
+        HostileCase{"StopWordsNamedPipe", [](CatalogueDir& d) { namedPipeAt(d / "noused.txt"); },
+                    "File noused.txt indefinito\n", 1},
+        HostileCase{"StopWordsDevice",
+                    [](CatalogueDir& d) { deviceAt(d / "noused.txt", "/dev/null"); },
+                    "File noused.txt indefinito\n", 1},
+        HostileCase{"RecordFileDevice",
+                    [](CatalogueDir& d) { deviceAt(d / "opere.cry", "/dev/null"); },
+                    "Errore lettura opere.cry\n", 1},
+        HostileCase{"DataDatabaseNamedPipe", [](CatalogueDir& d) { namedPipeAt(d / "opere.ddb"); },
+                    "Inizio scansione\nopere.ddb open error\n", 1},
+        HostileCase{"IndexDatabaseNamedPipe", [](CatalogueDir& d) { namedPipeAt(d / "opere.idb"); },
+                    kEarlyOpenError, 1, nothingLoaded},
+        HostileCase{"IndexDatabaseDevice",
+                    [](CatalogueDir& d) { deviceAt(d / "opere.idb", "/dev/zero"); },
+                    kEarlyOpenError, 1, nothingLoaded},
+        HostileCase{"IndexDatabaseLinkLoop", [](CatalogueDir& d) { linkLoopAt(d / "opere.idb"); },
+                    kEarlyOpenError, 1, nothingLoaded},
+        HostileCase{"IndexDatabaseFolder", [](CatalogueDir& d) { folderAt(d / "opere.idb"); },
+                    kEarlyOpenError, 1, nothingLoaded}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A data database of 3000 records (three levels of pages), damaged by
@@ -516,8 +564,11 @@ INSTANTIATE_TEST_SUITE_P(
                        "Inizio scansione\nopere.ddb open error\n"},
         PermissionCase{"ReadOnlyDataDatabase", "opere.ddb", perms::owner_read,
                        "Inizio scansione\nopere.ddb open error\n"},
+        // Found before the load, which is then left undone.
         PermissionCase{"ReadOnlyIndexDatabase", "opere.idb", perms::owner_read,
-                       "Inizio scansione\n\n\n" + kWritePhaseOpenError}),
+                       "Inizio scansione\nOpen error\n"},
+        PermissionCase{"UnreadableIndexDatabase", "opere.idb", perms::none,
+                       "Inizio scansione\nOpen error\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,26 +1,7 @@
-// What tells one version of a catalogue file from the next: the indexer
-// never writes opere.ddb or opere.idb in place, it renames a whole new file
-// over the old one, so a new version is a new inode. The size and the
-// modification time are compared too, for a file copied over in place.
+// The identity of a catalogue file, as the read side tells one version of
+// opere.idb, opere.ddb or a side file from the next: that of
+// base/file_identity.h, which the indexer uses too, to prove at its commit
+// that a database is still the file it started from.
 #pragma once
 
-#include <cstdint>
-#include <optional>
-#include <string>
-
-namespace indicizza {
-
-struct FileIdentity {
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
-  std::int64_t size = 0;
-  std::int64_t modifiedSeconds = 0;
-  std::int64_t modifiedNanoseconds = 0;
-  bool operator==(const FileIdentity&) const = default;
-};
-
-// The identity of the file at `path` (a symbolic link is followed, so it is
-// the file the link points to); nothing when it can't be examined.
-std::optional<FileIdentity> identityOf(const std::string& path);
-
-}  // namespace indicizza
+#include "base/file_identity.h"
