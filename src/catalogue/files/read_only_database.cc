@@ -1,5 +1,6 @@
 #include "catalogue/files/read_only_database.h"
 
+#include <cerrno>
 #include <filesystem>
 
 #include "base/btree_pages.h"
@@ -25,19 +26,31 @@ Status cursorFailure(const ReadOnlyDatabase& database) {
                            "Errore nella creazione del cursore su " + database.fileName);
 }
 
+namespace {
+
+Status missingFile(const std::string& fileName) {
+  return Status::described(Status::Code::kCannotOpen, "File " + fileName + " indefinito");
+}
+
+// Opening a named pipe or a device would wait for a writer, or read for
+// ever: only a regular file (a link to one included) is a database.
+Status notRegularFile(const std::string& fileName) {
+  return Status::described(Status::Code::kNotRegular,
+                           "Errore apertura " + fileName + ": non è un file regolare");
+}
+
+}  // namespace
+
 Status openReadOnly(const std::string& fileName, ReadOnlyDatabase& database) {
   database = ReadOnlyDatabase{bdb::Database(), fileName};
   std::error_code ignored;
-  const std::filesystem::file_status status = std::filesystem::status(fileName, ignored);
-  if (!std::filesystem::exists(status))
-    return Status::described(Status::Code::kCannotOpen, "File " + fileName + " indefinito");
-  // Opening a named pipe or a device would wait for a writer, or read for
-  // ever: only a regular file (a link to one included) is a database.
-  if (!std::filesystem::is_regular_file(status)) {
-    return Status::described(Status::Code::kCannotOpen,
-                             "Errore apertura " + fileName + ": non è un file regolare");
-  }
+  if (!std::filesystem::exists(std::filesystem::status(fileName, ignored)))
+    return missingFile(fileName);
+  // The library's open checks that the file is a regular one in the same
+  // step (berkeley_db.h), so a file swapped since the look above is
+  // refused, never waited on.
   const Status opened = database.handle.open(fileName.c_str(), bdb::OpenMode::kReadOnly);
+  if (opened.code() == Status::Code::kNotRegular) return notRegularFile(fileName);
   if (!opened.ok()) {
     return Status::described(Status::Code::kCannotOpen,
                              "Errore apertura " + fileName + ": " + opened.text());
@@ -45,16 +58,29 @@ Status openReadOnly(const std::string& fileName, ReadOnlyDatabase& database) {
   return {};
 }
 
-Status checkDatabasePages(const ReadOnlyDatabase& database) {
-  const Status checked = checkBtreeFile(database.fileName);
-  switch (checked.code()) {
-    case Status::Code::kOk: return {};
+Status checkDatabasePages(const ReadOnlyDatabase& database, std::optional<FileIdentity>* checked) {
+  std::optional<FileIdentity> read;
+  const Status verdict = checkBtreeFile(database.fileName, &read);
+  if (checked) *checked = read;
+  switch (verdict.code()) {
+    case Status::Code::kOk:
+      // The pages read must be those of the file the handle reads.
+      if (database.handle.isOpen() && database.handle.fileIdentity() != read) {
+        return Status::described(Status::Code::kReplaced,
+                                 database.fileName + " è cambiato mentre si leggeva: riprovare");
+      }
+      return {};
+    case Status::Code::kNotRegular: return notRegularFile(database.fileName);
+    case Status::Code::kCannotOpen:
+      if (verdict.error() == ENOENT) return missingFile(database.fileName);
+      return Status::described(Status::Code::kCannotOpen,
+                               "Errore apertura " + database.fileName + ": " + verdict.text());
     case Status::Code::kEncrypted:
       return Status::described(Status::Code::kEncrypted, encryptedFileSentence(database.fileName));
     case Status::Code::kForeign:
     case Status::Code::kUnknownFormat:
       return Status::described(
-          checked.code(),
+          verdict.code(),
           database.fileName +
               " non è un database dell'indicizzatore (chiavi doppie, sotto-database o altro "
               "formato)");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/berkeley_db.h"
+#include "base/file_identity.h"
 #include "base/status.h"
 #include "indexing/word_index.h"
 #include "input/decoded_record.h"
@@ -36,9 +37,10 @@ Status damageFailure(const ReadOnlyDatabase& database);
 
 // Opens `fileName` (opere.ddb or opere.idb) read-only as a B-tree into
 // `database`. Fails with kCannotOpen, "File NAME indefinito" when it doesn't
-// exist, "Errore apertura NAME: non è un file regolare" for a named pipe, a
-// device or a folder (never opened: that could wait for ever), "Errore
-// apertura NAME: REASON" when the library can't open it.
+// exist, "Errore apertura NAME: REASON" when the library can't open it; with
+// kNotRegular, "Errore apertura NAME: non è un file regolare", for a named
+// pipe, a device, a socket or a folder (refused in the same step as the
+// open: never waited on).
 Status openReadOnly(const std::string& fileName, ReadOnlyDatabase& database);
 
 // Checks the pages of `database`'s file (see btree_pages.h) before it is
@@ -47,8 +49,14 @@ Status openReadOnly(const std::string& fileName, ReadOnlyDatabase& database);
 // kForeign "NAME non è un database dell'indicizzatore (...)" when the file is
 // not of the indexer's kind (kUnknownFormat too), kEncrypted with
 // encryptedFileSentence when it is encrypted, kReadFailed "Errore lettura
-// NAME" when it can't be read.
-Status checkDatabasePages(const ReadOnlyDatabase& database);
+// NAME" when it can't be read, and as openReadOnly when it can't be opened
+// or is no regular file (never waited on); with kReplaced, "NAME è cambiato
+// mentre si leggeva: riprovare", when `database` is open on another file
+// than the one whose pages were read (a run renamed a new one in between).
+// When `checked` is given it gets the identity of the file whose pages were
+// read.
+Status checkDatabasePages(const ReadOnlyDatabase& database,
+                          std::optional<FileIdentity>* checked = nullptr);
 
 // How a walk over `database` ended (see item_walk.h): ok when it went
 // through every item, or found none (an empty database is taken as it is);

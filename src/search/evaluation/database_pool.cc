@@ -7,7 +7,7 @@ namespace indicizza {
 
 struct DatabasePool::Pair {
   SearchDatabases databases;
-  Identities identities;  // of the files when the pair was opened (or just before)
+  Identities identities;  // of the files its handles read
 };
 
 DatabasePool::DatabasePool(std::function<void(const std::string&)> log) : log_(std::move(log)) {}
@@ -26,81 +26,96 @@ constexpr int kOpenAttempts = 3;
 
 }  // namespace
 
-Status DatabasePool::openPair(Identities identities, std::shared_ptr<RecordListCache> recordLists,
+Status DatabasePool::openPair(std::shared_ptr<RecordListCache> recordLists,
                               std::unique_ptr<Pair>& pair) {
-  // The files are looked at before and after opening: when a run renamed a
-  // new one in between, the pair may be open on either, so it is opened
-  // again. After the last attempt it keeps the identities seen first: it is
-  // then dropped at its next lease, and its lists go to a cache the pool
-  // drops too.
-  for (int attempt = 1;; ++attempt) {
-    pair = std::make_unique<Pair>();
-    const Status opened = openSearchDatabases(pair->databases);
-    if (!opened.ok()) {
-      pair.reset();
-      return opened;
-    }
-    pair->identities = identities;
-    pair->databases.recordLists = recordLists;
-    const Identities after = currentIdentities();
-    if (after == identities || attempt == kOpenAttempts) return {};
-    identities = after;
-    recordLists = std::make_shared<RecordListCache>(kRecordListBudget);
+  pair = std::make_unique<Pair>();
+  const Status opened = openSearchDatabases(pair->databases);
+  if (!opened.ok()) {
+    pair.reset();
+    return opened;
   }
+  // The files the handles read, whatever their names name now.
+  pair->identities = {pair->databases.index.handle.fileIdentity(),
+                      pair->databases.data.handle.fileIdentity()};
+  pair->databases.recordLists = std::move(recordLists);
+  return {};
 }
 
-Status DatabasePool::checkPages(const Identities& identities) {
+Status DatabasePool::checkPages(const Identities& identities, bool& current) {
+  current = true;
   // A file that is not there is left to the open, which says so.
   if (!identities.index || !identities.data) return {};
   const std::lock_guard lock(checkMutex_);
   if (checked_ == identities) return verdict_;
-  verdict_ = checkDatabasePages(ReadOnlyDatabase{bdb::Database(), kIndexDatabaseFileName});
+  Identities read;
+  verdict_ =
+      checkDatabasePages(ReadOnlyDatabase{bdb::Database(), kIndexDatabaseFileName}, &read.index);
   if (verdict_.ok()) {
-    verdict_ = checkDatabasePages(ReadOnlyDatabase{bdb::Database(), kDataDatabaseFileName});
+    verdict_ =
+        checkDatabasePages(ReadOnlyDatabase{bdb::Database(), kDataDatabaseFileName}, &read.data);
+  }
+  if (verdict_.ok() && read != identities) {
+    // A file changed between the look and the check: the verdict is about
+    // others than those looked at.
+    current = false;
+    checked_.reset();
+    return {};
   }
   checked_ = identities;
   return verdict_;
 }
 
+bool DatabasePool::takeKept(const Identities& now, std::optional<Lease>& lease,
+                            std::shared_ptr<RecordListCache>& recordLists) {
+  const std::lock_guard lock(mutex_);
+  if (seenFiles_ && now != identities_) {
+    const auto changed = [&](const std::optional<FileIdentity>& before,
+                             const std::optional<FileIdentity>& after, const std::string& name) {
+      if (before == after) return;
+      log_(after ? name + " è cambiato: le ricerche leggono il nuovo file" : name + " non c'è più");
+    };
+    changed(identities_.index, now.index, kIndexDatabaseFileName);
+    changed(identities_.data, now.data, kDataDatabaseFileName);
+  }
+  if (!seenFiles_ || now != identities_) {
+    kept_.clear();
+    if (!seenFiles_ || now.index != identities_.index) {
+      recordLists_ = std::make_shared<RecordListCache>(kRecordListBudget);
+    }
+    identities_ = now;
+    seenFiles_ = true;
+  }
+  recordLists = recordLists_;
+  if (kept_.empty()) return false;
+  std::unique_ptr<Pair> pair = std::move(kept_.back());
+  kept_.pop_back();
+  lease.emplace(Lease(*this, std::move(pair)));
+  return true;
+}
+
 Status DatabasePool::acquire(std::optional<Lease>& lease) {
   lease.reset();
-  const Identities now = currentIdentities();
-  std::shared_ptr<RecordListCache> recordLists;
-  {
-    const std::lock_guard lock(mutex_);
-    if (seenFiles_ && now != identities_) {
-      const auto changed = [&](const std::optional<FileIdentity>& before,
-                               const std::optional<FileIdentity>& after, const std::string& name) {
-        if (before == after) return;
-        log_(after ? name + " è cambiato: le ricerche leggono il nuovo file"
-                   : name + " non c'è più");
-      };
-      changed(identities_.index, now.index, kIndexDatabaseFileName);
-      changed(identities_.data, now.data, kDataDatabaseFileName);
-    }
-    if (!seenFiles_ || now != identities_) {
-      kept_.clear();
-      if (!seenFiles_ || now.index != identities_.index) {
-        recordLists_ = std::make_shared<RecordListCache>(kRecordListBudget);
-      }
-      identities_ = now;
-      seenFiles_ = true;
-    }
-    if (!kept_.empty()) {
-      std::unique_ptr<Pair> pair = std::move(kept_.back());
-      kept_.pop_back();
-      lease.emplace(Lease(*this, std::move(pair)));
-      return {};
-    }
-    recordLists = recordLists_;
+  // The files are looked at (two stat calls), their pages checked once per
+  // version, and a pair opened; a pair that reads other files than those
+  // checked (a run renamed a new one in between) is dropped, and the next
+  // attempt looks again.
+  for (int attempt = 1; attempt <= kOpenAttempts; ++attempt) {
+    const Identities now = currentIdentities();
+    std::shared_ptr<RecordListCache> recordLists;
+    if (takeKept(now, lease, recordLists)) return {};
+    bool current = true;
+    const Status checked = checkPages(now, current);
+    if (!checked.ok()) return checked;
+    if (!current) continue;
+    std::unique_ptr<Pair> pair;
+    const Status opened = openPair(std::move(recordLists), pair);
+    if (!opened.ok()) return opened;
+    if (pair->identities != now) continue;
+    lease.emplace(Lease(*this, std::move(pair)));
+    return {};
   }
-  const Status checked = checkPages(now);
-  if (!checked.ok()) return checked;
-  std::unique_ptr<Pair> pair;
-  const Status opened = openPair(now, std::move(recordLists), pair);
-  if (!opened.ok()) return opened;
-  lease.emplace(Lease(*this, std::move(pair)));
-  return {};
+  return Status::described(Status::Code::kReplaced,
+                           "I file del catalogo cambiano mentre si aprono: riprovare tra poco");
 }
 
 void DatabasePool::giveBack(std::unique_ptr<Pair> pair) {

@@ -19,7 +19,10 @@
 // pages are checked once (checkDatabasePages): a damaged page could make
 // the library loop inside a lookup, where no deadline reaches, and hold a
 // serving thread for ever. The verdict is kept for that version; while it is
-// a failure, every lease fails with it.
+// a failure, every lease fails with it. A pair is leased only when its
+// handles read the very files that were checked. No file is ever opened in a
+// way that waits: a named pipe or a device in a database's place is a
+// failure at once (regular_file.h), kept until the file changes again.
 #pragma once
 
 #include <functional>
@@ -80,11 +83,19 @@ class DatabasePool {
     bool operator==(const Identities&) const = default;
   };
   static Identities currentIdentities();
-  static Status openPair(Identities identities, std::shared_ptr<RecordListCache> recordLists,
-                         std::unique_ptr<Pair>& pair);
+  // A pair open on the files of the current folder, which knows the
+  // identities of the files its handles read.
+  static Status openPair(std::shared_ptr<RecordListCache> recordLists, std::unique_ptr<Pair>& pair);
   // The page check's verdict on the files of `identities`, made once per
   // version (one thread checks; the others wait for its verdict).
-  Status checkPages(const Identities& identities);
+  // `current` turns false when the files checked were not those (a run
+  // renamed a new one in between): there is no verdict on them then.
+  Status checkPages(const Identities& identities, bool& current);
+  // Notes the files now seen (`now`: a change is logged and drops the kept
+  // pairs), gives the record lists of the current opere.idb, and leases a
+  // kept pair into `lease` when there is one.
+  bool takeKept(const Identities& now, std::optional<Lease>& lease,
+                std::shared_ptr<RecordListCache>& recordLists);
   void giveBack(std::unique_ptr<Pair> pair);
 
   std::function<void(const std::string&)> log_;

@@ -4,6 +4,7 @@
 // writes into the catalogue folder.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
@@ -156,6 +157,63 @@ TEST(ServeFollowsTheFiles, KeepsAnsweringWhileTheIndexerRuns) {
   EXPECT_EQ(server.request("/api/cerca?q=partita").body.substr(0, 11), "{\"totale\":1");
   EXPECT_EQ(server.stop(SIGTERM), 0);
 }
+
+// A file of another kind in a database's place: a named pipe, which a plain
+// open would wait on for ever, or a device.
+void namedPipeAt(const std::filesystem::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }
+void zeroDeviceAt(const std::filesystem::path& p) {
+  std::filesystem::create_symlink("/dev/zero", p);
+}
+
+struct OtherKindCase {
+  const char* name;
+  const char* file;
+  void (*make)(const std::filesystem::path&);
+  bool atStart;  // there when the service starts, or put there while it serves
+  friend void PrintTo(const OtherKindCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ServeBesideAFileOfAnotherKind : public ::testing::TestWithParam<OtherKindCase> {};
+
+// Every page that reads the catalogue is a 503 that names the file, at
+// once; the service goes on answering, serves again by itself once the
+// file is sound, and stops at the first signal.
+TEST_P(ServeBesideAFileOfAnotherKind, AnswersRecoversAndStops) {
+  CatalogueDir dir;
+  testing::indexSmallCatalogue(dir);
+  const std::filesystem::path file = dir / GetParam().file;
+  std::filesystem::rename(file, dir / "sound");
+  if (GetParam().atStart) GetParam().make(file);
+  if (!GetParam().atStart) std::filesystem::rename(dir / "sound", file);
+  ServeProcess server(dir.path());
+  if (!GetParam().atStart) {
+    ASSERT_EQ(countOf(server.request("/?q=partita")), "1 record trovato");
+    std::filesystem::rename(file, dir / "sound");
+    GetParam().make(file);
+  }
+  const std::string why =
+      std::string("Errore apertura ") + GetParam().file + ": non è un file regolare";
+  for (const char* target : {"/?q=partita", "/record/2", "/api/cerca?q=partita"}) {
+    SCOPED_TRACE(target);
+    const HttpAnswer answer = server.request(target);
+    EXPECT_EQ(answer.status, 503);
+    EXPECT_TRUE(contains(answer.body, why)) << answer.body;
+  }
+  EXPECT_EQ(server.request("/").status, 200);
+  std::filesystem::remove(file);
+  std::filesystem::rename(dir / "sound", file);
+  EXPECT_EQ(countOf(server.request("/?q=partita")), "1 record trovato");
+  EXPECT_EQ(server.stop(SIGTERM, 10), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ServeFollowsTheFiles, ServeBesideAFileOfAnotherKind,
+    ::testing::Values(OtherKindCase{"DataIsANamedPipeAtStart", "opere.ddb", namedPipeAt, true},
+                      OtherKindCase{"IndexIsANamedPipeAtStart", "opere.idb", namedPipeAt, true},
+                      OtherKindCase{"DataBecomesANamedPipe", "opere.ddb", namedPipeAt, false},
+                      OtherKindCase{"IndexBecomesANamedPipe", "opere.idb", namedPipeAt, false},
+                      OtherKindCase{"IndexBecomesADevice", "opere.idb", zeroDeviceAt, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ServeListens, RefusesAPortAnotherServerHolds) {
   CatalogueDir dir;

@@ -3,13 +3,16 @@
 //
 // Serves until SIGINT, SIGTERM or SIGHUP: then stops taking connections,
 // answers the requests under way and ends with exit status 0 (a second
-// signal ends the process at once, exit status 2). Says on standard error
+// signal ends the process at once, exit status 2, and so does a search
+// still under way once its deadline and the stop's grace have passed: a stop
+// never waits for ever). Says on standard error
 // where it listens, and logs there. Exit status 2 when the address is not
 // an IP address (or localhost), or it can't listen there.
 #include <pthread.h>
 #include <signal.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -48,6 +51,16 @@ constexpr const char* kServeHelpFooter =
 
 // Raised by the listening thread at the main thread when it is done.
 constexpr int kListenerEnded = SIGUSR1;
+
+// How much longer than its searches' deadline and its answers' grace a stop
+// may take before the process ends without waiting.
+constexpr auto kStopMargin = std::chrono::seconds(1);
+
+timespec secondsOf(std::chrono::milliseconds duration) {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
+  const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(duration - seconds);
+  return {static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
+}
 
 // Why a port can't be listened on, for the failure of bind: the system's
 // text, and what it means here when that is not plain.
@@ -89,7 +102,8 @@ int runServe(const ServeCommand& command) {
       [](std::string_view line) { logLine("Libreria: " + std::string(line)); });
 
   // The limits of catalogo(1): the defaults of ServerSettings.
-  SearchServer server(logLine, ServerSettings{});
+  const ServerSettings settings;
+  SearchServer server(logLine, settings);
   if (const auto problem = server.checkDatabases()) {
     logLine(
         "Attenzione: le ricerche avranno una pagina d'errore finché il catalogo non si potrà "
@@ -116,10 +130,19 @@ int runServe(const ServeCommand& command) {
     pthread_kill(mainThread, kListenerEnded);
   });
 
+  // Once asked to stop, the service ends within the time its searches may
+  // take and the grace of their answers; past that (a worker held where no
+  // deadline reaches), the process ends anyway.
+  const timespec stopBound = secondsOf(settings.searchDeadline + kStopGrace + kStopMargin);
   bool stopping = false;
   for (;;) {
-    int signal = 0;
-    if (sigwait(&waited, &signal) != 0) continue;
+    int signal = stopping ? sigtimedwait(&waited, nullptr, &stopBound) : 0;
+    if (!stopping && sigwait(&waited, &signal) != 0) continue;
+    if (signal < 0 && errno == EAGAIN) {
+      logLine("Servizio fermato senza attendere le richieste ancora in corso");
+      std::_Exit(kExitFailure);
+    }
+    if (signal < 0) continue;
     if (signal == kListenerEnded) break;
     if (stopping) {
       logLine(std::string("Secondo segnale (") + signalName(signal) + "): fine immediata");
