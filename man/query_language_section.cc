@@ -40,6 +40,7 @@ const Limit kLimits[] = {
     {"SYNONYM_FILE_MB", indicizza::kMaxSynonymFileBytes >> 20},
     {"NICKNAME_FILE_MB", indicizza::kMaxNicknameFileBytes >> 20},
     {"LABEL_FILE_MB", indicizza::kMaxLabelFileBytes >> 20},
+    {"FIELD_ORDERED", indicizza::SearchLimits{}.maxFieldOrdered},
     {"COUNTED_RECORDS", indicizza::SearchOptions{}.maxCountedRecords},
     {"QUERY_KEYS", indicizza::SearchLimits{}.maxKeys},
     {"LISTED_ENTRIES", indicizza::SearchLimits{}.maxListedRecords},

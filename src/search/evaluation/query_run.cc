@@ -8,6 +8,7 @@
 
 #include "catalogue/files/read_only_database.h"
 #include "catalogue/forms/layout_fields.h"
+#include "search/evaluation/first_placed.h"
 #include "search/evaluation/partial_candidates.h"
 #include "search/evaluation/proposal.h"
 #include "search/evaluation/ranking.h"
@@ -133,15 +134,19 @@ class QueryRun {
     return i % kRecordsBetweenStopChecks == 0 && options_.stop && options_.stop();
   }
 
-  // The full results: the first maxRankedRecords candidates read and
-  // ordered, the rest placed in record-number order as read; reading stops
-  // once the page is full and the total is known (or past the count's
-  // budget).
+  // The full results. By relevance, the first maxRankedRecords candidates
+  // read and ordered, the rest placed in record-number order as read;
+  // reading stops once the page is full and the total is known (or past the
+  // count's budget). By a text field, every candidate is read and the page
+  // found among all the results (ordering()).
   Status placeFull(ListingWalk& listings) {
     const Numbers& candidates = *full_;
     const bool ranked = options_.order.by != ResultOrder::kNumber && !options_.countOnly;
-    const std::uint64_t rankedCount = ranked ? options_.limits.maxRankedRecords : 0;
-    std::vector<Placed> ranking;
+    const bool wholeOrder = ranked && options_.order.by == ResultOrder::kField;
+    const std::uint64_t rankedCount = wholeOrder ? candidates.size()
+                                      : ranked   ? options_.limits.maxRankedRecords
+                                                 : 0;
+    FirstPlaced ranking = ordering(rankedCount);
     bool rankingPlaced = false;
     std::uint64_t matched = 0;
     std::uint64_t checked = 0;
@@ -164,8 +169,11 @@ class QueryRun {
           listings.staleEntriesOf(candidates[i], read.record ? &read.view : nullptr);
       if (!read.record || !matchesRecord(query_, read.view, options_.matching)) continue;
       ++matched;
+      if (wholeOrder && matched > options_.limits.maxFieldOrdered &&
+          pageEnd() > options_.limits.maxFieldOrdered)
+        return tooManyToOrder();
       if (i < rankedCount) {
-        ranking.push_back(placedOf(read, 0));
+        ranking.offer(placedOf(read, 0));
       } else if (page_.wants(++placed_)) {
         page_.put(std::move(*read.record), false);
       }
@@ -186,11 +194,38 @@ class QueryRun {
     return {};
   }
 
-  // Orders `ranking` and places it, reading again the records on the page.
-  Status placeRanking(std::vector<Placed>& ranking) {
-    std::sort(ranking.begin(), ranking.end(), PlacedOrder(options_.order));
-    if (options_.order.by == ResultOrder::kRelevance) keepWorksTogether(ranking);
-    for (const Placed& placed : ranking) {
+  // The position of the last result the page asks for; past every result
+  // when it has no limit.
+  std::uint64_t pageEnd() const {
+    if (!options_.limit) return UINT64_MAX;
+    return std::max<std::uint64_t>(options_.from, 1) - 1 + *options_.limit;
+  }
+
+  // Where the ranked candidates are held: by relevance all of them (at most
+  // `rankedCount`); by a text field only the first to the page's end, out
+  // of all the results.
+  FirstPlaced ordering(std::uint64_t rankedCount) const {
+    const bool wholeOrder = options_.order.by == ResultOrder::kField;
+    return FirstPlaced(options_.order, wholeOrder ? std::min(pageEnd(), rankedCount) : rankedCount);
+  }
+
+  // Why a page in the order of a text field can't be given: it ends past
+  // the results the search may hold to find it.
+  Status tooManyToOrder() const {
+    const std::string limit = std::to_string(options_.limits.maxFieldOrdered);
+    return Status::described(
+        Status::Code::kOverBudget,
+        "Ricerca troppo ampia per l'ordine " + sortOrderName(options_.order) + ": ha più di " +
+            limit + " risultati, e la pagina chiesta finisce oltre il " + limit +
+            "°; chiedere una pagina entro i primi " + limit +
+            " (un limite di risultati), ordinare per rilevanza o per numero, oppure restringerla");
+  }
+
+  // Places the ranking in its order, reading again the records on the page.
+  Status placeRanking(FirstPlaced& ranking) {
+    std::vector<Placed> ordered = ranking.takeInOrder();
+    if (options_.order.by == ResultOrder::kRelevance) keepWorksTogether(ordered);
+    for (const Placed& placed : ordered) {
       if (page_.wants(++placed_)) {
         const Status put = putOnPage(placed.number, false);
         if (!put.ok()) return put;

@@ -8,8 +8,10 @@
 // reads the records it orders, so it is bounded: the first
 // SearchLimits::maxRankedRecords proposed records (in record-number order)
 // are ordered by their score, and any further results follow them in
-// record-number order. Totals come from the index's record lists without
-// reading records where totals.h says they can; otherwise from the records
+// record-number order. An order by a text field is a true order of every
+// result: all of them are read, and the first up to the page's end held
+// (first_placed.h), at most SearchLimits::maxFieldOrdered of them. Totals come from the index's
+// record lists without reading records where totals.h says they can; otherwise from the records
 // read, up to SearchOptions::maxCountedRecords of them, past which the total
 // is an estimate ("circa"). When a query of two or more words has fewer
 // full results than SearchOptions::partialsUpTo, the records with some of

@@ -24,9 +24,14 @@ struct SearchLimits {
   std::size_t maxKeys = 100'000;
   // Entries read from the index's lists of those keys, all together.
   std::uint64_t maxListedRecords = 20'000'000;
-  // Records read and scored to order the results by relevance or by a
-  // field; the results past them follow in record-number order.
+  // Records read and scored to order the results by relevance; the results
+  // past them follow in record-number order.
   std::uint64_t maxRankedRecords = 5'000;
+  // Results held to order them by a text field (T1-T7), which orders every
+  // result: every candidate is read, and the first of the results up to the
+  // page's end are held. A page that ends past this many, of a search with
+  // more results than this, gives up (the sentence says how to narrow it).
+  std::uint64_t maxFieldOrdered = 100'000;
   // Index terms whose arrays are probed (one record read each) to learn
   // whether they are current; past it, totals are counted on the records.
   std::size_t maxProbedKeys = 2'000;

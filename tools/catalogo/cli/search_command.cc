@@ -47,6 +47,7 @@ constexpr std::uint64_t kPartialsUpTo = 20;
 // language.
 std::string searchCommandHelp() {
   const std::string ranked = std::to_string(SearchLimits{}.maxRankedRecords);
+  const std::string ordered = std::to_string(SearchLimits{}.maxFieldOrdered);
   const std::string counted = std::to_string(SearchOptions{}.maxCountedRecords);
   const std::string partials = std::to_string(kPartialsUpTo);
   return "-sonata come argomento a sé va dopo --, oppure dentro un argomento tra apici: cerca "
@@ -65,8 +66,10 @@ std::string searchCommandHelp() {
          "In tsv, csv e json il conteggio va sullo standard error.\n"
          "Ordine (--ordina): rilevanza (il predefinito: pesano di più le parole rare e quelle "
          "trovate in T1 e T4, poi in T2, T3 e T5, poi in T6 e T7), numero, oppure T1-T7 (il testo "
-         "del campo, senza maiuscole né accenti, poi il numero). Con più di " +
-         ranked + " record proposti dall'indice si ordinano i primi " + ranked +
+         "del campo, senza maiuscole né accenti, poi il numero: tutti i risultati, fino a una "
+         "pagina che finisce entro il " +
+         ordered + "°). Per rilevanza, con più di " + ranked +
+         " record proposti dall'indice si ordinano i primi " + ranked +
          " per numero, e gli altri li seguono in ordine di "
          "numero.\n"
          "In testo, quando i record con tutte le parole sono meno di --limite (o di " +
