@@ -6,8 +6,10 @@
 # after the other for SERVE_BENCH_SECONDS seconds (default 10), after a
 # 2-second warm-up: a common word as a page and as JSON; the same page for
 # SERVE_BENCH_SLOW_SECONDS (default 20) while 64 slow clients from another
-# address trickle their request heads a header line every 2 s; and costly
-# searches (past their deadline, over their budget, or just large). Requests
+# address trickle their request heads a header line every 2 s; the same page
+# while 4 clients from a third address loop searches that run out their
+# deadline (fairness between addresses); and costly searches (past their
+# deadline, over their budget, or just large). Requests
 # per second, latency percentiles and the server's peak resident memory go
 # into this script's own section of bench/RESULTS.md.
 set -euo pipefail
@@ -17,6 +19,8 @@ seconds=${SERVE_BENCH_SECONDS:-10}
 slow_seconds=${SERVE_BENCH_SLOW_SECONDS:-20}
 clients=${SERVE_BENCH_CLIENTS:-8}
 slow_clients=64
+costly_clients=4
+past_deadline="/?q=lemore+-lemore"
 rss_target_mb=500
 data=${BENCH_DIR:-build/bench-data}
 dir="$data/1000000"
@@ -49,27 +53,37 @@ done
 
 # What each load stands for | its target for p99 in ms (- none: its
 # answers are meant to be refusals) | its seconds | its slow clients | its
+# clients looping a search past its deadline from another address | its
 # requests, asked in turn.
 costly="/?q=lemore+-lemore /api/cerca?q=l*+OR+t*+OR+c*+OR+v* /api/cerca?q=m*+OR+s*"
 costly+=" /?q=lemore+OR+lonove+OR+tonba+OR+teustdo+OR+capa+OR+vifi+OR+sevara+OR+meso+OR+luntonbe"
 costly+=" /?q=%22lemore+lonove%22+-tonba /?q=l*&da=981"
 loads=(
-  "common word, first page of the search page|200|$seconds|0|/?q=lemore"
-  "the same through the JSON API|200|$seconds|0|/api/cerca?q=lemore"
-  "the search page while $slow_clients slow clients trickle their heads|300|$slow_seconds|$slow_clients|/?q=lemore"
-  "costly searches: past the 2 s deadline, over the budget, large|-|$seconds|0|$costly"
+  "common word, first page of the search page|200|$seconds|0|0|/?q=lemore"
+  "the same through the JSON API|200|$seconds|0|0|/api/cerca?q=lemore"
+  "the search page while $slow_clients slow clients trickle their heads|300|$slow_seconds|$slow_clients|0|/?q=lemore"
+  "the search page while $costly_clients clients of another address loop searches past the deadline|300|$slow_seconds|0|$costly_clients|/?q=lemore"
+  "costly searches: past the 2 s deadline, over the budget, large|-|$seconds|0|0|$costly"
 )
 printf '%-44s %9s %8s %8s %8s\n' load 'req/s' p50 p99 target
 for entry in "${loads[@]}"; do
-  IFS='|' read -r what target load_seconds slow paths <<<"$entry"
+  IFS='|' read -r what target load_seconds slow costly_loop paths <<<"$entry"
   read -ra path_list <<<"$paths"
   "$load" "$port" 2 "$clients" "${path_list[@]}" >/dev/null || true  # warm-up: page cache, kept record lists
-  result=$("$load" "$port" "$load_seconds" "$clients" --lenti "$slow" "${path_list[@]}")
+  costly_option=()
+  [ "$costly_loop" -gt 0 ] && costly_option=(--costosi "$costly_loop" "$past_deadline")
+  if [ "$slow" -gt 0 ]; then
+    result=$("$load" "$port" "$load_seconds" "$clients" --lenti "$slow" "${path_list[@]}")
+  else
+    result=$("$load" "$port" "$load_seconds" "$clients" "${costly_option[@]}" "${path_list[@]}")
+  fi
   declare -A figure=()
   for pair in $result; do figure[${pair%%=*}]=${pair#*=}; done
   printf '%-44s %9s %8s %8s %8s\n' "${what:0:44}" "${figure[per_second]}" "${figure[p50_ms]}" "${figure[p99_ms]}" "$target"
   shown_paths=$(sed 's/ /`, `GET /g' <<<"$paths")
-  echo "| $what | \`GET $shown_paths\` | $load_seconds | ${figure[requests]} | ${figure[not_ok]} | ${figure[errors]} | ${figure[per_second]} | ${figure[p50_ms]} | ${figure[p90_ms]} | ${figure[p99_ms]} | ${figure[max_ms]} | $target | ${figure[cut_off]} |" >>"$rows"
+  costly_cell="-"
+  [ "$costly_loop" -gt 0 ] && costly_cell="${figure[costly_requests]} (${figure[costly_not_ok]} not 200)"
+  echo "| $what | \`GET $shown_paths\` | $load_seconds | ${figure[requests]} | ${figure[not_ok]} | ${figure[errors]} | ${figure[per_second]} | ${figure[p50_ms]} | ${figure[p90_ms]} | ${figure[p99_ms]} | ${figure[max_ms]} | $target | ${figure[cut_off]} | $costly_cell |" >>"$rows"
 done
 peak_mb=$(($(sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$server/status") / 1024))
 echo "peak resident memory of catalogo servi: $peak_mb MB (target: under $rss_target_mb MB)"
@@ -85,13 +99,17 @@ echo "peak resident memory of catalogo servi: $peak_mb MB (target: under $rss_ta
   echo "send one request after the other (a row's requests in turn) for the seconds of the row, after a"
   echo "2 s warm-up. Slow clients come from 127.0.0.2 (another machine, as the server sees it) and"
   echo "send their request head a header line every 2 s; the server cuts each off once its head is not"
-  echo "whole after 10 s, and the client opens another at once. Latency in milliseconds, from sending a"
+  echo "whole after 10 s, and the client opens another at once. Costly clients come from 127.0.0.3"
+  echo "(a third machine) and ask for \`GET $past_deadline\` (a search that runs out its 2 s deadline)"
+  echo "one after the other, besides the $clients clients; the server shares its work between addresses,"
+  echo "so their row's figures are those of the $clients clients, with the costly clients' requests"
+  echo "in the last column. Latency in milliseconds, from sending a"
   echo "request to having the whole answer, of the requests answered 200; *not 200* counts the answers"
   echo "the server chose (400 over the budget, 503 past the deadline), *errors* the requests with no"
   echo "answer at all."
   echo
-  echo "| load | paths | s | requests | not 200 | errors | requests/s | p50 ms | p90 ms | p99 ms | max ms | p99 target ms | slow heads cut off |"
-  echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+  echo "| load | paths | s | requests | not 200 | errors | requests/s | p50 ms | p90 ms | p99 ms | max ms | p99 target ms | slow heads cut off | costly clients' requests |"
+  echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
   cat "$rows"
   echo
   echo "Peak resident memory of \`catalogo servi\` over the whole run (VmHWM): $peak_mb MB (target:"

@@ -181,6 +181,29 @@ TEST_F(ServerLimits, AStopAnswersTheSearchesUnderWay) {
   stopping.join();
 }
 
+// Work is shared between client addresses: one address's costly searches,
+// more than there are workers and places to wait, hold up neither another
+// address's quick search nor its place in the queue.
+TEST_F(ServerLimits, OneAddressesCostlySearchesWaitBehindAnothersWork) {
+  ServerSettings settings;
+  settings.searchThreads = 1;
+  settings.waitingSearches = 8;
+  settings.searchDeadline = seconds(600);
+  ServerInProcess server(settings);
+  std::vector<std::unique_ptr<RawConnection>> costly;
+  for (int i = 0; i < 12; ++i) {
+    costly.push_back(std::make_unique<RawConnection>(server.port(), "127.0.0.2"));
+    costly.back()->send(testing::getRequest(kCostlyApi, server.host()));
+  }
+  std::this_thread::sleep_for(milliseconds(300));  // all read, the first under way
+  for (const char* quick : {"/api/cerca?q=lonove", "/record/1"}) {
+    SCOPED_TRACE(quick);
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(statusOf(server.get(quick, "127.0.0.3")), 200);
+    EXPECT_LT(Clock::now() - start, kQuiet);
+  }
+}
+
 TEST_F(ServerLimits, AFullQueueAnswers503AtOnce) {
   // One search at a time and one waiting: of six costly searches sent at
   // once, four at least find the queue full.

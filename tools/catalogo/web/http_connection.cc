@@ -1,5 +1,7 @@
 #include "catalogo/web/http_connection.h"
 
+#include <netinet/in.h>
+
 #include <string>
 
 namespace indicizza::catalogo {
@@ -64,6 +66,22 @@ int socketOf(MHD_Connection* connection) {
   const MHD_ConnectionInfo* info =
       MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
   return info ? info->connect_fd : -1;
+}
+
+std::string clientAddressOf(MHD_Connection* connection) {
+  const MHD_ConnectionInfo* info =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+  if (!info || !info->client_addr) return "";
+  const sockaddr* address = info->client_addr;
+  if (address->sa_family == AF_INET) {
+    const auto& in = reinterpret_cast<const sockaddr_in&>(*address).sin_addr;
+    return std::string(reinterpret_cast<const char*>(&in), sizeof in);
+  }
+  if (address->sa_family == AF_INET6) {
+    const auto& in6 = reinterpret_cast<const sockaddr_in6&>(*address).sin6_addr;
+    return std::string(reinterpret_cast<const char*>(&in6), sizeof in6);
+  }
+  return "";
 }
 
 MHD_Result queueAnswer(MHD_Connection* connection, const WebAnswer& answer, bool close) {

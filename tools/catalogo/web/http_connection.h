@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "catalogo/web/web_exchange.h"
@@ -35,6 +36,10 @@ bool announcesBody(MHD_Connection* connection);
 
 // The socket of the connection, or -1.
 int socketOf(MHD_Connection* connection);
+
+// The client's address as bytes (its port left out): the same for every
+// connection from one address, "" when it can't be told.
+std::string clientAddressOf(MHD_Connection* connection);
 
 // Queues `answer` on `connection`, with the safety headers, and asks for
 // the connection to be closed after it when `close` or answer.closeConnection.

@@ -13,6 +13,7 @@
 #include "catalogo/web/host_check.h"
 #include "catalogo/web/http_connection.h"
 #include "catalogo/web/listening_socket.h"
+#include "catalogo/web/run_turns.h"
 #include "catalogo/web/site_routes.h"
 #include "catalogo/web/web_answers.h"
 #include "catalogo/web/work_queue.h"
@@ -25,6 +26,11 @@ using Clock = std::chrono::steady_clock;
 // A log line about a full queue is written at most this often: under a
 // flood, one line per refusal would bury the rest of the log.
 constexpr auto kBusyLogInterval = std::chrono::seconds(10);
+
+// Worker threads per turn at the processor (run_turns.h): one address's
+// searches take at most one thread per turn, so the others always find a
+// thread, and a search that gives its turn up waits on its own.
+constexpr std::size_t kThreadsPerTurn = 2;
 
 // One request, from its head to its answer: the library keeps it for the
 // server with the request (its "connection class"), from the first call of
@@ -52,7 +58,9 @@ struct SearchServer::Service {
         log(std::move(logLine)),
         catalogue(log),
         heads(limits.requestHeadDeadline),
-        workers(limits.searchThreads, limits.waitingSearches) {}
+        turns(limits.searchThreads),
+        workers(limits.searchThreads * kThreadsPerTurn, limits.searchThreads,
+                limits.waitingSearches) {}
 
   // The answer to a request whose head is enough to refuse it, if refused.
   // A refusal closes the connection: the rest of the request is not read.
@@ -79,10 +87,20 @@ struct SearchServer::Service {
     const bool json = plan.reading->kind == CatalogueReading::Kind::kApi;
     const Clock::time_point deadline = Clock::now() + settings.searchDeadline;
     const int socket = socketOf(connection);
-    std::function<void()> task = [this, connection, &exchange, reading = std::move(*plan.reading),
-                                  deadline, socket] {
-      SearchStop stop(deadline, socket);
-      exchange.answer = answerOf(reading, stop);
+    std::string client = clientAddressOf(connection);
+    Work work;
+    work.run = [this, connection, &exchange, reading = std::move(*plan.reading), deadline, socket,
+                client] {
+      {
+        RunTurn turn(turns, client);
+        SearchStop stop(deadline, socket, [&turn] { turn.pass(); });
+        exchange.answer = answerOf(reading, stop);
+      }
+      resume(connection);
+    };
+    // Dropped to make room for another address's search.
+    work.refuse = [this, connection, &exchange, json, path = std::string(url)] {
+      exchange.answer = busyAnswer(json, path);
       resume(connection);
     };
     {
@@ -94,7 +112,7 @@ struct SearchServer::Service {
     MHD_suspend_connection(connection);
     bool queued = false;
     try {
-      queued = workers.offer(std::move(task));
+      queued = workers.offer(client, std::move(work));
     } catch (const std::bad_alloc&) {
       // memory ran out: answered as when the queue is full
     }
@@ -236,6 +254,7 @@ struct SearchServer::Service {
   std::size_t suspended = 0;           // connections waiting for a worker's answer
   std::size_t underway = 0;            // requests whose head came and whose answer is not done
   std::atomic<Clock::rep> lastBusyLog = 0;
+  RunTurns turns;
   WorkQueue workers;  // last: its threads end before the rest goes
 };
 

@@ -20,10 +20,12 @@
 //     Range is honoured (every answer is whole);
 //   - on a loopback address, only requests for this machine's names
 //     (host_check.h), others 421;
-//   - waitingSearches searches wait for searchThreads workers, the next
-//     gets 503 at once; each search gives up when searchDeadline has passed
-//     since it was queued (503) or its client has gone (search_stop.h), and
-//     within searchLimits (400).
+//   - waitingSearches searches wait for the workers, the next gets 503 at
+//     once, and searchThreads of them run at a time; work is shared between
+//     client addresses (work_queue.h, run_turns.h), so one address's costly
+//     searches wait behind the others' work; each search gives up when
+//     searchDeadline has passed since it was queued (503) or its client has
+//     gone (search_stop.h), and within searchLimits (400).
 #pragma once
 
 #include <chrono>

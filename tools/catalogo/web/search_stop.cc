@@ -12,6 +12,7 @@ bool peerHasLeft(int socket) {
 
 bool SearchStop::operator()() {
   if (deadlinePassed_ || clientLeft_) return true;
+  if (meanwhile_) meanwhile_();
   if (Clock::now() >= deadline_) {
     deadlinePassed_ = true;
   } else if (clientSocket_ >= 0 && peerHasLeft(clientSocket_)) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 namespace indicizza::catalogo {
 
@@ -19,9 +20,10 @@ class SearchStop {
 
   // A search that may run until `deadline` for the client on `clientSocket`
   // (-1: no client to watch). The socket must stay open while the search
-  // runs.
-  SearchStop(Clock::time_point deadline, int clientSocket)
-      : deadline_(deadline), clientSocket_(clientSocket) {}
+  // runs. `meanwhile`, when set, is called first at each look: where the
+  // search may let others run (see run_turns.h).
+  SearchStop(Clock::time_point deadline, int clientSocket, std::function<void()> meanwhile = {})
+      : deadline_(deadline), clientSocket_(clientSocket), meanwhile_(std::move(meanwhile)) {}
 
   // True once the search should give up; then the same from then on, and
   // deadlinePassed() says whether the deadline is why. Called by one thread
@@ -33,6 +35,7 @@ class SearchStop {
  private:
   Clock::time_point deadline_;
   int clientSocket_;
+  std::function<void()> meanwhile_;
   bool deadlinePassed_ = false;
   bool clientLeft_ = false;
 };

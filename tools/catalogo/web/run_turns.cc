@@ -1,0 +1,74 @@
+#include "catalogo/web/run_turns.h"
+
+#include <algorithm>
+
+namespace indicizza::catalogo {
+
+RunTurns::RunTurns(std::size_t turns, std::chrono::milliseconds slice)
+    : slice_(slice), free_(std::max<std::size_t>(turns, 1)) {}
+
+std::size_t RunTurns::heldBy(const std::string& client) const {
+  const auto found = held_.find(client);
+  return found == held_.end() ? 0 : found->second;
+}
+
+bool RunTurns::owed(const std::string& client) const {
+  const std::size_t mine = heldBy(client);
+  return std::any_of(waiting_.begin(), waiting_.end(),
+                     [&](const Waiter* waiter) { return heldBy(*waiter->client) < mine; });
+}
+
+void RunTurns::grant() {
+  bool any = false;
+  while (free_ > 0 && !waiting_.empty()) {
+    const auto best =
+        std::min_element(waiting_.begin(), waiting_.end(), [&](const Waiter* a, const Waiter* b) {
+          const std::size_t heldA = heldBy(*a->client);
+          const std::size_t heldB = heldBy(*b->client);
+          return heldA != heldB ? heldA < heldB : a->order < b->order;
+        });
+    (*best)->granted = true;
+    ++held_[*(*best)->client];
+    --free_;
+    waiting_.erase(best);
+    any = true;
+  }
+  if (any) granted_.notify_all();
+}
+
+void RunTurns::wait(std::unique_lock<std::mutex>& lock, const std::string& client) {
+  Waiter me{&client, arrivals_++};
+  waiting_.push_back(&me);
+  grant();
+  granted_.wait(lock, [&] { return me.granted; });
+}
+
+void RunTurns::release(const std::string& client) {
+  const auto found = held_.find(client);
+  if (--found->second == 0) held_.erase(found);
+  ++free_;
+  grant();
+}
+
+RunTurn::RunTurn(RunTurns& turns, std::string client) : turns_(turns), client_(std::move(client)) {
+  std::unique_lock lock(turns_.mutex_);
+  turns_.wait(lock, client_);
+  since_ = Clock::now();
+}
+
+RunTurn::~RunTurn() {
+  const std::lock_guard lock(turns_.mutex_);
+  turns_.release(client_);
+}
+
+void RunTurn::pass() {
+  if (Clock::now() - since_ < turns_.slice_) return;
+  std::unique_lock lock(turns_.mutex_);
+  if (turns_.owed(client_)) {
+    turns_.release(client_);
+    turns_.wait(lock, client_);
+  }
+  since_ = Clock::now();
+}
+
+}  // namespace indicizza::catalogo
