@@ -6,6 +6,7 @@
 #include "catalogue/forms/layout_fields.h"
 #include "catalogue/text/latin1.h"
 #include "catalogue/text/line_reader.h"
+#include "catalogue/text/terminal_text.h"
 #include "catalogue/text/utf8.h"
 #include "indexing/byte_classes.h"
 
@@ -26,6 +27,10 @@ std::string_view withoutBlanks(std::string_view text) {
   while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
   return text;
 }
+
+// A name as a message quotes it: its control bytes as escapes
+// (terminal_text.h).
+std::string quoted(std::string_view name) { return "«" + terminalText(name) + "»"; }
 
 Status badLine(std::size_t line, const std::string& why) {
   return Status::described(Status::Code::kReadFailed, std::string(kLabelFileName) + ", riga " +
@@ -53,24 +58,24 @@ Status readLabelLine(std::size_t number, std::string_view line, FieldLabels& lab
   const std::size_t nameEnd = std::min(line.find_first_of(" \t"), line.size());
   const std::string_view name = line.substr(0, nameEnd);
   const std::string_view label = withoutBlanks(line.substr(nameEnd));
-  if (label.empty()) return badLine(number, "manca l'etichetta dopo «" + std::string(name) + "»");
+  if (label.empty()) return badLine(number, "manca l'etichetta dopo " + quoted(name));
   const Latin1Conversion labelText = utf8ToLatin1(label, Typographic::kReplaced);
   if (!labelText.ok()) return badLine(number, labelText.error);
   const Latin1Conversion nameText = utf8ToLatin1(name);
   if (!nameText.ok()) return badLine(number, nameText.error);
   const bool field = isLabelledField(nameText.latin1);
   if (!field && looksLikeField(nameText.latin1)) {
-    return badLine(number, "«" + std::string(name) + "» non è un campo (T1-T7, C1-C5)");
+    return badLine(number, quoted(name) + " non è un campo (T1-T7, C1-C5)");
   }
   if (!field && nameText.latin1.size() > kKindCodeLength) {
-    return badLine(number, "«" + std::string(name) +
-                               "» non è un campo (T1-T7, C1-C5) né un codice di tipo (al più " +
+    return badLine(number, quoted(name) +
+                               " non è un campo (T1-T7, C1-C5) né un codice di tipo (al più " +
                                std::to_string(kKindCodeLength) + " caratteri)");
   }
   const auto [first, added] = firstLines.try_emplace(nameText.latin1, number);
   if (!added) {
-    return badLine(number, "«" + std::string(name) + "» ha già un'etichetta alla riga " +
-                               std::to_string(first->second));
+    return badLine(
+        number, quoted(name) + " ha già un'etichetta alla riga " + std::to_string(first->second));
   }
   (field ? labels.fields : labels.kinds)[nameText.latin1] = latin1ToUtf8(labelText.latin1);
   return {};

@@ -8,6 +8,7 @@
 #include "catalogue/forms/layout_fields.h"
 #include "catalogue/forms/record_display.h"
 #include "catalogue/text/terminal_text.h"
+#include "catalogue/text/valid_utf8.h"
 
 namespace indicizza {
 namespace {
@@ -41,11 +42,24 @@ std::string quotedCsv(std::string_view utf8) {
   return out + kCsvQuote;
 }
 
+// The bytes a spreadsheet reads as the start of a formula, at a value's
+// start, and what goes before them so that it shows the value as text.
+constexpr std::string_view kFormulaStarts = "=+-@\t\r";
+constexpr char kFormulaGuard = '\'';
+
+std::string csvValue(std::string_view utf8, CsvValues csv) {
+  if (csv == CsvValues::kGuarded && !utf8.empty() &&
+      kFormulaStarts.find(utf8.front()) != std::string_view::npos) {
+    return quotedCsv(kFormulaGuard + std::string(utf8));
+  }
+  return quotedCsv(utf8);
+}
+
 }  // namespace
 
 std::string jsonString(std::string_view utf8) {
   std::string out = "\"";
-  for (char c : utf8) {
+  for (char c : validUtf8(utf8)) {
     const auto byte = static_cast<unsigned char>(c);
     switch (c) {
       case '"': out += "\\\""; break;
@@ -155,7 +169,7 @@ std::string highlightedTextRow(const ResultRow& row, const RecordHighlights& mar
          "\n";
 }
 
-std::string formattedRow(OutputFormat format, const ResultRow& row) {
+std::string formattedRow(OutputFormat format, const ResultRow& row, CsvValues csv) {
   const auto columns = columnsOf(row);
   std::string line;
   switch (format) {
@@ -166,7 +180,11 @@ std::string formattedRow(OutputFormat format, const ResultRow& row) {
     case OutputFormat::kCsv:
       for (std::size_t i = 0; i < kColumnCount; ++i) {
         if (i != 0) line += format == OutputFormat::kTsv ? kTab : kComma;
-        line += format == OutputFormat::kTsv ? escapedTsv(columns[i]) : quotedCsv(columns[i]);
+        if (format == OutputFormat::kTsv) {
+          line += escapedTsv(columns[i]);
+        } else {
+          line += i == 0 ? quotedCsv(columns[i]) : csvValue(columns[i], csv);
+        }
       }
       break;
     case OutputFormat::kJson: line = jsonObject(row); break;

@@ -26,11 +26,19 @@ enum class OutputFormat {
           // carriage return or backslash in a value is written \t \n \r \\.
   kCsv,   // a header line, then comma-separated lines (RFC 4180 quoting:
           // a value holding a comma, quote, CR or LF is quoted, quotes
-          // doubled); lines end with a line feed
+          // doubled); lines end with a line feed. A value a spreadsheet
+          // would take for a formula goes behind a ' unless asked (CsvValues)
   kJson,  // JSON Lines: one object per record, keys as the column names
           // The last three keep every byte of a value (a control byte too),
-          // quoted as the format wants.
+          // quoted as the format wants; csv adds the ' of a formula.
 };
+
+// How csv writes a text value that a spreadsheet would take for a formula,
+// or for the start of one: a value beginning with =, +, -, @, a tab or a
+// carriage return. Guarded, by default, with a ' before it (OWASP's rule
+// for CSV injection: the spreadsheet shows the value as text); or as it is,
+// byte for byte. The record number is a number, and never guarded.
+enum class CsvValues { kGuarded, kAsTheyAre };
 
 // The format called `name` (testo, tsv, csv, json), or nothing.
 std::optional<OutputFormat> outputFormatNamed(std::string_view name);
@@ -51,16 +59,19 @@ ResultRow rowOf(const DecodedRecord& record);
 // The header line of `format` with its line end; "" for testo and json.
 std::string headerLine(OutputFormat format);
 
-// The line of `row` in `format`, with its line end.
-std::string formattedRow(OutputFormat format, const ResultRow& row);
+// The line of `row` in `format`, with its line end; `csv` says how csv
+// writes a value that looks like a formula.
+std::string formattedRow(OutputFormat format, const ResultRow& row,
+                         CsvValues csv = CsvValues::kGuarded);
 
 // The testo line of `row` (formattedRow) with the bytes `marks` holds for
 // its text and code fields between bold on and off (highlight.h): for a
 // terminal only.
 std::string highlightedTextRow(const ResultRow& row, const RecordHighlights& marks);
 
-// `utf8` as a JSON string, quotes included: " and \ escaped, control
-// bytes as \n \r \t or \u00XX; other bytes kept.
+// `utf8` as a JSON string, quotes included, always valid JSON: made valid
+// UTF-8 first (a byte that is not UTF-8 becomes U+FFFD, valid_utf8.h), then
+// " and \ escaped, control bytes as \n \r \t or \u00XX; other bytes kept.
 std::string jsonString(std::string_view utf8);
 
 // The count line of a search: how many results, and which of them the page

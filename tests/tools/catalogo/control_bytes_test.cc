@@ -5,6 +5,7 @@
 // byte, quoted as each format wants.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,50 @@ INSTANTIATE_TEST_SUITE_P(
                    "{\"numero\":7,\"tipo\":\"A\\u0007\",\"T1\":\"Bach \\u001B[2J Sonata\xC2\x9B\","
                    "\"T2\":\"\",\"T3\":\"\",\"T4\":\"\",\"T5\":\"\",\"T6\":\"\",\"T7\":\"\","
                    "\"C1\":\"\",\"C2\":\"\",\"C3\":\"\",\"C4\":\"\",\"C5\":\"\"}\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The first raw control byte of `text` for a terminal (0x00-0x1F but the
+// line feed, 0x7F, or U+0080-U+009F in UTF-8), or "" when there is none.
+std::string firstRawControl(const std::string& text) {
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    const bool c1 = byte == 0xC2 && at + 1 < text.size() &&
+                    static_cast<unsigned char>(text[at + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(text[at + 1]) <= 0x9F;
+    if ((byte < 0x20 && byte != '\n') || byte == 0x7F || c1)
+      return "byte " + std::to_string(at) + " of " + text;
+  }
+  return "";
+}
+
+struct TerminalCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  std::string labels;  // etichette.txt for the run, or none
+};
+
+class TerminalOutputs : public ControlBytes, public ::testing::WithParamInterface<TerminalCase> {};
+
+// Whatever a command writes for a terminal, from the records, the labels
+// file or its diagnostics, holds no raw control byte: each is an escape.
+TEST_P(TerminalOutputs, HoldNoRawControlByte) {
+  if (!GetParam().labels.empty()) testing::writeFile(*dir_ / "etichette.txt", GetParam().labels);
+  const auto run = runCatalogo(dir_->path(), GetParam().arguments);
+  std::filesystem::remove(*dir_ / "etichette.txt");
+  EXPECT_EQ(firstRawControl(run.output), "");
+  EXPECT_EQ(firstRawControl(run.errorOutput), "");
+  EXPECT_NE((run.output + run.errorOutput).find("\\x1b"), std::string::npos)
+      << run.output << run.errorOutput;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogo, TerminalOutputs,
+    ::testing::Values(
+        TerminalCase{"Facets", {"cerca", "--faccette", "bach"}, ""},
+        TerminalCase{"FacetsWithLabels",
+                     {"cerca", "--faccette", "bach"},
+                     "T1 Compo\x1b[2Jsitore\nA\x07 Aria\x1b[2J\n"},
+        TerminalCase{"LabelsFileDiagnostic", {"cerca", "--faccette", "bach"}, "X\x1b[2J Voce\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct MessageCase {

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "catalogue/text/utf8.h"
 #include "tools/catalogo/catalogo_run.h"
 #include "tools/catalogo/raw_connection.h"
 #include "tools/catalogo/serve_process.h"
@@ -164,6 +165,35 @@ TEST_F(ServeHostile, TextThatIsNotUtf8IsShownWithReplacementCharacters) {
     const std::string body = testing::bodyIn(get(target));
     EXPECT_TRUE(contains(body, shown)) << body;
     EXPECT_FALSE(contains(body, "\xED\xA0\x80"));
+  }
+}
+
+// The first byte of `text` that an answer must never hold: one outside
+// well-formed UTF-8, or a C0 control byte (but the line feed that ends a
+// page's lines); in a page (`json` false) DEL and the C1 range too (U+0080-
+// U+009F), which HTML has no place for, while JSON takes them as they are.
+// "" when none.
+std::string firstForbiddenByte(const std::string& text, bool json) {
+  for (std::size_t at = 0; at < text.size();) {
+    char32_t c = 0;
+    const std::size_t length = utf8SequenceAt(std::string_view(text).substr(at), c);
+    const bool control = c < 0x20 ? c != '\n' : !json && (c == 0x7F || (c >= 0x80 && c <= 0x9F));
+    if (length == 0 || control) return "byte " + std::to_string(at) + " of " + text;
+    at += length;
+  }
+  return "";
+}
+
+// A query holding control bytes (NUL, ESC, the C1 CSI) or bytes that are not
+// UTF-8 is shown on the page (its title, its heading, the form's value) and
+// echoed by the JSON answer, and neither ever holds such a byte.
+TEST_F(ServeHostile, NoControlByteNorInvalidUtf8ReachesAnAnswer) {
+  for (const std::string target : {"/?q=bach%00%1B%5B2J%C2%9B", "/?q=%1B%5B2J", "/?q=bach%FF",
+                                   "/?q=%22bach%1B", "/api/cerca?q=bach%FF", "/api/cerca?q=%FF",
+                                   "/api/cerca?q=%22bach%FF", "/api/cerca?q=bach%1B%C2%9B"}) {
+    SCOPED_TRACE(target);
+    const std::string answer = get(target);
+    EXPECT_EQ(firstForbiddenByte(testing::bodyIn(answer), target.starts_with("/api")), "");
   }
 }
 

@@ -156,6 +156,21 @@ TEST_F(ServerLimits, ASearchPastItsDeadlineGetsA503SayingSo) {
   EXPECT_EQ(statusOf(server.get("/record/1")), 200);
 }
 
+// Each search past its deadline is a log line a client can cause at will:
+// a flood of them writes one line in ten seconds, not one each.
+TEST_F(ServerLimits, SearchesPastTheirDeadlineAreLoggedAtMostOnceInAWhile) {
+  ServerSettings settings;
+  settings.searchDeadline = milliseconds(20);
+  ServerInProcess server(settings);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(statusOf(server.get(kCostly)), 503);
+  const std::string log = server.log();
+  std::size_t lines = 0;
+  for (std::size_t at = log.find("La ricerca ha richiesto"); at != std::string::npos;
+       at = log.find("La ricerca ha richiesto", at + 1))
+    ++lines;
+  EXPECT_EQ(lines, 1u) << log;
+}
+
 TEST_F(ServerLimits, AStopAnswersTheSearchesUnderWay) {
   // One worker for four costly searches: the last ends well after the
   // stop's grace for answers under way.

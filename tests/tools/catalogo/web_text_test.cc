@@ -46,5 +46,37 @@ TEST(HtmlEscaped, EscapesMarkupOfValidText) {
             std::string("&lt;b a=&#39;1&#39;&gt;&quot;&amp;") + kFffd + kFffd + kFffd);
 }
 
+struct ControlCase {
+  const char* name;
+  std::string text;
+  std::string html;  // as htmlEscaped gives it
+  std::string log;   // as logText gives it
+};
+
+// HTML has no place for a control character, and a log line must stay one
+// line that acts on no terminal: neither ever gets one raw.
+TEST(ControlCharacters, NeverReachAPageOrTheLog) {
+  const std::string r = kFffd;
+  const std::vector<ControlCase> cases = {
+      {"zero byte", std::string("a\0b", 3), "a" + r + "b", "a?b"},
+      {"escape sequence", "\x1b[2J", r + "[2J", "?[2J"},
+      {"delete", "a\x7f", "a" + r, "a?"},
+      {"C1 control sequence introducer",
+       "a\xC2\x9B"
+       "2J",
+       "a" + r + "2J", "a?2J"},
+      {"first and last C1", "\xC2\x80\xC2\x9F", r + r, "??"},
+      {"line breaks and tab", "a\tb\nc\rd", "a&#9;b&#10;c&#13;d", "a?b?c?d"},
+      {"no-break space and letters kept", "\xC2\xA0\xC3\xA9", "\xC2\xA0\xC3\xA9",
+       "\xC2\xA0\xC3\xA9"},
+      {"not UTF-8", "a\x9B", "a" + r, "a" + r},
+  };
+  for (const ControlCase& test : cases) {
+    SCOPED_TRACE(test.name);
+    EXPECT_EQ(htmlEscaped(test.text), test.html);
+    EXPECT_EQ(logText(test.text), test.log);
+  }
+}
+
 }  // namespace
 }  // namespace indicizza::catalogo

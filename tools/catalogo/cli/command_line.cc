@@ -128,9 +128,16 @@ void finishSubcommand(CLI::App& command) {
   command.set_help_flag(kHelpFlag, kHelpFlagText);
 }
 
-void addFormatOption(CLI::App& command, std::string& format) {
+void addFormatOption(CLI::App& command, std::string& format, bool& csvAsIs) {
   command.add_option("--formato", format, "Formato: testo (predefinito), tsv, csv o json")
       ->check(CLI::IsMember(kFormatNames));
+  command.add_flag("--csv-grezzo", csvAsIs,
+                   "In csv, i valori come sono: senza l'apice che protegge nei fogli di calcolo "
+                   "quelli che cominciano con = + - @, una tabulazione o un ritorno a capo");
+}
+
+CsvValues csvValuesOf(bool csvAsIs) {
+  return csvAsIs ? CsvValues::kAsTheyAre : CsvValues::kGuarded;
 }
 
 namespace {

@@ -47,8 +47,13 @@ CLI::App* addSubcommand(CLI::App& app, std::string_view name, std::string_view d
 void finishSubcommand(CLI::App& command);
 
 // Adds --formato (testo, tsv, csv, json) to `command`, stored in `format`
-// (which holds the default).
-void addFormatOption(CLI::App& command, std::string& format);
+// (which holds the default), and --csv-grezzo, stored in `csvAsIs`: csv
+// values as they are, without the ' that guards a formula
+// (result_formats.h).
+void addFormatOption(CLI::App& command, std::string& format, bool& csvAsIs);
+
+// How csv writes a value that looks like a formula, as --csv-grezzo says.
+CsvValues csvValuesOf(bool csvAsIs);
 
 // `text` (UTF-8) cut into lines of at most `width` characters at blanks (a
 // longer word stands alone), each ending in a line feed. The lines after the

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "catalogue/text/terminal_text.h"
+
 namespace indicizza::catalogo {
 namespace {
 
@@ -13,16 +15,19 @@ std::string shellWord(std::string_view text) {
   return word + "'";
 }
 
+// A value's line: its count, its text, and its kind code's label or the
+// command that narrows to it; every piece from the records, the labels file
+// or the query written for a terminal (terminal_text.h).
 std::string valueLine(FacetField field, const FacetValue& value, std::string_view query,
                       const FieldLabels& labels) {
   char count[24];
   std::snprintf(count, sizeof count, "%8llu  ", static_cast<unsigned long long>(value.count));
-  std::string line = count + value.text;
+  std::string line = count + terminalText(value.text);
   if (field == FacetField::kKindCode) {
     const std::string label = kindLabel(labels, value.text);
-    if (label != value.text) line += "  " + label;
+    if (label != value.text) line += "  " + terminalText(label);
   } else if (!value.narrowing.empty()) {
-    line += "  -> catalogo cerca " + shellWord(narrowedQuery(query, value));
+    line += "  -> catalogo cerca " + terminalText(shellWord(narrowedQuery(query, value)));
   }
   return line + '\n';
 }
@@ -35,7 +40,7 @@ std::string facetLines(const FacetCounts& counts, std::string_view query,
   for (FacetField field : kFacetFields) {
     const Facet& facet = counts.facet(field);
     if (facet.values.empty()) continue;
-    lines += facetTitle(field, labels) + ":\n";
+    lines += terminalText(facetTitle(field, labels)) + ":\n";
     for (const FacetValue& value : facet.values) lines += valueLine(field, value, query, labels);
     if (facet.otherValues != 0) {
       lines += "          (e altri " + std::to_string(facet.otherValues) + " valori)\n";

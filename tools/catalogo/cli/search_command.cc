@@ -60,7 +60,10 @@ std::string searchCommandHelp() {
          "vuota; testo in UTF-8):\n"
          "  testo   numero, tipo e i campi separati da ' | '; poi il conteggio\n"
          "  tsv     intestazione e righe separate da tabulazioni (\\t \\n \\r \\\\ nei valori)\n"
-         "  csv     intestazione e righe separate da virgole (virgolette come in RFC 4180)\n"
+         "  csv     intestazione e righe separate da virgole (virgolette come in RFC 4180); un "
+         "valore che comincia con = + - @, una tabulazione o un ritorno a capo ha davanti un "
+         "apice, perché un foglio di calcolo non lo prenda per una formula (--csv-grezzo lo "
+         "scrive com'è)\n"
          "  json    un oggetto JSON per riga: "
          "{\"numero\":49,\"tipo\":\"aR\",\"T1\":...,\"C5\":\"\"}\n"
          "In tsv, csv e json il conteggio va sullo standard error.\n"
@@ -127,6 +130,7 @@ std::string searchHelpFooter() {
 struct SearchCommand {
   std::vector<std::string> query;  // the arguments, joined by blanks
   std::string format = "testo";
+  bool csvAsIs = false;  // --csv-grezzo
   std::string order = "rilevanza";
   bool exact = false;
   bool countOnly = false;
@@ -226,7 +230,7 @@ int runSearch(const SearchCommand& command) {
       announce();
       std::cout << (bold ? highlightedTextRow(rowOf(record),
                                               markedWordsOf(answer, record, options.matching))
-                         : formattedRow(format, rowOf(record)));
+                         : formattedRow(format, rowOf(record), csvValuesOf(command.csvAsIs)));
     };
     options.onPartialsBegin = [&] {
       announce();
@@ -266,7 +270,7 @@ Command addSearchCommand(CLI::App& app, const std::vector<std::string>& afterMar
   CLI::App* search = addSubcommand(
       app, "cerca", "Cerca i record: parole, codici, frasi, prefissi, OR, NOT", searchHelpFooter());
   search->add_option("RICERCA", command->query, "Parole, codici e operatori (vedi sotto)");
-  addFormatOption(*search, command->format);
+  addFormatOption(*search, command->format, command->csvAsIs);
   search->add_flag("--conta", command->countOnly, "Scrive solo il numero dei record trovati");
   search->add_option("--limite", command->limit, "Mostra al più N record")
       ->check(wholeNumberFromOne());

@@ -35,6 +35,7 @@ constexpr const char* kShowHelpFooter =
 struct ShowCommand {
   std::vector<std::string> numbers;
   std::string format = "testo";
+  bool csvAsIs = false;
 };
 
 // The record number written in `text` (recordNumberFromText). Throws
@@ -70,7 +71,7 @@ int runShow(const ShowCommand& command) {
     if (format == OutputFormat::kText) {
       std::cout << name << '\n' << fieldListing(*record);  // the listing may hold zero bytes
     } else {
-      std::cout << formattedRow(format, rowOf(*record));
+      std::cout << formattedRow(format, rowOf(*record), csvValuesOf(command.csvAsIs));
     }
   }
   checkStandardOutput();
@@ -84,7 +85,7 @@ Command addShowCommand(CLI::App& app) {
   CLI::App* show =
       addSubcommand(app, "mostra", "Mostra campo per campo i record di opere.ddb", kShowHelpFooter);
   show->add_option("NUMERO", command->numbers, "Numeri dei record")->required();
-  addFormatOption(*show, command->format);
+  addFormatOption(*show, command->format, command->csvAsIs);
   return {show, [command] { return runShow(*command); }};
 }
 

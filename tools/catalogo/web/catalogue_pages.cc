@@ -49,7 +49,8 @@ SearchOutcome search(const CatalogueReading& reading, CatalogueAccess& catalogue
     case ReadEnd::kStopped:
       outcome.status = kUnavailable;
       outcome.error = tooSlowText(bounds.deadline);
-      if (stop.deadlinePassed()) catalogue.log(what + ": " + outcome.error);
+      if (stop.deadlinePassed() && bounds.pastDeadline)
+        bounds.pastDeadline->write(what + ": " + outcome.error);
       break;
     case ReadEnd::kFailed:
       outcome.status = kUnavailable;

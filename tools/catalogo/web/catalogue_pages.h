@@ -4,7 +4,8 @@
 //
 // A search over its limits is refused with 400 and the read side's
 // sentence (how to narrow it); a search past its deadline gives a 503 page
-// saying it took too long and how to narrow it (and a log line); a
+// saying it took too long and how to narrow it (and a log line, at most
+// one every few seconds); a
 // catalogue that can't be read, or memory running out, a 503 with the
 // failure's text (logged by CatalogueAccess).
 #pragma once
@@ -15,6 +16,7 @@
 #include "catalogo/web/catalogue_access.h"
 #include "catalogo/web/search_stop.h"
 #include "catalogo/web/site_routes.h"
+#include "catalogo/web/throttled_log.h"
 
 namespace indicizza::catalogo {
 
@@ -24,10 +26,12 @@ namespace indicizza::catalogo {
 // deadline.
 inline constexpr std::uint64_t kPageFacetRecords = 5'000;
 
-// How each reading of the catalogue is bounded.
+// How each reading of the catalogue is bounded, and where a search past its
+// deadline is logged.
 struct ReadingBounds {
   SearchLimits limits;                 // of each search's cost
   std::chrono::milliseconds deadline;  // the time `stop` allows, for the 503's text
+  ThrottledLog* pastDeadline = nullptr;
 };
 
 WebAnswer answerReading(const CatalogueReading& reading, CatalogueAccess& catalogue,

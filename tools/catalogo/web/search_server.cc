@@ -23,10 +23,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A log line about a full queue is written at most this often: under a
-// flood, one line per refusal would bury the rest of the log.
-constexpr auto kBusyLogInterval = std::chrono::seconds(10);
-
 // Worker threads per turn at the processor (run_turns.h): one address's
 // searches take at most one thread per turn, so the others always find a
 // thread, and a search that gives its turn up waits on its own.
@@ -57,6 +53,8 @@ struct SearchServer::Service {
       : settings(limits),
         log(std::move(logLine)),
         catalogue(log),
+        pastDeadline(log),
+        busy(log),
         heads(limits.requestHeadDeadline),
         turns(limits.searchThreads),
         workers(limits.searchThreads * kThreadsPerTurn, limits.searchThreads,
@@ -144,7 +142,7 @@ struct SearchServer::Service {
       std::string failure;
       try {
         return answerReading(reading, catalogue, stop,
-                             {settings.searchLimits, settings.searchDeadline});
+                             {settings.searchLimits, settings.searchDeadline, &pastDeadline});
       } catch (const std::bad_alloc&) {
         status = kUnavailable;
         failure = kNoMemoryText;
@@ -173,14 +171,9 @@ struct SearchServer::Service {
   }
 
   void noteBusy() {
-    const auto now = Clock::now().time_since_epoch().count();
-    auto last = lastBusyLog.load();
-    const auto interval = std::chrono::duration_cast<Clock::duration>(kBusyLogInterval).count();
-    if (last != 0 && now - last < interval) return;
-    if (!lastBusyLog.compare_exchange_strong(last, now)) return;
-    log("Servizio occupato: " + std::to_string(settings.waitingSearches) +
-        " ricerche in attesa, le altre hanno risposta 503 (al più una riga ogni " +
-        std::to_string(kBusyLogInterval.count()) + " s)");
+    busy.write("Servizio occupato: " + std::to_string(settings.waitingSearches) +
+               " ricerche in attesa, le altre hanno risposta 503 (al più una riga ogni " +
+               std::to_string(kThrottledLogInterval.count()) + " s)");
   }
 
   static void onConnection(void* cls, MHD_Connection* connection, void**,
@@ -243,6 +236,8 @@ struct SearchServer::Service {
   const ServerSettings settings;
   std::function<void(const std::string&)> log;
   CatalogueAccess catalogue;
+  ThrottledLog pastDeadline;  // searches past their deadline
+  ThrottledLog busy;          // a full queue
   ListenAddress address;
   int port = 0;
   std::optional<ListeningSocket> socket;
@@ -253,7 +248,6 @@ struct SearchServer::Service {
   std::atomic<bool> stopping = false;  // set with `mutex` held; answers close their connection
   std::size_t suspended = 0;           // connections waiting for a worker's answer
   std::size_t underway = 0;            // requests whose head came and whose answer is not done
-  std::atomic<Clock::rep> lastBusyLog = 0;
   RunTurns turns;
   WorkQueue workers;  // last: its threads end before the rest goes
 };

@@ -11,9 +11,6 @@
 namespace indicizza::catalogo {
 namespace {
 
-constexpr unsigned char kFirstPrintable = 0x20;
-constexpr unsigned char kDelete = 0x7F;
-
 std::mutex logMutex;
 
 }  // namespace
@@ -23,12 +20,7 @@ void logLine(std::string_view text) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   if (localtime_r(&now, &local)) std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S ", &local);
-  std::string line = stamp;
-  for (char c : validUtf8(text)) {
-    const auto byte = static_cast<unsigned char>(c);
-    line += byte < kFirstPrintable || byte == kDelete ? '?' : c;
-  }
-  line += '\n';
+  std::string line = stamp + logText(text) + '\n';
   const std::lock_guard lock(logMutex);
   std::size_t written = 0;
   while (written < line.size()) {

@@ -7,9 +7,10 @@
 namespace indicizza::catalogo {
 
 // Writes "YYYY-MM-DD HH:MM:SS TEXT" and a line feed to standard error, in
-// one write. Control bytes in `text` (a query may hold a line feed) are
-// written as '?', so that one event is always one line, and bytes that are
-// not UTF-8 as U+FFFD (validUtf8), so that the journal keeps it as text.
+// one write. Control characters in `text` (a query may hold a line feed, or
+// U+009B, which some terminals take for ESC [) are written as '?', so that
+// one event is always one line, and bytes that are not UTF-8 as U+FFFD, so
+// that the journal keeps it as text (logText).
 void logLine(std::string_view text);
 
 }  // namespace indicizza::catalogo

@@ -42,7 +42,7 @@ WebAnswer jsonError(int status, std::string_view message) {
   WebAnswer answer;
   answer.status = status;
   answer.contentType = kJson;
-  answer.body = "{\"errore\":" + jsonString(validUtf8(message)) + "}";
+  answer.body = "{\"errore\":" + jsonString(message) + "}";
   return answer;
 }
 

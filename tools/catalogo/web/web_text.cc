@@ -1,5 +1,7 @@
 #include "catalogo/web/web_text.h"
 
+#include <algorithm>
+
 #include "catalogue/text/utf8.h"
 
 namespace indicizza::catalogo {
@@ -10,6 +12,29 @@ constexpr unsigned kNibbleBits = 4;
 constexpr unsigned kNibbleMask = 0x0F;
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+// What a log line shows in place of a control character.
+constexpr char kLogPlaceholder = '?';
+
+constexpr char32_t kLastC0Control = 0x1F;
+constexpr char32_t kDelete = 0x7F;
+constexpr char32_t kFirstC1Control = 0x80;
+constexpr char32_t kLastC1Control = 0x9F;
+
+bool isControl(char32_t c) {
+  return c <= kLastC0Control || c == kDelete || (c >= kFirstC1Control && c <= kLastC1Control);
+}
+
+// Calls `each` with every character of valid UTF-8 `text`: its bytes and
+// its code point.
+template <typename Each>
+void forEachCharacter(std::string_view text, Each each) {
+  while (!text.empty()) {
+    char32_t c = 0;
+    const std::size_t length = std::max<std::size_t>(utf8SequenceAt(text, c), 1);
+    each(text.substr(0, length), c);
+    text.remove_prefix(length);
+  }
+}
 
 bool keptInForm(unsigned char byte) {
   return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
@@ -18,37 +43,37 @@ bool keptInForm(unsigned char byte) {
 
 }  // namespace
 
-std::string validUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t at = 0; at < text.size();) {
-    char32_t codePoint = 0;
-    const std::size_t length = utf8SequenceAt(text.substr(at), codePoint);
-    if (length == 0) {
-      out += kReplacement;
-      ++at;
-    } else {
-      out.append(text, at, length);
-      at += length;
-    }
-  }
-  return out;
-}
-
 std::string htmlEscaped(std::string_view text) {
   const std::string valid = validUtf8(text);
   std::string out;
   out.reserve(valid.size());
-  for (char c : valid) {
+  forEachCharacter(valid, [&](std::string_view character, char32_t c) {
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
       case '\'': out += "&#39;"; break;
-      default: out += c;
+      case '\t': out += "&#9;"; break;
+      case '\n': out += "&#10;"; break;
+      case '\r': out += "&#13;"; break;
+      default: out += isControl(c) ? kReplacement : character;
     }
-  }
+  });
+  return out;
+}
+
+std::string logText(std::string_view text) {
+  const std::string valid = validUtf8(text);
+  std::string out;
+  out.reserve(valid.size());
+  forEachCharacter(valid, [&](std::string_view character, char32_t c) {
+    if (isControl(c)) {
+      out += kLogPlaceholder;
+    } else {
+      out += character;
+    }
+  });
   return out;
 }
 
