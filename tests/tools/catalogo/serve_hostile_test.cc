@@ -168,6 +168,48 @@ TEST_F(ServeHostile, TextThatIsNotUtf8IsShownWithReplacementCharacters) {
   }
 }
 
+// The edges of a request's head: a zero byte in the path, which the path as
+// a C string would lose with all that follows; a Host given twice, which
+// could be read as either; the absolute form of the target, which RFC 9112
+// asks a server to take, its host standing for the Host header.
+TEST_F(ServeHostile, EdgesOfTheHeadAreTakenAsHttpSays) {
+  struct EdgeCase {
+    const char* name;
+    std::string request;
+    int status;
+    std::string part;  // of the answer
+  };
+  const std::string host = server_->host();
+  const std::string close = "Connection: close\r\n";
+  const std::vector<EdgeCase> cases = {
+      {"ZeroByteInThePath", testing::getRequest("/record/1%00x", host, close), 400,
+       "Un byte zero (%00)"},
+      {"ZeroByteInTheSearchPath", testing::getRequest("/%00/?q=bach", host, close), 400,
+       "Un byte zero (%00)"},
+      {"TwoHosts", "GET / HTTP/1.1\r\nHost: " + host + "\r\nHost: evil.example\r\n\r\n", 400,
+       "Più di un&#39;intestazione Host"},
+      {"TheSameHostTwice", "GET / HTTP/1.1\r\nHost: " + host + "\r\nHost: " + host + "\r\n\r\n",
+       400, "Più di un&#39;intestazione Host"},
+      {"AbsoluteForm",
+       "GET http://" + host + "/record/2 HTTP/1.1\r\nHost: " + host + "\r\n" + close + "\r\n", 200,
+       "Partita"},
+      {"AbsoluteFormWithoutAPath",
+       "GET HTTP://" + host + " HTTP/1.1\r\nHost: " + host + "\r\n" + close + "\r\n", 200, "<form"},
+      {"AbsoluteFormOfAnotherSite",
+       "GET http://evil.example/record/2 HTTP/1.1\r\nHost: " + host + "\r\n" + close + "\r\n", 421,
+       "questa era per &#39;evil.example&#39;"},
+  };
+  for (const EdgeCase& test : cases) {
+    SCOPED_TRACE(test.name);
+    RawConnection connection(server_->port());
+    connection.send(test.request);
+    const std::string answer = connection.receive(kPromptly);
+    EXPECT_EQ(testing::statusesIn(answer), std::vector<int>{test.status});
+    EXPECT_TRUE(contains(answer, test.part)) << answer;
+    EXPECT_TRUE(connection.closedByServer());
+  }
+}
+
 // The first byte of `text` that an answer must never hold: one outside
 // well-formed UTF-8, or a C0 control byte (but the line feed that ends a
 // page's lines); in a page (`json` false) DEL and the C1 range too (U+0080-
@@ -219,8 +261,11 @@ TEST(ServeAddress, AnIpv4MappedLoopbackAddressIsLocal) {
   EXPECT_TRUE(contains(server.log(), "in ascolto su http://[::ffff:127.0.0.1]:")) << server.log();
   EXPECT_FALSE(contains(server.log(), "non è locale")) << server.log();
   const std::string port = std::to_string(server.port());
-  for (const auto& [host, status] : std::vector<std::pair<std::string, int>>{
-           {"[::ffff:127.0.0.1]:" + port, 200}, {"localhost", 200}, {"evil.example", 421}}) {
+  for (const auto& [host, status] :
+       std::vector<std::pair<std::string, int>>{{"[::ffff:127.0.0.1]:" + port, 200},
+                                                {"127.0.0.1:" + port, 200},
+                                                {"localhost", 200},
+                                                {"evil.example", 421}}) {
     SCOPED_TRACE(host);
     RawConnection connection(server.port());
     connection.send(testing::getRequest("/", host, "Connection: close\r\n"));

@@ -16,7 +16,8 @@ namespace indicizza::catalogo {
 // by a server listening on `address`:`port`. Any Host on an address that is
 // not loopback; on a loopback address, only the address itself (as a URL
 // writes it, in any form of the same address), localhost or [::1], any
-// letter case, each alone or followed by :`port`.
+// letter case, each alone or followed by :`port`; an IPv4-mapped address
+// (::ffff:127.0.0.1) by its IPv4 literal (127.0.0.1) too.
 bool hostServed(std::optional<std::string_view> host, const ListenAddress& address, int port);
 
 }  // namespace indicizza::catalogo

@@ -1,6 +1,7 @@
 #include "catalogo/web/http_connection.h"
 
 #include <netinet/in.h>
+#include <strings.h>
 
 #include <string>
 
@@ -27,6 +28,19 @@ MHD_Result addArgument(void* request, MHD_ValueKind, const char* name, std::size
   return MHD_YES;
 }
 
+struct NamedCount {
+  std::string_view name;
+  std::size_t count = 0;
+};
+
+MHD_Result countHeader(void* counted, MHD_ValueKind, const char* name, std::size_t nameSize,
+                       const char*, std::size_t) {
+  auto& named = *static_cast<NamedCount*>(counted);
+  if (nameSize == named.name.size() && strncasecmp(name, named.name.data(), nameSize) == 0)
+    ++named.count;
+  return MHD_YES;
+}
+
 MHD_Result measureHeader(void* size, MHD_ValueKind, const char*, std::size_t nameSize, const char*,
                          std::size_t valueSize) {
   auto& head = *static_cast<HeadSize*>(size);
@@ -49,6 +63,12 @@ std::optional<std::string_view> headerOf(MHD_Connection* connection, const char*
   const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
   if (!value) return std::nullopt;
   return std::string_view(value);
+}
+
+std::size_t headerCount(MHD_Connection* connection, const char* name) {
+  NamedCount named{name};
+  MHD_get_connection_values_n(connection, MHD_HEADER_KIND, countHeader, &named);
+  return named.count;
 }
 
 HeadSize headSizeOf(MHD_Connection* connection, std::string_view url) {

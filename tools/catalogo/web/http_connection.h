@@ -22,6 +22,9 @@ WebRequest requestOf(MHD_Connection* connection, const char* method, const char*
 // The value of header `name` of the request (any letter case), if sent.
 std::optional<std::string_view> headerOf(MHD_Connection* connection, const char* name);
 
+// How many headers named `name` (any letter case) the request has.
+std::size_t headerCount(MHD_Connection* connection, const char* name);
+
 // The size of the request's head as received: header lines, and bytes of
 // the URL and the header lines (names, values and their punctuation).
 struct HeadSize {

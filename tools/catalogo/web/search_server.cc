@@ -13,6 +13,7 @@
 #include "catalogo/web/host_check.h"
 #include "catalogo/web/http_connection.h"
 #include "catalogo/web/listening_socket.h"
+#include "catalogo/web/request_target.h"
 #include "catalogo/web/run_turns.h"
 #include "catalogo/web/site_routes.h"
 #include "catalogo/web/web_answers.h"
@@ -28,10 +29,14 @@ using Clock = std::chrono::steady_clock;
 // thread, and a search that gives its turn up waits on its own.
 constexpr std::size_t kThreadsPerTurn = 2;
 
-// One request, from its head to its answer: the library keeps it for the
-// server with the request (its "connection class"), from the first call of
-// the request handler to the request's completion.
+// One request, from its request line to its answer: the library keeps it
+// for the server with the request (its "connection class"), from the
+// request line (onRequestLine) to the request's completion.
 struct Exchange {
+  // The request line's target held a zero byte in its path (%00).
+  bool zeroByteInPath = false;
+  // Its head came whole, and it is counted as under way.
+  bool headCame = false;
   // Set by a worker before it resumes the suspended connection.
   std::optional<WebAnswer> answer;
 };
@@ -62,16 +67,23 @@ struct SearchServer::Service {
 
   // The answer to a request whose head is enough to refuse it, if refused.
   // A refusal closes the connection: the rest of the request is not read.
-  std::optional<WebAnswer> refusalOf(MHD_Connection* connection, const char* method,
-                                     const char* url) const {
+  // In the absolute form, the target's authority is the host asked for
+  // (request_target.h).
+  std::optional<WebAnswer> refusalOf(MHD_Connection* connection, const Exchange& exchange,
+                                     const char* method, const char* url) const {
+    const RequestTarget target = requestTargetOf(url);
+    const std::string_view path = target.path;
     const HeadSize head = headSizeOf(connection, url);
-    if (head.lines > kMaxHeaderLines || head.bytes > kMaxHeadBytes) return headTooLarge(url);
-    const auto host = headerOf(connection, MHD_HTTP_HEADER_HOST);
-    if (!hostServed(host, address, port)) return hostRefused(host, address.urlHost, port, url);
+    if (head.lines > kMaxHeaderLines || head.bytes > kMaxHeadBytes) return headTooLarge(path);
+    if (headerCount(connection, MHD_HTTP_HEADER_HOST) > 1) return hostRepeated(path);
+    const auto host = target.authority ? std::optional<std::string_view>(*target.authority)
+                                       : headerOf(connection, MHD_HTTP_HEADER_HOST);
+    if (!hostServed(host, address, port)) return hostRefused(host, address.urlHost, port, path);
     const std::string_view verb = method;
     if (verb != MHD_HTTP_METHOD_GET && verb != MHD_HTTP_METHOD_HEAD)
-      return methodRefused(verb, url);
-    if (announcesBody(connection)) return bodyRefused(url);
+      return methodRefused(verb, path);
+    if (announcesBody(connection)) return bodyRefused(path);
+    if (exchange.zeroByteInPath) return zeroByteRefused();
     return std::nullopt;
   }
 
@@ -79,7 +91,7 @@ struct SearchServer::Service {
   // worker reads the catalogue.
   MHD_Result serve(MHD_Connection* connection, Exchange& exchange, const char* method,
                    const char* url) {
-    const WebRequest request = requestOf(connection, method, url);
+    const WebRequest request = requestOf(connection, method, requestTargetOf(url).path.c_str());
     RoutePlan plan = planOf(request);
     if (plan.answer) return queueAnswer(connection, *plan.answer, stopping);
     const bool json = plan.reading->kind == CatalogueReading::Kind::kApi;
@@ -97,13 +109,13 @@ struct SearchServer::Service {
       resume(connection);
     };
     // Dropped to make room for another address's search.
-    work.refuse = [this, connection, &exchange, json, path = std::string(url)] {
+    work.refuse = [this, connection, &exchange, json, path = request.path] {
       exchange.answer = busyAnswer(json, path);
       resume(connection);
     };
     {
       const std::lock_guard lock(mutex);
-      if (stopping) return queueAnswer(connection, serviceStopping(url), true);
+      if (stopping) return queueAnswer(connection, serviceStopping(request.path), true);
       ++suspended;
     }
     // From here on nothing may throw before the connection is resumed.
@@ -115,7 +127,7 @@ struct SearchServer::Service {
       // memory ran out: answered as when the queue is full
     }
     if (!queued) {
-      exchange.answer = busyAnswer(json, url);
+      exchange.answer = busyAnswer(json, request.path);
       resume(connection);
     }
     return MHD_YES;
@@ -186,12 +198,24 @@ struct SearchServer::Service {
     }
   }
 
+  // Called by the library with each request line's target as received
+  // (not yet %-decoded, with its query string), before its headers: what it
+  // returns becomes the request's context.
+  static void* onRequestLine(void*, const char* target, MHD_Connection*) {
+    auto* exchange = new (std::nothrow) Exchange;
+    if (exchange && target) exchange->zeroByteInPath = zeroByteInPath(target);
+    return exchange;
+  }
+
   static void onCompleted(void* cls, MHD_Connection* connection, void** context,
                           MHD_RequestTerminationCode) {
     Service& service = *static_cast<Service*>(cls);
-    if (!*context) return;  // never counted: see onRequest
-    delete static_cast<Exchange*>(*context);
+    if (!*context) return;
+    auto* exchange = static_cast<Exchange*>(*context);
+    const bool counted = exchange->headCame;
+    delete exchange;
     *context = nullptr;
+    if (!counted) return;  // its head never came: see onRequest
     service.heads.answered(connection);
     {
       const std::lock_guard lock(service.mutex);
@@ -208,19 +232,20 @@ struct SearchServer::Service {
                               const char* method, const char*, const char*, std::size_t* uploadSize,
                               void** context) {
     Service& service = *static_cast<Service*>(cls);
-    if (!*context) {
-      *context = new (std::nothrow) Exchange;
-      if (!*context) return MHD_NO;
+    if (!*context) *context = new (std::nothrow) Exchange;  // onRequestLine found no memory
+    if (!*context) return MHD_NO;
+    auto& exchange = *static_cast<Exchange*>(*context);
+    if (!exchange.headCame) {
+      exchange.headCame = true;
       service.heads.headReceived(connection);
       {
         const std::lock_guard lock(service.mutex);
         ++service.underway;
       }
-      if (auto refusal = service.refusalOf(connection, method, url))
+      if (auto refusal = service.refusalOf(connection, exchange, method, url))
         return queueAnswer(connection, *refusal, true);
       return MHD_YES;
     }
-    auto& exchange = *static_cast<Exchange*>(*context);
     if (*uploadSize != 0) {
       *uploadSize = 0;
       return MHD_YES;
@@ -290,6 +315,7 @@ bool SearchServer::listen() {
       MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemoryBytes,
       MHD_OPTION_NOTIFY_CONNECTION, Service::onConnection, &service,
       MHD_OPTION_NOTIFY_COMPLETED, Service::onCompleted, &service,
+      MHD_OPTION_URI_LOG_CALLBACK, Service::onRequestLine, &service,
       MHD_OPTION_END);
   // clang-format on
   if (!daemon) return false;

@@ -81,6 +81,21 @@ WebAnswer hostRefused(std::optional<std::string_view> host, std::string_view url
                      path);
 }
 
+WebAnswer hostRepeated(std::string_view path) {
+  WebAnswer answer = errorAnswer(
+      kBadRequest,
+      "Più di un'intestazione Host: non si sa per quale sito sia la richiesta, e la connessione "
+      "si chiude",
+      path);
+  answer.closeConnection = true;
+  return answer;
+}
+
+WebAnswer zeroByteRefused() {
+  return errorAnswer(kBadRequest,
+                     "Un byte zero (%00) nell'indirizzo: nessuna pagina ha un indirizzo così", "/");
+}
+
 WebAnswer headTooLarge(std::string_view path) {
   return errorAnswer(kHeadTooLarge,
                      "Intestazioni della richiesta troppo grandi: al massimo " +

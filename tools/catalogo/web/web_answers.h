@@ -43,6 +43,11 @@ WebAnswer bodyRefused(std::string_view path);
 // loopback address `urlHost`:`port`, which serves only its own names.
 WebAnswer hostRefused(std::optional<std::string_view> host, std::string_view urlHost, int port,
                       std::string_view path);
+// 400, and the connection closed: a request with more than one Host header,
+// which could be read as a request for either host (RFC 9112).
+WebAnswer hostRepeated(std::string_view path);
+// 400: a path holding a zero byte (%00), which names no page.
+WebAnswer zeroByteRefused();
 // 431: a request head over kMaxHeaderLines or kMaxHeadBytes.
 WebAnswer headTooLarge(std::string_view path);
 // 503 (with Retry-After): the `waiting` searches that may wait are waiting
