@@ -4,6 +4,7 @@
 #include "catalogo/web/record_page.h"
 #include "catalogo/web/search_page.h"
 #include "catalogo/web/web_answers.h"
+#include "catalogue/files/stop_word_file.h"
 #include "search/presentation/facets.h"
 #include "search/presentation/reading_notes.h"
 #include "search/presentation/record_terms.h"
@@ -99,6 +100,7 @@ WebAnswer recordAnswer(const CatalogueReading& reading, CatalogueAccess& catalog
   std::optional<DecodedRecord> record;
   RecordPageContent content;
   std::shared_ptr<const FieldLabels> labels;
+  StopWordSet stopWords;
   const ReadOutcome read =
       catalogue.read("Record " + reading.recordText, [&](SearchDatabases& databases) {
         Status found = fetchWholeRecord(databases.data, reading.record, databases.key, record);
@@ -107,6 +109,10 @@ WebAnswer recordAnswer(const CatalogueReading& reading, CatalogueAccess& catalog
         // A labels file that can't be read leaves the fields under their names.
         if (found.ok() && record && catalogue.sideFiles().labels(labels).ok())
           content.labels = labels.get();
+        // Without them, the composer's link is offered as when every word
+        // is indexed.
+        if (found.ok() && record && loadRegularStopWordFile(stopWords).ok())
+          content.stopWords = &stopWords;
         return found;
       });
   if (read.end != ReadEnd::kDone) return errorAnswer(kUnavailable, unreadableText(read.text), path);

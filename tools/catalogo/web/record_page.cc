@@ -20,9 +20,11 @@ std::string shownName(const std::string& name, const FieldLabels* labels) {
 }
 
 // The link to the works of the record's composer (text field 1), when the
-// query language can say its value; "".
-std::string composerLink(const DecodedRecord& record) {
-  FacetCounter counter;
+// query language can say its value and the index can find it (a word of it
+// is no stop word of `stopWords`), as a facet's link; "": a link that
+// would find nothing, not even this record, is none.
+std::string composerLink(const DecodedRecord& record, const StopWordSet* stopWords) {
+  FacetCounter counter(Matching::kFolded, kExactFacetRecords, stopWords);
   counter.add(record);
   const FacetCounts counts = counter.top(1);
   const Facet& composers = counts.facet(FacetField::kComposer);
@@ -38,7 +40,7 @@ std::string linksHtml(const RecordPageContent& content) {
     links += "<a href=\"" + searchLink(kToRoot, content.query, content.order, content.from) +
              "\">« Torna ai risultati</a>\n";
   }
-  links += composerLink(*content.record);
+  links += composerLink(*content.record, content.stopWords);
   return links + "<a href=\"" + std::string(kToRoot) + "\">Nuova ricerca</a>\n</nav>\n";
 }
 

@@ -10,6 +10,7 @@
 
 #include "catalogue/forms/field_labels.h"
 #include "input/decoded_record.h"
+#include "input/stop_words.h"
 #include "search/search.h"
 
 namespace indicizza::catalogo {
@@ -18,6 +19,9 @@ struct RecordPageContent {
   const DecodedRecord* record = nullptr;
   std::vector<std::string> indexedTerms;  // as termsIndexedFor gives them (Latin-1)
   const FieldLabels* labels = nullptr;    // the catalogue's labels, when read
+  // The stop words of noused.txt, when read: a composer whose name holds no
+  // other word (nor any but numbers) can't be searched for, and gets no link.
+  const StopWordSet* stopWords = nullptr;
   // The search the record was found by (query empty: none), to lead back.
   std::string query;
   std::uint64_t from = 1;
