@@ -23,7 +23,7 @@ namespace {
 // title's order are the last the index proposes.
 constexpr int kRecords = 60;
 
-std::vector<PlainRecord> works() {
+std::vector<PlainRecord> orderedWorks() {
   std::vector<PlainRecord> records;
   for (int n = 1; n <= kRecords; ++n)
     records.push_back(PlainRecord()
@@ -54,7 +54,7 @@ class FieldOrder : public ::testing::TestWithParam<OrderCase> {
  protected:
   static void SetUpTestSuite() {
     dir_ = std::make_unique<testing::CatalogueDir>();
-    dir_->prepare(works());
+    dir_->prepare(orderedWorks());
     ASSERT_EQ(dir_->run().exitStatus, 0);
   }
   static void TearDownTestSuite() { dir_.reset(); }
