@@ -107,6 +107,7 @@ std::vector<std::pair<std::size_t, std::size_t>> placesOf(const QueryNode& word,
 double togetherBonus(const std::vector<const QueryNode*>& words,
                      const std::vector<double>& rarities, const RecordView& view,
                      Matching matching) {
+  if (words.size() < 2) return 0;  // nothing to hold together
   double bonus = 0;
   std::vector<std::pair<std::size_t, std::size_t>> before;
   for (std::size_t w = 0; w < words.size(); ++w) {
