@@ -20,6 +20,14 @@ constexpr char kCommentMark = '#';
 // An editor may start a UTF-8 file with a byte order mark.
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// The labels of the layout's own fields, which etichette.txt doesn't give.
+constexpr std::pair<std::string_view, std::string_view> kLayoutLabels[] = {
+    {kRecordNumberName, "Numero"},
+    {"KindCode", "Tipo"},
+    {"FlagA", "Segno A"},
+    {"FlagB", "Segno B"},
+};
+
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view withoutBlanks(std::string_view text) {
@@ -85,7 +93,11 @@ Status readLabelLine(std::size_t number, std::string_view line, FieldLabels& lab
 
 std::string fieldLabel(const FieldLabels& labels, std::string_view name) {
   const auto found = labels.fields.find(name);
-  return found == labels.fields.end() ? std::string(name) : found->second;
+  if (found != labels.fields.end()) return found->second;
+  for (const auto& [field, label] : kLayoutLabels) {
+    if (field == name) return std::string(label);
+  }
+  return std::string(name);
 }
 
 std::string kindLabel(const FieldLabels& labels, std::string_view code) {

@@ -33,7 +33,9 @@ struct FieldLabels {
   std::map<std::string, std::string, std::less<>> kinds;   // by kind code (Latin-1): "VO"
 };
 
-// The label of field `name` (T1-T7, C1-C5), or `name` itself.
+// The label of field `name` (T1-T7, C1-C5), or `name` itself. The fields
+// the file can't label (RecordNumber, KindCode, FlagA, FlagB) have labels
+// of their own: "Numero", "Tipo", "Segno A", "Segno B".
 std::string fieldLabel(const FieldLabels& labels, std::string_view name);
 
 // The label of kind code `code` (Latin-1, as the index stores it): its own,

@@ -20,6 +20,11 @@ inline constexpr char kFieldPadding = ' ';
 // The name of the record number's field, which every record needs.
 inline constexpr std::string_view kRecordNumberName = "RecordNumber";
 
+// The text fields a reader knows a work by: who wrote it and what it is
+// called.
+inline constexpr int kComposerField = 1;
+inline constexpr int kTitleField = 4;
+
 // Each flag is one byte.
 inline constexpr std::size_t kFlagLength = 1;
 

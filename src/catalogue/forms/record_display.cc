@@ -56,6 +56,38 @@ std::vector<std::pair<std::string, std::string>> namedFieldValues(const DecodedR
   return values;
 }
 
+std::string untitledHeading(RecordNumber number) { return "Record " + std::to_string(number); }
+
+RecordCard recordCard(const DecodedRecord& record, const FieldLabels& labels) {
+  RecordCard card;
+  const auto place = [&](std::string name, std::string value) {
+    CardField field{name, fieldLabel(labels, name), std::move(value)};
+    (field.value.empty() ? card.emptyFields : card.fields).push_back(std::move(field));
+  };
+  const IndexEntry entry = makeIndexEntry(record);
+  const std::string kind = kindCodeText(entry.kindCode);
+  const std::string kindName = kindLabel(labels, kind);
+  place("KindCode", kindName == kind ? kind : kindName + " (" + kind + ")");
+  for (const LayoutField& field : layoutFields()) {
+    if (field.kind == FieldKind::kBytes) continue;
+    std::string value = displayText(withoutPadding(readingOf(record, field)));
+    if (field.kind == FieldKind::kText && field.number == kTitleField) {
+      card.title = std::move(value);
+    } else if (field.kind == FieldKind::kText && field.number == kComposerField) {
+      card.composer = std::move(value);
+    } else {
+      place(field.name, std::move(value));
+    }
+  }
+  place(std::string(kRecordNumberName), std::to_string(entry.recordNumber));
+  for (const LayoutField& field : layoutFields()) {
+    if (field.span.offset == kFlagAOffset || field.span.offset == kFlagBOffset) {
+      place(field.name, displayText(withoutPadding(readingOf(record, field))));
+    }
+  }
+  return card;
+}
+
 std::string fieldListing(const DecodedRecord& record) {
   std::string listing;
   for (const auto& [name, value] : namedFieldValues(record)) {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "catalogue/forms/field_labels.h"
 #include "input/decoded_record.h"
 
 namespace indicizza {
@@ -23,6 +24,31 @@ std::string kindCodeText(const KindCode& code);
 // them, every field without its padding), then "Numero" and "Tipo indice",
 // the record number and kind code the indexer takes from it.
 std::vector<std::pair<std::string, std::string>> namedFieldValues(const DecodedRecord& record);
+
+// What stands for the title of a record that has none: "Record 260".
+std::string untitledHeading(RecordNumber number);
+
+// One field of a record card: its layout name, its label (fieldLabel) and
+// its value, UTF-8 with every byte kept.
+struct CardField {
+  std::string name;
+  std::string label;
+  std::string value;
+};
+
+// A record as a reader reads it, as a catalogue card: the work's title
+// (text field kTitleField) and composer (kComposerField), then the other
+// fields under their labels, each once: the kind as the index has it
+// ("Pianoforte (pF)" when labelled), the other text fields, the code
+// fields, the number as the indexer reads it and the two flags. The fields
+// with no value are apart, in the same order.
+struct RecordCard {
+  std::string title;     // "" when the record has none
+  std::string composer;  // "" when the record has none
+  std::vector<CardField> fields;
+  std::vector<CardField> emptyFields;
+};
+RecordCard recordCard(const DecodedRecord& record, const FieldLabels& labels);
 
 // The record field by field, one "NAME  VALUE" line each in layout column
 // order (text and code fields as the indexer reads them, without padding),

@@ -24,6 +24,7 @@
 #include "base/status.h"
 #include "catalogue/files/read_only_database.h"
 #include "catalogue/forms/field_labels.h"
+#include "catalogue/forms/layout_fields.h"
 #include "input/decoded_record.h"
 #include "input/scramble_key.h"
 #include "input/stop_words.h"
@@ -35,13 +36,12 @@ namespace indicizza {
 // What a facet counts records by.
 enum class FacetField {
   kKindCode,  // the kind code as the index stores it (kindCodeOf)
-  kComposer,  // text field kComposerField
+  kComposer,  // text field kComposerField (layout_fields.h)
   kPeriod,    // text field kPeriodField
 };
 inline constexpr std::size_t kFacetFieldCount = 3;
 inline constexpr std::array<FacetField, kFacetFieldCount> kFacetFields = {
     FacetField::kKindCode, FacetField::kComposer, FacetField::kPeriod};
-inline constexpr int kComposerField = 1;
 inline constexpr int kPeriodField = 3;
 
 // Records counted at most; the results beyond them are only tallied, and

@@ -78,7 +78,7 @@ void expectPage(const HttpAnswer& answer, const PageCase& expected) {
   EXPECT_EQ(answer.status, expected.status);
   EXPECT_EQ(answer.contentType, "text/html; charset=utf-8");
   for (const std::string& text : expected.present)
-    EXPECT_NE(answer.body.find(text), std::string::npos) << text;
+    EXPECT_NE(answer.body.find(text), std::string::npos) << text << answer.body;
   for (const std::string& text : expected.absent)
     EXPECT_EQ(answer.body.find(text), std::string::npos) << text;
 }
@@ -121,8 +121,7 @@ TEST_F(ServeCatalogue, SearchPagesRecordPagesAndEscaping) {
       {"/record/3?q=sonata&da=21&ordina=numero",
        200,
        {"href=\"../?q=sonata&amp;da=21&amp;ordina=numero\">« Torna ai risultati</a>",
-        "href=\"../?q=T1%3A%22J+S+Bach%22\">Altre opere di J. S. Bach</a>",
-        "<th scope=\"row\">Compositore <span class=\"campo\">T1</span></th>"},
+        "href=\"../?q=T1%3A%22J+S+Bach%22\">Altre opere di J. S. Bach</a>"},
        {}},
       {"/record/3?da=0", 200, {"Altre opere di"}, {"Torna ai risultati"}},
       // The order chosen stays in the form and in the links to other pages.
@@ -150,15 +149,31 @@ TEST_F(ServeCatalogue, SearchPagesRecordPagesAndEscaping) {
        200,
        {"value=\"&lt;b&gt;x&#39;y\"", "Ricerca: &lt;b&gt;x&#39;y"},
        {"<b>x"}},
+      // A record reads as a catalogue card: the title as the heading, the
+      // composer under it, the other fields under their labels, each once,
+      // the empty ones and the index terms folded away.
       {"/record/3",
        200,
-       {"<h1>Record 3</h1>", "<th scope=\"row\">T4</th><td>Sonata n. 3</td>",
-        "<th scope=\"row\">RecordNumber</th><td>000003</td>", "<li>SONATA</li>", "<li>BACH</li>",
-        "<li>BWV1003</li>", "href=\"../stile.css\""},
-       {"<li>N</li>", "<li>BWV1004</li>"}},
+       {"<title>Sonata n. 3 - J. S. Bach - Catalogo</title>",
+        "<link rel=\"canonical\" href=\"../record/3\">",
+        "<h1>Sonata n. 3</h1>\n<p "
+        "class=\"compositore\">J. S. Bach</p>",
+        "<table class=\"campi\">\n<tr><th scope=\"row\">Tipo</th><td>Archi (AR)</td></tr>\n"
+        "<tr><th scope=\"row\">C1</th><td>BWV1003</td></tr>\n"
+        "<tr><th scope=\"row\">Numero</th><td>3</td></tr>\n</table>",
+        "<details class=\"vuoti\">\n<summary>Campi vuoti (11)</summary>",
+        "<tr><th scope=\"row\">Segno A</th><td></td></tr>",
+        "<details class=\"indice\">\n<summary>Termini nell'indice (5)</summary>", "<li>SONATA</li>",
+        "<li>BACH</li>", "<li>BWV1003</li>", "href=\"../stile.css\""},
+       {"<li>N</li>", "<li>BWV1004</li>", "000003", "RecordNumber", "KindCode", "Tipo indice",
+        ">T4<", ">Compositore<", "<details class=\"indice\" open"}},
       {"/record/26",
        200,
-       {"<td>&lt;script&gt;alert(1)&lt;/script&gt;</td>", "<li>&lt;SCRIPT&gt;ALERT</li>"},
+       {"<title>Tom &amp; &quot;Jerry&quot; &#39;x&#39; - &lt;script&gt;alert(1)&lt;/script&gt; - "
+        "Catalogo</title>",
+        "<h1>Tom &amp; &quot;Jerry&quot; &#39;x&#39;</h1>",
+        "<p class=\"compositore\">&lt;script&gt;alert(1)&lt;/script&gt;</p>",
+        "<li>&lt;SCRIPT&gt;ALERT</li>"},
        {"<script", "<SCRIPT"}},
   };
   for (const PageCase& expected : cases) expectPage(server_->request(expected.target), expected);
@@ -258,7 +273,7 @@ TEST_F(ServeCatalogue, AnswersSeveralRequestsAtOnce) {
         if (found.status != 200 ||
             found.body.find("href=\"record/" + std::to_string(number) + "?") == std::string::npos ||
             found.body.find(">1 record trovato</p>") == std::string::npos ||
-            record.body.find("<td>Sonata n. " + std::to_string(number) + "</td>") ==
+            record.body.find("<h1>Sonata n. " + std::to_string(number) + "</h1>") ==
                 std::string::npos) {
           ++wrong[c];
         }

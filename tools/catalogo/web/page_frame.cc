@@ -4,8 +4,13 @@
 
 namespace indicizza::catalogo {
 
-std::string pageFrame(std::string_view title, std::string_view toRoot, std::string_view body) {
+std::string pageFrame(std::string_view title, std::string_view toRoot, std::string_view body,
+                      const PageExtras& extras) {
   const std::string root(toRoot.empty() ? "./" : toRoot);
+  const std::string canonical =
+      extras.canonical.empty()
+          ? ""
+          : "<link rel=\"canonical\" href=\"" + std::string(extras.canonical) + "\">\n";
   std::string page =
       "<!DOCTYPE html>\n"
       "<html lang=\"it\">\n"
@@ -13,10 +18,8 @@ std::string pageFrame(std::string_view title, std::string_view toRoot, std::stri
       "<meta charset=\"utf-8\">\n"
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
       "<title>" +
-      htmlEscaped(title) +
-      " - Catalogo</title>\n"
-      "<link rel=\"stylesheet\" href=\"" +
-      std::string(toRoot) +
+      htmlEscaped(extras.headTitle.empty() ? title : extras.headTitle) + " - Catalogo</title>\n" +
+      canonical + "<link rel=\"stylesheet\" href=\"" + std::string(toRoot) +
       "stile.css\">\n"
       "</head>\n"
       "<body>\n"
@@ -87,7 +90,7 @@ nav.pagine a, nav.pagine span { padding: 0.25rem 0.55rem; border: 1px solid #ccc
 nav.pagine span[aria-current] { background: #1a5fb4; color: #fff; border-color: #1a5fb4; }
 table.campi { border-collapse: collapse; width: 100%; }
 table.campi th { text-align: left; white-space: nowrap; padding: 0.3rem 0.8rem 0.3rem 0;
-  font-family: ui-monospace, monospace; font-weight: 600; vertical-align: top; }
+  font-weight: 600; vertical-align: top; width: 1%; }
 table.campi td { padding: 0.3rem 0; overflow-wrap: anywhere; }
 table.campi tr { border-bottom: 1px solid #e2e0da; }
 ul.termini { list-style: none; padding: 0; display: flex; flex-wrap: wrap; gap: 0.35rem; }
@@ -105,7 +108,9 @@ aside.faccette li { margin: 0.15rem 0; overflow-wrap: anywhere; }
 mark { background: #ffe58a; color: inherit; }
 .consigli { background: #eef4fb; padding: 0.4rem 0.8rem; border-radius: 4px; }
 nav.ritorno { display: flex; flex-wrap: wrap; gap: 1rem; margin: 0.8rem 0; }
-table.campi th .campo { color: #777; font-weight: 400; font-size: 0.8rem; }
+p.compositore { font-size: 1.1rem; margin: -0.4rem 0 0.8rem; }
+details.vuoti, details.indice { margin-top: 1rem; }
+details.vuoti summary, details.indice summary { cursor: pointer; color: #1a5fb4; }
 ul.termini li { font-family: ui-monospace, monospace; background: #e3e8ef; padding: 0.1rem 0.4rem;
   border-radius: 3px; }
 )css";

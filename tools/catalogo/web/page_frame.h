@@ -12,9 +12,19 @@
 
 namespace indicizza::catalogo {
 
+// What a page may add to its frame.
+struct PageExtras {
+  // The head's title (text) when it says more than the heading.
+  std::string_view headTitle;
+  // The page's address for citing and bookmarking (relative, ready for an
+  // attribute), as a canonical link; "": none.
+  std::string_view canonical;
+};
+
 // A whole page: `title` (text, escaped here) in the head and as the
 // heading, `body` (HTML, as given) after it.
-std::string pageFrame(std::string_view title, std::string_view toRoot, std::string_view body);
+std::string pageFrame(std::string_view title, std::string_view toRoot, std::string_view body,
+                      const PageExtras& extras = {});
 
 // The page for an HTTP error `status` (4xx, 5xx): its Italian name as the
 // heading, `message` (text, escaped here) and a link back to the search.

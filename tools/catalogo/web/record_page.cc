@@ -12,11 +12,35 @@ namespace {
 // From /record/N back to the root of the site.
 constexpr std::string_view kToRoot = "../";
 
-// A field's name as the page shows it: "T1 Compositore" when labelled.
-std::string shownName(const std::string& name, const FieldLabels* labels) {
-  const std::string label = labels ? fieldLabel(*labels, name) : name;
-  if (label == name) return htmlEscaped(name);
-  return htmlEscaped(label) + " <span class=\"campo\">" + htmlEscaped(name) + "</span>";
+// Fields as rows of a table: each under its label.
+std::string fieldRows(const std::vector<CardField>& fields) {
+  std::string rows;
+  for (const CardField& field : fields) {
+    rows += "<tr><th scope=\"row\">" + htmlEscaped(field.label) + "</th><td>" +
+            htmlEscaped(field.value) + "</td></tr>\n";
+  }
+  return rows;
+}
+
+// The fields with no value, folded away under one control.
+std::string emptyFieldsHtml(const std::vector<CardField>& fields) {
+  if (fields.empty()) return "";
+  return "<details class=\"vuoti\">\n<summary>Campi vuoti (" + std::to_string(fields.size()) +
+         ")</summary>\n<table class=\"campi\">\n" + fieldRows(fields) + "</table>\n</details>\n";
+}
+
+// The terms the index files the record under, for whoever checks the
+// catalogue: folded away.
+std::string indexTermsHtml(const std::vector<std::string>& terms) {
+  std::string html = "<details class=\"indice\">\n<summary>Termini nell'indice (" +
+                     std::to_string(terms.size()) + ")</summary>\n";
+  if (terms.empty())
+    return html + "<p>L'indice non elenca questo record sotto alcun termine.</p>\n</details>\n";
+  html +=
+      "<p>Le parole e i codici sotto cui opere.idb elenca questo record:</p>\n<ul "
+      "class=\"termini\">\n";
+  for (const std::string& term : terms) html += "<li>" + htmlEscaped(displayText(term)) + "</li>\n";
+  return html + "</ul>\n</details>\n";
 }
 
 // The link to the works of the record's composer (text field 1), when the
@@ -47,24 +71,20 @@ std::string linksHtml(const RecordPageContent& content) {
 }  // namespace
 
 std::string recordPage(const RecordPageContent& content) {
+  static const FieldLabels noLabels;
   const DecodedRecord& record = *content.record;
-  std::string body = linksHtml(content) + "<table class=\"campi\">\n";
-  for (const auto& [name, value] : namedFieldValues(record)) {
-    body += "<tr><th scope=\"row\">" + shownName(name, content.labels) + "</th><td>" +
-            htmlEscaped(value) + "</td></tr>\n";
-  }
-  body += "</table>\n<h2>Termini nell'indice</h2>\n";
-  if (content.indexedTerms.empty()) {
-    body += "<p>L'indice non elenca questo record sotto alcun termine.</p>\n";
-  } else {
-    body +=
-        "<p>Le parole e i codici sotto cui opere.idb elenca questo record:</p>\n<ul "
-        "class=\"termini\">\n";
-    for (const std::string& term : content.indexedTerms)
-      body += "<li>" + htmlEscaped(displayText(term)) + "</li>\n";
-    body += "</ul>\n";
-  }
-  return pageFrame("Record " + std::to_string(recordNumberOf(record)), kToRoot, body);
+  const RecordCard card = recordCard(record, content.labels ? *content.labels : noLabels);
+  const std::string number = std::to_string(recordNumberOf(record));
+  const std::string heading =
+      card.title.empty() ? untitledHeading(recordNumberOf(record)) : card.title;
+  std::string body;
+  if (!card.composer.empty())
+    body += "<p class=\"compositore\">" + htmlEscaped(card.composer) + "</p>\n";
+  body += linksHtml(content) + "<table class=\"campi\">\n" + fieldRows(card.fields) + "</table>\n" +
+          emptyFieldsHtml(card.emptyFields) + indexTermsHtml(content.indexedTerms);
+  const std::string headTitle = card.composer.empty() ? heading : heading + " - " + card.composer;
+  const std::string canonical = std::string(kToRoot) + "record/" + number;
+  return pageFrame(heading, kToRoot, body, {headTitle, canonical});
 }
 
 }  // namespace indicizza::catalogo
