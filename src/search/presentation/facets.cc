@@ -5,6 +5,7 @@
 #include "catalogue/forms/layout_fields.h"
 #include "catalogue/forms/record_display.h"
 #include "catalogue/text/latin1.h"
+#include "indexing/byte_classes.h"
 #include "indexing/term_rules.h"
 #include "search/query/query_parser.h"
 
@@ -253,6 +254,28 @@ Status countResultFacets(SearchDatabases& databases, const QueryNode& query, Sea
   const Status searched = runQuery(databases, query, options, result);
   if (searched.ok()) counter.addUncounted(result.total - std::min(result.total, result.pageSize));
   return searched;
+}
+
+std::vector<KindRow> kindRows(const Facet& kinds, const FieldLabels& labels) {
+  std::vector<KindRow> rows;
+  std::vector<std::string> rowKeys;  // the code each row is labelled by (Latin-1)
+  for (const FacetValue& value : kinds.values) {
+    std::string key = value.key;
+    if (!key.empty() && !labels.kinds.contains(key)) key.front() = asciiUpper(key.front());
+    const auto known = std::find(rowKeys.begin(), rowKeys.end(), key);
+    if (known == rowKeys.end()) {
+      rowKeys.push_back(key);
+      rows.push_back({kindLabel(labels, key), {value.text}, value.count});
+      continue;
+    }
+    KindRow& row = rows[static_cast<std::size_t>(known - rowKeys.begin())];
+    row.codes.push_back(value.text);
+    std::sort(row.codes.begin(), row.codes.end());
+    row.count += value.count;
+  }
+  std::stable_sort(rows.begin(), rows.end(),
+                   [](const KindRow& a, const KindRow& b) { return a.count > b.count; });
+  return rows;
 }
 
 std::string facetTitle(FacetField field, const FieldLabels& labels) {

@@ -171,6 +171,21 @@ Status countFacetsOf(ReadOnlyDatabase& data, const ScrambleKey& key,
 Status countResultFacets(SearchDatabases& databases, const QueryNode& query, SearchOptions options,
                          FacetCounter& counter);
 
+// One row of the kind facet as people read it: a label and the kind codes
+// (UTF-8) it stands for, with their records. A code whose first letter the
+// flags lower-cased ("pF") shares the row of its capital form ("PF", the
+// codes in byte order), unless etichette.txt gives it a line of its own,
+// which says what the variant means.
+struct KindRow {
+  std::string label;  // kindLabel: the first code itself when unlabelled
+  std::vector<std::string> codes;
+  std::uint64_t count = 0;
+};
+
+// The rows of `kinds` (the kind facet), most records first, then in the
+// order of `kinds`.
+std::vector<KindRow> kindRows(const Facet& kinds, const FieldLabels& labels);
+
 // What a front end calls a facet, with its field's label when `labels`
 // give one: "Per tipo", "Per T1 (Compositore)".
 std::string facetTitle(FacetField field, const FieldLabels& labels);

@@ -223,5 +223,51 @@ TEST(NarrowedQuery, KeepsTheWholeQueryAsOneMemberOfTheAnd) {
   EXPECT_EQ(narrowedQuery("bach", {"AR", "AR", 1, ""}), "bach");
 }
 
+// The kind facet's rows: a lower-case variant joins its capital form's row
+// unless the labels file gives it a line of its own.
+struct KindRowsCase {
+  const char* name;
+  std::vector<std::pair<std::string, std::uint64_t>> values;  // code, count, most first
+  std::string labels;                                         // etichette.txt
+  std::string rows;  // "label: codes count" per row, joined by " | "
+};
+
+class KindRows : public ::testing::TestWithParam<KindRowsCase> {};
+
+TEST_P(KindRows, JoinVariantsUnlessTheLabelsSayWhatTheyMean) {
+  Facet kinds;
+  for (const auto& [code, count] : GetParam().values)
+    kinds.values.push_back({code, code, count, ""});
+  FieldLabels labels;
+  ASSERT_TRUE(labelsOfText(GetParam().labels, labels).ok());
+  std::string rows;
+  for (const KindRow& row : kindRows(kinds, labels)) {
+    if (!rows.empty()) rows += " | ";
+    rows += row.label + ":";
+    for (const std::string& code : row.codes) rows += " " + code;
+    rows += " " + std::to_string(row.count);
+  }
+  EXPECT_EQ(rows, GetParam().rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Facets, KindRows,
+    ::testing::Values(
+        KindRowsCase{"UnlabelledVariantsJoin", {{"PF", 23}, {"pF", 7}}, "", "PF: PF pF 30"},
+        KindRowsCase{"LabelledVariantsJoin",
+                     {{"PF", 23}, {"pF", 7}, {"AR", 2}},
+                     "PF Pianoforte\n",
+                     "Pianoforte: PF pF 30 | AR: AR 2"},
+        KindRowsCase{"VariantWithItsOwnLineStandsApart",
+                     {{"PF", 23}, {"pF", 7}},
+                     "PF Pianoforte\npF Pianoforte a quattro mani\n",
+                     "Pianoforte: PF 23 | Pianoforte a quattro mani: pF 7"},
+        KindRowsCase{"VariantAloneTakesItsCapitalsLabel", {{"vO", 4}}, "VO Voce\n", "Voce: vO 4"},
+        KindRowsCase{"JoinedRowMovesUp",
+                     {{"AR", 10}, {"VO", 8}, {"pF", 6}, {"PF", 5}},
+                     "",
+                     "PF: PF pF 11 | AR: AR 10 | VO: VO 8"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace indicizza

@@ -242,6 +242,14 @@ TEST_F(SearchCatalogue, FacetsCountEveryResultAndTheirNarrowingsFindThem) {
   EXPECT_EQ(listedNumbers(narrowed.output), (std::vector<int>{1, 9}));
 }
 
+// A kind code the flags lower-cased shares its capital form's row.
+TEST_F(SearchCatalogue, FacetsJoinAKindCodesVariants) {
+  const auto run = search({"--faccette", "bwv1002 OR k545"});
+  EXPECT_EQ(run.exitStatus, 0) << run.errorOutput;
+  const std::string facets = run.output.substr(run.output.find("Per tipo:"));
+  EXPECT_EQ(facets.substr(0, facets.find("Per T1")), "Per tipo:\n       2  PF pF\n");
+}
+
 struct FormatCase {
   const char* name;
   std::vector<std::string> arguments;

@@ -15,20 +15,30 @@ std::string shellWord(std::string_view text) {
   return word + "'";
 }
 
-// A value's line: its count, its text, and its kind code's label or the
-// command that narrows to it; every piece from the records, the labels file
-// or the query written for a terminal (terminal_text.h).
-std::string valueLine(FacetField field, const FacetValue& value, std::string_view query,
-                      const FieldLabels& labels) {
-  char count[24];
-  std::snprintf(count, sizeof count, "%8llu  ", static_cast<unsigned long long>(value.count));
-  std::string line = count + terminalText(value.text);
-  if (field == FacetField::kKindCode) {
-    const std::string label = kindLabel(labels, value.text);
-    if (label != value.text) line += "  " + terminalText(label);
-  } else if (!value.narrowing.empty()) {
+// A line's start: the count, right-aligned.
+std::string countColumn(std::uint64_t count) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%8llu  ", static_cast<unsigned long long>(count));
+  return text;
+}
+
+// A value's line: its count, its text and the command that narrows to it;
+// every piece from the records or the query written for a terminal
+// (terminal_text.h).
+std::string valueLine(const FacetValue& value, std::string_view query) {
+  std::string line = countColumn(value.count) + terminalText(value.text);
+  if (!value.narrowing.empty())
     line += "  -> catalogo cerca " + terminalText(shellWord(narrowedQuery(query, value)));
-  }
+  return line + '\n';
+}
+
+// A row of the kind facet: its count, its codes and their label, when the
+// labels file gives one.
+std::string kindLine(const KindRow& row) {
+  std::string line = countColumn(row.count);
+  for (std::size_t i = 0; i < row.codes.size(); ++i)
+    line += (i == 0 ? "" : " ") + terminalText(row.codes[i]);
+  if (row.label != row.codes.front()) line += "  " + terminalText(row.label);
   return line + '\n';
 }
 
@@ -41,7 +51,11 @@ std::string facetLines(const FacetCounts& counts, std::string_view query,
     const Facet& facet = counts.facet(field);
     if (facet.values.empty()) continue;
     lines += terminalText(facetTitle(field, labels)) + ":\n";
-    for (const FacetValue& value : facet.values) lines += valueLine(field, value, query, labels);
+    if (field == FacetField::kKindCode) {
+      for (const KindRow& row : kindRows(facet, labels)) lines += kindLine(row);
+    } else {
+      for (const FacetValue& value : facet.values) lines += valueLine(value, query);
+    }
     if (facet.otherValues != 0) {
       lines += "          (e altri " + std::to_string(facet.otherValues) + " valori)\n";
     }

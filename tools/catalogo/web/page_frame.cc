@@ -79,8 +79,9 @@ code { background: #eceae4; padding: 0 0.2rem; border-radius: 3px; }
 .errore { color: #8a1c1c; background: #fde8e8; padding: 0.4rem 0.6rem; border-radius: 4px; }
 ol.risultati { list-style: none; padding-left: 0; }
 ol.risultati li { margin: 0 0 0.7rem; }
-ol.risultati a { text-decoration: none; }
-ol.risultati a:hover .campi { text-decoration: underline; }
+ol.risultati a.titolo { display: block; font-weight: 600; font-size: 1.05rem; }
+ol.risultati .dettagli { display: block; }
+ol.risultati .compositore { font-weight: 600; }
 .numero { font-weight: 600; }
 .tipo { font-family: ui-monospace, monospace; font-size: 0.85rem; background: #e3e8ef;
   padding: 0 0.3rem; border-radius: 3px; color: #1d1d1f; }

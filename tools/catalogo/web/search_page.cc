@@ -6,7 +6,9 @@
 #include <utility>
 
 #include "catalogo/web/page_frame.h"
+#include "catalogo/web/site_routes.h"
 #include "catalogo/web/web_text.h"
+#include "catalogue/forms/layout_fields.h"
 #include "catalogue/forms/record_display.h"
 #include "input/record_layout.h"
 #include "search/presentation/highlight.h"
@@ -72,49 +74,73 @@ std::string markedField(const ResultRow& row, const RecordHighlights& marks, std
   return htmlHighlighted(row.fields[i], spansOfField(marks, i), htmlEscaped);
 }
 
+// The fields of a result after its title and composer, in the order a
+// reader scans them: the forces, the period, the date, the source (T2, T3,
+// T5, T6, T7, as indices into ResultRow::fields).
+constexpr std::array<std::size_t, 5> kDetailFields = {1, 2, 4, 5, 6};
+
+// `fields` (indices into ResultRow::fields) with a value, marked, joined by
+// `joint`.
+template <std::size_t N>
+std::string joinedFields(const ResultRow& row, const RecordHighlights& marks,
+                         const std::array<std::size_t, N>& fields, std::string_view joint) {
+  std::string joined;
+  for (std::size_t i : fields) {
+    if (row.fields[i].empty()) continue;
+    if (!joined.empty()) joined += joint;
+    joined += markedField(row, marks, i);
+  }
+  return joined;
+}
+
+// A result: its title as the link to its record page, its composer, its
+// other text fields, then its codes, number and kind.
 std::string resultItem(const DecodedRecord& record, const SearchPageContent& content) {
   const ResultRow row = rowOf(record);
   const RecordHighlights marks = content.ranRoot
                                      ? highlightsOf(*content.ranRoot, record, content.matching)
                                      : RecordHighlights{};
-  std::string texts;
-  for (std::size_t i = 0; i < kTextFieldCount; ++i) {
-    if (row.fields[i].empty()) continue;
-    if (!texts.empty()) texts += kFieldJoint;
-    texts += markedField(row, marks, i);
-  }
-  std::string codes;
-  for (std::size_t i = kTextFieldCount; i < row.fields.size(); ++i) {
-    if (row.fields[i].empty()) continue;
-    if (!codes.empty()) codes += ' ';
-    codes += markedField(row, marks, i);
-  }
-  const std::string number = std::to_string(row.number);
-  std::string item = "<li><a href=\"" +
-                     recordLink(row.number, content.query, content.order, content.from) +
-                     "\"><span class=\"numero\">" + number + "</span> <span class=\"tipo\">" +
-                     htmlEscaped(displayText(row.kindCode)) + "</span> <span class=\"campi\">" +
-                     texts + "</span></a>";
-  if (!codes.empty()) item += "<span class=\"codici\">" + codes + "</span>";
-  return item + "</li>\n";
+  constexpr std::size_t kTitle = kTitleField - 1;
+  constexpr std::size_t kComposer = kComposerField - 1;
+  const std::string title = row.fields[kTitle].empty() ? htmlEscaped(untitledHeading(row.number))
+                                                       : markedField(row, marks, kTitle);
+  std::string item = "<li><a class=\"titolo\" href=\"" +
+                     recordLink(row.number, content.query, content.order, content.from) + "\">" +
+                     title + "</a>";
+  std::string about;
+  if (!row.fields[kComposer].empty())
+    about = "<span class=\"compositore\">" + markedField(row, marks, kComposer) + "</span>";
+  const std::string details = joinedFields(row, marks, kDetailFields, kFieldJoint);
+  if (!details.empty()) about += (about.empty() ? "" : std::string(kFieldJoint)) + details;
+  if (!about.empty()) item += "<span class=\"dettagli\">" + about + "</span>";
+  std::array<std::size_t, kCodeFieldCount> codeFields{};
+  for (std::size_t i = 0; i < kCodeFieldCount; ++i) codeFields[i] = kTextFieldCount + i;
+  std::string codes = joinedFields(row, marks, codeFields, " ");
+  if (!codes.empty()) codes += ' ';
+  codes += "<span class=\"numero\">" + std::to_string(row.number) +
+           "</span> <span class=\"tipo\">" + htmlEscaped(displayText(row.kindCode)) + "</span>";
+  return item + "<span class=\"codici\">" + codes + "</span></li>\n";
 }
 
 // One value of a facet: a link that narrows the search to it, when the
-// query language can say it; its label beside a kind code.
-std::string facetValueHtml(FacetField field, const FacetValue& value,
-                           const SearchPageContent& content, const FieldLabels& labels) {
+// query language can say it.
+std::string facetValueHtml(const FacetValue& value, const SearchPageContent& content) {
   std::string text = htmlEscaped(value.text);
-  if (field == FacetField::kKindCode) {
-    const std::string label = kindLabel(labels, value.text);
-    if (label != value.text)
-      text = htmlEscaped(label) + " <span class=\"tipo\">" + text + "</span>";
-  }
   if (!value.narrowing.empty()) {
     text = "<a href=\"" + pageLink(narrowedQuery(content.ranQuery, value), content.order, 1) +
            "\">" + text + "</a>";
   }
   return "<li>" + text + " <span class=\"quanti\">" + std::to_string(value.count) +
          "</span></li>\n";
+}
+
+// One row of the kind facet: its label, when it has one, and its codes.
+std::string kindRowHtml(const KindRow& row) {
+  std::string html = "<li>";
+  if (row.label != row.codes.front()) html += htmlEscaped(row.label) + " ";
+  for (const std::string& code : row.codes)
+    html += "<span class=\"tipo\">" + htmlEscaped(code) + "</span> ";
+  return html + "<span class=\"quanti\">" + std::to_string(row.count) + "</span></li>\n";
 }
 
 // The side column: what the counts cover, then each facet's values.
@@ -128,8 +154,11 @@ std::string facetsHtml(const SearchPageContent& content) {
     const Facet& facet = counts.facet(field);
     if (facet.values.empty()) continue;
     html += "<h3>" + htmlEscaped(facetTitle(field, labels)) + "</h3>\n<ul>\n";
-    for (const FacetValue& value : facet.values)
-      html += facetValueHtml(field, value, content, labels);
+    if (field == FacetField::kKindCode) {
+      for (const KindRow& row : kindRows(facet, labels)) html += kindRowHtml(row);
+    } else {
+      for (const FacetValue& value : facet.values) html += facetValueHtml(value, content);
+    }
     html += "</ul>\n";
     if (facet.otherValues != 0)
       html += "<p class=\"altri\">e altri " + std::to_string(facet.otherValues) + " valori</p>\n";
