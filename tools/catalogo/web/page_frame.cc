@@ -70,6 +70,8 @@ form.ricerca input { flex: 1; min-width: 0; font-size: 1rem; padding: 0.45rem 0.
   border: 1px solid #888; border-radius: 4px; }
 form.ricerca button { font-size: 1rem; padding: 0.45rem 1rem; border: 0; border-radius: 4px;
   background: #1a5fb4; color: #fff; cursor: pointer; }
+@media (max-width: 36rem) { form.ricerca .riga { flex-wrap: wrap; align-items: center; }
+  form.ricerca input { flex: 1 1 100%; } form.ricerca select { flex: 1; } }
 details.sintassi { margin: 0.6rem 0 1rem; font-size: 0.92rem; }
 details.sintassi summary { cursor: pointer; color: #1a5fb4; }
 details.sintassi td { padding: 0.2rem 0.6rem 0.2rem 0; vertical-align: top; }
