@@ -161,6 +161,36 @@ std::string textLine(const ResultRow& row, const std::function<std::string(std::
 
 }  // namespace
 
+std::string exportHeaderLine(OutputFormat format) {
+  std::string line;
+  for (const LayoutField& field : layoutFields()) {
+    if (!line.empty()) line += format == OutputFormat::kCsv ? kComma : kTab;
+    line += field.name;
+  }
+  return line + "\n";
+}
+
+std::string exportRow(OutputFormat format, const DecodedRecord& record) {
+  const auto bytes = record.bytes();
+  const std::string_view all(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  std::string line;
+  for (const LayoutField& field : layoutFields()) {
+    if (&field != &layoutFields().front()) line += format == OutputFormat::kCsv ? kComma : kTab;
+    const std::string_view stored =
+        field.span.offset < all.size() ? all.substr(field.span.offset, field.span.length) : "";
+    std::string value = displayText(withoutPadding(stored));
+    if (format == OutputFormat::kCsv) {
+      line += csvValue(value, CsvValues::kGuarded);
+    } else {
+      std::replace_if(
+          value.begin(), value.end(),
+          [](char c) { return c == '\t' || c == '\n' || c == '\r' || c == '\0'; }, ' ');
+      line += value;
+    }
+  }
+  return line + "\n";
+}
+
 std::string highlightedTextRow(const ResultRow& row, const RecordHighlights& marks) {
   return textLine(row,
                   [&](std::size_t i) {

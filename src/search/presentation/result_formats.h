@@ -64,6 +64,19 @@ std::string headerLine(OutputFormat format);
 std::string formattedRow(OutputFormat format, const ResultRow& row,
                          CsvValues csv = CsvValues::kGuarded);
 
+// The header line (with its line end) of a result set taken away whole,
+// in the columns of `catalogo esporta` (fullHeader(): RecordNumber,
+// KindCode, FlagA, FlagB, T1-T7, C1-C5), as tsv or csv.
+std::string exportHeaderLine(OutputFormat format);
+
+// The line (with its line end) of `record` under exportHeaderLine, each
+// value its field's bytes without the padding, in UTF-8. tsv: the line
+// `esporta` writes, save that a tab, line feed, carriage return or zero
+// byte in a value, which the form has no way to write, is written as a
+// blank. csv: every byte kept, quoted as csv quotes, a value that looks
+// like a formula guarded as csv guards it (CsvValues::kGuarded).
+std::string exportRow(OutputFormat format, const DecodedRecord& record);
+
 // The testo line of `row` (formattedRow) with the bytes `marks` holds for
 // its text and code fields between bold on and off (highlight.h): for a
 // terminal only.

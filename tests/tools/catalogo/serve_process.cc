@@ -101,7 +101,8 @@ HttpAnswer ServeProcess::request(const std::string& target, const std::string& m
   request.path = target;
   const httplib::Result result = client.send(request);
   if (!result) return {};
-  return {result->status, result->get_header_value("Content-Type"), result->body};
+  return {result->status, result->get_header_value("Content-Type"),
+          result->get_header_value("Content-Disposition"), result->body};
 }
 
 std::string ServeProcess::log() const { return readFile(logDir_ / "servi.log"); }

@@ -17,6 +17,7 @@ namespace indicizza::testing {
 struct HttpAnswer {
   int status = 0;  // 0: no answer
   std::string contentType;
+  std::string disposition;  // Content-Disposition
   std::string body;
 };
 

@@ -4,6 +4,7 @@
 // from the records below.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,7 +22,8 @@ using testing::ServeProcess;
 constexpr int kSonatas = 25;
 
 // Records 1-25: J. S. Bach, "Sonata n. N", code BWV(1000+N); 26: markup in
-// its fields; 27: a Latin-1 title. Stop word: N.
+// its fields; 27: a Latin-1 title; 28: values a spreadsheet would take for
+// formulas. Stop word: N.
 std::vector<PlainRecord> serveCatalogue() {
   std::vector<PlainRecord> records;
   for (int n = 1; n <= kSonatas; ++n) {
@@ -42,6 +44,12 @@ std::vector<PlainRecord> serveCatalogue() {
                         .kindCode("VO")
                         .textField(1, "A. Adam")
                         .textField(4, "Minuit Chr\xE9tiens"));
+  records.push_back(PlainRecord()
+                        .recordNumber(28)
+                        .kindCode("VO")
+                        .textField(1, "@Ignoto, \"detto\"")
+                        .textField(4, "=1+2 Minuetto")
+                        .textField(5, "-3"));
   return records;
 }
 
@@ -256,6 +264,74 @@ TEST_F(ServeCatalogue, RefusesWhatItDoesNotServe) {
     EXPECT_NE(answer.body.find(refusal.message), std::string::npos) << answer.body;
     EXPECT_EQ(answer.body.find("<script"), std::string::npos);
   }
+}
+
+// The results taken away: every one of them, not the page, in the columns
+// of esporta, as UTF-8; csv guards what a spreadsheet would run.
+struct DownloadCase {
+  std::string target;
+  int status;
+  std::string contentType;
+  std::string disposition;
+  std::vector<std::string> present;
+  std::size_t lines;  // with the header line
+};
+
+TEST_F(ServeCatalogue, DownloadsGiveEveryResultInTheColumnsOfEsporta) {
+  const std::string tsvHeader =
+      "RecordNumber\tKindCode\tFlagA\tFlagB\tT1\tT2\tT3\tT4\tT5\tT6\tT7\tC1\tC2\tC3\tC4\tC5\n";
+  const std::vector<DownloadCase> cases = {
+      {"/scarica.tsv?q=sonata&ordina=numero",
+       200,
+       "text/tab-separated-values; charset=utf-8",
+       "attachment; filename=\"risultati.tsv\"",
+       {tsvHeader + "000001\tAR\t\t\tJ. S. Bach\t\t\tSonata n. 1\t\t\t\tBWV1001\t\t\t\t\n",
+        "000025\tAR\t\t\tJ. S. Bach\t\t\tSonata n. 25\t\t\t\tBWV1025\t\t\t\t\n"},
+       26},
+      {"/scarica.csv?q=minuetto+OR+chretiens&ordina=numero",
+       200,
+       "text/csv; charset=utf-8",
+       "attachment; filename=\"risultati.csv\"",
+       {"RecordNumber,KindCode,FlagA,FlagB,T1,T2,T3,T4,T5,T6,T7,C1,C2,C3,C4,C5\n"
+        "000027,VO,,,A. Adam,,,Minuit Chrétiens,,,,,,,,\n"
+        "000028,VO,,,\"'@Ignoto, \"\"detto\"\"\",,,'=1+2 Minuetto,'-3,,,,,,,\n"},
+       3},
+      {"/scarica.tsv?q=jerry",
+       200,
+       "text/tab-separated-values; charset=utf-8",
+       "attachment; filename=\"risultati.tsv\"",
+       {"000026\tVO\t\t\t<script>alert(1)</script>\t\t\tTom & \"Jerry\" 'x'\t"},
+       2},
+      {"/scarica.csv?q=nessuna",
+       200,
+       "text/csv; charset=utf-8",
+       "attachment; filename=\"risultati.csv\"",
+       {"RecordNumber,"},
+       1},
+      {"/scarica.csv", 400, "text/html; charset=utf-8", "", {"Parametro q mancante"}, 0},
+      {"/scarica.tsv?q=(", 400, "text/html; charset=utf-8", "", {}, 0},
+  };
+  for (const DownloadCase& expected : cases) {
+    SCOPED_TRACE(expected.target);
+    const HttpAnswer answer = server_->request(expected.target);
+    EXPECT_EQ(answer.status, expected.status);
+    EXPECT_EQ(answer.contentType, expected.contentType);
+    EXPECT_EQ(answer.disposition, expected.disposition);
+    for (const std::string& text : expected.present)
+      EXPECT_NE(answer.body.find(text), std::string::npos) << answer.body;
+    if (expected.status == 200) {
+      EXPECT_EQ(static_cast<std::size_t>(std::count(answer.body.begin(), answer.body.end(), '\n')),
+                expected.lines)
+          << answer.body;
+    }
+  }
+  // The page offers them for its search, whatever page it shows.
+  const HttpAnswer page = server_->request("/?q=sonata&da=21&ordina=numero");
+  EXPECT_NE(page.body.find("<a href=\"scarica.csv?q=sonata&amp;ordina=numero\" download>CSV</a>"),
+            std::string::npos)
+      << page.body;
+  EXPECT_NE(page.body.find("<a href=\"scarica.tsv?q=sonata&amp;ordina=numero\" download>TSV</a>"),
+            std::string::npos);
 }
 
 TEST_F(ServeCatalogue, AnswersSeveralRequestsAtOnce) {

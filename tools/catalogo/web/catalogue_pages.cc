@@ -124,7 +124,60 @@ WebAnswer recordAnswer(const CatalogueReading& reading, CatalogueAccess& catalog
   return htmlAnswer(kOk, recordPage(content));
 }
 
+// Bytes gathered before they go into the stream at once.
+constexpr std::size_t kDownloadChunkBytes = 64 * 1024;
+
 }  // namespace
+
+std::optional<WebAnswer> writeDownload(const CatalogueReading& reading, CatalogueAccess& catalogue,
+                                       SearchStop& stop, const std::function<bool()>& halted,
+                                       const ReadingBounds& bounds, AnswerStream& stream,
+                                       const std::function<void()>& begin) {
+  bool begun = false;
+  bool writing = true;  // the stream takes bytes
+  std::string pending = exportHeaderLine(reading.format);
+  const std::function<bool()> stopped = [&] { return stop() || halted(); };
+  const auto send = [&] {
+    if (!begun) begin();
+    begun = true;
+    writing = writing && stream.write(pending, stopped);
+    pending.clear();
+  };
+  SearchOptions options;
+  options.order = reading.order;
+  options.limits = bounds.limits;
+  options.stop = [&] { return !writing || stopped(); };
+  options.onPageRecord = [&](const DecodedRecord& record) {
+    if (!writing) return;
+    pending += exportRow(reading.format, record);
+    if (pending.size() >= kDownloadChunkBytes) send();
+  };
+  const std::string what = "Scaricamento '" + reading.query + "'";
+  const ReadOutcome read = catalogue.read(what, [&](SearchDatabases& databases) {
+    SearchAnswer answer;
+    return searchCatalogue(
+        databases, {reading.query, *reading.parsed, catalogue.sideFiles(), options, std::nullopt},
+        answer);
+  });
+  if (read.end == ReadEnd::kDone) {
+    send();
+    stream.finish(writing);
+    return std::nullopt;
+  }
+  if (begun) {
+    if (read.end == ReadEnd::kStopped && stop.deadlinePassed() && bounds.pastDeadline)
+      bounds.pastDeadline->write(what + ": " + tooSlowText(bounds.deadline));
+    stream.finish(false);
+    return std::nullopt;
+  }
+  const std::string path(reading.format == OutputFormat::kCsv ? kCsvDownloadPath
+                                                              : kTsvDownloadPath);
+  switch (read.end) {
+    case ReadEnd::kOverBudget: return errorAnswer(kBadRequest, read.text, path);
+    case ReadEnd::kStopped: return errorAnswer(kUnavailable, tooSlowText(bounds.deadline), path);
+    default: return errorAnswer(kUnavailable, unreadableText(read.text), path);
+  }
+}
 
 WebAnswer answerReading(const CatalogueReading& reading, CatalogueAccess& catalogue,
                         SearchStop& stop, const ReadingBounds& bounds) {

@@ -12,7 +12,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
 
+#include "catalogo/web/answer_stream.h"
 #include "catalogo/web/catalogue_access.h"
 #include "catalogo/web/search_stop.h"
 #include "catalogo/web/site_routes.h"
@@ -33,6 +36,18 @@ struct ReadingBounds {
   std::chrono::milliseconds deadline;  // the time `stop` allows, for the 503's text
   ThrottledLog* pastDeadline = nullptr;
 };
+
+// A download (CatalogueReading::kDownload): runs its search and writes its
+// header line and every result into `stream` (exportRow), calling `begin`
+// once, right before the first bytes go in; the stream is finished whole
+// when the search ends, cut short when it stops (its deadline, its client
+// gone, or `halted` saying so: the service stops) or fails after `begin`.
+// When the search is refused or fails before `begin`, nothing is written
+// and the answer saying why is returned.
+std::optional<WebAnswer> writeDownload(const CatalogueReading& reading, CatalogueAccess& catalogue,
+                                       SearchStop& stop, const std::function<bool()>& halted,
+                                       const ReadingBounds& bounds, AnswerStream& stream,
+                                       const std::function<void()>& begin);
 
 WebAnswer answerReading(const CatalogueReading& reading, CatalogueAccess& catalogue,
                         SearchStop& stop, const ReadingBounds& bounds);

@@ -3,7 +3,10 @@
 #include <netinet/in.h>
 #include <strings.h>
 
+#include <new>
 #include <string>
+
+#include "catalogo/web/answer_stream.h"
 
 namespace indicizza::catalogo {
 namespace {
@@ -47,6 +50,41 @@ MHD_Result measureHeader(void* size, MHD_ValueKind, const char*, std::size_t nam
   ++head.lines;
   head.bytes += nameSize + valueSize + kHeaderLinePunctuation;
   return MHD_YES;
+}
+
+// The library's reader of a streamed answer: `stream` holds a
+// std::shared_ptr<AnswerStream>, given up by dropStream.
+ssize_t readStream(void* stream, std::uint64_t, char* out, std::size_t size) {
+  std::size_t taken = 0;
+  switch ((*static_cast<std::shared_ptr<AnswerStream>*>(stream))->read(out, size, taken)) {
+    case AnswerStream::Read::kBytes: return static_cast<ssize_t>(taken);
+    case AnswerStream::Read::kWait: return 0;  // the connection is paused
+    case AnswerStream::Read::kEnd: return MHD_CONTENT_READER_END_OF_STREAM;
+    case AnswerStream::Read::kCut: break;
+  }
+  return MHD_CONTENT_READER_END_WITH_ERROR;
+}
+
+void dropStream(void* stream) {
+  auto* held = static_cast<std::shared_ptr<AnswerStream>*>(stream);
+  (*held)->abandon();
+  delete held;
+}
+
+// Bytes the library asks a stream for at a time.
+constexpr std::size_t kStreamBlockBytes = 32 * 1024;
+
+MHD_Response* responseOf(const WebAnswer& answer) {
+  if (!answer.stream) {
+    return MHD_create_response_from_buffer(
+        answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
+  }
+  auto* held = new (std::nothrow) std::shared_ptr<AnswerStream>(answer.stream);
+  if (!held) return nullptr;
+  MHD_Response* response = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, kStreamBlockBytes,
+                                                             readStream, held, dropStream);
+  if (!response) dropStream(held);
+  return response;
 }
 
 }  // namespace
@@ -105,8 +143,7 @@ std::string clientAddressOf(MHD_Connection* connection) {
 }
 
 MHD_Result queueAnswer(MHD_Connection* connection, const WebAnswer& answer, bool close) {
-  MHD_Response* response = MHD_create_response_from_buffer(
-      answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
+  MHD_Response* response = responseOf(answer);
   if (!response) return MHD_NO;
   MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.contentType.c_str());
   for (const auto& [name, value] : kSafetyHeaders) MHD_add_response_header(response, name, value);

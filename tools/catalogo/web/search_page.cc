@@ -203,6 +203,14 @@ std::string pagerHtml(const std::string& query, const SortOrder& order, const Se
   return links + "</nav>\n";
 }
 
+// The links that take every result of the search away, as a file.
+std::string downloadsHtml(const std::string& query, const SortOrder& order) {
+  const std::string arguments = "?q=" + formEncoded(query) + pageArguments(order, 1);
+  return "<p class=\"scarica\">Scarica tutti i risultati: <a href=\"" +
+         std::string(kCsvDownloadPath.substr(1)) + arguments + "\" download>CSV</a> · <a href=\"" +
+         std::string(kTsvDownloadPath.substr(1)) + arguments + "\" download>TSV</a></p>\n";
+}
+
 // The results of a search that ran: count lines, results, pages, tips.
 std::string resultsHtml(const SearchPageContent& content) {
   const SearchResult& result = *content.result;
@@ -221,6 +229,7 @@ std::string resultsHtml(const SearchPageContent& content) {
       body += resultItem(result.page[i], content);
     body += "</ol>\n";
   }
+  if (result.total != 0) body += downloadsHtml(content.query, content.order);
   if (result.total == 0 && result.partialTotal == 0) body += tipsHtml();
   return body + pagerHtml(content.query, content.order, result, content.from);
 }

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 
+#include "catalogo/web/answer_stream.h"
 #include "catalogo/web/catalogue_access.h"
 #include "catalogo/web/catalogue_pages.h"
 #include "catalogo/web/head_watch.h"
@@ -46,6 +47,9 @@ std::string pathOf(const CatalogueReading& reading) {
   switch (reading.kind) {
     case CatalogueReading::Kind::kRecord: return "/record/" + reading.recordText;
     case CatalogueReading::Kind::kApi: return "/api/cerca";
+    case CatalogueReading::Kind::kDownload:
+      return std::string(reading.format == OutputFormat::kCsv ? kCsvDownloadPath
+                                                              : kTsvDownloadPath);
     case CatalogueReading::Kind::kSearchPage: break;
   }
   return "/";
@@ -99,15 +103,21 @@ struct SearchServer::Service {
     const int socket = socketOf(connection);
     std::string client = clientAddressOf(connection);
     Work work;
-    work.run = [this, connection, &exchange, reading = std::move(*plan.reading), deadline, socket,
-                client] {
-      {
-        RunTurn turn(turns, client);
-        SearchStop stop(deadline, socket, [&turn] { turn.pass(); });
-        exchange.answer = answerOf(reading, stop);
-      }
-      resume(connection);
-    };
+    if (plan.reading->kind == CatalogueReading::Kind::kDownload) {
+      work.run = [this, connection, &exchange, reading = std::move(*plan.reading), socket, client] {
+        download(connection, exchange, reading, socket, client);
+      };
+    } else {
+      work.run = [this, connection, &exchange, reading = std::move(*plan.reading), deadline, socket,
+                  client] {
+        {
+          RunTurn turn(turns, client);
+          SearchStop stop(deadline, socket, [&turn] { turn.pass(); });
+          exchange.answer = answerOf(reading, stop);
+        }
+        resume(connection);
+      };
+    }
     // Dropped to make room for another address's search.
     work.refuse = [this, connection, &exchange, json, path = request.path] {
       exchange.answer = busyAnswer(json, path);
@@ -133,6 +143,52 @@ struct SearchServer::Service {
     return MHD_YES;
   }
 
+  // A download (run on a worker): its answer resumes the connection as
+  // soon as its first bytes are ready, and its stream goes on being
+  // written while the client reads, within settings.downloadDeadline; the
+  // exchange is the library's from then on. A search that fails before
+  // any byte is answered as a page's. The service's stop waits for it.
+  void download(MHD_Connection* connection, Exchange& exchange, const CatalogueReading& reading,
+                int socket, const std::string& client) noexcept {
+    {
+      const std::lock_guard lock(mutex);
+      ++downloads;
+    }
+    bool begun = false;
+    try {
+      const Clock::time_point deadline = Clock::now() + settings.downloadDeadline;
+      RunTurn turn(turns, client);
+      SearchStop stop(deadline, socket, [&turn] { turn.pass(); });
+      const auto stream = std::make_shared<AnswerStream>(
+          kStreamBufferBytes,
+          [this, connection] {
+            {
+              const std::lock_guard lock(mutex);
+              ++suspended;
+            }
+            MHD_suspend_connection(connection);
+          },
+          [this, connection] { resume(connection); });
+      const auto begin = [&] {
+        exchange.answer = downloadAnswer(reading.format, stream);
+        begun = true;
+        resume(connection);
+      };
+      const ReadingBounds bounds{settings.searchLimits, settings.downloadDeadline, &pastDeadline};
+      auto failed = writeDownload(
+          reading, catalogue, stop, [this] { return stopping.load(); }, bounds, *stream, begin);
+      if (!begun) exchange.answer = std::move(failed);
+    } catch (...) {
+      if (!begun) exchange.answer = WebAnswer{kUnavailable, {}, {}, {}, {}, true};
+    }
+    if (!begun) resume(connection);
+    {
+      const std::lock_guard lock(mutex);
+      --downloads;
+    }
+    changed.notify_all();
+  }
+
   // The 503 of a full queue, logged now and then; a bare 503 when even
   // that can't be made.
   WebAnswer busyAnswer(bool json, std::string_view path) noexcept {
@@ -140,7 +196,7 @@ struct SearchServer::Service {
       noteBusy();
       return serviceBusy(settings.waitingSearches, json, path);
     } catch (...) {
-      return WebAnswer{kUnavailable, {}, {}, {}, true};
+      return WebAnswer{kUnavailable, {}, {}, {}, {}, true};
     }
   }
 
@@ -167,7 +223,7 @@ struct SearchServer::Service {
           status == kUnavailable ? unreadableText(failure) : "Errore del servizio: " + failure,
           path);
     } catch (...) {
-      return WebAnswer{kInternalError, {}, {}, {}, true};
+      return WebAnswer{kInternalError, {}, {}, {}, {}, true};
     }
   }
 
@@ -272,6 +328,7 @@ struct SearchServer::Service {
   bool stopAsked = false;
   std::atomic<bool> stopping = false;  // set with `mutex` held; answers close their connection
   std::size_t suspended = 0;           // connections waiting for a worker's answer
+  std::size_t downloads = 0;           // downloads whose stream is still written
   std::size_t underway = 0;            // requests whose head came and whose answer is not done
   RunTurns turns;
   WorkQueue workers;  // last: its threads end before the rest goes
@@ -325,7 +382,7 @@ bool SearchServer::listen() {
   MHD_quiesce_daemon(daemon);  // the socket stays ours, closed with the service
   // No connection may stay suspended when the library stops; the searches
   // end by their deadline.
-  service.changed.wait(lock, [&] { return service.suspended == 0; });
+  service.changed.wait(lock, [&] { return service.suspended == 0 && service.downloads == 0; });
   service.changed.wait_for(lock, kStopGrace, [&] { return service.underway == 0; });
   lock.unlock();
   MHD_stop_daemon(daemon);

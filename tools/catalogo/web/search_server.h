@@ -41,6 +41,10 @@
 namespace indicizza::catalogo {
 
 inline constexpr auto kSearchDeadline = std::chrono::milliseconds(2000);
+// A download's deadline: its search and the sending of every result (the
+// client reads as fast as it likes within it). 100,000 results of the
+// million-record catalogue take a few seconds.
+inline constexpr auto kDownloadDeadline = std::chrono::milliseconds(30'000);
 // The workers: searches are work for the processor (the files are in the
 // page cache), so about one per core; more would only share the cores and
 // hold more memory at once (a search over its list budget holds up to
@@ -59,6 +63,7 @@ inline constexpr auto kStopGrace = std::chrono::seconds(2);
 // The limits of a SearchServer; the defaults are those of `catalogo servi`.
 struct ServerSettings {
   std::chrono::milliseconds searchDeadline = kSearchDeadline;
+  std::chrono::milliseconds downloadDeadline = kDownloadDeadline;
   std::size_t searchThreads = kSearchThreads;
   std::size_t waitingSearches = kWaitingSearches;
   unsigned maxConnections = kMaxConnections;

@@ -98,6 +98,25 @@ RoutePlan apiPlan(const WebRequest& request) {
   return {jsonError(kBadRequest, error), std::nullopt};
 }
 
+// A download: the search of the page it is offered on, every result.
+RoutePlan downloadPlan(const WebRequest& request, OutputFormat format) {
+  CatalogueReading reading;
+  reading.kind = CatalogueReading::Kind::kDownload;
+  reading.format = format;
+  std::string error = readSearchArguments(request, false, reading);
+  reading.from = 1;
+  if (error.empty() && blank(reading.query)) error = "Parametro q mancante: la ricerca";
+  if (error.empty()) {
+    QueryParse parse = parseQuery(reading.query);
+    if (parse.query) {
+      reading.parsed = std::move(parse.query);
+      return {std::nullopt, std::move(reading)};
+    }
+    error = parse.error;
+  }
+  return {errorAnswer(kBadRequest, error, request.path), std::nullopt};
+}
+
 RoutePlan recordPlan(const WebRequest& request) {
   CatalogueReading reading;
   reading.kind = CatalogueReading::Kind::kRecord;
@@ -122,6 +141,8 @@ RoutePlan planOf(const WebRequest& request) {
   if (request.path == "/") return searchPagePlan(request);
   if (request.path == "/api/cerca") return apiPlan(request);
   if (request.path.starts_with(kRecordPrefix)) return recordPlan(request);
+  if (request.path == kCsvDownloadPath) return downloadPlan(request, OutputFormat::kCsv);
+  if (request.path == kTsvDownloadPath) return downloadPlan(request, OutputFormat::kTsv);
   if (request.path == "/stile.css") {
     WebAnswer answer;
     answer.contentType = kCss;

@@ -27,6 +27,17 @@ std::string toRootOf(std::string_view path) {
   return toRoot;
 }
 
+WebAnswer downloadAnswer(OutputFormat format, std::shared_ptr<AnswerStream> stream) {
+  const bool csv = format == OutputFormat::kCsv;
+  WebAnswer answer;
+  answer.contentType = csv ? kCsvText : kTsvText;
+  answer.stream = std::move(stream);
+  answer.headers.emplace_back(
+      "Content-Disposition",
+      csv ? "attachment; filename=\"risultati.csv\"" : "attachment; filename=\"risultati.tsv\"");
+  return answer;
+}
+
 WebAnswer htmlAnswer(int status, std::string page) {
   WebAnswer answer;
   answer.status = status;

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "catalogo/web/web_exchange.h"
+#include "search/presentation/result_formats.h"
 
 namespace indicizza::catalogo {
 
@@ -24,6 +25,10 @@ inline constexpr int kBusyRetrySeconds = 2;
 // From `path` back to the root of the site, for the links of an error
 // page: "" for /x, "../" for /x/y.
 std::string toRootOf(std::string_view path);
+
+// 200 with `stream` as its body: the results taken away as `format`
+// (csv or tsv), to be saved as a file (risultati.csv, risultati.tsv).
+WebAnswer downloadAnswer(OutputFormat format, std::shared_ptr<AnswerStream> stream);
 
 // `page` (HTML) with `status`.
 WebAnswer htmlAnswer(int status, std::string page);

@@ -2,6 +2,7 @@
 // give, apart from the HTTP library that carries them.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,6 +10,8 @@
 #include <vector>
 
 namespace indicizza::catalogo {
+
+class AnswerStream;
 
 inline constexpr int kOk = 200;
 inline constexpr int kBadRequest = 400;
@@ -22,6 +25,8 @@ inline constexpr int kUnavailable = 503;
 inline constexpr std::string_view kHtml = "text/html; charset=utf-8";
 inline constexpr std::string_view kCss = "text/css; charset=utf-8";
 inline constexpr std::string_view kJson = "application/json; charset=utf-8";
+inline constexpr std::string_view kCsvText = "text/csv; charset=utf-8";
+inline constexpr std::string_view kTsvText = "text/tab-separated-values; charset=utf-8";
 
 struct WebRequest {
   std::string method;  // GET, HEAD, ...
@@ -38,6 +43,9 @@ struct WebAnswer {
   int status = kOk;
   std::string contentType{kHtml};
   std::string body;
+  // When set, the body is written while it is sent (answer_stream.h), and
+  // `body` is not used.
+  std::shared_ptr<AnswerStream> stream;
   // Headers beside the content type and the safety headers every answer
   // carries (Allow, Retry-After).
   std::vector<std::pair<std::string, std::string>> headers;
