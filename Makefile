@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 # Where `make install` puts the programs, man pages and documentation.
 PREFIX ?= /usr/local
 # make test BROWSER=no leaves out the browser test of catalogo servi (and
-# the browser, about 190 MB to download on a minimal system).
+# the browser, about 180 MB to download on a minimal system).
 BROWSER ?= yes
 export INDICIZZA_BROWSER := $(BROWSER)
 # make's own "Entering directory" lines, in every make that cmake starts too,

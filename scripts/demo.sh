@@ -8,6 +8,7 @@ demo=build/demo
 rm -rf "$demo"
 mkdir -p "$demo"
 cp samples/noused.txt samples/sinonimi.txt samples/etichette.txt "$demo/"
+echo "== the record file and the empty data database in $demo =="
 build/tools/demo-catalogue samples/works.tsv "$demo"
 
 echo

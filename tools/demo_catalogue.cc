@@ -137,7 +137,11 @@ int main(int argc, char** argv) {
     std::cerr << "impossibile scrivere " << path << "\n";
     return 1;
   }
-  std::cout << records.size() << " record scritti in " << path << "\n";
+  // Said as catalogo cifra and catalogo crea-db say it, in the folder's own
+  // names: the demo shows the folder first.
+  std::cout << records.size()
+            << (records.size() == 1 ? " record scritto in " : " record scritti in ")
+            << "opere.cry\n";
 
   const std::string databasePath = std::string(argv[2]) + "/" + kDataDatabaseFileName;
   if (!std::filesystem::exists(databasePath)) {
@@ -146,7 +150,7 @@ int main(int argc, char** argv) {
       std::cerr << "impossibile creare " << databasePath << ": " << created.text() << "\n";
       return 1;
     }
-    std::cout << "creato il db vuoto " << databasePath << "\n";
+    std::cout << "Creato " << kDataDatabaseFileName << " vuoto\n";
   }
   return 0;
 }

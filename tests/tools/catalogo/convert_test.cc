@@ -80,6 +80,8 @@ TEST(Catalogo, SampleCatalogueSurvivesDecodeAndEncode) {
   const auto made = testing::runProgram(DEMO_CATALOGUE_EXECUTABLE, dir.path(),
                                         {SAMPLE_WORKS_TSV, dir.path().string()});
   ASSERT_EQ(made.exitStatus, 0);
+  // Said in the words of catalogo cifra and catalogo crea-db.
+  EXPECT_EQ(made.output, "1106 record scritti in opere.cry\nCreato opere.ddb vuoto\n");
   const std::string original = readFile(dir / "opere.cry");
 
   const auto decode = runCatalogo(dir.path(), {"decifra"});
@@ -395,7 +397,7 @@ TEST(Catalogo, StandardInputWithAByteOrderMarkIsRead) {
   const auto run = testing::runProgram(
       "/bin/sh", dir.path(), {"-c", std::string(CATALOGO_EXECUTABLE) + " cifra - < in.tsv"});
   EXPECT_EQ(run.exitStatus, 0) << run.errorOutput;
-  EXPECT_EQ(run.output, "1 record scritti in opere.cry\n");
+  EXPECT_EQ(run.output, "1 record scritto in opere.cry\n");
   EXPECT_EQ(decodedLines(dir),
             std::vector<std::string>{"12\t\t\t\tMinuit Chrétiens\t\t\t\t\t\t\t\t\t\t\t"});
 }

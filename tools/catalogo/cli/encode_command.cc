@@ -259,7 +259,8 @@ int runEncode(const EncodeCommand& command) {
                                                      : " valori traslitterati")
               << " in Latin-1 (elencati sopra)\n";
   }
-  std::cout << rows.records << " record scritti in " << kRecordFileName << '\n';
+  std::cout << rows.records << (rows.records == 1 ? " record scritto in " : " record scritti in ")
+            << kRecordFileName << '\n';
   return kExitFound;
 }
 
