@@ -49,6 +49,20 @@ std::vector<std::string> headlessFlags(const std::filesystem::path& profile) {
           "--user-data-dir=" + profile.string()};
 }
 
+// Runs chromium with `flags` in a fresh `profile` folder that takes all it
+// writes: its --user-data-dir, and its home and XDG folders too, where it
+// would otherwise keep crash reports and a certificate store whatever
+// --user-data-dir says (~/.config/chromium/Crash Reports, ~/.pki).
+ProgramRun runInProfile(const std::filesystem::path& chromium, const std::filesystem::path& profile,
+                        const std::vector<std::string>& flags) {
+  std::vector<std::string> arguments{
+      "HOME=" + profile.string(), "XDG_CONFIG_HOME=" + (profile / "config").string(),
+      "XDG_CACHE_HOME=" + (profile / "cache").string(),
+      "XDG_DATA_HOME=" + (profile / "data").string(), chromium.string()};
+  arguments.insert(arguments.end(), flags.begin(), flags.end());
+  return testing::runProgram("/usr/bin/env", profile, arguments);
+}
+
 // How chromium starts on this system, or why it can't.
 struct ChromiumStart {
   std::filesystem::path program;
@@ -67,7 +81,7 @@ ProgramRun tryChromium(const std::filesystem::path& chromium, bool withoutSandbo
   if (withoutSandbox) flags.push_back("--no-sandbox");
   flags.push_back("--dump-dom");
   flags.push_back("about:blank");
-  return testing::runProgram(chromium, profile.path(), flags);
+  return runInProfile(chromium, profile.path(), flags);
 }
 
 // Why chromium could not start, from what it wrote: its first FATAL line
@@ -121,7 +135,7 @@ ProgramRun runChromium(const ChromiumStart& chromium, std::vector<std::string> a
   if (chromium.withoutSandbox) flags.push_back("--no-sandbox");
   flags.insert(flags.end(), arguments.begin(), arguments.end());
   flags.push_back(url);
-  return testing::runProgram(chromium.program, profile.path(), flags);
+  return runInProfile(chromium.program, profile.path(), flags);
 }
 
 // The value of attribute `name` in the first element `tag` of `dom` whose
@@ -214,6 +228,34 @@ TEST(ServeInBrowser, SearchThroughTheFormAndFollowARecordLink) {
   ASSERT_EQ(shot.exitStatus, 0) << shot.errorOutput;
   EXPECT_EQ(testing::readFile(screenshot).substr(0, 8), "\x89PNG\r\n\x1A\n");
   EXPECT_EQ(server.stop(SIGTERM), 0);
+}
+
+// Chromium keeps everything in the profile folder a run gives it, which
+// goes with the run: the user's home (here a scratch one, as HOME and the
+// XDG folders say) is left as it was, empty.
+TEST(ServeInBrowser, LeavesNothingInTheUsersHome) {
+  const ChromiumStart chromium = startChromium();
+  if (!chromium.skipReason.empty()) GTEST_SKIP() << chromium.skipReason;
+  testing::ScratchDir home;
+  const char* const variables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"};
+  std::vector<std::optional<std::string>> before;
+  for (const char* variable : variables) {
+    const char* value = std::getenv(variable);
+    before.push_back(value ? std::optional<std::string>(value) : std::nullopt);
+    setenv(variable, home.path().c_str(), 1);
+  }
+  const ProgramRun run = runChromium(chromium, {"--dump-dom"}, "about:blank");
+  for (std::size_t i = 0; i < std::size(variables); ++i) {
+    if (before[i])
+      setenv(variables[i], before[i]->c_str(), 1);
+    else
+      unsetenv(variables[i]);
+  }
+  ASSERT_EQ(run.exitStatus, 0) << run.errorOutput;
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(home.path()))
+    left.push_back(entry.path().lexically_relative(home.path()).string());
+  EXPECT_EQ(left, std::vector<std::string>{});
 }
 
 }  // namespace
