@@ -1,6 +1,8 @@
 # The README's two commands, `make demo` and `make test`; `make install` and
-# `make package`; and the extra `make fuzz` and `make bench`. Each installs
-# whatever Debian packages are missing (scripts/install-deps.sh), then builds.
+# `make package`; and the extra `make fuzz` and `make bench`. Each first
+# installs whatever Debian packages it will need and are missing, all at once
+# (scripts/install-deps.sh, told the command): as another user than root it
+# prints the one command to run as root and stops before building anything.
 JOBS ?= $(shell nproc)
 # Where `make install` puts the programs, man pages and documentation.
 PREFIX ?= /usr/local
@@ -18,7 +20,7 @@ FUZZ_TARGETS = stop_words record_readings query tsv_rows
 DEMO_TARGETS = indicizza catalogo demo-catalogue
 INSTALL_TARGETS = indicizza catalogo man_pages package_changelog
 
-.PHONY: demo test install uninstall package bench fuzz deps deps-package deps-test build \
+.PHONY: demo test install uninstall package bench fuzz deps deps-package deps-test deps-bench build \
 	build-asan build-release build-tsan
 
 # Builds only what the demo runs, in build/, with the compiler's output in a
@@ -45,12 +47,9 @@ demo: deps
 # "threads"). A configuration that fails does not stop the others: the
 # failures are listed at the end (scripts/test-configurations.sh).
 # Skipped tests are listed with their reason after each run. The browser
-# test needs chromium: installed here when root (unless BROWSER=no),
-# skipped with the reason otherwise.
+# test needs chromium, which deps-test installs with the rest (unless
+# BROWSER=no).
 test: deps-test
-ifneq ($(BROWSER),no)
-	-scripts/install-deps.sh browser
-endif
 	MAKE="$(MAKE)" scripts/test-configurations.sh $(JOBS)
 
 # Warnings as errors: on in make test's builds, and off, said explicitly on
@@ -87,8 +86,8 @@ package: deps-package
 # Not one of the README's two commands: times the indexer at growing sizes,
 # on the workloads staff run and against the library floor, then catalogo
 # cerca and catalogo servi on the largest catalogue.
-bench: build
-	scripts/install-deps.sh bench
+bench: deps-bench
+	@$(MAKE) build
 	scripts/bench.sh
 	scripts/bench-workloads.sh
 	scripts/bench-floor.sh
@@ -97,14 +96,19 @@ bench: build
 	scripts/bench-serve.sh
 
 deps:
-	@scripts/install-deps.sh build
+	@scripts/install-deps.sh --for demo
 
 # The tests build the package too, and check the code's layout.
 deps-package:
-	@scripts/install-deps.sh build package
+	@scripts/install-deps.sh --for package
 
+# Every package make test needs, the browser's too (unless BROWSER=no), in
+# one list: a user goes to root once.
 deps-test:
-	@scripts/install-deps.sh build package check
+	@scripts/install-deps.sh --for test
+
+deps-bench:
+	@scripts/install-deps.sh --for bench
 
 build: deps-package
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINDICIZZA_WERROR=ON
@@ -135,7 +139,7 @@ build-tsan: deps-package
 # runs each for FUZZ_SECONDS, starting from the committed corpus. New inputs
 # go to build-fuzz/corpus/<target>, crashing ones to build-fuzz/crash-*.
 fuzz:
-	scripts/install-deps.sh build fuzz
+	@scripts/install-deps.sh --for fuzz
 	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
 	  -DINDICIZZA_SANITIZE=ON -DINDICIZZA_FUZZ=ON -DBUILD_TESTING=OFF -DINDICIZZA_WERROR=ON
 	cmake --build build-fuzz -j $(JOBS) $(addprefix --target fuzz_,$(FUZZ_TARGETS))

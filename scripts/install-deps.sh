@@ -1,34 +1,66 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any is missing.
-# Usage: scripts/install-deps.sh GROUP...   (groups: build, package, check, bench, fuzz, browser)
-#        scripts/install-deps.sh --list GROUP...   prints the groups' packages
-#        on one line and installs nothing (the README's list is checked
-#        against it).
+# Usage: scripts/install-deps.sh [--list] [--for COMMAND] [GROUP...]
+#   groups: build, package, check, bench, fuzz, browser
+#   --for COMMAND: every group that make COMMAND needs, so that it asks for
+#     root once: demo, install: build;  package: build package;  test: build
+#     package check, and browser unless INDICIZZA_BROWSER=no (make test
+#     BROWSER=no);  bench: build package bench;  fuzz: build fuzz
+#   --list: prints the packages on one line and installs nothing (the
+#     README's list is checked against it).
 # As root: installs them, reading the package lists first when they don't know
 # a package (as on a freshly made system). Otherwise: prints a command that
 # does that as root (with su, which every Debian system has) and fails.
 set -euo pipefail
 
 list_only=false
-if [ "${1:-}" = --list ]; then
-  list_only=true
+groups=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --list) list_only=true ;;
+    --for)
+      case "${2:-}" in
+        demo | install) groups+=(build) ;;
+        package) groups+=(build package) ;;
+        test)
+          groups+=(build package check)
+          [ "${INDICIZZA_BROWSER:-yes}" = no ] || groups+=(browser)
+          ;;
+        bench) groups+=(build package bench) ;;
+        fuzz) groups+=(build fuzz) ;;
+        *) echo "install-deps: unknown command '${2:-}'" >&2; exit 2 ;;
+      esac
+      shift
+      ;;
+    *) groups+=("$1") ;;
+  esac
   shift
-fi
+done
 
 packages=()
-for group in "$@"; do
+for group in "${groups[@]}"; do
   case "$group" in
     build) packages+=(g++ cmake make libdb5.3-dev db5.3-util libgtest-dev libcli11-dev scdoc pkgconf libmicrohttpd-dev libcpp-httplib-dev libstemmer-dev) ;;
     # systemd: systemd-analyze verify of the unit; lintian: Debian's checks of the package
     package) packages+=(dpkg-dev file systemd lintian) ;;
-    # the format check of make test
-    check) packages+=(clang-format) ;;
+    # the format check of make test; the man pages shown in each locale
+    # (man from man-db, it_IT.UTF-8 made from the locales package's data)
+    check) packages+=(clang-format man-db locales) ;;
     bench) packages+=(libbenchmark-dev time gnuplot-nox) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     browser) packages+=(chromium) ;;  # the browser test of catalogo servi
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done
+# Each package once, in the order first asked for.
+declare -A seen=()
+unique=()
+for package in "${packages[@]}"; do
+  [ -n "${seen[$package]:-}" ] && continue
+  seen[$package]=1
+  unique+=("$package")
+done
+packages=("${unique[@]}")
 
 if $list_only; then
   echo "${packages[*]}"
