@@ -52,21 +52,28 @@ demo: deps
 test: deps-test
 	MAKE="$(MAKE)" scripts/test-configurations.sh $(JOBS)
 
-# Warnings as errors: on in make test's builds, and off, said explicitly on
-# the cmake line, for make demo, make install and make package. Those three
-# share build/ and build-release/ with make test, and a cmake line without the
-# option would keep whatever value the folder's cache holds, so a warning
-# from a newer compiler would stop an install. The cost: the option is a
-# compile flag of every object, so alternating make test with make demo (in
-# build/), or with make install or make package (in build-release/),
-# recompiles that folder's objects each time the value changes. Objects
-# compiled without -Werror prove nothing about warnings, so make test has to
-# compile them again anyway; separate folders would avoid the round trip at
-# the price of one more full build kept on the disk.
+# Warnings as errors: on in make test's builds, and off for make demo. make
+# install and make package share build-release/ with make test, and the
+# option is a compile flag of every object, so a change of its value
+# recompiles the folder. They keep it on where make test configured the
+# folder (its cache says so), and reuse what make test built as it is: it
+# passed with warnings as errors, so only a source changed since could stop
+# them with a warning. In a folder make test has not configured they build
+# with it off, so that a newer compiler's new warning never stops someone who
+# only builds; make test then compiles that folder again (objects compiled
+# without -Werror prove nothing about warnings). Before building, make
+# install and make package say which of the two it is.
+release_werror = $(if $(shell grep -sx 'INDICIZZA_WERROR:BOOL=ON' build-release/CMakeCache.txt),ON,OFF)
+release_note = $(if $(filter ON,$(release_werror)),"build-release/: reused as make test built it" \
+  "(with warnings as errors; only what changed since is compiled)", \
+  $(if $(wildcard build-release/CMakeCache.txt),"build-release/: reused as make install or" \
+  "make package built it","build-release/: a Release build of the programs and man pages" \
+  "(a few minutes on 2 cores; make test compiles it again, with warnings as errors)"))
 
 # Installs the Release build under PREFIX (DESTDIR is honoured too).
 install: deps
-	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=OFF \
+	@echo $(release_note)
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=$(release_werror) \
 	  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
 	cmake --build build-release -j $(JOBS) --target $(INSTALL_TARGETS)
 	scripts/install.sh build-release $(PREFIX)
@@ -78,7 +85,8 @@ uninstall:
 
 # Writes build-release/indicizza_<version>_amd64.deb.
 package: deps-package
-	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=OFF \
+	@echo $(release_note)
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DINDICIZZA_WERROR=$(release_werror) \
 	  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
 	cmake --build build-release -j $(JOBS) --target $(INSTALL_TARGETS)
 	cd build-release && cpack
