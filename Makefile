@@ -16,24 +16,19 @@ MAKEFLAGS += --no-print-directory
 # How long `make fuzz` runs each fuzz target.
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = stop_words record_readings query tsv_rows
-# What the demo runs, and what is installed and packaged.
-DEMO_TARGETS = indicizza catalogo demo-catalogue
+# What is installed and packaged.
 INSTALL_TARGETS = indicizza catalogo man_pages package_changelog
 
 .PHONY: demo test install uninstall package bench fuzz deps deps-package deps-test deps-bench build \
 	build-asan build-release build-tsan
 
-# Builds only what the demo runs, in build/, with the compiler's output in a
-# log shown only when the build fails: a newcomer reads the demo, not the
-# build.
+# Builds only what the demo runs, in build/, showing the build's step
+# counter on one line and its output only when it fails (it is kept in
+# build/demo-build.log): a newcomer reads the demo, not the build.
 demo: deps
-	@echo "Building indicizza and catalogo in build/ (a minute or two on 2 cores;" \
+	@echo "Building indicizza and catalogo in build/ (about 2 minutes on 2 cores;" \
 	  "the build's output goes to build/demo-build.log)"
-	@mkdir -p build
-	@{ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINDICIZZA_WERROR=OFF && \
-	   cmake --build build -j $(JOBS) --target $(DEMO_TARGETS); } >build/demo-build.log 2>&1 || \
-	 { cat build/demo-build.log; echo "make demo: the build failed (its output is above," \
-	   "and in build/demo-build.log)"; exit 1; }
+	@scripts/demo-build.sh $(JOBS)
 	@scripts/demo.sh
 
 # Builds in four configurations with warnings as errors: build/
@@ -52,17 +47,18 @@ demo: deps
 test: deps-test
 	MAKE="$(MAKE)" scripts/test-configurations.sh $(JOBS)
 
-# Warnings as errors: on in make test's builds, and off for make demo. make
-# install and make package share build-release/ with make test, and the
+# Warnings as errors: on in make test's builds. make demo, make install and
+# make package share build/ and build-release/ with make test, and the
 # option is a compile flag of every object, so a change of its value
 # recompiles the folder. They keep it on where make test configured the
 # folder (its cache says so), and reuse what make test built as it is: it
 # passed with warnings as errors, so only a source changed since could stop
 # them with a warning. In a folder make test has not configured they build
 # with it off, so that a newer compiler's new warning never stops someone who
-# only builds; make test then compiles that folder again (objects compiled
-# without -Werror prove nothing about warnings). Before building, make
-# install and make package say which of the two it is.
+# only builds (make demo, quickly too: scripts/demo-build.sh); make test then
+# compiles that folder again (objects compiled without -Werror prove nothing
+# about warnings). Before building, make install and make package say which
+# of the two it is.
 release_werror = $(if $(shell grep -sx 'INDICIZZA_WERROR:BOOL=ON' build-release/CMakeCache.txt),ON,OFF)
 release_note = $(if $(filter ON,$(release_werror)),"build-release/: reused as make test built it" \
   "(with warnings as errors; only what changed since is compiled)", \
@@ -119,7 +115,8 @@ deps-bench:
 	@scripts/install-deps.sh --for bench
 
 build: deps-package
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINDICIZZA_WERROR=ON
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINDICIZZA_WERROR=ON \
+	  -DINDICIZZA_QUICK_BUILD=OFF
 	cmake --build build -j $(JOBS)
 
 build-asan: deps-package
