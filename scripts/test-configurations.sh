@@ -54,7 +54,11 @@ for line in "${configurations[@]}"; do
     failures+=("$folder: the build failed")
     continue
   fi
-  echo "== $folder: tests start, while the next configuration builds =="
+  if [ "$line" = "${configurations[-1]}" ]; then
+    echo "== $folder: tests start =="
+  else
+    echo "== $folder: tests start, while the next configuration builds =="
+  fi
   # shellcheck disable=SC2086 # the selection is two words on purpose
   scripts/run-tests.sh "$folder" "$jobs" $selection >"$folder/test-run.log" 2>&1 &
   testing_pid=$!
