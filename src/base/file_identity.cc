@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 namespace indicizza {
-namespace {
 
 FileIdentity identityOfStatus(const struct stat& status) {
   return FileIdentity{
@@ -11,8 +10,6 @@ FileIdentity identityOfStatus(const struct stat& status) {
       static_cast<std::int64_t>(status.st_size), static_cast<std::int64_t>(status.st_mtim.tv_sec),
       static_cast<std::int64_t>(status.st_mtim.tv_nsec)};
 }
-
-}  // namespace
 
 std::optional<FileIdentity> identityOf(const std::string& path) {
   struct stat status {};

@@ -4,6 +4,8 @@
 // are compared too, for a file copied over in place.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,5 +32,8 @@ std::optional<FileIdentity> identityOfEntry(const std::string& path);
 // The identity of the file open on descriptor `fd`; nothing when it can't
 // be examined.
 std::optional<FileIdentity> identityOfOpenFile(int fd);
+
+// The identity `status` (from stat, lstat or fstat) describes.
+FileIdentity identityOfStatus(const struct stat& status);
 
 }  // namespace indicizza

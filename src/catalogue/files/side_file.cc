@@ -34,13 +34,6 @@ Status readFailure(const std::string& name) {
   return Status::described(Status::Code::kReadFailed, "Errore durante la lettura di " + name);
 }
 
-FileIdentity identityOfStatus(const struct stat& status) {
-  return FileIdentity{
-      static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
-      static_cast<std::int64_t>(status.st_size), static_cast<std::int64_t>(status.st_mtim.tv_sec),
-      static_cast<std::int64_t>(status.st_mtim.tv_nsec)};
-}
-
 }  // namespace
 
 Status readSideFile(const std::string& name, std::size_t maxBytes, SideFile& file,

@@ -9,15 +9,7 @@
 namespace indicizza {
 namespace {
 
-constexpr char32_t kLastC0Control = 0x1F;
-constexpr char32_t kDelete = 0x7F;
-constexpr char32_t kFirstC1Control = 0x80;
-constexpr char32_t kLastC1Control = 0x9F;
 constexpr char32_t kByteOrderMark = 0xFEFF;
-
-bool isControl(char32_t c) {
-  return c <= kLastC0Control || c == kDelete || (c >= kFirstC1Control && c <= kLastC1Control);
-}
 
 void appendEscape(std::string& out, unsigned value) {
   char escape[8];
@@ -38,7 +30,7 @@ std::string terminalText(std::string_view utf8) {
       utf8.remove_prefix(1);
       continue;
     }
-    if (isControl(c)) {
+    if (isControlCharacter(c)) {
       appendEscape(out, static_cast<unsigned>(c));
     } else if (c == kByteOrderMark) {
       out += "\\ufeff";

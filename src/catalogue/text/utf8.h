@@ -15,6 +15,12 @@ namespace indicizza {
 // unspecified.
 std::size_t utf8SequenceAt(std::string_view text, char32_t& codePoint);
 
+// Whether code point `c` is a control character: C0, DEL or C1, which no
+// terminal, page or log line should get raw.
+inline bool isControlCharacter(char32_t c) {
+  return c <= 0x1F || c == 0x7F || (c >= 0x80 && c <= 0x9F);
+}
+
 // `text` without the byte-order mark (U+FEFF) it may start with, as cifra
 // reads its input.
 std::string_view withoutByteOrderMark(std::string_view text);

@@ -56,6 +56,15 @@ std::string readSearchArguments(const WebRequest& request, bool limitAllowed,
   return "";
 }
 
+// Parses `reading.query` into `reading.parsed`; the parser's error when it
+// does not parse.
+std::string parseInto(CatalogueReading& reading) {
+  QueryParse parse = parseQuery(reading.query);
+  if (!parse.query) return parse.error;
+  reading.parsed = std::move(parse.query);
+  return "";
+}
+
 // The search page: the form alone, a 400 with the form, or a search.
 RoutePlan searchPagePlan(const WebRequest& request) {
   CatalogueReading reading;
@@ -63,12 +72,8 @@ RoutePlan searchPagePlan(const WebRequest& request) {
   std::string error = readSearchArguments(request, false, reading);
   std::vector<std::string> notes;
   if (error.empty() && !blank(reading.query)) {
-    QueryParse parse = parseQuery(reading.query);
-    if (parse.query) {
-      reading.parsed = std::move(parse.query);
-      return {std::nullopt, std::move(reading)};
-    }
-    error = parse.error;
+    error = parseInto(reading);
+    if (reading.parsed) return {std::nullopt, std::move(reading)};
   }
   SearchPageContent content;
   content.query = reading.query;
@@ -88,12 +93,8 @@ RoutePlan apiPlan(const WebRequest& request) {
     reading.facets = *facets == "1";
   }
   if (error.empty()) {
-    QueryParse parse = parseQuery(reading.query);
-    if (parse.query) {
-      reading.parsed = std::move(parse.query);
-      return {std::nullopt, std::move(reading)};
-    }
-    error = parse.error;
+    error = parseInto(reading);
+    if (reading.parsed) return {std::nullopt, std::move(reading)};
   }
   return {jsonError(kBadRequest, error), std::nullopt};
 }
@@ -107,12 +108,8 @@ RoutePlan downloadPlan(const WebRequest& request, OutputFormat format) {
   reading.from = 1;
   if (error.empty() && blank(reading.query)) error = "Parametro q mancante: la ricerca";
   if (error.empty()) {
-    QueryParse parse = parseQuery(reading.query);
-    if (parse.query) {
-      reading.parsed = std::move(parse.query);
-      return {std::nullopt, std::move(reading)};
-    }
-    error = parse.error;
+    error = parseInto(reading);
+    if (reading.parsed) return {std::nullopt, std::move(reading)};
   }
   return {errorAnswer(kBadRequest, error, request.path), std::nullopt};
 }

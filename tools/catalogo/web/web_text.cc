@@ -15,15 +15,6 @@ constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 // What a log line shows in place of a control character.
 constexpr char kLogPlaceholder = '?';
 
-constexpr char32_t kLastC0Control = 0x1F;
-constexpr char32_t kDelete = 0x7F;
-constexpr char32_t kFirstC1Control = 0x80;
-constexpr char32_t kLastC1Control = 0x9F;
-
-bool isControl(char32_t c) {
-  return c <= kLastC0Control || c == kDelete || (c >= kFirstC1Control && c <= kLastC1Control);
-}
-
 // Calls `each` with every character of valid UTF-8 `text`: its bytes and
 // its code point.
 template <typename Each>
@@ -57,7 +48,7 @@ std::string htmlEscaped(std::string_view text) {
       case '\t': out += "&#9;"; break;
       case '\n': out += "&#10;"; break;
       case '\r': out += "&#13;"; break;
-      default: out += isControl(c) ? kReplacement : character;
+      default: out += isControlCharacter(c) ? kReplacement : character;
     }
   });
   return out;
@@ -68,7 +59,7 @@ std::string logText(std::string_view text) {
   std::string out;
   out.reserve(valid.size());
   forEachCharacter(valid, [&](std::string_view character, char32_t c) {
-    if (isControl(c)) {
+    if (isControlCharacter(c)) {
       out += kLogPlaceholder;
     } else {
       out += character;
