@@ -247,7 +247,7 @@ TEST(JudgedQueries, ListedNumbersAreTheRecordLinesAPersonReadsInOrder) {
       "Risultati parziali: 11 record con alcune delle parole:\n"
       "123456  PF  F. F. Chopin | Piano | Valse\n"
       "     7  CH  2 Guitars\n"
-      "2 record trovati\n"
+      "2 record trovati, e 11 con alcune delle parole\n"
       "  12   not a record line\n";
   EXPECT_EQ(testing::listedNumbers(output), (std::vector<int>{343, 123456, 7}));
 }

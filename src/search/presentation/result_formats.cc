@@ -228,6 +228,11 @@ std::string recordCount(std::uint64_t count) {
   return std::to_string(count) + (count == 1 ? " record trovato" : " record trovati");
 }
 
+// How many partial results there are, "circa " before an estimate.
+std::string partialCount(const SearchResult& result) {
+  return (result.partialEstimated ? "circa " : "") + std::to_string(result.partialTotal);
+}
+
 }  // namespace
 
 std::string countLine(const SearchResult& result, std::uint64_t from) {
@@ -246,13 +251,15 @@ std::string countLine(const SearchResult& result, std::uint64_t from) {
                            : ", mostrati " + std::to_string(from) + "-" + std::to_string(last);
     }
   }
+  // Partial results on the page: the line counts them too, or it would be
+  // read as the count of every record shown.
+  if (result.pagePartials != 0) line += ", e " + partialCount(result) + " con alcune delle parole";
   return line;
 }
 
 std::string partialLine(const SearchResult& result) {
   if (result.partialTotal == 0) return "";
-  return "Risultati parziali: " + std::string(result.partialEstimated ? "circa " : "") +
-         std::to_string(result.partialTotal) + " record con alcune delle parole";
+  return "Risultati parziali: " + partialCount(result) + " record con alcune delle parole";
 }
 
 namespace {

@@ -91,8 +91,11 @@ std::string jsonString(std::string_view utf8);
 // from result number `from` (1-based) shows: "4 record trovati", "1 record
 // trovato, mostrato il 3°", "circa 986010 record trovati, mostrati 1-20"
 // (an estimated total, see SearchResult), "Nessun record trovato" ("Nessun
-// record con tutte le parole" when there are partial results). The
-// partial results on the page are not counted here: see partialLine.
+// record con tutte le parole" when there are partial results). When there
+// are full results and the page shows partial ones, it names the partial
+// total too, as partialLine does: "4 record trovati, e 295 con alcune delle
+// parole", "1 record trovato, e circa 1200 con alcune delle parole", "4
+// record trovati, mostrati 3-4, e 295 con alcune delle parole".
 std::string countLine(const SearchResult& result, std::uint64_t from);
 
 // The line that counts the partial results (SearchResult::partialTotal):

@@ -330,7 +330,16 @@ INSTANTIATE_TEST_SUITE_P(
                    "|  |\n"
                    "     9  CH  J. S. Bach |  |  | Sonata in sol |  | per chitarra |  | BWV1001 |  "
                    "|  |  |\n"
-                   "1 record trovato\n",
+                   "1 record trovato, e 2 con alcune delle parole\n",
+                   ""},
+        // Past the full result, one of the two partial ones fits: none of
+        // the full ones is shown, and the partial ones are counted whole.
+        FormatCase{"PartialResultsPastTheFullOnes",
+                   {"--limite", "2", "--da", "2", "mozart", "sonata"},
+                   "Risultati parziali: 2 record con alcune delle parole:\n"
+                   "     1  AR  J. S. Bach |  |  | Sonata in sol minore |  |  |  | BWV1001 |  |  "
+                   "|  |\n"
+                   "1 record trovato, nessuno dal 2°, e 2 con alcune delle parole\n",
                    ""},
         FormatCase{
             "NoPartialResultsForScripts",

@@ -141,7 +141,7 @@ TEST_F(ServeCatalogue, SearchPagesRecordPagesAndEscaping) {
       // A thin page is filled with the records that have some of the words.
       {"/?q=bwv1003+sonata",
        200,
-       {">1 record trovato</p>",
+       {">1 record trovato, e 24 con alcune delle parole</p>",
         "<p id=\"parziali\" class=\"conteggio\">Risultati parziali: 24 record "
         "con alcune delle parole</p>",
         "<ol class=\"risultati parziali\">", "href=\"record/3?", "href=\"record/1?"},
