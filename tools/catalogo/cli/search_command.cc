@@ -78,8 +78,8 @@ std::string searchCommandHelp() {
          "In testo, quando i record con tutte le parole sono meno di --limite (o di " +
          partials +
          "), seguono "
-         "quelli con alcune delle parole, contati a parte ('Risultati parziali'); mai quelli con "
-         "una parola esclusa da -.\n"
+         "quelli con alcune delle parole, contati a parte ('Risultati parziali') e nel conteggio "
+         "finale; mai quelli con una parola esclusa da -.\n"
          "Il totale è esatto: viene dalle liste dell'indice quando opere.idb è stato scritto dopo "
          "l'ultima modifica di opere.ddb, altrimenti rileggendo i record; con --limite, oltre " +
          counted +
