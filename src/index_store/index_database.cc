@@ -22,10 +22,10 @@ namespace {
 
 // Size of one bulk put of terms and their arrays; a longer array gets a put
 // of its own.
-constexpr std::size_t kBulkPutBytes = std::size_t{2} << 20;
+constexpr std::size_t kTermPutBytes = std::size_t{2} << 20;
 
 // How many bulk puts may be gathered ahead of the puts.
-constexpr std::size_t kPutBlocksAhead = 3;
+constexpr std::size_t kTermPutBlocksAhead = 3;
 
 // The file's pages are sent to the disk each time about this much more has
 // been put, so that the disk works while the next terms are gathered.
@@ -118,7 +118,7 @@ namespace {
 // One bulk put of terms and their arrays, and of the items of earlier runs
 // between them; how many terms of this run and how many bytes it holds.
 struct TermBlock {
-  bdb::BulkPairs pairs{kBulkPutBytes};
+  bdb::BulkPairs pairs{kTermPutBytes};
   std::size_t terms = 0;
   std::size_t bytes = 0;
 };
@@ -199,7 +199,7 @@ Status gatherTerms(const WordIndex& index, bdb::Database& earlier, HandOff<TermB
 
 Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
                    const std::function<void(std::size_t terms)>& stored) {
-  HandOff<TermBlock> handOff(kPutBlocksAhead);
+  HandOff<TermBlock> handOff(kTermPutBlocksAhead);
   HelperThread<TermBlock> helper(handOff,
                                  [&] { return gatherTerms(index, database.earlier, handOff); });
   std::size_t bytesSinceWriteback = 0;

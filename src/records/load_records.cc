@@ -38,8 +38,8 @@ static_assert(kKeptBlockRecords % kReadPieceRecords == 0);
 // gathered ahead of the puts: enough for the puts to go on while the file is
 // read through for the next slice of records (a tenth of a second or so for
 // a million records), 32 MiB in all.
-constexpr std::size_t kBulkPutBytes = std::size_t{2} << 20;
-constexpr std::size_t kPutBlocksAhead = 16;
+constexpr std::size_t kRecordPutBytes = std::size_t{2} << 20;
+constexpr std::size_t kRecordPutBlocksAhead = 16;
 
 // For each record number, where the last record read with it is and how many
 // records read carry it: one slot per number the field can hold, so that the
@@ -142,7 +142,7 @@ Status readAll(RecordFile& file, const ScrambleKey& key, ReadRecords& records, N
 // One bulk put of the records that survive, and how many records read they
 // stand for (the replaced ones included).
 struct PutBlock {
-  bdb::BulkPairs pairs{kBulkPutBytes};
+  bdb::BulkPairs pairs{kRecordPutBytes};
   std::size_t recordsRead = 0;
 };
 
@@ -290,7 +290,7 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
   Status ready = tryReadyForLoad(database);
   if (!ready.ok()) return ready;
 
-  HandOff<PutBlock> handOff(kPutBlocksAhead);
+  HandOff<PutBlock> handOff(kRecordPutBlocksAhead);
   HelperThread<PutBlock> helper(
       handOff, [&] { return gatherSurvivors(records, table, rereadSliceBytes, handOff); });
   while (std::unique_ptr<PutBlock> block = handOff.pop()) {

@@ -18,7 +18,6 @@ constexpr std::size_t kKindCodeLength = 2;
 // The comment mark, as a line's first byte after its blanks.
 constexpr char kCommentMark = '#';
 // An editor may start a UTF-8 file with a byte order mark.
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // The labels of the layout's own fields, which etichette.txt doesn't give.
 constexpr std::pair<std::string_view, std::string_view> kLayoutLabels[] = {
@@ -121,7 +120,7 @@ Status readFieldLabels(std::istream& in, FieldLabels& labels) {
       return badLine(number, "più di " + std::to_string(kLongestLabelLine) + " byte");
     }
     std::string_view text = line;
-    if (number == 1 && text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    if (number == 1) text = withoutByteOrderMark(text);
     text = withoutBlanks(text);
     if (text.empty() || text.front() == kCommentMark) continue;
     const Status lineRead = readLabelLine(number, text, labels, firstLines);

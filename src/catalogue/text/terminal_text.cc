@@ -9,7 +9,7 @@
 namespace indicizza {
 namespace {
 
-constexpr char32_t kByteOrderMark = 0xFEFF;
+constexpr char32_t kByteOrderMarkCodePoint = 0xFEFF;
 
 void appendEscape(std::string& out, unsigned value) {
   char escape[8];
@@ -32,7 +32,7 @@ std::string terminalText(std::string_view utf8) {
     }
     if (isControlCharacter(c)) {
       appendEscape(out, static_cast<unsigned>(c));
-    } else if (c == kByteOrderMark) {
+    } else if (c == kByteOrderMarkCodePoint) {
       out += "\\ufeff";
     } else {
       out.append(utf8.substr(0, length));

@@ -9,6 +9,9 @@
 
 namespace indicizza {
 
+// What opens and closes a phrase typed as such: "sonata in c".
+inline constexpr char kPhraseQuote = '"';
+
 enum class NodeKind {
   kTerm,    // one word (no digit) or code (a digit), or a prefix of terms
   kPhrase,  // two or more tokens that follow each other in the record text

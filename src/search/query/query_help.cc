@@ -45,8 +45,7 @@ std::string foldingList() {
   for (const unsigned char byte : lowerCaseLetters()) {
     const std::string_view fold = foldOf(byte).text();
     if (fold == std::string_view(reinterpret_cast<const char*>(&byte), 1)) continue;  // ÷
-    std::string lowerFold(fold);
-    for (char& c : lowerFold) c = static_cast<char>(c - 'A' + 'a');
+    const std::string lowerFold = asciiLower(fold);
     if (!lettersByFold.contains(lowerFold)) order.push_back(lowerFold);
     lettersByFold[lowerFold] += static_cast<char>(byte);
   }

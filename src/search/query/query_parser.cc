@@ -8,7 +8,6 @@
 namespace indicizza {
 namespace {
 
-constexpr char kQuote = '"';
 constexpr char kOpenGroup = '(';
 constexpr char kCloseGroup = ')';
 constexpr char kExclude = '-';
@@ -31,7 +30,7 @@ struct QueryError {
 
 [[noreturn]] void fail(std::string message) { throw QueryError{std::move(message)}; }
 
-std::string quoted(std::string_view latin1) { return "'" + latin1ToUtf8(latin1) + "'"; }
+std::string shownQuoted(std::string_view latin1) { return "'" + latin1ToUtf8(latin1) + "'"; }
 
 // The query as Latin-1, its blank-separated parts converted one by one.
 std::string latin1Query(std::string_view text) {
@@ -91,7 +90,8 @@ std::size_t readField(std::string_view query, std::size_t at, Lexeme& lexeme) {
   const int number = digits.size() > 2 ? 0 : std::stoi(std::string(digits));
   const int last = letter == 'T' ? 7 : 5;
   if (number < 1 || number > last) {
-    fail("campo sconosciuto " + quoted(query.substr(at, end + 1 - at)) + " (campi: T1-T7, C1-C5)");
+    fail("campo sconosciuto " + shownQuoted(query.substr(at, end + 1 - at)) +
+         " (campi: T1-T7, C1-C5)");
   }
   lexeme.scope = letter == 'T' ? FieldScope::kTextField : FieldScope::kCodeField;
   lexeme.field = number;
@@ -138,22 +138,22 @@ std::vector<Lexeme> lex(std::string_view query) {
       ++at;
     }
     at += readField(query, at, item);
-    if (at < query.size() && query[at] == kQuote) {
-      const std::size_t close = query.find(kQuote, at + 1);
+    if (at < query.size() && query[at] == kPhraseQuote) {
+      const std::size_t close = query.find(kPhraseQuote, at + 1);
       if (close == std::string_view::npos)
-        fail("virgolette non chiuse: " + quoted(query.substr(start)));
+        fail("virgolette non chiuse: " + shownQuoted(query.substr(start)));
       item.quotedPhrase = true;
       item.text = query.substr(at + 1, close - at - 1);
       at = close + 1;
       if (at < query.size() && !isQuerySpace(query[at]) && query[at] != kCloseGroup) {
         std::size_t end = at;
         while (end < query.size() && !isQuerySpace(query[end])) ++end;
-        fail("testo attaccato alle virgolette: " + quoted(query.substr(start, end - start)));
+        fail("testo attaccato alle virgolette: " + shownQuoted(query.substr(start, end - start)));
       }
     } else {
       std::size_t end = at;
       while (end < query.size() && !isQuerySpace(query[end]) && query[end] != kOpenGroup &&
-             query[end] != kCloseGroup && query[end] != kQuote) {
+             query[end] != kCloseGroup && query[end] != kPhraseQuote) {
         ++end;
       }
       item.text = query.substr(at, end - at);
@@ -166,9 +166,9 @@ std::vector<Lexeme> lex(std::string_view query) {
     item.source = query.substr(start, at - start);
     if (item.text.empty() && !item.quotedPhrase) {
       if (item.scope != FieldScope::kAnywhere) {
-        fail(quoted(item.source) + ": manca il termine da cercare nel campo");
+        fail(shownQuoted(item.source) + ": manca il termine da cercare nel campo");
       }
-      fail("Parola senza termini da cercare: " + quoted(item.source));
+      fail("Parola senza termini da cercare: " + shownQuoted(item.source));
     }
     const bool plain =
         !item.excluded && item.scope == FieldScope::kAnywhere && !item.quotedPhrase && !item.prefix;
@@ -241,7 +241,7 @@ class Parser {
       fail("Ricerca vuota: dare almeno una parola o un codice");
     }
     if (!positive) {
-      fail(quoted(firstExcluded) +
+      fail(shownQuoted(firstExcluded) +
            ": una ricerca non può essere solo negativa (aggiungere un termine da trovare)");
     }
     if (all.children.size() == 1) return std::move(all.children.front());
@@ -255,10 +255,10 @@ class Parser {
         ++at_;
         if (at_ == lexemes_.size() || atKind(LexemeKind::kOr) || atKind(LexemeKind::kClose) ||
             atKind(LexemeKind::kAnd) || atKind(LexemeKind::kNot)) {
-          fail(quoted(lexeme.source) + " senza un termine dopo");
+          fail(shownQuoted(lexeme.source) + " senza un termine dopo");
         }
         const bool excludedItem = lexemes_[at_].kind == LexemeKind::kItem && lexemes_[at_].excluded;
-        if (excludedItem) fail(quoted(lexeme.source) + " seguito da un termine già escluso");
+        if (excludedItem) fail(shownQuoted(lexeme.source) + " seguito da un termine già escluso");
         return negation(parseUnary());
       }
       case LexemeKind::kOpen: {
@@ -278,7 +278,7 @@ class Parser {
         QueryNode item = itemNode(lexeme);
         return lexeme.excluded ? negation(std::move(item)) : item;
       }
-      default: fail("operatore fuori posto: " + quoted(lexeme.source));
+      default: fail("operatore fuori posto: " + shownQuoted(lexeme.source));
     }
   }
 
@@ -296,14 +296,14 @@ class Parser {
     node.field = lexeme.field;
     node.prefix = lexeme.prefix;
     forEachToken(lexeme.text, [&](std::string_view token) { node.tokens.emplace_back(token); });
-    const std::string what = quoted(lexeme.source);
+    const std::string what = shownQuoted(lexeme.source);
     if (node.tokens.empty()) fail("Parola senza termini da cercare: " + what);
     if (node.tokens.size() > 1) {
       if (lexeme.prefix) fail(what + ": un prefisso con '*' è una parola sola");
       if (lexeme.scope == FieldScope::kCodeField) {
         const std::string_view indexed = cutCodeField(lexeme.text);
         fail(what + ": un campo di codice è indicizzato fino al primo separatore (" +
-             quoted(indexed) + ")");
+             shownQuoted(indexed) + ")");
       }
       node.kind = NodeKind::kPhrase;
       noteUnindexedParts(lexeme, node);
@@ -325,16 +325,16 @@ class Parser {
     for (const std::string& token : phrase.tokens) anyWord = anyWord || !holdsDigit(token);
     if (!lexeme.quotedPhrase && holdsDigit(lexeme.text) && !isSeparator(lexeme.text.front())) {
       const std::string_view indexed = cutCodeField(lexeme.text);
-      std::string note = "Nota: " + quoted(lexeme.text) +
+      std::string note = "Nota: " + shownQuoted(lexeme.text) +
                          " non può essere un codice dell'indice, che tiene un codice solo fino al "
                          "primo separatore (" +
-                         quoted(indexed);
+                         shownQuoted(indexed);
       if (!holdsDigit(indexed)) note += ", senza cifre: nessun codice";
       note += "); è cercato come frase nei campi di testo";
       notes_.push_back(note);
     }
     if (!anyWord) {
-      notes_.push_back("Nota: " + quoted(lexeme.text) +
+      notes_.push_back("Nota: " + shownQuoted(lexeme.text) +
                        " non ha parole: i numeri nei campi di testo non sono indicizzati, "
                        "nessun record può essere trovato così");
     }

@@ -62,12 +62,14 @@ std::string comparableTerm(std::string_view term, Matching matching) {
   return exact;
 }
 
-std::string shownTerm(std::string_view latin1) {
-  std::string lower(latin1);
+std::string asciiLower(std::string_view text) {
+  std::string lower(text);
   for (char& c : lower) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return latin1ToUtf8(lower);
+  return lower;
 }
+
+std::string shownTerm(std::string_view latin1) { return latin1ToUtf8(asciiLower(latin1)); }
 
 }  // namespace indicizza

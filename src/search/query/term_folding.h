@@ -38,6 +38,9 @@ enum class Matching { kFolded, kExact };
 // word upper-cased (a code has a digit and is kept as it is).
 std::string comparableTerm(std::string_view term, Matching matching);
 
+// `text` with A-Z in lower case, every other byte as it is.
+std::string asciiLower(std::string_view text);
+
 // An index term (Latin-1, as the indexer wrote it) as a note or a
 // suggestion shows it: a-z in lower case, in UTF-8.
 std::string shownTerm(std::string_view latin1);

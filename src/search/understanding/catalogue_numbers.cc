@@ -11,11 +11,11 @@
 #include "search/understanding/catalogue_number_aliases_text.h"
 #include "search/understanding/index_words.h"
 #include "search/understanding/music_words.h"
+#include "search/understanding/word_list_lines.h"
 
 namespace indicizza {
 namespace {
 
-constexpr char kComment = '#';
 constexpr std::string_view kPartMark = "part:";
 constexpr std::string_view kAnnexMark = "annex:";
 constexpr std::string_view kGroupsMark = "groups:";
@@ -23,7 +23,6 @@ constexpr std::string_view kComposerMark = "composer ";
 // The prefix that brings in an opus, whose second number is a part: "op 10/3".
 constexpr std::string_view kOpusPrefix = "OP";
 constexpr std::string_view kRomanLetters = "IVXLCDM";
-constexpr char kQuote = '"';
 
 bool isLetter(char c) {
   const char upper = asciiUpper(c);
@@ -134,7 +133,7 @@ CatalogueNumberAliases parseCatalogueNumberAliases(std::string_view text, std::s
     std::string_view line = text.substr(0, end);
     text.remove_prefix(std::min(end + 1, text.size()));
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty() || line.front() == kComment) continue;
+    if (line.empty() || line.front() == kWordListCommentMark) continue;
     std::vector<std::string>* into = nullptr;  // a line of words, or a group
     std::string composer;
     if (line.starts_with(kPartMark)) {
@@ -266,7 +265,7 @@ bool isPlainTerm(const QueryNode& node) {
 // A phrase the parser made of one typed item holding separators ("op.37").
 bool isUnquotedPhrase(const QueryNode& node) {
   return node.kind == NodeKind::kPhrase && node.scope == FieldScope::kAnywhere &&
-         !node.source.empty() && node.source.front() != kQuote;
+         !node.source.empty() && node.source.front() != kPhraseQuote;
 }
 
 bool isNumberTerm(const QueryNode& node) {
@@ -322,7 +321,7 @@ std::vector<QueryNode> textSpellings(const TypedCatalogueNumber& typed,
     for (std::vector<std::string>& list : tokenLists) {
       list.insert(list.end(), part.begin(), part.end());
       QueryNode phrase(NodeKind::kPhrase, "");
-      phrase.source = kQuote + shownTerm(joined(list, " ")) + kQuote;
+      phrase.source = kPhraseQuote + shownTerm(joined(list, " ")) + kPhraseQuote;
       phrase.tokens = std::move(list);
       spellings.push_back(std::move(phrase));
     }

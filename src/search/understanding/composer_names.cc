@@ -68,7 +68,6 @@ std::vector<Piece> piecesOf(std::string_view folded) {
 // A word of 2 to 3 letters: initials run together.
 constexpr std::size_t kFewestInitials = 2;
 constexpr std::size_t kMostInitials = 3;
-constexpr char kQuote = '"';
 // Spellings looked up for each word of a name, and kept of those held.
 constexpr std::size_t kMostSpellings = 64;
 constexpr std::size_t kMostHeldSpellings = 2;
@@ -84,14 +83,6 @@ bool isInitials(std::string_view token) {
 bool isPlainWord(const QueryNode& node) {
   return node.kind == NodeKind::kTerm && node.scope == FieldScope::kAnywhere && !node.prefix &&
          !holdsDigit(node.tokens.front());
-}
-
-std::string lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
 }
 
 }  // namespace
@@ -138,7 +129,7 @@ Status readNamePhrase(const QueryNode& member, Rewriting& rewriting, RewriteGrou
                       bool& read) {
   read = false;
   if (member.kind != NodeKind::kPhrase || member.scope != FieldScope::kAnywhere ||
-      member.source.empty() || member.source.front() == kQuote)
+      member.source.empty() || member.source.front() == kPhraseQuote)
     return {};
   // Each word's spellings the index holds: itself when it holds it, else
   // its other transliterations.
@@ -182,8 +173,8 @@ Status readNamePhrase(const QueryNode& member, Rewriting& rewriting, RewriteGrou
   for (std::vector<std::string>& tokens : phrases) {
     QueryNode phrase(NodeKind::kPhrase, "");
     std::string shown;
-    for (const std::string& token : tokens) shown += (shown.empty() ? "" : " ") + lower(token);
-    phrase.source = kQuote + shown + kQuote;
+    for (const std::string& token : tokens) shown += (shown.empty() ? "" : " ") + asciiLower(token);
+    phrase.source = kPhraseQuote + shown + kPhraseQuote;
     phrase.tokens = std::move(tokens);
     phrase.scope = FieldScope::kTextField;
     phrase.field = 1;
@@ -216,7 +207,8 @@ Status readInitials(const std::vector<QueryNode>& members, std::size_t i, Rewrit
   phrase.tokens.push_back(surname.tokens.front());
   phrase.scope = FieldScope::kTextField;
   phrase.field = 1;
-  phrase.source = "T1:" + std::string(1, kQuote) + lower(initials) + " " + surname.source + kQuote;
+  phrase.source = "T1:" + std::string(1, kPhraseQuote) + asciiLower(initials) + " " +
+                  surname.source + kPhraseQuote;
   taken = 2;
   rewriting.notes.push_back({ReadingNote::Kind::kReadAs,
                              members[i].source + " " + surname.source,

@@ -9,12 +9,11 @@
 #include "indexing/tokens.h"
 #include "search/query/term_folding.h"
 #include "search/understanding/built_in_vocabulary_text.h"
+#include "search/understanding/word_list_lines.h"
 
 namespace indicizza {
 namespace {
 
-constexpr char kComment = '#';
-constexpr char kQuote = '"';
 constexpr char kSharpSign = '#';
 // Run into a note ("eb", "mib"), a b lowers it; a # raises it ("f#").
 constexpr char kFlatLetter = 'B';
@@ -77,7 +76,8 @@ const KeyNames& keyNames() {
       const std::string_view line = text.substr(0, end);
       text.remove_prefix(std::min(end + 1, text.size()));
       const std::size_t colon = line.find(':');
-      if (line.empty() || line.front() == kComment || colon == std::string_view::npos) continue;
+      if (line.empty() || line.front() == kWordListCommentMark || colon == std::string_view::npos)
+        continue;
       addLine(line.substr(0, colon), foldedWords(line.substr(colon + 1)), read);
     }
     return read;
@@ -169,14 +169,6 @@ std::string joined(const std::vector<std::string>& words) {
   return text;
 }
 
-std::string lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 // A term typed on its own, anywhere, not a prefix.
 bool isPlainTerm(const QueryNode& node) {
   return node.kind == NodeKind::kTerm && node.scope == FieldScope::kAnywhere && !node.prefix;
@@ -185,7 +177,7 @@ bool isPlainTerm(const QueryNode& node) {
 // A phrase the parser made of one typed item holding separators ("es-dur").
 bool isUnquotedPhrase(const QueryNode& node) {
   return node.kind == NodeKind::kPhrase && node.scope == FieldScope::kAnywhere &&
-         !node.source.empty() && node.source.front() != kQuote;
+         !node.source.empty() && node.source.front() != kPhraseQuote;
 }
 
 }  // namespace
@@ -238,9 +230,10 @@ std::string keyName(const MusicalKey& key) {
   const KeyNames& names = keyNames();
   std::string name(1, key.letter);
   if (key.accidental != Accidental::kNatural)
-    name += " " + lower((key.accidental == Accidental::kSharp ? names.sharp : names.flat).front());
+    name +=
+        " " + asciiLower((key.accidental == Accidental::kSharp ? names.sharp : names.flat).front());
   if (key.mode != Mode::kEither)
-    name += " " + lower((key.mode == Mode::kMajor ? names.major : names.minor).front());
+    name += " " + asciiLower((key.mode == Mode::kMajor ? names.major : names.minor).front());
   return name;
 }
 
@@ -262,7 +255,8 @@ void readKey(const std::vector<QueryNode>& members, std::size_t i, Rewriting& re
     source += (source.empty() ? "" : " ") + members[j].source;
   QueryNode any(NodeKind::kAny, source);
   for (std::vector<std::string>& spelling : keySpellings(key)) {
-    QueryNode spelled(NodeKind::kPhrase, kQuote + lower(joined(spelling)) + kQuote);
+    QueryNode spelled(NodeKind::kPhrase,
+                      kPhraseQuote + asciiLower(joined(spelling)) + kPhraseQuote);
     spelled.tokens = std::move(spelling);
     any.children.push_back(std::move(spelled));
   }

@@ -7,18 +7,18 @@
 #include "indexing/tokens.h"
 #include "search/query/term_folding.h"
 #include "search/understanding/built_in_vocabulary_text.h"
+#include "search/understanding/word_list_lines.h"
 
 namespace indicizza {
 namespace {
-
-constexpr char kComment = '#';
 
 // A data line "head: word word ...": the head, and the words (folded); a
 // word the indexer would cut in two ("mezzo-soprano") is left out, since
 // one query word can never be it.
 bool splitLine(std::string_view line, std::string& head, std::vector<std::string>& words) {
   const std::size_t colon = line.find(':');
-  if (line.empty() || line.front() == kComment || colon == std::string_view::npos) return false;
+  if (line.empty() || line.front() == kWordListCommentMark || colon == std::string_view::npos)
+    return false;
   head = std::string(line.substr(0, colon));
   words.clear();
   const std::string latin1 = utf8ToLatin1Approximate(line.substr(colon + 1));

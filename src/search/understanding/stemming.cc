@@ -2,6 +2,8 @@
 
 #include <libstemmer.h>
 
+#include "search/query/term_folding.h"
+
 namespace indicizza {
 namespace {
 
@@ -31,10 +33,7 @@ Status Stemmer::open(const std::vector<std::string>& languages) {
 }
 
 std::vector<std::string> Stemmer::stemsOf(std::string_view word) const {
-  std::string lower(word);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  const std::string lower = asciiLower(word);
   std::vector<std::string> stems;
   std::lock_guard<std::mutex> held(lock_);
   for (const auto& stemmer : stemmers_) {

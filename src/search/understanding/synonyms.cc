@@ -7,11 +7,10 @@
 #include "indexing/byte_classes.h"
 #include "indexing/tokens.h"
 #include "search/query/term_folding.h"
+#include "search/understanding/word_list_lines.h"
 
 namespace indicizza {
 namespace {
-
-constexpr char kComment = '#';
 
 // The line as Latin-1: UTF-8 converted, anything else taken as it is.
 std::string latin1Line(std::string_view line) {
@@ -25,7 +24,7 @@ SynonymGroups parseSynonyms(std::string_view content) {
   SynonymGroups synonyms;
   for (const std::string_view text : textLines(content)) {
     const std::string line = latin1Line(text);
-    if (line.empty() || line.front() == kComment) continue;
+    if (line.empty() || line.front() == kWordListCommentMark) continue;
     std::vector<std::string> group;
     forEachToken(line, [&](std::string_view token) {
       if (holdsDigit(token)) return;

@@ -9,13 +9,12 @@
 #include "search/query/term_folding.h"
 #include "search/understanding/built_in_vocabulary_text.h"
 #include "search/understanding/catalogue_numbers.h"
+#include "search/understanding/word_list_lines.h"
 
 namespace indicizza {
 namespace {
 
-constexpr char kComment = '#';
 constexpr char kColumn = '\t';
-constexpr char kQuote = '"';
 constexpr std::size_t kColumns = 4;
 
 // A line's text as Latin-1: UTF-8 converted, anything else taken as it is.
@@ -58,7 +57,7 @@ bool isPlainTerm(const QueryNode& node) {
 
 bool isUnquotedPhrase(const QueryNode& node) {
   return node.kind == NodeKind::kPhrase && node.scope == FieldScope::kAnywhere &&
-         !node.source.empty() && node.source.front() != kQuote;
+         !node.source.empty() && node.source.front() != kPhraseQuote;
 }
 
 // The composer field's words of `composer`, as a term or phrase of T1.
@@ -88,7 +87,7 @@ void addWorkNicknames(std::string_view text, WorkNicknames& nicknames, std::stri
   std::size_t number = 0;
   for (const std::string_view line : textLines(text)) {
     ++number;
-    if (line.empty() || line.front() == kComment) continue;
+    if (line.empty() || line.front() == kWordListCommentMark) continue;
     const std::vector<std::string_view> columns = columnsOf(line);
     if (columns.size() != kColumns) {
       error = "riga " + std::to_string(number) + ": " + std::to_string(columns.size()) +

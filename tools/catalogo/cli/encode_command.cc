@@ -41,6 +41,7 @@
 #include "catalogue/forms/tsv_rows.h"
 #include "catalogue/text/line_reader.h"
 #include "catalogue/text/terminal_text.h"
+#include "catalogue/text/utf8.h"
 #include "input/record_file.h"
 #include "input/scramble_key.h"
 
@@ -75,9 +76,6 @@ struct EncodeCommand {
 
 // The name that stands for standard input.
 constexpr std::string_view kStandardInput = "-";
-// What a UTF-8 file may start with; it is no part of the header.
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
 std::string notChanged() { return std::string(kRecordFileName) + " non modificato"; }
 
 // What an interrupted cifra says, on its way out or from the signal handler
@@ -131,7 +129,7 @@ std::vector<const LayoutField*> readHeader(Input& input, LineReader& lines, Line
   if (read == LineRead::kTooLong) {
     errors.add(tooLong("intestazione"));
   } else {
-    if (line.starts_with(kByteOrderMark)) line.erase(0, kByteOrderMark.size());
+    line.erase(0, line.size() - withoutByteOrderMark(line).size());
     columns = parseHeader(line, errors.pending());
     errors.report();
   }

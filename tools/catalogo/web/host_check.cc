@@ -7,10 +7,11 @@
 #include <cstring>
 #include <string>
 
+#include "catalogo/web/listen_address.h"
+
 namespace indicizza::catalogo {
 namespace {
 
-constexpr std::string_view kLocalhost = "localhost";
 constexpr std::string_view kIpv6Loopback = "[::1]";
 
 bool sameLetters(std::string_view a, std::string_view b) {
@@ -57,7 +58,7 @@ bool hostServed(std::optional<std::string_view> host, const ListenAddress& addre
     if (name.substr(colon + 1) != std::to_string(port)) return false;
     name = name.substr(0, colon);
   }
-  return sameLetters(name, kLocalhost) || name == kIpv6Loopback || namesAddress(name, address);
+  return sameLetters(name, kLocalhostName) || name == kIpv6Loopback || namesAddress(name, address);
 }
 
 }  // namespace indicizza::catalogo

@@ -6,7 +6,6 @@
 namespace indicizza::catalogo {
 namespace {
 
-constexpr std::string_view kLocalhost = "localhost";
 constexpr std::string_view kLocalhostAddress = "127.0.0.1";
 constexpr unsigned char kLoopbackNetwork = 127;  // 127.0.0.0/8
 constexpr std::size_t kMappedPrefixBytes = 12;   // ::ffff:a.b.c.d: 10 zeros, ff, ff, then IPv4
@@ -42,7 +41,7 @@ ListenAddress ipv6(const in6_addr& bytes) {
 }  // namespace
 
 ListenAddressParse parseListenAddress(std::string_view text) {
-  const std::string written(text == kLocalhost ? kLocalhostAddress : text);
+  const std::string written(text == kLocalhostName ? kLocalhostAddress : text);
   in_addr v4{};
   if (inet_pton(AF_INET, written.c_str(), &v4) == 1) return {ipv4(v4), ""};
   in6_addr v6{};

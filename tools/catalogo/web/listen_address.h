@@ -12,6 +12,9 @@
 
 namespace indicizza::catalogo {
 
+// The one host name that names this machine without a lookup.
+inline constexpr std::string_view kLocalhostName = "localhost";
+
 struct ListenAddress {
   // The socket address, its port 0 (the port is chosen when binding).
   sockaddr_storage socket{};
