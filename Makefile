@@ -133,12 +133,13 @@ build-release: deps-package
 	cmake --build build-release -j $(JOBS) --target $(INSTALL_TARGETS) demo-catalogue
 
 # ThreadSanitizer: only the indexer and the tests of its threaded code
-# (indicizza_threaded_tests, whose tests all carry the label "threads": see
-# tests/CMakeLists.txt).
+# (indicizza_threaded_tests and indicizza_full_disk_tests, whose tests all
+# carry the label "threads": see tests/CMakeLists.txt).
 build-tsan: deps-package
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DINDICIZZA_THREAD_SANITIZE=ON \
 	  -DINDICIZZA_WERROR=ON -DINDICIZZA_MAN_PAGES=OFF
-	cmake --build build-tsan -j $(JOBS) --target indicizza indicizza_threaded_tests
+	cmake --build build-tsan -j $(JOBS) --target indicizza indicizza_threaded_tests \
+	  indicizza_full_disk_tests
 
 # Builds the libFuzzer targets with clang (ASan + UBSan) in build-fuzz/ and
 # runs each for FUZZ_SECONDS, starting from the committed corpus. New inputs
