@@ -3,68 +3,89 @@
 # one fails, so that one failure never hides the others; then lists what
 # failed and exits non-zero if anything did.
 #
-# A configuration's tests run while the next configuration builds: most of
-# the tests' time is spent waiting (on signals, deadlines, servers, the
-# browser), which the compiler fills. The compiler runs at a lower priority,
-# so the tests' timing is what it is on a quiet machine as far as the cores
-# allow. Each run's output is kept in its folder and shown whole when the
-# run ends, so the two never interleave on the screen.
+# Two lanes run side by side. The builds run one after the other, at a lower
+# priority, their output on the screen. The tests run one configuration at a
+# time, each as soon as its build is done and the tests before it have
+# ended: most of the tests' time is spent waiting (on signals, deadlines,
+# servers, the browser), which the compiler fills, and one test run at a
+# time keeps their timing what it is on a quiet machine as far as the cores
+# allow. Each run's output is kept in its folder (test-run.log); a line says
+# when a run ends, and every run's output is shown whole once the builds are
+# done, so the two lanes never interleave on the screen.
 # Usage: scripts/test-configurations.sh JOBS
 # Each configuration is built by its own make target (see the Makefile).
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 jobs=${1:-2}
 make=${MAKE:-make}
 
 # configuration (a build folder and its make target), then the CTest
 # arguments that pick its tests. The sanitizers' tests take longest, so they
-# run while the largest build (build/, optimised) compiles.
+# come first and run while the other configurations compile; the package
+# test, the shortest, comes last.
 configurations=(
   "build-asan"
+  "build-tsan -L threads"
   "build"
   "build-release -L package"
-  "build-tsan -L threads"
 )
 
-failures=()
-testing_pid=""
-testing_folder=""
+# What each lane leaves for the other and for the end: <folder>/.make-test-
+# built (0 or the build's exit status) and <folder>/.make-test-tested.
+marks=()
+for line in "${configurations[@]}"; do
+  read -r folder _ <<<"$line"
+  marks+=("$folder/.make-test-built" "$folder/.make-test-tested")
+done
+rm -f "${marks[@]}"
 
-# Waits for the tests running in the background, shows their output and
-# notes a failure.
-finish_tests() {
-  [ -n "$testing_pid" ] || return 0
-  wait "$testing_pid"
-  local status=$?
-  echo "== $testing_folder: tests =="
-  cat "$testing_folder/test-run.log"
-  if [ "$status" -ne 0 ]; then
-    failures+=("$testing_folder: tests failed (listed above, and in $testing_folder/Testing/Temporary/LastTest.log)")
-  fi
-  testing_pid=""
+build_lane() {
+  for line in "${configurations[@]}"; do
+    read -r folder _ <<<"$line"
+    echo "== $folder: build =="
+    nice -n 10 "$make" --no-print-directory "$folder" JOBS="$jobs"
+    local status=$?
+    mkdir -p "$folder"
+    echo "$status" >"$folder/.make-test-built"
+  done
 }
 
+test_lane() {
+  for line in "${configurations[@]}"; do
+    read -r folder selection <<<"$line"
+    until [ -f "$folder/.make-test-built" ]; do sleep 1; done
+    if [ "$(cat "$folder/.make-test-built")" -ne 0 ]; then
+      echo "not built" >"$folder/.make-test-tested"
+      continue
+    fi
+    echo "== $folder: tests start =="
+    # shellcheck disable=SC2086 # the selection is two words on purpose
+    scripts/run-tests.sh "$folder" "$jobs" $selection >"$folder/test-run.log" 2>&1
+    local status=$?
+    echo "$status" >"$folder/.make-test-tested"
+    echo "== $folder: tests ended: $(grep -m1 'tests passed' "$folder/test-run.log" || echo "status $status") =="
+  done
+}
+
+test_lane &
+testing_pid=$!
+build_lane
+wait "$testing_pid"
+
+failures=()
 for line in "${configurations[@]}"; do
-  read -r folder selection <<<"$line"
-  echo "== $folder: build =="
-  nice -n 10 "$make" --no-print-directory "$folder" JOBS="$jobs"
-  built=$?
-  finish_tests
-  if [ "$built" -ne 0 ]; then
+  read -r folder _ <<<"$line"
+  if [ "$(cat "$folder/.make-test-built")" -ne 0 ]; then
     failures+=("$folder: the build failed")
     continue
   fi
-  if [ "$line" = "${configurations[-1]}" ]; then
-    echo "== $folder: tests start =="
-  else
-    echo "== $folder: tests start, while the next configuration builds =="
+  echo "== $folder: tests =="
+  cat "$folder/test-run.log"
+  if [ "$(cat "$folder/.make-test-tested")" -ne 0 ]; then
+    failures+=("$folder: tests failed (listed above, and in $folder/Testing/Temporary/LastTest.log)")
   fi
-  # shellcheck disable=SC2086 # the selection is two words on purpose
-  scripts/run-tests.sh "$folder" "$jobs" $selection >"$folder/test-run.log" 2>&1 &
-  testing_pid=$!
-  testing_folder=$folder
 done
-finish_tests
+rm -f "${marks[@]}"
 
 echo
 if [ ${#failures[@]} -eq 0 ]; then
