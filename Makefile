@@ -26,7 +26,7 @@ INSTALL_TARGETS = indicizza catalogo man_pages package_changelog
 # counter on one line and its output only when it fails (it is kept in
 # build/demo-build.log): a newcomer reads the demo, not the build.
 demo: deps
-	@echo "Building indicizza and catalogo in build/ (2.5 minutes measured on 2 quiet" \
+	@echo "Building indicizza and catalogo in build/ (about a minute measured on 2 quiet" \
 	  "cores; the build's output goes to build/demo-build.log)"
 	@scripts/demo-build.sh $(JOBS)
 	@scripts/demo.sh

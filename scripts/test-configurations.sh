@@ -19,6 +19,9 @@ cd "$(dirname "$0")/.." || exit 1
 jobs=${1:-2}
 make=${MAKE:-make}
 
+# Minutes and seconds since make test started, for the lanes' lines.
+elapsed() { printf '%d:%02d' $((SECONDS / 60)) $((SECONDS % 60)); }
+
 # configuration (a build folder and its make target), then the CTest
 # arguments that pick its tests. The sanitizers' tests take longest, so they
 # come first and run while the other configurations compile; the package
@@ -42,7 +45,7 @@ rm -f "${marks[@]}"
 build_lane() {
   for line in "${configurations[@]}"; do
     read -r folder _ <<<"$line"
-    echo "== $folder: build =="
+    echo "== $folder: build, at $(elapsed) =="
     nice -n 10 "$make" --no-print-directory "$folder" JOBS="$jobs"
     local status=$?
     mkdir -p "$folder"
@@ -58,12 +61,13 @@ test_lane() {
       echo "not built" >"$folder/.make-test-tested"
       continue
     fi
-    echo "== $folder: tests start =="
+    echo "== $folder: tests start, at $(elapsed) =="
     # shellcheck disable=SC2086 # the selection is two words on purpose
     scripts/run-tests.sh "$folder" "$jobs" $selection >"$folder/test-run.log" 2>&1
     local status=$?
     echo "$status" >"$folder/.make-test-tested"
-    echo "== $folder: tests ended: $(grep -m1 'tests passed' "$folder/test-run.log" || echo "status $status") =="
+    echo "== $folder: tests ended at $(elapsed): $(grep -m1 'tests passed' "$folder/test-run.log" ||
+      echo "status $status") =="
   done
 }
 
@@ -89,7 +93,7 @@ rm -f "${marks[@]}"
 
 echo
 if [ ${#failures[@]} -eq 0 ]; then
-  echo "make test: every configuration built and passed its tests"
+  echo "make test: every configuration built and passed its tests, in $(elapsed)"
   exit 0
 fi
 echo "make test: ${#failures[@]} of ${#configurations[@]} configurations failed:"
