@@ -23,7 +23,7 @@ constexpr int kSonatas = 25;
 
 // Records 1-25: J. S. Bach, "Sonata n. N", code BWV(1000+N); 26: markup in
 // its fields; 27: a Latin-1 title; 28: values a spreadsheet would take for
-// formulas. Stop word: N.
+// formulas; 29: no title. Stop word: N.
 std::vector<PlainRecord> serveCatalogue() {
   std::vector<PlainRecord> records;
   for (int n = 1; n <= kSonatas; ++n) {
@@ -50,6 +50,11 @@ std::vector<PlainRecord> serveCatalogue() {
                         .textField(1, "@Ignoto, \"detto\"")
                         .textField(4, "=1+2 Minuetto")
                         .textField(5, "-3"));
+  records.push_back(PlainRecord()
+                        .recordNumber(29)
+                        .kindCode("VO")
+                        .textField(1, "Anonimo")
+                        .textField(5, "Passacaglia"));
   return records;
 }
 
@@ -183,6 +188,15 @@ TEST_F(ServeCatalogue, SearchPagesRecordPagesAndEscaping) {
         "<p class=\"compositore\">&lt;script&gt;alert(1)&lt;/script&gt;</p>",
         "<li>&lt;SCRIPT&gt;ALERT</li>"},
        {"<script", "<SCRIPT"}},
+      // A record without a title is named by its number, as a heading and as a link.
+      {"/record/29",
+       200,
+       {"<title>Record 29 - Anonimo - Catalogo</title>", "<h1>Record 29</h1>"},
+       {}},
+      {"/?q=passacaglia",
+       200,
+       {"\">Record 29</a><span class=\"dettagli\"><span class=\"compositore\">Anonimo</span>"},
+       {"\"></a>"}},
   };
   for (const PageCase& expected : cases) expectPage(server_->request(expected.target), expected);
 }
