@@ -68,6 +68,23 @@ loads=(
   "the search page while $costly_clients clients of another address loop searches past the deadline|300|$slow_seconds|0|$costly_clients|/?q=lemore"
   "costly searches: past the 2 s deadline, over the budget, large|-|$seconds|0|0|$costly"
 )
+# First, on the fresh server: the whole result set of a search of about
+# 100,000 records as a download (the page's "Scarica" link), its time and
+# the server's peak memory after it.
+download_path="/scarica.csv?q=mogapo"
+download_target_s=10
+download_target_mb=100
+download_file=$(mktemp)
+read -r download_status download_s < <(curl -s -o "$download_file" -w '%{http_code} %{time_total}\n' \
+  "http://127.0.0.1:$port$download_path")
+download_rows=$(($(wc -l <"$download_file") - 1))
+download_mb=$(($(stat -c %s "$download_file") / 1000000))
+rm -f "$download_file"
+download_peak_mb=$(($(sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$server/status") / 1024))
+echo "download GET $download_path: status $download_status, $download_rows rows ($download_mb MB) in" \
+  "$download_s s, the server's peak memory then $download_peak_mb MB" \
+  "(targets: $download_target_s s, $download_target_mb MB)"
+
 printf '%-44s %9s %8s %8s %8s\n' load 'req/s' p50 p99 target
 for entry in "${loads[@]}"; do
   IFS='|' read -r what target load_seconds slow costly_loop paths <<<"$entry"
@@ -117,6 +134,11 @@ echo "peak resident memory of catalogo servi: $peak_mb MB (target: under $rss_ta
   echo
   echo "Peak resident memory of \`catalogo servi\` over the whole run (VmHWM): $peak_mb MB (target:"
   echo "under $rss_target_mb MB, whatever the queries)."
+  echo
+  echo "A download of a whole result set, first thing after the server started (one client,"
+  echo "\`curl\`): \`GET $download_path\` answered $download_status with $download_rows rows"
+  echo "($download_mb MB of CSV) in $download_s s; the server's peak resident memory then:"
+  echo "$download_peak_mb MB (targets: at most $download_target_s s and under $download_target_mb MB)."
   echo "<!-- bench-serve: end -->"
 } >"$section"
 scripts/results-section.sh bench-serve "$section"

@@ -46,7 +46,7 @@ for group in "${groups[@]}"; do
     # the format check of make test; the man pages shown in each locale
     # (man from man-db, it_IT.UTF-8 made from the locales package's data)
     check) packages+=(clang-format man-db locales) ;;
-    bench) packages+=(libbenchmark-dev time gnuplot-nox) ;;
+    bench) packages+=(libbenchmark-dev time gnuplot-nox curl) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     browser) packages+=(chromium) ;;  # the browser test of catalogo servi
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
