@@ -68,6 +68,9 @@ loads=(
   "the search page while $costly_clients clients of another address loop searches past the deadline|300|$slow_seconds|0|$costly_clients|/?q=lemore"
   "costly searches: past the 2 s deadline, over the budget, large|-|$seconds|0|0|$costly"
 )
+# The server's peak resident memory so far (VmHWM), in MB.
+server_peak_mb() { echo $(($(sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$server/status") / 1024)); }
+
 # First, on the fresh server: the whole result set of a search of about
 # 100,000 records as a download (the page's "Scarica" link), its time and
 # the server's peak memory after it.
@@ -80,7 +83,7 @@ read -r download_status download_s < <(curl -s -o "$download_file" -w '%{http_co
 download_rows=$(($(wc -l <"$download_file") - 1))
 download_mb=$(($(stat -c %s "$download_file") / 1000000))
 rm -f "$download_file"
-download_peak_mb=$(($(sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$server/status") / 1024))
+download_peak_mb=$(server_peak_mb)
 echo "download GET $download_path: status $download_status, $download_rows rows ($download_mb MB) in" \
   "$download_s s, the server's peak memory then $download_peak_mb MB" \
   "(targets: $download_target_s s, $download_target_mb MB)"
@@ -105,7 +108,7 @@ for entry in "${loads[@]}"; do
   [ "$costly_loop" -gt 0 ] && costly_cell="${figure[costly_requests]} (${figure[costly_not_ok]} not 200)"
   echo "| $what | \`GET $shown_paths\` | $load_seconds | ${figure[requests]} | ${figure[not_ok]} | ${figure[errors]} | ${figure[per_second]} | ${figure[p50_ms]} | ${figure[p90_ms]} | ${figure[p99_ms]} | ${figure[max_ms]} | $target | ${figure[cut_off]} | $costly_cell |" >>"$rows"
 done
-peak_mb=$(($(sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$server/status") / 1024))
+peak_mb=$(server_peak_mb)
 echo "peak resident memory of catalogo servi: $peak_mb MB (target: under $rss_target_mb MB)"
 
 {

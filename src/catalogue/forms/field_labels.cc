@@ -17,7 +17,6 @@ namespace {
 constexpr std::size_t kKindCodeLength = 2;
 // The comment mark, as a line's first byte after its blanks.
 constexpr char kCommentMark = '#';
-// An editor may start a UTF-8 file with a byte order mark.
 
 // The labels of the layout's own fields, which etichette.txt doesn't give.
 constexpr std::pair<std::string_view, std::string_view> kLayoutLabels[] = {

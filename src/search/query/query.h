@@ -51,4 +51,16 @@ struct QueryNode {
 // group left with one member is that member.
 QueryNode withoutRepeats(QueryNode node);
 
+// A term typed anywhere, not a prefix: a word or code as typed alone.
+inline bool isPlainTerm(const QueryNode& node) {
+  return node.kind == NodeKind::kTerm && node.scope == FieldScope::kAnywhere && !node.prefix;
+}
+
+// A phrase the parser made of one typed item holding separators ("es-dur",
+// "op.37"), not one typed in quotes.
+inline bool isUnquotedPhrase(const QueryNode& node) {
+  return node.kind == NodeKind::kPhrase && node.scope == FieldScope::kAnywhere &&
+         !node.source.empty() && node.source.front() != kPhraseQuote;
+}
+
 }  // namespace indicizza

@@ -256,18 +256,6 @@ std::vector<std::string> codeFormsOf(const TypedCatalogueNumber& typed,
 
 namespace {
 
-// A term typed on its own, anywhere, not a prefix: what a catalogue number
-// or a plain number may be made of.
-bool isPlainTerm(const QueryNode& node) {
-  return node.kind == NodeKind::kTerm && node.scope == FieldScope::kAnywhere && !node.prefix;
-}
-
-// A phrase the parser made of one typed item holding separators ("op.37").
-bool isUnquotedPhrase(const QueryNode& node) {
-  return node.kind == NodeKind::kPhrase && node.scope == FieldScope::kAnywhere &&
-         !node.source.empty() && node.source.front() != kPhraseQuote;
-}
-
 bool isNumberTerm(const QueryNode& node) {
   return isPlainTerm(node) && isNumber(node.tokens.front());
 }

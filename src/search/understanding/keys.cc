@@ -169,17 +169,6 @@ std::string joined(const std::vector<std::string>& words) {
   return text;
 }
 
-// A term typed on its own, anywhere, not a prefix.
-bool isPlainTerm(const QueryNode& node) {
-  return node.kind == NodeKind::kTerm && node.scope == FieldScope::kAnywhere && !node.prefix;
-}
-
-// A phrase the parser made of one typed item holding separators ("es-dur").
-bool isUnquotedPhrase(const QueryNode& node) {
-  return node.kind == NodeKind::kPhrase && node.scope == FieldScope::kAnywhere &&
-         !node.source.empty() && node.source.front() != kPhraseQuote;
-}
-
 }  // namespace
 
 std::size_t keyAt(const std::vector<std::string>& tokens, MusicalKey& key) {

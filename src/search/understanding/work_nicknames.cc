@@ -51,15 +51,6 @@ std::string upperOf(std::string_view word) {
   return upper;
 }
 
-bool isPlainTerm(const QueryNode& node) {
-  return node.kind == NodeKind::kTerm && node.scope == FieldScope::kAnywhere && !node.prefix;
-}
-
-bool isUnquotedPhrase(const QueryNode& node) {
-  return node.kind == NodeKind::kPhrase && node.scope == FieldScope::kAnywhere &&
-         !node.source.empty() && node.source.front() != kPhraseQuote;
-}
-
 // The composer field's words of `composer`, as a term or phrase of T1.
 QueryNode composerTerm(std::string_view composer) {
   QueryNode name(NodeKind::kPhrase, std::string(composer));
