@@ -1,7 +1,9 @@
 #include "base/berkeley_db.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -57,6 +59,22 @@ extern "C" int openOnlyRegular(const char* path, int flags, ...) {
 void installRegularOpen() {
   static std::once_flag installed;
   std::call_once(installed, [] { db_env_set_func_open(openOnlyRegular); });
+}
+
+// The library's pause (its sleep of `seconds` and `microseconds`), cut to
+// a millisecond; a pause of nothing gives up the processor, as the library's
+// own does.
+extern "C" int pauseAtMostBriefly(u_long seconds, u_long microseconds) {
+  constexpr u_long kLongestPauseMicroseconds = 1000;
+  const u_long pause =
+      seconds > 0 ? kLongestPauseMicroseconds : std::min(microseconds, kLongestPauseMicroseconds);
+  if (pause == 0) {
+    sched_yield();
+    return 0;
+  }
+  const timespec wait{0, static_cast<long>(pause) * 1000};
+  nanosleep(&wait, nullptr);
+  return 0;
 }
 
 // A descriptor cleared to all zeros (no flags), pointing at `bytes`.
@@ -157,6 +175,8 @@ bool BulkItems::next(Item& key, Item& data) {
   data = {dataBytes, dataSize};
   return true;
 }
+
+void pauseBriefly() { db_env_set_func_yield(pauseAtMostBriefly); }
 
 Status statusOf(int result, Status::Code code) {
   if (result == 0) return {};

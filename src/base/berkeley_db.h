@@ -24,6 +24,16 @@ inline constexpr int kNewFileMode = 0664;
 // result and the library's text for it.
 Status statusOf(int result, Status::Code code);
 
+// Makes the library's pauses short, for the whole process: at most a
+// millisecond each. When a database's cache is full of pages it cannot
+// write (a full disk), the library pauses a second, four times in a row,
+// for another user of the cache to free one before it fails the put.
+// Requires that no other thread or process ever uses a database's cache
+// while one does (handles made with no environment, each used by one thread
+// at a time, as the indexer's are): no one can free a page then, and the put
+// fails at once instead of seconds later. Call before the first handle.
+void pauseBriefly();
+
 // A key or data item as the library returns it: the bytes belong to the
 // library and stay valid only until the next call on the same cursor.
 struct Item {

@@ -3,6 +3,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/berkeley_db.h"
 #include "base/console.h"
 #include "base/interruption.h"
 #include "base/out_of_memory.h"
@@ -10,6 +11,9 @@
 
 int main() {
   indicizza::catchInterruptions();
+  // Each database of a run has a cache of its own, used by one thread at a
+  // time: a full disk fails a put at once, not after seconds of waiting.
+  indicizza::bdb::pauseBriefly();
   try {
     return indicizza::runIndexer();
   } catch (const indicizza::FatalStop&) {
