@@ -18,11 +18,15 @@ include(GoogleTest)
 
 # What every test executable compiles first, precompiled once per build
 # folder: GoogleTest and the standard headers the tests use. A test file
-# still includes what it uses. With it, g++ before 13 warns of bounds in
+# still includes what it uses.
+# The tests' own code is compiled unoptimised (-O0, after the build's own
+# level): the code under test is in the libraries and programs, compiled as
+# the build says, and the tests' code, mostly GoogleTest's templates, then
+# compiles in half the time under the sanitizers and 40% less otherwise. With it, g++ before 13 warns of bounds in
 # the std::string copies it inlines into the tests (-Warray-bounds,
 # -Wstringop-overflow: the same fault as the -Wrestrict CMakeLists.txt turns
 # off), so these two are off for the tests' code with that compiler.
-set(indicizza_test_options $<$<CONFIG:Debug,RelWithDebInfo>:-g1>
+set(indicizza_test_options $<$<CONFIG:Debug,RelWithDebInfo>:-g1> -O0
     "$<$<AND:$<CXX_COMPILER_ID:GNU>,$<VERSION_LESS:$<CXX_COMPILER_VERSION>,13>>:-Wno-array-bounds;-Wno-stringop-overflow>")
 add_library(indicizza_test_pch OBJECT ${CMAKE_CURRENT_LIST_DIR}/test_pch.cc)
 target_link_libraries(indicizza_test_pch PRIVATE GTest::gtest indicizza_warnings)
