@@ -117,4 +117,21 @@ ProgramRun runChromium(const ChromiumStart& chromium, const std::vector<std::str
   return runInProfile(profile.path(), command);
 }
 
+std::string pageChecksSkipReason() {
+  if (findProgram("node", "NODE")) return "";
+  return "nodejs is not installed, so the page checks do not run (as root, "
+         "scripts/install-deps.sh browser installs it; make test does so when run as root)";
+}
+
+ProgramRun runPageChecks(const ChromiumStart& chromium, const std::vector<std::string>& arguments) {
+  ScratchDir profile;
+  std::vector<std::string> command{findProgram("node", "NODE").value_or("node").string(),
+                                   PAGE_CHECKS_SCRIPT};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  command.push_back("--");
+  command.push_back(chromium.program.string());
+  for (const std::string& flag : headlessFlags(chromium, profile.path())) command.push_back(flag);
+  return runInProfile(profile.path(), command);
+}
+
 }  // namespace indicizza::testing

@@ -1,6 +1,7 @@
 // Headless chromium for the browser tests of catalogo servi: whether and how
-// it starts here, and runs of it in a fresh profile folder that takes all it
-// writes and goes with the run.
+// it starts here, and runs of it (or of the page checks of
+// tests/tools/catalogo/browser/, which drive it) in a fresh profile folder
+// that takes all it writes and goes with the run.
 #pragma once
 
 #include <filesystem>
@@ -31,5 +32,17 @@ ChromiumStart startChromium();
 // --screenshot=FILE), in a fresh profile.
 ProgramRun runChromium(const ChromiumStart& chromium, const std::vector<std::string>& arguments,
                        const std::string& url);
+
+// Why the page checks (browser/page_checks.js) can't run here, or "" when
+// they can: nodejs, which runs them, is missing.
+std::string pageChecksSkipReason();
+
+// The exit status of page_checks.js that means it could not run for the
+// system's sake, its output then saying why ("skip: ...").
+inline constexpr int kPageChecksSkipped = 77;
+
+// Runs browser/page_checks.js with `arguments` (its command and operands),
+// driving `chromium` headless in a fresh profile.
+ProgramRun runPageChecks(const ChromiumStart& chromium, const std::vector<std::string>& arguments);
 
 }  // namespace indicizza::testing
