@@ -23,31 +23,33 @@ namespace {
 using testing::ChromiumStart;
 using testing::ProgramRun;
 
-// A kind of page the server serves, and an address that leads to it.
+// A kind of page the server serves, an address that leads to it, and
+// what on the page shows that it is that kind.
 struct ServedPage {
   const char* name;
   const char* target;
+  const char* marker;
 };
 
 constexpr ServedPage kServedPages[] = {
-    // The form alone; its query help, folded under it, opened as on every page.
-    {"form", "/"},
+    // The form alone; its query help, folded under it, is opened for the check.
+    {"form", "/", "<details class=\"sintassi\">"},
     // Results with the facets beside them, the marked words, the downloads.
-    {"results", "/?q=bach+sonata"},
+    {"results", "/?q=bach+sonata", "<aside class=\"faccette\""},
     // The second page of many, with the links between the pages.
-    {"later-page", "/?q=sonata&da=21"},
+    {"later-page", "/?q=sonata&da=21", "<span aria-current=\"page\">2</span>"},
     // A misspelt word's correction noted above the results.
-    {"corrected", "/?q=beethovan"},
+    {"corrected", "/?q=beethovan", "(nessun risultato per «beethovan»)"},
     // Nothing found, with what to try instead.
-    {"nothing-found", "/?q=zzqqxx"},
+    {"nothing-found", "/?q=zzqqxx", "<div class=\"consigli\">"},
     // A refused search: the form with the reason, as a query too broad for
-    // the index's limits gets it too (an unclosed quote is refused here on
-    // any catalogue).
-    {"refused", "/?q=%22bach"},
+    // the index's limits gets it too (an unclosed quote is refused on any
+    // catalogue).
+    {"refused", "/?q=%22bach", "<p class=\"errore\">"},
     // A record, reached from a search, with its folded fields and terms.
-    {"record", "/record/93?q=bach+sonata"},
+    {"record", "/record/93?q=bach+sonata", "<details class=\"indice\">"},
     // An error page: no such page.
-    {"not-found", "/nessuna-pagina"},
+    {"not-found", "/nessuna-pagina", "<h1>Errore 404: Pagina inesistente</h1>"},
 };
 
 // Lines "NAME: FOUND" of page_checks.js's axe command, by name.
@@ -81,8 +83,11 @@ class PagesInBrowser : public ::testing::Test {
 
 TEST_F(PagesInBrowser, NoKindOfPageHasASeriousAccessibilityFault) {
   std::vector<std::string> arguments{"axe", AXE_CORE_CACHE_DIR};
-  for (const ServedPage& page : kServedPages)
+  for (const ServedPage& page : kServedPages) {
+    EXPECT_NE(server_->request(page.target).body.find(page.marker), std::string::npos)
+        << page.target << " is no longer a " << page.name << " page";
     arguments.push_back(std::string(page.name) + "=" + server_->url(page.target));
+  }
   const ProgramRun run = testing::runPageChecks(chromium_, arguments);
   if (run.exitStatus == testing::kPageChecksSkipped) GTEST_SKIP() << run.output;
   ASSERT_EQ(run.exitStatus, 0) << run.errorOutput;
