@@ -6,8 +6,8 @@
 JOBS ?= $(shell nproc)
 # Where `make install` puts the programs, man pages and documentation.
 PREFIX ?= /usr/local
-# make test BROWSER=no leaves out the browser test of catalogo servi (and
-# the browser, about 180 MB to download on a minimal system).
+# make test BROWSER=no leaves out the browser tests of catalogo servi (and
+# the browser and nodejs, about 190 MB to download on a minimal system).
 BROWSER ?= yes
 export INDICIZZA_BROWSER := $(BROWSER)
 # make's own "Entering directory" lines, in every make that cmake starts too,
@@ -42,8 +42,8 @@ demo: deps
 # "threads"). A configuration that fails does not stop the others: the
 # failures are listed at the end (scripts/test-configurations.sh).
 # Skipped tests are listed with their reason after each run. The browser
-# test needs chromium, which deps-test installs with the rest (unless
-# BROWSER=no).
+# tests need chromium and nodejs, which deps-test installs with the rest
+# (unless BROWSER=no).
 test: deps-test
 	MAKE="$(MAKE)" scripts/test-configurations.sh $(JOBS)
 

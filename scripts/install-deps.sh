@@ -48,7 +48,9 @@ for group in "${groups[@]}"; do
     check) packages+=(clang-format man-db locales) ;;
     bench) packages+=(libbenchmark-dev time gnuplot-nox curl) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
-    browser) packages+=(chromium) ;;  # the browser test of catalogo servi
+    # the browser tests of catalogo servi: chromium, and nodejs to drive it
+    # through its DevTools pipe for the accessibility and keyboard checks
+    browser) packages+=(chromium nodejs) ;;
     *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
   esac
 done

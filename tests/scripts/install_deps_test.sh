@@ -52,9 +52,9 @@ run() {
 install="apt-get install -y --no-install-recommends"
 # name | uid | BROWSER | missing | unknown to apt | command | status | su line or apt-get calls
 cases=(
-  "user, make test: every group in one line|1000|yes|cmake lintian chromium clang-format||test|1|  su -c 'apt-get update && $install cmake lintian clang-format chromium'"
-  "user, make test BROWSER=no: no browser|1000|no|cmake lintian chromium clang-format||test|1|  su -c 'apt-get update && $install cmake lintian clang-format'"
-  "user, make demo: the build's only|1000|yes|cmake lintian chromium||demo|1|  su -c 'apt-get update && $install cmake'"
+  "user, make test: every group in one line|1000|yes|cmake lintian chromium nodejs clang-format||test|1|  su -c 'apt-get update && $install cmake lintian clang-format chromium nodejs'"
+  "user, make test BROWSER=no: no browser|1000|no|cmake lintian chromium nodejs clang-format||test|1|  su -c 'apt-get update && $install cmake lintian clang-format'"
+  "user, make demo: the build's only|1000|yes|cmake lintian chromium nodejs||demo|1|  su -c 'apt-get update && $install cmake'"
   "user, make package: build and package|1000|yes|cmake lintian chromium||package|1|  su -c 'apt-get update && $install cmake lintian'"
   "user, nothing missing|1000|yes|||test|0|"
   "root, make test: one install of all|0|yes|cmake chromium||test|0|apt-get install -y -q --no-install-recommends cmake chromium"

@@ -42,4 +42,16 @@ void indexSmallCatalogue(CatalogueDir& dir) {
   if (dir.run().exitStatus != 0) throw std::runtime_error("the indexer failed");
 }
 
+void indexDemoCatalogue(CatalogueDir& dir) {
+  const std::filesystem::path samples = std::filesystem::path(SAMPLE_WORKS_TSV).parent_path();
+  dir.stopWords(readFile(samples / "noused.txt"));
+  for (const char* file : {"sinonimi.txt", "etichette.txt"})
+    writeFile(dir / file, readFile(samples / file));
+  const ProgramRun made =
+      runProgram(DEMO_CATALOGUE_EXECUTABLE, dir.path(), {SAMPLE_WORKS_TSV, dir.path().string()});
+  if (made.exitStatus != 0)
+    throw std::runtime_error("the demo-catalogue tool failed: " + made.errorOutput);
+  if (dir.run().exitStatus != 0) throw std::runtime_error("the indexer failed");
+}
+
 }  // namespace indicizza::testing

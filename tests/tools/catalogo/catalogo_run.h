@@ -1,5 +1,5 @@
-// Runs the catalogo executable built with these tests, and the small
-// catalogue the catalogo tests share.
+// Runs the catalogo executable built with these tests, and the catalogues
+// the catalogo tests share.
 #pragma once
 
 #include <string>
@@ -23,5 +23,10 @@ inline constexpr const char* kSmallCatalogueStopWords = "IN\n";
 // `dir` prepared with smallCatalogue() and indexed by the indexer; throws
 // std::runtime_error when the indexer fails.
 void indexSmallCatalogue(CatalogueDir& dir);
+
+// `dir` made the demo catalogue (samples/works.tsv through the
+// demo-catalogue tool, with the samples' stop words, synonyms and labels)
+// and indexed; throws std::runtime_error when either step fails.
+void indexDemoCatalogue(CatalogueDir& dir);
 
 }  // namespace indicizza::testing

@@ -5,139 +5,23 @@
 // where chromium is not installed, can't start here, or was left out
 // (make test BROWSER=no); never failed for the environment's sake.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <optional>
 
 #include "tools/catalogo/catalogo_run.h"
+#include "tools/catalogo/headless_chromium.h"
 #include "tools/catalogo/serve_process.h"
 
 namespace indicizza {
 namespace {
 
 using testing::CatalogueDir;
+using testing::ChromiumStart;
 using testing::ProgramRun;
+using testing::runChromium;
 using testing::ServeProcess;
-
-// $CHROMIUM, or chromium on the PATH.
-std::optional<std::filesystem::path> findChromium() {
-  if (const char* named = std::getenv("CHROMIUM"); named && *named)
-    return std::filesystem::path(named);
-  const char* path = std::getenv("PATH");
-  std::string folders = path ? path : "/usr/bin";
-  for (std::size_t start = 0; start <= folders.size();) {
-    const std::size_t end = std::min(folders.find(':', start), folders.size());
-    const std::filesystem::path candidate =
-        std::filesystem::path(folders.substr(start, end - start)) / "chromium";
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
-    start = end + 1;
-  }
-  return std::nullopt;
-}
-
-// The flags of every headless run: a fresh profile, nothing fetched from
-// anywhere but the page.
-std::vector<std::string> headlessFlags(const std::filesystem::path& profile) {
-  return {"--headless",
-          "--disable-gpu",
-          "--disable-quic",
-          "--no-first-run",
-          "--disable-background-networking",
-          "--disable-component-update",
-          "--disable-sync",
-          "--hide-scrollbars",
-          "--user-data-dir=" + profile.string()};
-}
-
-// Runs chromium with `flags` in a fresh `profile` folder that takes all it
-// writes: its --user-data-dir, and its home and XDG folders too, where it
-// would otherwise keep crash reports and a certificate store whatever
-// --user-data-dir says (~/.config/chromium/Crash Reports, ~/.pki).
-ProgramRun runInProfile(const std::filesystem::path& chromium, const std::filesystem::path& profile,
-                        const std::vector<std::string>& flags) {
-  std::vector<std::string> arguments{
-      "HOME=" + profile.string(), "XDG_CONFIG_HOME=" + (profile / "config").string(),
-      "XDG_CACHE_HOME=" + (profile / "cache").string(),
-      "XDG_DATA_HOME=" + (profile / "data").string(), chromium.string()};
-  arguments.insert(arguments.end(), flags.begin(), flags.end());
-  return testing::runProgram("/usr/bin/env", profile, arguments);
-}
-
-// How chromium starts on this system, or why it can't.
-struct ChromiumStart {
-  std::filesystem::path program;
-  // Its sandbox needs user namespaces, which a chroot, a container or a
-  // hardened kernel may not give, and it refuses to run as root. It only
-  // ever loads our own page from a loopback address here, so it then runs
-  // without the sandbox.
-  bool withoutSandbox = false;
-  std::string skipReason;  // empty when it starts
-};
-
-// Whether `flags` (and the sandbox's) let chromium load a blank page.
-ProgramRun tryChromium(const std::filesystem::path& chromium, bool withoutSandbox) {
-  testing::ScratchDir profile;
-  std::vector<std::string> flags = headlessFlags(profile.path());
-  if (withoutSandbox) flags.push_back("--no-sandbox");
-  flags.push_back("--dump-dom");
-  flags.push_back("about:blank");
-  return runInProfile(chromium, profile.path(), flags);
-}
-
-// Why chromium could not start, from what it wrote: its first FATAL line
-// (the cause; lines before it are often harmless complaints, such as no
-// D-Bus), else its first line.
-std::string reasonIn(const std::string& text) {
-  std::size_t start = 0;
-  if (const std::size_t fatal = text.find("FATAL"); fatal != std::string::npos) {
-    const std::size_t lineEnd = text.rfind('\n', fatal);
-    start = lineEnd == std::string::npos ? 0 : lineEnd + 1;
-  }
-  const std::string line = text.substr(start, text.find('\n', start) - start);
-  return line.empty() ? "(it said nothing)" : line;
-}
-
-ChromiumStart startChromium() {
-  ChromiumStart start;
-  if (const char* wanted = std::getenv("INDICIZZA_BROWSER");
-      wanted && std::string(wanted) == "no") {
-    start.skipReason = "left out by make test BROWSER=no";
-    return start;
-  }
-  const std::optional<std::filesystem::path> chromium = findChromium();
-  if (!chromium) {
-    start.skipReason =
-        "chromium is not installed, so the browser test does not run (as root, "
-        "scripts/install-deps.sh browser installs it; make test does so when run as root)";
-    return start;
-  }
-  start.program = *chromium;
-  start.withoutSandbox = geteuid() == 0;
-  ProgramRun probe = tryChromium(start.program, start.withoutSandbox);
-  if (probe.exitStatus != 0 && !start.withoutSandbox &&
-      probe.errorOutput.find("sandbox") != std::string::npos) {
-    start.withoutSandbox = true;
-    probe = tryChromium(start.program, true);
-  }
-  if (probe.exitStatus != 0) {
-    start.skipReason = "chromium is installed but does not start here (exit status " +
-                       std::to_string(probe.exitStatus) + "): " + reasonIn(probe.errorOutput);
-  }
-  return start;
-}
-
-// Runs headless chromium on `url` with `arguments` (--dump-dom, or
-// --screenshot=FILE), in a fresh profile.
-ProgramRun runChromium(const ChromiumStart& chromium, std::vector<std::string> arguments,
-                       const std::string& url) {
-  testing::ScratchDir profile;
-  std::vector<std::string> flags = headlessFlags(profile.path());
-  if (chromium.withoutSandbox) flags.push_back("--no-sandbox");
-  flags.insert(flags.end(), arguments.begin(), arguments.end());
-  flags.push_back(url);
-  return runInProfile(chromium.program, profile.path(), flags);
-}
+using testing::startChromium;
 
 // The value of attribute `name` in the first element `tag` of `dom` whose
 // start tag holds `marker`, as chromium serializes it (double quotes).
@@ -167,15 +51,7 @@ TEST(ServeInBrowser, SearchThroughTheFormAndFollowARecordLink) {
   const ChromiumStart chromium = startChromium();
   if (!chromium.skipReason.empty()) GTEST_SKIP() << chromium.skipReason;
   CatalogueDir dir;
-  const std::filesystem::path samples = std::filesystem::path(SAMPLE_WORKS_TSV).parent_path();
-  dir.stopWords(testing::readFile(samples / "noused.txt"));
-  for (const char* file : {"sinonimi.txt", "etichette.txt"})
-    testing::writeFile(dir / file, testing::readFile(samples / file));
-  ASSERT_EQ(testing::runProgram(DEMO_CATALOGUE_EXECUTABLE, dir.path(),
-                                {SAMPLE_WORKS_TSV, dir.path().string()})
-                .exitStatus,
-            0);
-  ASSERT_EQ(dir.run().exitStatus, 0);
+  testing::indexDemoCatalogue(dir);
   ServeProcess server(dir.path());
 
   // The form as the browser builds it: a GET of the page's own address
