@@ -85,8 +85,11 @@ struct Facet {
 
 struct FacetCounts {
   std::array<Facet, kFacetFieldCount> facets;  // in kFacetFields order
-  std::uint64_t counted = 0;                   // records counted
-  std::uint64_t results = 0;                   // results offered, counted or not
+  // Every kind code counted, in the kind facet's order: its rows are made
+  // of them all (kindRows), since codes that share a label are one row.
+  std::vector<FacetValue> kindCodes;
+  std::uint64_t counted = 0;  // records counted
+  std::uint64_t results = 0;  // results offered, counted or not
   // Whether the counts cover every result; when not, they are those of
   // the first `counted` of `results`, and a front end says so.
   bool exact() const { return counted == results; }
@@ -182,9 +185,18 @@ struct KindRow {
   std::uint64_t count = 0;
 };
 
-// The rows of `kinds` (the kind facet), most records first, then in the
-// order of `kinds`.
-std::vector<KindRow> kindRows(const Facet& kinds, const FieldLabels& labels);
+// The rows of the kind facet a front end shows, and how many more there are.
+struct KindFacetRows {
+  std::vector<KindRow> rows;
+  std::uint64_t otherRows = 0;
+};
+
+// The first `shown` rows of `kinds` (every kind code counted:
+// FacetCounts::kindCodes), most records first, then in the order of
+// `kinds`. The codes are joined into rows before the first are chosen, so
+// a row's count is that of all its codes.
+KindFacetRows kindRows(const std::vector<FacetValue>& kinds, const FieldLabels& labels,
+                       std::size_t shown = kDefaultFacetValues);
 
 // What a front end calls a facet, with its field's label when `labels`
 // give one: "Per tipo", "Per T1 (Compositore)".

@@ -154,14 +154,17 @@ std::string facetsHtml(const SearchPageContent& content) {
     const Facet& facet = counts.facet(field);
     if (facet.values.empty()) continue;
     html += "<h3>" + htmlEscaped(facetTitle(field, labels)) + "</h3>\n<ul>\n";
+    std::uint64_t others = facet.otherValues;
     if (field == FacetField::kKindCode) {
-      for (const KindRow& row : kindRows(facet, labels)) html += kindRowHtml(row);
+      const KindFacetRows kinds = kindRows(counts.kindCodes, labels);
+      for (const KindRow& row : kinds.rows) html += kindRowHtml(row);
+      others = kinds.otherRows;
     } else {
       for (const FacetValue& value : facet.values) html += facetValueHtml(value, content);
     }
     html += "</ul>\n";
-    if (facet.otherValues != 0)
-      html += "<p class=\"altri\">e altri " + std::to_string(facet.otherValues) + " valori</p>\n";
+    if (others != 0)
+      html += "<p class=\"altri\">e altri " + std::to_string(others) + " valori</p>\n";
   }
   return html + "</aside>\n";
 }
