@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "catalogue/forms/field_year.h"
 #include "indexing/term_rules.h"
 
 namespace indicizza {
@@ -137,12 +138,14 @@ RecordView viewOf(const DecodedRecord& record, Matching matching) {
       view.tokens[f].push_back(comparableTerm(token, matching));
     });
     forEachIndexedWord(text, [&](std::string_view word) { view.indexTerms.emplace_back(word); });
+    view.textYears[f] = yearOf(text);
   }
   for (std::size_t f = 0; f < kCodeFieldCount; ++f) {
     const std::string_view field = codeField(record, static_cast<int>(f + 1));
     forEachToken(field, [&](std::string_view token) {
       view.codeTokens[f].push_back(comparableTerm(token, matching));
     });
+    view.codeYears[f] = yearOf(field);
     const std::string_view code = indexedCodeOf(field);
     if (code.empty()) continue;
     view.codes[f] = comparableTerm(code, matching);
@@ -168,6 +171,12 @@ bool matchesRecord(const QueryNode& node, const RecordView& view, Matching match
         return matchesRecord(child, view, matching);
       });
     case NodeKind::kNot: return !matchesRecord(node.children.front(), view, matching);
+    case NodeKind::kYearRange: {
+      const std::size_t f = static_cast<std::size_t>(node.field - 1);
+      const std::optional<int>& year =
+          node.scope == FieldScope::kTextField ? view.textYears[f] : view.codeYears[f];
+      return year && *year >= node.fromYear && *year <= node.toYear;
+    }
   }
   return false;
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,10 @@ struct RecordView {
   // The terms the indexer would file the record under, as it writes them,
   // stop words left in: its words upper-cased and its codes.
   std::vector<std::string> indexTerms;
+  // Per text field and per code field, the year its value gives
+  // (field_year.h), for the year ranges.
+  std::array<std::optional<int>, kTextFieldCount> textYears;
+  std::array<std::optional<int>, kCodeFieldCount> codeYears;
 };
 
 RecordView viewOf(const DecodedRecord& record, Matching matching);
@@ -49,6 +54,7 @@ bool carriesTerm(const RecordView& view, std::string_view key);
 //   a phrase: its tokens follow each other in the text fields in scope
 //     (across all seven, joined in order, when not restricted), or, scoped
 //     to a code field (field 0: any), in that field's text;
+//   a year range: the year of its field lies in its span;
 //   AND, OR, NOT as usual.
 // Comparisons are between comparableTerm forms under `matching`.
 bool matchesRecord(const QueryNode& node, const RecordView& view, Matching matching);
