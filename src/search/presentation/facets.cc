@@ -120,6 +120,13 @@ void FacetCounter::add(const DecodedRecord& record) {
   for (const FacetField field : {FacetField::kComposer, FacetField::kPeriod}) {
     addText(groups_[slotOf(field)], without_[slotOf(field)], textField(record, textFieldOf(field)));
   }
+  if (yearField_) tallyYearOf(record, *yearField_, years_);
+}
+
+void FacetCounter::countYearsOf(std::string_view name) {
+  const LayoutField* field = findLayoutField(name);
+  if (field && (field->kind == FieldKind::kText || field->kind == FieldKind::kCode))
+    yearField_ = field;
 }
 
 void FacetCounter::addText(Groups& groups, std::uint64_t& without, std::string_view field) {
@@ -212,6 +219,7 @@ FacetCounts FacetCounter::top(std::size_t values) const {
   }
   const Groups& kinds = groups_[slotOf(FacetField::kKindCode)];
   counts.kindCodes = topOf(FacetField::kKindCode, kinds, 0, kinds.size()).values;
+  if (yearField_) counts.timeline = timelineOf(years_, yearField_->name);
   return counts;
 }
 
