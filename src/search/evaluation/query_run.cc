@@ -54,6 +54,7 @@ class QueryRun {
         words_(queryWordsOf(query)),
         excluded_(excludedWordsOf(query)),
         ranges_(yearRangesOf(query)),
+        yearFields_(yearFieldsOf(query)),
         page_(options, result) {}
 
   Status run() {
@@ -112,7 +113,8 @@ class QueryRun {
   Status readRecord(RecordNumber number, ReadRecord& read) {
     beforeCheckingRecord();
     const Status fetched = fetchWholeRecord(databases_.data, number, databases_.key, read.record);
-    if (fetched.ok() && read.record) read.view = viewOf(*read.record, options_.matching);
+    if (fetched.ok() && read.record)
+      read.view = viewOf(*read.record, options_.matching, yearFields_);
     return fetched;
   }
 
@@ -309,6 +311,7 @@ class QueryRun {
   const std::vector<const QueryNode*> words_;
   const std::vector<const QueryNode*> excluded_;
   const std::vector<const QueryNode*> ranges_;
+  const YearFields yearFields_;  // the fields whose years the ranges ask
   PageWindow page_;
   std::vector<SharedNumbers> wordLists_;  // per query word, its candidates
   SharedNumbers full_;                    // candidates of the whole query

@@ -34,12 +34,25 @@ struct RecordView {
   // stop words left in: its words upper-cased and its codes.
   std::vector<std::string> indexTerms;
   // Per text field and per code field, the year its value gives
-  // (field_year.h), for the year ranges.
+  // (field_year.h), for the year ranges; only for the fields viewOf was
+  // asked for.
   std::array<std::optional<int>, kTextFieldCount> textYears;
   std::array<std::optional<int>, kCodeFieldCount> codeYears;
 };
 
-RecordView viewOf(const DecodedRecord& record, Matching matching);
+// A set of fields whose years a view reads: bit f-1 for text field f, bit
+// kTextFieldCount+f-1 for code field f.
+using YearFields = std::uint16_t;
+inline constexpr YearFields kAllYearFields = (1u << (kTextFieldCount + kCodeFieldCount)) - 1;
+
+// The fields the year ranges of `node` name, at any depth: what a view
+// must read for matchesRecord to decide them.
+YearFields yearFieldsOf(const QueryNode& node);
+
+// The view of `record`, with the years of `years` (a year costs a pass
+// over the field's bytes, which a query without ranges need not make).
+RecordView viewOf(const DecodedRecord& record, Matching matching,
+                  YearFields years = kAllYearFields);
 
 // Whether `view` carries the index term `key` (one of view.indexTerms):
 // an entry listing the record under a key it does not carry is stale.

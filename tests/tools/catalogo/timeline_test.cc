@@ -84,11 +84,21 @@ std::vector<int> numbersOfLines(const std::string& text) {
   return numbers;
 }
 
+// The record numbers of a TSV listing (after its header line).
+std::vector<int> numbersOfRows(const std::string& tsv) {
+  std::vector<int> numbers;
+  std::istringstream lines(tsv);
+  std::string line;
+  std::getline(lines, line);
+  while (std::getline(lines, line)) numbers.push_back(std::stoi(line));
+  return numbers;
+}
+
 TEST_F(YearCatalogue, YearRangesKeepTheRecordsOfTheirYears) {
   struct Case {
     std::string query;
     std::vector<int> numbers;  // in number order; partial results after the full ones
-    int exitStatus = 0;        // 1: no full result
+    bool partials = false;     // in the text format, partial results shown
   };
   const std::vector<Case> cases = {
       {"bach C2:1720..1729", {1, 2, 6, 7}},
@@ -97,13 +107,19 @@ TEST_F(YearCatalogue, YearRangesKeepTheRecordsOfTheirYears) {
       {"bach T5:1700..1799", {1, 5}},
       {"(sonata OR partita) C2:1720..1729", {1, 2, 8}},
       {"bach C2:1720..1729 C2:1725..1799", {2, 6}},
+      {"bach (sonata C2:1720..1729)", {1}},
+      {"bach (sonata OR partita) -T5:1720..1720", {2, 4}},
       // No record has both words: the partial results are in the range too.
-      {"bach handel C2:1720..1729", {1, 2, 6, 7, 8}, 1},
+      {"bach handel C2:1720..1729", {1, 2, 6, 7, 8}, true},
   };
   for (const Case& c : cases) {
-    const auto run = search({"--ordina", "numero", c.query});
-    EXPECT_EQ(numbersOfLines(run.output), c.numbers) << c.query << "\n" << run.output;
-    EXPECT_EQ(run.exitStatus, c.exitStatus) << c.query << run.errorOutput;
+    const auto run =
+        search({"--ordina", "numero", "--formato", c.partials ? "testo" : "tsv", c.query});
+    EXPECT_EQ(c.partials ? numbersOfLines(run.output) : numbersOfRows(run.output), c.numbers)
+        << c.query << "\n"
+        << run.output;
+    // 1: no full result.
+    EXPECT_EQ(run.exitStatus, c.partials ? 1 : 0) << c.query << run.errorOutput;
   }
 }
 
