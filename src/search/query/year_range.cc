@@ -113,10 +113,12 @@ std::string queryWithYearRange(std::string_view query, std::string_view field, Y
       at = end;
     }
   }
-  if (!replaced || within.from > within.to)
-    return "(" + std::string(query) + ") " + yearRangeTerm(field, span);
+  const std::string added = "(" + std::string(query) + ") " + yearRangeTerm(field, span);
+  if (!replaced || within.from > within.to) return added;
   while (!kept.empty() && isQuerySpace(kept.back())) kept.pop_back();
-  return kept + " " + yearRangeTerm(field, within);
+  std::string narrowed = kept + " " + yearRangeTerm(field, within);
+  // What is left must still be a query; adding the range always is one.
+  return parseQuery(narrowed).query ? narrowed : added;
 }
 
 }  // namespace indicizza

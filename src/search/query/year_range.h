@@ -36,8 +36,9 @@ std::string yearRangeTerm(std::string_view field, YearSpan span);
 // ranges of `field` that are members of the query's top-level AND, outside
 // every parenthesis, are taken out and the one left is `span` within them
 // all (so the narrowing keeps exactly the records in both); otherwise the
-// range is added, as "(QUERY) RANGE". A query that does not parse is
-// returned as it is.
+// range is added, as "(QUERY) RANGE" (also when what the replacement
+// leaves would not parse). A query that does not parse is returned as it
+// is.
 std::string queryWithYearRange(std::string_view query, std::string_view field, YearSpan span);
 
 }  // namespace indicizza
