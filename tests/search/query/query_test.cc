@@ -138,8 +138,6 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"ExcludedYearRange", "bach -C2:1700..1799", "AND(bach,NOT(C2:1700..1799))", ""},
         ParseCase{"YearRangeAlone", "C2:1700..1799", "",
                   "'C2:1700..1799': un intervallo di anni restringe"},
-        ParseCase{"YearRangeWithAnExclusionOnly", "-bach C2:1700..1799", "",
-                  "un intervallo di anni restringe"},
         ParseCase{"YearRangeAsAnAlternative", "bach OR C2:1700..1799", "",
                   "un intervallo di anni restringe"},
         ParseCase{"YearRangeBackwards", "bach C2:1799..1700", "",
@@ -225,7 +223,6 @@ struct YearNarrowingCase {
 TEST(YearRange, NarrowsTheQueryReplacingItsOwnRange) {
   const std::vector<YearNarrowingCase> cases = {
       {"bach", {1720, 1729}, "(bach) C2:1720..1729"},
-      {"bach OR handel", {1720, 1729}, "(bach OR handel) C2:1720..1729"},
       {"(bach) C2:1700..1799", {1720, 1729}, "(bach) C2:1720..1729"},
       {"bach c2:1725..1799 sonata", {1720, 1729}, "bach sonata C2:1725..1729"},
       {"C2:1700..1799 AND bach", {1720, 1729}, "bach C2:1720..1729"},
@@ -233,7 +230,6 @@ TEST(YearRange, NarrowsTheQueryReplacingItsOwnRange) {
       {"bach C2:1700..1799 C2:1725..1799", {1720, 1729}, "bach C2:1725..1729"},
       {"bach T5:1700..1799", {1720, 1729}, "(bach T5:1700..1799) C2:1720..1729"},
       {"bach NOT C2:1700..1709", {1720, 1729}, "(bach NOT C2:1700..1709) C2:1720..1729"},
-      {"bach -C2:1700..1709", {1720, 1729}, "(bach -C2:1700..1709) C2:1720..1729"},
       {"bach (sonata C2:1700..1799)", {1720, 1729}, "(bach (sonata C2:1700..1799)) C2:1720..1729"},
       {"bach \"C2:1700..1799\"", {1720, 1729}, "(bach \"C2:1700..1799\") C2:1720..1729"},
       {"bach C2:1800..1899", {1720, 1729}, "(bach C2:1800..1899) C2:1720..1729"},
