@@ -31,12 +31,13 @@ Status searchCatalogue(SearchDatabases& databases, const SearchRequest& request,
   const Status searched = runMeantSearch(databases, *vocabulary, request.text, request.parsed,
                                          options, answer.result, answer.meant);
   if (!searched.ok() || !request.facetRecords || answer.result.total == 0) return searched;
-  FacetCounter counter(options.matching, *request.facetRecords, &vocabulary->stopWords);
-  answer.facetsRead = countResultFacets(databases, answer.meant.ranRoot, options, counter);
-  if (answer.facetsRead.ok()) answer.facets = counter.top();
   std::shared_ptr<const FieldLabels> labels;
   answer.labelsRead = request.sideFiles.labels(labels);
   if (answer.labelsRead.ok()) answer.labels = std::move(labels);
+  FacetCounter counter(options.matching, *request.facetRecords, &vocabulary->stopWords);
+  if (!answer.labels->yearField.empty()) counter.countYearsOf(answer.labels->yearField);
+  answer.facetsRead = countResultFacets(databases, answer.meant.ranRoot, options, counter);
+  if (answer.facetsRead.ok()) answer.facets = counter.top();
   return searched;
 }
 

@@ -68,9 +68,10 @@ struct SearchRequest {
   const ParsedQuery& parsed;   // parseQuery(text)'s query
   SearchSideFiles& sideFiles;  // where the vocabulary and labels come from
   SearchOptions options;       // the page, its order, limits, stop, callbacks
-  // When set, and the search finds something, the results are counted by
-  // facet, the first this many of them exactly (presentation/facets.h), and
-  // etichette.txt is loaded for their titles.
+  // When set, and the search finds something, etichette.txt is loaded for
+  // the facets' titles, and the results are counted by facet, the first
+  // this many of them exactly (presentation/facets.h), and by the year of
+  // the field its ANNO line names, when it names one (the timeline).
   std::optional<std::uint64_t> facetRecords;
 };
 

@@ -69,6 +69,18 @@ Status readLabelLine(std::size_t number, std::string_view line, FieldLabels& lab
   if (!labelText.ok()) return badLine(number, labelText.error);
   const Latin1Conversion nameText = utf8ToLatin1(name);
   if (!nameText.ok()) return badLine(number, nameText.error);
+  const auto [first, added] = firstLines.try_emplace(nameText.latin1, number);
+  if (!added) {
+    return badLine(
+        number, quoted(name) + " ha già un'etichetta alla riga " + std::to_string(first->second));
+  }
+  if (nameText.latin1 == kYearFieldLine) {
+    if (!isLabelledField(labelText.latin1)) {
+      return badLine(number, quoted(label) + " non è un campo (T1-T7, C1-C5)");
+    }
+    labels.yearField = labelText.latin1;
+    return {};
+  }
   const bool field = isLabelledField(nameText.latin1);
   if (!field && looksLikeField(nameText.latin1)) {
     return badLine(number, quoted(name) + " non è un campo (T1-T7, C1-C5)");
@@ -77,11 +89,6 @@ Status readLabelLine(std::size_t number, std::string_view line, FieldLabels& lab
     return badLine(number, quoted(name) +
                                " non è un campo (T1-T7, C1-C5) né un codice di tipo (al più " +
                                std::to_string(kKindCodeLength) + " caratteri)");
-  }
-  const auto [first, added] = firstLines.try_emplace(nameText.latin1, number);
-  if (!added) {
-    return badLine(
-        number, quoted(name) + " ha già un'etichetta alla riga " + std::to_string(first->second));
   }
   (field ? labels.fields : labels.kinds)[nameText.latin1] = latin1ToUtf8(labelText.latin1);
   return {};

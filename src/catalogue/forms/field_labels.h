@@ -5,6 +5,10 @@
 //   # the works catalogue
 //   T1 Compositore
 //   VO Voce o coro
+// One line may say which field's values give a work's year, for the
+// timeline of a search page (catalogue/forms/field_year.h reads the year):
+//   ANNO C2
+// Without it there is no timeline.
 // UTF-8, in characters that Latin-1 has (as the records; the common
 // typographic ones, such as dashes and curly quotes, are taken as their
 // Latin-1 stand-ins); blank lines and lines that start with '#' are passed
@@ -24,6 +28,8 @@
 namespace indicizza {
 
 inline constexpr const char* kLabelFileName = "etichette.txt";
+// The name of the line that says which field gives the year.
+inline constexpr std::string_view kYearFieldLine = "ANNO";
 // The most bytes a line of the file may hold.
 inline constexpr std::size_t kLongestLabelLine = 256;
 
@@ -31,6 +37,7 @@ inline constexpr std::size_t kLongestLabelLine = 256;
 struct FieldLabels {
   std::map<std::string, std::string, std::less<>> fields;  // by field name: "T1"
   std::map<std::string, std::string, std::less<>> kinds;   // by kind code (Latin-1): "VO"
+  std::string yearField;  // the field the ANNO line names ("C2"), or ""
 };
 
 // The label of field `name` (T1-T7, C1-C5), or `name` itself. The fields
@@ -45,10 +52,12 @@ std::string kindLabel(const FieldLabels& labels, std::string_view code);
 
 // The labels of `in` (a labels file's text) into `labels`. A line names a
 // field (T1-T7, C1-C5, exact case) or a kind code (one or two characters;
-// T or C followed by digits is never a kind code). Fails with
+// T or C followed by digits is never a kind code), or is the ANNO line,
+// whose value is a field name (T1-T7, C1-C5). Fails with
 // kReadFailed, "etichette.txt, riga N: ...", at the first bad line: too
 // long, a name with no label, a name that is neither (T8 included), a
-// name given twice, a character Latin-1 lacks; and "Errore durante la
+// name given twice, a character Latin-1 lacks, an ANNO line that names no
+// field; and "Errore durante la
 // lettura di etichette.txt" when reading fails.
 Status readFieldLabels(std::istream& in, FieldLabels& labels);
 

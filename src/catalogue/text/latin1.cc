@@ -13,9 +13,6 @@ constexpr char32_t kLatin1Last = 0xFF;
 // UTF-8 of code points 0x80-0xFF: a lead byte 110xxxxx and one 10xxxxxx.
 constexpr std::uint8_t kFirstMultiByte = 0x80;
 constexpr std::uint8_t kTwoByteLead = 0xC0;
-constexpr std::uint8_t kContinuation = 0x80;
-constexpr std::uint8_t kContinuationMask = 0x3F;
-constexpr int kContinuationBits = 6;
 
 // Decodes the UTF-8 sequence at `pos` into `codePoint` and advances `pos`;
 // false on a malformed sequence (utf8.h).
@@ -135,8 +132,8 @@ std::string latin1ToUtf8(std::string_view latin1) {
     if (c < kFirstMultiByte) {
       out += byte;
     } else {
-      out += static_cast<char>(kTwoByteLead | (c >> kContinuationBits));
-      out += static_cast<char>(kContinuation | (c & kContinuationMask));
+      out += static_cast<char>(kTwoByteLead | (c >> kUtf8ContinuationBits));
+      out += static_cast<char>(kUtf8ContinuationTag | (c & kUtf8ContinuationPayload));
     }
   }
   return out;

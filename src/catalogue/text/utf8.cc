@@ -19,10 +19,6 @@ constexpr LeadForm kLeadForms[] = {
     {0xF0, 0xE0, 3, 0x800},
     {0xF8, 0xF0, 4, 0x10000},
 };
-constexpr std::uint8_t kContinuationMask = 0xC0;
-constexpr std::uint8_t kContinuationValue = 0x80;
-constexpr std::uint8_t kContinuationBitsMask = 0x3F;
-constexpr int kContinuationBits = 6;
 constexpr char32_t kLastCodePoint = 0x10FFFF;
 constexpr char32_t kFirstSurrogate = 0xD800;
 constexpr char32_t kLastSurrogate = 0xDFFF;
@@ -39,8 +35,8 @@ std::size_t utf8SequenceAt(std::string_view text, char32_t& codePoint) {
     codePoint = lead & static_cast<std::uint8_t>(~form.mask);
     for (std::size_t i = 1; i < form.length; ++i) {
       const auto next = static_cast<std::uint8_t>(text[i]);
-      if ((next & kContinuationMask) != kContinuationValue) return 0;
-      codePoint = (codePoint << kContinuationBits) | (next & kContinuationBitsMask);
+      if ((next & kUtf8ContinuationTagMask) != kUtf8ContinuationTag) return 0;
+      codePoint = (codePoint << kUtf8ContinuationBits) | (next & kUtf8ContinuationPayload);
     }
     const bool surrogate = codePoint >= kFirstSurrogate && codePoint <= kLastSurrogate;
     if (codePoint < form.smallest || codePoint > kLastCodePoint || surrogate) return 0;

@@ -4,9 +4,17 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace indicizza {
+
+// A UTF-8 continuation byte is 10xxxxxx: its tag under the tag's mask, and
+// six bits of the code point.
+inline constexpr std::uint8_t kUtf8ContinuationTagMask = 0xC0;
+inline constexpr std::uint8_t kUtf8ContinuationTag = 0x80;
+inline constexpr std::uint8_t kUtf8ContinuationPayload = 0x3F;
+inline constexpr int kUtf8ContinuationBits = 6;
 
 // The length (1 to 4 bytes) of the well-formed UTF-8 sequence at the start
 // of `text`, with its code point in `codePoint`; 0 when there is none there

@@ -66,6 +66,9 @@ Status Proposal::candidates(const QueryNode& node, SharedNumbers& records) {
       return subtractExcluded(node, records);
     }
     case NodeKind::kNot: break;  // never asked: see kAll
+    case NodeKind::kYearRange:   // the index holds no years
+      records = nullptr;
+      return {};
   }
   return {};
 }

@@ -53,6 +53,8 @@ class QueryRun {
         result_(result),
         words_(queryWordsOf(query)),
         excluded_(excludedWordsOf(query)),
+        ranges_(yearRangesOf(query)),
+        yearFields_(yearFieldsOf(query)),
         page_(options, result) {}
 
   Status run() {
@@ -111,7 +113,8 @@ class QueryRun {
   Status readRecord(RecordNumber number, ReadRecord& read) {
     beforeCheckingRecord();
     const Status fetched = fetchWholeRecord(databases_.data, number, databases_.key, read.record);
-    if (fetched.ok() && read.record) read.view = viewOf(*read.record, options_.matching);
+    if (fetched.ok() && read.record)
+      read.view = viewOf(*read.record, options_.matching, yearFields_);
     return fetched;
   }
 
@@ -248,7 +251,7 @@ class QueryRun {
 
   // Fills the page past the full results with partial ones: the best
   // maxRankedPartials candidates by the index are read, checked (no NOT
-  // member may match) and ordered by how many words they match, then as
+  // member may match, every year range must) and ordered by how many words they match, then as
   // asked. The other candidates are only counted, never held.
   Status placePartials(const SharedNumbers& excluded) {
     PartialCandidates listed;
@@ -262,7 +265,7 @@ class QueryRun {
       ReadRecord read;
       const Status fetched = readRecord(best[i].number, read);
       if (!fetched.ok()) return fetched;
-      if (!read.record || matchesExcluded(read.view)) continue;
+      if (!read.record || matchesExcluded(read.view) || !withinYearRanges(read.view)) continue;
       std::uint32_t words = 0;
       for (const QueryNode* word : words_)
         words += matchesRecord(*word, read.view, options_.matching);
@@ -289,6 +292,12 @@ class QueryRun {
     return {};
   }
 
+  bool withinYearRanges(const RecordView& view) const {
+    return std::all_of(ranges_.begin(), ranges_.end(), [&](const QueryNode* range) {
+      return matchesRecord(*range, view, options_.matching);
+    });
+  }
+
   bool matchesExcluded(const RecordView& view) const {
     return std::any_of(excluded_.begin(), excluded_.end(), [&](const QueryNode* word) {
       return matchesRecord(*word, view, options_.matching);
@@ -301,6 +310,8 @@ class QueryRun {
   SearchResult& result_;
   const std::vector<const QueryNode*> words_;
   const std::vector<const QueryNode*> excluded_;
+  const std::vector<const QueryNode*> ranges_;
+  const YearFields yearFields_;  // the fields whose years the ranges ask
   PageWindow page_;
   std::vector<SharedNumbers> wordLists_;  // per query word, its candidates
   SharedNumbers full_;                    // candidates of the whole query

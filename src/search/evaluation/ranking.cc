@@ -19,13 +19,22 @@ double weighted(const FieldOccurrences& found) {
 std::vector<const QueryNode*> queryWordsOf(const QueryNode& query) {
   std::vector<const QueryNode*> words;
   if (query.kind != NodeKind::kAll) {
-    if (query.kind != NodeKind::kNot) words.push_back(&query);
+    if (!isFilter(query)) words.push_back(&query);
     return words;
   }
   for (const QueryNode& member : query.children) {
-    if (member.kind != NodeKind::kNot) words.push_back(&member);
+    if (!isFilter(member)) words.push_back(&member);
   }
   return words;
+}
+
+std::vector<const QueryNode*> yearRangesOf(const QueryNode& query) {
+  std::vector<const QueryNode*> ranges;
+  if (query.kind != NodeKind::kAll) return ranges;
+  for (const QueryNode& member : query.children) {
+    if (member.kind == NodeKind::kYearRange) ranges.push_back(&member);
+  }
+  return ranges;
 }
 
 std::vector<const QueryNode*> excludedWordsOf(const QueryNode& query) {
@@ -69,7 +78,8 @@ double weightedOccurrences(const QueryNode& word, const RecordView& view, Matchi
         sum += weightedOccurrences(member, view, matching);
       return sum;
     }
-    case NodeKind::kNot: return 0;
+    case NodeKind::kNot:
+    case NodeKind::kYearRange: return 0;
   }
   return 0;
 }

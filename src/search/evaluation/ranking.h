@@ -3,8 +3,9 @@
 // field, so the weight of the field a word is found in needs the record).
 //
 // The query's words are the members of its top-level AND (its NOT members
-// left out), or the query itself when it is no AND: a member that is an OR
-// counts as one word, matched when any of its alternatives is.
+// and year ranges, which only filter, left out), or the query itself when
+// it is no AND: a member that is an OR counts as one word, matched when any
+// of its alternatives is.
 //
 // The score is BM25F without length normalisation (b = 0: the fields are
 // short, fixed-width slots, so a long title is no sign of a diluted one):
@@ -54,6 +55,10 @@ std::vector<const QueryNode*> queryWordsOf(const QueryNode& query);
 // The members of `query`'s top-level AND that are NOT (their one child
 // each): what no result, full or partial, may match.
 std::vector<const QueryNode*> excludedWordsOf(const QueryNode& query);
+
+// The members of `query`'s top-level AND that are year ranges: what every
+// result, full or partial, must match.
+std::vector<const QueryNode*> yearRangesOf(const QueryNode& query);
 
 // rarity(q) above for a word listed under `listed` of `catalogueSize`
 // records (`listed` is taken as at most `catalogueSize`).

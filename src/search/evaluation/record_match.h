@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,9 +33,26 @@ struct RecordView {
   // The terms the indexer would file the record under, as it writes them,
   // stop words left in: its words upper-cased and its codes.
   std::vector<std::string> indexTerms;
+  // Per text field and per code field, the year its value gives
+  // (field_year.h), for the year ranges; only for the fields viewOf was
+  // asked for.
+  std::array<std::optional<int>, kTextFieldCount> textYears;
+  std::array<std::optional<int>, kCodeFieldCount> codeYears;
 };
 
-RecordView viewOf(const DecodedRecord& record, Matching matching);
+// A set of fields whose years a view reads: bit f-1 for text field f, bit
+// kTextFieldCount+f-1 for code field f.
+using YearFields = std::uint16_t;
+inline constexpr YearFields kAllYearFields = (1u << (kTextFieldCount + kCodeFieldCount)) - 1;
+
+// The fields the year ranges of `node` name, at any depth: what a view
+// must read for matchesRecord to decide them.
+YearFields yearFieldsOf(const QueryNode& node);
+
+// The view of `record`, with the years of `years` (a year costs a pass
+// over the field's bytes, which a query without ranges need not make).
+RecordView viewOf(const DecodedRecord& record, Matching matching,
+                  YearFields years = kAllYearFields);
 
 // Whether `view` carries the index term `key` (one of view.indexTerms):
 // an entry listing the record under a key it does not carry is stale.
@@ -49,6 +67,7 @@ bool carriesTerm(const RecordView& view, std::string_view key);
 //   a phrase: its tokens follow each other in the text fields in scope
 //     (across all seven, joined in order, when not restricted), or, scoped
 //     to a code field (field 0: any), in that field's text;
+//   a year range: the year of its field lies in its span;
 //   AND, OR, NOT as usual.
 // Comparisons are between comparableTerm forms under `matching`.
 bool matchesRecord(const QueryNode& node, const RecordView& view, Matching matching);

@@ -15,7 +15,8 @@ bool indexWrittenAfterData(const std::optional<FileIdentity>& index,
 bool countableFromIndex(const QueryNode& node) {
   switch (node.kind) {
     case NodeKind::kTerm: return node.scope == FieldScope::kAnywhere;
-    case NodeKind::kPhrase: return false;
+    case NodeKind::kPhrase:
+    case NodeKind::kYearRange: return false;
     case NodeKind::kAll:
     case NodeKind::kAny:
     case NodeKind::kNot:

@@ -120,6 +120,13 @@ void FacetCounter::add(const DecodedRecord& record) {
   for (const FacetField field : {FacetField::kComposer, FacetField::kPeriod}) {
     addText(groups_[slotOf(field)], without_[slotOf(field)], textField(record, textFieldOf(field)));
   }
+  if (yearField_) tallyYearOf(record, *yearField_, years_);
+}
+
+void FacetCounter::countYearsOf(std::string_view name) {
+  const LayoutField* field = findLayoutField(name);
+  if (field && (field->kind == FieldKind::kText || field->kind == FieldKind::kCode))
+    yearField_ = field;
 }
 
 void FacetCounter::addText(Groups& groups, std::uint64_t& without, std::string_view field) {
@@ -210,6 +217,9 @@ FacetCounts FacetCounter::top(std::size_t values) const {
     counts.facets[slotOf(field)] =
         topOf(field, groups_[slotOf(field)], without_[slotOf(field)], values);
   }
+  const Groups& kinds = groups_[slotOf(FacetField::kKindCode)];
+  counts.kindCodes = topOf(FacetField::kKindCode, kinds, 0, kinds.size()).values;
+  if (yearField_) counts.timeline = timelineOf(years_, yearField_->name);
   return counts;
 }
 
@@ -256,26 +266,31 @@ Status countResultFacets(SearchDatabases& databases, const QueryNode& query, Sea
   return searched;
 }
 
-std::vector<KindRow> kindRows(const Facet& kinds, const FieldLabels& labels) {
+KindFacetRows kindRows(const std::vector<FacetValue>& kinds, const FieldLabels& labels,
+                       std::size_t shown) {
   std::vector<KindRow> rows;
-  std::vector<std::string> rowKeys;  // the code each row is labelled by (Latin-1)
-  for (const FacetValue& value : kinds.values) {
+  // The row of each code rows are labelled by (Latin-1).
+  std::unordered_map<std::string, std::size_t> rowOfKey;
+  for (const FacetValue& value : kinds) {
     std::string key = value.key;
     if (!key.empty() && !labels.kinds.contains(key)) key.front() = asciiUpper(key.front());
-    const auto known = std::find(rowKeys.begin(), rowKeys.end(), key);
-    if (known == rowKeys.end()) {
-      rowKeys.push_back(key);
+    const auto [known, added] = rowOfKey.try_emplace(key, rows.size());
+    if (added) {
       rows.push_back({kindLabel(labels, key), {value.text}, value.count});
       continue;
     }
-    KindRow& row = rows[static_cast<std::size_t>(known - rowKeys.begin())];
+    KindRow& row = rows[known->second];
     row.codes.push_back(value.text);
     std::sort(row.codes.begin(), row.codes.end());
     row.count += value.count;
   }
   std::stable_sort(rows.begin(), rows.end(),
                    [](const KindRow& a, const KindRow& b) { return a.count > b.count; });
-  return rows;
+  KindFacetRows facet;
+  facet.otherRows = rows.size() - std::min(shown, rows.size());
+  rows.resize(rows.size() - facet.otherRows);
+  facet.rows = std::move(rows);
+  return facet;
 }
 
 std::string facetTitle(FacetField field, const FieldLabels& labels) {

@@ -1,6 +1,7 @@
 // Facets of a set of results: how many of them carry each kind code, each
 // composer (text field 1) and each period (text field 3), with the query
-// text that narrows a search to one value. A front end feeds a FacetCounter
+// text that narrows a search to one value; and, when asked, their
+// timeline (timeline.h). A front end feeds a FacetCounter
 // the records a search finds (SearchOptions::onPageRecord hands them over
 // one by one), or has countFacetsOf read them by number, then shows
 // top(). Nothing here prints.
@@ -15,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,6 +31,7 @@
 #include "input/scramble_key.h"
 #include "input/stop_words.h"
 #include "search/evaluation/query_run.h"
+#include "search/presentation/timeline.h"
 #include "search/query/term_folding.h"
 
 namespace indicizza {
@@ -85,8 +88,13 @@ struct Facet {
 
 struct FacetCounts {
   std::array<Facet, kFacetFieldCount> facets;  // in kFacetFields order
-  std::uint64_t counted = 0;                   // records counted
-  std::uint64_t results = 0;                   // results offered, counted or not
+  // Every kind code counted, in the kind facet's order: its rows are made
+  // of them all (kindRows), since codes that share a label are one row.
+  std::vector<FacetValue> kindCodes;
+  std::uint64_t counted = 0;  // records counted
+  std::uint64_t results = 0;  // results offered, counted or not
+  // The counted records by year, when the counter was given a year field.
+  std::optional<Timeline> timeline;
   // Whether the counts cover every result; when not, they are those of
   // the first `counted` of `results`, and a front end says so.
   bool exact() const { return counted == results; }
@@ -116,6 +124,10 @@ class FacetCounter {
   bool full() const { return counted_ >= limit_; }
   // Records counted at most.
   std::uint64_t limit() const { return limit_; }
+  // Counts the records added from now on by the year of field `name`
+  // (etichette.txt's ANNO line) too, for FacetCounts::timeline; a name
+  // that is no text or code field counts nothing.
+  void countYearsOf(std::string_view name);
 
   // The `values` most common values of each facet, with their narrowing.
   FacetCounts top(std::size_t values = kDefaultFacetValues) const;
@@ -142,6 +154,8 @@ class FacetCounter {
   std::uint64_t results_ = 0;
   std::array<Groups, kFacetFieldCount> groups_;
   std::array<std::uint64_t, kFacetFieldCount> without_{};
+  const LayoutField* yearField_ = nullptr;
+  YearTally years_;
 };
 
 // Whether `record` carries facet value `key` (a FacetValue::key of
@@ -182,9 +196,18 @@ struct KindRow {
   std::uint64_t count = 0;
 };
 
-// The rows of `kinds` (the kind facet), most records first, then in the
-// order of `kinds`.
-std::vector<KindRow> kindRows(const Facet& kinds, const FieldLabels& labels);
+// The rows of the kind facet a front end shows, and how many more there are.
+struct KindFacetRows {
+  std::vector<KindRow> rows;
+  std::uint64_t otherRows = 0;
+};
+
+// The first `shown` rows of `kinds` (every kind code counted:
+// FacetCounts::kindCodes), most records first, then in the order of
+// `kinds`. The codes are joined into rows before the first are chosen, so
+// a row's count is that of all its codes.
+KindFacetRows kindRows(const std::vector<FacetValue>& kinds, const FieldLabels& labels,
+                       std::size_t shown = kDefaultFacetValues);
 
 // What a front end calls a facet, with its field's label when `labels`
 // give one: "Per tipo", "Per T1 (Compositore)".

@@ -49,7 +49,8 @@ class Marker {
       case NodeKind::kAny:
         for (const QueryNode& child : node.children) mark(child);
         return;
-      case NodeKind::kNot: return;
+      case NodeKind::kNot:
+      case NodeKind::kYearRange: return;
     }
   }
 

@@ -16,7 +16,8 @@ namespace {
 std::string shapeOf(const QueryNode& node) {
   std::string shape = std::to_string(static_cast<int>(node.kind)) + ',' +
                       std::to_string(static_cast<int>(node.scope)) + ',' +
-                      std::to_string(node.field) + (node.prefix ? "*" : "") + '(';
+                      std::to_string(node.field) + (node.prefix ? "*" : "") + ',' +
+                      std::to_string(node.fromYear) + ',' + std::to_string(node.toYear) + '(';
   for (const std::string& token : node.tokens) shape += std::to_string(token.size()) + ':' + token;
   for (const QueryNode& child : node.children) shape += shapeOf(child);
   return shape + ')';

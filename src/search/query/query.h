@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -11,6 +12,19 @@ namespace indicizza {
 
 // What opens and closes a phrase typed as such: "sonata in c".
 inline constexpr char kPhraseQuote = '"';
+// What opens and closes a group, and what ends a field mark (T4:).
+inline constexpr char kOpenGroup = '(';
+inline constexpr char kCloseGroup = ')';
+inline constexpr char kFieldMark = ':';
+// The operators, in capitals only.
+inline constexpr std::string_view kOrWord = "OR";
+inline constexpr std::string_view kAndWord = "AND";
+inline constexpr std::string_view kNotWord = "NOT";
+
+// The bytes that part the items of a query.
+inline bool isQuerySpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 
 enum class NodeKind {
   kTerm,    // one word (no digit) or code (a digit), or a prefix of terms
@@ -18,6 +32,10 @@ enum class NodeKind {
   kAll,     // every child matches (AND); a kNot child must not match
   kAny,     // some child matches (OR)
   kNot,     // its one child does not match; only ever a child of kAll
+  // The year of field `field` in `scope` (field_year.h) lies in
+  // fromYear..toYear: a filter of the records the other members of its
+  // AND find, never a member the index can propose records for.
+  kYearRange,
 };
 
 // Where a term or phrase must be found.
@@ -43,7 +61,15 @@ struct QueryNode {
   FieldScope scope = FieldScope::kAnywhere;
   int field = 0;
   std::vector<QueryNode> children;  // kAll, kAny: two or more; kNot: one
+  int fromYear = 0;                 // kYearRange: the first year and the last, both in
+  int toYear = 0;
 };
+
+// A member of an AND that only filters what the others find: a NOT or a
+// year range. An AND needs some other member.
+inline bool isFilter(const QueryNode& node) {
+  return node.kind == NodeKind::kNot || node.kind == NodeKind::kYearRange;
+}
 
 // `node` with each member of an AND or an OR that repeats an earlier one
 // (the same question, however written) left out, at every depth, so that a

@@ -3,13 +3,17 @@
 #include <array>
 #include <map>
 
+#include "catalogue/forms/field_year.h"
 #include "catalogue/text/latin1.h"
 #include "search/query/term_folding.h"
 
 namespace indicizza {
 namespace {
 
-const std::array<QueryHelpRow, 10> kRows = {{
+// The row of year ranges says which years a field's value gives.
+static_assert(kEarliestYear == 1000 && kLatestYear == 2099, "say the new years in kRows");
+
+const std::array<QueryHelpRow, 11> kRows = {{
     {{"bach sonata"}, "record con entrambe le parole (AND sottinteso; si può scrivere)"},
     {{"bach OR handel"}, "con l'una o l'altra; AND lega più di OR: a b OR c è (a b) OR c"},
     {{"NOT sonata", "-sonata"},
@@ -23,6 +27,10 @@ const std::array<QueryHelpRow, 10> kRows = {{
     {{"sonat*", "bwv10*"}, "ogni parola o codice che comincia per sonat (o per bwv10)"},
     {{"T4:sonata", "T6:\"per chitarra\""}, "solo nel campo di testo T4 (T1-T7)"},
     {{"C1:bwv1009", "C2:bwv*"}, "solo come codice del campo C1 (C1-C5)"},
+    {{"C2:1700..1799", "T5:1720..1729"},
+     "con l'anno del campo C2 dal 1700 al 1799 compresi: l'anno è il primo numero di quattro "
+     "cifre del campo, tra 1000 e 2099; restringe ciò che trovano gli altri termini (da solo "
+     "è rifiutato)"},
     {{"(bach OR handel) sonata", "-(a OR b)"}, "le parentesi raggruppano"},
     {{"BWV1009"}, "una cifra fa di un termine un codice, cercato intero in C1-C5"},
 }};

@@ -4,24 +4,16 @@
 
 #include "catalogue/text/latin1.h"
 #include "indexing/term_rules.h"
+#include "search/query/year_range.h"
 
 namespace indicizza {
 namespace {
 
-constexpr char kOpenGroup = '(';
-constexpr char kCloseGroup = ')';
 constexpr char kExclude = '-';
 constexpr char kPrefixMark = '*';
-constexpr char kFieldMark = ':';
-constexpr std::string_view kOr = "OR";
-constexpr std::string_view kAnd = "AND";
-constexpr std::string_view kNot = "NOT";
 // Groups one inside another, at the most: the parser, and every walk of the
 // tree after it, go one call deeper per group.
 constexpr std::size_t kMaxGroupDepth = 100;
-bool isQuerySpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
 
 // Thrown inside the parser only; parseQuery turns it into QueryParse::error.
 struct QueryError {
@@ -172,9 +164,9 @@ std::vector<Lexeme> lex(std::string_view query) {
     }
     const bool plain =
         !item.excluded && item.scope == FieldScope::kAnywhere && !item.quotedPhrase && !item.prefix;
-    if (plain && item.text == kOr) item.kind = LexemeKind::kOr;
-    if (plain && item.text == kAnd) item.kind = LexemeKind::kAnd;
-    if (plain && item.text == kNot) item.kind = LexemeKind::kNot;
+    if (plain && item.text == kOrWord) item.kind = LexemeKind::kOr;
+    if (plain && item.text == kAndWord) item.kind = LexemeKind::kAnd;
+    if (plain && item.text == kNotWord) item.kind = LexemeKind::kNot;
     lexemes.push_back(std::move(item));
   }
   return lexemes;
@@ -216,6 +208,7 @@ class Parser {
     QueryNode all = nodeOf(NodeKind::kAll);
     bool positive = false;
     std::string firstExcluded;
+    std::string firstRange;
     while (at_ < lexemes_.size() && !atKind(LexemeKind::kOr) && !atKind(LexemeKind::kClose)) {
       if (atKind(LexemeKind::kAnd)) {
         ++at_;
@@ -230,6 +223,8 @@ class Parser {
       QueryNode member = parseUnary();
       if (member.kind == NodeKind::kNot) {
         if (firstExcluded.empty()) firstExcluded = source;
+      } else if (member.kind == NodeKind::kYearRange) {
+        if (firstRange.empty()) firstRange = source;
       } else {
         positive = true;
       }
@@ -239,6 +234,11 @@ class Parser {
       if (atKind(LexemeKind::kOr)) fail("'OR' senza un termine prima");
       if (atKind(LexemeKind::kClose)) fail("'(' senza termini prima di ')'");
       fail("Ricerca vuota: dare almeno una parola o un codice");
+    }
+    if (!positive && !firstRange.empty()) {
+      fail(shownQuoted(firstRange) +
+           ": un intervallo di anni restringe ciò che trovano gli altri termini, da solo non "
+           "basta (aggiungere un termine da trovare)");
     }
     if (!positive) {
       fail(shownQuoted(firstExcluded) +
@@ -295,6 +295,19 @@ class Parser {
     node.scope = lexeme.scope;
     node.field = lexeme.field;
     node.prefix = lexeme.prefix;
+    if (lexeme.scope != FieldScope::kAnywhere && !lexeme.quotedPhrase && !lexeme.prefix &&
+        looksLikeYearRange(lexeme.text)) {
+      const std::optional<YearSpan> span = yearSpanOf(lexeme.text);
+      if (!span || span->from > span->to) {
+        fail(shownQuoted(lexeme.source) +
+             ": un intervallo di anni si scrive con due anni di quattro cifre, il primo non "
+             "dopo il secondo (C2:1700..1799)");
+      }
+      node.kind = NodeKind::kYearRange;
+      node.fromYear = span->from;
+      node.toYear = span->to;
+      return node;
+    }
     forEachToken(lexeme.text, [&](std::string_view token) { node.tokens.emplace_back(token); });
     const std::string what = shownQuoted(lexeme.source);
     if (node.tokens.empty()) fail("Parola senza termini da cercare: " + what);

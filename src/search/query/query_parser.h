@@ -4,6 +4,7 @@
 // in query_help.h; in short: terms are ANDed, OR binds looser, NOT or a
 // leading '-' excludes, double quotes make a phrase (and so does a term
 // holding separators), a trailing '*' a prefix, T1:-T7: and C1:-C5: a field,
+// a field and two years joined by ".." a year range (year_range.h),
 // parentheses group, and a term with a digit is a code. The operators are
 // recognised in capitals only.
 #pragma once
@@ -35,7 +36,8 @@ struct QueryParse {
 // bytes). Characters beyond Latin-1 are refused, except the typographic
 // ones that have a Latin-1 stand-in (curly quotes act as quotes) and the
 // ligatures œ Œ, read as oe. A query must ask for something: a part with no
-// word or code, a group of only negative members, a dangling operator,
+// word or code, a group of only negative members and year ranges, a year
+// range written wrong (not 4 digits, the first year after the last), a dangling operator,
 // parenthesis or quote, more than 100 groups one inside another, an unknown
 // field, a code asked for in a text field or a word in a code field are
 // errors.

@@ -105,10 +105,6 @@ bool splitJoined(std::string_view token, std::string& prefix, std::string& numbe
   return true;
 }
 
-bool isIn(const std::vector<std::string>& words, std::string_view word) {
-  return std::find(words.begin(), words.end(), word) != words.end();
-}
-
 }  // namespace
 
 const std::vector<std::string>* aliasGroupOf(const CatalogueNumberAliases& aliases,

@@ -85,10 +85,6 @@ const KeyNames& keyNames() {
   return names;
 }
 
-bool isIn(const std::vector<std::string>& words, std::string_view word) {
-  return std::find(words.begin(), words.end(), word) != words.end();
-}
-
 std::optional<Mode> modeOf(std::string_view word, bool german) {
   const KeyNames& names = keyNames();
   if (isIn(german ? names.germanMajor : names.major, word)) return Mode::kMajor;

@@ -86,7 +86,7 @@ class Understanding {
   void settle(RewriteGroup& group) {
     std::vector<ReadingNote>& notes = rewriting_.notes;
     const bool proposes = std::any_of(group.members.begin(), group.members.end(),
-                                      [](const QueryNode& m) { return m.kind != NodeKind::kNot; });
+                                      [](const QueryNode& m) { return !isFilter(m); });
     if (!proposes) {
       for (CheckedMember& checked : group.checkedOnly) {
         notes.push_back({ReadingNote::Kind::kNumberAlone, checked.typed.source, {}, "", ""});

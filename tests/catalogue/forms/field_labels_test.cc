@@ -37,7 +37,10 @@ TEST_P(Labels, AreReadOrTheBadLineIsNamed) {
   const std::string& name = GetParam().name1;
   const bool field =
       name.size() == 2 && (name[0] == 'T' || name[0] == 'C') && name[1] >= '1' && name[1] <= '7';
-  EXPECT_EQ(field ? fieldLabel(labels, name) : kindLabel(labels, name), GetParam().label1);
+  const std::string found = name == kYearFieldLine ? labels.yearField
+                            : field                ? fieldLabel(labels, name)
+                                                   : kindLabel(labels, name);
+  EXPECT_EQ(found, GetParam().label1);
 }
 
 const std::string kGood =
@@ -68,7 +71,15 @@ INSTANTIATE_TEST_SUITE_P(
                   "", ""},
         LabelCase{"BeyondLatin1", "T1 \xE4\xBD\x9C\n", "etichette.txt, riga 1:", "", ""},
         LabelCase{"TooLong", "T1 A\nT2 " + std::string(kLongestLabelLine, 'x') + "\nT3 C\n",
-                  "riga 2: più di 256 byte", "", ""}),
+                  "riga 2: più di 256 byte", "", ""},
+        LabelCase{"YearFieldNamed", "C2 Anno\nANNO  C2\n", "", "ANNO", "C2"},
+        LabelCase{"YearLineLeavesTheLabels", "C2 Anno\nANNO C2\n", "", "C2", "Anno"},
+        LabelCase{"NoYearLineNoYearField", kGood, "", "ANNO", ""},
+        LabelCase{"YearFieldIsNoField", "ANNO Anno\n", "riga 1: «Anno» non è un campo", "", ""},
+        LabelCase{"YearFieldIsNoLayoutField", "ANNO KindCode\n", "riga 1: «KindCode» non è", "",
+                  ""},
+        LabelCase{"YearFieldGivenTwice", "ANNO C2\nANNO T5\n",
+                  "riga 2: «ANNO» ha già un'etichetta alla riga 1", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LabelFile, AbsentGivesTheNamesAndADirectoryIsRefused) {

@@ -223,50 +223,75 @@ TEST(NarrowedQuery, KeepsTheWholeQueryAsOneMemberOfTheAnd) {
   EXPECT_EQ(narrowedQuery("bach", {"AR", "AR", 1, ""}), "bach");
 }
 
-// The kind facet's rows: a lower-case variant joins its capital form's row
-// unless the labels file gives it a line of its own.
+// The kind facet's rows, from records counted: a lower-case variant joins
+// its capital form's row unless the labels file gives it a line of its
+// own, and codes are joined before the rows shown are chosen.
 struct KindRowsCase {
   const char* name;
-  std::vector<std::pair<std::string, std::uint64_t>> values;  // code, count, most first
+  std::vector<std::pair<std::string, std::uint64_t>> values;  // code, records
   std::string labels;                                         // etichette.txt
-  std::string rows;  // "label: codes count" per row, joined by " | "
+  std::size_t shown;
+  std::string rows;  // "label: codes count" per row, joined by " | ", then "+others"
 };
 
 class KindRows : public ::testing::TestWithParam<KindRowsCase> {};
 
+// A record of kind `code`; a lower-case first letter is the flags' mark.
+DecodedRecord kindRecord(const std::string& code) {
+  std::string capital = code;
+  const bool marked = capital.front() >= 'a' && capital.front() <= 'z';
+  if (marked) capital.front() = static_cast<char>(capital.front() - 'a' + 'A');
+  const PlainRecord plain =
+      PlainRecord().recordNumber(1).kindCode(capital).flags(marked ? '1' : ' ', marked ? '2' : ' ');
+  return DecodedRecord::fromPlain(plain.bytes());
+}
+
 TEST_P(KindRows, JoinVariantsUnlessTheLabelsSayWhatTheyMean) {
-  Facet kinds;
-  for (const auto& [code, count] : GetParam().values)
-    kinds.values.push_back({code, code, count, ""});
+  FacetCounter counter;
+  for (const auto& [code, count] : GetParam().values) {
+    for (std::uint64_t i = 0; i < count; ++i) counter.add(kindRecord(code));
+  }
   FieldLabels labels;
   ASSERT_TRUE(labelsOfText(GetParam().labels, labels).ok());
+  const KindFacetRows kinds = kindRows(counter.top().kindCodes, labels, GetParam().shown);
   std::string rows;
-  for (const KindRow& row : kindRows(kinds, labels)) {
+  for (const KindRow& row : kinds.rows) {
     if (!rows.empty()) rows += " | ";
     rows += row.label + ":";
     for (const std::string& code : row.codes) rows += " " + code;
     rows += " " + std::to_string(row.count);
   }
-  EXPECT_EQ(rows, GetParam().rows);
+  EXPECT_EQ(rows + " +" + std::to_string(kinds.otherRows), GetParam().rows);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Facets, KindRows,
     ::testing::Values(
-        KindRowsCase{"UnlabelledVariantsJoin", {{"PF", 23}, {"pF", 7}}, "", "PF: PF pF 30"},
+        KindRowsCase{"UnlabelledVariantsJoin", {{"PF", 23}, {"pF", 7}}, "", 10, "PF: PF pF 30 +0"},
         KindRowsCase{"LabelledVariantsJoin",
                      {{"PF", 23}, {"pF", 7}, {"AR", 2}},
                      "PF Pianoforte\n",
-                     "Pianoforte: PF pF 30 | AR: AR 2"},
+                     10,
+                     "Pianoforte: PF pF 30 | AR: AR 2 +0"},
         KindRowsCase{"VariantWithItsOwnLineStandsApart",
                      {{"PF", 23}, {"pF", 7}},
                      "PF Pianoforte\npF Pianoforte a quattro mani\n",
-                     "Pianoforte: PF 23 | Pianoforte a quattro mani: pF 7"},
-        KindRowsCase{"VariantAloneTakesItsCapitalsLabel", {{"vO", 4}}, "VO Voce\n", "Voce: vO 4"},
+                     10,
+                     "Pianoforte: PF 23 | Pianoforte a quattro mani: pF 7 +0"},
+        KindRowsCase{
+            "VariantAloneTakesItsCapitalsLabel", {{"vO", 4}}, "VO Voce\n", 10, "Voce: vO 4 +0"},
         KindRowsCase{"JoinedRowMovesUp",
                      {{"AR", 10}, {"VO", 8}, {"pF", 6}, {"PF", 5}},
                      "",
-                     "PF: PF pF 11 | AR: AR 10 | VO: VO 8"}),
+                     10,
+                     "PF: PF pF 11 | AR: AR 10 | VO: VO 8 +0"},
+        // Neither PF nor pF is among the two commonest codes, but their
+        // row is among the two commonest rows.
+        KindRowsCase{"CodesJoinBeforeTheRowsShownAreChosen",
+                     {{"AR", 10}, {"VO", 8}, {"OR", 6}, {"PF", 5}, {"pF", 4}},
+                     "PF Pianoforte\n",
+                     2,
+                     "AR: AR 10 | Pianoforte: PF pF 9 +2"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "search/query/query_help.h"
 #include "search/query/query_parser.h"
 #include "search/query/term_folding.h"
+#include "search/query/year_range.h"
 
 namespace indicizza {
 namespace {
@@ -37,6 +38,9 @@ std::string shown(const QueryNode& node) {
     case NodeKind::kAll: children("AND"); break;
     case NodeKind::kAny: children("OR"); break;
     case NodeKind::kNot: children("NOT"); break;
+    case NodeKind::kYearRange:
+      text += std::to_string(node.fromYear) + ".." + std::to_string(node.toYear);
+      break;
   }
   return text;
 }
@@ -128,6 +132,22 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"DeepestGroups", std::string(100, '(') + "a" + std::string(100, ')'), "a", ""},
         ParseCase{"GroupsTooDeep", std::string(101, '(') + "a" + std::string(101, ')'), "",
                   "troppe parentesi una dentro l'altra: al massimo 100"},
+        ParseCase{"YearRange", "bach C2:1700..1799", "AND(bach,C2:1700..1799)", ""},
+        ParseCase{"YearRangeOfATextFieldInLowerCase", "bach t5:1720..1720",
+                  "AND(bach,T5:1720..1720)", ""},
+        ParseCase{"ExcludedYearRange", "bach -C2:1700..1799", "AND(bach,NOT(C2:1700..1799))", ""},
+        ParseCase{"YearRangeAlone", "C2:1700..1799", "",
+                  "'C2:1700..1799': un intervallo di anni restringe"},
+        ParseCase{"YearRangeAsAnAlternative", "bach OR C2:1700..1799", "",
+                  "un intervallo di anni restringe"},
+        ParseCase{"YearRangeBackwards", "bach C2:1799..1700", "",
+                  "'C2:1799..1700': un intervallo di anni si scrive"},
+        ParseCase{"YearRangeOfThreeDigits", "bach C2:800..899", "",
+                  "un intervallo di anni si scrive"},
+        ParseCase{"YearRangeOfAnUnknownField", "bach C6:1700..1799", "", "campo sconosciuto"},
+        // Without a field it is what it was: numbers in the text.
+        ParseCase{"YearsWithoutAFieldAreAPhrase", "bach 1700..1799", "AND(bach,\"1700 1799\")",
+                  "non può essere un codice"},
         ParseCase{"ThousandsOfGroups", std::string(6600, '(') + "a" + std::string(6600, ')'), "",
                   "al massimo 100"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -180,11 +200,44 @@ TEST(Query, RepeatsAreLeftOut) {
       {"(a b) OR (a b) OR (b a)", "OR(AND(a,b),AND(b,a))"},
       {"a T1:a a* C1:a1 a1", "AND(a,T1:a,a*,C1:a1,a1)"},
       {"\"a b\" \"a b\" \"a b c\"", "AND(\"a b\",\"a b c\")"},
+      {"a C2:1700..1799 c2:1700..1799 C2:1700..1710 T2:1700..1710",
+       "AND(a,C2:1700..1799,C2:1700..1710,T2:1700..1710)"},
   };
   for (const RepeatCase& c : cases) {
     const QueryParse parse = parseQuery(c.query);
     ASSERT_TRUE(parse.query) << c.query << ": " << parse.error;
     EXPECT_EQ(shown(withoutRepeats(parse.query->root)), c.tree) << c.query;
+  }
+}
+
+// A bar of the timeline narrows the query as run to its years: a range of
+// the same field among the query's top-level members is replaced (by the
+// years of both, so the narrowing keeps exactly the records counted in
+// the bar), any other range stays.
+struct YearNarrowingCase {
+  std::string query;
+  YearSpan span;
+  std::string narrowed;
+};
+
+TEST(YearRange, NarrowsTheQueryReplacingItsOwnRange) {
+  const std::vector<YearNarrowingCase> cases = {
+      {"bach", {1720, 1729}, "(bach) C2:1720..1729"},
+      {"(bach) C2:1700..1799", {1720, 1729}, "(bach) C2:1720..1729"},
+      {"bach c2:1725..1799 sonata", {1720, 1729}, "bach sonata C2:1725..1729"},
+      {"C2:1700..1799 AND bach", {1720, 1729}, "bach C2:1720..1729"},
+      {"bach AND C2:1700..1799", {1720, 1729}, "bach AND C2:1720..1729"},
+      {"bach C2:1700..1799 C2:1725..1799", {1720, 1729}, "bach C2:1725..1729"},
+      {"bach T5:1700..1799", {1720, 1729}, "(bach T5:1700..1799) C2:1720..1729"},
+      {"bach NOT C2:1700..1709", {1720, 1729}, "(bach NOT C2:1700..1709) C2:1720..1729"},
+      {"bach (sonata C2:1700..1799)", {1720, 1729}, "(bach (sonata C2:1700..1799)) C2:1720..1729"},
+      {"bach \"C2:1700..1799\"", {1720, 1729}, "(bach \"C2:1700..1799\") C2:1720..1729"},
+      {"bach C2:1800..1899", {1720, 1729}, "(bach C2:1800..1899) C2:1720..1729"},
+  };
+  for (const YearNarrowingCase& c : cases) {
+    const std::string narrowed = queryWithYearRange(c.query, "C2", c.span);
+    EXPECT_EQ(narrowed, c.narrowed) << c.query;
+    EXPECT_TRUE(parseQuery(narrowed).query) << narrowed << ": " << parseQuery(narrowed).error;
   }
 }
 

@@ -51,14 +51,15 @@ std::string facetLines(const FacetCounts& counts, std::string_view query,
     const Facet& facet = counts.facet(field);
     if (facet.values.empty()) continue;
     lines += terminalText(facetTitle(field, labels)) + ":\n";
+    std::uint64_t others = facet.otherValues;
     if (field == FacetField::kKindCode) {
-      for (const KindRow& row : kindRows(facet, labels)) lines += kindLine(row);
+      const KindFacetRows kinds = kindRows(counts.kindCodes, labels);
+      for (const KindRow& row : kinds.rows) lines += kindLine(row);
+      others = kinds.otherRows;
     } else {
       for (const FacetValue& value : facet.values) lines += valueLine(value, query);
     }
-    if (facet.otherValues != 0) {
-      lines += "          (e altri " + std::to_string(facet.otherValues) + " valori)\n";
-    }
+    if (others != 0) lines += "          (e altri " + std::to_string(others) + " valori)\n";
   }
   return lines;
 }

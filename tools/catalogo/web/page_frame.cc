@@ -107,6 +107,11 @@ aside.faccette h3 { font-size: 0.9rem; margin: 0.8rem 0 0.2rem; }
 aside.faccette ul { list-style: none; padding: 0; margin: 0; }
 aside.faccette li { margin: 0.15rem 0; overflow-wrap: anywhere; }
 .quanti, .altri { color: #555; font-size: 0.85rem; }
+svg.anni { display: block; width: 100%; height: auto; font-size: 10px; }
+svg.anni text { fill: #1d1d1f; }
+svg.anni rect { fill: #1a5fb4; }
+svg.anni a text { fill: #1a5fb4; text-decoration: underline; }
+svg.anni a:hover rect, svg.anni a:focus rect { fill: #0d3a70; }
 .altri { margin: 0.2rem 0; }
 mark { background: #ffe58a; color: inherit; }
 .consigli { background: #eef4fb; padding: 0.4rem 0.8rem; border-radius: 4px; }

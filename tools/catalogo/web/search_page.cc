@@ -13,7 +13,9 @@
 #include "input/record_layout.h"
 #include "search/presentation/highlight.h"
 #include "search/presentation/result_formats.h"
+#include "search/presentation/timeline.h"
 #include "search/query/query_help.h"
+#include "search/query/year_range.h"
 
 namespace indicizza::catalogo {
 namespace {
@@ -143,25 +145,78 @@ std::string kindRowHtml(const KindRow& row) {
   return html + "<span class=\"quanti\">" + std::to_string(row.count) + "</span></li>\n";
 }
 
-// The side column: what the counts cover, then each facet's values.
+// The timeline's geometry, in the units of its viewBox: a row per bar,
+// the years, then the bar, then its count.
+constexpr int kTimelineWidth = 200;
+constexpr int kTimelineRow = 18;
+constexpr int kTimelineBarsAt = 62;
+constexpr int kLongestBar = 104;
+
+// One bar of the timeline: its years, its length and its count as text,
+// and, when it holds records, a link that narrows the search to its years.
+std::string timelineBarHtml(const Timeline& timeline, const TimelineBar& bar, int row,
+                            const SearchPageContent& content) {
+  const std::uint64_t most = std::max<std::uint64_t>(timeline.mostInABar(), 1);
+  const int length =
+      bar.count == 0 ? 0 : std::max(1, static_cast<int>(bar.count * kLongestBar / most));
+  const int top = row * kTimelineRow;
+  const std::string name = htmlEscaped(barText(bar));
+  const std::string drawn =
+      "<title>" + name + "</title><text x=\"0\" y=\"" + std::to_string(top + 13) + "\">" +
+      barYearsText(bar) + "</text><rect x=\"" + std::to_string(kTimelineBarsAt) + "\" y=\"" +
+      std::to_string(top + 3) + "\" width=\"" + std::to_string(length) +
+      "\" height=\"12\"></rect><text x=\"" + std::to_string(kTimelineBarsAt + length + 3) +
+      "\" y=\"" + std::to_string(top + 13) + "\">" + std::to_string(bar.count) + "</text>";
+  if (bar.count == 0) return "<g class=\"anno vuoto\">" + drawn + "</g>\n";
+  const std::string narrowed = queryWithYearRange(content.ranQuery, timeline.field, bar.years);
+  return "<a class=\"anno\" href=\"" + pageLink(narrowed, content.order, 1) + "\" aria-label=\"" +
+         name + "\">" + drawn + "</a>\n";
+}
+
+// The timeline: a bar per century or decade, drawn in SVG with its years
+// and count as text; then how many records have no year.
+std::string timelineHtml(const Timeline& timeline, const FieldLabels& labels,
+                         const SearchPageContent& content) {
+  if (timeline.bars.empty() && timeline.withoutYear == 0) return "";
+  const std::string title = htmlEscaped(timelineTitle(timeline, labels));
+  std::string html = "<h3>" + title + "</h3>\n";
+  if (!timeline.bars.empty()) {
+    const int height = static_cast<int>(timeline.bars.size()) * kTimelineRow;
+    html += "<svg class=\"anni\" viewBox=\"0 0 " + std::to_string(kTimelineWidth) + " " +
+            std::to_string(height) + "\" role=\"group\" aria-label=\"" + title + "\">\n";
+    for (std::size_t i = 0; i < timeline.bars.size(); ++i)
+      html += timelineBarHtml(timeline, timeline.bars[i], static_cast<int>(i), content);
+    html += "</svg>\n";
+  }
+  if (timeline.withoutYear != 0)
+    html += "<p class=\"altri\">" + htmlEscaped(withoutYearText(timeline)) + "</p>\n";
+  return html;
+}
+
+// The side column: what the counts cover, the timeline, then each facet's
+// values.
 std::string facetsHtml(const SearchPageContent& content) {
   static const FieldLabels noLabels;
   const FieldLabels& labels = content.labels ? *content.labels : noLabels;
   const FacetCounts& counts = *content.facets;
   std::string html = "<aside class=\"faccette\" aria-label=\"Restringi la ricerca\">\n<h2>" +
                      htmlEscaped(facetSummary(counts)) + "</h2>\n";
+  if (counts.timeline) html += timelineHtml(*counts.timeline, labels, content);
   for (FacetField field : kFacetFields) {
     const Facet& facet = counts.facet(field);
     if (facet.values.empty()) continue;
     html += "<h3>" + htmlEscaped(facetTitle(field, labels)) + "</h3>\n<ul>\n";
+    std::uint64_t others = facet.otherValues;
     if (field == FacetField::kKindCode) {
-      for (const KindRow& row : kindRows(facet, labels)) html += kindRowHtml(row);
+      const KindFacetRows kinds = kindRows(counts.kindCodes, labels);
+      for (const KindRow& row : kinds.rows) html += kindRowHtml(row);
+      others = kinds.otherRows;
     } else {
       for (const FacetValue& value : facet.values) html += facetValueHtml(value, content);
     }
     html += "</ul>\n";
-    if (facet.otherValues != 0)
-      html += "<p class=\"altri\">e altri " + std::to_string(facet.otherValues) + " valori</p>\n";
+    if (others != 0)
+      html += "<p class=\"altri\">e altri " + std::to_string(others) + " valori</p>\n";
   }
   return html + "</aside>\n";
 }

@@ -2,9 +2,10 @@
 // and a short help on the query language), then, for a query, its count
 // line, one page of results (the words the query matched marked) linking
 // to their record pages, the partial results apart under their own count
-// line, links to the other pages, and beside them the results' facets,
-// each value a link that narrows the search; when nothing at all is
-// found, tips on what to try.
+// line, links to the other pages, and beside them the results' timeline
+// (each bar a link of class "anno" that narrows the search to its years)
+// and facets, each value a link that narrows the search; when nothing at
+// all is found, tips on what to try.
 #pragma once
 
 #include <cstdint>
