@@ -169,8 +169,8 @@ std::string timelineBarHtml(const Timeline& timeline, const TimelineBar& bar, in
       "\" y=\"" + std::to_string(top + 13) + "\">" + std::to_string(bar.count) + "</text>";
   if (bar.count == 0) return "<g class=\"anno vuoto\">" + drawn + "</g>\n";
   const std::string narrowed = queryWithYearRange(content.ranQuery, timeline.field, bar.years);
-  return "<a class=\"anno\" href=\"" + pageLink(narrowed, content.order, 1) + "\" aria-label=\"" +
-         name + "\">" + drawn + "</a>\n";
+  return "<a class=\"anno\" href=\"" + pageLink(narrowed, content.order, 1) + "\">" + drawn +
+         "</a>\n";
 }
 
 // The timeline: a bar per century or decade, drawn in SVG with its years

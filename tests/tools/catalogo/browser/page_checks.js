@@ -20,8 +20,9 @@ const { BrowserPage } = require('./browser_page');
 const { axeScript } = require('./axe_core');
 
 const kSkipStatus = 77;
-// Presses of Tab allowed to reach a control: past the page's header and form.
-const kMostTabs = 30;
+// Presses of Tab allowed to reach a control: past the page's header, form
+// and a page of results.
+const kMostTabs = 60;
 
 // The violations axe finds at impact serious or critical, as one line's text.
 const kAxeRun = `axe.run(document, { resultTypes: ['violations'] }).then((results) =>
@@ -91,8 +92,8 @@ async function focusShown(page) {
 }
 
 // Does the search for `query` from the form at `url` with keys alone,
-// printing a line per step and stopping at the first that fails; then the
-// record page reached.
+// narrowed to the years of the timeline's first bar, printing a line per
+// step and stopping at the first that fails; then the record page reached.
 async function keyboardSearch(page, url, query) {
   let number = 0;
   const step = async (what, action) => {
@@ -116,6 +117,13 @@ async function keyboardSearch(page, url, query) {
       if (value !== query) throw new Error(`the box holds «${value}»`);
     });
     await step('Enter submits the search', () => page.loadingBy(() => page.press('Enter')));
+    await step("Tab reaches the timeline's first bar", () => tabTo(page, 'svg.anni a.anno'));
+    await step('Enter narrows the search to its years', async () => {
+      await page.loadingBy(() => page.press('Enter'));
+      const query = await page.evaluate(`document.querySelector('input[type=search]').value`);
+      if (!/\bC\d:\d{4}\.\.\d{4}\b/.test(query)) throw new Error(`the query is «${query}»`);
+      return query;
+    });
     await step("Tab reaches the first result's link", () => tabTo(page, firstResult));
     await step('the link shows the focus', () => focusShown(page));
     await step('Enter follows it', () => page.loadingBy(() => page.press('Enter')));
