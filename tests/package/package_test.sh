@@ -45,6 +45,7 @@ expected_files="./usr/bin/catalogo
 ./usr/share/doc/indicizza/copyright
 ./usr/share/doc/indicizza/docs/building.md
 ./usr/share/doc/indicizza/docs/catalogo-servi-390.png
+./usr/share/doc/indicizza/docs/catalogo-servi-record.png
 ./usr/share/doc/indicizza/docs/catalogo-servi.png
 ./usr/share/doc/indicizza/docs/design.md
 ./usr/share/doc/indicizza/docs/file-formats.md

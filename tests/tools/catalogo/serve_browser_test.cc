@@ -97,16 +97,25 @@ TEST(ServeInBrowser, SearchThroughTheFormAndFollowARecordLink) {
   EXPECT_NE(record.output.find("href=\"../?q=bach+sonata\">« Torna ai risultati</a>"),
             std::string::npos);
 
-  // The results as a desk screen and a phone show them (the README's
-  // pictures are these).
-  for (const auto& [name, size] : {std::pair{"catalogo-servi.png", "1280,800"},
-                                   std::pair{"catalogo-servi-390.png", "390,844"}}) {
-    const std::filesystem::path screenshot = std::filesystem::path(SCREENSHOT_DIR) / name;
+  // The results of a search whose records span centuries, with their
+  // timeline, as a desk screen and a phone show them, and a record's page
+  // (the README's pictures are these).
+  const std::string pictured = server.url("/") + "?" + field + "=sonata";
+  const struct {
+    const char* name;
+    const char* size;
+    std::string url;
+  } pictures[] = {{"catalogo-servi.png", "1280,800", pictured},
+                  {"catalogo-servi-390.png", "390,844", pictured},
+                  {"catalogo-servi-record.png", "1280,800", server.url("/" + first)}};
+  for (const auto& picture : pictures) {
+    const std::filesystem::path screenshot = std::filesystem::path(SCREENSHOT_DIR) / picture.name;
     std::filesystem::create_directories(screenshot.parent_path());
     std::filesystem::remove(screenshot);
     const ProgramRun shot = runChromium(
-        chromium, {"--screenshot=" + screenshot.string(), std::string("--window-size=") + size},
-        submitted);
+        chromium,
+        {"--screenshot=" + screenshot.string(), std::string("--window-size=") + picture.size},
+        picture.url);
     ASSERT_EQ(shot.exitStatus, 0) << shot.errorOutput;
     EXPECT_EQ(testing::readFile(screenshot).substr(0, 8), "\x89PNG\r\n\x1A\n");
   }
