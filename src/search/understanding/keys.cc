@@ -85,20 +85,20 @@ const KeyNames& keyNames() {
   return names;
 }
 
-bool isIn(const std::vector<std::string>& words, std::string_view word) {
+bool isKeyName(const std::vector<std::string>& words, std::string_view word) {
   return std::find(words.begin(), words.end(), word) != words.end();
 }
 
 std::optional<Mode> modeOf(std::string_view word, bool german) {
   const KeyNames& names = keyNames();
-  if (isIn(german ? names.germanMajor : names.major, word)) return Mode::kMajor;
-  if (isIn(german ? names.germanMinor : names.minor, word)) return Mode::kMinor;
+  if (isKeyName(german ? names.germanMajor : names.major, word)) return Mode::kMajor;
+  if (isKeyName(german ? names.germanMinor : names.minor, word)) return Mode::kMinor;
   return std::nullopt;
 }
 
 std::optional<Accidental> accidentalWord(std::string_view word) {
-  if (isIn(keyNames().sharp, word)) return Accidental::kSharp;
-  if (isIn(keyNames().flat, word)) return Accidental::kFlat;
+  if (isKeyName(keyNames().sharp, word)) return Accidental::kSharp;
+  if (isKeyName(keyNames().flat, word)) return Accidental::kFlat;
   return std::nullopt;
 }
 
@@ -106,7 +106,7 @@ std::optional<Accidental> accidentalWord(std::string_view word) {
 std::optional<char> letterOf(std::string_view word) {
   if (word.size() == 1 && word[0] >= 'A' && word[0] <= 'G') return word[0];
   for (const auto& [letter, names] : keyNames().solmization) {
-    if (isIn(names, word)) return letter;
+    if (isKeyName(names, word)) return letter;
   }
   return std::nullopt;
 }
