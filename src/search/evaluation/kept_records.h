@@ -11,6 +11,8 @@
 // replaced). A view is made under one Matching: a lookup under another
 // finds nothing. At most kKeptRecordBytes are held, by keptBytesOf; past
 // them the entries are all dropped, so the cache follows what is read now.
+// A search offers what it read once it ends, and only when that was at most
+// kMostKeptReads records (query_run.h).
 // Not safe to use from two threads at once (as the handle it sits beside).
 #pragma once
 
@@ -34,6 +36,12 @@ struct KeptRecord {
 // (about 5 KiB each for the records of the generated catalogue; a record's
 // 524 bytes make at most some 260 tokens), and room to spare.
 inline constexpr std::size_t kKeptRecordBytes = std::size_t{32} << 20;
+
+// The records one search may read from the file (those found kept aside)
+// and still keep. A search that reads more, one past its deadline say,
+// keeps none of them: they would drop those of the common searches, which
+// read a page's worth.
+inline constexpr std::size_t kMostKeptReads = 6'000;
 
 // What `kept` holds in memory, as counted against kKeptRecordBytes: the
 // record, its view's vectors, its strings past the in-place length, and

@@ -115,10 +115,25 @@ class QueryRun {
     if (!fetched.ok() || !record) return fetched;
     RecordView view = viewOf(*record, options_.matching);
     read = std::make_shared<const KeptRecord>(KeptRecord{*record, std::move(view)});
-    databases_.kept.keep(number, options_.matching, read);
+    if (!readTooMany_ && fresh_.size() < kMostKeptReads) {
+      fresh_.emplace_back(number, read);
+    } else {
+      readTooMany_ = true;
+      fresh_ = {};
+    }
     return fetched;
   }
 
+ public:
+  // Keeps the records this search read from the file beside the handles,
+  // unless they were too many (kept_records.h).
+  void keepRead() {
+    for (auto& [number, read] : fresh_)
+      databases_.kept.keep(number, options_.matching, std::move(read));
+    fresh_ = {};
+  }
+
+ private:
   Placed placedOf(const KeptRecord& read, std::uint32_t words) const {
     Placed placed{recordNumberOf(read.record), words, 0, {}, {}};
     if (options_.order.by == ResultOrder::kRelevance) {
@@ -313,6 +328,10 @@ class QueryRun {
   SharedNumbers full_;                    // candidates of the whole query
   std::vector<double> rarities_;          // per query word
   std::uint64_t catalogueSize_ = 1;
+  // The records read from the file so far, while no more than
+  // kMostKeptReads; readTooMany_ once there were more.
+  std::vector<std::pair<RecordNumber, ReadRecord>> fresh_;
+  bool readTooMany_ = false;
   bool decided_ = false;      // whether the index gives the total
   std::uint64_t placed_ = 0;  // results placed so far, in order
 };
@@ -323,7 +342,10 @@ Status runQuery(SearchDatabases& databases, const QueryNode& asked, const Search
                 SearchResult& result) {
   result = SearchResult();
   const QueryNode query = withoutRepeats(asked);
-  return QueryRun(databases, query, options, result).run();
+  QueryRun run(databases, query, options, result);
+  const Status done = run.run();
+  run.keepRead();
+  return done;
 }
 
 }  // namespace indicizza
