@@ -57,18 +57,15 @@ constexpr Matching kExact = Matching::kExact;
 INSTANTIATE_TEST_SUITE_P(
     KeptRecords, Keeps,
     ::testing::Values(
-        KeepCase{"Kept", {{1, kFolded}}, 4, {1, kFolded}, true},
-        KeepCase{"NeverKept", {{1, kFolded}}, 4, {2, kFolded}, false},
         // A folded view answers an exact search wrongly ("PERCHE" is no
         // "PERCHÉ").
         KeepCase{"UnderAnotherMatching", {{1, kFolded}}, 4, {1, kExact}, false},
         KeepCase{"DroppedByAnotherMatching", {{1, kFolded}, {2, kExact}}, 4, {1, kFolded}, false},
         KeepCase{
             "KeptBesideOthersWithinTheBudget", {{1, kExact}, {2, kExact}}, 2, {1, kExact}, true},
-        // The third does not fit beside two: all are dropped, then it is kept.
+        // The third does not fit beside two: all are dropped.
         KeepCase{
             "DroppedPastTheBudget", {{1, kExact}, {2, kExact}, {3, kExact}}, 2, {1, kExact}, false},
-        KeepCase{"KeptAfterTheDrop", {{1, kExact}, {2, kExact}, {3, kExact}}, 2, {3, kExact}, true},
         KeepCase{"LargerThanTheBudget", {{1, kFolded}}, 0, {1, kFolded}, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
