@@ -51,6 +51,10 @@ void KeptRecords::keep(RecordNumber number, Matching matching, Entry entry) {
   if (added) bytes_ += bytes;
 }
 
+void KeptRecords::makeRoom(std::size_t bytes) {
+  if (bytes_ + bytes > budgetBytes_) clear();
+}
+
 void KeptRecords::clear() {
   entries_.clear();
   bytes_ = 0;

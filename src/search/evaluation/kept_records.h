@@ -63,6 +63,11 @@ class KeptRecords {
   // not fit beside them. An entry over the whole budget is not kept.
   void keep(RecordNumber number, Matching matching, Entry entry);
 
+  // Drops every entry when `bytes` more would not fit beside them, so that
+  // the records one search read, kept one after the other, are kept
+  // together rather than dropping the first of them.
+  void makeRoom(std::size_t bytes);
+
   void clear();
 
  private:

@@ -128,6 +128,9 @@ class QueryRun {
   // Keeps the records this search read from the file beside the handles,
   // unless they were too many (kept_records.h).
   void keepRead() {
+    std::size_t bytes = 0;
+    for (const auto& fresh : fresh_) bytes += keptBytesOf(*fresh.second);
+    databases_.kept.makeRoom(bytes);
     for (auto& [number, read] : fresh_)
       databases_.kept.keep(number, options_.matching, std::move(read));
     fresh_ = {};
