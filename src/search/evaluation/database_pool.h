@@ -13,7 +13,8 @@
 // writing (opere.idb.nuovo, ...) are never opened.
 //
 // The pairs open on one opere.idb share a RecordListCache of
-// kRecordListBudget bytes, dropped with them when the file changes.
+// kRecordListBudget bytes, dropped with them when the file changes; each
+// pair keeps up to kKeptRecordBytes of records it read (kept_records.h).
 //
 // Before the first pair is opened on a version of the two files, their
 // pages are checked once (checkDatabasePages): a damaged page could make

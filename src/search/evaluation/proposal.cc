@@ -27,7 +27,7 @@ Status Proposal::candidates(const QueryNode& node, SharedNumbers& records) {
     case NodeKind::kTerm: {
       std::vector<SharedNumbers> lists;
       const Status looked = lookUp(node, node.tokens.front(), node.prefix, lists);
-      if (looked.ok()) records = unionOf(lists);
+      if (looked.ok()) records = unionOfLists(lists);
       return looked;
     }
     case NodeKind::kPhrase: return phraseCandidates(node, records);
@@ -48,7 +48,7 @@ Status Proposal::candidates(const QueryNode& node, SharedNumbers& records) {
           return {};
         }
       }
-      records = unionOf(lists);
+      records = unionOfLists(lists);
       return {};
     }
     case NodeKind::kAll: {
@@ -71,6 +71,10 @@ Status Proposal::candidates(const QueryNode& node, SharedNumbers& records) {
       return {};
   }
   return {};
+}
+
+SharedNumbers Proposal::unionOfLists(const std::vector<SharedNumbers>& lists) const {
+  return cache_ ? cache_->unionOf(lists) : unionOf(lists);
 }
 
 // Takes out of `records` (candidates of the AND `all`) the records that
@@ -201,7 +205,7 @@ Status Proposal::intersectPhraseWords(const QueryNode& node, bool stopLike, Shar
     const Status looked = lookUp(node, token, false, lists);
     if (!looked.ok()) return looked;
     if (lists.empty()) continue;
-    SharedNumbers some = unionOf(lists);
+    SharedNumbers some = unionOfLists(lists);
     all = all ? intersectionOf(all, some) : std::move(some);
     if (all->empty()) break;
   }

@@ -72,6 +72,8 @@ class Proposal {
                 std::vector<SharedNumbers>& lists);
   Status recordsUnder(const std::string& key, SharedNumbers& records);
   Status probed(const std::string& key, SharedNumbers& records);
+  // unionOf(lists), through the cache when there is one.
+  SharedNumbers unionOfLists(const std::vector<SharedNumbers>& lists) const;
   bool stopAsked() const { return options_.stop && options_.stop(); }
   Status tooManyKeys(const QueryNode& node) const;
   Status tooManyListed() const;

@@ -9,6 +9,7 @@
 #include "catalogue/files/read_only_database.h"
 #include "catalogue/forms/layout_fields.h"
 #include "search/evaluation/first_placed.h"
+#include "search/evaluation/kept_records.h"
 #include "search/evaluation/partial_candidates.h"
 #include "search/evaluation/proposal.h"
 #include "search/evaluation/ranking.h"
@@ -34,12 +35,9 @@ std::string workOf(const DecodedRecord& record) {
   return std::string(withoutPadding(textField(record, 1))) + '\t' + std::string(code);
 }
 
-// A record read from opere.ddb, with its view; nothing when it is not
-// stored whole.
-struct ReadRecord {
-  std::optional<DecodedRecord> record;
-  RecordView view;
-};
+// A record read from opere.ddb, with its view (kept_records.h); null when
+// it is not stored whole.
+using ReadRecord = KeptRecords::Entry;
 
 // Evaluates one query: the index's proposal, then the records read in
 // record-number order to check, rank and count them.
@@ -54,7 +52,6 @@ class QueryRun {
         words_(queryWordsOf(query)),
         excluded_(excludedWordsOf(query)),
         ranges_(yearRangesOf(query)),
-        yearFields_(yearFieldsOf(query)),
         page_(options, result) {}
 
   Status run() {
@@ -112,23 +109,46 @@ class QueryRun {
 
   Status readRecord(RecordNumber number, ReadRecord& read) {
     beforeCheckingRecord();
-    const Status fetched = fetchWholeRecord(databases_.data, number, databases_.key, read.record);
-    if (fetched.ok() && read.record)
-      read.view = viewOf(*read.record, options_.matching, yearFields_);
+    read = databases_.kept.find(number, options_.matching);
+    if (read) return {};
+    std::optional<DecodedRecord> record;
+    const Status fetched = fetchWholeRecord(databases_.data, number, databases_.key, record);
+    if (!fetched.ok() || !record) return fetched;
+    RecordView view = viewOf(*record, options_.matching);
+    read = std::make_shared<const KeptRecord>(KeptRecord{*record, std::move(view)});
+    if (!readTooMany_ && fresh_.size() < kMostKeptReads) {
+      fresh_.emplace_back(number, read);
+    } else {
+      readTooMany_ = true;
+      fresh_ = {};
+    }
     return fetched;
   }
 
-  Placed placedOf(const ReadRecord& read, std::uint32_t words) const {
-    Placed placed{recordNumberOf(*read.record), words, 0, {}, {}};
+ public:
+  // Keeps the records this search read from the file beside the handles,
+  // unless they were too many (kept_records.h).
+  void keepRead() {
+    std::size_t bytes = 0;
+    for (const auto& fresh : fresh_) bytes += keptBytesOf(*fresh.second);
+    databases_.kept.makeRoom(bytes);
+    for (auto& [number, read] : fresh_)
+      databases_.kept.keep(number, options_.matching, std::move(read));
+    fresh_ = {};
+  }
+
+ private:
+  Placed placedOf(const KeptRecord& read, std::uint32_t words) const {
+    Placed placed{recordNumberOf(read.record), words, 0, {}, {}};
     if (options_.order.by == ResultOrder::kRelevance) {
       for (std::size_t w = 0; w < words_.size(); ++w) {
         placed.score +=
             wordScore(weightedOccurrences(*words_[w], read.view, options_.matching), rarities_[w]);
       }
       placed.score += togetherBonus(words_, rarities_, read.view, options_.matching);
-      placed.work = workOf(*read.record);
+      placed.work = workOf(read.record);
     } else if (options_.order.by == ResultOrder::kField) {
-      placed.text = foldedText(withoutPadding(textField(*read.record, options_.order.field)));
+      placed.text = foldedText(withoutPadding(textField(read.record, options_.order.field)));
     }
     return placed;
   }
@@ -168,17 +188,16 @@ class QueryRun {
       const Status fetched = readRecord(candidates[i], read);
       if (!fetched.ok()) return fetched;
       ++checked;
-      result_.staleEntries +=
-          listings.staleEntriesOf(candidates[i], read.record ? &read.view : nullptr);
-      if (!read.record || !matchesRecord(query_, read.view, options_.matching)) continue;
+      result_.staleEntries += listings.staleEntriesOf(candidates[i], read ? &read->view : nullptr);
+      if (!read || !matchesRecord(query_, read->view, options_.matching)) continue;
       ++matched;
       if (wholeOrder && matched > options_.limits.maxFieldOrdered &&
           pageEnd() > options_.limits.maxFieldOrdered)
         return tooManyToOrder();
       if (i < rankedCount) {
-        ranking.offer(placedOf(read, 0));
+        ranking.offer(placedOf(*read, 0));
       } else if (page_.wants(++placed_)) {
-        page_.put(std::move(*read.record), false);
+        page_.put(read->record, false);
       }
     }
     if (!rankingPlaced) {
@@ -238,6 +257,10 @@ class QueryRun {
   }
 
   Status putOnPage(RecordNumber number, bool partial) {
+    if (const ReadRecord kept = databases_.kept.find(number, options_.matching)) {
+      page_.put(kept->record, partial);
+      return {};
+    }
     std::optional<DecodedRecord> record;
     const Status fetched = fetchWholeRecord(databases_.data, number, databases_.key, record);
     if (fetched.ok() && record) page_.put(std::move(*record), partial);
@@ -265,12 +288,12 @@ class QueryRun {
       ReadRecord read;
       const Status fetched = readRecord(best[i].number, read);
       if (!fetched.ok()) return fetched;
-      if (!read.record || matchesExcluded(read.view) || !withinYearRanges(read.view)) continue;
+      if (!read || matchesExcluded(read->view) || !withinYearRanges(read->view)) continue;
       std::uint32_t words = 0;
       for (const QueryNode* word : words_)
-        words += matchesRecord(*word, read.view, options_.matching);
+        words += matchesRecord(*word, read->view, options_.matching);
       if (words == 0 || words == words_.size()) continue;
-      partials.push_back(placedOf(read, words));
+      partials.push_back(placedOf(*read, words));
     }
     if (readCount == listed.count || !decided_) {
       result_.partialTotal = readCount == listed.count ? partials.size()
@@ -311,12 +334,15 @@ class QueryRun {
   const std::vector<const QueryNode*> words_;
   const std::vector<const QueryNode*> excluded_;
   const std::vector<const QueryNode*> ranges_;
-  const YearFields yearFields_;  // the fields whose years the ranges ask
   PageWindow page_;
   std::vector<SharedNumbers> wordLists_;  // per query word, its candidates
   SharedNumbers full_;                    // candidates of the whole query
   std::vector<double> rarities_;          // per query word
   std::uint64_t catalogueSize_ = 1;
+  // The records read from the file so far, while no more than
+  // kMostKeptReads; readTooMany_ once there were more.
+  std::vector<std::pair<RecordNumber, ReadRecord>> fresh_;
+  bool readTooMany_ = false;
   bool decided_ = false;      // whether the index gives the total
   std::uint64_t placed_ = 0;  // results placed so far, in order
 };
@@ -327,7 +353,10 @@ Status runQuery(SearchDatabases& databases, const QueryNode& asked, const Search
                 SearchResult& result) {
   result = SearchResult();
   const QueryNode query = withoutRepeats(asked);
-  return QueryRun(databases, query, options, result).run();
+  QueryRun run(databases, query, options, result);
+  const Status done = run.run();
+  run.keepRead();
+  return done;
 }
 
 }  // namespace indicizza

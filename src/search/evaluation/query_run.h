@@ -2,7 +2,10 @@
 // index proposes records (proposal.h); each proposed record is then read
 // from opere.ddb and the query is checked on its own text, so an entry
 // left behind by an earlier run (whose record is gone or no longer carries
-// the term) is never a result. Nothing here prints, exits or throws.
+// the term) is never a result. The records read are kept with their views
+// beside the handles (SearchDatabases::kept) for the reads that follow,
+// when the search read no more than kMostKeptReads of them.
+// Nothing here prints, exits or throws.
 //
 // Results come by relevance (ranking.h) unless asked otherwise. Ranking
 // reads the records it orders, so it is bounded: the first

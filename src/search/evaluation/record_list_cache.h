@@ -41,10 +41,25 @@ class RecordListCache {
   // it follows what is being asked for now.
   void keep(const std::string& key, List list);
 
+  // unionOf(lists) (record_sets.h), kept when there are two lists or more
+  // and the union is long enough to be kept: the union of a common word's
+  // forms is about as long as they, and made again for each search. A kept
+  // union is given for lists that are the very lists it was made of, or
+  // hold the same numbers; it holds them, counts against the budget as a
+  // list does (with those of its lists too short to be kept), and is
+  // dropped with the lists.
+  List unionOf(const std::vector<List>& lists);
+
  private:
   const std::size_t budgetBytes_;
   mutable std::mutex mutex_;
   std::map<std::string, List, std::less<>> lists_;
+  struct KeptUnion {
+    std::vector<List> of;
+    List all;
+  };
+  // By the lists' lengths, first and last numbers.
+  std::multimap<std::vector<RecordNumber>, KeptUnion> unions_;
   std::size_t bytes_ = 0;
 };
 

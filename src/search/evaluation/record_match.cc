@@ -130,24 +130,7 @@ FieldOccurrences occurrencesOf(const QueryNode& node, const RecordView& view, Ma
   return found;
 }
 
-namespace {
-
-YearFields yearFieldBit(FieldScope scope, int field) {
-  const int bit =
-      (scope == FieldScope::kTextField ? 0 : static_cast<int>(kTextFieldCount)) + field - 1;
-  return static_cast<YearFields>(1u << bit);
-}
-
-}  // namespace
-
-YearFields yearFieldsOf(const QueryNode& node) {
-  YearFields fields = 0;
-  if (node.kind == NodeKind::kYearRange) fields |= yearFieldBit(node.scope, node.field);
-  for (const QueryNode& child : node.children) fields |= yearFieldsOf(child);
-  return fields;
-}
-
-RecordView viewOf(const DecodedRecord& record, Matching matching, YearFields years) {
+RecordView viewOf(const DecodedRecord& record, Matching matching) {
   RecordView view;
   for (std::size_t f = 0; f < kTextFieldCount; ++f) {
     const std::string_view text = textField(record, static_cast<int>(f + 1));
@@ -155,16 +138,14 @@ RecordView viewOf(const DecodedRecord& record, Matching matching, YearFields yea
       view.tokens[f].push_back(comparableTerm(token, matching));
     });
     forEachIndexedWord(text, [&](std::string_view word) { view.indexTerms.emplace_back(word); });
-    if (years & yearFieldBit(FieldScope::kTextField, static_cast<int>(f + 1)))
-      view.textYears[f] = yearOf(text);
+    view.textYears[f] = yearOf(text);
   }
   for (std::size_t f = 0; f < kCodeFieldCount; ++f) {
     const std::string_view field = codeField(record, static_cast<int>(f + 1));
     forEachToken(field, [&](std::string_view token) {
       view.codeTokens[f].push_back(comparableTerm(token, matching));
     });
-    if (years & yearFieldBit(FieldScope::kCodeField, static_cast<int>(f + 1)))
-      view.codeYears[f] = yearOf(field);
+    view.codeYears[f] = yearOf(field);
     const std::string_view code = indexedCodeOf(field);
     if (code.empty()) continue;
     view.codes[f] = comparableTerm(code, matching);

@@ -40,19 +40,9 @@ struct RecordView {
   std::array<std::optional<int>, kCodeFieldCount> codeYears;
 };
 
-// A set of fields whose years a view reads: bit f-1 for text field f, bit
-// kTextFieldCount+f-1 for code field f.
-using YearFields = std::uint16_t;
-inline constexpr YearFields kAllYearFields = (1u << (kTextFieldCount + kCodeFieldCount)) - 1;
-
-// The fields the year ranges of `node` name, at any depth: what a view
-// must read for matchesRecord to decide them.
-YearFields yearFieldsOf(const QueryNode& node);
-
-// The view of `record`, with the years of `years` (a year costs a pass
-// over the field's bytes, which a query without ranges need not make).
-RecordView viewOf(const DecodedRecord& record, Matching matching,
-                  YearFields years = kAllYearFields);
+// The view of `record`, every field's year included (read by a view made
+// once and kept for the searches after, whatever years their ranges ask).
+RecordView viewOf(const DecodedRecord& record, Matching matching);
 
 // Whether `view` carries the index term `key` (one of view.indexTerms):
 // an entry listing the record under a key it does not carry is stale.

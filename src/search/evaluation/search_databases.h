@@ -6,6 +6,7 @@
 #include "base/status.h"
 #include "catalogue/files/read_only_database.h"
 #include "input/scramble_key.h"
+#include "search/evaluation/kept_records.h"
 #include "search/evaluation/record_list_cache.h"
 
 namespace indicizza {
@@ -19,6 +20,9 @@ struct SearchDatabases {
   // it must belong to the opere.idb that `index` reads (see
   // record_list_cache.h). A program that serves many searches sets it.
   std::shared_ptr<RecordListCache> recordLists;
+  // Records read from `data` with their views, for the searches that follow
+  // on these handles (kept_records.h): at most kKeptRecordBytes.
+  KeptRecords kept;
   // Whether opere.idb was written after opere.ddb last changed (totals.h),
   // as their files were when opened: then totals need no record reads.
   bool indexCurrent = false;

@@ -47,10 +47,21 @@ const std::array<ByteFold, 256> kFolds = [] {
 const ByteFold& foldOf(unsigned char byte) { return kFolds[byte]; }
 
 std::string foldedText(std::string_view latin1) {
-  std::string folded;
-  folded.reserve(latin1.size());
-  for (char c : latin1) folded += foldOf(static_cast<unsigned char>(c)).text();
-  return folded;
+  // Folded into a buffer first (a byte folds to two at the most), so that
+  // a short term takes no memory of the heap on the way.
+  constexpr std::size_t kShortTerm = 32;
+  std::array<char, 2 * kShortTerm> shortBuffer;
+  std::string longBuffer;
+  if (latin1.size() > kShortTerm) longBuffer.resize(2 * latin1.size());
+  char* const start = latin1.size() > kShortTerm ? longBuffer.data() : shortBuffer.data();
+  char* out = start;
+  for (char c : latin1) {
+    const ByteFold& fold = foldOf(static_cast<unsigned char>(c));
+    out[0] = fold.bytes[0];
+    out[1] = fold.bytes[1];
+    out += fold.size;
+  }
+  return std::string(start, out);
 }
 
 std::string comparableTerm(std::string_view term, Matching matching) {
