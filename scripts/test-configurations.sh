@@ -6,12 +6,15 @@
 # Two lanes run side by side. The builds run one after the other, at a lower
 # priority, their output on the screen. The tests run one configuration at a
 # time, each as soon as its build is done and the tests before it have
-# ended, three tests for every two jobs: a test spends most of its time
-# waiting (on signals, deadlines, servers, the browser; in build/ it computes
-# about a third of it), and the compiler fills what the tests leave of the
-# cores. More at once would slow the tests that hold a server to a time. Each run's output is kept in its folder (test-run.log); a line says
-# when a run ends, and every run's output is shown whole once the builds are
-# done, so the two lanes never interleave on the screen.
+# ended: most of the tests' time is spent waiting (on signals, deadlines,
+# servers, the browser), which the compiler fills, and one test run at a
+# time keeps their timing what it is on a quiet machine as far as the cores
+# allow. More tests at once gain nothing: the cores are busy throughout, and
+# the tests, at a higher priority than the compiler, then starve the builds
+# the next test runs wait on, and slow the tests that hold a server to a time.
+# Each run's output is kept in its folder (test-run.log); a line says when a
+# run ends, and every run's output is shown whole once the builds are done,
+# so the two lanes never interleave on the screen.
 # Usage: scripts/test-configurations.sh JOBS
 # Each configuration is built by its own make target (see the Makefile).
 set -uo pipefail
@@ -63,7 +66,7 @@ test_lane() {
     fi
     echo "== $folder: tests start, at $(elapsed) =="
     # shellcheck disable=SC2086 # the selection is two words on purpose
-    scripts/run-tests.sh "$folder" $(((jobs * 3 + 1) / 2)) $selection >"$folder/test-run.log" 2>&1
+    scripts/run-tests.sh "$folder" "$jobs" $selection >"$folder/test-run.log" 2>&1
     local status=$?
     echo "$status" >"$folder/.make-test-tested"
     echo "== $folder: tests ended at $(elapsed): $(grep -m1 'tests passed' "$folder/test-run.log" ||
