@@ -29,16 +29,13 @@ TEST_P(Years, AreTheFirstFourDigitsInRange) {
 
 INSTANTIATE_TEST_SUITE_P(Timeline, Years,
                          ::testing::Values(YearCase{"Circa", "c. 1720", 1720},
-                                           YearCase{"EarliestYear", "1000", 1000},
-                                           YearCase{"LatestYear", "2099", 2099},
                                            YearCase{"BeforeTheEarliest", "0999", std::nullopt},
                                            YearCase{"AfterTheLatest", "2100", std::nullopt},
                                            YearCase{"OutOfRangeThenAYear", "0999, 1801", 1801},
                                            YearCase{"LongerRunIsNoYear", "op. 12345", std::nullopt},
                                            YearCase{"LongerRunThenAYear", "BWV 12345 1725", 1725},
                                            YearCase{"ShortRunIsNoYear", "K. 331", std::nullopt},
-                                           YearCase{"GluedToLetters", "BWV1001", 1001},
-                                           YearCase{"Empty", "", std::nullopt}),
+                                           YearCase{"GluedToLetters", "BWV1001", 1001}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 struct BarsCase {
@@ -67,7 +64,6 @@ INSTANTIATE_TEST_SUITE_P(
     Timeline, Bars,
     ::testing::Values(
         BarsCase{"NoYearNoBars", {"", "op. 2"}, "/2"},
-        BarsCase{"OneYearOneDecade", {"1720"}, "1720-1729:1 /0"},
         BarsCase{"DecadesWithTheEmptyOnesBetween",
                  {"1719", "1720", "1729", "1745", "x"},
                  "1710-1719:1 1720-1729:2 1730-1739:0 1740-1749:1 /1"},

@@ -1,5 +1,6 @@
 #include "tools/catalogo/catalogo_run.h"
 
+#include <sstream>
 #include <stdexcept>
 
 namespace indicizza::testing {
@@ -52,6 +53,15 @@ void indexDemoCatalogue(CatalogueDir& dir) {
   if (made.exitStatus != 0)
     throw std::runtime_error("the demo-catalogue tool failed: " + made.errorOutput);
   if (dir.run().exitStatus != 0) throw std::runtime_error("the indexer failed");
+}
+
+std::vector<int> tsvListedNumbers(const std::string& tsv) {
+  std::vector<int> numbers;
+  std::istringstream lines(tsv);
+  std::string line;
+  std::getline(lines, line);
+  while (std::getline(lines, line)) numbers.push_back(std::stoi(line));
+  return numbers;
 }
 
 }  // namespace indicizza::testing

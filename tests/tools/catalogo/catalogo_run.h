@@ -29,4 +29,8 @@ void indexSmallCatalogue(CatalogueDir& dir);
 // and indexed; throws std::runtime_error when either step fails.
 void indexDemoCatalogue(CatalogueDir& dir);
 
+// The record numbers of a TSV listing of cerca (--formato tsv), in order,
+// after its header line.
+std::vector<int> tsvListedNumbers(const std::string& tsv);
+
 }  // namespace indicizza::testing

@@ -121,16 +121,6 @@ class SearchCatalogue : public ::testing::Test {
 };
 CatalogueDir* SearchCatalogue::dir_ = nullptr;
 
-// The record numbers of a TSV listing (after its header line).
-std::vector<int> listedNumbers(const std::string& tsv) {
-  std::vector<int> numbers;
-  std::istringstream lines(tsv);
-  std::string line;
-  std::getline(lines, line);
-  while (std::getline(lines, line)) numbers.push_back(std::stoi(line));
-  return numbers;
-}
-
 struct QueryCase {
   const char* name;
   std::vector<std::string> arguments;
@@ -145,7 +135,7 @@ TEST_P(Queries, FindTheRecordsAPersonMeans) {
   // Which records, not their rank: in record-number order.
   arguments.insert(arguments.begin(), {"--formato", "tsv", "--ordina", "numero"});
   const auto run = search(arguments);
-  EXPECT_EQ(listedNumbers(run.output), GetParam().numbers) << run.errorOutput;
+  EXPECT_EQ(testing::tsvListedNumbers(run.output), GetParam().numbers) << run.errorOutput;
   EXPECT_EQ(run.exitStatus, GetParam().numbers.empty() ? 1 : 0) << run.errorOutput;
   EXPECT_NE(run.errorOutput.find(GetParam().notePart), std::string::npos) << run.errorOutput;
 }
@@ -239,7 +229,7 @@ TEST_F(SearchCatalogue, FacetsCountEveryResultAndTheirNarrowingsFindThem) {
             "       1  W. A. Mozart  -> catalogo cerca '(sonata) T1:\"W A Mozart\"'\n");
   const auto narrowed =
       search({"--formato", "tsv", "--ordina", "numero", "(sonata) T1:\"J S Bach\""});
-  EXPECT_EQ(listedNumbers(narrowed.output), (std::vector<int>{1, 9}));
+  EXPECT_EQ(testing::tsvListedNumbers(narrowed.output), (std::vector<int>{1, 9}));
 }
 
 // A kind code the flags lower-cased shares its capital form's row.
@@ -360,7 +350,7 @@ TEST_F(SearchCatalogue, PagingSkipsEveryNonResult) {
   // BACH proposes 1, 2 and 9; record 2 is read and dropped (it has
   // CIACCONA), so the second result is record 9.
   const auto run = search({"--formato", "tsv", "--da", "2", "--limite", "1", "bach -ciaccona"});
-  EXPECT_EQ(listedNumbers(run.output), std::vector<int>{9});
+  EXPECT_EQ(testing::tsvListedNumbers(run.output), std::vector<int>{9});
   EXPECT_EQ(run.errorOutput, "2 record trovati, mostrato il 2°\n");
 }
 

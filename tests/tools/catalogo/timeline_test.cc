@@ -84,16 +84,6 @@ std::vector<int> numbersOfLines(const std::string& text) {
   return numbers;
 }
 
-// The record numbers of a TSV listing (after its header line).
-std::vector<int> numbersOfRows(const std::string& tsv) {
-  std::vector<int> numbers;
-  std::istringstream lines(tsv);
-  std::string line;
-  std::getline(lines, line);
-  while (std::getline(lines, line)) numbers.push_back(std::stoi(line));
-  return numbers;
-}
-
 TEST_F(YearCatalogue, YearRangesKeepTheRecordsOfTheirYears) {
   struct Case {
     std::string query;
@@ -115,7 +105,8 @@ TEST_F(YearCatalogue, YearRangesKeepTheRecordsOfTheirYears) {
   for (const Case& c : cases) {
     const auto run =
         search({"--ordina", "numero", "--formato", c.partials ? "testo" : "tsv", c.query});
-    EXPECT_EQ(c.partials ? numbersOfLines(run.output) : numbersOfRows(run.output), c.numbers)
+    EXPECT_EQ(c.partials ? numbersOfLines(run.output) : testing::tsvListedNumbers(run.output),
+              c.numbers)
         << c.query << "\n"
         << run.output;
     // 1: no full result.
