@@ -198,13 +198,24 @@ TEST_F(ServerLimits, AStopAnswersTheSearchesUnderWay) {
 
 // Work is shared between client addresses: one address's costly searches,
 // more than there are workers and places to wait, hold up neither another
-// address's quick search nor its place in the queue.
+// address's quick search nor its place in the queue. Waiting behind them
+// would take some eight costly searches' time; sharing takes a fraction of
+// one. The bound is the time of one such search alone, measured here,
+// thrice: it holds as well under the sanitizers and on busy cores, where
+// every search is several times slower, as on a quiet machine.
 TEST_F(ServerLimits, OneAddressesCostlySearchesWaitBehindAnothersWork) {
   ServerSettings settings;
   settings.searchThreads = 1;
   settings.waitingSearches = 8;
   settings.searchDeadline = seconds(600);
   ServerInProcess server(settings);
+  const auto timeOf = [&](const char* target, const char* address) {
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(statusOf(server.get(target, address)), 200);
+    return Clock::now() - start;
+  };
+  timeOf(kCostlyApi, "127.0.0.2");  // the first reads the files cold
+  const Clock::duration bound = 3 * timeOf(kCostlyApi, "127.0.0.2");
   std::vector<std::unique_ptr<RawConnection>> costly;
   for (int i = 0; i < 12; ++i) {
     costly.push_back(std::make_unique<RawConnection>(server.port(), "127.0.0.2"));
@@ -213,9 +224,7 @@ TEST_F(ServerLimits, OneAddressesCostlySearchesWaitBehindAnothersWork) {
   std::this_thread::sleep_for(milliseconds(300));  // all read, the first under way
   for (const char* quick : {"/api/cerca?q=lonove", "/record/1"}) {
     SCOPED_TRACE(quick);
-    const Clock::time_point start = Clock::now();
-    EXPECT_EQ(statusOf(server.get(quick, "127.0.0.3")), 200);
-    EXPECT_LT(Clock::now() - start, kQuiet);
+    EXPECT_LT(timeOf(quick, "127.0.0.3"), bound);
   }
 }
 
