@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "catalogo/web/catalogue_pages.h"
+#include "catalogo/web/run_turns.h"
 #include "catalogo/web/search_server.h"
 #include "catalogue/forms/field_labels.h"
 #include "search/evaluation/search_options.h"
@@ -53,6 +54,7 @@ const Limit kLimits[] = {
          duration_cast<seconds>(indicizza::catalogo::kRequestHeadDeadline).count())},
     {"WAITING_SEARCHES", indicizza::catalogo::kWaitingSearches},
     {"SEARCH_THREADS", indicizza::catalogo::kSearchThreads},
+    {"TURN_SLICE_MS", static_cast<std::uint64_t>(indicizza::catalogo::kTurnSlice.count())},
     {"SEARCH_SECONDS", static_cast<std::uint64_t>(
                            duration_cast<seconds>(indicizza::catalogo::kSearchDeadline).count())},
 };

@@ -12,10 +12,12 @@ std::size_t RunTurns::heldBy(const std::string& client) const {
   return found == held_.end() ? 0 : found->second;
 }
 
-bool RunTurns::owed(const std::string& client) const {
+bool RunTurns::owed(const std::string& client, std::uint64_t slices, bool sliceOver) const {
   const std::size_t mine = heldBy(client);
-  return std::any_of(waiting_.begin(), waiting_.end(),
-                     [&](const Waiter* waiter) { return heldBy(*waiter->client) < mine; });
+  return std::any_of(waiting_.begin(), waiting_.end(), [&](const Waiter* waiter) {
+    if (waiter->slices < slices) return true;
+    return sliceOver && waiter->slices == slices && heldBy(*waiter->client) < mine;
+  });
 }
 
 void RunTurns::grant() {
@@ -23,6 +25,7 @@ void RunTurns::grant() {
   while (free_ > 0 && !waiting_.empty()) {
     const auto best =
         std::min_element(waiting_.begin(), waiting_.end(), [&](const Waiter* a, const Waiter* b) {
+          if (a->slices != b->slices) return a->slices < b->slices;
           const std::size_t heldA = heldBy(*a->client);
           const std::size_t heldB = heldBy(*b->client);
           return heldA != heldB ? heldA < heldB : a->order < b->order;
@@ -36,8 +39,9 @@ void RunTurns::grant() {
   if (any) granted_.notify_all();
 }
 
-void RunTurns::wait(std::unique_lock<std::mutex>& lock, const std::string& client) {
-  Waiter me{&client, arrivals_++};
+void RunTurns::wait(std::unique_lock<std::mutex>& lock, const std::string& client,
+                    std::uint64_t slices) {
+  Waiter me{&client, slices, arrivals_++};
   waiting_.push_back(&me);
   grant();
   granted_.wait(lock, [&] { return me.granted; });
@@ -52,7 +56,7 @@ void RunTurns::release(const std::string& client) {
 
 RunTurn::RunTurn(RunTurns& turns, std::string client) : turns_(turns), client_(std::move(client)) {
   std::unique_lock lock(turns_.mutex_);
-  turns_.wait(lock, client_);
+  turns_.wait(lock, client_, 0);
   since_ = Clock::now();
 }
 
@@ -62,12 +66,15 @@ RunTurn::~RunTurn() {
 }
 
 void RunTurn::pass() {
-  if (Clock::now() - since_ < turns_.slice_) return;
+  const Clock::time_point now = Clock::now();
+  const bool sliceOver = now - since_ >= turns_.slice_;
+  const std::uint64_t slices = (ranBefore_ + (now - since_)) / turns_.slice_;
+  if (!sliceOver && slices == 0) return;
   std::unique_lock lock(turns_.mutex_);
-  if (turns_.owed(client_)) {
-    turns_.release(client_);
-    turns_.wait(lock, client_);
-  }
+  if (!turns_.owed(client_, slices, sliceOver)) return;
+  ranBefore_ += now - since_;
+  turns_.release(client_);
+  turns_.wait(lock, client_, slices);
   since_ = Clock::now();
 }
 

@@ -1,14 +1,20 @@
-// Turns at the processor for the searches of `catalogo servi`, shared fairly
-// between client addresses: a costly search of one address waits behind
-// the other addresses' searches, rather than ahead of them.
+// Turns at the processor for the searches of `catalogo servi`, shared so
+// that a costly search waits behind the other searches rather than ahead of
+// them, and fairly between client addresses.
 //
 // At most `turns` searches run at once (about one per core); the others
-// wait for a turn, and a free turn goes to the waiting search whose address
-// holds the fewest turns (then the one waiting longest). A search that has
-// run for a slice gives its turn up, at its next look (RunTurn::pass), when
-// a search of an address holding fewer turns than its own waits, and waits
-// for a turn again: a quick search never gives its turn up, and searches of
-// several addresses share the turns a slice at a time.
+// wait for a turn. A search's standing is the number of whole slices it has
+// run, over all its turns. A free turn goes to the waiting search that has
+// run the fewest slices, then whose address holds the fewest turns, then
+// the one waiting longest. A search that holds a turn gives it up, at its
+// next look (RunTurn::pass), to a waiting search that has run fewer slices
+// than it has, and, once it has run a slice since its turn began, to one
+// that has run as many and whose address holds fewer turns than its own;
+// then it waits for a turn again. So a search shorter than a slice never
+// gives its turn up, a long one gives it up to a newer one at once, searches
+// alike share the turns a slice at a time and by address, and one address's
+// costly searches run on what everyone's common work leaves; a search's
+// deadline still ends it.
 #pragma once
 
 #include <chrono>
@@ -22,8 +28,8 @@
 
 namespace indicizza::catalogo {
 
-// How long a search runs before it gives its turn to a search of an
-// address holding fewer turns; far above what a common search takes.
+// The unit of a search's standing, and how long a search runs before it
+// gives its turn to a search like it of an address holding fewer turns.
 inline constexpr auto kTurnSlice = std::chrono::milliseconds(50);
 
 class RunTurns {
@@ -36,18 +42,21 @@ class RunTurns {
   friend class RunTurn;
   struct Waiter {
     const std::string* client;
+    std::uint64_t slices;  // run before, its standing
     std::uint64_t order;
     bool granted = false;
   };
 
-  // With the mutex held: waits until `client` has a turn.
-  void wait(std::unique_lock<std::mutex>& lock, const std::string& client);
+  // With the mutex held: waits until `client` has a turn for a search that
+  // has run `slices`.
+  void wait(std::unique_lock<std::mutex>& lock, const std::string& client, std::uint64_t slices);
   // With the mutex held: gives `client`'s turn back, and the free turns out.
   void release(const std::string& client);
   void grant();
   std::size_t heldBy(const std::string& client) const;
-  // Whether a search of an address holding fewer turns than `client` waits.
-  bool owed(const std::string& client) const;
+  // Whether a waiting search comes before a running one of `client` that
+  // has run `slices`, by standing alone or, `sliceOver`, by address too.
+  bool owed(const std::string& client, std::uint64_t slices, bool sliceOver) const;
 
   const std::chrono::milliseconds slice_;
   std::mutex mutex_;
@@ -75,7 +84,8 @@ class RunTurn {
   using Clock = std::chrono::steady_clock;
   RunTurns& turns_;
   const std::string client_;
-  Clock::time_point since_;
+  Clock::time_point since_;      // when the turn held now began
+  Clock::duration ranBefore_{};  // over the turns given up before it
 };
 
 }  // namespace indicizza::catalogo
