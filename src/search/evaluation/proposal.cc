@@ -11,6 +11,10 @@ namespace {
 
 const SharedNumbers kNone = std::make_shared<const Numbers>();
 
+// How many keys a word's lists are read for between two looks at the
+// search's stop: a prefix may stand for thousands of keys.
+constexpr std::size_t kKeysBetweenStopChecks = 64;
+
 }  // namespace
 
 Status searchInterrupted() {
@@ -110,6 +114,8 @@ Status Proposal::lookUp(const QueryNode& node, const std::string& token, bool pr
   keysSought_ += keys.size();
   if (found.code() == Status::Code::kOverBudget) return tooManyKeys(node);
   for (std::size_t i = 0; found.ok() && i < keys.size(); ++i) {
+    if (i % kKeysBetweenStopChecks == kKeysBetweenStopChecks - 1 && stopAsked())
+      return searchInterrupted();
     const auto [known, added] = keyIndex_.try_emplace(keys[i], keys_.size());
     if (added) {
       SharedNumbers records;
