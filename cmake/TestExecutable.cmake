@@ -1,6 +1,7 @@
 # indicizza_add_test_executable(NAME name SOURCES file...
 #                               [LIBRARIES target...] [RUNS target...]
-#                               [LABEL label] [COST seconds] [NO_PRETTY_VALUES])
+#                               [LABEL label] [COST seconds] [NO_PRETTY_VALUES]
+#                               [ONE_PROCESS_SUITES suite...])
 #
 # Makes the GoogleTest executable NAME from SOURCES, linked with LIBRARIES,
 # GoogleTest's main and the project's warnings, and registers each of its
@@ -13,7 +14,11 @@
 # its tests runs, so that a parallel ctest starts the long ones first
 # rather than ending on them (a fresh build folder has no timings yet).
 # NO_PRETTY_VALUES: parameterized tests are named by their name generator
-# alone, without the value printed after the name.
+# alone, without the value printed after the name. ONE_PROCESS_SUITES: the
+# suites whose tests share a costly set-up made once per process
+# (SetUpTestSuite, a large catalogue indexed, say): each is one CTest test,
+# named after the suite, that runs all its tests in one process, rather than
+# one process, and one set-up, per test.
 include(GoogleTest)
 
 # What every test executable compiles first, precompiled once per build
@@ -37,7 +42,7 @@ target_precompile_headers(indicizza_test_pch PRIVATE
 
 function(indicizza_add_test_executable)
   cmake_parse_arguments(PARSE_ARGV 0 ARG "NO_PRETTY_VALUES" "NAME;LABEL;COST"
-                        "SOURCES;LIBRARIES;RUNS")
+                        "SOURCES;LIBRARIES;RUNS;ONE_PROCESS_SUITES")
   if(NOT ARG_NAME OR NOT ARG_SOURCES OR ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "indicizza_add_test_executable: NAME and SOURCES are needed; "
                         "unknown arguments: '${ARG_UNPARSED_ARGUMENTS}'")
@@ -68,10 +73,21 @@ function(indicizza_add_test_executable)
   if(ARG_COST)
     list(APPEND properties COST ${ARG_COST})
   endif()
+  set(filter)
+  if(ARG_ONE_PROCESS_SUITES)
+    list(JOIN ARG_ONE_PROCESS_SUITES ".*:" suites)
+    set(filter TEST_FILTER "-${suites}.*")
+    foreach(suite IN LISTS ARG_ONE_PROCESS_SUITES)
+      add_test(NAME ${suite} COMMAND ${ARG_NAME} --gtest_filter=${suite}.*)
+      if(properties)
+        set_tests_properties(${suite} PROPERTIES ${properties})
+      endif()
+    endforeach()
+  endif()
   if(properties)
-    gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 ${pretty_values}
+    gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 ${pretty_values} ${filter}
                          PROPERTIES ${properties})
   else()
-    gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 ${pretty_values})
+    gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 ${pretty_values} ${filter})
   endif()
 endfunction()
