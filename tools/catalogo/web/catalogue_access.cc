@@ -33,7 +33,11 @@ ReadOutcome CatalogueAccess::read(const std::string& what,
         lease->discard();
         throw;
       }
-      if (!done.ok()) lease->discard();
+      // A pair whose reading failed may be left in a bad state; one whose
+      // search stopped at a look (its deadline, its client gone) or was
+      // refused by its limits is whole, and stays warm with the records it
+      // keeps for the searches that follow.
+      if (endOf(done) == ReadEnd::kFailed) lease->discard();
     }
   } catch (const std::bad_alloc&) {
     log_(what + ": " + std::string(kNoMemoryText));
