@@ -10,6 +10,11 @@ ProgramRun runCatalogo(const std::filesystem::path& directory,
   return runProgram(CATALOGO_EXECUTABLE, directory, arguments);
 }
 
+ProgramRun runCerca(const std::filesystem::path& directory, std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), "cerca");
+  return runCatalogo(directory, arguments);
+}
+
 std::vector<PlainRecord> smallCatalogue() {
   return {
       PlainRecord()

@@ -14,6 +14,9 @@ namespace indicizza::testing {
 ProgramRun runCatalogo(const std::filesystem::path& directory,
                        const std::vector<std::string>& arguments);
 
+// Runs catalogo cerca with `arguments` in `directory`.
+ProgramRun runCerca(const std::filesystem::path& directory, std::vector<std::string> arguments);
+
 // Four records: 1 Bach sonata (AR, code BWV1001), 2 Bach partita (PF with
 // the flags that make it pF), 3 Mozart sonata (PF, code K545), 4 a Latin-1
 // title "Minuit Chrétiens" (VO). Stop word: IN.

@@ -114,8 +114,7 @@ class SearchCatalogue : public ::testing::Test {
     dir_ = nullptr;
   }
   static testing::ProgramRun search(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), "cerca");
-    return runCatalogo(dir_->path(), arguments);
+    return testing::runCerca(dir_->path(), std::move(arguments));
   }
   static CatalogueDir* dir_;
 };
