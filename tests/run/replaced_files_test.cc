@@ -97,9 +97,14 @@ TEST_P(FilesChangedDuringARun, AreNeverReplaced) {
     if (fd < 0) return;
     writeAll(fd, std::string_view(content).substr(0, kWrittenFirst));
     const auto start = std::chrono::steady_clock::now();
-    // The copy of opere.ddb has opened it once its working copy is there.
-    while (!std::filesystem::exists(dir / "opere.ddb.nuovo") &&
-           std::chrono::steady_clock::now() - start < kPatience)
+    // The run has read opere.ddb whole once its working copy is as long:
+    // a copy over it any earlier would change the bytes it is reading.
+    const auto copied = [&] {
+      std::error_code error;
+      const auto made = std::filesystem::file_size(dir / "opere.ddb.nuovo", error);
+      return !error && made >= std::filesystem::file_size(dir / "opere.ddb", error) && !error;
+    };
+    while (!copied() && std::chrono::steady_clock::now() - start < kPatience)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     GetParam().swap(dir);
     writeAll(fd, std::string_view(content).substr(kWrittenFirst));
