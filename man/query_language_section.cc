@@ -55,6 +55,11 @@ const Limit kLimits[] = {
     {"WAITING_SEARCHES", indicizza::catalogo::kWaitingSearches},
     {"SEARCH_THREADS", indicizza::catalogo::kSearchThreads},
     {"TURN_SLICE_MS", static_cast<std::uint64_t>(indicizza::catalogo::kTurnSlice.count())},
+    {"LONG_SEARCH_MS", static_cast<std::uint64_t>(indicizza::catalogo::kTurnSlice.count() *
+                                                  indicizza::catalogo::kLongSearchSlices)},
+    {"LONG_SEARCH_SECONDS",
+     static_cast<std::uint64_t>(
+         duration_cast<seconds>(indicizza::catalogo::kLongSearchMemory).count())},
     {"SEARCH_SECONDS", static_cast<std::uint64_t>(
                            duration_cast<seconds>(indicizza::catalogo::kSearchDeadline).count())},
 };

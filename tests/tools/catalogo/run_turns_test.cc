@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -56,6 +57,34 @@ TEST(RunTurns, ACostlySearchWaitsBehindAQuickOneToItsEnd) {
   const std::size_t first = ran.find('S');
   ASSERT_NE(first, std::string::npos) << "the short search never ran";
   EXPECT_EQ(ran.substr(first, 6), "SSSSSs") << ran;
+}
+
+// An address whose search just ran long: its next search waits behind a
+// fresh one of another address that came after it.
+TEST(RunTurns, AnAddressThatRanLongComesAfterFreshSearches) {
+  RunTurns turns(1, milliseconds(1));
+  {
+    RunTurn costly(turns, "10.0.0.1");
+    std::this_thread::sleep_for(milliseconds(4 * kLongSearchSlices));
+  }
+  std::mutex mutex;
+  std::string ran;
+  const auto search = [&](std::string client, char letter) {
+    return std::thread([&turns, &mutex, &ran, client, letter] {
+      RunTurn turn(turns, client);
+      const std::lock_guard lock(mutex);
+      ran += letter;
+    });
+  };
+  std::optional<RunTurn> holder(std::in_place, turns, "10.0.0.3");
+  std::thread again = search("10.0.0.1", 'A');
+  std::this_thread::sleep_for(milliseconds(50));
+  std::thread fresh = search("10.0.0.2", 'F');
+  std::this_thread::sleep_for(milliseconds(50));
+  holder.reset();
+  again.join();
+  fresh.join();
+  EXPECT_EQ(ran, "FA");
 }
 
 }  // namespace

@@ -54,14 +54,35 @@ void RunTurns::release(const std::string& client) {
   grant();
 }
 
+std::uint64_t RunTurns::startingSlices(const std::string& client,
+                                       std::chrono::steady_clock::time_point now) {
+  const auto found = longLately_.find(client);
+  if (found == longLately_.end()) return 0;
+  if (now - found->second < kLongSearchMemory) return 1;
+  longLately_.erase(found);
+  return 0;
+}
+
+void RunTurns::noteEnd(const std::string& client, std::uint64_t slices,
+                       std::chrono::steady_clock::time_point now) {
+  if (slices < kLongSearchSlices) return;
+  std::erase_if(longLately_,
+                [&](const auto& entry) { return now - entry.second >= kLongSearchMemory; });
+  longLately_[client] = now;
+}
+
 RunTurn::RunTurn(RunTurns& turns, std::string client) : turns_(turns), client_(std::move(client)) {
   std::unique_lock lock(turns_.mutex_);
-  turns_.wait(lock, client_, 0);
+  const std::uint64_t slices = turns_.startingSlices(client_, Clock::now());
+  ranBefore_ = slices * turns_.slice_;
+  turns_.wait(lock, client_, slices);
   since_ = Clock::now();
 }
 
 RunTurn::~RunTurn() {
+  const Clock::time_point now = Clock::now();
   const std::lock_guard lock(turns_.mutex_);
+  turns_.noteEnd(client_, (ranBefore_ + (now - since_)) / turns_.slice_, now);
   turns_.release(client_);
 }
 

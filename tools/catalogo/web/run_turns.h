@@ -14,7 +14,10 @@
 // gives its turn up, a long one gives it up to a newer one at once, searches
 // alike share the turns a slice at a time and by address, and one address's
 // costly searches run on what everyone's common work leaves; a search's
-// deadline still ends it.
+// deadline still ends it. A search starts with a standing of 0, or of 1
+// while its address ran a long search (kLongSearchSlices) lately
+// (kLongSearchMemory): so the first slice of each of an address's costly
+// searches waits behind the fresh searches of the others too.
 #pragma once
 
 #include <chrono>
@@ -31,6 +34,11 @@ namespace indicizza::catalogo {
 // The unit of a search's standing, and how long a search runs before it
 // gives its turn to a search like it of an address holding fewer turns.
 inline constexpr auto kTurnSlice = std::chrono::milliseconds(50);
+
+// A search that runs this many slices is long; for kLongSearchMemory after
+// it, a new search of its address starts as one that has run a slice.
+inline constexpr std::uint64_t kLongSearchSlices = 4;
+inline constexpr auto kLongSearchMemory = std::chrono::seconds(10);
 
 class RunTurns {
  public:
@@ -52,6 +60,12 @@ class RunTurns {
   void wait(std::unique_lock<std::mutex>& lock, const std::string& client, std::uint64_t slices);
   // With the mutex held: gives `client`'s turn back, and the free turns out.
   void release(const std::string& client);
+  // With the mutex held: the standing a new search of `client` starts at.
+  std::uint64_t startingSlices(const std::string& client,
+                               std::chrono::steady_clock::time_point now);
+  // With the mutex held: notes that a search of `client` ran `slices`.
+  void noteEnd(const std::string& client, std::uint64_t slices,
+               std::chrono::steady_clock::time_point now);
   void grant();
   std::size_t heldBy(const std::string& client) const;
   // Whether a waiting search comes before a running one of `client` that
@@ -64,6 +78,8 @@ class RunTurns {
   std::size_t free_;
   std::map<std::string, std::size_t, std::less<>> held_;
   std::vector<Waiter*> waiting_;  // in order of arrival
+  // The addresses whose last long search ended lately, and when.
+  std::map<std::string, std::chrono::steady_clock::time_point, std::less<>> longLately_;
   std::uint64_t arrivals_ = 0;
 };
 
