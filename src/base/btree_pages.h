@@ -42,10 +42,25 @@ inline constexpr std::size_t kEncryptionOffset = 24;
 inline constexpr std::size_t kMetaFlagsOffset = 26;  // one byte: checksums, partitions
 inline constexpr std::size_t kFreeListOffset = 28;
 inline constexpr std::size_t kLastPageOffset = 32;
+inline constexpr std::size_t kKeyCountOffset = 40;     // kept 0 by puts: only a full stat sets it
+inline constexpr std::size_t kRecordCountOffset = 44;  // likewise
 inline constexpr std::size_t kTreeFlagsOffset = 48;
+inline constexpr std::size_t kFileIdOffset = 52;
+inline constexpr std::size_t kFileIdSize = 20;  // inode, device, a random word, a serial, zeros
+inline constexpr std::size_t kMinimumKeysOffset = 76;
+inline constexpr std::size_t kRecordPadOffset = 84;  // Recno's pad byte, stored by B-trees too
 inline constexpr std::size_t kRootOffset = 88;
 inline constexpr std::uint32_t kBtreeMagic = 0x053162;
 inline constexpr std::uint32_t kBtreeVersion = 9;
+// What a new B-tree of this program's kind stores: the least number of keys
+// a page must be able to hold (which sets the overflow threshold, see
+// overflowThreshold), and the default pad byte, a space.
+inline constexpr std::uint32_t kMinimumKeys = 2;
+inline constexpr std::uint32_t kDefaultRecordPad = 0x20;
+// The root of the file's one tree: always page 1, whatever its level (the
+// library moves the root's items down to new pages when it splits it, and
+// its verifier demands it).
+inline constexpr std::uint32_t kRootPage = 1;
 // Meta flags: the pages carry checksums. The others (partitions) are of
 // files this program never makes.
 inline constexpr std::uint8_t kChecksumsFlag = 0x01;
@@ -58,6 +73,10 @@ inline constexpr std::uint32_t kRecnoTreeFlags = 0x2 | 0x8 | 0x10;
 // compression.
 inline constexpr std::uint32_t kForeignTreeFlags = 0x1 | 0x40 | 0x20 | 0x80;
 
+// Header of every page: the log sequence number, which a file written with
+// no log holds as "not logged" (file 0, offset 1).
+inline constexpr std::size_t kLogOffsetOffset = 4;
+inline constexpr std::uint32_t kNotLoggedOffset = 1;
 // Header of every other page.
 inline constexpr std::size_t kPageNumberOffset = 8;
 inline constexpr std::size_t kPreviousPageOffset = 12;
@@ -67,6 +86,13 @@ inline constexpr std::size_t kFreeOffsetOffset = 22;  // 16 bits: where the item
 inline constexpr std::size_t kLevelOffset = 24;
 inline constexpr std::size_t kTypeOffset = 25;
 inline constexpr std::size_t kHeaderSize = 26;  // then one 16-bit item offset per entry
+inline constexpr std::size_t kItemOffsetSize = 2;
+// Items lie at offsets that are multiples of this, each padded to one.
+inline constexpr std::size_t kItemAlignment = 4;
+// An overflow page holds a piece of one item right after its header: the
+// free-offset field counts its bytes, the entries field the references to
+// the chain (always 1).
+inline constexpr std::uint16_t kOverflowReferences = 1;
 
 // Page checksums (kChecksumsFlag): a 32-bit sum of the page's bytes, taken
 // with the sum's own bytes as zeros (see pageChecksum), stored in the byte
@@ -95,12 +121,25 @@ inline constexpr std::uint8_t kLeafLevel = 1;
 inline constexpr std::uint8_t kItemTypeMask = 0x7F;  // the top bit marks a deleted item
 inline constexpr std::uint8_t kBytesItem = 1;
 inline constexpr std::uint8_t kOverflowItem = 3;
+inline constexpr std::size_t kItemLengthOffset = 0;  // 16 bits
 inline constexpr std::size_t kItemTypeOffset = 2;
 inline constexpr std::size_t kBytesItemHeaderSize = 3;
 inline constexpr std::size_t kOverflowReferenceSize = 12;
 inline constexpr std::size_t kOverflowReferencePageOffset = 4;
+inline constexpr std::size_t kOverflowReferenceLengthOffset = 8;  // the item's whole length
 inline constexpr std::size_t kInternalItemChildOffset = 4;
+inline constexpr std::size_t kInternalItemRecordsOffset = 8;  // 0: no record numbers
 inline constexpr std::size_t kInternalItemHeaderSize = 12;
+
+// The length above which a key or a data item goes to overflow pages: the
+// share of a page that kMinimumKeys pairs may each take, less an empty
+// item's room and its alignment (1007 for 4096-byte pages).
+constexpr std::size_t overflowThreshold(std::size_t pageSize) {
+  const std::size_t emptyItem =
+      (kBytesItemHeaderSize + kItemAlignment - 1) / kItemAlignment * kItemAlignment;
+  return (pageSize - kHeaderSize) / (kMinimumKeys * 2) - (emptyItem + kItemOffsetSize) -
+         kItemAlignment;
+}
 
 }  // namespace btree_layout
 
