@@ -15,7 +15,7 @@ export INDICIZZA_BROWSER := $(BROWSER)
 MAKEFLAGS += --no-print-directory
 # How long `make fuzz` runs each fuzz target.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = stop_words record_readings query tsv_rows
+FUZZ_TARGETS = stop_words record_readings query tsv_rows btree_writer
 # What is installed and packaged.
 INSTALL_TARGETS = indicizza catalogo man_pages package_changelog
 
