@@ -49,8 +49,9 @@ class BtreeWriter {
   // the longer key). A key not greater than the one before, or a key or
   // data item longer than 2^32 - 1 bytes, is refused with kWriteFailed
   // (errno EINVAL), and the writer goes on as if it had not been given.
-  // Fails with kWriteFailed, carrying errno (ENOSPC for a short write),
-  // when a page can't be written; every later call then fails the same way.
+  // Fails with kWriteFailed, carrying errno (ENOSPC for a write that takes
+  // no byte at all), when a page can't be written; every later call then
+  // fails the same way.
   // Fails with kWriteFailed once finish() was called.
   Status add(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data);
 
@@ -62,8 +63,8 @@ class BtreeWriter {
   // Makes what finish() wrote durable (fsync). Fails with kWriteFailed.
   Status sync();
 
-  // The number of pages written, the metadata page included; the file's
-  // length is that many pages once finish() succeeded.
+  // The number of pages given numbers so far, the metadata page included:
+  // once finish() succeeded, the file's length in pages.
   std::uint32_t pageCount() const { return nextPage_; }
 
  private:
