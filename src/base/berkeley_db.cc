@@ -134,6 +134,24 @@ Status createEmptyFile(const char* path) {
 
 BulkPairs::BulkPairs(std::size_t capacity) : buffer_(wordsFor(capacity, kWordSize)) { clear(); }
 
+void BulkPairs::forEachPair(const std::function<bool(std::span<const std::uint8_t>,
+                                                     std::span<const std::uint8_t>)>& visit) const {
+  DBT batch = dbt_;
+  void* pointer = nullptr;
+  DB_MULTIPLE_INIT(pointer, &batch);
+  for (std::size_t i = 0; i < count_; ++i) {
+    void* keyBytes = nullptr;
+    void* dataBytes = nullptr;
+    std::uint32_t keySize = 0;
+    std::uint32_t dataSize = 0;
+    DB_MULTIPLE_KEY_NEXT(pointer, &batch, keyBytes, keySize, dataBytes, dataSize);
+    if (pointer == nullptr) return;
+    if (!visit({static_cast<const std::uint8_t*>(keyBytes), keySize},
+               {static_cast<const std::uint8_t*>(dataBytes), dataSize}))
+      return;
+  }
+}
+
 void BulkPairs::clear() {
   attachBuffer(dbt_, buffer_, 0);
   DB_MULTIPLE_WRITE_INIT(writePointer_, &dbt_);

@@ -5,6 +5,7 @@
 #include <db.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -77,6 +78,11 @@ class BulkPairs {
 
   std::size_t count() const { return count_; }
   void clear();
+
+  // Calls `visit` with each pair, in the order added, until it returns
+  // false; the spans point into the batch until it is next changed.
+  void forEachPair(const std::function<bool(std::span<const std::uint8_t> key,
+                                            std::span<const std::uint8_t> data)>& visit) const;
 
  private:
   friend class Database;

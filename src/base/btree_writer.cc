@@ -1,5 +1,6 @@
 #include "base/btree_writer.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -282,6 +283,8 @@ Status BtreeWriter::writePage(std::uint32_t number, std::span<const std::uint8_t
   }
   return {};
 }
+
+void BtreeWriter::startWriteback() { sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE); }
 
 Status BtreeWriter::sync() {
   if (!failed_.ok()) return failed_;

@@ -63,6 +63,10 @@ class BtreeWriter {
   // Makes what finish() wrote durable (fsync). Fails with kWriteFailed.
   Status sync();
 
+  // Starts writing to the disk what was written to the file so far, without
+  // waiting for it, so that the final sync has less left to wait for.
+  void startWriteback();
+
   // The number of pages given numbers so far, the metadata page included:
   // once finish() succeeded, the file's length in pages.
   std::uint32_t pageCount() const { return nextPage_; }
