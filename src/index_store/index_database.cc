@@ -1,5 +1,6 @@
 #include "index_store/index_database.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -89,8 +90,46 @@ IndexDatabaseTarget findIndexDatabase(const std::filesystem::path& path) {
   return found;
 }
 
+IndexPageFile::~IndexPageFile() {
+  writer.reset();
+  if (fd >= 0) close(fd);
+}
+
+namespace {
+
+// Creates the working copy at `path` (which must not exist) for its pages.
+// Fails with kCannotOpen.
+Status createPageFile(const std::filesystem::path& path, IndexPageFile& pages) {
+  pages.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, bdb::kNewFileMode);
+  if (pages.fd < 0) return Status::systemFailure(Status::Code::kCannotOpen, errno);
+  pages.writer.emplace(pages.fd, libraryDefaultPageSize(pages.fd));
+  return {};
+}
+
+// Writes the pairs of `block` as pages. Fails as BtreeWriter::add.
+Status writePairs(BtreeWriter& writer, const bdb::BulkPairs& block) {
+  Status written;
+  block.forEachPair([&](std::span<const std::uint8_t> key, std::span<const std::uint8_t> data) {
+    written = writer.add(key, data);
+    return written.ok();
+  });
+  return written;
+}
+
+// Writes the pages still held and closes the file. Fails with kWriteFailed.
+Status closePageFile(IndexPageFile& pages) {
+  Status closed = pages.writer->finish();
+  pages.writer.reset();
+  const int fd = std::exchange(pages.fd, -1);
+  if (close(fd) != 0 && closed.ok())
+    closed = Status::systemFailure(Status::Code::kWriteFailed, errno);
+  return closed;
+}
+
+}  // namespace
+
 Status tryOpenIndexDatabase(const IndexDatabaseTarget& target, const IndexDatabaseStart& start,
-                            IndexDatabase& database) {
+                            IndexDatabase& database, IndexWriting writing) {
   const bool there = target.access.code() != Status::Code::kNotFound;
   if (there != start.has_value()) return Status::failure(Status::Code::kReplaced);
   if (!there) {
@@ -105,7 +144,10 @@ Status tryOpenIndexDatabase(const IndexDatabaseTarget& target, const IndexDataba
     if (opened.ok()) opened = ShadowFile::toRewrite(target.target, *start, database.shadow);
     if (!opened.ok()) return opened;
   }
-  Status created = database.handle.open(database.shadow.path().c_str(), bdb::OpenMode::kCreateNew);
+  Status created =
+      writing == IndexWriting::kPages
+          ? createPageFile(database.shadow.path(), database.pages)
+          : database.handle.open(database.shadow.path().c_str(), bdb::OpenMode::kCreateNew);
   // Beside a file that may be written, a new one that can't be made is a
   // working copy that can't be made (a folder that may not be written).
   if (created.code() == Status::Code::kCannotOpen && target.access.ok())
@@ -205,12 +247,17 @@ Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
   std::size_t bytesSinceWriteback = 0;
   while (std::unique_ptr<TermBlock> block = handOff.pop()) {
     if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
-    Status put = database.handle.putBulk(block->pairs);
+    BtreeWriter* const pages = database.pages.writer ? &*database.pages.writer : nullptr;
+    Status put = pages ? writePairs(*pages, block->pairs) : database.handle.putBulk(block->pairs);
     block->pairs.clear();
     if (!put.ok()) return put;
     bytesSinceWriteback += std::exchange(block->bytes, 0);
     if (bytesSinceWriteback >= kWritebackEveryBytes) {
-      database.handle.startWriteback();
+      if (pages) {
+        pages->startWriteback();
+      } else {
+        database.handle.startWriteback();
+      }
       bytesSinceWriteback = 0;
     }
     stored(std::exchange(block->terms, 0));
@@ -220,7 +267,8 @@ Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
 }
 
 Status tryCommitIndexDatabase(IndexDatabase& database) {
-  Status committed = database.handle.close();
+  Status committed =
+      database.pages.writer ? closePageFile(database.pages) : database.handle.close();
   if (committed.ok()) committed = database.shadow.commit();
   return committed;
 }

@@ -12,6 +12,7 @@
 #include <span>
 
 #include "base/berkeley_db.h"
+#include "base/btree_writer.h"
 #include "base/file_identity.h"
 #include "base/shadow_file.h"
 #include "base/status.h"
@@ -81,25 +82,42 @@ struct IndexDatabaseTarget {
 // by default).
 IndexDatabaseTarget findIndexDatabase(const std::filesystem::path& path = kIndexDatabaseFileName);
 
+// How the write phase makes the new B-tree: as pages written in one pass
+// from the items in key order (btree_writer.h), or through the library's
+// bulk puts, kept as the reference the pages are held to.
+enum class IndexWriting { kPages, kLibraryPuts };
+
+// The working copy open for writing its pages. Closes the file when
+// destroyed. Not copyable.
+struct IndexPageFile {
+  IndexPageFile() = default;
+  ~IndexPageFile();
+  IndexPageFile(const IndexPageFile&) = delete;
+  IndexPageFile& operator=(const IndexPageFile&) = delete;
+
+  int fd = -1;
+  std::optional<BtreeWriter> writer;  // on fd
+};
+
 // The index database while the write phase writes it: its new version, a
 // B-tree made from nothing in a working copy (see shadow_file.h), and the
 // file as it was, read for the terms of earlier runs that this one does not
 // produce.
 struct IndexDatabase {
-  ShadowFile shadow;      // destroyed after the handle on it
-  bdb::Database handle;   // on the working copy
+  ShadowFile shadow;      // destroyed after the handles on it
+  IndexPageFile pages;    // on the working copy, for IndexWriting::kPages
+  bdb::Database handle;   // on the working copy, for IndexWriting::kLibraryPuts
   bdb::Database earlier;  // read only; not open when there was no file
 };
 
 // Opens the index database for the write phase: a new B-tree (mode 0664) at
-// the working copy of `target` and, when the file exists, the file itself
-// for reading. Fails with kReplaced when the file is not the one found
-// before the load (`start`), or came since there was none, before it is
-// read; kCannotOpen when the file may not be written or can't be opened as a
-// B-tree; kWriteFailed when the working copy can't be made; kNoHandle when
-// no handle can be made.
+// the working copy of `target`, to be written as `writing` says, and, when
+// the file exists, the file itself for reading. Fails with kReplaced when the file is not the one
+// found before the load (`start`), or came since there was none, before it is read; kCannotOpen
+// when the file may not be written or can't be opened as a B-tree; kWriteFailed when the working
+// copy can't be made; kNoHandle when no handle can be made.
 Status tryOpenIndexDatabase(const IndexDatabaseTarget& target, const IndexDatabaseStart& start,
-                            IndexDatabase& database);
+                            IndexDatabase& database, IndexWriting writing = IndexWriting::kPages);
 
 // Puts into the working copy, in key order and in bulk, every term of
 // `index` (key: the term's bytes; data: its stored entries, in array order)
@@ -113,8 +131,8 @@ Status tryOpenIndexDatabase(const IndexDatabaseTarget& target, const IndexDataba
 Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
                    const std::function<void(std::size_t terms)>& stored);
 
-// Closes the working copy (which writes the library's cache to it) and puts
-// it in place of the file (see ShadowFile::commit). Fails with
+// Closes the working copy (which writes the pages still held, and the
+// library's cache, to it) and puts it in place of the file (see ShadowFile::commit). Fails with
 // kWriteFailed, the file then as it was before the run; with kReplaced when
 // the file is not the one found before the load, which is then left as it
 // was found.

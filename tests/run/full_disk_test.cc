@@ -138,8 +138,9 @@ TEST_P(FullDisk, StopsWithTheFilesWholeAtEveryFillLevel) {
     states.expectWholeStates(after.path(), data, index);
   }
   for (const auto& message : c.messages) EXPECT_TRUE(seen.contains(message)) << message;
-  // Some put failed page after page.
-  if (c.messages.contains("put error")) {
+  // Some put of opere.ddb failed page after page. (opere.idb's pages are
+  // written by the program itself, which says nothing on standard error.)
+  if (c.messages.contains("put error") && !c.onlyTheIndex) {
     EXPECT_TRUE(counted);
   }
 }
@@ -148,29 +149,25 @@ TEST_P(FullDisk, StopsWithTheFilesWholeAtEveryFillLevel) {
 // opere.idb of about 660 kB, both beyond the library's cache: a full disk
 // fails a put. One of 300 records fits the cache: the close fails instead.
 // The new opere.idb is written beside the old one after opere.ddb is put in
-// place: a full disk fails its puts or its close.
+// place, its pages one after the other: a full disk fails their writing.
 INSTANTIATE_TEST_SUITE_P(
     Run, FullDisk,
-    ::testing::Values(FullDiskCase{"BeyondTheCache",
-                                   1000,
-                                   2000,
-                                   false,
-                                   3,
-                                   {"Errore copia opere.ddb", "put error",
-                                    "Errore chiusura opere.ddb", "Fine scansione"}},
-                      FullDiskCase{"WithinTheCache",
-                                   200,
-                                   300,
-                                   false,
-                                   3,
-                                   {"Errore copia opere.ddb", "Errore chiusura opere.ddb",
-                                    "Errore chiusura opere.idb", "Fine scansione"}},
-                      FullDiskCase{"IndexOnItsOwnDisk",
-                                   600,
-                                   1200,
-                                   true,
-                                   5,
-                                   {"put error", "Errore chiusura opere.idb", "Fine scansione"}}),
+    ::testing::Values(
+        FullDiskCase{
+            "BeyondTheCache",
+            1000,
+            2000,
+            false,
+            3,
+            {"Errore copia opere.ddb", "put error", "Errore chiusura opere.ddb", "Fine scansione"}},
+        FullDiskCase{"WithinTheCache",
+                     200,
+                     300,
+                     false,
+                     3,
+                     {"Errore copia opere.ddb", "Errore chiusura opere.ddb",
+                      "Errore chiusura opere.idb", "Fine scansione"}},
+        FullDiskCase{"IndexOnItsOwnDisk", 600, 1200, true, 5, {"put error", "Fine scansione"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
