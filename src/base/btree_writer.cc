@@ -251,7 +251,8 @@ Status BtreeWriter::finish() {
     failed_ = writePage(page.number(), page.bytes());
     if (!failed_.ok()) return failed_;
   }
-  failed_ = writeMetadata();
+  if (!run_.empty()) failed_ = writeRun();
+  if (failed_.ok()) failed_ = writeMetadata();
   return failed_;
 }
 
@@ -267,18 +268,35 @@ Status BtreeWriter::writeMetadata() {
   store32(meta, kMinimumKeysOffset, kMinimumKeys);
   store32(meta, kRecordPadOffset, kDefaultRecordPad);
   store32(meta, kRootOffset, kRootPage);
-  return writePage(0, meta);
+  return writeAt(0, meta);
 }
 
 Status BtreeWriter::writePage(std::uint32_t number, std::span<const std::uint8_t> page) {
-  auto at = static_cast<off_t>(std::uint64_t{number} * pageSize_);
-  while (!page.empty()) {
-    const ssize_t n = pwrite(fd_, page.data(), page.size(), at);
+  const bool follows = number == runFirst_ + run_.size() / pageSize_;
+  if (!run_.empty() && (!follows || run_.size() + page.size() > kWriteRunBytes)) {
+    Status written = writeRun();
+    if (!written.ok()) return written;
+  }
+  if (run_.empty()) runFirst_ = number;
+  run_.insert(run_.end(), page.begin(), page.end());
+  return {};
+}
+
+Status BtreeWriter::writeRun() {
+  Status written = writeAt(std::uint64_t{runFirst_} * pageSize_, run_);
+  run_.clear();
+  return written;
+}
+
+Status BtreeWriter::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  auto at = static_cast<off_t>(offset);
+  while (!bytes.empty()) {
+    const ssize_t n = pwrite(fd_, bytes.data(), bytes.size(), at);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return Status::systemFailure(Status::Code::kWriteFailed, errno);
     // A write that takes nothing: the disk is full.
     if (n == 0) return Status::systemFailure(Status::Code::kWriteFailed, ENOSPC);
-    page = page.subspan(static_cast<std::size_t>(n));
+    bytes = bytes.subspan(static_cast<std::size_t>(n));
     at += n;
   }
   return {};

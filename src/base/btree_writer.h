@@ -10,8 +10,9 @@
 // written last. The library's later puts split the full pages as they need.
 //
 // Memory stays bounded whatever the number of items: one page per level of
-// the tree, one for overflow pages, and a copy of the last key given. Leaf
-// and overflow pages go to the file as they fill.
+// the tree, one for overflow pages, a copy of the last key given, and up to
+// kWriteRunBytes of full pages not yet written. Leaf and overflow pages go
+// to the file as they fill, gathered into writes of consecutive pages.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +24,9 @@
 #include "base/status.h"
 
 namespace indicizza {
+
+// The most bytes of consecutive pages the writer gathers into one write.
+inline constexpr std::size_t kWriteRunBytes = 1 << 20;
 
 // The page size of the indexer's databases.
 inline constexpr std::size_t kIndexerPageSize = 4096;
@@ -82,7 +86,11 @@ class BtreeWriter {
   };
 
   std::uint32_t allocatePage() { return nextPage_++; }
+  // Writes page `number`; pages that follow each other in the file are
+  // gathered into writes of up to kWriteRunBytes.
   Status writePage(std::uint32_t number, std::span<const std::uint8_t> page);
+  Status writeRun();
+  Status writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   // Writes `bytes` on a new chain of overflow pages; `first` gets the
   // chain's first page.
   Status writeOverflow(std::span<const std::uint8_t> bytes, std::uint32_t& first);
@@ -122,7 +130,9 @@ class BtreeWriter {
   bool haveKey_ = false;
   bool finished_ = false;
   std::uint32_t nextPage_ = 1;
-  Status failed_;  // the first write that failed, for every later call
+  Status failed_;                  // the first write that failed, for every later call
+  std::vector<std::uint8_t> run_;  // pages not yet written, from runFirst_ on
+  std::uint32_t runFirst_ = 0;
 };
 
 }  // namespace indicizza

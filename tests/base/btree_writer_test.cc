@@ -199,7 +199,7 @@ TEST(BtreeWriterFailure, ReportsAFullDiskOnEveryLaterCall) {
   ASSERT_GE(fd, 0);
   BtreeWriter writer(fd);
   Status added;
-  for (int i = 0; i < 1000 && added.ok(); ++i) {
+  for (int i = 0; i < 20000 && added.ok(); ++i) {
     added = writer.add(bytesOf(numberKey(i)), bytesOf(std::string(200, 'x')));
   }
   EXPECT_EQ(added.code(), Status::Code::kWriteFailed);
