@@ -23,9 +23,6 @@
 namespace indicizza {
 namespace {
 
-// How often the record checks ask SearchOptions::stop.
-constexpr std::size_t kRecordsBetweenStopChecks = 256;
-
 // Which work `record` is: its composer (T1) and its first code (C1),
 // which the records of a work's movements share; "" when it has no code,
 // a work of its own.

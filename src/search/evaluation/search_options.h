@@ -41,11 +41,18 @@ struct SearchLimits {
   std::uint64_t maxRankedPartials = 2'000;
 };
 
+// How many records a search reads between two looks at SearchOptions::stop.
+// A record costs up to about 0.1 ms to read and check, so a look comes every
+// few milliseconds: a server's search then gives its turn to another, or
+// sees its deadline, within that.
+inline constexpr std::size_t kRecordsBetweenStopChecks = 32;
+
 struct SearchOptions {
   Matching matching = Matching::kFolded;
   SearchLimits limits;
   // When set, asked now and then while the search works (between index
-  // lookups, and every few hundred records read): when it returns true,
+  // lookups, and every kRecordsBetweenStopChecks records read): when it
+  // returns true,
   // the search gives up with kInterrupted ("Ricerca interrotta"). A server
   // passes its deadline and whether the client is still there.
   std::function<bool()> stop;

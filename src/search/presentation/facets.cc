@@ -7,13 +7,11 @@
 #include "catalogue/text/latin1.h"
 #include "indexing/byte_classes.h"
 #include "indexing/term_rules.h"
+#include "search/evaluation/search_options.h"
 #include "search/query/query_parser.h"
 
 namespace indicizza {
 namespace {
-
-// How often countFacetsOf asks its caller whether to stop.
-constexpr std::size_t kRecordsBetweenStopChecks = 256;
 
 // Joins the tokens of a text facet's key.
 constexpr char kKeyJoin = ' ';

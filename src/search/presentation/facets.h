@@ -171,9 +171,9 @@ std::string narrowedQuery(std::string_view query, const FacetValue& value);
 // Hands `counter` the records stored under `numbers` (a search's results),
 // read from `data` and descrambled with `key`, until it is full; the
 // numbers left over are added uncounted, and a number with no whole record
-// stored is passed over. `stop`, when set, is asked every few hundred
-// records: true gives up with kInterrupted. Fails as fetchWholeRecord when
-// `data` can't be read.
+// stored is passed over. `stop`, when set, is asked every
+// kRecordsBetweenStopChecks records: true gives up with kInterrupted. Fails as fetchWholeRecord
+// when `data` can't be read.
 Status countFacetsOf(ReadOnlyDatabase& data, const ScrambleKey& key,
                      std::span<const RecordNumber> numbers, FacetCounter& counter,
                      const std::function<bool()>& stop = {});
