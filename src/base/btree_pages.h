@@ -11,6 +11,7 @@
 // read the items' contents, only where they lie.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -142,6 +143,12 @@ constexpr std::size_t overflowThreshold(std::size_t pageSize) {
 }
 
 }  // namespace btree_layout
+
+// Whether key `a` comes before key `b` in a B-tree of this program's kind,
+// in the library's default order: bytes compared unsigned, a prefix first.
+inline bool keySortsBefore(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
+}
 
 // Checks a B-tree file fed to it front to back, in pieces of any size. Keeps
 // about twenty bytes per page until finish(). Not copyable.

@@ -30,11 +30,6 @@ constexpr std::size_t kLargestDefaultPageSize = 16384;
 // more for each file (as the library's own).
 constexpr std::uint32_t kFileSerialStep = 100000;
 
-// Whether `a` sorts before `b`: unsigned bytes, a prefix first.
-bool sortsBefore(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
-}
-
 // The length of `next` that still sorts after `last` (which sorts before
 // it): their common prefix and one byte more, or all of `next`.
 std::size_t distinguishingLength(std::span<const std::uint8_t> last,
@@ -91,7 +86,7 @@ Status BtreeWriter::add(std::span<const std::uint8_t> key, std::span<const std::
   if (!failed_.ok()) return failed_;
   if (finished_) return refusedItem();
   constexpr std::size_t kLongest = std::numeric_limits<std::uint32_t>::max();
-  if ((haveKey_ && !sortsBefore(lastKey_, key)) || key.size() > kLongest ||
+  if ((haveKey_ && !keySortsBefore(lastKey_, key)) || key.size() > kLongest ||
       data.size() > kLongest) {
     return refusedItem();
   }

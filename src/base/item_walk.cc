@@ -2,15 +2,13 @@
 
 #include <algorithm>
 
+#include "base/btree_pages.h"
+
 namespace indicizza {
 namespace {
 
 // Size of the buffer that receives the items of one cursor step.
 constexpr std::size_t kBulkGetBytes = std::size_t{4} << 20;
-
-bool keyLess(const std::vector<std::uint8_t>& before, const bdb::Item& key) {
-  return std::lexicographical_compare(before.begin(), before.end(), key.data, key.data + key.size);
-}
 
 bool keyEquals(const std::vector<std::uint8_t>& a, const bdb::Item& b) {
   return std::equal(a.begin(), a.end(), b.data, b.data + b.size);
@@ -58,7 +56,7 @@ bool ItemWalk::next(bdb::Item& key, bdb::Item& data) {
 }
 
 bool ItemWalk::take(const bdb::Item& key) {
-  if ((items_ > 0 && !keyLess(lastKey_, key)) || ++items_ > mostItems_) {
+  if ((items_ > 0 && !keySortsBefore(lastKey_, key.bytes())) || ++items_ > mostItems_) {
     over_ = true;
     status_ = Status::failure(Status::Code::kDamaged);
     return false;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/berkeley_db.h"
+#include "base/btree_pages.h"
 #include "base/console.h"
 #include "base/hand_off.h"
 #include "base/interruption.h"
@@ -165,11 +166,6 @@ struct TermBlock {
   std::size_t bytes = 0;
 };
 
-// Whether key `a` sorts before key `b`: unsigned bytes, a prefix first.
-bool keyBefore(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
-}
-
 // The helper's half of the write: gathers every term of `index` in term
 // order, with its stored entries, and the items of the earlier file (when
 // `earlier` is open) whose keys are no term of `index`, into bulk puts for
@@ -197,7 +193,7 @@ Status gatherTerms(const WordIndex& index, bdb::Database& earlier, HandOff<TermB
   // there is none) and drops the one equal to it.
   const auto carryEarlier = [&](std::optional<std::span<const std::uint8_t>> key) {
     for (; earlierPending; earlierPending = walk->next(earlierKey, earlierData)) {
-      if (key && !keyBefore(earlierKey.bytes(), *key)) {
+      if (key && !keySortsBefore(earlierKey.bytes(), *key)) {
         if (std::ranges::equal(earlierKey.bytes(), *key))
           earlierPending = walk->next(earlierKey, earlierData);
         return true;
@@ -244,10 +240,10 @@ Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
   HandOff<TermBlock> handOff(kTermPutBlocksAhead);
   HelperThread<TermBlock> helper(handOff,
                                  [&] { return gatherTerms(index, database.earlier, handOff); });
+  BtreeWriter* const pages = database.pages.writer ? &*database.pages.writer : nullptr;
   std::size_t bytesSinceWriteback = 0;
   while (std::unique_ptr<TermBlock> block = handOff.pop()) {
     if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
-    BtreeWriter* const pages = database.pages.writer ? &*database.pages.writer : nullptr;
     Status put = pages ? writePairs(*pages, block->pairs) : database.handle.putBulk(block->pairs);
     block->pairs.clear();
     if (!put.ok()) return put;
