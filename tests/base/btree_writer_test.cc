@@ -109,12 +109,6 @@ Items aroundThreshold(bool keys) {
   return items;
 }
 
-Items megabytes() {
-  Items items = numberedItems(4, 1, 10);
-  for (std::size_t i = 1; i < items.size(); i += 2) items[i].second.assign(3 << 20, 'm');
-  return items;
-}
-
 struct WriterCase {
   const char* name;
   std::function<Items()> items;
@@ -157,13 +151,11 @@ INSTANTIATE_TEST_SUITE_P(
     Items, BtreeWriting,
     ::testing::Values(
         WriterCase{"None", [] { return Items{}; }, 2, 1},
-        WriterCase{"One", [] { return numberedItems(1, 1, 4); }, 2, 1},
         WriterCase{"OneFullLeaf", [] { return fullLeaf(0); }, 2, 1},
         WriterCase{"OneFullLeafAndOneMore", [] { return fullLeaf(1); }, 4, 2},
         WriterCase{"ThreeLevels", [] { return numberedItems(12000, 7919, 90); }, 0, 3},
         WriterCase{"KeysAroundTheOverflowThreshold", [] { return aroundThreshold(true); }, 0, 5},
-        WriterCase{"DataAroundTheOverflowThreshold", [] { return aroundThreshold(false); }, 0, 2},
-        WriterCase{"DataOfSeveralMegabytes", megabytes, 0, 1}),
+        WriterCase{"DataAroundTheOverflowThreshold", [] { return aroundThreshold(false); }, 0, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Key sequences, and which of their keys are taken ('+') or refused.

@@ -182,30 +182,27 @@ TEST(WriteIndex, IndexFileThatIsNotABtreeStopsTheRunBeforeTheLoad) {
 // and the library's puts, over the same terms and earlier file: the same
 // items, in a file the library verifies. Terms whose arrays go to overflow
 // pages (over 1007 bytes: 126 entries), one of megabytes, and enough of them
-// to fill many bulk puts; earlier items before, between and after them.
-struct WritingCase {
-  const char* name;
-  int terms;
-  std::vector<StoredItem> earlier;  // sorted by key; none: no file
-  friend void PrintTo(const WritingCase& c, std::ostream* os) { *os << c.name; }
-};
-
-class IndexWritings : public ::testing::TestWithParam<WritingCase> {};
-
-TEST_P(IndexWritings, GiveTheSameItems) {
+// to fill many bulk puts; earlier items before, between and after them, and
+// one a term replaces.
+TEST(WriteIndex, PagesAndLibraryPutsGiveTheSameItems) {
   WordIndex index;
-  for (int t = 0; t < GetParam().terms; ++t) {
+  for (int t = 0; t < 5000; ++t) {
     char term[16];
     std::snprintf(term, sizeof term, "T%06d", t * 7);
     const int entries = t == 3 ? 400000 : 1 + (t * 37) % 300;
     for (int e = 0; e < entries; ++e) index.add(term, {e + t, {{'A', 'B'}}});
   }
+  const std::vector<StoredItem> earlier = {{"A", "before"},
+                                           {"T000007", "replaced"},
+                                           {"T0000070", "between"},
+                                           {"T\xff", std::string(5000, 'x')},
+                                           {"\xff", "after"}};
   std::vector<std::vector<StoredItem>> written;
   for (const IndexWriting writing : {IndexWriting::kLibraryPuts, IndexWriting::kPages}) {
     testing::ScratchDir dir;
     const auto path = dir / "opere.idb";
     IndexDatabaseStart start;
-    if (!GetParam().earlier.empty()) testing::loadDatabase(path, GetParam().earlier);
+    testing::loadDatabase(path, earlier);
     ASSERT_TRUE(tryCheckIndexDatabase(path, start).ok());
     IndexDatabase database;
     ASSERT_TRUE(tryOpenIndexDatabase(findIndexDatabase(path), start, database, writing).ok());
@@ -217,17 +214,6 @@ TEST_P(IndexWritings, GiveTheSameItems) {
   EXPECT_EQ(written[0].size(), written[1].size());
   EXPECT_TRUE(written[0] == written[1]);
 }
-
-INSTANTIATE_TEST_SUITE_P(WriteIndex, IndexWritings,
-                         ::testing::Values(WritingCase{"Nothing", 0, {}},
-                                           WritingCase{"TermsAmongEarlierItems",
-                                                       5000,
-                                                       {{"A", "before"},
-                                                        {"T000007", "replaced"},
-                                                        {"T0000070", "between"},
-                                                        {"T\xff", std::string(5000, 'x')},
-                                                        {"\xff", "after"}}}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StoredEntry, IsNumberLittleEndianThenKindCodeThenTwoZeros) {
   EXPECT_EQ(storedEntryOf({-2, {{'a', 'B'}}}),
