@@ -251,18 +251,23 @@ Status BtreeWriter::finish() {
   return failed_;
 }
 
-Status BtreeWriter::writeMetadata() {
-  std::vector<std::uint8_t> meta(pageSize_);
+std::vector<std::uint8_t> metadataPage(std::size_t pageSize, std::uint32_t lastPage) {
+  std::vector<std::uint8_t> meta(pageSize);
   store32(meta, kLogOffsetOffset, kNotLoggedOffset);
   store32(meta, kMagicOffset, kBtreeMagic);
   store32(meta, kVersionOffset, kBtreeVersion);
-  store32(meta, kPageSizeOffset, static_cast<std::uint32_t>(pageSize_));
+  store32(meta, kPageSizeOffset, static_cast<std::uint32_t>(pageSize));
   meta[kTypeOffset] = kMetadataPage;
-  store32(meta, kLastPageOffset, nextPage_ - 1);
-  storeFileId(fd_, meta);
+  store32(meta, kLastPageOffset, lastPage);
   store32(meta, kMinimumKeysOffset, kMinimumKeys);
   store32(meta, kRecordPadOffset, kDefaultRecordPad);
   store32(meta, kRootOffset, kRootPage);
+  return meta;
+}
+
+Status BtreeWriter::writeMetadata() {
+  std::vector<std::uint8_t> meta = metadataPage(pageSize_, nextPage_ - 1);
+  storeFileId(fd_, meta);
   return writeAt(0, meta);
 }
 

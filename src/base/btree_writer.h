@@ -37,6 +37,10 @@ inline constexpr std::size_t kIndexerPageSize = 4096;
 // or can't be told.
 std::size_t libraryDefaultPageSize(int fd);
 
+// The metadata page the writer writes for a file whose last page is
+// `lastPage`, but for the file id, left zero.
+std::vector<std::uint8_t> metadataPage(std::size_t pageSize, std::uint32_t lastPage);
+
 // The writer of one file. Not copyable.
 class BtreeWriter {
  public:

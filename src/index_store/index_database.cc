@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/berkeley_db.h"
+#include "base/btree_page_file.h"
 #include "base/btree_pages.h"
 #include "base/console.h"
 #include "base/hand_off.h"
@@ -90,44 +91,6 @@ IndexDatabaseTarget findIndexDatabase(const std::filesystem::path& path) {
   }
   return found;
 }
-
-IndexPageFile::~IndexPageFile() {
-  writer.reset();
-  if (fd >= 0) close(fd);
-}
-
-namespace {
-
-// Creates the working copy at `path` (which must not exist) for its pages.
-// Fails with kCannotOpen.
-Status createPageFile(const std::filesystem::path& path, IndexPageFile& pages) {
-  pages.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, bdb::kNewFileMode);
-  if (pages.fd < 0) return Status::systemFailure(Status::Code::kCannotOpen, errno);
-  pages.writer.emplace(pages.fd, libraryDefaultPageSize(pages.fd));
-  return {};
-}
-
-// Writes the pairs of `block` as pages. Fails as BtreeWriter::add.
-Status writePairs(BtreeWriter& writer, const bdb::BulkPairs& block) {
-  Status written;
-  block.forEachPair([&](std::span<const std::uint8_t> key, std::span<const std::uint8_t> data) {
-    written = writer.add(key, data);
-    return written.ok();
-  });
-  return written;
-}
-
-// Writes the pages still held and closes the file. Fails with kWriteFailed.
-Status closePageFile(IndexPageFile& pages) {
-  Status closed = pages.writer->finish();
-  pages.writer.reset();
-  const int fd = std::exchange(pages.fd, -1);
-  if (close(fd) != 0 && closed.ok())
-    closed = Status::systemFailure(Status::Code::kWriteFailed, errno);
-  return closed;
-}
-
-}  // namespace
 
 Status tryOpenIndexDatabase(const IndexDatabaseTarget& target, const IndexDatabaseStart& start,
                             IndexDatabase& database, IndexWriting writing) {

@@ -12,7 +12,7 @@
 #include <span>
 
 #include "base/berkeley_db.h"
-#include "base/btree_writer.h"
+#include "base/btree_page_file.h"
 #include "base/file_identity.h"
 #include "base/shadow_file.h"
 #include "base/status.h"
@@ -87,25 +87,13 @@ IndexDatabaseTarget findIndexDatabase(const std::filesystem::path& path = kIndex
 // bulk puts, kept as the reference the pages are held to.
 enum class IndexWriting { kPages, kLibraryPuts };
 
-// The working copy open for writing its pages. Closes the file when
-// destroyed. Not copyable.
-struct IndexPageFile {
-  IndexPageFile() = default;
-  ~IndexPageFile();
-  IndexPageFile(const IndexPageFile&) = delete;
-  IndexPageFile& operator=(const IndexPageFile&) = delete;
-
-  int fd = -1;
-  std::optional<BtreeWriter> writer;  // on fd
-};
-
 // The index database while the write phase writes it: its new version, a
 // B-tree made from nothing in a working copy (see shadow_file.h), and the
 // file as it was, read for the terms of earlier runs that this one does not
 // produce.
 struct IndexDatabase {
   ShadowFile shadow;      // destroyed after the handles on it
-  IndexPageFile pages;    // on the working copy, for IndexWriting::kPages
+  BtreePageFile pages;    // on the working copy, for IndexWriting::kPages
   bdb::Database handle;   // on the working copy, for IndexWriting::kLibraryPuts
   bdb::Database earlier;  // read only; not open when there was no file
 };

@@ -9,13 +9,13 @@
 namespace indicizza {
 namespace {
 
-using Words = std::vector<std::pair<std::string, std::uint32_t>>;
+using HashedWords = std::vector<std::pair<std::string, std::uint32_t>>;
 
 // The words of `text` as the rules define them, a byte at a time: tokens
 // (forEachToken) without a digit, upper-cased by asciiUpper, and their
 // hashBytes.
-Words wordsByDefinition(std::string_view text) {
-  Words words;
+HashedWords wordsByDefinition(std::string_view text) {
+  HashedWords words;
   forEachToken(text, [&](std::string_view token) {
     if (holdsDigit(token)) return;
     std::string word;
@@ -25,8 +25,8 @@ Words wordsByDefinition(std::string_view text) {
   return words;
 }
 
-Words hashedWords(std::string_view text) {
-  Words words;
+HashedWords hashedWords(std::string_view text) {
+  HashedWords words;
   forEachHashedWord(text, [&](std::string_view word, std::uint32_t hash) {
     words.emplace_back(std::string(word), hash);
   });
