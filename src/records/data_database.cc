@@ -28,8 +28,10 @@ constexpr const char* kOpenFailed = "opere.ddb open error";
 
 }  // namespace
 
-Status tryOpenDataDatabase(const std::filesystem::path& path, DataDatabase& database) {
+Status tryOpenDataDatabase(const std::filesystem::path& path, DataDatabase& database,
+                           DataWriting writing) {
   database.target = linkTarget(path);
+  database.writing = writing;
   removeLeftoverShadow(database.target);
   if (access(database.target.c_str(), W_OK) != 0)
     return Status::systemFailure(Status::Code::kCannotOpen, errno);
@@ -48,6 +50,14 @@ Status tryReadyForLoad(DataDatabase& database) {
   Status status = database.copying->finish(database.shadow);
   database.copying.reset();
   if (!status.ok()) return status;
+  if (database.writing == DataWriting::kPages) {
+    if (const auto pageSize = emptyTreePageSize(database.shadow.path())) {
+      Status opened = rewritePageFile(database.shadow.path(), *pageSize, database.pages);
+      // A copy just made that can't be written again: as a copy that can't be made.
+      if (!opened.ok()) return Status::systemFailure(Status::Code::kWriteFailed, opened.error());
+      return opened;
+    }
+  }
   return database.handle.open(database.shadow.path().c_str(), bdb::OpenMode::kExisting);
 }
 
@@ -69,13 +79,20 @@ void readyForLoad(DataDatabase& database) {
 }
 
 Status tryStoreRecords(DataDatabase& database, bdb::BulkPairs& records) {
-  Status stored = database.handle.putBulk(records);
-  records.clear();
-  return stored;
+  return database.pages.isOpen() ? writePairs(*database.pages.writer, records)
+                                 : database.handle.putBulk(records);
+}
+
+void startWriteback(DataDatabase& database) {
+  if (database.pages.isOpen()) {
+    database.pages.writer->startWriteback();
+  } else {
+    database.handle.startWriteback();
+  }
 }
 
 Status tryCloseDataDatabase(DataDatabase& database) {
-  Status closed = database.handle.close();
+  Status closed = database.pages.isOpen() ? closePageFile(database.pages) : database.handle.close();
   if (closed.ok()) closed = database.shadow.commit();
   return closed;
 }

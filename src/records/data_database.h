@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/berkeley_db.h"
+#include "base/btree_page_file.h"
 #include "base/shadow_file.h"
 #include "base/status.h"
 #include "input/decoded_record.h"
@@ -35,30 +36,50 @@ RecordKey recordKeyOf(RecordNumber number);
 // The record number a key holds: the inverse of recordKeyOf.
 RecordNumber recordNumberOfKey(std::span<const std::uint8_t, kRecordKeySize> key);
 
+// How the load writes the working copy: when it starts from an empty
+// opere.ddb, as pages, made from the records in key order (btree_writer.h);
+// else, or always for kLibraryPuts (the reference the pages are held to),
+// through the library's bulk puts.
+enum class DataWriting { kPages, kLibraryPuts };
+
 // The data database of a run. It is never written in place: the load and
 // the scan work on a working copy of opere.ddb (see shadow_file.h), made on
 // a thread of its own from the open on, and put in place of opere.ddb when
-// the data database is closed, after the scan.
+// the data database is closed, after the scan. The copy is open for the
+// library (`handle`) or, when written as pages, for the writer (`pages`),
+// which the scan can't read: the records are then handed on as they are
+// stored (see load_records.h).
 struct DataDatabase {
   std::filesystem::path target;                   // the file opere.ddb names, links followed
+  DataWriting writing = DataWriting::kPages;      // how the copy may be written
   std::unique_ptr<ShadowCopyInProgress> copying;  // until the copy is ready
-  ShadowFile shadow;                              // destroyed after the handle on it
+  ShadowFile shadow;                              // destroyed after the handles on it
   bdb::Database handle;                           // open on the copy once it is ready
+  BtreePageFile pages;                            // or this, for an empty opere.ddb
 };
+
+// Whether the working copy is ready for the load, open for the library or
+// for the page writer.
+inline bool isReadyForLoad(const DataDatabase& database) {
+  return database.handle.isOpen() || database.pages.isOpen();
+}
 
 // Starts on the data database at `path`: removes the working copy a killed
 // run may have left, checks that the file exists and that the user may
 // write it (the run replaces it), and starts copying it, its pages checked
 // on the way. Requires the catalogue lock (see catalogue_lock.h). Fails
 // with kCannotOpen when the file is missing or may not be written.
-Status tryOpenDataDatabase(const std::filesystem::path& path, DataDatabase& database);
+Status tryOpenDataDatabase(const std::filesystem::path& path, DataDatabase& database,
+                           DataWriting writing = DataWriting::kPages);
 
 // The phase step over tryOpenDataDatabase, on opere.ddb of the working
 // directory by default. Fatal stop "opere.ddb open error".
 DataDatabase openDataDatabase(const std::filesystem::path& path = kDataDatabaseFileName);
 
-// Waits for the working copy and opens it; succeeds at once when it is open
-// already. Fails with kCannotOpen when the file can't be opened or the
+// Waits for the working copy and opens it: for the page writer when the
+// database may be written as pages and the copy is an empty B-tree the
+// writer makes again (emptyTreePageSize), else for the library. Succeeds
+// at once when it is open already. Fails with kCannotOpen when the file can't be opened or the
 // library can't open it; kNotRegular when it is no regular file (a named
 // pipe, a device: never waited on); kUnknownFormat when it is no B-tree the library
 // opens; kEncrypted when it is encrypted; kReadFailed when it can't be read;
@@ -79,11 +100,15 @@ void readyForLoad(DataDatabase& database);
 
 // Puts every pair of `records` (key from recordKeyOf, data from
 // the first kStoredRecordSize scrambled bytes) in one bulk put, replacing what their numbers held,
-// then clears `records`. Fails with kWriteFailed.
+// or, into pages, after the pairs put before (their keys must come after
+// those). Fails with kWriteFailed.
 Status tryStoreRecords(DataDatabase& database, bdb::BulkPairs& records);
 
+// Starts writing the working copy's pages to the disk, without waiting.
+void startWriteback(DataDatabase& database);
+
 // Ends the work on the data database, after the scan: closes the working
-// copy (which writes the library's cache to it) and puts it in place of
+// copy (which writes the library's cache, or the last pages, to it) and puts it in place of
 // opere.ddb (see ShadowFile::commit). Fails with kWriteFailed: opere.ddb is
 // then as it was before the run (or, when only the last sync of the folder
 // failed, whole with the new records); with kReplaced when opere.ddb is no

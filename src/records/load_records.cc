@@ -40,6 +40,13 @@ static_assert(kKeptBlockRecords % kReadPieceRecords == 0);
 // a million records), 32 MiB in all.
 constexpr std::size_t kRecordPutBytes = std::size_t{2} << 20;
 constexpr std::size_t kRecordPutBlocksAhead = 16;
+// When the records are handed on (see StoredRecords), the word index grows
+// while they are read again: the records are then read again in slices of
+// at most this much (eight passes through a file of 1,000,000 records, a
+// fifth of a second of system time each), and pages are written so much
+// faster than puts are made that a few bulks gathered ahead are enough.
+constexpr std::size_t kHandedOnRereadSliceBytes = std::size_t{64} << 20;
+constexpr std::size_t kHandedOnPutBlocksAhead = 4;
 
 // For each record number, where the last record read with it is and how many
 // records read carry it: one slot per number the field can hold, so that the
@@ -279,7 +286,7 @@ Status gatherSurvivors(ReadRecords& records, const NumberTable& table, std::size
 
 Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key,
                       const StoredCount& stored, bool& shortFinalRecord,
-                      std::size_t rereadSliceBytes) {
+                      const StoredRecords& handOn, std::size_t rereadSliceBytes) {
   shortFinalRecord = false;
   ReadRecords records(file);
   NumberTable table(kNumberSlots);
@@ -290,13 +297,20 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
   Status ready = tryReadyForLoad(database);
   if (!ready.ok()) return ready;
 
-  HandOff<PutBlock> handOff(kRecordPutBlocksAhead);
+  // Records handed on build the word index while they are read again, so
+  // that less memory is left for reading them again.
+  const bool handingOn = handOn && database.pages.isOpen();
+  const std::size_t sliceBytes =
+      handingOn ? std::min(rereadSliceBytes, kHandedOnRereadSliceBytes) : rereadSliceBytes;
+  HandOff<PutBlock> handOff(handingOn ? kHandedOnPutBlocksAhead : kRecordPutBlocksAhead);
   HelperThread<PutBlock> helper(
-      handOff, [&] { return gatherSurvivors(records, table, rereadSliceBytes, handOff); });
+      handOff, [&] { return gatherSurvivors(records, table, sliceBytes, handOff); });
   while (std::unique_ptr<PutBlock> block = handOff.pop()) {
     if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
     Status put = tryStoreRecords(database, block->pairs);
     if (!put.ok()) return put;
+    if (handingOn && !handOn(block->pairs)) return {};
+    block->pairs.clear();
     stored(std::exchange(block->recordsRead, 0));
     handOff.giveBack(std::move(block));
   }
@@ -305,17 +319,19 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
   // The scan that follows only reads: the disk can take the new pages
   // meanwhile, and the close after the scan then has little left to wait
   // for.
-  database.handle.startWriteback();
+  startWriteback(database);
   return read;
 }
 
-void loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key) {
+bool loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key,
+                 const StoredRecords& handOn) {
   ProgressCounter dots(kLoadDotEvery);
   bool shortFinalRecord = false;
   const Status loaded = tryLoadRecords(
-      file, database, key, [&](std::size_t records) { dots.tick(records); }, shortFinalRecord);
+      file, database, key, [&](std::size_t records) { dots.tick(records); }, shortFinalRecord,
+      handOn);
   // Until the working copy is open, a failure is the copy's.
-  if (!loaded.ok() && loaded.code() != Status::Code::kInterrupted && !database.handle.isOpen()) {
+  if (!loaded.ok() && loaded.code() != Status::Code::kInterrupted && !isReadyForLoad(database)) {
     stopOnUnreadyCopy(loaded);
   }
   switch (loaded.code()) {
@@ -325,6 +341,7 @@ void loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& ke
     default: fatalStop("put error");
   }
   if (shortFinalRecord) reportLine("Record con lunghezza diversa da quella stabilita");
+  return handOn && database.pages.isOpen();
 }
 
 }  // namespace indicizza

@@ -21,6 +21,13 @@ inline constexpr std::size_t kRereadSliceBytes = std::size_t{192} << 20;
 // included).
 using StoredCount = std::function<void(std::size_t records)>;
 
+// Given, when the data database is written as pages (see data_database.h),
+// each bulk of records once it is stored, in key order: the records the
+// scan would walk back, handed on in the same pass. The pairs live only for
+// the call. False when what takes them has stopped (it says why itself):
+// the load then ends at once.
+using StoredRecords = std::function<bool(const bdb::BulkPairs& records)>;
+
 // The silent core of the load: reads the record file to its end once,
 // noting for each record number the last record read with it (a later record
 // with an equal number replaces the earlier one), then puts only those
@@ -30,6 +37,10 @@ using StoredCount = std::function<void(std::size_t records)>;
 // at a time at its place. Any other file (a pipe) is kept in memory as read.
 // A helper thread gathers the bulk puts while this thread makes them. A
 // short final record is dropped, and `shortFinalRecord` says so.
+//
+// When the working copy is written as pages, `handOn` (when set) is given
+// the records as they are stored; when it returns false, the load ends
+// there, successfully, the records after them neither stored nor read.
 //
 // The working copy of the data database is waited for (tryReadyForLoad)
 // once the file is read, and its failures are given as they are; the handle
@@ -41,15 +52,20 @@ using StoredCount = std::function<void(std::size_t records)>;
 // each record read and each record put).
 Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key,
                       const StoredCount& stored, bool& shortFinalRecord,
+                      const StoredRecords& handOn = {},
                       std::size_t rereadSliceBytes = kRereadSliceBytes);
 
 // The load phase over tryLoadRecords: writes a load dot every 200 records
 // read, as the puts succeed, and reports a short final record ("Record con
-// lunghezza diversa da quella stabilita"); the run goes on.
+// lunghezza diversa da quella stabilita"); the run goes on. True when the
+// records were handed on to `handOn` (the working copy was written as
+// pages): the scan is then to be ended on the pass they went to, not
+// walked.
 //
 // Fatal stops: those of readyForLoad for a failure of the working copy,
 // "Errore durante la lettura di opere.cry" for kReadFailed, "put error" for
 // kWriteFailed, an interruption.
-void loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key);
+bool loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key,
+                 const StoredRecords& handOn = {});
 
 }  // namespace indicizza

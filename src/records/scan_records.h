@@ -84,6 +84,8 @@ class ScanReport {
   void recordStarts() { firstItem(); }
   // After a record is handled: counts it.
   void recordDone() { dots_.tick(); }
+  // After `records` records are handled at once.
+  void recordsDone(std::size_t records) { dots_.tick(records); }
   // An item that is no whole record: reported with a line naming its key.
   void oddItem(const bdb::Item& key);
   // Ends the phase on the core's status: the fatal stops below, or the line

@@ -9,6 +9,7 @@
 #include "input/stop_words.h"
 #include "records/data_database.h"
 #include "records/load_records.h"
+#include "records/record_pass.h"
 #include "records/scan_records.h"
 
 namespace indicizza {
@@ -25,16 +26,24 @@ int runIndexer() {
   const CatalogueLock lock = lockCatalogue({kDataDatabaseFileName, kIndexDatabaseFileName});
   DataDatabase dataDatabase = openDataDatabase();
   const IndexDatabaseStart indexStart = checkIndexDatabase();
-  loadRecords(recordFile, dataDatabase, key);
-  // The scan's walk thread extracts each record's terms; this thread adds
-  // them to the index.
+  // One thread extracts each record's terms, another adds them to the
+  // index: in the load's pass when the records are written as pages, else
+  // in the scan's walk back.
   WordIndex wordIndex;
-  scanPreparedRecords<TermList>(
-      dataDatabase, key,
-      [&](const DecodedRecord& record, TermList& terms) { extractTerms(record, stopWords, terms); },
-      [&](const DecodedRecord& record, const TermList& terms) {
-        indexRecordTerms(record, terms, wordIndex);
-      });
+  const RecordPreparer<TermList> extract = [&](const DecodedRecord& record, TermList& terms) {
+    extractTerms(record, stopWords, terms);
+  };
+  const PreparedRecordHandler<TermList> add = [&](const DecodedRecord& record,
+                                                  const TermList& terms) {
+    indexRecordTerms(record, terms, wordIndex);
+  };
+  RecordPass<TermList> pass(key, extract, add);
+  if (loadRecords(recordFile, dataDatabase, key,
+                  [&](const bdb::BulkPairs& records) { return pass.take(records); })) {
+    endRecordPass(pass);
+  } else {
+    scanPreparedRecords<TermList>(dataDatabase, key, extract, add);
+  }
   // The data database is closed, and put in place, before the index
   // database gets its own handle: a handle is never opened twice.
   closeDataDatabase(dataDatabase);

@@ -1,6 +1,7 @@
 // The load on its own: whichever way the records that survive are read
-// again (one read each, or the file read through once per slice of them),
-// the data database ends the same.
+// again (one read each, or the file read through once per slice of them)
+// and whichever way they are written (pages, or the library's puts), the
+// data database ends the same.
 #include "records/load_records.h"
 
 #include <gtest/gtest.h>
@@ -11,9 +12,10 @@ namespace indicizza {
 namespace {
 
 // The data database after loading `records` with slices of at most
-// `sliceRecords` records read again at once.
+// `sliceRecords` records read again at once, written as `writing` says.
 std::vector<testing::StoredItem> loaded(const std::vector<PlainRecord>& records,
-                                        std::size_t sliceRecords) {
+                                        std::size_t sliceRecords,
+                                        DataWriting writing = DataWriting::kPages) {
   testing::CatalogueDir dir;
   dir.prepare(records);
   RecordFile file;
@@ -21,15 +23,25 @@ std::vector<testing::StoredItem> loaded(const std::vector<PlainRecord>& records,
   bool shortFinalRecord = true;
   std::size_t stored = 0;
   EXPECT_TRUE(tryOpenRecordFile(dir / "opere.cry", file).ok());
-  EXPECT_TRUE(tryOpenDataDatabase(dir / "opere.ddb", database).ok());
+  EXPECT_TRUE(tryOpenDataDatabase(dir / "opere.ddb", database, writing).ok());
+  std::size_t handedOn = 0;
+  const StoredRecords handOn = [&](const bdb::BulkPairs& pairs) {
+    handedOn += pairs.count();
+    return true;
+  };
   EXPECT_TRUE(tryLoadRecords(
                   file, database, buildScrambleKey(), [&](std::size_t n) { stored += n; },
-                  shortFinalRecord, sliceRecords * kStoredRecordSize)
+                  shortFinalRecord, handOn, sliceRecords * kStoredRecordSize)
                   .ok());
+  EXPECT_EQ(database.pages.isOpen(), writing == DataWriting::kPages);
   EXPECT_TRUE(tryCloseDataDatabase(database).ok());
+  EXPECT_TRUE(testing::verifyDatabase(dir / "opere.ddb"));
+  // Every record stored is handed on, just when it went into pages.
+  const auto items = dir.dataItems();
+  EXPECT_EQ(handedOn, writing == DataWriting::kPages ? items.size() : 0u);
   EXPECT_EQ(stored, records.size());
   EXPECT_FALSE(shortFinalRecord);
-  return dir.dataItems();
+  return items;
 }
 
 // Records 1..999 and -10..-1, then ten of those numbers again (each later
@@ -49,6 +61,7 @@ TEST(Load, EveryWayOfReadingTheRecordsAgainStoresTheSame) {
             oneByOne.end());
   for (const std::size_t sliceRecords : {337, 505, 1009})
     EXPECT_EQ(loaded(records, sliceRecords), oneByOne) << "slices of " << sliceRecords;
+  EXPECT_EQ(loaded(records, 337, DataWriting::kLibraryPuts), oneByOne) << "library puts";
 }
 
 }  // namespace

@@ -59,10 +59,10 @@ TEST(RecordRereads, ReadsThroughInFewEqualSlicesOnlyWhenThatReadsLittleMore) {
       {0, 0, 1000 * r, 0},           // nothing to read
       {1000, 1010, 1000 * r, 1000},  // all at once
       {1000, 1010, 600 * r, 500},    // two equal slices, not 600 and 400
-      {1000, 1010, 334 * r, 334},    // three passes: 3030 records read for 1000
-      {1000, 1010, 250 * r, 0},      // four passes: 4040 for 1000
-      {1000, 4000, 2000 * r, 1000},  // one pass over four times as many
-      {1000, 4001, 2000 * r, 0},    {1000, 1000, r - 1, 0},  // not even one record fits
+      {1000, 1000, 125 * r, 125},    // eight passes: 8000 records read for 1000
+      {1000, 1000, 111 * r, 0},      // nine passes: 9000 for 1000
+      {1000, 8000, 2000 * r, 1000},  // one pass over eight times as many
+      {1000, 8001, 2000 * r, 0},    {1000, 1000, r - 1, 0},  // not even one record fits
   };
   for (const auto& c : cases) {
     EXPECT_EQ(rereadSliceRecords(c.survivors, c.fileRecords, c.sliceBytes), c.sliceRecords)
