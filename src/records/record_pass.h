@@ -107,15 +107,8 @@ class RecordPass {
       for (std::size_t at = 0; at + kStoredRecordSize <= stored->bytes.size();
            at += kStoredRecordSize) {
         if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
-        const std::span<const std::uint8_t> bytes(stored->bytes.data() + at, kStoredRecordSize);
-        block->records.push_back(DecodedRecord::fromScrambled(bytes, key_));
-        try {
-          prepare_(block->records.back(), block->prepared[block->records.size() - 1]);
-        } catch (...) {
-          block->records.pop_back();
-          prepared_.push(std::move(block));
-          throw;
-        }
+        addPreparedRecord({stored->bytes.data() + at, kStoredRecordSize}, key_, prepare_, block,
+                          prepared_);
         if (block->items() == kScanBlockItems && !prepared_.passOn(block)) return {};
       }
       stored_.giveBack(std::move(stored));

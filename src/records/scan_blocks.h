@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "base/berkeley_db.h"
@@ -62,6 +63,24 @@ struct ScanBlock {
   }
 };
 
+// Descrambles the stored record `scrambled` into `block` and prepares it.
+// When `prepare` throws, the block goes to `handOff` with the records before
+// this one, and the exception goes on.
+template <typename Prepared>
+void addPreparedRecord(std::span<const std::uint8_t> scrambled, const ScrambleKey& key,
+                       const RecordPreparer<Prepared>& prepare,
+                       std::unique_ptr<ScanBlock<Prepared>>& block,
+                       HandOff<ScanBlock<Prepared>>& handOff) {
+  block->records.push_back(DecodedRecord::fromScrambled(scrambled, key));
+  try {
+    prepare(block->records.back(), block->prepared[block->records.size() - 1]);
+  } catch (...) {
+    block->records.pop_back();
+    handOff.push(std::move(block));
+    throw;
+  }
+}
+
 // The helper's half of the scan: walks the database and hands its items on
 // in blocks, each record prepared. Every item before the walk's end is
 // handed on before it returns the walk's status; kInterrupted gives up at
@@ -81,14 +100,7 @@ Status walkItems(bdb::Database& database, const ScrambleKey& key,
       block->oddItems.push_back(
           {block->records.size(), {itemKey.data, itemKey.data + itemKey.size}, item.size});
     } else {
-      block->records.push_back(DecodedRecord::fromScrambled(item.bytes(), key));
-      try {
-        prepare(block->records.back(), block->prepared[block->records.size() - 1]);
-      } catch (...) {
-        block->records.pop_back();
-        handOff.push(std::move(block));
-        throw;
-      }
+      addPreparedRecord(item.bytes(), key, prepare, block, handOff);
     }
     if (block->items() == kScanBlockItems && !handOff.passOn(block)) return {};
   }
