@@ -131,7 +131,7 @@ for workload in $workloads; do
     now_seconds=$(cut -d' ' -f1 <<<"$now_median")
     now_rss=$(cut -d' ' -f2 <<<"$now_median")
     ratio=$(awk -v a="$now_seconds" -v b="$floor_median" 'BEGIN { printf "%.2f", a / b }')
-    case "$workload" in first) target=1.3 ;; *) target=1.5 ;; esac
+    case "$workload" in first) target=0.6 ;; *) target=1.5 ;; esac
     echo "$workload|$mode|$now_seconds|$now_user|$now_sys|$now_rss|$now_all|$floor_median|$floor_user|$floor_sys|$floor_all|$ratio|$target" >>"$rows"
     echo "$workload-$mode $now_seconds $floor_median" >>"$table"
     echo "bench-floor: $workload $mode: $(tail -n 1 "$rows")"
@@ -151,6 +151,24 @@ if command -v perf >/dev/null && [[ " $workloads " == *" first "* ]]; then
       grep -E '^ +[0-9]' | head -n 25 | cut -c1-110 >"$profile" || true
   fi
 fi
+
+# The targets of warm runs beside the table's: an increment at most 0.3 of
+# a first run, a first run's user + system CPU at most 4 s and its peak RSS
+# under 350 MiB.
+targets() {
+  awk -F'|' '$2 == "warm" { s[$1] = $3; cpu[$1] = $4 + $5; rss[$1] = $6 }
+    function verdict(ok) { return ok ? "met" : "not met" }
+    END {
+      if (!("first" in s)) exit
+      printf "Targets of warm runs: a first run at most 0.6 of the floor (the table);"
+      if ("increment" in s)
+        printf " an increment at most 0.3 of a first run: %.2f, %s;", s["increment"] / s["first"],
+          verdict(s["increment"] <= 0.3 * s["first"])
+      printf " a first run'"'"'s user + system CPU at most 4 s: %.2f s, %s;", cpu["first"],
+        verdict(cpu["first"] <= 4)
+      printf " its peak RSS under 350 MiB: %d MiB, %s.\n", rss["first"], verdict(rss["first"] < 350)
+    }' "$1"
+}
 
 section=$(mktemp)
 {
@@ -174,6 +192,8 @@ section=$(mktemp)
   while IFS='|' read -r w m ns nu nsy nr na fs fu fsy fa r t; do
     echo "| $w | $m | $ns | $nu | $nsy | $nr | $na | $fs | $fu | $fsy | $fa | $r | $t |"
   done <"$rows"
+  echo
+  targets "$rows"
   echo
   if [ -s "$profile" ]; then
     echo "Where a warm \`first\` run's CPU goes (\`perf record -e cpu-clock\`, self time, the"
