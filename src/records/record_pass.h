@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -71,13 +72,24 @@ class RecordPass {
     return stored_.push(std::move(block));
   }
 
-  // Waits for every record taken to be handled; `handled` gets how many
-  // were. Gives kInterrupted when a signal arrived before the last (see
-  // interruption.h), else ok; throws what `prepare` or `handle` threw.
+  // Waits for every record taken to be handled, and for both threads to
+  // end; `handled` gets how many records were. Gives kInterrupted when a
+  // signal arrived before the last (see interruption.h), else ok; throws
+  // what `prepare` or `handle` threw (the preparation's first).
   Status finish(std::size_t& handled) {
     stored_.close();
-    Status status = preparer_ ? preparer_->finish() : Status{};
-    const Status handling = handler_ ? handler_->finish() : Status{};
+    std::exception_ptr failure;
+    const auto end = [&](std::optional<HelperThread<ScanBlock<Prepared>>>& thread) {
+      try {
+        return thread ? thread->finish() : Status{};
+      } catch (...) {
+        if (!failure) failure = std::current_exception();
+        return Status{};
+      }
+    };
+    Status status = end(preparer_);
+    const Status handling = end(handler_);
+    if (failure) std::rethrow_exception(failure);
     if (status.ok()) status = handling;
     handled = handled_;
     return status;
