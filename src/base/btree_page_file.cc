@@ -60,6 +60,22 @@ Status closePageFile(BtreePageFile& pages) {
   return closed;
 }
 
+Status putPairs(BtreePageFile& pages, bdb::Database& handle, bdb::BulkPairs& pairs) {
+  return pages.isOpen() ? writePairs(*pages.writer, pairs) : handle.putBulk(pairs);
+}
+
+void startWriteback(BtreePageFile& pages, bdb::Database& handle) {
+  if (pages.isOpen()) {
+    pages.writer->startWriteback();
+  } else {
+    handle.startWriteback();
+  }
+}
+
+Status closeWorkingCopy(BtreePageFile& pages, bdb::Database& handle) {
+  return pages.isOpen() ? closePageFile(pages) : handle.close();
+}
+
 namespace {
 
 // Whether `meta` is the metadata page the writer writes for a file of

@@ -48,6 +48,19 @@ Status writePairs(BtreeWriter& writer, const bdb::BulkPairs& block);
 // kWriteFailed.
 Status closePageFile(BtreePageFile& pages);
 
+// A working copy is written either as pages or through a library handle on
+// it: the three steps below go to `pages` when it is open, else to
+// `handle`.
+//
+// Puts the pairs of `pairs` (writePairs, or one bulk put). Fails with
+// kWriteFailed.
+Status putPairs(BtreePageFile& pages, bdb::Database& handle, bdb::BulkPairs& pairs);
+// Starts writing what was put to the disk, without waiting.
+void startWriteback(BtreePageFile& pages, bdb::Database& handle);
+// Closes the working copy (closePageFile, or the handle's close, which
+// writes the library's cache). Fails with kWriteFailed.
+Status closeWorkingCopy(BtreePageFile& pages, bdb::Database& handle);
+
 // The page size of the file at `path` when it is an empty B-tree that the
 // writer makes again with nothing lost: its metadata as the writer writes
 // it (byte order, version, flags, minimum keys, pad byte; the file id

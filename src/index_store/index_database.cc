@@ -1,6 +1,5 @@
 #include "index_store/index_database.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -203,20 +202,15 @@ Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
   HandOff<TermBlock> handOff(kTermPutBlocksAhead);
   HelperThread<TermBlock> helper(handOff,
                                  [&] { return gatherTerms(index, database.earlier, handOff); });
-  BtreeWriter* const pages = database.pages.writer ? &*database.pages.writer : nullptr;
   std::size_t bytesSinceWriteback = 0;
   while (std::unique_ptr<TermBlock> block = handOff.pop()) {
     if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
-    Status put = pages ? writePairs(*pages, block->pairs) : database.handle.putBulk(block->pairs);
+    Status put = putPairs(database.pages, database.handle, block->pairs);
     block->pairs.clear();
     if (!put.ok()) return put;
     bytesSinceWriteback += std::exchange(block->bytes, 0);
     if (bytesSinceWriteback >= kWritebackEveryBytes) {
-      if (pages) {
-        pages->startWriteback();
-      } else {
-        database.handle.startWriteback();
-      }
+      startWriteback(database.pages, database.handle);
       bytesSinceWriteback = 0;
     }
     stored(std::exchange(block->terms, 0));
@@ -226,8 +220,7 @@ Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
 }
 
 Status tryCommitIndexDatabase(IndexDatabase& database) {
-  Status committed =
-      database.pages.writer ? closePageFile(database.pages) : database.handle.close();
+  Status committed = closeWorkingCopy(database.pages, database.handle);
   if (committed.ok()) committed = database.shadow.commit();
   return committed;
 }

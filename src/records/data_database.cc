@@ -79,20 +79,11 @@ void readyForLoad(DataDatabase& database) {
 }
 
 Status tryStoreRecords(DataDatabase& database, bdb::BulkPairs& records) {
-  return database.pages.isOpen() ? writePairs(*database.pages.writer, records)
-                                 : database.handle.putBulk(records);
-}
-
-void startWriteback(DataDatabase& database) {
-  if (database.pages.isOpen()) {
-    database.pages.writer->startWriteback();
-  } else {
-    database.handle.startWriteback();
-  }
+  return putPairs(database.pages, database.handle, records);
 }
 
 Status tryCloseDataDatabase(DataDatabase& database) {
-  Status closed = database.pages.isOpen() ? closePageFile(database.pages) : database.handle.close();
+  Status closed = closeWorkingCopy(database.pages, database.handle);
   if (closed.ok()) closed = database.shadow.commit();
   return closed;
 }

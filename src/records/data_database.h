@@ -104,9 +104,6 @@ void readyForLoad(DataDatabase& database);
 // those). Fails with kWriteFailed.
 Status tryStoreRecords(DataDatabase& database, bdb::BulkPairs& records);
 
-// Starts writing the working copy's pages to the disk, without waiting.
-void startWriteback(DataDatabase& database);
-
 // Ends the work on the data database, after the scan: closes the working
 // copy (which writes the library's cache, or the last pages, to it) and puts it in place of
 // opere.ddb (see ShadowFile::commit). Fails with kWriteFailed: opere.ddb is

@@ -251,6 +251,12 @@ class SurvivorBytes {
   std::array<std::uint8_t, kStoredRecordSize> one_{};
 };
 
+// Whether the load gives `handOn` the records it stores: only when they go
+// into pages.
+bool handsOn(const StoredRecords& handOn, const DataDatabase& database) {
+  return handOn && database.pages.isOpen();
+}
+
 // The helper's half of the puts: gathers the surviving records in key-byte
 // order into bulk puts for the phase's thread. Fails with kReadFailed or
 // kInterrupted.
@@ -299,7 +305,7 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
 
   // Records handed on build the word index while they are read again, so
   // that less memory is left for reading them again.
-  const bool handingOn = handOn && database.pages.isOpen();
+  const bool handingOn = handsOn(handOn, database);
   const std::size_t sliceBytes =
       handingOn ? std::min(rereadSliceBytes, kHandedOnRereadSliceBytes) : rereadSliceBytes;
   HandOff<PutBlock> handOff(handingOn ? kHandedOnPutBlocksAhead : kRecordPutBlocksAhead);
@@ -319,7 +325,7 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
   // The scan that follows only reads: the disk can take the new pages
   // meanwhile, and the close after the scan then has little left to wait
   // for.
-  startWriteback(database);
+  startWriteback(database.pages, database.handle);
   return read;
 }
 
@@ -341,7 +347,7 @@ bool loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& ke
     default: fatalStop("put error");
   }
   if (shortFinalRecord) reportLine("Record con lunghezza diversa da quella stabilita");
-  return handOn && database.pages.isOpen();
+  return handsOn(handOn, database);
 }
 
 }  // namespace indicizza
