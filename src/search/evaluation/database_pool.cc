@@ -26,8 +26,7 @@ constexpr int kOpenAttempts = 3;
 
 }  // namespace
 
-Status DatabasePool::openPair(std::shared_ptr<RecordListCache> recordLists,
-                              std::unique_ptr<Pair>& pair) {
+Status DatabasePool::openPair(Caches caches, std::unique_ptr<Pair>& pair) {
   pair = std::make_unique<Pair>();
   const Status opened = openSearchDatabases(pair->databases);
   if (!opened.ok()) {
@@ -37,7 +36,8 @@ Status DatabasePool::openPair(std::shared_ptr<RecordListCache> recordLists,
   // The files the handles read, whatever their names name now.
   pair->identities = {pair->databases.index.handle.fileIdentity(),
                       pair->databases.data.handle.fileIdentity()};
-  pair->databases.recordLists = std::move(recordLists);
+  pair->databases.recordLists = std::move(caches.recordLists);
+  pair->databases.kept = std::move(caches.kept);
   return {};
 }
 
@@ -65,8 +65,7 @@ Status DatabasePool::checkPages(const Identities& identities, bool& current) {
   return verdict_;
 }
 
-bool DatabasePool::takeKept(const Identities& now, std::optional<Lease>& lease,
-                            std::shared_ptr<RecordListCache>& recordLists) {
+bool DatabasePool::takeKept(const Identities& now, std::optional<Lease>& lease, Caches& caches) {
   const std::lock_guard lock(mutex_);
   if (seenFiles_ && now != identities_) {
     const auto changed = [&](const std::optional<FileIdentity>& before,
@@ -80,12 +79,13 @@ bool DatabasePool::takeKept(const Identities& now, std::optional<Lease>& lease,
   if (!seenFiles_ || now != identities_) {
     kept_.clear();
     if (!seenFiles_ || now.index != identities_.index) {
-      recordLists_ = std::make_shared<RecordListCache>(kRecordListBudget);
+      caches_.recordLists = std::make_shared<RecordListCache>(kRecordListBudget);
     }
+    if (!seenFiles_ || now.data != identities_.data) caches_.kept = std::make_shared<KeptRecords>();
     identities_ = now;
     seenFiles_ = true;
   }
-  recordLists = recordLists_;
+  caches = caches_;
   if (kept_.empty()) return false;
   std::unique_ptr<Pair> pair = std::move(kept_.back());
   kept_.pop_back();
@@ -101,14 +101,14 @@ Status DatabasePool::acquire(std::optional<Lease>& lease) {
   // attempt looks again.
   for (int attempt = 1; attempt <= kOpenAttempts; ++attempt) {
     const Identities now = currentIdentities();
-    std::shared_ptr<RecordListCache> recordLists;
-    if (takeKept(now, lease, recordLists)) return {};
+    Caches caches;
+    if (takeKept(now, lease, caches)) return {};
     bool current = true;
     const Status checked = checkPages(now, current);
     if (!checked.ok()) return checked;
     if (!current) continue;
     std::unique_ptr<Pair> pair;
-    const Status opened = openPair(std::move(recordLists), pair);
+    const Status opened = openPair(std::move(caches), pair);
     if (!opened.ok()) return opened;
     if (pair->identities != now) continue;
     lease.emplace(Lease(*this, std::move(pair)));

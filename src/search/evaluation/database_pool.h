@@ -13,8 +13,9 @@
 // writing (opere.idb.nuovo, ...) are never opened.
 //
 // The pairs open on one opere.idb share a RecordListCache of
-// kRecordListBudget bytes, dropped with them when the file changes; each
-// pair keeps up to kKeptRecordBytes of records it read (kept_records.h).
+// kRecordListBudget bytes, and those open on one opere.ddb the records read
+// from it (KeptRecords, kept_records.h); each is dropped with them when its
+// file changes.
 //
 // Before the first pair is opened on a version of the two files, their
 // pages are checked once (checkDatabasePages): a damaged page could make
@@ -84,19 +85,23 @@ class DatabasePool {
     bool operator==(const Identities&) const = default;
   };
   static Identities currentIdentities();
+  // What the pairs open on one version of the files share.
+  struct Caches {
+    std::shared_ptr<RecordListCache> recordLists;  // of its opere.idb
+    std::shared_ptr<KeptRecords> kept;             // of its opere.ddb
+  };
   // A pair open on the files of the current folder, which knows the
   // identities of the files its handles read.
-  static Status openPair(std::shared_ptr<RecordListCache> recordLists, std::unique_ptr<Pair>& pair);
+  static Status openPair(Caches caches, std::unique_ptr<Pair>& pair);
   // The page check's verdict on the files of `identities`, made once per
   // version (one thread checks; the others wait for its verdict).
   // `current` turns false when the files checked were not those (a run
   // renamed a new one in between): there is no verdict on them then.
   Status checkPages(const Identities& identities, bool& current);
   // Notes the files now seen (`now`: a change is logged and drops the kept
-  // pairs), gives the record lists of the current opere.idb, and leases a
-  // kept pair into `lease` when there is one.
-  bool takeKept(const Identities& now, std::optional<Lease>& lease,
-                std::shared_ptr<RecordListCache>& recordLists);
+  // pairs), gives the caches of the current files, and leases a kept pair
+  // into `lease` when there is one.
+  bool takeKept(const Identities& now, std::optional<Lease>& lease, Caches& caches);
   void giveBack(std::unique_ptr<Pair> pair);
 
   std::function<void(const std::string&)> log_;
@@ -104,9 +109,9 @@ class DatabasePool {
   Identities identities_;  // of the files the kept pairs are open on
   bool seenFiles_ = false;
   std::vector<std::unique_ptr<Pair>> kept_;
-  std::shared_ptr<RecordListCache> recordLists_;  // of the opere.idb of identities_
-  std::mutex checkMutex_;                         // held while the pages are checked
-  std::optional<Identities> checked_;             // the version the verdict is about
+  Caches caches_;                      // of the files of identities_
+  std::mutex checkMutex_;              // held while the pages are checked
+  std::optional<Identities> checked_;  // the version the verdict is about
   Status verdict_;
 };
 

@@ -1,5 +1,6 @@
 #include "search/evaluation/kept_records.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -35,29 +36,72 @@ std::size_t keptBytesOf(const KeptRecord& kept) {
   return bytes;
 }
 
-KeptRecords::Entry KeptRecords::find(RecordNumber number, Matching matching) const {
-  if (matching != matching_) return nullptr;
-  const auto found = entries_.find(number);
-  return found == entries_.end() ? nullptr : found->second;
+std::uint64_t KeptRecords::keyOf(RecordNumber number, Matching matching) {
+  return std::uint64_t{static_cast<std::uint32_t>(number)} |
+         std::uint64_t{matching == Matching::kExact} << 32;
 }
 
-void KeptRecords::keep(RecordNumber number, Matching matching, Entry entry) {
-  if (!entry) return;
-  const std::size_t bytes = keptBytesOf(*entry);
-  if (bytes > budgetBytes_) return;
-  if (matching != matching_ || bytes_ + bytes > budgetBytes_) clear();
-  matching_ = matching;
-  const auto [at, added] = entries_.try_emplace(number, std::move(entry));
-  if (added) bytes_ += bytes;
+const KeptRecord* KeptRecords::Reading::find(RecordNumber number) {
+  const auto found = table_->find(keyOf(number, matching_));
+  if (found == table_->end()) return nullptr;
+  const std::uint64_t keeping = found->second.keeping;
+  if (std::find(used_.rbegin(), used_.rend(), keeping) == used_.rend()) used_.push_back(keeping);
+  return found->second.entry.get();
 }
 
-void KeptRecords::makeRoom(std::size_t bytes) {
-  if (bytes_ + bytes > budgetBytes_) clear();
+KeptRecords::Reading KeptRecords::reading(Matching matching) const {
+  Reading reading;
+  reading.matching_ = matching;
+  const std::lock_guard lock(mutex_);
+  reading.table_ = table_;
+  return reading;
 }
 
-void KeptRecords::clear() {
-  entries_.clear();
-  bytes_ = 0;
+void KeptRecords::keep(Reading& reading, std::vector<std::pair<RecordNumber, Entry>> fresh) {
+  std::size_t bytes = 0;
+  for (const auto& [number, entry] : fresh) bytes += keptBytesOf(*entry);
+  const std::lock_guard lock(mutex_);
+  for (const std::uint64_t id : reading.used_) {
+    const auto used = keepings_.find(id);
+    if (used != keepings_.end()) used->second.lastUsed = ++clock_;
+  }
+  reading.used_.clear();
+  if (fresh.empty() || bytes > budgetBytes_) return;
+  Table table = *table_;
+  makeRoom(bytes, table);
+  const std::uint64_t id = ++clock_;
+  Keeping& keeping = keepings_[id];
+  keeping.lastUsed = id;
+  for (auto& [number, entry] : fresh) {
+    const std::uint64_t key = keyOf(number, reading.matching_);
+    const std::size_t size = keptBytesOf(*entry);
+    Slot& slot = table[key];
+    if (slot.entry) {
+      // Read again by a search that began before it was kept: the older
+      // keeping gives it up.
+      keepings_[slot.keeping].bytes -= slot.bytes;
+      bytes_ -= slot.bytes;
+    }
+    slot = Slot{std::move(entry), id, size};
+    keeping.keys.push_back(key);
+    keeping.bytes += size;
+    bytes_ += size;
+  }
+  table_ = std::make_shared<const Table>(std::move(table));
+}
+
+void KeptRecords::makeRoom(std::size_t bytes, Table& table) {
+  while (bytes_ + bytes > budgetBytes_ && !keepings_.empty()) {
+    auto oldest = keepings_.begin();
+    for (auto it = keepings_.begin(); it != keepings_.end(); ++it)
+      if (it->second.lastUsed < oldest->second.lastUsed) oldest = it;
+    for (const std::uint64_t key : oldest->second.keys) {
+      const auto slot = table.find(key);
+      if (slot != table.end() && slot->second.keeping == oldest->first) table.erase(slot);
+    }
+    bytes_ -= oldest->second.bytes;
+    keepings_.erase(oldest);
+  }
 }
 
 }  // namespace indicizza

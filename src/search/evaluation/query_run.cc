@@ -33,8 +33,8 @@ std::string workOf(const DecodedRecord& record) {
 }
 
 // A record read from opere.ddb, with its view (kept_records.h); null when
-// it is not stored whole.
-using ReadRecord = KeptRecords::Entry;
+// it is not stored whole. Valid until the next record is read.
+using ReadRecord = const KeptRecord*;
 
 // Evaluates one query: the index's proposal, then the records read in
 // record-number order to check, rank and count them.
@@ -49,7 +49,8 @@ class QueryRun {
         words_(queryWordsOf(query)),
         excluded_(excludedWordsOf(query)),
         ranges_(yearRangesOf(query)),
-        page_(options, result) {}
+        page_(options, result),
+        kept_(databases.kept->reading(options.matching)) {}
 
   Status run() {
     IndexTerms terms(databases_.index);
@@ -106,15 +107,16 @@ class QueryRun {
 
   Status readRecord(RecordNumber number, ReadRecord& read) {
     beforeCheckingRecord();
-    read = databases_.kept.find(number, options_.matching);
+    read = kept_.find(number);
     if (read) return {};
     std::optional<DecodedRecord> record;
     const Status fetched = fetchWholeRecord(databases_.data, number, databases_.key, record);
     if (!fetched.ok() || !record) return fetched;
     RecordView view = viewOf(*record, options_.matching);
-    read = std::make_shared<const KeptRecord>(KeptRecord{*record, std::move(view)});
+    lastRead_ = std::make_shared<const KeptRecord>(KeptRecord{*record, std::move(view)});
+    read = lastRead_.get();
     if (!readTooMany_ && fresh_.size() < kMostKeptReads) {
-      fresh_.emplace_back(number, read);
+      fresh_.emplace_back(number, lastRead_);
     } else {
       readTooMany_ = true;
       fresh_ = {};
@@ -123,14 +125,10 @@ class QueryRun {
   }
 
  public:
-  // Keeps the records this search read from the file beside the handles,
-  // unless they were too many (kept_records.h).
+  // Keeps the records this search read from the file for the searches
+  // after it, unless they were too many (kept_records.h).
   void keepRead() {
-    std::size_t bytes = 0;
-    for (const auto& fresh : fresh_) bytes += keptBytesOf(*fresh.second);
-    databases_.kept.makeRoom(bytes);
-    for (auto& [number, read] : fresh_)
-      databases_.kept.keep(number, options_.matching, std::move(read));
+    databases_.kept->keep(kept_, std::move(fresh_));
     fresh_ = {};
   }
 
@@ -254,7 +252,7 @@ class QueryRun {
   }
 
   Status putOnPage(RecordNumber number, bool partial) {
-    if (const ReadRecord kept = databases_.kept.find(number, options_.matching)) {
+    if (const ReadRecord kept = kept_.find(number)) {
       page_.put(kept->record, partial);
       return {};
     }
@@ -332,13 +330,15 @@ class QueryRun {
   const std::vector<const QueryNode*> excluded_;
   const std::vector<const QueryNode*> ranges_;
   PageWindow page_;
+  KeptRecords::Reading kept_;             // the records kept when the search began
   std::vector<SharedNumbers> wordLists_;  // per query word, its candidates
   SharedNumbers full_;                    // candidates of the whole query
   std::vector<double> rarities_;          // per query word
   std::uint64_t catalogueSize_ = 1;
   // The records read from the file so far, while no more than
   // kMostKeptReads; readTooMany_ once there were more.
-  std::vector<std::pair<RecordNumber, ReadRecord>> fresh_;
+  std::vector<std::pair<RecordNumber, KeptRecords::Entry>> fresh_;
+  KeptRecords::Entry lastRead_;  // the last record read from the file
   bool readTooMany_ = false;
   bool decided_ = false;      // whether the index gives the total
   std::uint64_t placed_ = 0;  // results placed so far, in order

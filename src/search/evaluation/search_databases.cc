@@ -10,7 +10,7 @@ namespace indicizza {
 Status openSearchDatabases(SearchDatabases& databases) {
   databases.recordLists = nullptr;
   databases.indexCurrent = false;
-  databases.kept.clear();
+  databases.kept = std::make_shared<KeptRecords>();
   databases.key = buildScrambleKey();
   const Status index = openReadOnly(kIndexDatabaseFileName, databases.index);
   if (!index.ok()) return index;

@@ -21,8 +21,10 @@ struct SearchDatabases {
   // record_list_cache.h). A program that serves many searches sets it.
   std::shared_ptr<RecordListCache> recordLists;
   // Records read from `data` with their views, for the searches that follow
-  // on these handles (kept_records.h): at most kKeptRecordBytes.
-  KeptRecords kept;
+  // (kept_records.h): never null; it must belong to the opere.ddb that
+  // `data` reads. A program that serves many searches shares one between
+  // the handles open on one version of the files.
+  std::shared_ptr<KeptRecords> kept = std::make_shared<KeptRecords>();
   // Whether opere.idb was written after opere.ddb last changed (totals.h),
   // as their files were when opened: then totals need no record reads.
   bool indexCurrent = false;

@@ -1,13 +1,14 @@
-// The records a search keeps with their views beside its handles: found
-// only under the matching their views were made with, never past their
-// budget, and never what makes a search on the same handles answer
-// otherwise than on fresh ones.
+// The records searches keep with their views for the searches after them:
+// found only under the matching their views were made with, never past
+// their budget, the least recently found dropped first, and never what makes
+// a search on the same handles answer otherwise than on fresh ones.
 #include "search/evaluation/kept_records.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,16 +27,22 @@ KeptRecords::Entry keptOf(const std::string& title, Matching matching) {
   return std::make_shared<const KeptRecord>(KeptRecord{record, viewOf(record, matching)});
 }
 
-struct Keeping {
-  RecordNumber number;
+// One search on the cache: the records it finds kept, then those it read
+// from the file, kept as it ends.
+struct Search {
   Matching matching;
+  std::vector<RecordNumber> found;
+  std::vector<RecordNumber> read;
+  // Its reading began with the one before, before that one kept its records.
+  bool alongsidePrevious = false;
 };
 
 struct KeepCase {
   const char* name;
-  std::vector<Keeping> kept;  // in turn, each a record titled "Perché"
-  std::size_t budgetRecords;  // the budget, in records of that size
-  Keeping sought;
+  std::vector<Search> searches;  // in turn, each record titled "Perché"
+  std::size_t budgetRecords;     // the budget, in records of that size
+  RecordNumber sought;
+  Matching soughtMatching;
   bool found;
 };
 
@@ -44,10 +51,22 @@ class Keeps : public ::testing::TestWithParam<KeepCase> {};
 TEST_P(Keeps, FindOnlyWhatTheyHoldWithinTheirBudget) {
   const std::size_t one = keptBytesOf(*keptOf("Perch\xE9", Matching::kFolded));
   KeptRecords records(GetParam().budgetRecords * one);
-  for (const Keeping& keeping : GetParam().kept)
-    records.keep(keeping.number, keeping.matching, keptOf("Perch\xE9", keeping.matching));
-  const KeptRecords::Entry found =
-      records.find(GetParam().sought.number, GetParam().sought.matching);
+  const std::vector<Search>& searches = GetParam().searches;
+  std::optional<KeptRecords::Reading> begun;
+  for (std::size_t i = 0; i < searches.size(); ++i) {
+    KeptRecords::Reading reading =
+        begun ? std::move(*begun) : records.reading(searches[i].matching);
+    begun.reset();
+    if (i + 1 < searches.size() && searches[i + 1].alongsidePrevious)
+      begun = records.reading(searches[i + 1].matching);
+    for (const RecordNumber number : searches[i].found) ASSERT_NE(reading.find(number), nullptr);
+    std::vector<std::pair<RecordNumber, KeptRecords::Entry>> fresh;
+    for (const RecordNumber number : searches[i].read)
+      fresh.emplace_back(number, keptOf("Perch\xE9", searches[i].matching));
+    records.keep(reading, std::move(fresh));
+  }
+  KeptRecords::Reading reading = records.reading(GetParam().soughtMatching);
+  const KeptRecord* found = reading.find(GetParam().sought);
   EXPECT_EQ(found != nullptr, GetParam().found);
 }
 
@@ -59,14 +78,37 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // A folded view answers an exact search wrongly ("PERCHE" is no
         // "PERCHÉ").
-        KeepCase{"UnderAnotherMatching", {{1, kFolded}}, 4, {1, kExact}, false},
-        KeepCase{"DroppedByAnotherMatching", {{1, kFolded}, {2, kExact}}, 4, {1, kFolded}, false},
+        KeepCase{"UnderAnotherMatching", {{kFolded, {}, {1}}}, 4, 1, kExact, false},
         KeepCase{
-            "KeptBesideOthersWithinTheBudget", {{1, kExact}, {2, kExact}}, 2, {1, kExact}, true},
-        // The third does not fit beside two: all are dropped.
-        KeepCase{
-            "DroppedPastTheBudget", {{1, kExact}, {2, kExact}, {3, kExact}}, 2, {1, kExact}, false},
-        KeepCase{"LargerThanTheBudget", {{1, kFolded}}, 0, {1, kFolded}, false}),
+            "BesideAnotherMatching", {{kFolded, {}, {1}}, {kExact, {}, {2}}}, 4, 1, kFolded, true},
+        KeepCase{"BesideOthersWithinTheBudget",
+                 {{kExact, {}, {1}}, {kExact, {}, {2}}},
+                 2,
+                 1,
+                 kExact,
+                 true},
+        // Record 1 was found by the search before the third: 2 is dropped
+        // for 3, 1 stays.
+        KeepCase{"FoundLatelyStaysPastTheBudget",
+                 {{kExact, {}, {1}}, {kExact, {}, {2}}, {kExact, {1}, {}}, {kExact, {}, {3}}},
+                 2,
+                 1,
+                 kExact,
+                 true},
+        KeepCase{"FoundLongestAgoDroppedPastTheBudget",
+                 {{kExact, {}, {1}}, {kExact, {}, {2}}, {kExact, {1}, {}}, {kExact, {}, {3}}},
+                 2,
+                 2,
+                 kExact,
+                 false},
+        // Two searches at once both read record 1: the second keeps it.
+        KeepCase{"ReadByTwoSearchesAtOnce",
+                 {{kFolded, {}, {1}}, {kFolded, {}, {1}, true}},
+                 1,
+                 1,
+                 kFolded,
+                 true},
+        KeepCase{"LargerThanTheBudget", {{kFolded, {}, {1}}}, 0, 1, kFolded, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Record 1 titled "Perché" (Latin-1), indexed under its own terms, in a folder of its

@@ -13,10 +13,10 @@
 namespace indicizza::catalogo {
 namespace {
 
-// A search's handle pair goes back to the pool with the records it kept,
-// for the searches that follow, unless its reading failed: one stopped at
-// a look (its deadline, its client gone) or refused by its limits leaves
-// the pair as whole as one that ended, and costs the next no cold start.
+// A search's handle pair goes back to the pool, for the searches that
+// follow, unless its reading failed: one stopped at a look (its deadline,
+// its client gone) or refused by its limits leaves the pair as whole as one
+// that ended, and costs the next no cold start.
 TEST(CatalogueAccess, KeepsAPairUnlessItsReadingFailed) {
   testing::CatalogueDir dir;
   std::vector<PlainRecord> records;
@@ -39,13 +39,16 @@ TEST(CatalogueAccess, KeepsAPairUnlessItsReadingFailed) {
                         Case{"a read failed", Status::Code::kReadFailed, false}}) {
     SCOPED_TRACE(c.name);
     CatalogueAccess access([](const std::string&) {});
+    // The pair's own cache marks it: a new pair has the pool's.
     access.read("prima", [&](SearchDatabases& databases) {
-      databases.kept.keep(1, Matching::kFolded, kept);
+      databases.kept = std::make_shared<KeptRecords>();
+      KeptRecords::Reading reading = databases.kept->reading(Matching::kFolded);
+      databases.kept->keep(reading, {{1, kept}});
       return Status::failure(c.end);
     });
     bool found = false;
     access.read("seconda", [&](SearchDatabases& databases) {
-      found = databases.kept.find(1, Matching::kFolded) != nullptr;
+      found = databases.kept->reading(Matching::kFolded).find(1) != nullptr;
       return Status();
     });
     EXPECT_EQ(found, c.pairKept);
