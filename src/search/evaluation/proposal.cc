@@ -236,7 +236,8 @@ bool Proposal::mayBeStopWord(const std::string& token) {
   return !stopWordsKnown_ || stopForms_.contains(comparableTerm(token, options_.matching));
 }
 
-ListingWalk::ListingWalk(const std::vector<KeyRecords>& keys) : keys_(keys), next_(keys.size(), 0) {
+ListingWalk::ListingWalk(const std::vector<KeyRecords>& keys, bool termsCurrent)
+    : keys_(keys), termsCurrent_(termsCurrent), next_(keys.size(), 0) {
   for (std::size_t k = 0; k < keys_.size(); ++k) push(k);
 }
 
@@ -249,7 +250,7 @@ std::uint64_t ListingWalk::staleEntriesOf(RecordNumber number, const RecordView*
     const std::size_t k = heads_.back().second;
     const bool listsIt = heads_.back().first == number;
     heads_.pop_back();
-    if (listsIt && (!view || !carriesTerm(*view, keys_[k].key))) ++stale;
+    if (listsIt && (!view || (!termsCurrent_ && !carriesTerm(*view, keys_[k].key)))) ++stale;
     ++next_[k];
     push(k);
   }

@@ -105,7 +105,9 @@ class Proposal {
 // Holds a reference to `keys`, which must outlive it.
 class ListingWalk {
  public:
-  explicit ListingWalk(const std::vector<KeyRecords>& keys);
+  // `termsCurrent`: every key's array was probed current (Proposal::allProbed),
+  // so a stored record carries each key it is listed under, unchecked.
+  ListingWalk(const std::vector<KeyRecords>& keys, bool termsCurrent);
 
   // The number of entries listing `number` under a key that `view` does
   // not carry (every entry, without a view: the record is not stored).
@@ -115,6 +117,7 @@ class ListingWalk {
   void push(std::size_t k);
 
   const std::vector<KeyRecords>& keys_;
+  const bool termsCurrent_;
   std::vector<std::size_t> next_;                            // per key, its next record
   std::vector<std::pair<RecordNumber, std::size_t>> heads_;  // min-heap of (record, key)
 };

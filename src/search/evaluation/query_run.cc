@@ -71,7 +71,7 @@ class QueryRun {
     catalogueSize_ = std::max<std::uint64_t>(proposal.highestListed(), 1);
     for (const SharedNumbers& listed : wordLists_)
       rarities_.push_back(rarityOf(listed->size(), catalogueSize_));
-    ListingWalk listings(proposal.keys());
+    ListingWalk listings(proposal.keys(), proposal.allProbed());
     done = placeFull(listings);
     if (!done.ok()) return done;
     if (wantsPartials()) done = placePartials(proposal.excluded());
@@ -184,7 +184,8 @@ class QueryRun {
       if (!fetched.ok()) return fetched;
       ++checked;
       result_.staleEntries += listings.staleEntriesOf(candidates[i], read ? &read->view : nullptr);
-      if (!read || !matchesRecord(query_, read->view, options_.matching)) continue;
+      // Decided by the index, every candidate stored is a result (totals.h).
+      if (!read || (!decided_ && !matchesRecord(query_, read->view, options_.matching))) continue;
       ++matched;
       if (wholeOrder && matched > options_.limits.maxFieldOrdered &&
           pageEnd() > options_.limits.maxFieldOrdered)

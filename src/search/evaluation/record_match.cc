@@ -38,7 +38,7 @@ bool forEachTermMatch(const QueryNode& node, const RecordView& view, Matching ma
     const auto [first, last] = textFieldRange(node);
     for (std::size_t f = first; f < last; ++f) {
       for (const std::string& token : view.tokens[f]) {
-        if (!holdsDigit(token) && fits(token) && onMatch(false, f)) return true;
+        if (fits(token) && !holdsDigit(token) && onMatch(false, f)) return true;
       }
     }
   }
