@@ -202,23 +202,26 @@ class SurvivorBytes {
       survivors += slot.place != 0;
       fileRecords += slot.records;
     }
-    sliceRecords_ = rereadSliceRecords(survivors, fileRecords, sliceBytes);
-    if (sliceRecords_ == 0) return;
+    const std::size_t sliceRecords = rereadSliceRecords(survivors, sliceBytes);
+    if (sliceRecords == 0) return;
     try {
-      slice_ = std::make_unique<LargeBuffer>(sliceRecords_ * kStoredRecordSize);
       ranks_.assign(fileRecords, kNoRank);
+      // The rank in key order of the survivor at each place of the file.
+      std::uint32_t rank = 0;
+      forEachSurvivor(table, [&](RecordNumber, const NumberSlot& slot) {
+        ranks_[slot.place - 1] = rank++;
+        return true;
+      });
+      if (!readingThroughCostsLess(ranks_, survivors, sliceRecords, kReadPieceRecords)) {
+        ranks_ = {};
+        return;
+      }
+      slice_ = std::make_unique<LargeBuffer>(sliceRecords * kStoredRecordSize);
+      sliceRecords_ = sliceRecords;
     } catch (const std::bad_alloc&) {
       // Short of memory: one read per survivor needs none.
-      slice_.reset();
-      sliceRecords_ = 0;
-      return;
+      ranks_ = {};
     }
-    // The rank in key order of the survivor at each place of the file.
-    std::uint32_t rank = 0;
-    forEachSurvivor(table, [&](RecordNumber, const NumberSlot& slot) {
-      ranks_[slot.place - 1] = rank++;
-      return true;
-    });
   }
   SurvivorBytes(const SurvivorBytes&) = delete;
   SurvivorBytes& operator=(const SurvivorBytes&) = delete;
