@@ -79,8 +79,6 @@ INSTANTIATE_TEST_SUITE_P(
         // A folded view answers an exact search wrongly ("PERCHE" is no
         // "PERCHÉ").
         KeepCase{"UnderAnotherMatching", {{kFolded, {}, {1}}}, 4, 1, kExact, false},
-        KeepCase{
-            "BesideAnotherMatching", {{kFolded, {}, {1}}, {kExact, {}, {2}}}, 4, 1, kFolded, true},
         KeepCase{"BesideOthersWithinTheBudget",
                  {{kExact, {}, {1}}, {kExact, {}, {2}}},
                  2,
