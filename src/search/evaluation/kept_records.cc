@@ -78,8 +78,10 @@ void KeptRecords::keep(Reading& reading, std::vector<std::pair<RecordNumber, Ent
     Slot& slot = table[key];
     if (slot.entry) {
       // Read again by a search that began before it was kept: the older
-      // keeping gives it up.
-      keepings_[slot.keeping].bytes -= slot.bytes;
+      // keeping gives it up, and goes once it holds nothing.
+      const auto older = keepings_.find(slot.keeping);
+      older->second.bytes -= slot.bytes;
+      if (older->second.bytes == 0 && older->first != id) keepings_.erase(older);
       bytes_ -= slot.bytes;
     }
     slot = Slot{std::move(entry), id, size};
