@@ -1,7 +1,7 @@
 // Reading records of a regular file again: a file that shrank since the
 // first read, where a slice's records land, and the choice between reading
-// it through per slice and one read per record. Where each record lands is checked through the load
-// (load_records_test).
+// it through per slice and one read per record. Whole loads are checked
+// through the load (load_records_test).
 #include "records/record_rereads.h"
 
 #include <fcntl.h>
