@@ -89,6 +89,7 @@ class QueryRun {
       // the others propose; it lists none itself.
       if (!wordLists_.back()) {
         wordLists_.back() = std::make_shared<Numbers>();
+        narrowedByAll_ = false;
         continue;
       }
       full_ = full_ ? intersectionOf(full_, wordLists_.back()) : wordLists_.back();
@@ -184,8 +185,10 @@ class QueryRun {
       if (!fetched.ok()) return fetched;
       ++checked;
       result_.staleEntries += listings.staleEntriesOf(candidates[i], read ? &read->view : nullptr);
-      // Decided by the index, every candidate stored is a result (totals.h).
-      if (!read || (!decided_ && !matchesRecord(query_, read->view, options_.matching))) continue;
+      // Decided by the index and narrowed by every word, every candidate
+      // stored is a result (totals.h).
+      const bool result = decided_ && narrowedByAll_;
+      if (!read || (!result && !matchesRecord(query_, read->view, options_.matching))) continue;
       ++matched;
       if (wholeOrder && matched > options_.limits.maxFieldOrdered &&
           pageEnd() > options_.limits.maxFieldOrdered)
@@ -341,8 +344,9 @@ class QueryRun {
   std::vector<std::pair<RecordNumber, KeptRecords::Entry>> fresh_;
   KeptRecords::Entry lastRead_;  // the last record read from the file
   bool readTooMany_ = false;
-  bool decided_ = false;      // whether the index gives the total
-  std::uint64_t placed_ = 0;  // results placed so far, in order
+  bool decided_ = false;       // whether the index gives the total
+  bool narrowedByAll_ = true;  // whether each word's candidates came from the index
+  std::uint64_t placed_ = 0;   // results placed so far, in order
 };
 
 }  // namespace
