@@ -1,6 +1,7 @@
 #include "search/evaluation/kept_records.h"
 
 #include <algorithm>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -58,8 +59,10 @@ KeptRecords::Reading KeptRecords::reading(Matching matching) const {
 }
 
 void KeptRecords::keep(Reading& reading, std::vector<std::pair<RecordNumber, Entry>> fresh) {
-  std::size_t bytes = 0;
-  for (const auto& [number, entry] : fresh) bytes += keptBytesOf(*entry);
+  std::vector<std::size_t> sizes;
+  sizes.reserve(fresh.size());
+  for (const auto& [number, entry] : fresh) sizes.push_back(keptBytesOf(*entry));
+  const std::size_t bytes = std::accumulate(sizes.begin(), sizes.end(), std::size_t{0});
   const std::lock_guard lock(mutex_);
   for (const std::uint64_t id : reading.used_) {
     const auto used = keepings_.find(id);
@@ -72,9 +75,10 @@ void KeptRecords::keep(Reading& reading, std::vector<std::pair<RecordNumber, Ent
   const std::uint64_t id = ++clock_;
   Keeping& keeping = keepings_[id];
   keeping.lastUsed = id;
-  for (auto& [number, entry] : fresh) {
+  for (std::size_t i = 0; i < fresh.size(); ++i) {
+    auto& [number, entry] = fresh[i];
     const std::uint64_t key = keyOf(number, reading.matching_);
-    const std::size_t size = keptBytesOf(*entry);
+    const std::size_t size = sizes[i];
     Slot& slot = table[key];
     if (slot.entry) {
       // Read again by a search that began before it was kept: the older

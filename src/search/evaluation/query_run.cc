@@ -66,7 +66,7 @@ class QueryRun {
     done = propose(proposal);
     if (!done.ok()) return done;
     result_.staleEntries += proposal.staleByProbe();
-    decided_ = proposal.allProbed() && countableFromIndex(query_);
+    decided_ = proposal.allProbed() && countableFromIndex(query_) && narrowedByAll_;
     result_.countedByIndex = decided_;
     catalogueSize_ = std::max<std::uint64_t>(proposal.highestListed(), 1);
     for (const SharedNumbers& listed : wordLists_)
@@ -185,10 +185,8 @@ class QueryRun {
       if (!fetched.ok()) return fetched;
       ++checked;
       result_.staleEntries += listings.staleEntriesOf(candidates[i], read ? &read->view : nullptr);
-      // Decided by the index and narrowed by every word, every candidate
-      // stored is a result (totals.h).
-      const bool result = decided_ && narrowedByAll_;
-      if (!read || (!result && !matchesRecord(query_, read->view, options_.matching))) continue;
+      // Decided by the index, every candidate stored is a result (totals.h).
+      if (!read || (!decided_ && !matchesRecord(query_, read->view, options_.matching))) continue;
       ++matched;
       if (wholeOrder && matched > options_.limits.maxFieldOrdered &&
           pageEnd() > options_.limits.maxFieldOrdered)
@@ -344,7 +342,7 @@ class QueryRun {
   std::vector<std::pair<RecordNumber, KeptRecords::Entry>> fresh_;
   KeptRecords::Entry lastRead_;  // the last record read from the file
   bool readTooMany_ = false;
-  bool decided_ = false;       // whether the index gives the total
+  bool decided_ = false;       // whether the index gives the results and their total
   bool narrowedByAll_ = true;  // whether each word's candidates came from the index
   std::uint64_t placed_ = 0;   // results placed so far, in order
 };
