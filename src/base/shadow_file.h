@@ -99,6 +99,10 @@ class ShadowFile {
   // Where the working copy is.
   const std::filesystem::path& path() const { return path_; }
 
+  // The identity of the file the copy was made from (or that the caller
+  // read, for toRewrite); nothing for a copy of no file.
+  const std::optional<FileIdentity>& startedFrom() const { return startedFrom_; }
+
   // Gives the copy the mode, owner and group of the file it replaces (the
   // owner only where the user may), makes its bytes durable, puts it in the
   // target's place and makes that durable (a sync of the folder). Every

@@ -2,6 +2,7 @@
 
 #include "base/linear_probe.h"
 #include "indexing/term_rules.h"
+#include "version.h"
 
 namespace indicizza {
 
@@ -51,6 +52,22 @@ void extractTerms(const DecodedRecord& record, const StopWordSet& stopWords, Ter
     const std::string_view code = indexedCodeOf(codeField(record, field));
     if (!code.empty()) terms.append(code);
   }
+}
+
+std::uint64_t termRulesDigest(const StopWordSet& stopWords) {
+  // FNV-1a over the version and each word, each ended by a zero byte (no
+  // word holds one).
+  std::uint64_t digest = 0xcbf29ce484222325;
+  const auto take = [&](std::string_view bytes) {
+    for (const char c : bytes) {
+      digest ^= static_cast<unsigned char>(c);
+      digest *= 0x100000001b3;
+    }
+    digest *= 0x100000001b3;
+  };
+  take(kVersion);
+  for (const std::string& word : stopWords.words()) take(word);
+  return digest;
 }
 
 }  // namespace indicizza

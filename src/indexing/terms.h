@@ -63,4 +63,9 @@ class TermList {
 // A code in two fields is kept twice.
 void extractTerms(const DecodedRecord& record, const StopWordSet& stopWords, TermList& terms);
 
+// A digest of what decides a record's terms besides the record itself:
+// `stopWords` and this program's version (its rules). Equal for equal
+// stop-word sets under one version.
+std::uint64_t termRulesDigest(const StopWordSet& stopWords);
+
 }  // namespace indicizza
