@@ -17,6 +17,8 @@
 #include "base/interruption.h"
 #include "base/item_walk.h"
 #include "base/shadow_file.h"
+#include "index_store/index_changes.h"
+#include "index_store/index_proof.h"
 #include "records/data_database.h"
 
 namespace indicizza {
@@ -131,12 +133,17 @@ struct TermBlock {
 // The helper's half of the write: gathers every term of `index` in term
 // order, with its stored entries, and the items of the earlier file (when
 // `earlier` is open) whose keys are no term of `index`, into bulk puts for
-// the phase's thread. Fails with kInterrupted, or as the walk of the earlier
-// file does.
-Status gatherTerms(const WordIndex& index, bdb::Database& earlier, HandOff<TermBlock>& handOff) {
+// the phase's thread. With `changes`, an earlier item and a term of `index`
+// under one key become what changeTerm makes of them, and an earlier item
+// alone too when it lists a record read. Counts the terms made into
+// `termsMade`. Fails with kInterrupted, as the walk of the earlier file
+// does, or as `changes->carries` does.
+Status gatherTerms(const WordIndex& index, bdb::Database& earlier, const IndexChanges* changes,
+                   HandOff<TermBlock>& handOff, std::uint64_t& termsMade) {
   std::unique_ptr<TermBlock> block = handOff.emptyBlock();
   if (!block) return {};
   Status status;
+  termsMade = changes ? changes->termsMadeBefore : 0;
   const auto add = [&](std::span<const std::uint8_t> key, std::span<const std::uint8_t> data) {
     if (!block->pairs.add(key, data)) {
       if (!handOff.passOn(block)) return false;
@@ -145,6 +152,20 @@ Status gatherTerms(const WordIndex& index, bdb::Database& earlier, HandOff<TermB
     block->bytes += key.size() + data.size();
     return true;
   };
+  std::vector<std::uint8_t> data;
+  TermBuffers buffers;
+  // Adds the item of a term, earlier and made (either may be empty), as
+  // `changes` makes it.
+  const auto addChanged = [&](std::span<const std::uint8_t> key,
+                              std::span<const std::uint8_t> earlierData,
+                              std::span<const IndexEntry> made) {
+    TermChange change;
+    const std::string_view term(reinterpret_cast<const char*>(key.data()), key.size());
+    status = changeTerm(term, earlierData, made, *changes, buffers, change);
+    if (!status.ok()) return false;
+    termsMade = termsMade + change.madeNow - change.madeBefore;
+    return add(key, change.keep ? earlierData : std::span<const std::uint8_t>(buffers.data));
+  };
 
   std::optional<ItemWalk> walk;
   if (earlier.isOpen()) walk.emplace(earlier);
@@ -152,24 +173,29 @@ Status gatherTerms(const WordIndex& index, bdb::Database& earlier, HandOff<TermB
   bdb::Item earlierData;
   bool earlierPending = walk && walk->next(earlierKey, earlierData);
   // Puts the earlier items that sort before `key` (all that are left when
-  // there is none) and drops the one equal to it.
+  // there is none), and drops the one equal to it, its data kept in `equal`
+  // for `changes`.
+  std::vector<std::uint8_t> equal;
   const auto carryEarlier = [&](std::optional<std::span<const std::uint8_t>> key) {
     for (; earlierPending; earlierPending = walk->next(earlierKey, earlierData)) {
       if (key && !keySortsBefore(earlierKey.bytes(), *key)) {
-        if (std::ranges::equal(earlierKey.bytes(), *key))
+        if (std::ranges::equal(earlierKey.bytes(), *key)) {
+          if (changes) equal.assign(earlierData.bytes().begin(), earlierData.bytes().end());
           earlierPending = walk->next(earlierKey, earlierData);
+        }
         return true;
       }
       if (interruptionPending()) {
         status = Status::failure(Status::Code::kInterrupted);
         return false;
       }
-      if (!add(earlierKey.bytes(), earlierData.bytes())) return false;
+      if (!(changes ? addChanged(earlierKey.bytes(), earlierData.bytes(), {})
+                    : add(earlierKey.bytes(), earlierData.bytes())))
+        return false;
     }
     return true;
   };
 
-  std::vector<std::uint8_t> data;
   bool going = true;
   index.forEachTerm([&](std::string_view term, std::span<const IndexEntry> entries) {
     if (interruptionPending()) {
@@ -178,7 +204,9 @@ Status gatherTerms(const WordIndex& index, bdb::Database& earlier, HandOff<TermB
     }
     const std::span<const std::uint8_t> key(reinterpret_cast<const std::uint8_t*>(term.data()),
                                             term.size());
+    equal.clear();
     if (!carryEarlier(key)) return going = false;
+    if (changes) return going = addChanged(key, equal, entries);
     data.clear();
     for (const IndexEntry& entry : entries) {
       const StoredEntry storedEntry = storedEntryOf(entry);
@@ -186,6 +214,7 @@ Status gatherTerms(const WordIndex& index, bdb::Database& earlier, HandOff<TermB
     }
     if (!add(key, data)) return going = false;
     ++block->terms;
+    ++termsMade;
     return true;
   });
   if (going) going = carryEarlier(std::nullopt);
@@ -198,10 +227,12 @@ Status gatherTerms(const WordIndex& index, bdb::Database& earlier, HandOff<TermB
 }  // namespace
 
 Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
-                   const std::function<void(std::size_t terms)>& stored) {
+                   const std::function<void(std::size_t terms)>& stored,
+                   const IndexChanges* changes, std::uint64_t* termsMade) {
   HandOff<TermBlock> handOff(kTermPutBlocksAhead);
-  HelperThread<TermBlock> helper(handOff,
-                                 [&] { return gatherTerms(index, database.earlier, handOff); });
+  std::uint64_t made = 0;
+  HelperThread<TermBlock> helper(
+      handOff, [&] { return gatherTerms(index, database.earlier, changes, handOff, made); });
   std::size_t bytesSinceWriteback = 0;
   while (std::unique_ptr<TermBlock> block = handOff.pop()) {
     if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
@@ -216,17 +247,27 @@ Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
     stored(std::exchange(block->terms, 0));
     handOff.giveBack(std::move(block));
   }
-  return helper.finish();
+  const Status gathered = helper.finish();
+  if (termsMade) *termsMade = made;
+  return gathered;
 }
 
-Status tryCommitIndexDatabase(IndexDatabase& database) {
+Status tryCommitIndexDatabase(IndexDatabase& database, const std::optional<IndexProof>& proof) {
   Status committed = closeWorkingCopy(database.pages, database.handle);
+  if (committed.ok() && proof) {
+    // The copy's bytes are final: its identity is the one it keeps in place.
+    IndexProof kept = *proof;
+    if (const auto identity = identityOf(database.shadow.path())) {
+      kept.index = *identity;
+      writeIndexProof(database.shadow.path(), kept);
+    }
+  }
   if (committed.ok()) committed = database.shadow.commit();
   return committed;
 }
 
-void writeIndex(const WordIndex& index, const IndexDatabaseStart& start,
-                const std::filesystem::path& path) {
+void writeIndex(const WordIndex& index, const IndexDatabaseStart& start, const IndexedData& indexed,
+                const IndexChanges* changes, const std::filesystem::path& path) {
   reportLine("Creazione db indice");
   IndexDatabase database;
   const Status opened = tryOpenIndexDatabase(findIndexDatabase(path), start, database);
@@ -238,7 +279,9 @@ void writeIndex(const WordIndex& index, const IndexDatabaseStart& start,
     default: fatalStop(kIndexDatabaseOpenFailed);
   }
   ProgressCounter dots(kWriteDotEvery);
-  const Status put = tryPutTerms(database, index, [&](std::size_t terms) { dots.tick(terms); });
+  std::uint64_t termsMade = 0;
+  const Status put = tryPutTerms(
+      database, index, [&](std::size_t terms) { dots.tick(terms); }, changes, &termsMade);
   switch (put.code()) {
     case Status::Code::kOk: break;
     case Status::Code::kInterrupted: stopIfInterrupted(); break;
@@ -247,7 +290,12 @@ void writeIndex(const WordIndex& index, const IndexDatabaseStart& start,
     case Status::Code::kNoHandle: fatalStop("Errore copia opere.idb");
     default: fatalStop("put error");
   }
-  const Status committed = tryCommitIndexDatabase(database);
+  // An increment's terms are counted once they are all worked out.
+  if (changes && put.ok()) dots.tick(termsMade);
+  std::optional<IndexProof> proof;
+  if (indexed.data)
+    proof = IndexProof{*indexed.data, {}, indexed.records, termsMade, indexed.termRules};
+  const Status committed = tryCommitIndexDatabase(database, proof);
   if (committed.code() == Status::Code::kReplaced) fatalStop(kIndexDatabaseReplaced);
   if (!committed.ok()) fatalStop("Errore chiusura opere.idb");
   reportLine("");

@@ -16,9 +16,12 @@
 #include "base/file_identity.h"
 #include "base/shadow_file.h"
 #include "base/status.h"
+#include "index_store/index_proof.h"
 #include "indexing/word_index.h"
 
 namespace indicizza {
+
+struct IndexChanges;
 
 inline constexpr const char* kIndexDatabaseFileName = "opere.idb";
 
@@ -116,22 +119,44 @@ Status tryOpenIndexDatabase(const IndexDatabaseTarget& target, const IndexDataba
 // kWriteFailed when a put fails; kReadFailed, kNoHandle or kDamaged when the
 // earlier file can't be walked to its end; kInterrupted when a signal
 // arrives (looked at before each term).
+//
+// With `changes` (an increment, see index_changes.h), `index` holds the
+// terms of the records read only, and each term gets the array reading
+// every record would give it; `stored` is then told nothing. `termsMade`,
+// when given, gets how many terms of the new file some record carries.
+// Fails besides as `changes->carries` does.
 Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
-                   const std::function<void(std::size_t terms)>& stored);
+                   const std::function<void(std::size_t terms)>& stored,
+                   const IndexChanges* changes = nullptr, std::uint64_t* termsMade = nullptr);
 
 // Closes the working copy (which writes the pages still held, and the
 // library's cache, to it) and puts it in place of the file (see ShadowFile::commit). Fails with
 // kWriteFailed, the file then as it was before the run; with kReplaced when
 // the file is not the one found before the load, which is then left as it
 // was found.
-Status tryCommitIndexDatabase(IndexDatabase& database);
+//
+// With `proof`, the copy keeps it (index_proof.h), its `index` identity
+// made the copy's own, before it takes the file's place.
+Status tryCommitIndexDatabase(IndexDatabase& database,
+                              const std::optional<IndexProof>& proof = std::nullopt);
+
+// What the new index is the index of, for its proof: opere.ddb as the run
+// put it in place (nothing: no proof is kept), its records, and the digest
+// of the term rules it was read with.
+struct IndexedData {
+  std::optional<FileIdentity> data;
+  std::uint64_t records = 0;
+  std::uint64_t termRules = 0;
+};
 
 // The write phase: reports "Creazione db indice", opens the index database
 // at `path` (opere.idb of the working directory by default), which must be
 // the one found before the load (`start`), puts every term
 // of `index` and keeps those of earlier runs, writing a dot every 100 terms
-// of `index` as the puts succeed, commits the working copy and ends the line
-// of dots.
+// of `index` as the puts succeed, commits the working copy with the proof
+// that it is the index of `indexed` and ends the line of dots. With
+// `changes` (an increment), the dots count the terms some record carries,
+// once they are all worked out.
 //
 // Fatal stops: kIndexDatabaseReplaced when the file is not the one found
 // before the load; "db_create error" (kNoHandle); "Errore copia opere.idb" when
@@ -142,6 +167,7 @@ Status tryCommitIndexDatabase(IndexDatabase& database);
 // an interruption (see interruption.h). After any of them opere.idb is as it was before the
 // run.
 void writeIndex(const WordIndex& index, const IndexDatabaseStart& start,
+                const IndexedData& indexed = {}, const IndexChanges* changes = nullptr,
                 const std::filesystem::path& path = kIndexDatabaseFileName);
 
 }  // namespace indicizza

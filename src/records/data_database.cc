@@ -58,7 +58,10 @@ Status tryReadyForLoad(DataDatabase& database) {
       return opened;
     }
   }
-  return database.handle.open(database.shadow.path().c_str(), bdb::OpenMode::kExisting);
+  Status opened = database.handle.open(database.shadow.path().c_str(), bdb::OpenMode::kExisting);
+  database.changesOnly =
+      opened.ok() && database.indexedFrom && database.shadow.startedFrom() == database.indexedFrom;
+  return opened;
 }
 
 void stopOnUnreadyCopy(const Status& status) {
@@ -82,8 +85,33 @@ Status tryStoreRecords(DataDatabase& database, bdb::BulkPairs& records) {
   return putPairs(database.pages, database.handle, records);
 }
 
+Status tryNoteEarlierVersions(DataDatabase& database, const bdb::BulkPairs& records,
+                              EarlierVersions& earlier) {
+  Status status;
+  bdb::Item data;
+  records.forEachPair([&](std::span<const std::uint8_t> key, std::span<const std::uint8_t>) {
+    earlier.keys.push_back(RecordKey{key[0], key[1], key[2], key[3]});
+    status = database.handle.get(key, data);
+    if (status.code() == Status::Code::kNotFound) {
+      ++earlier.added;
+      return (status = {}).ok();
+    }
+    // What this program stored is always a whole record.
+    if (!status.ok() || data.bytes().size() != kStoredRecordSize) {
+      status = Status::failure(Status::Code::kDamaged);
+      return false;
+    }
+    earlier.replaced.insert(earlier.replaced.end(), data.bytes().begin(), data.bytes().end());
+    return true;
+  });
+  return status;
+}
+
 Status tryCloseDataDatabase(DataDatabase& database) {
   Status closed = closeWorkingCopy(database.pages, database.handle);
+  // The copy's bytes are final: its size and modification time are those it
+  // will have in opere.ddb's place.
+  if (closed.ok()) database.committed = identityOf(database.shadow.path());
   if (closed.ok()) closed = database.shadow.commit();
   return closed;
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "base/berkeley_db.h"
 #include "base/btree_page_file.h"
@@ -42,6 +43,14 @@ RecordNumber recordNumberOfKey(std::span<const std::uint8_t, kRecordKeySize> key
 // through the library's bulk puts.
 enum class DataWriting { kPages, kLibraryPuts };
 
+// The records a load replaced, as they were before (kStoredRecordSize bytes
+// each, scrambled), and how many it added under numbers that were new.
+struct EarlierVersions {
+  std::vector<std::uint8_t> replaced;
+  std::size_t added = 0;
+  std::vector<RecordKey> keys;  // of every record put
+};
+
 // The data database of a run. It is never written in place: the load and
 // the scan work on a working copy of opere.ddb (see shadow_file.h), made on
 // a thread of its own from the open on, and put in place of opere.ddb when
@@ -56,6 +65,14 @@ struct DataDatabase {
   ShadowFile shadow;                              // destroyed after the handles on it
   bdb::Database handle;                           // open on the copy once it is ready
   BtreePageFile pages;                            // or this, for an empty opere.ddb
+  // Set before the load: the opere.ddb whose index opere.idb is proved to be
+  // (index_proof.h). When the copy was made from that very file, the load
+  // hands on only the records it puts (`changesOnly`, see load_records.h).
+  std::optional<FileIdentity> indexedFrom;
+  bool changesOnly = false;
+  EarlierVersions earlier;  // of the records put, when `changesOnly`
+  // The working copy as it took opere.ddb's place (tryCloseDataDatabase).
+  std::optional<FileIdentity> committed;
 };
 
 // Whether the working copy is ready for the load, open for the library or
@@ -103,6 +120,12 @@ void readyForLoad(DataDatabase& database);
 // or, into pages, after the pairs put before (their keys must come after
 // those). Fails with kWriteFailed.
 Status tryStoreRecords(DataDatabase& database, bdb::BulkPairs& records);
+
+// Before `records` are put through the library: adds to `earlier` what the
+// working copy holds under each of their numbers, or counts the number as
+// new. Fails with kDamaged when a record can't be read whole.
+Status tryNoteEarlierVersions(DataDatabase& database, const bdb::BulkPairs& records,
+                              EarlierVersions& earlier);
 
 // Ends the work on the data database, after the scan: closes the working
 // copy (which writes the library's cache, or the last pages, to it) and puts it in place of

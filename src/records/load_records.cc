@@ -254,10 +254,10 @@ class SurvivorBytes {
   std::array<std::uint8_t, kStoredRecordSize> one_{};
 };
 
-// Whether the load gives `handOn` the records it stores: only when they go
-// into pages.
+// Whether the load gives `handOn` the records it stores: when they go into
+// pages, or when only they are to be read into terms.
 bool handsOn(const StoredRecords& handOn, const DataDatabase& database) {
-  return handOn && database.pages.isOpen();
+  return handOn && (database.pages.isOpen() || database.changesOnly);
 }
 
 // The helper's half of the puts: gathers the surviving records in key-byte
@@ -316,6 +316,10 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
       handOff, [&] { return gatherSurvivors(records, table, sliceBytes, handOff); });
   while (std::unique_ptr<PutBlock> block = handOff.pop()) {
     if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
+    if (database.changesOnly) {
+      Status noted = tryNoteEarlierVersions(database, block->pairs, database.earlier);
+      if (!noted.ok()) return noted;
+    }
     Status put = tryStoreRecords(database, block->pairs);
     if (!put.ok()) return put;
     if (handingOn && !handOn(block->pairs)) return {};
@@ -347,6 +351,7 @@ bool loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& ke
     case Status::Code::kOk: break;
     case Status::Code::kInterrupted: stopIfInterrupted(); break;
     case Status::Code::kReadFailed: fatalStop(kRecordFileReadFailed);
+    case Status::Code::kDamaged: fatalStop("Errore lettura opere.ddb");
     default: fatalStop("put error");
   }
   if (shortFinalRecord) reportLine("Record con lunghezza diversa da quella stabilita");

@@ -38,16 +38,20 @@ using StoredRecords = std::function<bool(const bdb::BulkPairs& records)>;
 // A helper thread gathers the bulk puts while this thread makes them. A
 // short final record is dropped, and `shortFinalRecord` says so.
 //
-// When the working copy is written as pages, `handOn` (when set) is given
-// the records as they are stored; when it returns false, the load ends
-// there, successfully, the records after them neither stored nor read.
+// When the working copy is written as pages, or opere.idb is proved to be
+// the index of the file copied (DataDatabase::changesOnly), `handOn` (when
+// set) is given the records as they are stored; when it returns false, the
+// load ends there, successfully, the records after them neither stored nor
+// read. In the second case what each number held before is noted first
+// (tryNoteEarlierVersions, into DataDatabase::earlier).
 //
 // The working copy of the data database is waited for (tryReadyForLoad)
 // once the file is read, and its failures are given as they are; the handle
 // is open after any other failure.
 //
 // Fails with kReadFailed on a read error of the record file (after the whole
-// records read before it are stored), kWriteFailed when a put fails,
+// records read before it are stored), kDamaged when a record the working
+// copy held can't be read, kWriteFailed when a put fails,
 // kInterrupted when a signal arrives (see interruption.h; looked at before
 // each record read and each record put).
 Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key,
@@ -58,13 +62,13 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
 // The load phase over tryLoadRecords: writes a load dot every 200 records
 // read, as the puts succeed, and reports a short final record ("Record con
 // lunghezza diversa da quella stabilita"); the run goes on. True when the
-// records were handed on to `handOn` (the working copy was written as
-// pages): the scan is then to be ended on the pass they went to, not
-// walked.
+// records were handed on to `handOn` (all of them, into pages, or only
+// those put, when DataDatabase::changesOnly): the scan is then to be ended
+// on the pass they went to, not walked.
 //
 // Fatal stops: those of readyForLoad for a failure of the working copy,
-// "Errore durante la lettura di opere.cry" for kReadFailed, "put error" for
-// kWriteFailed, an interruption.
+// "Errore durante la lettura di opere.cry" for kReadFailed, "Errore lettura
+// opere.ddb" for kDamaged, "put error" for kWriteFailed, an interruption.
 bool loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key,
                  const StoredRecords& handOn = {});
 

@@ -157,18 +157,24 @@ class RecordPass {
 // The end of the scan phase for records that went through `pass`: what
 // scanPreparedRecords shows for the same records, once they are all
 // handled (the scan dots together, at the end), with the same fatal stops:
-// "Errore costruzione DB" when no record was stored, an interruption.
+// "Errore costruzione DB" when no record was stored, an interruption. When
+// the pass had only the records put (DataDatabase::changesOnly), the dots
+// are those of the `stored` records the data database holds. Gives how
+// many records the dots count.
 template <typename Prepared>
-void endRecordPass(RecordPass<Prepared>& pass) {
+std::size_t endRecordPass(RecordPass<Prepared>& pass,
+                          std::optional<std::size_t> stored = std::nullopt) {
   std::size_t handled = 0;
   Status passed = pass.finish(handled);
-  if (passed.ok() && handled == 0) passed = Status::failure(Status::Code::kEmpty);
+  const std::size_t records = stored.value_or(handled);
+  if (passed.ok() && records == 0) passed = Status::failure(Status::Code::kEmpty);
   ScanReport report;
-  if (handled > 0) {
+  if (records > 0) {
     report.recordStarts();
-    report.recordsDone(handled);
+    report.recordsDone(records);
   }
   report.finish(passed);
+  return records;
 }
 
 }  // namespace indicizza

@@ -109,12 +109,13 @@ class ScanReport {
 // later step fails, or the walk finds the file damaged (see item_walk.h); an
 // interruption (see interruption.h). The line of load dots is ended once the
 // first item is read; the line of scan dots at the end. Items are read in
-// bulk, which changes none of this.
+// bulk, which changes none of this. Gives how many items were skipped.
 template <typename Prepared>
-void scanPreparedRecords(DataDatabase& database, const ScrambleKey& key,
-                         const RecordPreparer<Prepared>& prepare,
-                         const PreparedRecordHandler<Prepared>& handler) {
+std::size_t scanPreparedRecords(DataDatabase& database, const ScrambleKey& key,
+                                const RecordPreparer<Prepared>& prepare,
+                                const PreparedRecordHandler<Prepared>& handler) {
   ScanReport report;
+  std::size_t skipped = 0;
   const Status scanned = tryScanPrepared<Prepared>(
       database.handle, key, prepare,
       [&](const DecodedRecord& record, const Prepared& prepared) {
@@ -122,8 +123,12 @@ void scanPreparedRecords(DataDatabase& database, const ScrambleKey& key,
         handler(record, prepared);
         report.recordDone();
       },
-      [&](const bdb::Item& itemKey, std::size_t) { report.oddItem(itemKey); });
+      [&](const bdb::Item& itemKey, std::size_t) {
+        report.oddItem(itemKey);
+        ++skipped;
+      });
   report.finish(scanned);
+  return skipped;
 }
 
 // scanPreparedRecords with nothing prepared; `handler` may be empty.

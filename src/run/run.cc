@@ -2,7 +2,10 @@
 
 #include "base/catalogue_lock.h"
 #include "base/console.h"
+#include "index_store/index_changes.h"
 #include "index_store/index_database.h"
+#include "index_store/index_proof.h"
+#include "index_store/stored_record_terms.h"
 #include "indexing/word_index.h"
 #include "input/record_file.h"
 #include "input/scramble_key.h"
@@ -26,28 +29,53 @@ int runIndexer() {
   const CatalogueLock lock = lockCatalogue({kDataDatabaseFileName, kIndexDatabaseFileName});
   DataDatabase dataDatabase = openDataDatabase();
   const IndexDatabaseStart indexStart = checkIndexDatabase();
+  // When opere.idb proves to be the index of the opere.ddb copied, only the
+  // records put are read into terms, and the index worked out from it.
+  const std::uint64_t termRules = termRulesDigest(stopWords);
+  const std::optional<IndexProof> proof =
+      indexStart ? readIndexProof(kIndexDatabaseFileName) : std::nullopt;
+  if (proof && proof->index == *indexStart && proof->termRules == termRules)
+    dataDatabase.indexedFrom = proof->data;
   // One thread extracts each record's terms, another adds them to the
-  // index: in the load's pass when the records are written as pages, else
-  // in the scan's walk back.
+  // index: in the load's pass when the records are written as pages or
+  // only the records put are read, else in the scan's walk back.
   WordIndex wordIndex;
+  std::size_t scanned = 0;
+  bool provable = true;
   const RecordPreparer<TermList> extract = [&](const DecodedRecord& record, TermList& terms) {
     extractTerms(record, stopWords, terms);
   };
   const PreparedRecordHandler<TermList> add = [&](const DecodedRecord& record,
                                                   const TermList& terms) {
     indexRecordTerms(record, terms, wordIndex);
+    ++scanned;
   };
   RecordPass<TermList> pass(key, extract, add);
-  if (loadRecords(recordFile, dataDatabase, key,
-                  [&](const bdb::BulkPairs& records) { return pass.take(records); })) {
-    endRecordPass(pass);
+  if (!loadRecords(recordFile, dataDatabase, key,
+                   [&](const bdb::BulkPairs& records) { return pass.take(records); })) {
+    // An item that is no record is reported by every run that reads it: no
+    // proof lets a later run pass it by.
+    if (scanPreparedRecords<TermList>(dataDatabase, key, extract, add) > 0) provable = false;
+  } else if (dataDatabase.changesOnly) {
+    scanned = endRecordPass(pass, proof->records + dataDatabase.earlier.added);
   } else {
-    scanPreparedRecords<TermList>(dataDatabase, key, extract, add);
+    endRecordPass(pass);
   }
   // The data database is closed, and put in place, before the index
   // database gets its own handle: a handle is never opened twice.
   closeDataDatabase(dataDatabase);
-  writeIndex(wordIndex, indexStart);
+  const IndexedData indexed{provable ? dataDatabase.committed : std::nullopt, scanned, termRules};
+  if (!dataDatabase.changesOnly) {
+    writeIndex(wordIndex, indexStart, indexed);
+  } else {
+    StoredRecordTerms stored(dataDatabase.target, key, stopWords);
+    const IndexChanges changes{
+        ChangedRecords(dataDatabase.earlier.keys),
+        termsOfRecords(dataDatabase.earlier.replaced, key, stopWords), proof->termsMade,
+        [&](std::span<const std::uint8_t, kRecordKeySize> recordKey, std::string_view term,
+            bool& carries) { return stored.carries(recordKey, term, carries); }};
+    writeIndex(wordIndex, indexStart, indexed, &changes);
+  }
 
   reportLine("Fine scansione");
   return 0;

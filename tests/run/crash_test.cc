@@ -1,6 +1,7 @@
 // Runs stopped the hard way: SIGKILL at points spread over every phase of a
-// run that loads a record file over an earlier catalogue, by time and by
-// progress dots. Whenever the kill comes, each database verifies and holds
+// run that loads a record file over an earlier catalogue (the earlier run's
+// very files, so that only the file's records are read into terms), by time
+// and by progress dots. Whenever the kill comes, each database verifies and holds
 // its state of before the run or of after the phase that changed it, and the
 // next run finishes the job as if nothing had happened. Also: a second run
 // started in the same folder, or in one whose links reach files of the
@@ -34,7 +35,7 @@ class Crash : public ::testing::TestWithParam<KillPoint> {};
 
 TEST_P(Crash, LeavesEachFileWholeAndTheNextRunFinishes) {
   testing::ScratchDir dir;
-  states().prepare(dir.path());
+  states().prepareLinked(dir.path());
   testing::SignalOnOutput kill;
   kill.signal = SIGKILL;
   const auto& transcript = states().transcript();

@@ -2,7 +2,9 @@
 // phase, checked against a model of it written here from the rules, sharing
 // no code with the indexer: every record of the file (the last of equal
 // numbers winning) on top of an earlier run's records, read back in key
-// order, each term's entries in that order.
+// order, each term's entries in that order; a term no record carries any
+// more keeps the entries it had. Then the same for the next run in the
+// folder, which reads only the records of its own file.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -26,6 +28,7 @@ constexpr std::uint64_t kEarlierRecords = 400;
 // Earlier records take numbers from here on: some the file replaces, some
 // it doesn't.
 constexpr int kFirstEarlierNumber = 8700;
+constexpr std::uint64_t kIncrementRecords = 1500;
 
 // The model: the rules of the indexer written out plainly, one record at a
 // time, with standard containers.
@@ -138,7 +141,34 @@ std::vector<PlainRecord> generated(std::uint64_t count, std::uint64_t seed) {
 
 std::string dots(std::size_t events, std::size_t every) { return std::string(events / every, '.'); }
 
-TEST(ReferenceIndex, GeneratedCatalogueOverAnEarlierRun) {
+// Stored items by key (std::string orders as unsigned bytes, like the
+// B-tree) after the records of `fileContent` replace or join them.
+void storeFile(std::map<std::string, std::string>& stored, const std::string& fileContent,
+               const ScrambleKey& key) {
+  for (std::size_t at = 0; at + 525 <= fileContent.size(); at += 525) {
+    const std::string scrambled = fileContent.substr(at, 525);
+    stored.insert_or_assign(
+        model::littleEndian(model::recordNumber(model::plainOf(scrambled, key))),
+        scrambled.substr(0, 524));
+  }
+}
+
+// The index of `stored`: every term some record carries, with the entries
+// of those records in key order; a term of `earlier` no record carries any
+// more keeps its array. Gives how many terms records carry.
+std::size_t indexOf(const std::map<std::string, std::string>& stored, const ScrambleKey& key,
+                    std::map<std::string, std::string>& index) {
+  const std::set<std::string> stop = model::stopWords(generator::generatedStopWords());
+  std::map<std::string, std::string> made;
+  for (const auto& [storedKey, data] : stored) {
+    const std::string plain = model::plainOf(data, key);
+    for (const std::string& term : model::terms(plain, stop)) made[term] += model::entry(plain);
+  }
+  for (const auto& [term, entries] : made) index[term] = entries;
+  return made.size();
+}
+
+TEST(ReferenceIndex, GeneratedCatalogueOverAnEarlierRunAndAnIncrementOverIt) {
   const std::vector<PlainRecord> fileRecords = generated(kFileRecords, 7);
   std::vector<PlainRecord> earlierRecords = generated(kEarlierRecords, 8);
   for (std::size_t i = 0; i < earlierRecords.size(); ++i) {
@@ -149,21 +179,10 @@ TEST(ReferenceIndex, GeneratedCatalogueOverAnEarlierRun) {
   const ScrambleKey key = buildScrambleKey();
   const std::string fileContent = recordFileContent(fileRecords, key);
 
-  // Stored items by key (std::string orders as unsigned bytes, like the
-  // B-tree), the file's records, cut from its bytes, replacing earlier ones.
   std::map<std::string, std::string> stored(earlierItems.begin(), earlierItems.end());
-  for (std::size_t at = 0; at + 525 <= fileContent.size(); at += 525) {
-    const std::string scrambled = fileContent.substr(at, 525);
-    stored.insert_or_assign(
-        model::littleEndian(model::recordNumber(model::plainOf(scrambled, key))),
-        scrambled.substr(0, 524));
-  }
-  const std::set<std::string> stop = model::stopWords(generator::generatedStopWords());
+  storeFile(stored, fileContent, key);
   std::map<std::string, std::string> index;
-  for (const auto& [storedKey, data] : stored) {
-    const std::string plain = model::plainOf(data, key);
-    for (const std::string& term : model::terms(plain, stop)) index[term] += model::entry(plain);
-  }
+  const std::size_t made = indexOf(stored, key, index);
 
   testing::CatalogueDir dir;
   dir.stopWords(generator::generatedStopWords());
@@ -173,11 +192,33 @@ TEST(ReferenceIndex, GeneratedCatalogueOverAnEarlierRun) {
 
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(run.output, "Inizio scansione\n" + dots(kFileRecords, 200) + "\n" +
-                            dots(stored.size(), 100) + "\nCreazione db indice\n" +
-                            dots(index.size(), 100) + "\nFine scansione\n");
+                            dots(stored.size(), 100) + "\nCreazione db indice\n" + dots(made, 100) +
+                            "\nFine scansione\n");
   EXPECT_EQ(dir.dataItems(), std::vector<StoredItem>(stored.begin(), stored.end()));
   EXPECT_EQ(dir.indexItems(), std::vector<StoredItem>(index.begin(), index.end()));
   EXPECT_TRUE(testing::verifyDatabase(dir / "opere.ddb"));
+  EXPECT_TRUE(testing::verifyDatabase(dir / "opere.idb"));
+
+  // The next run: a third of its records new, the rest replacing records
+  // with others' words, so that terms leave records, and some every record.
+  std::vector<PlainRecord> incrementRecords = generated(kIncrementRecords, 9);
+  for (std::size_t i = 0; i < incrementRecords.size(); ++i) {
+    const int number = static_cast<int>(i * 5 % 3 == 0 ? kFileRecords + i : i * 3);
+    incrementRecords[i].recordNumber(number);
+  }
+  const std::string incrementContent = recordFileContent(incrementRecords, key);
+  storeFile(stored, incrementContent, key);
+  const std::size_t madeAfter = indexOf(stored, key, index);
+  ASSERT_LT(madeAfter, index.size()) << "some term is to be kept";
+  testing::writeFile(dir / "opere.cry", incrementContent);
+  const auto increment = dir.run();
+
+  EXPECT_EQ(increment.exitStatus, 0);
+  EXPECT_EQ(increment.output, "Inizio scansione\n" + dots(kIncrementRecords, 200) + "\n" +
+                                  dots(stored.size(), 100) + "\nCreazione db indice\n" +
+                                  dots(madeAfter, 100) + "\nFine scansione\n");
+  EXPECT_EQ(dir.dataItems(), std::vector<StoredItem>(stored.begin(), stored.end()));
+  EXPECT_EQ(dir.indexItems(), std::vector<StoredItem>(index.begin(), index.end()));
   EXPECT_TRUE(testing::verifyDatabase(dir / "opere.idb"));
 }
 

@@ -33,10 +33,12 @@ RunStates::RunStates(std::uint64_t earlierRecords, std::uint64_t fileRecords) {
   loadDatabase(earlier / "opere.ddb", {});
   if (runIndexer(earlier.path()).exitStatus != 0)
     throw std::runtime_error("the earlier run failed");
-  copyFile(earlier / "opere.ddb", files_ / "earlier.ddb");
-  copyFile(earlier / "opere.idb", files_ / "earlier.idb");
   dataBefore_ = dumpDatabase(earlier / "opere.ddb");
   indexBefore_ = dumpDatabase(earlier / "opere.idb");
+  // Moved, not copied: they stay the files the run left, with what it
+  // proved of them.
+  std::filesystem::rename(earlier / "opere.ddb", files_ / "earlier.ddb");
+  std::filesystem::rename(earlier / "opere.idb", files_ / "earlier.idb");
   writeCatalogue(files_.path(), fileRecords, 2);
 
   ScratchDir whole;
@@ -52,6 +54,13 @@ RunStates::RunStates(std::uint64_t earlierRecords, std::uint64_t fileRecords) {
 }
 
 void RunStates::prepare(const std::filesystem::path& folder) const { prepare(folder, folder); }
+
+void RunStates::prepareLinked(const std::filesystem::path& folder) const {
+  std::filesystem::create_hard_link(files_ / "earlier.ddb", folder / "opere.ddb");
+  std::filesystem::create_hard_link(files_ / "earlier.idb", folder / "opere.idb");
+  copyFile(files_ / "opere.cry", folder / "opere.cry");
+  copyFile(files_ / "noused.txt", folder / "noused.txt");
+}
 
 void RunStates::prepare(const std::filesystem::path& inputFolder,
                         const std::filesystem::path& databaseFolder) const {

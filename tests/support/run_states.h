@@ -29,6 +29,10 @@ class RunStates {
   void prepare(const std::filesystem::path& folder) const;
   void prepare(const std::filesystem::path& inputFolder,
                const std::filesystem::path& databaseFolder) const;
+  // The same into `folder`, the databases as hard links to the files the
+  // earlier run left: the run reads only the records of the new file into
+  // terms. The run never writes them in place, so they stay as they are.
+  void prepareLinked(const std::filesystem::path& folder) const;
 
   // Checks that the databases in `folder` verify and each holds its state of
   // before the run or of after a whole one (the data database: or after the
