@@ -65,18 +65,25 @@ if [[ " $workloads " == *" ten-million "* ]]; then
   scripts/empty-btree.sh "$work/ten-million/opere.ddb"
 fi
 
-# Runs the indexer in a copy of the starting files of $1 into $work/run.
+# Puts the starting files of $1 into $work/run: copies, or for the indexer
+# ($2 = link) hard links, so that the databases are the very files a run
+# left (which the indexer only ever replaces, never writes in place), with
+# what that run proved of them.
 prepare() {
   rm -rf "$work/run"
   mkdir -p "$work/run"
-  cp -P "$work/$1/"* "$work/run/"
+  if [ "$2" = link ]; then
+    cp -P -l "$work/$1/"* "$work/run/"
+  else
+    cp -P "$work/$1/"* "$work/run/"
+  fi
   rm -f "$work/run/index.ref"
   sync
 }
 # The first run's files are where the increment starts.
 prepare first
 (cd "$work/run" && "$indexer" >/dev/null)
-cp "$work/run/opere.ddb" "$work/run/opere.idb" "$work/increment/"
+ln "$work/run/opere.ddb" "$work/run/opere.idb" "$work/increment/"
 for workload in $workloads; do
   prepare "$workload"
   (cd "$work/run" && "$indexer" >/dev/null)
@@ -92,7 +99,7 @@ settle() {
 # "seconds rss_mib user_s sys_s" of one indexer run on workload $1, cold or
 # warm ($2).
 time_indexer() {
-  prepare "$1"
+  prepare "$1" link
   settle "$1" "$2"
   local out
   out=$(cd "$work/run" && /usr/bin/time -f '%e %M %U %S' "$indexer" 2>&1 >/dev/null | tail -n 1)
