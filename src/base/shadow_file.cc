@@ -30,6 +30,11 @@ constexpr int kMostLinksFollowed = 40;
 constexpr std::string_view kNameCharacters =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr int kUniqueNameLength = 6;
+
+// A copy's pages are sent to the disk each time this much more is copied,
+// so that the disk works while the run reads its input, and the commit has
+// little left to wait for.
+constexpr std::uint64_t kCopyWritebackEveryBytes = std::uint64_t{32} << 20;
 constexpr int kUniqueNameAttempts = 100;
 std::string uniqueSuffix(std::mt19937_64& random) {
   std::uniform_int_distribution<std::size_t> pick(0, kNameCharacters.size() - 1);
@@ -154,10 +159,17 @@ Status ShadowFile::copyOf(const std::filesystem::path& target, ShadowFile& shado
     return failure;
   }
   copy.pending_ = true;
+  std::uint64_t sinceWriteback = 0;
   Status copied = readCheckedPages(source, static_cast<std::uint64_t>(info.st_size),
                                    [&](std::span<const std::uint8_t> bytes) {
                                      if (stop && *stop)
                                        return Status::failure(Status::Code::kWriteFailed);
+                                     sinceWriteback += bytes.size();
+                                     if (sinceWriteback >= kCopyWritebackEveryBytes) {
+                                       // Only advice: the commit's sync makes sure of it.
+                                       sync_file_range(destination, 0, 0, SYNC_FILE_RANGE_WRITE);
+                                       sinceWriteback = 0;
+                                     }
                                      return writeAll(destination, bytes);
                                    });
   close(source);
