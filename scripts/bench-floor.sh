@@ -72,7 +72,7 @@ fi
 prepare() {
   rm -rf "$work/run"
   mkdir -p "$work/run"
-  if [ "$2" = link ]; then
+  if [ "${2:-}" = link ]; then
     cp -P -l "$work/$1/"* "$work/run/"
   else
     cp -P "$work/$1/"* "$work/run/"

@@ -50,7 +50,7 @@ std::vector<std::string> termsOfRecords(std::span<const std::uint8_t> scrambled,
 
 Status changeTerm(std::string_view term, std::span<const std::uint8_t> earlier,
                   std::span<const IndexEntry> made, const IndexChanges& changes,
-                  TermBuffers& buffers, TermChange& change) {
+                  std::vector<std::uint8_t>& data, TermChange& change) {
   change = {};
   const std::uint8_t* const begin = earlier.data();
   const std::uint8_t* const end = begin + earlier.size() / kStoredEntrySize * kStoredEntrySize;
@@ -64,45 +64,44 @@ Status changeTerm(std::string_view term, std::span<const std::uint8_t> earlier,
     change.keep = true;  // untouched: made or not, as before
     return {};
   }
-  // The entries of the records not read, in their order, copied a run at a
-  // time.
-  std::vector<std::uint8_t>& kept = buffers.kept;
-  kept.assign(begin, firstChanged);
-  for (const std::uint8_t* at = firstChanged; at != end;) {
-    while (at != end && isChanged(at)) at += kStoredEntrySize;
-    const std::uint8_t* run = at;
-    while (at != end && !isChanged(at)) at += kStoredEntrySize;
-    kept.insert(kept.end(), run, at);
-  }
+  // The first entry of a record not read, if any.
+  const std::uint8_t* firstKept = begin;
+  while (firstKept != end && isChanged(firstKept)) firstKept += kStoredEntrySize;
+  const bool anyKept = firstKept != end;
   // An array lists only records that carry the term, or only records that
   // no longer do; one record of it tells which.
   if (begin != end && std::ranges::binary_search(changes.earlierTerms, term)) {
     change.madeBefore = true;
-  } else if (!dropped && !kept.empty()) {
-    Status asked = changes.carries(keyOfStored(kept.data()), term, change.madeBefore);
+  } else if (!dropped && anyKept) {
+    Status asked = changes.carries(keyOfStored(firstKept), term, change.madeBefore);
     if (!asked.ok()) return asked;
   }
-  change.madeNow = !made.empty() || (change.madeBefore && !kept.empty());
+  change.madeNow = !made.empty() || (change.madeBefore && anyKept);
   if (!change.madeNow) {
     change.keep = true;
     return {};
   }
-  if (!change.madeBefore) kept.clear();
-  // The two lists merged by key, the kept ones copied a run at a time.
-  std::vector<std::uint8_t>& data = buffers.data;
+  // The entries of the records not read (when the array was made), and
+  // those of the records read, merged by key; the first copied a run at a
+  // time.
   data.clear();
-  data.reserve(kept.size() + made.size() * kStoredEntrySize);
-  const std::uint8_t* next = kept.data();
-  const std::uint8_t* const keptEnd = next + kept.size();
+  data.reserve(earlier.size() + made.size() * kStoredEntrySize);
+  const std::uint8_t* at = change.madeBefore ? firstKept : end;
+  const auto copyKeptBefore = [&](const std::uint8_t* key) {
+    while (at != end && (!key || std::memcmp(at, key, kRecordKeySize) < 0)) {
+      const std::uint8_t* run = at;
+      while (at != end && !isChanged(at) && (!key || std::memcmp(at, key, kRecordKeySize) < 0))
+        at += kStoredEntrySize;
+      data.insert(data.end(), run, at);
+      while (at != end && isChanged(at)) at += kStoredEntrySize;
+    }
+  };
   for (const IndexEntry& entry : made) {
     const StoredEntry stored = storedEntryOf(entry);
-    const std::uint8_t* run = next;
-    while (next != keptEnd && std::memcmp(next, stored.data(), kRecordKeySize) < 0)
-      next += kStoredEntrySize;
-    data.insert(data.end(), run, next);
+    copyKeptBefore(stored.data());
     data.insert(data.end(), stored.begin(), stored.end());
   }
-  data.insert(data.end(), next, keptEnd);
+  copyKeptBefore(nullptr);
   return {};
 }
 

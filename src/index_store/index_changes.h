@@ -73,13 +73,9 @@ std::vector<std::string> termsOfRecords(std::span<const std::uint8_t> scrambled,
 
 // One term of an increment: its array in opere.idb as it was (`earlier`,
 // stored entries; empty when it had none) and the entries of the records
-// read that carry it (`made`, in key order). Fills `buffers.data` with the array
+// read that carry it (`made`, in key order). Fills `data` with the array
 // the term gets, unless it keeps `earlier` as it is (`keep`), and says
 // whether the term was made before and is made now.
-struct TermBuffers {
-  std::vector<std::uint8_t> kept;
-  std::vector<std::uint8_t> data;  // the array the term gets
-};
 struct TermChange {
   bool keep = false;
   bool madeBefore = false;
@@ -87,6 +83,6 @@ struct TermChange {
 };
 Status changeTerm(std::string_view term, std::span<const std::uint8_t> earlier,
                   std::span<const IndexEntry> made, const IndexChanges& changes,
-                  TermBuffers& buffers, TermChange& change);
+                  std::vector<std::uint8_t>& data, TermChange& change);
 
 }  // namespace indicizza

@@ -153,7 +153,6 @@ Status gatherTerms(const WordIndex& index, bdb::Database& earlier, const IndexCh
     return true;
   };
   std::vector<std::uint8_t> data;
-  TermBuffers buffers;
   // Adds the item of a term, earlier and made (either may be empty), as
   // `changes` makes it.
   const auto addChanged = [&](std::span<const std::uint8_t> key,
@@ -161,10 +160,10 @@ Status gatherTerms(const WordIndex& index, bdb::Database& earlier, const IndexCh
                               std::span<const IndexEntry> made) {
     TermChange change;
     const std::string_view term(reinterpret_cast<const char*>(key.data()), key.size());
-    status = changeTerm(term, earlierData, made, *changes, buffers, change);
+    status = changeTerm(term, earlierData, made, *changes, data, change);
     if (!status.ok()) return false;
     termsMade = termsMade + change.madeNow - change.madeBefore;
-    return add(key, change.keep ? earlierData : std::span<const std::uint8_t>(buffers.data));
+    return add(key, change.keep ? earlierData : std::span<const std::uint8_t>(data));
   };
 
   std::optional<ItemWalk> walk;
@@ -173,18 +172,10 @@ Status gatherTerms(const WordIndex& index, bdb::Database& earlier, const IndexCh
   bdb::Item earlierData;
   bool earlierPending = walk && walk->next(earlierKey, earlierData);
   // Puts the earlier items that sort before `key` (all that are left when
-  // there is none), and drops the one equal to it, its data kept in `equal`
-  // for `changes`.
-  std::vector<std::uint8_t> equal;
+  // there is none); the walk stops at the first item after them.
   const auto carryEarlier = [&](std::optional<std::span<const std::uint8_t>> key) {
     for (; earlierPending; earlierPending = walk->next(earlierKey, earlierData)) {
-      if (key && !keySortsBefore(earlierKey.bytes(), *key)) {
-        if (std::ranges::equal(earlierKey.bytes(), *key)) {
-          if (changes) equal.assign(earlierData.bytes().begin(), earlierData.bytes().end());
-          earlierPending = walk->next(earlierKey, earlierData);
-        }
-        return true;
-      }
+      if (key && !keySortsBefore(earlierKey.bytes(), *key)) return true;
       if (interruptionPending()) {
         status = Status::failure(Status::Code::kInterrupted);
         return false;
@@ -204,9 +195,15 @@ Status gatherTerms(const WordIndex& index, bdb::Database& earlier, const IndexCh
     }
     const std::span<const std::uint8_t> key(reinterpret_cast<const std::uint8_t*>(term.data()),
                                             term.size());
-    equal.clear();
     if (!carryEarlier(key)) return going = false;
-    if (changes) return going = addChanged(key, equal, entries);
+    // The earlier item of this term, if any, goes once this run's array is
+    // made (from it, for `changes`).
+    const bool hadTerm = earlierPending && std::ranges::equal(earlierKey.bytes(), key);
+    if (changes &&
+        !addChanged(key, hadTerm ? earlierData.bytes() : std::span<const std::uint8_t>(), entries))
+      return going = false;
+    if (hadTerm) earlierPending = walk->next(earlierKey, earlierData);
+    if (changes) return true;
     data.clear();
     for (const IndexEntry& entry : entries) {
       const StoredEntry storedEntry = storedEntryOf(entry);
@@ -244,7 +241,7 @@ Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
       startWriteback(database.pages, database.handle);
       bytesSinceWriteback = 0;
     }
-    stored(std::exchange(block->terms, 0));
+    if (stored) stored(std::exchange(block->terms, 0));
     handOff.giveBack(std::move(block));
   }
   const Status gathered = helper.finish();
@@ -266,32 +263,58 @@ Status tryCommitIndexDatabase(IndexDatabase& database, const std::optional<Index
   return committed;
 }
 
-void writeIndex(const WordIndex& index, const IndexDatabaseStart& start, const IndexedData& indexed,
-                const IndexChanges* changes, const std::filesystem::path& path) {
-  reportLine("Creazione db indice");
-  IndexDatabase database;
-  const Status opened = tryOpenIndexDatabase(findIndexDatabase(path), start, database);
+namespace {
+
+void stopOnFailedOpen(const Status& opened) {
   switch (opened.code()) {
-    case Status::Code::kOk: break;
+    case Status::Code::kOk: return;
     case Status::Code::kReplaced: fatalStop(kIndexDatabaseReplaced);
     case Status::Code::kNoHandle: fatalStop("db_create error");
     case Status::Code::kWriteFailed: fatalStop("Errore copia opere.idb");
     default: fatalStop(kIndexDatabaseOpenFailed);
   }
-  ProgressCounter dots(kWriteDotEvery);
-  std::uint64_t termsMade = 0;
-  const Status put = tryPutTerms(
-      database, index, [&](std::size_t terms) { dots.tick(terms); }, changes, &termsMade);
+}
+
+void stopOnFailedPut(const Status& put) {
   switch (put.code()) {
-    case Status::Code::kOk: break;
-    case Status::Code::kInterrupted: stopIfInterrupted(); break;
+    case Status::Code::kOk: return;
+    case Status::Code::kInterrupted: stopIfInterrupted(); return;
     case Status::Code::kDamaged: fatalStop(kIndexDatabaseDamaged);
     case Status::Code::kReadFailed:
     case Status::Code::kNoHandle: fatalStop("Errore copia opere.idb");
     default: fatalStop("put error");
   }
-  // An increment's terms are counted once they are all worked out.
-  if (changes && put.ok()) dots.tick(termsMade);
+}
+
+}  // namespace
+
+void writeIndex(const WordIndex& index, const IndexDatabaseStart& start,
+                const IndexedDataReady& ready, const IndexChanges* changes,
+                const std::filesystem::path& path) {
+  IndexDatabase database;
+  ProgressCounter dots(kWriteDotEvery);
+  std::uint64_t termsMade = 0;
+  IndexedData indexed;
+  const auto announce = [&] {
+    if (ready) indexed = ready();
+    reportLine("Creazione db indice");
+  };
+  if (changes) {
+    // Nothing is said until the terms are all worked out: the data database
+    // may be put in place meanwhile.
+    const Status opened = tryOpenIndexDatabase(findIndexDatabase(path), start, database);
+    Status put = opened;
+    if (opened.ok()) put = tryPutTerms(database, index, {}, changes, &termsMade);
+    announce();
+    stopOnFailedOpen(opened);
+    stopOnFailedPut(put);
+    dots.tick(termsMade);
+  } else {
+    announce();
+    stopOnFailedOpen(tryOpenIndexDatabase(findIndexDatabase(path), start, database));
+    stopOnFailedPut(tryPutTerms(
+        database, index, [&](std::size_t terms) { dots.tick(terms); }, nullptr, &termsMade));
+  }
   std::optional<IndexProof> proof;
   if (indexed.data)
     proof = IndexProof{*indexed.data, {}, indexed.records, termsMade, indexed.termRules};

@@ -122,7 +122,7 @@ Status tryOpenIndexDatabase(const IndexDatabaseTarget& target, const IndexDataba
 //
 // With `changes` (an increment, see index_changes.h), `index` holds the
 // terms of the records read only, and each term gets the array reading
-// every record would give it; `stored` is then told nothing. `termsMade`,
+// every record would give it; `stored` (when set) is then told nothing. `termsMade`,
 // when given, gets how many terms of the new file some record carries.
 // Fails besides as `changes->carries` does.
 Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
@@ -149,14 +149,20 @@ struct IndexedData {
   std::uint64_t termRules = 0;
 };
 
+// Gives what the new index is the index of, once opere.ddb is in place; it
+// may stop the run itself when that failed.
+using IndexedDataReady = std::function<IndexedData()>;
+
 // The write phase: reports "Creazione db indice", opens the index database
 // at `path` (opere.idb of the working directory by default), which must be
 // the one found before the load (`start`), puts every term
 // of `index` and keeps those of earlier runs, writing a dot every 100 terms
 // of `index` as the puts succeed, commits the working copy with the proof
-// that it is the index of `indexed` and ends the line of dots. With
-// `changes` (an increment), the dots count the terms some record carries,
-// once they are all worked out.
+// that it is the index of what `ready` gives (none without it) and ends the
+// line of dots. `ready` is called before the phase says anything. With
+// `changes` (an increment), the new file is written first, silently, while
+// opere.ddb may still be put in place: the report, the dots (of the terms
+// some record carries) and any fatal stop come once it is written.
 //
 // Fatal stops: kIndexDatabaseReplaced when the file is not the one found
 // before the load; "db_create error" (kNoHandle); "Errore copia opere.idb" when
@@ -167,7 +173,7 @@ struct IndexedData {
 // an interruption (see interruption.h). After any of them opere.idb is as it was before the
 // run.
 void writeIndex(const WordIndex& index, const IndexDatabaseStart& start,
-                const IndexedData& indexed = {}, const IndexChanges* changes = nullptr,
+                const IndexedDataReady& ready = {}, const IndexChanges* changes = nullptr,
                 const std::filesystem::path& path = kIndexDatabaseFileName);
 
 }  // namespace indicizza

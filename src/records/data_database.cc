@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "base/console.h"
+#include "base/quiet_thread.h"
 
 namespace indicizza {
 
@@ -116,10 +117,29 @@ Status tryCloseDataDatabase(DataDatabase& database) {
   return closed;
 }
 
-void closeDataDatabase(DataDatabase& database) {
-  const Status closed = tryCloseDataDatabase(database);
+namespace {
+
+void stopOnFailedClose(const Status& closed) {
   if (closed.code() == Status::Code::kReplaced) fatalStop(kDataDatabaseReplaced);
   if (!closed.ok()) fatalStop("Errore chiusura opere.ddb");
+}
+
+}  // namespace
+
+void closeDataDatabase(DataDatabase& database) {
+  stopOnFailedClose(tryCloseDataDatabase(database));
+}
+
+DataDatabaseClosing::DataDatabaseClosing(DataDatabase& database)
+    : thread_(startQuietThread([this, &database] { closed_ = tryCloseDataDatabase(database); })) {}
+
+DataDatabaseClosing::~DataDatabaseClosing() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void DataDatabaseClosing::finish() {
+  if (thread_.joinable()) thread_.join();
+  stopOnFailedClose(closed_);
 }
 
 }  // namespace indicizza

@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/berkeley_db.h"
@@ -139,5 +140,25 @@ Status tryCloseDataDatabase(DataDatabase& database);
 // The phase step over tryCloseDataDatabase: fatal stop kDataDatabaseReplaced
 // for kReplaced, "Errore chiusura opere.ddb" for the rest.
 void closeDataDatabase(DataDatabase& database);
+
+// closeDataDatabase with its wait on the disk on a thread of its own, for a
+// write phase that works silently meanwhile: started at construction,
+// reported by finish(). Until finish() returns, others may read only the
+// database's `target` and `earlier`. Destroying it waits for the thread.
+// Not copyable.
+class DataDatabaseClosing {
+ public:
+  explicit DataDatabaseClosing(DataDatabase& database);
+  ~DataDatabaseClosing();
+  DataDatabaseClosing(const DataDatabaseClosing&) = delete;
+  DataDatabaseClosing& operator=(const DataDatabaseClosing&) = delete;
+
+  // Waits for the close, with closeDataDatabase's fatal stops.
+  void finish();
+
+ private:
+  Status closed_;
+  std::thread thread_;
+};
 
 }  // namespace indicizza

@@ -61,20 +61,32 @@ int runIndexer() {
   } else {
     endRecordPass(pass);
   }
-  // The data database is closed, and put in place, before the index
-  // database gets its own handle: a handle is never opened twice.
-  closeDataDatabase(dataDatabase);
-  const IndexedData indexed{provable ? dataDatabase.committed : std::nullopt, scanned, termRules};
+  const auto indexed = [&] {
+    return IndexedData{provable ? dataDatabase.committed : std::nullopt, scanned, termRules};
+  };
   if (!dataDatabase.changesOnly) {
+    // The data database is closed, and put in place, before the index
+    // database gets its own handle: a handle is never opened twice.
+    closeDataDatabase(dataDatabase);
     writeIndex(wordIndex, indexStart, indexed);
   } else {
+    // The index is worked out while opere.ddb goes to the disk, and put in
+    // place only after it. Records are read from whichever opere.ddb is in
+    // place meanwhile: the ones read here are the same in both.
+    DataDatabaseClosing closing(dataDatabase);
     StoredRecordTerms stored(dataDatabase.target, key, stopWords);
     const IndexChanges changes{
         ChangedRecords(dataDatabase.earlier.keys),
         termsOfRecords(dataDatabase.earlier.replaced, key, stopWords), proof->termsMade,
         [&](std::span<const std::uint8_t, kRecordKeySize> recordKey, std::string_view term,
             bool& carries) { return stored.carries(recordKey, term, carries); }};
-    writeIndex(wordIndex, indexStart, indexed, &changes);
+    writeIndex(
+        wordIndex, indexStart,
+        [&] {
+          closing.finish();
+          return indexed();
+        },
+        &changes);
   }
 
   reportLine("Fine scansione");

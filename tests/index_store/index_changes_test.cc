@@ -57,12 +57,12 @@ TEST_P(ChangeTerm, GivesTheArrayOfAFullScan) {
   std::vector<IndexEntry> made;
   for (const RecordNumber number : c.made) made.push_back(changeEntryOf(number));
   const std::vector<std::uint8_t> earlier = storedOf(c.earlier);
-  TermBuffers buffers;
+  std::vector<std::uint8_t> data;
   TermChange change;
-  ASSERT_TRUE(changeTerm("TERM", earlier, made, changes, buffers, change).ok());
+  ASSERT_TRUE(changeTerm("TERM", earlier, made, changes, data, change).ok());
   EXPECT_EQ(change.keep, c.keep);
   if (!c.keep) {
-    EXPECT_EQ(buffers.data, storedOf(c.result));
+    EXPECT_EQ(data, storedOf(c.result));
   }
   EXPECT_EQ(change.madeBefore, c.madeBefore);
   EXPECT_EQ(change.madeNow, c.madeNow);
