@@ -44,6 +44,10 @@ RecordNumber recordNumberOfKey(std::span<const std::uint8_t, kRecordKeySize> key
 // through the library's bulk puts.
 enum class DataWriting { kPages, kLibraryPuts };
 
+// The load reads only the records it puts into terms (DataDatabase::
+// changesOnly) when they come to at most this share of the records stored.
+inline constexpr std::uint64_t kChangesOnlyShare = 8;
+
 // The records a load replaced, as they were before (kStoredRecordSize bytes
 // each, scrambled), and how many it added under numbers that were new.
 struct EarlierVersions {
@@ -70,6 +74,7 @@ struct DataDatabase {
   // (index_proof.h). When the copy was made from that very file, the load
   // hands on only the records it puts (`changesOnly`, see load_records.h).
   std::optional<FileIdentity> indexedFrom;
+  std::uint64_t indexedRecords = 0;  // the records that file held
   bool changesOnly = false;
   EarlierVersions earlier;  // of the records put, when `changesOnly`
   // The working copy as it took opere.ddb's place (tryCloseDataDatabase).

@@ -305,6 +305,13 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
   // The working copy has been in the making meanwhile.
   Status ready = tryReadyForLoad(database);
   if (!ready.ok()) return ready;
+  if (database.changesOnly) {
+    // Past a share of the records stored, reading them all again costs less
+    // than reading the replaced ones as they were, and holding them.
+    std::size_t survivors = 0;
+    for (const NumberSlot& slot : table) survivors += slot.place != 0;
+    database.changesOnly = survivors <= database.indexedRecords / kChangesOnlyShare;
+  }
 
   // Records handed on build the word index while they are read again, so
   // that less memory is left for reading them again.

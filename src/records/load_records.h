@@ -39,7 +39,8 @@ using StoredRecords = std::function<bool(const bdb::BulkPairs& records)>;
 // short final record is dropped, and `shortFinalRecord` says so.
 //
 // When the working copy is written as pages, or opere.idb is proved to be
-// the index of the file copied (DataDatabase::changesOnly), `handOn` (when
+// the index of the file copied and the records put come to at most one in
+// kChangesOnlyShare of those stored (DataDatabase::changesOnly), `handOn` (when
 // set) is given the records as they are stored; when it returns false, the
 // load ends there, successfully, the records after them neither stored nor
 // read. In the second case what each number held before is noted first

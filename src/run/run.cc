@@ -34,8 +34,12 @@ int runIndexer() {
   const std::uint64_t termRules = termRulesDigest(stopWords);
   const std::optional<IndexProof> proof =
       indexStart ? readIndexProof(kIndexDatabaseFileName) : std::nullopt;
-  if (proof && proof->index == *indexStart && proof->termRules == termRules)
+  std::uint64_t termsMadeBefore = 0;
+  if (proof && proof->index == *indexStart && proof->termRules == termRules) {
     dataDatabase.indexedFrom = proof->data;
+    dataDatabase.indexedRecords = proof->records;
+    termsMadeBefore = proof->termsMade;
+  }
   // One thread extracts each record's terms, another adds them to the
   // index: in the load's pass when the records are written as pages or
   // only the records put are read, else in the scan's walk back.
@@ -57,7 +61,7 @@ int runIndexer() {
     // proof lets a later run pass it by.
     if (scanPreparedRecords<TermList>(dataDatabase, key, extract, add) > 0) provable = false;
   } else if (dataDatabase.changesOnly) {
-    scanned = endRecordPass(pass, proof->records + dataDatabase.earlier.added);
+    scanned = endRecordPass(pass, dataDatabase.indexedRecords + dataDatabase.earlier.added);
   } else {
     endRecordPass(pass);
   }
@@ -77,7 +81,7 @@ int runIndexer() {
     StoredRecordTerms stored(dataDatabase.target, key, stopWords);
     const IndexChanges changes{
         ChangedRecords(dataDatabase.earlier.keys),
-        termsOfRecords(dataDatabase.earlier.replaced, key, stopWords), proof->termsMade,
+        termsOfRecords(dataDatabase.earlier.replaced, key, stopWords), termsMadeBefore,
         [&](std::span<const std::uint8_t, kRecordKeySize> recordKey, std::string_view term,
             bool& carries) { return stored.carries(recordKey, term, carries); }};
     writeIndex(

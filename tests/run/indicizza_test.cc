@@ -83,7 +83,10 @@ TEST(Indicizza, AnIncrementReadsOnlyItsOwnRecordsWhereTheLastRunProvedTheIndex) 
   testing::CatalogueDir dir;
   dir.stopWords("");
   dir.dataDatabase({});
-  writeFile(dir / "opere.cry", recordFileContent({record(1, "ALFA"), record(2, "BETA")}, key));
+  // Eight records more, so that one record is few enough to read alone.
+  std::vector<PlainRecord> records = {record(1, "ALFA"), record(2, "BETA")};
+  for (RecordNumber number = 3; number <= 10; ++number) records.push_back(record(number, "ZETA"));
+  writeFile(dir / "opere.cry", recordFileContent(records, key));
   ASSERT_EQ(dir.run().exitStatus, 0);
   if (!readIndexProof(dir / "opere.idb")) GTEST_SKIP() << "no extended attributes here";
 
@@ -115,9 +118,9 @@ TEST(Indicizza, AnIncrementReadsOnlyItsOwnRecordsWhereTheLastRunProvedTheIndex) 
     return terms;
   };
   ASSERT_EQ(dir.run().exitStatus, 0);
-  EXPECT_EQ(termsOf(dir.path()), "ALFA BETA DELTA ");
+  EXPECT_EQ(termsOf(dir.path()), "ALFA BETA DELTA ZETA ");
   ASSERT_EQ(runIndexer(copied.path()).exitStatus, 0);
-  EXPECT_EQ(termsOf(copied.path()), "ALFA BETA DELTA GAMMA ");
+  EXPECT_EQ(termsOf(copied.path()), "ALFA BETA DELTA GAMMA ZETA ");
 }
 
 }  // namespace

@@ -28,7 +28,9 @@ constexpr std::uint64_t kEarlierRecords = 400;
 // Earlier records take numbers from here on: some the file replaces, some
 // it doesn't.
 constexpr int kFirstEarlierNumber = 8700;
-constexpr std::uint64_t kIncrementRecords = 1500;
+// At most an eighth of the records stored, as an increment that reads
+// only its own records must be.
+constexpr std::uint64_t kIncrementRecords = 1000;
 
 // The model: the rules of the indexer written out plainly, one record at a
 // time, with standard containers.
