@@ -15,8 +15,9 @@ Status StoredRecordTerms::carries(std::span<const std::uint8_t, kRecordKeySize> 
                                   std::string_view term, bool& carries) {
   carries = false;
   if (!data_.isOpen()) {
-    Status opened = data_.open(path_.c_str(), bdb::OpenMode::kReadOnly);
-    if (!opened.ok()) return opened;
+    // A file that can't be opened is one that can't be read.
+    const Status opened = data_.open(path_.c_str(), bdb::OpenMode::kReadOnly);
+    if (!opened.ok()) return Status::systemFailure(Status::Code::kReadFailed, opened.error());
   }
   const auto number = static_cast<std::uint32_t>(recordNumberOfKey(key));
   auto found = terms_.find(number);

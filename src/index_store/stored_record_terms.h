@@ -30,7 +30,7 @@ class StoredRecordTerms {
 
   // Whether the record under `key` carries `term`; a key with no record
   // carries nothing. The file is opened, read only, at the first call.
-  // Fails with kCannotOpen or kReadFailed.
+  // Fails with kReadFailed (the open's failure included).
   Status carries(std::span<const std::uint8_t, kRecordKeySize> key, std::string_view term,
                  bool& carries);
 
