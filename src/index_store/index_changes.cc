@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #include "index_store/index_database.h"
 #include "indexing/terms.h"
@@ -19,7 +20,7 @@ std::span<const std::uint8_t, kRecordKeySize> keyOfStored(const std::uint8_t* st
 
 ChangedRecords::ChangedRecords(std::span<const RecordKey> keys) : bits_(kBitmapNumbers / 64) {
   for (const RecordKey& key : keys) {
-    const std::uint32_t bits = numberBitsOf(key);
+    const auto bits = static_cast<std::uint32_t>(recordNumberOfKey(key));
     if (bits < kBitmapNumbers) {
       bits_[bits / 64] |= std::uint64_t{1} << (bits % 64);
     } else {
@@ -35,16 +36,17 @@ bool ChangedRecords::containsOther(std::uint32_t bits) const {
 
 std::vector<std::string> termsOfRecords(std::span<const std::uint8_t> scrambled,
                                         const ScrambleKey& key, const StopWordSet& stopWords) {
-  std::vector<std::string> terms;
+  // Each term kept once as it comes: what is held grows with the
+  // vocabulary, not with the records.
+  std::unordered_set<std::string> seen;
   TermList list;
   for (std::size_t at = 0; at + kStoredRecordSize <= scrambled.size(); at += kStoredRecordSize) {
     extractTerms(DecodedRecord::fromScrambled(scrambled.subspan(at, kStoredRecordSize), key),
                  stopWords, list);
-    for (std::size_t i = 0; i < list.size(); ++i) terms.emplace_back(list[i]);
+    for (std::size_t i = 0; i < list.size(); ++i) seen.emplace(list[i]);
   }
+  std::vector<std::string> terms(seen.begin(), seen.end());
   std::ranges::sort(terms);
-  const auto [end, last] = std::ranges::unique(terms);
-  terms.erase(end, last);
   return terms;
 }
 

@@ -33,16 +33,12 @@ class ChangedRecords {
   // `keys` in any order.
   explicit ChangedRecords(std::span<const RecordKey> keys);
   bool contains(std::span<const std::uint8_t, kRecordKeySize> key) const {
-    const std::uint32_t bits = numberBitsOf(key);
+    const auto bits = static_cast<std::uint32_t>(recordNumberOfKey(key));
     if (bits < kBitmapNumbers) return (bits_[bits / 64] >> (bits % 64)) & 1;
     return containsOther(bits);
   }
 
  private:
-  static std::uint32_t numberBitsOf(std::span<const std::uint8_t, kRecordKeySize> key) {
-    return std::uint32_t{key[0]} | std::uint32_t{key[1]} << 8 | std::uint32_t{key[2]} << 16 |
-           std::uint32_t{key[3]} << 24;
-  }
   bool containsOther(std::uint32_t bits) const;
   // Keys read as little-endian numbers below this are bits; the rest (a
   // number no six characters make) are sorted beside them.

@@ -143,7 +143,8 @@ Status gatherTerms(const WordIndex& index, bdb::Database& earlier, const IndexCh
   std::unique_ptr<TermBlock> block = handOff.emptyBlock();
   if (!block) return {};
   Status status;
-  termsMade = changes ? changes->termsMadeBefore : 0;
+  // Without `changes`, the terms of `index` are those made.
+  termsMade = changes ? changes->termsMadeBefore : index.termCount();
   const auto add = [&](std::span<const std::uint8_t> key, std::span<const std::uint8_t> data) {
     if (!block->pairs.add(key, data)) {
       if (!handOff.passOn(block)) return false;
@@ -211,7 +212,6 @@ Status gatherTerms(const WordIndex& index, bdb::Database& earlier, const IndexCh
     }
     if (!add(key, data)) return going = false;
     ++block->terms;
-    ++termsMade;
     return true;
   });
   if (going) going = carryEarlier(std::nullopt);

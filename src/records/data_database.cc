@@ -17,12 +17,6 @@ RecordKey recordKeyOf(RecordNumber number) {
   return key;
 }
 
-RecordNumber recordNumberOfKey(std::span<const std::uint8_t, kRecordKeySize> key) {
-  std::uint32_t bits = 0;
-  for (std::size_t i = 0; i < kRecordKeySize; ++i) bits |= std::uint32_t{key[i]} << (8 * i);
-  return static_cast<RecordNumber>(bits);
-}
-
 namespace {
 
 constexpr const char* kOpenFailed = "opere.ddb open error";
@@ -59,10 +53,12 @@ Status tryReadyForLoad(DataDatabase& database) {
       return opened;
     }
   }
-  Status opened = database.handle.open(database.shadow.path().c_str(), bdb::OpenMode::kExisting);
-  database.changesOnly =
-      opened.ok() && database.indexedFrom && database.shadow.startedFrom() == database.indexedFrom;
-  return opened;
+  return database.handle.open(database.shadow.path().c_str(), bdb::OpenMode::kExisting);
+}
+
+bool copiedFromIndexed(const DataDatabase& database) {
+  return database.handle.isOpen() && database.indexedFrom &&
+         database.shadow.startedFrom() == database.indexedFrom;
 }
 
 void stopOnUnreadyCopy(const Status& status) {

@@ -35,8 +35,13 @@ inline constexpr std::size_t kRecordKeySize = 4;
 using RecordKey = std::array<std::uint8_t, kRecordKeySize>;
 RecordKey recordKeyOf(RecordNumber number);
 
-// The record number a key holds: the inverse of recordKeyOf.
-RecordNumber recordNumberOfKey(std::span<const std::uint8_t, kRecordKeySize> key);
+// The record number a key holds: the inverse of recordKeyOf. Inline, as an
+// increment's index looks at the key of every stored entry.
+inline RecordNumber recordNumberOfKey(std::span<const std::uint8_t, kRecordKeySize> key) {
+  std::uint32_t bits = 0;
+  for (std::size_t i = 0; i < kRecordKeySize; ++i) bits |= std::uint32_t{key[i]} << (8 * i);
+  return static_cast<RecordNumber>(bits);
+}
 
 // How the load writes the working copy: when it starts from an empty
 // opere.ddb, as pages, made from the records in key order (btree_writer.h);
@@ -71,8 +76,9 @@ struct DataDatabase {
   bdb::Database handle;                           // open on the copy once it is ready
   BtreePageFile pages;                            // or this, for an empty opere.ddb
   // Set before the load: the opere.ddb whose index opere.idb is proved to be
-  // (index_proof.h). When the copy was made from that very file, the load
-  // hands on only the records it puts (`changesOnly`, see load_records.h).
+  // (index_proof.h). When the copy was made from that very file and few
+  // records are put, the load hands on only those (`changesOnly`, set by
+  // the load, see load_records.h).
   std::optional<FileIdentity> indexedFrom;
   std::uint64_t indexedRecords = 0;  // the records that file held
   bool changesOnly = false;
@@ -117,6 +123,10 @@ Status tryReadyForLoad(DataDatabase& database);
 // opere.ddb" for kWriteFailed, "opere.ddb open error" for the rest (after a
 // note on standard error that says so, for kEncrypted).
 [[noreturn]] void stopOnUnreadyCopy(const Status& status);
+
+// Whether the working copy is open for the library and was copied from
+// the very file `indexedFrom` names.
+bool copiedFromIndexed(const DataDatabase& database);
 
 // The step over tryReadyForLoad.
 void readyForLoad(DataDatabase& database);

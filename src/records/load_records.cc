@@ -187,21 +187,34 @@ void forEachSurvivor(const NumberTable& table, Visit&& visit) {
   }
 }
 
+// How many numbers of a table have a record that survives, and how many
+// records of the file it noted in all.
+struct TableCounts {
+  std::size_t survivors = 0;
+  std::size_t fileRecords = 0;
+};
+TableCounts countsOf(const NumberTable& table) {
+  TableCounts counts;
+  for (const NumberSlot& slot : table) {
+    counts.survivors += slot.place != 0;
+    counts.fileRecords += slot.records;
+  }
+  return counts;
+}
+
 // The stored bytes of the records that survive, asked for one by one in
 // key order. From a regular file they are read in slices (see
 // kRereadSliceBytes) when that is cheaper and the memory for a slice can be
 // had, else one by one at their places. Not copyable.
 class SurvivorBytes {
  public:
-  SurvivorBytes(ReadRecords& records, const NumberTable& table, std::size_t sliceBytes)
+  // `counts` are those of `table`.
+  SurvivorBytes(ReadRecords& records, const NumberTable& table, const TableCounts& counts,
+                std::size_t sliceBytes)
       : records_(records) {
     if (!records.canReadThrough()) return;
-    std::size_t survivors = 0;
-    std::size_t fileRecords = 0;
-    for (const NumberSlot& slot : table) {
-      survivors += slot.place != 0;
-      fileRecords += slot.records;
-    }
+    const std::size_t survivors = counts.survivors;
+    const std::size_t fileRecords = counts.fileRecords;
     const std::size_t sliceRecords = rereadSliceRecords(survivors, sliceBytes);
     if (sliceRecords == 0) return;
     try {
@@ -263,11 +276,11 @@ bool handsOn(const StoredRecords& handOn, const DataDatabase& database) {
 // The helper's half of the puts: gathers the surviving records in key-byte
 // order into bulk puts for the phase's thread. Fails with kReadFailed or
 // kInterrupted.
-Status gatherSurvivors(ReadRecords& records, const NumberTable& table, std::size_t sliceBytes,
-                       HandOff<PutBlock>& handOff) {
+Status gatherSurvivors(ReadRecords& records, const NumberTable& table, const TableCounts& counts,
+                       std::size_t sliceBytes, HandOff<PutBlock>& handOff) {
   std::unique_ptr<PutBlock> block = handOff.emptyBlock();
   if (!block) return {};
-  SurvivorBytes survivors(records, table, sliceBytes);
+  SurvivorBytes survivors(records, table, counts, sliceBytes);
   Status failed;
   forEachSurvivor(table, [&](RecordNumber number, const NumberSlot& slot) {
     if (interruptionPending()) {
@@ -305,13 +318,11 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
   // The working copy has been in the making meanwhile.
   Status ready = tryReadyForLoad(database);
   if (!ready.ok()) return ready;
-  if (database.changesOnly) {
-    // Past a share of the records stored, reading them all again costs less
-    // than reading the replaced ones as they were, and holding them.
-    std::size_t survivors = 0;
-    for (const NumberSlot& slot : table) survivors += slot.place != 0;
-    database.changesOnly = survivors <= database.indexedRecords / kChangesOnlyShare;
-  }
+  const TableCounts counts = countsOf(table);
+  // Past a share of the records stored, reading them all again costs less
+  // than reading the replaced ones as they were, and holding them.
+  database.changesOnly = copiedFromIndexed(database) &&
+                         counts.survivors <= database.indexedRecords / kChangesOnlyShare;
 
   // Records handed on build the word index while they are read again, so
   // that less memory is left for reading them again.
@@ -320,7 +331,7 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
       handingOn ? std::min(rereadSliceBytes, kHandedOnRereadSliceBytes) : rereadSliceBytes;
   HandOff<PutBlock> handOff(handingOn ? kHandedOnPutBlocksAhead : kRecordPutBlocksAhead);
   HelperThread<PutBlock> helper(
-      handOff, [&] { return gatherSurvivors(records, table, sliceBytes, handOff); });
+      handOff, [&] { return gatherSurvivors(records, table, counts, sliceBytes, handOff); });
   while (std::unique_ptr<PutBlock> block = handOff.pop()) {
     if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
     if (database.changesOnly) {
