@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <new>
+#include <vector>
 
 namespace indicizza {
 
@@ -39,6 +40,10 @@ struct LargeAllocator {
     return true;
   }
 };
+
+// A std::vector whose storage comes from allocateLarge.
+template <typename T>
+using LargeVector = std::vector<T, LargeAllocator<T>>;
 
 // A block of `size` bytes from allocateLarge, owned until destruction; its
 // content starts unspecified, and pages never written are never touched.

@@ -9,6 +9,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -31,6 +32,23 @@ std::thread startQuietThread(Work work) {
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
     throw;
   }
+}
+
+// Runs `first` on this thread and `second` on a quiet thread beside it, and
+// returns once both are done; one after the other when no thread can be
+// started. Neither may throw.
+template <typename First, typename Second>
+void runSideBySide(First&& first, Second&& second) {
+  std::thread beside;
+  try {
+    beside = startQuietThread([&second] { second(); });
+  } catch (const std::system_error&) {
+    first();
+    second();
+    return;
+  }
+  first();
+  beside.join();
 }
 
 }  // namespace indicizza

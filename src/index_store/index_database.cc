@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -16,6 +17,7 @@
 #include "base/hand_off.h"
 #include "base/interruption.h"
 #include "base/item_walk.h"
+#include "base/large_memory.h"
 #include "base/shadow_file.h"
 #include "index_store/index_changes.h"
 #include "index_store/index_proof.h"
@@ -130,21 +132,21 @@ struct TermBlock {
   std::size_t bytes = 0;
 };
 
-// The helper's half of the write: gathers every term of `index` in term
-// order, with its stored entries, and the items of the earlier file (when
-// `earlier` is open) whose keys are no term of `index`, into bulk puts for
-// the phase's thread. With `changes`, an earlier item and a term of `index`
+// The helper's half of the write: gathers every term of `order`, with its
+// stored entries, and the items of the earlier file (when `earlier` is
+// open) whose keys are no term of `order`, into bulk puts for the phase's
+// thread. With `changes`, an earlier item and a term of `order`
 // under one key become what changeTerm makes of them, and an earlier item
 // alone too when it lists a record read. Counts the terms made into
 // `termsMade`. Fails with kInterrupted, as the walk of the earlier file
 // does, or as `changes->carries` does.
-Status gatherTerms(const WordIndex& index, bdb::Database& earlier, const IndexChanges* changes,
+Status gatherTerms(const TermOrder& order, bdb::Database& earlier, const IndexChanges* changes,
                    HandOff<TermBlock>& handOff, std::uint64_t& termsMade) {
   std::unique_ptr<TermBlock> block = handOff.emptyBlock();
   if (!block) return {};
   Status status;
-  // Without `changes`, the terms of `index` are those made.
-  termsMade = changes ? changes->termsMadeBefore : index.termCount();
+  // Without `changes`, the terms of `order` are those made.
+  termsMade = changes ? changes->termsMadeBefore : order.size();
   const auto add = [&](std::span<const std::uint8_t> key, std::span<const std::uint8_t> data) {
     if (!block->pairs.add(key, data)) {
       if (!handOff.passOn(block)) return false;
@@ -188,34 +190,49 @@ Status gatherTerms(const WordIndex& index, bdb::Database& earlier, const IndexCh
     return true;
   };
 
-  bool going = true;
-  index.forEachTerm([&](std::string_view term, std::span<const IndexEntry> entries) {
-    if (interruptionPending()) {
-      status = Status::failure(Status::Code::kInterrupted);
-      return going = false;
+  // Each entry's stored bytes, made once for all the arrays it is in.
+  LargeVector<StoredEntry> storedEntries;
+  if (!changes) {
+    storedEntries.resize(order.entries().size());
+    std::ranges::transform(order.entries(), storedEntries.begin(), storedEntryOf);
+  }
+  std::vector<IndexEntry> made;
+  // Adds the item of a term of `order` whose entries are `numbers`; with
+  // `changes`, as changeTerm makes it of that array and the earlier one.
+  const auto addMade = [&](std::span<const std::uint8_t> key,
+                           std::span<const std::uint32_t> numbers,
+                           std::span<const std::uint8_t> earlierData) {
+    if (changes) {
+      made.clear();
+      for (const std::uint32_t number : numbers) made.push_back(order.entries()[number]);
+      return addChanged(key, earlierData, made);
     }
-    const std::span<const std::uint8_t> key(reinterpret_cast<const std::uint8_t*>(term.data()),
-                                            term.size());
-    if (!carryEarlier(key)) return going = false;
-    // The earlier item of this term, if any, goes once this run's array is
-    // made (from it, for `changes`).
-    const bool hadTerm = earlierPending && std::ranges::equal(earlierKey.bytes(), key);
-    if (changes &&
-        !addChanged(key, hadTerm ? earlierData.bytes() : std::span<const std::uint8_t>(), entries))
-      return going = false;
-    if (hadTerm) earlierPending = walk->next(earlierKey, earlierData);
-    if (changes) return true;
-    data.clear();
-    for (const IndexEntry& entry : entries) {
-      const StoredEntry storedEntry = storedEntryOf(entry);
-      data.insert(data.end(), storedEntry.begin(), storedEntry.end());
+    data.resize(numbers.size() * kStoredEntrySize);
+    std::uint8_t* to = data.data();
+    for (const std::uint32_t number : numbers) {
+      std::memcpy(to, storedEntries[number].data(), kStoredEntrySize);
+      to += kStoredEntrySize;
     }
-    if (!add(key, data)) return going = false;
+    if (!add(key, data)) return false;
     ++block->terms;
     return true;
-  });
-  if (going) going = carryEarlier(std::nullopt);
-  if (!status.ok() || !going) return status;
+  };
+
+  for (std::size_t rank = 0; rank < order.size(); ++rank) {
+    if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
+    const std::string_view term = order.term(rank);
+    const std::span<const std::uint8_t> key(reinterpret_cast<const std::uint8_t*>(term.data()),
+                                            term.size());
+    if (!carryEarlier(key)) return status;
+    // The earlier item of this term, if any, gives way to this run's (made
+    // from both, for `changes`).
+    const bool hadTerm = earlierPending && std::ranges::equal(earlierKey.bytes(), key);
+    if (!addMade(key, order.entryNumbers(rank),
+                 hadTerm ? earlierData.bytes() : std::span<const std::uint8_t>()))
+      return status;
+    if (hadTerm) earlierPending = walk->next(earlierKey, earlierData);
+  }
+  if (!carryEarlier(std::nullopt)) return status;
   if (walk && walk->status().code() != Status::Code::kEmpty) status = walk->status();
   if (status.ok() && block->pairs.count() > 0) handOff.push(std::move(block));
   return status;
@@ -223,7 +240,7 @@ Status gatherTerms(const WordIndex& index, bdb::Database& earlier, const IndexCh
 
 }  // namespace
 
-Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
+Status tryPutTerms(IndexDatabase& database, const TermOrder& index,
                    const std::function<void(std::size_t terms)>& stored,
                    const IndexChanges* changes, std::uint64_t* termsMade) {
   HandOff<TermBlock> handOff(kTermPutBlocksAhead);
@@ -295,26 +312,33 @@ void writeIndex(const WordIndex& index, const IndexDatabaseStart& start,
   ProgressCounter dots(kWriteDotEvery);
   std::uint64_t termsMade = 0;
   IndexedData indexed;
-  const auto announce = [&] {
-    if (ready) indexed = ready();
+  bool reported = false;
+  const auto report = [&] {
+    if (ready.wait) indexed = ready.wait();
     reportLine("Creazione db indice");
+    reported = true;
   };
-  if (changes) {
-    // Nothing is said until the terms are all worked out: the data database
-    // may be put in place meanwhile.
-    const Status opened = tryOpenIndexDatabase(findIndexDatabase(path), start, database);
-    Status put = opened;
-    if (opened.ok()) put = tryPutTerms(database, index, {}, changes, &termsMade);
-    announce();
-    stopOnFailedOpen(opened);
-    stopOnFailedPut(put);
-    dots.tick(termsMade);
-  } else {
-    announce();
-    stopOnFailedOpen(tryOpenIndexDatabase(findIndexDatabase(path), start, database));
-    stopOnFailedPut(tryPutTerms(
-        database, index, [&](std::size_t terms) { dots.tick(terms); }, nullptr, &termsMade));
+  std::optional<TermOrder> order;
+  try {
+    order.emplace(index.inTermOrder());
+  } catch (...) {
+    report();
+    throw;
   }
+  // The terms put before the report, dotted with it.
+  std::size_t silentTerms = 0;
+  const auto stored = [&](std::size_t terms) {
+    silentTerms += terms;
+    if (!reported && (!ready.done || ready.done())) report();
+    if (reported) dots.tick(std::exchange(silentTerms, 0));
+  };
+  const Status opened = tryOpenIndexDatabase(findIndexDatabase(path), start, database);
+  Status put = opened;
+  if (opened.ok()) put = tryPutTerms(database, *order, stored, changes, &termsMade);
+  if (!reported) report();
+  stopOnFailedOpen(opened);
+  stopOnFailedPut(put);
+  dots.tick(changes ? termsMade : silentTerms);
   std::optional<IndexProof> proof;
   if (indexed.data)
     proof = IndexProof{*indexed.data, {}, indexed.records, termsMade, indexed.termRules};

@@ -113,19 +113,19 @@ Status tryOpenIndexDatabase(const IndexDatabaseTarget& target, const IndexDataba
 // Puts into the working copy, in key order and in bulk, every term of
 // `index` (key: the term's bytes; data: its stored entries, in array order)
 // and every item of the earlier file whose key is no term of `index`, as it
-// was. Tells `stored` after each bulk put how many terms of `index` it
-// stored. A helper thread walks the earlier file (see item_walk.h) and
-// gathers the bulk puts while this thread makes them. Fails with
+// was. A helper thread walks the earlier file (see item_walk.h) and gathers
+// the bulk puts while this thread makes them. Tells `stored` (when set)
+// after each bulk put how many terms of `index` it stored. `termsMade`,
+// when given, gets how many terms of the new file some record carries. Fails with
 // kWriteFailed when a put fails; kReadFailed, kNoHandle or kDamaged when the
 // earlier file can't be walked to its end; kInterrupted when a signal
 // arrives (looked at before each term).
 //
 // With `changes` (an increment, see index_changes.h), `index` holds the
 // terms of the records read only, and each term gets the array reading
-// every record would give it; `stored` (when set) is then told nothing. `termsMade`,
-// when given, gets how many terms of the new file some record carries.
-// Fails besides as `changes->carries` does.
-Status tryPutTerms(IndexDatabase& database, const WordIndex& index,
+// every record would give it; `stored` is then told nothing. Fails besides
+// as `changes->carries` does.
+Status tryPutTerms(IndexDatabase& database, const TermOrder& index,
                    const std::function<void(std::size_t terms)>& stored,
                    const IndexChanges* changes = nullptr, std::uint64_t* termsMade = nullptr);
 
@@ -149,20 +149,28 @@ struct IndexedData {
   std::uint64_t termRules = 0;
 };
 
-// Gives what the new index is the index of, once opere.ddb is in place; it
-// may stop the run itself when that failed.
-using IndexedDataReady = std::function<IndexedData()>;
+// What the write phase waits for before it says anything: opere.ddb in
+// place. Neither function set: it is in place already.
+struct IndexedDataReady {
+  // Whether `wait` would return at once.
+  std::function<bool()> done;
+  // Waits, and gives what the new index is the index of; it may stop the
+  // run itself when opere.ddb could not be put in place.
+  std::function<IndexedData()> wait;
+};
 
-// The write phase: reports "Creazione db indice", opens the index database
-// at `path` (opere.idb of the working directory by default), which must be
-// the one found before the load (`start`), puts every term
-// of `index` and keeps those of earlier runs, writing a dot every 100 terms
-// of `index` as the puts succeed, commits the working copy with the proof
-// that it is the index of what `ready` gives (none without it) and ends the
-// line of dots. `ready` is called before the phase says anything. With
-// `changes` (an increment), the new file is written first, silently, while
-// opere.ddb may still be put in place: the report, the dots (of the terms
-// some record carries) and any fatal stop come once it is written.
+// The write phase: opens the index database at `path` (opere.idb of the
+// working directory by default), which must be the one found before the
+// load (`start`), puts every term of `index` and keeps those of earlier
+// runs, reporting "Creazione db indice" and a dot for every 100 terms of
+// `index` put, commits the working copy with the proof that it is the
+// index of what `ready` gives (none without it) and ends the line of dots.
+// The phase works silently until `ready` is done: it says nothing before
+// it, and then the report and the dots of the terms put meanwhile. With
+// `changes` (an increment), `index` holds the terms of the records read
+// only (see tryPutTerms), and the phase is silent until the new file is
+// written: the report, the dots (of the terms some record carries) and any
+// fatal stop come then.
 //
 // Fatal stops: kIndexDatabaseReplaced when the file is not the one found
 // before the load; "db_create error" (kNoHandle); "Errore copia opere.idb" when

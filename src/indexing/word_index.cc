@@ -7,6 +7,8 @@
 #include <numeric>
 #include <stdexcept>
 
+#include "base/quiet_thread.h"
+
 namespace indicizza {
 namespace {
 
@@ -68,43 +70,74 @@ void WordIndex::add(const TermList& terms, const IndexEntry& entry) {
     addInterned(terms_.intern(terms[i], terms.hash(i)));
 }
 
-void WordIndex::forEachTerm(const TermVisitor& visit) const {
-  const std::size_t termCount = terms_.size();
+std::string_view TermOrder::term(std::size_t rank) const { return index_->terms_.text(ids_[rank]); }
 
-  // Where each term's array starts in one array of entry numbers, then the
-  // entry numbers dealt out to their terms in order of arrival.
-  LargeVector<std::size_t> next(termCount);
-  std::exclusive_scan(termEntryCounts_.begin(), termEntryCounts_.end(), next.begin(),
-                      std::size_t{0});
-  LargeVector<std::uint32_t> entryNumbers(additionTerms_.size());
-  for (std::size_t e = 0; e < entries_.size(); ++e) {
+std::span<const std::uint32_t> TermOrder::entryNumbers(std::size_t rank) const {
+  const TermTable::TermId id = ids_[rank];
+  return {numbers_.data() + numbersStart_[id], index_->termEntryCounts_[id]};
+}
+
+std::span<const IndexEntry> TermOrder::entries() const { return index_->entries_; }
+
+void WordIndex::dealEntries(std::size_t fromEntry, std::size_t toEntry,
+                            LargeVector<std::size_t>& next,
+                            LargeVector<std::uint32_t>& numbers) const {
+  for (std::size_t e = fromEntry; e < toEntry; ++e) {
     const std::size_t end =
         e + 1 < entries_.size() ? entryFirstAddition_[e + 1] : additionTerms_.size();
     for (std::size_t a = entryFirstAddition_[e]; a < end; ++a) {
-      entryNumbers[next[additionTerms_[a]]++] = static_cast<std::uint32_t>(e);
+      numbers[next[additionTerms_[a]]++] = static_cast<std::uint32_t>(e);
     }
   }
+}
 
+TermOrder WordIndex::inTermOrder() const {
+  const std::size_t termCount = terms_.size();
+  TermOrder order(*this);
+  order.numbersStart_.resize(termCount);
+  order.numbers_.resize(additionTerms_.size());
+  order.ids_.resize(termCount);
+  std::exclusive_scan(termEntryCounts_.begin(), termEntryCounts_.end(), order.numbersStart_.begin(),
+                      std::size_t{0});
+
+  // The entries are dealt out to their terms' places in two halves at once:
+  // the second half's places start past the first half's additions of each
+  // term.
+  const std::size_t half = entries_.size() / 2;
+  const std::size_t halfAdditions =
+      half < entries_.size() ? entryFirstAddition_[half] : additionTerms_.size();
+  LargeVector<std::size_t> firstNext(order.numbersStart_);
+  LargeVector<std::size_t> secondNext(order.numbersStart_);
+  const auto countFirstHalf = [&] {
+    for (std::size_t a = 0; a < halfAdditions; ++a) ++secondNext[additionTerms_[a]];
+  };
   // Terms are sorted on their first eight bytes first, held in the sort's
   // array, and on their whole text only where those are equal.
   // std::string_view compares as unsigned bytes (char_traits<char> is
   // memcmp-based), so a prefix sorts before its extensions.
-  LargeVector<TermOrderKey> order(termCount);
+  LargeVector<TermOrderKey> keys(termCount);
   for (TermTable::TermId id = 0; id < termCount; ++id)
-    order[id] = {sortPrefixOf(terms_.text(id)), id};
-  std::sort(order.begin(), order.end(), [&](const TermOrderKey& a, const TermOrderKey& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    return terms_.text(a.id) < terms_.text(b.id);
-  });
+    keys[id] = {sortPrefixOf(terms_.text(id)), id};
+  const auto sortTerms = [&] {
+    std::sort(keys.begin(), keys.end(), [&](const TermOrderKey& a, const TermOrderKey& b) {
+      if (a.prefix != b.prefix) return a.prefix < b.prefix;
+      return terms_.text(a.id) < terms_.text(b.id);
+    });
+  };
+  runSideBySide(countFirstHalf, sortTerms);
+  runSideBySide([&] { dealEntries(0, half, firstNext, order.numbers_); },
+                [&] { dealEntries(half, entries_.size(), secondNext, order.numbers_); });
+  for (std::size_t rank = 0; rank < termCount; ++rank) order.ids_[rank] = keys[rank].id;
+  return order;
+}
 
+void WordIndex::forEachTerm(const TermVisitor& visit) const {
+  const TermOrder order = inTermOrder();
   std::vector<IndexEntry> array;
-  for (const auto& [prefix, id] : order) {
+  for (std::size_t rank = 0; rank < order.size(); ++rank) {
     array.clear();
-    // Dealing the entry numbers out left next[id] at the end of the array.
-    for (std::size_t i = next[id] - termEntryCounts_[id]; i < next[id]; ++i) {
-      array.push_back(entries_[entryNumbers[i]]);
-    }
-    if (!visit(terms_.text(id), array)) return;
+    for (const std::uint32_t number : order.entryNumbers(rank)) array.push_back(entries_[number]);
+    if (!visit(order.term(rank), array)) return;
   }
 }
 

@@ -27,6 +27,37 @@ struct IndexEntry {
 // flags' lower-case adjustment).
 IndexEntry makeIndexEntry(const DecodedRecord& record);
 
+class WordIndex;
+
+// A word index laid out in term order: its terms by rank, in unsigned byte
+// order (a prefix before its extensions), and for each the numbers of its
+// entries in the order they were added. Made by WordIndex::inTermOrder(); it
+// reads that index, which must outlive it and not change meanwhile. Any
+// number of threads may read it at once. Not copyable; movable.
+class TermOrder {
+ public:
+  TermOrder(TermOrder&&) = default;
+  TermOrder(const TermOrder&) = delete;
+  TermOrder& operator=(const TermOrder&) = delete;
+
+  std::size_t size() const { return ids_.size(); }
+  // The term of `rank` (< size()).
+  std::string_view term(std::size_t rank) const;
+  // Where the entries of the term of `rank` are in entries(); never empty.
+  std::span<const std::uint32_t> entryNumbers(std::size_t rank) const;
+  // The entries of the index, each distinct one once.
+  std::span<const IndexEntry> entries() const;
+
+ private:
+  friend class WordIndex;
+  explicit TermOrder(const WordIndex& index) : index_(&index) {}
+
+  const WordIndex* index_;
+  LargeVector<std::uint32_t> ids_;         // term ids by rank
+  LargeVector<std::size_t> numbersStart_;  // by term id, in numbers_
+  LargeVector<std::uint32_t> numbers_;     // entry numbers, each term's together
+};
+
 // Map from term to its entries. Terms are iterated in unsigned byte order, a
 // prefix before its extensions; a term's entries stay in the order they were
 // added. A term's array is never empty. Owns its terms and arrays.
@@ -48,6 +79,10 @@ class WordIndex {
 
   std::size_t termCount() const { return terms_.size(); }
 
+  // The index in term order (see TermOrder), worked out on two threads.
+  // Throws std::bad_alloc when memory runs out.
+  TermOrder inTermOrder() const;
+
   // Receives one term and its entries; returns false to end the walk.
   using TermVisitor =
       std::function<bool(std::string_view term, std::span<const IndexEntry> entries)>;
@@ -57,12 +92,13 @@ class WordIndex {
   void forEachTerm(const TermVisitor& visit) const;
 
  private:
+  friend class TermOrder;
   void noteEntry(const IndexEntry& entry);
   void addInterned(TermTable::TermId id);
+  void dealEntries(std::size_t fromEntry, std::size_t toEntry, LargeVector<std::size_t>& next,
+                   LargeVector<std::uint32_t>& numbers) const;
 
   TermTable terms_;
-  template <typename T>
-  using LargeVector = std::vector<T, LargeAllocator<T>>;
 
   LargeVector<std::uint32_t> termEntryCounts_;  // by term id
   // The entries in order of arrival (equal neighbours stored once), and for

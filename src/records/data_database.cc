@@ -127,7 +127,10 @@ void closeDataDatabase(DataDatabase& database) {
 }
 
 DataDatabaseClosing::DataDatabaseClosing(DataDatabase& database)
-    : thread_(startQuietThread([this, &database] { closed_ = tryCloseDataDatabase(database); })) {}
+    : thread_(startQuietThread([this, &database] {
+        closed_ = tryCloseDataDatabase(database);
+        done_.store(true, std::memory_order_release);
+      })) {}
 
 DataDatabaseClosing::~DataDatabaseClosing() {
   if (thread_.joinable()) thread_.join();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -168,11 +169,15 @@ class DataDatabaseClosing {
   DataDatabaseClosing(const DataDatabaseClosing&) = delete;
   DataDatabaseClosing& operator=(const DataDatabaseClosing&) = delete;
 
+  // Whether the close is over, so that finish() returns at once.
+  bool done() const { return done_.load(std::memory_order_acquire); }
+
   // Waits for the close, with closeDataDatabase's fatal stops.
   void finish();
 
  private:
   Status closed_;
+  std::atomic<bool> done_{false};
   std::thread thread_;
 };
 

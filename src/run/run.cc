@@ -68,29 +68,26 @@ int runIndexer() {
   const auto indexed = [&] {
     return IndexedData{provable ? dataDatabase.committed : std::nullopt, scanned, termRules};
   };
+  // opere.ddb goes to the disk while the index is put in order (and, on an
+  // increment, worked out), and is put in place before the index is.
+  // Records are read from whichever opere.ddb is in place meanwhile: the
+  // ones read are the same in both.
+  DataDatabaseClosing closing(dataDatabase);
+  const IndexedDataReady ready{[&] { return closing.done(); },
+                               [&] {
+                                 closing.finish();
+                                 return indexed();
+                               }};
   if (!dataDatabase.changesOnly) {
-    // The data database is closed, and put in place, before the index
-    // database gets its own handle: a handle is never opened twice.
-    closeDataDatabase(dataDatabase);
-    writeIndex(wordIndex, indexStart, indexed);
+    writeIndex(wordIndex, indexStart, ready);
   } else {
-    // The index is worked out while opere.ddb goes to the disk, and put in
-    // place only after it. Records are read from whichever opere.ddb is in
-    // place meanwhile: the ones read here are the same in both.
-    DataDatabaseClosing closing(dataDatabase);
     StoredRecordTerms stored(dataDatabase.target, key, stopWords);
     const IndexChanges changes{
         ChangedRecords(dataDatabase.earlier.keys),
         termsOfRecords(dataDatabase.earlier.replaced, key, stopWords), termsMadeBefore,
         [&](std::span<const std::uint8_t, kRecordKeySize> recordKey, std::string_view term,
             bool& carries) { return stored.carries(recordKey, term, carries); }};
-    writeIndex(
-        wordIndex, indexStart,
-        [&] {
-          closing.finish();
-          return indexed();
-        },
-        &changes);
+    writeIndex(wordIndex, indexStart, ready, &changes);
   }
 
   reportLine("Fine scansione");
