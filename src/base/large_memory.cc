@@ -2,6 +2,8 @@
 
 #include <sys/mman.h>
 
+#include <cstring>
+
 namespace indicizza {
 namespace {
 
@@ -42,6 +44,21 @@ void freeLarge(void* block, std::size_t bytes) noexcept {
     return;
   }
   munmap(block, mappedSizeOf(bytes));
+}
+
+void* growLarge(void* block, std::size_t bytes, std::size_t newBytes) {
+  if (block != nullptr && isMapped(bytes) && isMapped(newBytes)) {
+    const std::size_t size = mappedSizeOf(newBytes);
+    if (size < newBytes) throw std::bad_alloc();
+    void* moved = mremap(block, mappedSizeOf(bytes), size, MREMAP_MAYMOVE);
+    if (moved == MAP_FAILED) throw std::bad_alloc();
+    madvise(moved, size, MADV_HUGEPAGE);
+    return moved;
+  }
+  void* grown = allocateLarge(newBytes);
+  if (bytes > 0) std::memcpy(grown, block, bytes);
+  freeLarge(block, bytes);
+  return grown;
 }
 
 }  // namespace indicizza

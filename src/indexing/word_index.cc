@@ -77,11 +77,13 @@ std::span<const std::uint32_t> TermOrder::entryNumbers(std::size_t rank) const {
   return {numbers_.data() + numbersStart_[id], index_->termEntryCounts_[id]};
 }
 
-std::span<const IndexEntry> TermOrder::entries() const { return index_->entries_; }
+std::span<const IndexEntry> TermOrder::entries() const {
+  return {index_->entries_.data(), index_->entries_.size()};
+}
 
 void WordIndex::dealEntries(std::size_t fromEntry, std::size_t toEntry,
                             LargeVector<std::size_t>& next,
-                            LargeVector<std::uint32_t>& numbers) const {
+                            GrowingArray<std::uint32_t>& numbers) const {
   for (std::size_t e = fromEntry; e < toEntry; ++e) {
     const std::size_t end =
         e + 1 < entries_.size() ? entryFirstAddition_[e + 1] : additionTerms_.size();

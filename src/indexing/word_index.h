@@ -55,7 +55,7 @@ class TermOrder {
   const WordIndex* index_;
   LargeVector<std::uint32_t> ids_;         // term ids by rank
   LargeVector<std::size_t> numbersStart_;  // by term id, in numbers_
-  LargeVector<std::uint32_t> numbers_;     // entry numbers, each term's together
+  GrowingArray<std::uint32_t> numbers_;    // entry numbers, each term's together
 };
 
 // Map from term to its entries. Terms are iterated in unsigned byte order, a
@@ -96,16 +96,16 @@ class WordIndex {
   void noteEntry(const IndexEntry& entry);
   void addInterned(TermTable::TermId id);
   void dealEntries(std::size_t fromEntry, std::size_t toEntry, LargeVector<std::size_t>& next,
-                   LargeVector<std::uint32_t>& numbers) const;
+                   GrowingArray<std::uint32_t>& numbers) const;
 
   TermTable terms_;
 
-  LargeVector<std::uint32_t> termEntryCounts_;  // by term id
+  GrowingArray<std::uint32_t> termEntryCounts_;  // by term id
   // The entries in order of arrival (equal neighbours stored once), and for
   // each the index in additionTerms_ of its first addition.
-  LargeVector<IndexEntry> entries_;
-  LargeVector<std::size_t> entryFirstAddition_;
-  LargeVector<TermTable::TermId> additionTerms_;  // the term of every add()
+  GrowingArray<IndexEntry> entries_;
+  GrowingArray<std::size_t> entryFirstAddition_;
+  GrowingArray<TermTable::TermId> additionTerms_;  // the term of every add()
 };
 
 // The scan phase's record handler: adds the record's entry under each of its
