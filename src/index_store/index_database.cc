@@ -207,13 +207,15 @@ Status gatherTerms(const TermOrder& order, bdb::Database& earlier, const IndexCh
       for (const std::uint32_t number : numbers) made.push_back(order.entries()[number]);
       return addChanged(key, earlierData, made);
     }
-    data.resize(numbers.size() * kStoredEntrySize);
+    // `data` only grows, so its bytes are not cleared for each array.
+    const std::size_t bytes = numbers.size() * kStoredEntrySize;
+    if (data.size() < bytes) data.resize(bytes);
     std::uint8_t* to = data.data();
     for (const std::uint32_t number : numbers) {
       std::memcpy(to, storedEntries[number].data(), kStoredEntrySize);
       to += kStoredEntrySize;
     }
-    if (!add(key, data)) return false;
+    if (!add(key, std::span<const std::uint8_t>(data).first(bytes))) return false;
     ++block->terms;
     return true;
   };
