@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <string>
 
 #include "index_store/index_database.h"
 #include "support/btree_files.h"
@@ -164,6 +165,30 @@ TEST(WriteIndex, WritesADotEveryHundredTerms) {
   const auto run = dir.run();
   EXPECT_EQ(run.output, "Inizio scansione\n.\n..\nCreazione db indice\n..\nFine scansione\n");
   EXPECT_EQ(dir.indexItems().size(), 250u);
+}
+
+// The phase says nothing until opere.ddb is in place, however many bulk
+// puts it makes meanwhile; then the report, and a dot for every hundred
+// terms put, those put before it included.
+TEST(WriteIndex, SaysNothingUntilTheDataIsInPlaceThenDotsEveryTermPut) {
+  testing::ScratchDir dir;
+  WordIndex index;
+  constexpr int kTerms = 150000;  // three bulk puts
+  for (int i = 0; i < kTerms; ++i) index.add("T" + std::to_string(i), {1, {{'A', 'B'}}});
+  int asked = 0;
+  std::string before;
+  const IndexedDataReady ready{[&] { return ++asked > 2; },
+                               [&] {
+                                 before = ::testing::internal::GetCapturedStdout();
+                                 ::testing::internal::CaptureStdout();
+                                 return IndexedData{};
+                               }};
+  ::testing::internal::CaptureStdout();
+  writeIndex(index, std::nullopt, ready, nullptr, dir / "opere.idb");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "Creazione db indice\n" + std::string(kTerms / 100, '.') + "\n");
+  EXPECT_EQ(before, "");
+  EXPECT_EQ(asked, 3);
 }
 
 TEST(WriteIndex, IndexFileThatIsNotABtreeStopsTheRunBeforeTheLoad) {
