@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace indicizza {
@@ -56,7 +57,9 @@ void* growLarge(void* block, std::size_t bytes, std::size_t newBytes) {
     return moved;
   }
   void* grown = allocateLarge(newBytes);
-  if (bytes > 0) std::memcpy(grown, block, bytes);
+  // The bytes kept are fewer than `newBytes`, as required: said again for the
+  // compiler, which can't see it.
+  if (bytes > 0) std::memcpy(grown, block, std::min(bytes, newBytes));
   freeLarge(block, bytes);
   return grown;
 }
