@@ -83,6 +83,12 @@ IndexDatabaseStart checkIndexDatabase(const std::filesystem::path& path) {
   }
 }
 
+void refuseIndexThatIsTheData(const std::filesystem::path& data,
+                              const std::filesystem::path& index) {
+  std::error_code notBoth;
+  if (std::filesystem::equivalent(data, index, notBoth)) fatalStop(kIndexDatabaseOpenFailed);
+}
+
 IndexDatabaseTarget findIndexDatabase(const std::filesystem::path& path) {
   IndexDatabaseTarget found;
   found.target = linkTarget(path);

@@ -75,6 +75,12 @@ Status tryCheckIndexDatabase(const std::filesystem::path& path, IndexDatabaseSta
 // standard error that says it is encrypted, for kEncrypted).
 IndexDatabaseStart checkIndexDatabase(const std::filesystem::path& path = kIndexDatabaseFileName);
 
+// Before anything is touched: fatal stop kIndexDatabaseOpenFailed when the
+// index database at `index` is the data database at `data` under another
+// name (a link to it), whose working copy and items it would share.
+void refuseIndexThatIsTheData(const std::filesystem::path& data,
+                              const std::filesystem::path& index = kIndexDatabaseFileName);
+
 // Where the write phase writes the index database, and whether it may.
 struct IndexDatabaseTarget {
   std::filesystem::path target;  // the file opere.idb names, links followed

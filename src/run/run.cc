@@ -1,8 +1,5 @@
 #include "run/run.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "base/catalogue_lock.h"
 #include "base/console.h"
 #include "index_store/index_changes.h"
@@ -30,6 +27,7 @@ int runIndexer() {
   // copies are made are held; they are released when the run ends, however
   // it ends.
   const CatalogueLock lock = lockCatalogue({kDataDatabaseFileName, kIndexDatabaseFileName});
+  refuseIndexThatIsTheData(kDataDatabaseFileName);
   DataDatabase dataDatabase = openDataDatabase();
   const IndexDatabaseStart indexStart = checkIndexDatabase();
   // When opere.idb proves to be the index of the opere.ddb copied, only the
@@ -75,15 +73,7 @@ int runIndexer() {
   // increment, worked out), and is put in place before the index is.
   // Records are read from whichever opere.ddb is in place meanwhile: the
   // ones read are the same in both.
-  // An opere.idb that is opere.ddb under another name (a link) is opened
-  // only once opere.ddb is in place, so that the two never make their
-  // working copies at once: it is then no longer the file found before the
-  // load, and is left as it is.
-  std::error_code notSame;
-  const bool indexIsData =
-      std::filesystem::equivalent(kDataDatabaseFileName, kIndexDatabaseFileName, notSame);
   DataDatabaseClosing closing(dataDatabase);
-  if (indexIsData) closing.finish();
   const IndexedDataReady ready{[&] { return closing.done(); },
                                [&] {
                                  closing.finish();
