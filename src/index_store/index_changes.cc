@@ -89,11 +89,14 @@ Status changeTerm(std::string_view term, std::span<const std::uint8_t> earlier,
   data.clear();
   data.reserve(earlier.size() + made.size() * kStoredEntrySize);
   const std::uint8_t* at = change.madeBefore ? firstKept : end;
+  // Copies the kept entries before `key` (all that are left without one).
   const auto copyKeptBefore = [&](const std::uint8_t* key) {
-    while (at != end && (!key || std::memcmp(at, key, kRecordKeySize) < 0)) {
+    const auto before = [&] {
+      return at != end && (!key || std::memcmp(at, key, kRecordKeySize) < 0);
+    };
+    while (before()) {
       const std::uint8_t* run = at;
-      while (at != end && !isChanged(at) && (!key || std::memcmp(at, key, kRecordKeySize) < 0))
-        at += kStoredEntrySize;
+      while (before() && !isChanged(at)) at += kStoredEntrySize;
       data.insert(data.end(), run, at);
       while (at != end && isChanged(at)) at += kStoredEntrySize;
     }

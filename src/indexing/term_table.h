@@ -64,9 +64,9 @@ class TermTable {
   void grow();
 
   std::string arena_;
-  std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> offsets_;  // by id
+  LargeVector<std::uint32_t> offsets_;  // by id
   // See kHashShift. At most half of the slots are used.
-  std::vector<std::uint64_t, LargeAllocator<std::uint64_t>> slots_;
+  LargeVector<std::uint64_t> slots_;
 };
 
 }  // namespace indicizza

@@ -55,7 +55,7 @@ struct NumberSlot {
   std::uint64_t place = 0;  // the record's place in the file plus one; 0 when none
   std::uint64_t records = 0;
 };
-using NumberTable = std::vector<NumberSlot, LargeAllocator<NumberSlot>>;
+using NumberTable = LargeVector<NumberSlot>;
 
 std::size_t slotIndexOf(RecordNumber number) {
   if (number < kLowestRecordNumber || number > kHighestRecordNumber)
@@ -260,8 +260,8 @@ class SurvivorBytes {
 
  private:
   ReadRecords& records_;
-  std::size_t sliceRecords_ = 0;                                     // 0: one read per survivor
-  std::vector<std::uint32_t, LargeAllocator<std::uint32_t>> ranks_;  // by place
+  std::size_t sliceRecords_ = 0;      // 0: one read per survivor
+  LargeVector<std::uint32_t> ranks_;  // by place
   std::unique_ptr<LargeBuffer> slice_;
   std::uint32_t rank_ = 0;  // of the next survivor
   std::array<std::uint8_t, kStoredRecordSize> one_{};

@@ -66,19 +66,17 @@ int runIndexer() {
   } else {
     endRecordPass(pass);
   }
-  const auto indexed = [&] {
-    return IndexedData{provable ? dataDatabase.committed : std::nullopt, scanned, termRules};
-  };
   // opere.ddb goes to the disk while the index is put in order (and, on an
   // increment, worked out), and is put in place before the index is.
   // Records are read from whichever opere.ddb is in place meanwhile: the
   // ones read are the same in both.
   DataDatabaseClosing closing(dataDatabase);
-  const IndexedDataReady ready{[&] { return closing.done(); },
-                               [&] {
-                                 closing.finish();
-                                 return indexed();
-                               }};
+  const IndexedDataReady ready{
+      [&] { return closing.done(); },
+      [&] {
+        closing.finish();
+        return IndexedData{provable ? dataDatabase.committed : std::nullopt, scanned, termRules};
+      }};
   if (!dataDatabase.changesOnly) {
     writeIndex(wordIndex, indexStart, ready);
   } else {
