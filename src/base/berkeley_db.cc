@@ -297,6 +297,12 @@ std::uint64_t Database::fileSize() const {
   return static_cast<std::uint64_t>(info.st_size);
 }
 
+int Database::fileDescriptor() const {
+  int fd = -1;
+  if (!db_ || db_->fd(db_, &fd) != 0) return -1;
+  return fd;
+}
+
 Cursor::~Cursor() {
   if (cursor_) cursor_->close(cursor_);
 }

@@ -189,6 +189,11 @@ class Database {
   // can't be told.
   std::uint64_t fileSize() const;
 
+  // The descriptor the library reads the open file through (DB->fd), for
+  // reading it beside the library; -1 when it can't be told. Owned by the
+  // handle: valid until it is closed.
+  int fileDescriptor() const;
+
   bool isOpen() const { return db_ != nullptr; }
 
  private:

@@ -18,6 +18,7 @@
 #include "base/interruption.h"
 #include "base/item_walk.h"
 #include "base/large_memory.h"
+#include "base/page_item_walk.h"
 #include "base/shadow_file.h"
 #include "index_store/index_changes.h"
 #include "index_store/index_proof.h"
@@ -140,14 +141,16 @@ struct TermBlock {
 
 // The helper's half of the write: gathers every term of `order`, with its
 // stored entries, and the items of the earlier file (when `earlier` is
-// open) whose keys are no term of `order`, into bulk puts for the phase's
-// thread. With `changes`, an earlier item and a term of `order`
+// open; read from its pages when `earlierFromPages`, else through the
+// library) whose keys are no term of `order`, into bulk puts for the
+// phase's thread. With `changes`, an earlier item and a term of `order`
 // under one key become what changeTerm makes of them, and an earlier item
 // alone too when it lists a record read. Counts the terms made into
 // `termsMade`. Fails with kInterrupted, as the walk of the earlier file
 // does, or as `changes->carries` does.
-Status gatherTerms(const TermOrder& order, bdb::Database& earlier, const IndexChanges* changes,
-                   HandOff<TermBlock>& handOff, std::uint64_t& termsMade) {
+Status gatherTerms(const TermOrder& order, bdb::Database& earlier, bool earlierFromPages,
+                   const IndexChanges* changes, HandOff<TermBlock>& handOff,
+                   std::uint64_t& termsMade) {
   std::unique_ptr<TermBlock> block = handOff.emptyBlock();
   if (!block) return {};
   Status status;
@@ -175,15 +178,26 @@ Status gatherTerms(const TermOrder& order, bdb::Database& earlier, const IndexCh
     return add(key, change.keep ? earlierData : std::span<const std::uint8_t>(data));
   };
 
-  std::optional<ItemWalk> walk;
-  if (earlier.isOpen()) walk.emplace(earlier);
+  // A file written as pages reads the earlier one from its pages; the
+  // library's writing, the reference, reads it through the library.
+  std::optional<PageItemWalk> pageWalk;
+  std::optional<ItemWalk> libraryWalk;
+  if (earlier.isOpen() && earlierFromPages) {
+    pageWalk.emplace(earlier.fileDescriptor(), earlier.fileSize());
+  } else if (earlier.isOpen()) {
+    libraryWalk.emplace(earlier);
+  }
   bdb::Item earlierKey;
   bdb::Item earlierData;
-  bool earlierPending = walk && walk->next(earlierKey, earlierData);
+  const auto nextEarlier = [&] {
+    return pageWalk ? pageWalk->next(earlierKey, earlierData)
+                    : libraryWalk && libraryWalk->next(earlierKey, earlierData);
+  };
+  bool earlierPending = nextEarlier();
   // Puts the earlier items that sort before `key` (all that are left when
   // there is none); the walk stops at the first item after them.
   const auto carryEarlier = [&](std::optional<std::span<const std::uint8_t>> key) {
-    for (; earlierPending; earlierPending = walk->next(earlierKey, earlierData)) {
+    for (; earlierPending; earlierPending = nextEarlier()) {
       if (key && !keySortsBefore(earlierKey.bytes(), *key)) return true;
       if (interruptionPending()) {
         status = Status::failure(Status::Code::kInterrupted);
@@ -238,10 +252,13 @@ Status gatherTerms(const TermOrder& order, bdb::Database& earlier, const IndexCh
     if (!addMade(key, order.entryNumbers(rank),
                  hadTerm ? earlierData.bytes() : std::span<const std::uint8_t>()))
       return status;
-    if (hadTerm) earlierPending = walk->next(earlierKey, earlierData);
+    if (hadTerm) earlierPending = nextEarlier();
   }
   if (!carryEarlier(std::nullopt)) return status;
-  if (walk && walk->status().code() != Status::Code::kEmpty) status = walk->status();
+  const Status walked = pageWalk      ? pageWalk->status()
+                        : libraryWalk ? libraryWalk->status()
+                                      : Status::failure(Status::Code::kEmpty);
+  if (walked.code() != Status::Code::kEmpty) status = walked;
   if (status.ok() && block->pairs.count() > 0) handOff.push(std::move(block));
   return status;
 }
@@ -253,8 +270,9 @@ Status tryPutTerms(IndexDatabase& database, const TermOrder& index,
                    const IndexChanges* changes, std::uint64_t* termsMade) {
   HandOff<TermBlock> handOff(kTermPutBlocksAhead);
   std::uint64_t made = 0;
-  HelperThread<TermBlock> helper(
-      handOff, [&] { return gatherTerms(index, database.earlier, changes, handOff, made); });
+  HelperThread<TermBlock> helper(handOff, [&] {
+    return gatherTerms(index, database.earlier, database.pages.isOpen(), changes, handOff, made);
+  });
   std::size_t bytesSinceWriteback = 0;
   while (std::unique_ptr<TermBlock> block = handOff.pop()) {
     if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
