@@ -139,6 +139,33 @@ struct TermBlock {
   std::size_t bytes = 0;
 };
 
+// The items of the earlier file, when it is open, in key order: read from
+// its pages (`fromPages`), or through the library for the library's
+// writing, the reference the pages are held to. Must not outlive `earlier`.
+class EarlierItems {
+ public:
+  EarlierItems(bdb::Database& earlier, bool fromPages) {
+    if (earlier.isOpen() && fromPages) {
+      pages_.emplace(earlier.fileDescriptor(), earlier.fileSize());
+    } else if (earlier.isOpen()) {
+      library_.emplace(earlier);
+    }
+  }
+  // As ItemWalk::next; false at once when there is no earlier file.
+  bool next(bdb::Item& key, bdb::Item& data) {
+    return pages_ ? pages_->next(key, data) : library_ && library_->next(key, data);
+  }
+  // As ItemWalk::status; kEmpty when there is no earlier file.
+  Status status() const {
+    if (pages_) return pages_->status();
+    return library_ ? library_->status() : Status::failure(Status::Code::kEmpty);
+  }
+
+ private:
+  std::optional<PageItemWalk> pages_;
+  std::optional<ItemWalk> library_;
+};
+
 // The helper's half of the write: gathers every term of `order`, with its
 // stored entries, and the items of the earlier file (when `earlier` is
 // open; read from its pages when `earlierFromPages`, else through the
@@ -178,21 +205,10 @@ Status gatherTerms(const TermOrder& order, bdb::Database& earlier, bool earlierF
     return add(key, change.keep ? earlierData : std::span<const std::uint8_t>(data));
   };
 
-  // A file written as pages reads the earlier one from its pages; the
-  // library's writing, the reference, reads it through the library.
-  std::optional<PageItemWalk> pageWalk;
-  std::optional<ItemWalk> libraryWalk;
-  if (earlier.isOpen() && earlierFromPages) {
-    pageWalk.emplace(earlier.fileDescriptor(), earlier.fileSize());
-  } else if (earlier.isOpen()) {
-    libraryWalk.emplace(earlier);
-  }
+  EarlierItems walk(earlier, earlierFromPages);
   bdb::Item earlierKey;
   bdb::Item earlierData;
-  const auto nextEarlier = [&] {
-    return pageWalk ? pageWalk->next(earlierKey, earlierData)
-                    : libraryWalk && libraryWalk->next(earlierKey, earlierData);
-  };
+  const auto nextEarlier = [&] { return walk.next(earlierKey, earlierData); };
   bool earlierPending = nextEarlier();
   // Puts the earlier items that sort before `key` (all that are left when
   // there is none); the walk stops at the first item after them.
@@ -255,10 +271,7 @@ Status gatherTerms(const TermOrder& order, bdb::Database& earlier, bool earlierF
     if (hadTerm) earlierPending = nextEarlier();
   }
   if (!carryEarlier(std::nullopt)) return status;
-  const Status walked = pageWalk      ? pageWalk->status()
-                        : libraryWalk ? libraryWalk->status()
-                                      : Status::failure(Status::Code::kEmpty);
-  if (walked.code() != Status::Code::kEmpty) status = walked;
+  if (walk.status().code() != Status::Code::kEmpty) status = walk.status();
   if (status.ok() && block->pairs.count() > 0) handOff.push(std::move(block));
   return status;
 }
