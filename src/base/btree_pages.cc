@@ -16,17 +16,11 @@ namespace indicizza {
 using namespace btree_layout;
 
 std::uint32_t BtreePageCheck::load32(std::span<const std::uint8_t> page, std::size_t offset) const {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4; ++i) {
-    value |= std::uint32_t{page[offset + (bigEndian_ ? 3 - i : i)]} << (8 * i);
-  }
-  return value;
+  return loadFileNumber32(page, offset, bigEndian_);
 }
 
 std::uint16_t BtreePageCheck::load16(std::span<const std::uint8_t> page, std::size_t offset) const {
-  const std::uint8_t low = page[offset + (bigEndian_ ? 1 : 0)];
-  const std::uint8_t high = page[offset + (bigEndian_ ? 0 : 1)];
-  return static_cast<std::uint16_t>(low | (high << 8));
+  return loadFileNumber16(page, offset, bigEndian_);
 }
 
 void BtreePageCheck::feed(std::span<const std::uint8_t> bytes) {

@@ -144,6 +144,23 @@ constexpr std::size_t overflowThreshold(std::size_t pageSize) {
 
 }  // namespace btree_layout
 
+// The 32-bit (16-bit) number at `offset` of `bytes`, stored in the byte
+// order of the machine that made the file: big-endian when `bigEndian`.
+inline std::uint32_t loadFileNumber32(std::span<const std::uint8_t> bytes, std::size_t offset,
+                                      bool bigEndian) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    value |= std::uint32_t{bytes[offset + (bigEndian ? 3 - i : i)]} << (8 * i);
+  }
+  return value;
+}
+inline std::uint16_t loadFileNumber16(std::span<const std::uint8_t> bytes, std::size_t offset,
+                                      bool bigEndian) {
+  const std::uint8_t low = bytes[offset + (bigEndian ? 1 : 0)];
+  const std::uint8_t high = bytes[offset + (bigEndian ? 0 : 1)];
+  return static_cast<std::uint16_t>(low | (high << 8));
+}
+
 // Whether key `a` comes before key `b` in a B-tree of this program's kind,
 // in the library's default order: bytes compared unsigned, a prefix first.
 inline bool keySortsBefore(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {

@@ -40,17 +40,11 @@ bool PageItemWalk::fail(Status::Code code) {
 }
 
 std::uint32_t PageItemWalk::load32(std::span<const std::uint8_t> bytes, std::size_t offset) const {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4; ++i) {
-    value |= std::uint32_t{bytes[offset + (bigEndian_ ? 3 - i : i)]} << (8 * i);
-  }
-  return value;
+  return loadFileNumber32(bytes, offset, bigEndian_);
 }
 
 std::uint16_t PageItemWalk::load16(std::span<const std::uint8_t> bytes, std::size_t offset) const {
-  const std::uint8_t low = bytes[offset + (bigEndian_ ? 1 : 0)];
-  const std::uint8_t high = bytes[offset + (bigEndian_ ? 0 : 1)];
-  return static_cast<std::uint16_t>(low | (high << 8));
+  return loadFileNumber16(bytes, offset, bigEndian_);
 }
 
 namespace {
