@@ -1,15 +1,13 @@
 #include "base/page_item_walk.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <cstring>
 
 #include "base/btree_pages.h"
 #include "base/item_walk.h"
+#include "base/regular_file.h"
 
 namespace indicizza {
 
@@ -47,25 +45,10 @@ std::uint16_t PageItemWalk::load16(std::span<const std::uint8_t> bytes, std::siz
   return loadFileNumber16(bytes, offset, bigEndian_);
 }
 
-namespace {
-
-// Reads `bytes.size()` bytes at `offset`; false when the file can't give them.
-bool readAt(int fd, std::span<std::uint8_t> bytes, std::uint64_t offset) {
-  while (!bytes.empty()) {
-    const ssize_t got = pread(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    bytes = bytes.subspan(static_cast<std::size_t>(got));
-    offset += static_cast<std::uint64_t>(got);
-  }
-  return true;
-}
-
-}  // namespace
-
 bool PageItemWalk::readMetadata() {
   std::array<std::uint8_t, kSmallestPageSize> meta{};
-  if (fileSize_ < meta.size() || !readAt(fd_, meta, 0)) return fail(Status::Code::kReadFailed);
+  if (fileSize_ < meta.size() || !readFileAt(fd_, 0, meta).ok())
+    return fail(Status::Code::kReadFailed);
   if (load32(meta, kMagicOffset) != kBtreeMagic) bigEndian_ = true;
   const std::uint32_t pageSize = load32(meta, kPageSizeOffset);
   if (load32(meta, kMagicOffset) != kBtreeMagic || !std::has_single_bit(pageSize) ||
@@ -82,8 +65,7 @@ bool PageItemWalk::readMetadata() {
   return true;
 }
 
-std::span<const std::uint8_t> PageItemWalk::page(Window& window, std::uint32_t number,
-                                                 std::uint8_t type, std::uint8_t level) {
+std::span<const std::uint8_t> PageItemWalk::anyPage(Window& window, std::uint32_t number) {
   if (number == 0 || number > lastPage_) {
     fail(Status::Code::kDamaged);
     return {};
@@ -96,7 +78,7 @@ std::span<const std::uint8_t> PageItemWalk::page(Window& window, std::uint32_t n
     }
     const std::uint32_t pages = std::min(window.want, lastPage_ + 1 - number);
     window.bytes.resize(std::size_t{pages} * pageSize_);
-    if (!readAt(fd_, window.bytes, std::uint64_t{number} * pageSize_)) {
+    if (!readFileAt(fd_, std::uint64_t{number} * pageSize_, window.bytes).ok()) {
       window.pages = 0;
       fail(Status::Code::kReadFailed);
       return {};
@@ -109,8 +91,17 @@ std::span<const std::uint8_t> PageItemWalk::page(Window& window, std::uint32_t n
   const std::span<const std::uint8_t> found =
       std::span<const std::uint8_t>(window.bytes)
           .subspan(std::size_t{number - window.first} * pageSize_, pageSize_);
-  if (load32(found, kPageNumberOffset) != number || found[kTypeOffset] != type ||
-      found[kLevelOffset] != level) {
+  if (load32(found, kPageNumberOffset) != number) {
+    fail(Status::Code::kDamaged);
+    return {};
+  }
+  return found;
+}
+
+std::span<const std::uint8_t> PageItemWalk::page(Window& window, std::uint32_t number,
+                                                 std::uint8_t type, std::uint8_t level) {
+  const std::span<const std::uint8_t> found = anyPage(window, number);
+  if (!found.empty() && (found[kTypeOffset] != type || found[kLevelOffset] != level)) {
     fail(Status::Code::kDamaged);
     return {};
   }
@@ -120,12 +111,9 @@ std::span<const std::uint8_t> PageItemWalk::page(Window& window, std::uint32_t n
 std::uint32_t PageItemWalk::edgeLeaf(bool leftmost) {
   std::uint32_t number = root_;
   // The root's level is what its page says; every step goes one down.
-  std::array<std::uint8_t, kSmallestPageSize> rootHeader{};
-  if (!readAt(fd_, rootHeader, std::uint64_t{root_} * pageSize_)) {
-    fail(Status::Code::kReadFailed);
-    return 0;
-  }
-  for (std::uint8_t level = rootHeader[kLevelOffset]; level > kLeafLevel; --level) {
+  const std::span<const std::uint8_t> root = anyPage(leaves_, root_);
+  if (root.empty()) return 0;
+  for (std::uint8_t level = root[kLevelOffset]; level > kLeafLevel; --level) {
     const std::span<const std::uint8_t> internal = page(leaves_, number, kInternalPage, level);
     if (internal.empty()) return 0;
     const std::size_t entries = load16(internal, kEntriesOffset);
@@ -164,10 +152,10 @@ bool PageItemWalk::nextLeaf() {
   if (leaf_.empty()) return false;
   leafNumber_ = number;
   leafEntries_ = load16(leaf_, kEntriesOffset);
+  leafItemsBegin_ = load16(leaf_, kFreeOffsetOffset);
   nextEntry_ = 0;
-  const std::size_t itemsBegin = load16(leaf_, kFreeOffsetOffset);
   if (load32(leaf_, kPreviousPageOffset) != previous || leafEntries_ % 2 != 0 ||
-      headerSize_ + kItemOffsetSize * leafEntries_ > itemsBegin || itemsBegin > pageSize_)
+      headerSize_ + kItemOffsetSize * leafEntries_ > leafItemsBegin_ || leafItemsBegin_ > pageSize_)
     return fail(Status::Code::kDamaged);
   return true;
 }
@@ -196,9 +184,9 @@ bool PageItemWalk::gatherOverflow(std::uint32_t first, std::uint32_t length,
 }
 
 bool PageItemWalk::itemAt(std::size_t index, std::vector<std::uint8_t>& overflow, bdb::Item& item) {
-  const std::size_t itemsBegin = load16(leaf_, kFreeOffsetOffset);
   const std::size_t at = load16(leaf_, headerSize_ + kItemOffsetSize * index);
-  if (at < itemsBegin || at + kBytesItemHeaderSize > pageSize_) return fail(Status::Code::kDamaged);
+  if (at < leafItemsBegin_ || at + kBytesItemHeaderSize > pageSize_)
+    return fail(Status::Code::kDamaged);
   const std::uint8_t type = leaf_[at + kItemTypeOffset] & kItemTypeMask;
   if (type == kBytesItem) {
     const std::size_t length = load16(leaf_, at + kItemLengthOffset);

@@ -53,7 +53,10 @@ class PageItemWalk {
 
   bool readMetadata();
   // Page `number` through `window` (read anew when it is not there), or an
-  // empty span when it can't be read or is not a page of `type` at `level`.
+  // empty span (the walk failed) when it can't be read or says it is
+  // another page.
+  std::span<const std::uint8_t> anyPage(Window& window, std::uint32_t number);
+  // The same, also empty when it is not a page of `type` at `level`.
   std::span<const std::uint8_t> page(Window& window, std::uint32_t number, std::uint8_t type,
                                      std::uint8_t level);
   // The leaf at the tree's left (`leftmost`) or right edge; 0 on failure.
@@ -82,6 +85,7 @@ class PageItemWalk {
   std::span<const std::uint8_t> leaf_;  // the current leaf, in leaves_
   std::uint32_t leafNumber_ = 0;
   std::size_t leafEntries_ = 0;
+  std::size_t leafItemsBegin_ = 0;  // its first item's offset; the slots end before it
   std::size_t nextEntry_ = 0;
   std::uint32_t leavesVisited_ = 0;
   std::vector<std::uint8_t> keyOverflow_;

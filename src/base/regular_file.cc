@@ -34,4 +34,16 @@ Status openRegularFile(const char* path, int flags, int& fd, mode_t mode) {
   return {};
 }
 
+Status readFileAt(int fd, std::uint64_t offset, std::span<std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = pread(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Status::systemFailure(Status::Code::kReadFailed, errno);
+    if (n == 0) return Status::failure(Status::Code::kReadFailed);
+    bytes = bytes.subspan(static_cast<std::size_t>(n));
+    offset += static_cast<std::uint64_t>(n);
+  }
+  return {};
+}
+
 }  // namespace indicizza

@@ -8,6 +8,9 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
+#include <span>
+
 #include "base/status.h"
 
 namespace indicizza {
@@ -23,5 +26,11 @@ namespace indicizza {
 // closed at once, never read.
 inline constexpr mode_t kNewRegularFileMode = 0666;
 Status openRegularFile(const char* path, int flags, int& fd, mode_t mode = kNewRegularFileMode);
+
+// Reads exactly `bytes.size()` bytes of the open file `fd` from `offset`
+// into `bytes`, going on after short reads and interruptions. Fails with
+// kReadFailed, carrying errno when a read fails, without it when the file
+// ends first.
+Status readFileAt(int fd, std::uint64_t offset, std::span<std::uint8_t> bytes);
 
 }  // namespace indicizza

@@ -1,12 +1,10 @@
 #include "records/record_rereads.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <stdexcept>
 
 #include "base/interruption.h"
+#include "base/regular_file.h"
 #include "input/record_layout.h"
 
 namespace indicizza {
@@ -57,17 +55,7 @@ void forEachRun(std::span<const std::uint32_t> ranks, std::uint32_t first, std::
 }  // namespace
 
 Status readAtPlace(const RecordPlaces& file, std::uint64_t place, std::span<std::uint8_t> bytes) {
-  const auto offset = static_cast<off_t>(file.start + place * kRecordSize);
-  std::size_t size = 0;
-  while (size < bytes.size()) {
-    const ssize_t n =
-        pread(file.fd, bytes.data() + size, bytes.size() - size, offset + static_cast<off_t>(size));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Status::systemFailure(Status::Code::kReadFailed, errno);
-    if (n == 0) return Status::failure(Status::Code::kReadFailed);
-    size += static_cast<std::size_t>(n);
-  }
-  return {};
+  return readFileAt(file.fd, static_cast<std::uint64_t>(file.start) + place * kRecordSize, bytes);
 }
 
 Status readSliceThrough(const RecordPlaces& file, std::span<const std::uint32_t> ranks,
