@@ -250,7 +250,7 @@ std::uint32_t continuedSum(std::uint32_t sum, std::span<const std::uint8_t> byte
 
 // Pieces of this size are read at a time: few system calls, and the pieces
 // stay in the processor's caches while they are checked and passed on.
-constexpr std::size_t kReadPieceBytes = std::size_t{1} << 20;
+constexpr std::size_t kReadPieceBytes = std::size_t{256} << 10;
 
 }  // namespace
 

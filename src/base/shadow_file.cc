@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <random>
@@ -11,7 +12,9 @@
 #include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
 
+#include "base/btree_pages.h"
 #include "base/quiet_thread.h"
 #include "base/regular_file.h"
 
@@ -45,17 +48,71 @@ std::string uniqueSuffix(std::mt19937_64& random) {
 
 Status writeFailure() { return Status::systemFailure(Status::Code::kWriteFailed, errno); }
 
-// Writes all of `bytes` to `fd`; kWriteFailed on a failed write (a full
-// disk).
-Status writeAll(int fd, std::span<const std::uint8_t> bytes) {
+// Writes all of `bytes` to `fd` at `offset`; kWriteFailed on a failed
+// write (a full disk).
+Status writeAllAt(int fd, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
   while (!bytes.empty()) {
-    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    const ssize_t n = pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return writeFailure();
     if (n == 0) return Status::failure(Status::Code::kWriteFailed);
     bytes = bytes.subspan(static_cast<std::size_t>(n));
+    offset += static_cast<std::uint64_t>(n);
   }
   return {};
+}
+
+// The pieces a copy is checked in: small enough to stay in the processor's
+// caches while they are checked and written.
+constexpr std::size_t kCopyPieceBytes = std::size_t{256} << 10;
+
+// Copies the `size` bytes of `source` to the empty file `destination`,
+// both open for reading, checking the pages as readCheckedPages does. The
+// kernel copies each stretch of kCopyWritebackEveryBytes (copy_file_range:
+// one copy of the bytes rather than two), which is then read back from the
+// copy for the check, so that the bytes checked are the copy's own. Once
+// the kernel can't copy (another file system, or a failure), the rest is
+// read and written here, which tells a failed read from a failed write.
+// Each stretch is sent to the disk once written. Fails as readCheckedPages
+// does, with kWriteFailed when a write fails or `stop` is set (looked at
+// before each stretch).
+Status copyCheckedPages(int source, int destination, std::uint64_t size,
+                        const std::atomic<bool>* stop) {
+  posix_fadvise(source, 0, 0, POSIX_FADV_SEQUENTIAL);
+  BtreePageCheck check(size);
+  std::vector<std::uint8_t> piece(kCopyPieceBytes);
+  bool inKernel = true;
+  for (std::uint64_t done = 0; done < size;) {
+    if (stop && *stop) return Status::failure(Status::Code::kWriteFailed);
+    std::uint64_t stretch = std::min(size - done, kCopyWritebackEveryBytes);
+    if (inKernel) {
+      auto in = static_cast<off_t>(done);
+      auto out = static_cast<off_t>(done);
+      const ssize_t n = copy_file_range(source, &in, destination, &out, stretch, 0);
+      if (n < 0 && errno == EINTR) continue;
+      // The file ended early: as the check's read would find.
+      if (n == 0) return Status::failure(Status::Code::kReadFailed);
+      inKernel = n > 0;
+      if (inKernel) stretch = static_cast<std::uint64_t>(n);
+    }
+    for (std::uint64_t at = 0; at < stretch;) {
+      const std::span<std::uint8_t> bytes(
+          piece.data(),
+          static_cast<std::size_t>(std::min<std::uint64_t>(stretch - at, piece.size())));
+      Status read = readFileAt(inKernel ? destination : source, done + at, bytes);
+      if (!read.ok()) return read;
+      check.feed(bytes);
+      if (!inKernel) {
+        Status written = writeAllAt(destination, done + at, bytes);
+        if (!written.ok()) return written;
+      }
+      at += bytes.size();
+    }
+    done += stretch;
+    // Only advice: the commit's sync makes sure of it.
+    sync_file_range(destination, 0, 0, SYNC_FILE_RANGE_WRITE);
+  }
+  return check.finish();
 }
 
 // Makes durable the rename of an entry of `folder`.
@@ -152,26 +209,15 @@ Status ShadowFile::copyOf(const std::filesystem::path& target, ShadowFile& shado
   copy.startedFrom_ = identityOfOpenFile(source);
   // Private until it takes the target's place.
   const int destination =
-      open(copy.path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+      open(copy.path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
   if (destination < 0) {
     const Status failure = writeFailure();
     close(source);
     return failure;
   }
   copy.pending_ = true;
-  std::uint64_t sinceWriteback = 0;
-  Status copied = readCheckedPages(source, static_cast<std::uint64_t>(info.st_size),
-                                   [&](std::span<const std::uint8_t> bytes) {
-                                     if (stop && *stop)
-                                       return Status::failure(Status::Code::kWriteFailed);
-                                     sinceWriteback += bytes.size();
-                                     if (sinceWriteback >= kCopyWritebackEveryBytes) {
-                                       // Only advice: the commit's sync makes sure of it.
-                                       sync_file_range(destination, 0, 0, SYNC_FILE_RANGE_WRITE);
-                                       sinceWriteback = 0;
-                                     }
-                                     return writeAll(destination, bytes);
-                                   });
+  Status copied =
+      copyCheckedPages(source, destination, static_cast<std::uint64_t>(info.st_size), stop);
   close(source);
   // A copy that could not be written whole says so before anything the
   // reading found.
