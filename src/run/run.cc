@@ -56,8 +56,32 @@ int runIndexer() {
     ++scanned;
   };
   RecordPass<TermList> pass(key, extract, add);
-  if (!loadRecords(recordFile, dataDatabase, key,
-                   [&](const bdb::BulkPairs& records) { return pass.take(records); })) {
+  // When only the records put are read, the index is worked out and
+  // written beside their puts, once every one is read into terms.
+  StoredRecordTerms stored(dataDatabase.target, key, stopWords);
+  std::optional<IndexChanges> changes;
+  std::optional<IndexWriteBeside> indexWrite;
+  const auto startIndexWrite = [&] {
+    changes.emplace(IndexChanges{
+        ChangedRecords(dataDatabase.earlier.keys),
+        termsOfRecords(dataDatabase.earlier.replaced, key, stopWords), termsMadeBefore,
+        [&](std::span<const std::uint8_t, kRecordKeySize> recordKey, std::string_view term,
+            bool& carries) { return stored.carries(recordKey, term, carries); }});
+    indexWrite.emplace(wordIndex, indexStart, *changes);
+  };
+  const ChangesNoted changesNoted = [&] {
+    std::size_t handled = 0;
+    try {
+      if (!pass.finish(handled).ok()) return false;
+    } catch (...) {
+      return true;  // thrown again once the records are put, where the pass ends
+    }
+    startIndexWrite();
+    return true;
+  };
+  if (!loadRecords(
+          recordFile, dataDatabase, key,
+          [&](const bdb::BulkPairs& records) { return pass.take(records); }, changesNoted)) {
     // An item that is no record is reported by every run that reads it: no
     // proof lets a later run pass it by.
     if (scanPreparedRecords<TermList>(dataDatabase, key, extract, add) > 0) provable = false;
@@ -80,13 +104,8 @@ int runIndexer() {
   if (!dataDatabase.changesOnly) {
     writeIndex(wordIndex, indexStart, ready);
   } else {
-    StoredRecordTerms stored(dataDatabase.target, key, stopWords);
-    const IndexChanges changes{
-        ChangedRecords(dataDatabase.earlier.keys),
-        termsOfRecords(dataDatabase.earlier.replaced, key, stopWords), termsMadeBefore,
-        [&](std::span<const std::uint8_t, kRecordKeySize> recordKey, std::string_view term,
-            bool& carries) { return stored.carries(recordKey, term, carries); }};
-    writeIndex(wordIndex, indexStart, ready, &changes);
+    if (!indexWrite) startIndexWrite();
+    indexWrite->finish(ready);
   }
 
   reportLine("Fine scansione");
