@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <exception>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -20,7 +19,6 @@
 #include "base/item_walk.h"
 #include "base/large_memory.h"
 #include "base/page_item_walk.h"
-#include "base/quiet_thread.h"
 #include "base/shadow_file.h"
 #include "index_store/index_changes.h"
 #include "index_store/index_proof.h"
@@ -346,104 +344,12 @@ void stopOnFailedPut(const Status& put) {
 
 }  // namespace
 
-// What an increment's write phase did before it says anything.
-struct SilentIndexWrite {
-  IndexDatabase database;
-  Status opened;
-  Status put;
-  std::uint64_t termsMade = 0;
-  std::exception_ptr unordered;  // what putting the terms in order threw
-  std::exception_ptr unwritten;  // what writing them threw
-};
-
-namespace {
-
-// The end of the write phase, once it has reported: its fatal stops, the
-// dots of the `lastTerms` terms not dotted yet, the commit of the working
-// copy with the proof that it is the index of `indexed` (none without
-// it), and the end of the line of dots.
-void endWriteIndex(IndexDatabase& database, const Status& opened, const Status& put,
-                   ProgressCounter& dots, std::uint64_t lastTerms, std::uint64_t termsMade,
-                   const IndexedData& indexed) {
-  stopOnFailedOpen(opened);
-  stopOnFailedPut(put);
-  dots.tick(lastTerms);
-  std::optional<IndexProof> proof;
-  if (indexed.data)
-    proof = IndexProof{*indexed.data, {}, indexed.records, termsMade, indexed.termRules};
-  const Status committed = tryCommitIndexDatabase(database, proof);
-  if (committed.code() == Status::Code::kReplaced) fatalStop(kIndexDatabaseReplaced);
-  if (!committed.ok()) fatalStop("Errore chiusura opere.idb");
-  reportLine("");
-}
-
-// The silent half of an increment's write phase: everything up to the
-// report, into `write`. Throws nothing.
-void writeSilently(const WordIndex& index, const IndexDatabaseStart& start,
-                   const IndexChanges& changes, const std::filesystem::path& path,
-                   SilentIndexWrite& write) {
-  std::optional<TermOrder> order;
-  try {
-    order.emplace(index.inTermOrder());
-  } catch (...) {
-    write.unordered = std::current_exception();
-    return;
-  }
-  try {
-    write.opened = tryOpenIndexDatabase(findIndexDatabase(path), start, write.database);
-    write.put = write.opened;
-    if (write.opened.ok())
-      write.put = tryPutTerms(write.database, *order, {}, &changes, &write.termsMade);
-  } catch (...) {
-    write.unwritten = std::current_exception();
-  }
-}
-
-// The rest of an increment's write phase, once `write` is over.
-void reportSilentWrite(SilentIndexWrite& write, const IndexedDataReady& ready) {
-  if (write.unwritten) std::rethrow_exception(write.unwritten);
-  const IndexedData indexed = ready.wait ? ready.wait() : IndexedData{};
-  reportLine("Creazione db indice");
-  if (write.unordered) std::rethrow_exception(write.unordered);
-  ProgressCounter dots(kWriteDotEvery);
-  endWriteIndex(write.database, write.opened, write.put, dots, write.termsMade, write.termsMade,
-                indexed);
-}
-
-}  // namespace
-
-IndexWriteBeside::IndexWriteBeside(const WordIndex& index, const IndexDatabaseStart& start,
-                                   const IndexChanges& changes, const std::filesystem::path& path)
-    : write_(std::make_unique<SilentIndexWrite>()) {
-  try {
-    thread_ = startQuietThread([this, &index, &start, &changes, path] {
-      writeSilently(index, start, changes, path, *write_);
-    });
-  } catch (const std::system_error&) {
-    writeSilently(index, start, changes, path, *write_);
-  }
-}
-
-IndexWriteBeside::~IndexWriteBeside() {
-  if (thread_.joinable()) thread_.join();
-}
-
-void IndexWriteBeside::finish(const IndexedDataReady& ready) {
-  if (thread_.joinable()) thread_.join();
-  reportSilentWrite(*write_, ready);
-}
-
 void writeIndex(const WordIndex& index, const IndexDatabaseStart& start,
                 const IndexedDataReady& ready, const IndexChanges* changes,
                 const std::filesystem::path& path) {
-  if (changes) {
-    SilentIndexWrite write;
-    writeSilently(index, start, *changes, path, write);
-    reportSilentWrite(write, ready);
-    return;
-  }
   IndexDatabase database;
   ProgressCounter dots(kWriteDotEvery);
+  std::uint64_t termsMade = 0;
   IndexedData indexed;
   bool reported = false;
   const auto report = [&] {
@@ -467,9 +373,18 @@ void writeIndex(const WordIndex& index, const IndexDatabaseStart& start,
   };
   const Status opened = tryOpenIndexDatabase(findIndexDatabase(path), start, database);
   Status put = opened;
-  if (opened.ok()) put = tryPutTerms(database, *order, stored);
+  if (opened.ok()) put = tryPutTerms(database, *order, stored, changes, &termsMade);
   if (!reported) report();
-  endWriteIndex(database, opened, put, dots, silentTerms, order->size(), indexed);
+  stopOnFailedOpen(opened);
+  stopOnFailedPut(put);
+  dots.tick(changes ? termsMade : silentTerms);
+  std::optional<IndexProof> proof;
+  if (indexed.data)
+    proof = IndexProof{*indexed.data, {}, indexed.records, termsMade, indexed.termRules};
+  const Status committed = tryCommitIndexDatabase(database, proof);
+  if (committed.code() == Status::Code::kReplaced) fatalStop(kIndexDatabaseReplaced);
+  if (!committed.ok()) fatalStop("Errore chiusura opere.idb");
+  reportLine("");
 }
 
 }  // namespace indicizza

@@ -10,7 +10,6 @@
 #include <memory>
 #include <optional>
 #include <span>
-#include <thread>
 
 #include "base/berkeley_db.h"
 #include "base/btree_page_file.h"
@@ -23,7 +22,6 @@
 namespace indicizza {
 
 struct IndexChanges;
-struct SilentIndexWrite;
 
 inline constexpr const char* kIndexDatabaseFileName = "opere.idb";
 
@@ -191,31 +189,5 @@ struct IndexedDataReady {
 void writeIndex(const WordIndex& index, const IndexDatabaseStart& start,
                 const IndexedDataReady& ready = {}, const IndexChanges* changes = nullptr,
                 const std::filesystem::path& path = kIndexDatabaseFileName);
-
-// An increment's write phase begun early: what writeIndex with `changes`
-// does before it says anything (the new file worked out and written to
-// its working copy) is done on a thread of its own from construction on,
-// beside whatever the run does meanwhile; finish() does the rest. Keeps
-// references to `index`, `start` and `changes`, which must outlive it and
-// not change until finish() returns. Destroying it before finish() waits
-// for the thread and removes the working copy. Not copyable.
-class IndexWriteBeside {
- public:
-  // On this thread, when no thread can be started.
-  IndexWriteBeside(const WordIndex& index, const IndexDatabaseStart& start,
-                   const IndexChanges& changes,
-                   const std::filesystem::path& path = kIndexDatabaseFileName);
-  ~IndexWriteBeside();
-  IndexWriteBeside(const IndexWriteBeside&) = delete;
-  IndexWriteBeside& operator=(const IndexWriteBeside&) = delete;
-
-  // Waits for the thread, then reports, stops and commits as writeIndex
-  // does with `changes` once the file is written. Called once.
-  void finish(const IndexedDataReady& ready);
-
- private:
-  std::unique_ptr<SilentIndexWrite> write_;
-  std::thread thread_;
-};
 
 }  // namespace indicizza

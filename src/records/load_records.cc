@@ -306,37 +306,9 @@ Status gatherSurvivors(ReadRecords& records, const NumberTable& table, const Tab
 
 }  // namespace
 
-namespace {
-
-// One pass over the records that survive: a helper thread gathers them in
-// bulks, in key order, and `each` is given each bulk on this thread, until
-// one fails; `each` returns false, with `ended` ok, to end the pass there
-// successfully. Fails as gatherSurvivors does, with kInterrupted (looked at
-// before each bulk), or as `each`.
-template <typename Each>
-Status forEachSurvivorBlock(ReadRecords& records, const NumberTable& table,
-                            const TableCounts& counts, std::size_t sliceBytes,
-                            std::size_t blocksAhead, Each&& each) {
-  HandOff<PutBlock> handOff(blocksAhead);
-  HelperThread<PutBlock> helper(
-      handOff, [&] { return gatherSurvivors(records, table, counts, sliceBytes, handOff); });
-  while (std::unique_ptr<PutBlock> block = handOff.pop()) {
-    if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
-    Status ended;
-    if (!each(*block, ended)) return ended;
-    block->pairs.clear();
-    block->recordsRead = 0;
-    handOff.giveBack(std::move(block));
-  }
-  return helper.finish();
-}
-
-}  // namespace
-
 Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key,
                       const StoredCount& stored, bool& shortFinalRecord,
-                      const StoredRecords& handOn, const ChangesNoted& changesNoted,
-                      std::size_t rereadSliceBytes) {
+                      const StoredRecords& handOn, std::size_t rereadSliceBytes) {
   shortFinalRecord = false;
   ReadRecords records(file);
   NumberTable table(kNumberSlots);
@@ -357,31 +329,24 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
   const bool handingOn = handsOn(handOn, database);
   const std::size_t sliceBytes =
       handingOn ? std::min(rereadSliceBytes, kHandedOnRereadSliceBytes) : rereadSliceBytes;
-  const std::size_t blocksAhead = handingOn ? kHandedOnPutBlocksAhead : kRecordPutBlocksAhead;
-  // Only the records put handed on: each is noted and handed on before any
-  // is put, so that what follows them can go on beside the puts.
-  const bool notedFirst = handingOn && database.changesOnly;
-  // What takes the records handed on stopped: the load ends, successfully.
-  bool takerStopped = false;
-  if (notedFirst) {
-    const Status noted = forEachSurvivorBlock(
-        records, table, counts, sliceBytes, blocksAhead, [&](PutBlock& block, Status& ended) {
-          ended = tryNoteEarlierVersions(database, block.pairs, database.earlier);
-          takerStopped = ended.ok() && !handOn(block.pairs);
-          return ended.ok() && !takerStopped;
-        });
-    if (!noted.ok()) return noted;
-    if (takerStopped || (changesNoted && !changesNoted())) return {};
+  HandOff<PutBlock> handOff(handingOn ? kHandedOnPutBlocksAhead : kRecordPutBlocksAhead);
+  HelperThread<PutBlock> helper(
+      handOff, [&] { return gatherSurvivors(records, table, counts, sliceBytes, handOff); });
+  while (std::unique_ptr<PutBlock> block = handOff.pop()) {
+    if (interruptionPending()) return Status::failure(Status::Code::kInterrupted);
+    if (database.changesOnly) {
+      Status noted = tryNoteEarlierVersions(database, block->pairs, database.earlier);
+      if (!noted.ok()) return noted;
+    }
+    Status put = tryStoreRecords(database, block->pairs);
+    if (!put.ok()) return put;
+    if (handingOn && !handOn(block->pairs)) return {};
+    block->pairs.clear();
+    stored(std::exchange(block->recordsRead, 0));
+    handOff.giveBack(std::move(block));
   }
-  const Status put = forEachSurvivorBlock(
-      records, table, counts, sliceBytes, blocksAhead, [&](PutBlock& block, Status& ended) {
-        ended = tryStoreRecords(database, block.pairs);
-        takerStopped = ended.ok() && handingOn && !notedFirst && !handOn(block.pairs);
-        if (!ended.ok() || takerStopped) return false;
-        stored(block.recordsRead);
-        return true;
-      });
-  if (!put.ok() || takerStopped) return put;
+  Status gathered = helper.finish();
+  if (!gathered.ok()) return gathered;
   // The scan that follows only reads: the disk can take the new pages
   // meanwhile, and the close after the scan then has little left to wait
   // for.
@@ -390,12 +355,12 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
 }
 
 bool loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key,
-                 const StoredRecords& handOn, const ChangesNoted& changesNoted) {
+                 const StoredRecords& handOn) {
   ProgressCounter dots(kLoadDotEvery);
   bool shortFinalRecord = false;
   const Status loaded = tryLoadRecords(
       file, database, key, [&](std::size_t records) { dots.tick(records); }, shortFinalRecord,
-      handOn, changesNoted);
+      handOn);
   // Until the working copy is open, a failure is the copy's.
   if (!loaded.ok() && loaded.code() != Status::Code::kInterrupted && !isReadyForLoad(database)) {
     stopOnUnreadyCopy(loaded);

@@ -28,12 +28,6 @@ using StoredCount = std::function<void(std::size_t records)>;
 // the load then ends at once.
 using StoredRecords = std::function<bool(const bdb::BulkPairs& records)>;
 
-// Called once, when only the records put are handed on, after every one of
-// them has been handed on and its earlier version noted, before any is put:
-// what needs only them may start beside the puts. False when it has stopped
-// (it says why itself): the load then ends at once, nothing put.
-using ChangesNoted = std::function<bool()>;
-
 // The silent core of the load: reads the record file to its end once,
 // noting for each record number the last record read with it (a later record
 // with an equal number replaces the earlier one), then puts only those
@@ -49,10 +43,8 @@ using ChangesNoted = std::function<bool()>;
 // kChangesOnlyShare of those stored (DataDatabase::changesOnly), `handOn` (when
 // set) is given the records as they are stored; when it returns false, the
 // load ends there, successfully, the records after them neither stored nor
-// read. In the second case every record is noted first (what its number
-// held before, by tryNoteEarlierVersions into DataDatabase::earlier) and
-// handed on, then `changesNoted` (when set) is called, and only then are
-// the records put (the record file read again for them).
+// read. In the second case what each number held before is noted first
+// (tryNoteEarlierVersions, into DataDatabase::earlier).
 //
 // The working copy of the data database is waited for (tryReadyForLoad)
 // once the file is read, and its failures are given as they are; the handle
@@ -65,7 +57,7 @@ using ChangesNoted = std::function<bool()>;
 // each record read and each record put).
 Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key,
                       const StoredCount& stored, bool& shortFinalRecord,
-                      const StoredRecords& handOn = {}, const ChangesNoted& changesNoted = {},
+                      const StoredRecords& handOn = {},
                       std::size_t rereadSliceBytes = kRereadSliceBytes);
 
 // The load phase over tryLoadRecords: writes a load dot every 200 records
@@ -79,6 +71,6 @@ Status tryLoadRecords(RecordFile& file, DataDatabase& database, const ScrambleKe
 // "Errore durante la lettura di opere.cry" for kReadFailed, "Errore lettura
 // opere.ddb" for kDamaged, "put error" for kWriteFailed, an interruption.
 bool loadRecords(RecordFile& file, DataDatabase& database, const ScrambleKey& key,
-                 const StoredRecords& handOn = {}, const ChangesNoted& changesNoted = {});
+                 const StoredRecords& handOn = {});
 
 }  // namespace indicizza

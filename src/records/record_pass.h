@@ -75,14 +75,8 @@ class RecordPass {
   // Waits for every record taken to be handled, and for both threads to
   // end; `handled` gets how many records were. Gives kInterrupted when a
   // signal arrived before the last (see interruption.h), else ok; throws
-  // what `prepare` or `handle` threw (the preparation's first). A later
-  // call gives (or throws) what the first did, at once.
+  // what `prepare` or `handle` threw (the preparation's first).
   Status finish(std::size_t& handled) {
-    if (finished_) {
-      if (failure_) std::rethrow_exception(failure_);
-      handled = handled_;
-      return *finished_;
-    }
     stored_.close();
     std::exception_ptr failure;
     const auto end = [&](std::optional<HelperThread<ScanBlock<Prepared>>>& thread) {
@@ -95,10 +89,8 @@ class RecordPass {
     };
     Status status = end(preparer_);
     const Status handling = end(handler_);
-    if (status.ok()) status = handling;
-    finished_ = status;
-    failure_ = failure;
     if (failure) std::rethrow_exception(failure);
+    if (status.ok()) status = handling;
     handled = handled_;
     return status;
   }
@@ -156,9 +148,7 @@ class RecordPass {
   const PreparedRecordHandler<Prepared>& handle_;
   HandOff<StoredRecordsBlock> stored_{kStoredBlocksAhead};
   HandOff<ScanBlock<Prepared>> prepared_{kScanBlocksAhead};
-  std::size_t handled_ = 0;         // by the handling thread; read once it is over
-  std::optional<Status> finished_;  // by the first finish(), with what it threw
-  std::exception_ptr failure_;
+  std::size_t handled_ = 0;  // by the handling thread; read once it is over
   // Started by the first take(); destroyed before the hand-offs.
   std::optional<HelperThread<ScanBlock<Prepared>>> preparer_;
   std::optional<HelperThread<ScanBlock<Prepared>>> handler_;

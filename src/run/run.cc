@@ -56,32 +56,8 @@ int runIndexer() {
     ++scanned;
   };
   RecordPass<TermList> pass(key, extract, add);
-  // When only the records put are read, the index is worked out and
-  // written beside their puts, once every one is read into terms.
-  StoredRecordTerms stored(dataDatabase.target, key, stopWords);
-  std::optional<IndexChanges> changes;
-  std::optional<IndexWriteBeside> indexWrite;
-  const auto startIndexWrite = [&] {
-    changes.emplace(IndexChanges{
-        ChangedRecords(dataDatabase.earlier.keys),
-        termsOfRecords(dataDatabase.earlier.replaced, key, stopWords), termsMadeBefore,
-        [&](std::span<const std::uint8_t, kRecordKeySize> recordKey, std::string_view term,
-            bool& carries) { return stored.carries(recordKey, term, carries); }});
-    indexWrite.emplace(wordIndex, indexStart, *changes);
-  };
-  const ChangesNoted changesNoted = [&] {
-    std::size_t handled = 0;
-    try {
-      if (!pass.finish(handled).ok()) return false;
-    } catch (...) {
-      return true;  // thrown again once the records are put, where the pass ends
-    }
-    startIndexWrite();
-    return true;
-  };
-  if (!loadRecords(
-          recordFile, dataDatabase, key,
-          [&](const bdb::BulkPairs& records) { return pass.take(records); }, changesNoted)) {
+  if (!loadRecords(recordFile, dataDatabase, key,
+                   [&](const bdb::BulkPairs& records) { return pass.take(records); })) {
     // An item that is no record is reported by every run that reads it: no
     // proof lets a later run pass it by.
     if (scanPreparedRecords<TermList>(dataDatabase, key, extract, add) > 0) provable = false;
@@ -104,8 +80,13 @@ int runIndexer() {
   if (!dataDatabase.changesOnly) {
     writeIndex(wordIndex, indexStart, ready);
   } else {
-    if (!indexWrite) startIndexWrite();
-    indexWrite->finish(ready);
+    StoredRecordTerms stored(dataDatabase.target, key, stopWords);
+    const IndexChanges changes{
+        ChangedRecords(dataDatabase.earlier.keys),
+        termsOfRecords(dataDatabase.earlier.replaced, key, stopWords), termsMadeBefore,
+        [&](std::span<const std::uint8_t, kRecordKeySize> recordKey, std::string_view term,
+            bool& carries) { return stored.carries(recordKey, term, carries); }};
+    writeIndex(wordIndex, indexStart, ready, &changes);
   }
 
   reportLine("Fine scansione");

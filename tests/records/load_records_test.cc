@@ -31,7 +31,7 @@ std::vector<testing::StoredItem> loaded(const std::vector<PlainRecord>& records,
   };
   EXPECT_TRUE(tryLoadRecords(
                   file, database, buildScrambleKey(), [&](std::size_t n) { stored += n; },
-                  shortFinalRecord, handOn, {}, sliceRecords * kStoredRecordSize)
+                  shortFinalRecord, handOn, sliceRecords * kStoredRecordSize)
                   .ok());
   EXPECT_EQ(database.pages.isOpen(), writing == DataWriting::kPages);
   EXPECT_TRUE(tryCloseDataDatabase(database).ok());
