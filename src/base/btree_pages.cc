@@ -248,10 +248,6 @@ std::uint32_t continuedSum(std::uint32_t sum, std::span<const std::uint8_t> byte
   return sum;
 }
 
-// Pieces of this size are read at a time: few system calls, and the pieces
-// stay in the processor's caches while they are checked and passed on.
-constexpr std::size_t kReadPieceBytes = std::size_t{256} << 10;
-
 }  // namespace
 
 std::uint32_t pageChecksum(std::span<const std::uint8_t> covered, std::size_t offset) {
@@ -269,7 +265,7 @@ std::string encryptedFileSentence(std::string_view fileName) {
 Status readCheckedPages(int fd, std::uint64_t size, const PageSink& sink) {
   posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   BtreePageCheck check(size);
-  std::vector<std::uint8_t> piece(kReadPieceBytes);
+  std::vector<std::uint8_t> piece(kCheckedPieceBytes);
   std::uint64_t left = size;
   while (left > 0) {
     const ssize_t n = read(fd, piece.data(),

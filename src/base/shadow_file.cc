@@ -62,10 +62,6 @@ Status writeAllAt(int fd, std::uint64_t offset, std::span<const std::uint8_t> by
   return {};
 }
 
-// The pieces a copy is checked in: small enough to stay in the processor's
-// caches while they are checked and written.
-constexpr std::size_t kCopyPieceBytes = std::size_t{256} << 10;
-
 // Copies the `size` bytes of `source` to the empty file `destination`,
 // both open for reading, checking the pages as readCheckedPages does. The
 // kernel copies each stretch of kCopyWritebackEveryBytes (copy_file_range:
@@ -81,7 +77,7 @@ Status copyCheckedPages(int source, int destination, std::uint64_t size,
                         const std::atomic<bool>* stop) {
   posix_fadvise(source, 0, 0, POSIX_FADV_SEQUENTIAL);
   BtreePageCheck check(size);
-  std::vector<std::uint8_t> piece(kCopyPieceBytes);
+  std::vector<std::uint8_t> piece(kCheckedPieceBytes);
   bool inKernel = true;
   for (std::uint64_t done = 0; done < size;) {
     if (stop && *stop) return Status::failure(Status::Code::kWriteFailed);
