@@ -262,24 +262,17 @@ std::string encryptedFileSentence(std::string_view fileName) {
          "(ricrearlo in chiaro con db5.3_dump -P e db5.3_load)";
 }
 
-Status readCheckedPages(int fd, std::uint64_t size, const PageSink& sink) {
+Status readCheckedPages(int fd, std::uint64_t size) {
   posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   BtreePageCheck check(size);
   std::vector<std::uint8_t> piece(kCheckedPieceBytes);
-  std::uint64_t left = size;
-  while (left > 0) {
-    const ssize_t n = read(fd, piece.data(),
-                           static_cast<std::size_t>(std::min<std::uint64_t>(left, piece.size())));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Status::systemFailure(Status::Code::kReadFailed, errno);
-    if (n == 0) return Status::failure(Status::Code::kReadFailed);  // the file ended early
-    const std::span<const std::uint8_t> bytes(piece.data(), static_cast<std::size_t>(n));
+  for (std::uint64_t done = 0; done < size;) {
+    const std::span<std::uint8_t> bytes(
+        piece.data(), static_cast<std::size_t>(std::min<std::uint64_t>(size - done, piece.size())));
+    Status read = readFileAt(fd, done, bytes);
+    if (!read.ok()) return read;
     check.feed(bytes);
-    if (sink) {
-      Status taken = sink(bytes);
-      if (!taken.ok()) return taken;
-    }
-    left -= static_cast<std::uint64_t>(n);
+    done += bytes.size();
   }
   return check.finish();
 }
@@ -292,7 +285,7 @@ Status checkBtreeFile(const std::filesystem::path& path, std::optional<FileIdent
   const std::optional<FileIdentity> identity = identityOfOpenFile(fd);
   Status verdict = Status::failure(Status::Code::kReadFailed);
   if (identity) {
-    verdict = readCheckedPages(fd, static_cast<std::uint64_t>(identity->size), nullptr);
+    verdict = readCheckedPages(fd, static_cast<std::uint64_t>(identity->size));
     if (checked) *checked = identity;
   }
   close(fd);

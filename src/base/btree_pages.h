@@ -15,7 +15,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -244,20 +243,16 @@ std::uint32_t pageChecksum(std::span<const std::uint8_t> covered, std::size_t of
 // (`fileName`): the library opens it only with its password.
 std::string encryptedFileSentence(std::string_view fileName);
 
-// A file's pages are read and checked this much at a time: few system
-// calls, and each piece stays in the processor's caches while it is checked
-// and passed on (pieces of a megabyte made a copy slower).
+// A file is read this much at a time when its pages are checked, or when it
+// is copied by hand: few system calls, and each piece stays in the
+// processor's caches while it is checked or written (pieces of a megabyte
+// made a copy slower).
 inline constexpr std::size_t kCheckedPieceBytes = std::size_t{256} << 10;
 
-// Receives the bytes of a file as they are read; a failure it returns stops
-// the reading.
-using PageSink = std::function<Status(std::span<const std::uint8_t>)>;
-
 // Reads the open file `fd`, `size` bytes long, from its start to its end,
-// checking its pages and handing every piece read to `sink` (when set).
-// Gives the check's verdict (see BtreePageCheck::finish), or kReadFailed
-// when a read fails or the file ends early, or the sink's failure.
-Status readCheckedPages(int fd, std::uint64_t size, const PageSink& sink);
+// checking its pages. Gives the check's verdict (see BtreePageCheck::finish),
+// or kReadFailed when a read fails or the file ends early.
+Status readCheckedPages(int fd, std::uint64_t size);
 
 // The verdict on the B-tree file at `path` (symbolic links followed), or
 // kCannotOpen when it can't be opened (errno ENOENT when it is not there),

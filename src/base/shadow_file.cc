@@ -62,54 +62,54 @@ Status writeAllAt(int fd, std::uint64_t offset, std::span<const std::uint8_t> by
   return {};
 }
 
-// Copies the `size` bytes of `source` to the empty file `destination`,
-// both open for reading, checking the pages as readCheckedPages does. The
-// kernel copies each stretch of kCopyWritebackEveryBytes (copy_file_range:
-// the bytes are not written through this process, which made the copy a
-// quarter faster), and the stretch is then read back from the copy for the
-// check, so that the bytes checked are the copy's own. Once
-// the kernel can't copy (another file system, or a failure), the rest is
-// read and written here, which tells a failed read from a failed write.
-// Each stretch is sent to the disk once written. Fails as readCheckedPages
-// does, with kWriteFailed when a write fails or `stop` is set (looked at
-// before each stretch).
-Status copyCheckedPages(int source, int destination, std::uint64_t size,
-                        const std::atomic<bool>* stop) {
-  posix_fadvise(source, 0, 0, POSIX_FADV_SEQUENTIAL);
-  BtreePageCheck check(size);
+// Copies the bytes of `source` from `from` to `size` to the same place in
+// `destination`, reading and writing them here; stretches are sent to the
+// disk as they are written. Fails with kReadFailed (the file ending early
+// included), or kWriteFailed when a write fails or `stop` is set.
+Status copyByHand(int source, int destination, std::uint64_t from, std::uint64_t size,
+                  const std::atomic<bool>* stop) {
   std::vector<std::uint8_t> piece(kCheckedPieceBytes);
-  bool inKernel = true;
+  std::uint64_t sinceWriteback = 0;
+  for (std::uint64_t done = from; done < size;) {
+    if (stop && *stop) return Status::failure(Status::Code::kWriteFailed);
+    const std::span<std::uint8_t> bytes(
+        piece.data(), static_cast<std::size_t>(std::min<std::uint64_t>(size - done, piece.size())));
+    Status moved = readFileAt(source, done, bytes);
+    if (moved.ok()) moved = writeAllAt(destination, done, bytes);
+    if (!moved.ok()) return moved;
+    done += bytes.size();
+    sinceWriteback += bytes.size();
+    if (sinceWriteback >= kCopyWritebackEveryBytes) {
+      // Only advice: the commit's sync makes sure of it.
+      sync_file_range(destination, 0, 0, SYNC_FILE_RANGE_WRITE);
+      sinceWriteback = 0;
+    }
+  }
+  return {};
+}
+
+// Copies the `size` bytes of `source` to the empty file `destination`: the
+// kernel copies them a stretch of kCopyWritebackEveryBytes at a time
+// (copy_file_range: the bytes are not written through this process, which
+// made the copy a quarter faster), each stretch sent to the disk once
+// written. Once the kernel can't copy (another file system, or a failure),
+// the rest is copied by hand, which tells a failed read from a failed
+// write. Fails as copyByHand does.
+Status copyFile(int source, int destination, std::uint64_t size, const std::atomic<bool>* stop) {
+  posix_fadvise(source, 0, 0, POSIX_FADV_SEQUENTIAL);
   for (std::uint64_t done = 0; done < size;) {
     if (stop && *stop) return Status::failure(Status::Code::kWriteFailed);
-    std::uint64_t stretch = std::min(size - done, kCopyWritebackEveryBytes);
-    if (inKernel) {
-      auto in = static_cast<off_t>(done);
-      auto out = static_cast<off_t>(done);
-      const ssize_t n = copy_file_range(source, &in, destination, &out, stretch, 0);
-      if (n < 0 && errno == EINTR) continue;
-      // The file ended early: as the check's read would find.
-      if (n == 0) return Status::failure(Status::Code::kReadFailed);
-      inKernel = n > 0;
-      if (inKernel) stretch = static_cast<std::uint64_t>(n);
-    }
-    for (std::uint64_t at = 0; at < stretch;) {
-      const std::span<std::uint8_t> bytes(
-          piece.data(),
-          static_cast<std::size_t>(std::min<std::uint64_t>(stretch - at, piece.size())));
-      Status read = readFileAt(inKernel ? destination : source, done + at, bytes);
-      if (!read.ok()) return read;
-      check.feed(bytes);
-      if (!inKernel) {
-        Status written = writeAllAt(destination, done + at, bytes);
-        if (!written.ok()) return written;
-      }
-      at += bytes.size();
-    }
-    done += stretch;
-    // Only advice: the commit's sync makes sure of it.
+    auto in = static_cast<off_t>(done);
+    auto out = static_cast<off_t>(done);
+    const ssize_t n = copy_file_range(source, &in, destination, &out,
+                                      std::min(size - done, kCopyWritebackEveryBytes), 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return copyByHand(source, destination, done, size, stop);
+    if (n == 0) return Status::failure(Status::Code::kReadFailed);  // the file ended early
+    done += static_cast<std::uint64_t>(n);
     sync_file_range(destination, 0, 0, SYNC_FILE_RANGE_WRITE);
   }
-  return check.finish();
+  return {};
 }
 
 // Makes durable the rename of an entry of `folder`.
@@ -213,8 +213,10 @@ Status ShadowFile::copyOf(const std::filesystem::path& target, ShadowFile& shado
     return failure;
   }
   copy.pending_ = true;
-  Status copied =
-      copyCheckedPages(source, destination, static_cast<std::uint64_t>(info.st_size), stop);
+  // The copy's own bytes are checked, read back from it.
+  const auto size = static_cast<std::uint64_t>(info.st_size);
+  Status copied = copyFile(source, destination, size, stop);
+  if (copied.ok()) copied = readCheckedPages(destination, size);
   close(source);
   // A copy that could not be written whole says so before anything the
   // reading found.

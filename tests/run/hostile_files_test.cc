@@ -1,19 +1,16 @@
 // Hostile input files, end to end: each case damages or replaces one file of
 // an otherwise good catalogue, runs the real indexer and checks the whole
 // transcript, the exit status and, where it matters, what the files hold.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string_view>
 
 #include "base/btree_pages.h"
 #include "index_store/index_database.h"
-#include "index_store/index_proof.h"
 #include "support/btree_damage.h"
 #include "support/catalogue_dir.h"
 
@@ -542,37 +539,6 @@ TEST(DamagedDatabases, KeysOutOfOrderIndexEveryRecordBeforeThem) {
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_FALSE(std::filesystem::exists(dir / "opere.idb"));
   }
-}
-
-// Keys out of order in the index an increment works from, its proof kept
-// (the file's time put back), which only the walk of its pages finds: the
-// records are put and opere.ddb takes them, the write phase reports the
-// fault, and opere.idb stays as it was.
-TEST(DamagedDatabases, AnIncrementOverIndexKeysOutOfOrderStopsInTheWritePhase) {
-  CatalogueDir dir;
-  std::vector<PlainRecord> records;
-  for (int n = 1; n <= 600; ++n)
-    records.push_back(PlainRecord().recordNumber(n).kindCode("AB").textField(1, fourLetterWord(n)));
-  dir.prepare(records);
-  ASSERT_EQ(dir.run().exitStatus, 0);
-  if (!readIndexProof(dir / "opere.idb")) GTEST_SKIP() << "no extended attributes here";
-  struct stat before {};
-  ASSERT_EQ(stat((dir / "opere.idb").c_str(), &before), 0);
-  testing::swapFirstTwoKeys(dir / "opere.idb", middleLeaf(dir / "opere.idb"));
-  const struct timespec times[2] = {before.st_atim, before.st_mtim};
-  ASSERT_EQ(utimensat(AT_FDCWD, (dir / "opere.idb").c_str(), times, 0), 0);
-  std::filesystem::copy_file(dir / "opere.idb", dir / "before.idb");
-  const PlainRecord changed = PlainRecord().recordNumber(1).kindCode("AB").textField(1, "NUOVO");
-  dir.records({changed});
-
-  const auto run = dir.run();
-  EXPECT_EQ(run.output, "Inizio scansione\n\n......\nCreazione db indice\n" +
-                            std::string(kIndexDatabaseDamaged) + "\n");
-  EXPECT_EQ(run.exitStatus, 1);
-  const auto data = dir.dataItems();
-  EXPECT_NE(std::ranges::find(data, storedItemOf(changed)), data.end());
-  EXPECT_EQ(testing::readFile(dir / "opere.idb"), testing::readFile(dir / "before.idb"));
-  EXPECT_FALSE(std::filesystem::exists(dir / "opere.idb.nuovo"));
 }
 
 // Files the run may not read or write. Root reads and writes every file
